@@ -1,0 +1,221 @@
+/*
+    The plug-in bundle's host interface.
+
+    A small Audio-Unit-like C interface: the bundle exports exactly two symbols,
+    KestrunAUFactory (creates an instance) and KestrunAUEntry (dispatches every
+    other call of a host to an instance). Only C types cross this boundary, so a
+    host needs nothing from the plug-in's framework.
+
+    Threads: the thread that creates the first instance becomes the plug-in's
+    message thread. It must call KAU_Idle regularly from its own loop; without
+    that no timer or deferred call of the plug-in runs. Parameter values may be
+    read and written from any thread; rendering happens on the host's audio
+    thread; everything else belongs on the message thread.
+*/
+#ifndef KESTRUN_AU_H
+#define KESTRUN_AU_H
+
+#include <stdint.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+#define KAU_INTERFACE_VERSION 1
+
+typedef struct KAUInstance KAUInstance;
+
+/* Results. */
+enum
+{
+    KAU_OK              = 0,
+    KAU_ErrInvalidInstance = -1,
+    KAU_ErrInvalidSelector = -2,
+    KAU_ErrInvalidArgument = -3,
+    KAU_ErrInvalidParameter = -4,
+    KAU_ErrNotPrepared  = -5,
+    KAU_ErrTooManyFrames = -6,
+    KAU_ErrInvalidProperty = -7,
+    KAU_ErrBufferTooSmall = -8,
+    KAU_ErrWrongThread  = -9    /* the call belongs on the message thread */
+};
+
+/* Selectors of KestrunAUEntry. */
+enum
+{
+    KAU_Close = 1,              /* destroys the instance; message thread */
+    KAU_Idle,                   /* runs pending messages and due timers; instance may be NULL */
+    KAU_GetProperty,            /* KAUPropertyArgs */
+    KAU_SetProperty,            /* KAUPropertyArgs */
+    KAU_GetParameterInfo,       /* KAUParameterInfoArgs */
+    KAU_GetParameter,           /* KAUParameterArgs */
+    KAU_SetParameter,           /* KAUParameterArgs */
+    KAU_ParameterValueToText,   /* KAUParameterTextArgs: value -> text */
+    KAU_ParameterTextToValue,   /* KAUParameterTextArgs: text -> value */
+    KAU_AddListener,            /* KAUListenerArgs */
+    KAU_RemoveListener,         /* KAUListenerArgs */
+    KAU_Prepare,                /* KAUPrepareArgs */
+    KAU_Unprepare,              /* no arguments */
+    KAU_Reset,                  /* no arguments */
+    KAU_Render,                 /* KAURenderArgs */
+    KAU_GetState,               /* KAUDataArgs: call with data NULL to learn the size; message thread */
+    KAU_SetState,               /* KAUDataArgs */
+    KAU_GetProgramName,         /* KAUProgramArgs */
+    KAU_CreateEditor,           /* KAUEditorArgs; message thread */
+    KAU_DestroyEditor           /* no arguments; message thread */
+};
+
+/* Properties (KAU_GetProperty / KAU_SetProperty), all plain integers or text. */
+enum
+{
+    KAU_PropName = 1,           /* text */
+    KAU_PropVersion,            /* int: 0x00MMmmbb */
+    KAU_PropInputBusCount,      /* int */
+    KAU_PropOutputBusCount,     /* int */
+    KAU_PropInputChannels,      /* int: channels of input bus `element` */
+    KAU_PropOutputChannels,     /* int: channels of output bus `element` */
+    KAU_PropInputBusName,       /* text: name of input bus `element` */
+    KAU_PropOutputBusName,      /* text: name of output bus `element` */
+    KAU_PropTailSamples,        /* int: tail length in samples at the prepared rate */
+    KAU_PropLatencySamples,     /* int */
+    KAU_PropAcceptsMidi,        /* int 0/1 */
+    KAU_PropProducesMidi,       /* int 0/1 */
+    KAU_PropHasEditor,          /* int 0/1 */
+    KAU_PropParameterCount,     /* int */
+    KAU_PropProgramCount,       /* int */
+    KAU_PropCurrentProgram,     /* int, settable */
+    KAU_PropBypass              /* int 0/1, settable: render through the bypassed path */
+};
+
+typedef struct KAUPropertyArgs
+{
+    int32_t property;
+    int32_t element;            /* bus index where a property needs one */
+    int32_t intValue;           /* in or out */
+    char* text;                 /* out: caller's buffer for text properties */
+    int32_t textCapacity;       /* bytes available in text, including the terminating zero */
+} KAUPropertyArgs;
+
+/* Parameter flags, as a host understands them. */
+enum
+{
+    KAU_ParamFlagReadable    = 1 << 0,
+    KAU_ParamFlagWritable    = 1 << 1,
+    KAU_ParamFlagGlobalMeta  = 1 << 2,  /* a change may change other parameters */
+    KAU_ParamFlagRampable    = 1 << 3,
+    KAU_ParamFlagHasText     = 1 << 4   /* values have texts of their own */
+};
+
+enum
+{
+    KAU_UnitGeneric = 0,
+    KAU_UnitIndexed = 1,
+    KAU_UnitBoolean = 2
+};
+
+typedef struct KAUParameterInfo
+{
+    char identifier[64];
+    char name[64];
+    float minValue;             /* values are in host units: minValue .. maxValue */
+    float maxValue;
+    float defaultValue;
+    int32_t numSteps;
+    int32_t unit;               /* KAU_Unit... */
+    uint32_t flags;             /* KAU_ParamFlag... */
+} KAUParameterInfo;
+
+typedef struct KAUParameterInfoArgs
+{
+    int32_t index;
+    KAUParameterInfo info;      /* out */
+} KAUParameterInfoArgs;
+
+typedef struct KAUParameterArgs
+{
+    int32_t index;
+    float value;                /* host units; in for set, out for get */
+} KAUParameterArgs;
+
+typedef struct KAUParameterTextArgs
+{
+    int32_t index;
+    float value;                /* in for ValueToText, out for TextToValue */
+    int32_t maximumLength;      /* ValueToText: longest text wanted, in characters */
+    char* text;                 /* ValueToText: out buffer; TextToValue: in, zero-terminated UTF-8 */
+    int32_t textCapacity;       /* ValueToText: bytes available in text */
+} KAUParameterTextArgs;
+
+/* Notifications to a host listener. */
+enum
+{
+    KAU_EventParameterChanged = 1,  /* index, value (host units) */
+    KAU_EventGestureBegin,          /* index */
+    KAU_EventGestureEnd,            /* index */
+    KAU_EventLatencyChanged,        /* value = latency in samples */
+    KAU_EventProgramChanged         /* the program list, a name or the current program changed */
+};
+
+typedef void (*KAUListenerProc) (void* userData, int32_t event, int32_t index, float value);
+
+typedef struct KAUListenerArgs
+{
+    KAUListenerProc proc;
+    void* userData;
+} KAUListenerArgs;
+
+typedef struct KAUPrepareArgs
+{
+    double sampleRate;
+    int32_t maximumFramesPerBlock;
+} KAUPrepareArgs;
+
+typedef struct KAURenderArgs
+{
+    float** channels;           /* numChannels pointers to numFrames samples; processed in place */
+    int32_t numChannels;
+    int32_t numFrames;
+} KAURenderArgs;
+
+typedef struct KAUDataArgs
+{
+    void* data;                 /* Get: out buffer or NULL; Set: in */
+    int32_t size;               /* Get: in capacity, out size needed; Set: in size */
+} KAUDataArgs;
+
+typedef struct KAUProgramArgs
+{
+    int32_t index;
+    char* text;                 /* out */
+    int32_t textCapacity;
+} KAUProgramArgs;
+
+typedef struct KAUEditorArgs
+{
+    int32_t showOnDesktop;      /* in: 1 puts the editor in a window of its own */
+    int32_t width;              /* out */
+    int32_t height;             /* out */
+} KAUEditorArgs;
+
+typedef struct KAUFactoryArgs
+{
+    int32_t interfaceVersion;   /* KAU_INTERFACE_VERSION */
+} KAUFactoryArgs;
+
+/* Texts handed out are cut to fit the caller's buffer and always zero-terminated. */
+
+/* Creates an instance; NULL when the interface version is not supported. */
+typedef KAUInstance* (*KestrunAUFactoryProc) (const KAUFactoryArgs*);
+
+/* Dispatches one call to an instance; returns KAU_OK or a KAU_Err... code. */
+typedef int32_t (*KestrunAUEntryProc) (KAUInstance* instance, int32_t selector, void* args);
+
+/* The bundle's two exported symbols; a host resolves them by name. */
+KAUInstance* KestrunAUFactory (const KAUFactoryArgs* args);
+int32_t KestrunAUEntry (KAUInstance* instance, int32_t selector, void* args);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif

@@ -1,0 +1,67 @@
+#pragma once
+
+#include "PluginBundle.h"
+#include "PluginInstance.h"
+
+#include <gtest/gtest.h>
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <thread>
+
+// Loads the built bundle once per test program, as a host loads a plug-in.
+inline PluginBundle& sharedBundle()
+{
+    static PluginBundle bundle (PELLION_BUNDLE_PATH);
+    return bundle;
+}
+
+struct HostTest : ::testing::Test
+{
+    void SetUp() override
+    {
+        ASSERT_TRUE (sharedBundle().isLoaded()) << sharedBundle().error();
+        plugin = open();
+        ASSERT_NE (plugin, nullptr);
+    }
+
+    static std::unique_ptr<PluginInstance> open()
+    {
+        std::string error;
+        auto instance = PluginInstance::create (sharedBundle(), error);
+        EXPECT_NE (instance, nullptr) << error;
+        return instance;
+    }
+
+    int32_t index (const std::string& id) const
+    {
+        auto found = plugin->findParameter (id);
+        EXPECT_TRUE (found.has_value()) << id;
+        return found.value_or (-1);
+    }
+
+    // Runs the plug-in's message loop, as a host's main loop would, until the
+    // condition holds or a generous deadline passes.
+    bool idleUntil (const std::function<bool()>& condition, int timeoutMs = 3000)
+    {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds (timeoutMs);
+        while (std::chrono::steady_clock::now() < deadline)
+        {
+            plugin->idle();
+            if (condition())
+                return true;
+            std::this_thread::sleep_for (std::chrono::milliseconds (5));
+        }
+        return condition();
+    }
+
+    bool sawEvent (int32_t kind, int32_t parameter, float value)
+    {
+        for (auto& e : plugin->events())
+            if (e.kind == kind && e.index == parameter && e.value == value)
+                return true;
+        return false;
+    }
+
+    std::unique_ptr<PluginInstance> plugin;
+};

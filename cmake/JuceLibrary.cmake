@@ -1,0 +1,43 @@
+# JUCE compiled once, as a static library of the modules the plug-in uses.
+add_library(pellion_juce STATIC)
+
+target_link_libraries(pellion_juce
+  PRIVATE
+    juce::juce_core
+    juce::juce_events
+    juce::juce_data_structures
+    juce::juce_graphics
+    juce::juce_gui_basics
+    juce::juce_audio_basics
+    juce::juce_audio_devices
+    juce::juce_audio_processors
+  PUBLIC
+    juce::pkgconfig_JUCE_CURL_LINUX_DEPS
+    juce::pkgconfig_JUCE_IMG_LINUX_DEPS
+    ZLIB::ZLIB)
+
+target_compile_definitions(pellion_juce
+  PUBLIC
+    JUCE_WEB_BROWSER=0
+    JUCE_USE_CURL=1
+    JUCE_DISPLAY_SPLASH_SCREEN=0
+    JUCE_MODAL_LOOPS_PERMITTED=1
+    JUCE_LOG_ASSERTIONS=1
+    JUCE_STANDALONE_APPLICATION=0
+    JUCE_PLUGINHOST_AU=0
+    JUCE_PLUGINHOST_VST3=0
+    JUCE_PLUGINHOST_LADSPA=0
+    JUCE_PLUGINHOST_LV2=0
+    JUCE_ALSA=1
+    JUCE_JACK=0
+    JUCE_USE_XRANDR=1
+    JUCE_USE_XINERAMA=1
+    JUCE_USE_XCURSOR=1
+    $<$<CONFIG:Debug>:JUCE_DEBUG=1>
+    $<$<NOT:$<CONFIG:Debug>>:NDEBUG=1>)
+
+# Consumers need the modules' include paths and definitions, not their sources.
+target_include_directories(pellion_juce INTERFACE
+  $<TARGET_PROPERTY:pellion_juce,INCLUDE_DIRECTORIES>)
+target_compile_definitions(pellion_juce INTERFACE
+  $<TARGET_PROPERTY:pellion_juce,COMPILE_DEFINITIONS>)
