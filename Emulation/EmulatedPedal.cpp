@@ -1,0 +1,492 @@
+#include "EmulatedPedal.h"
+
+#include "Devices/SysexMessage.h"
+
+namespace
+{
+Mode modeFor (uint8_t command)
+{
+    switch (command)
+    {
+        case Sysex::ModeAudio: return modeAudio;
+        case Sysex::ModeControl: return modeControl;
+        case Sysex::ModePedalboard: return modePedalboard;
+        default: return modeNone;
+    }
+}
+
+uint8_t nextModeCommand (uint8_t command)
+{
+    return command == Sysex::ModePedalboard ? (uint8_t) Sysex::ModeAudio : (uint8_t) (command + 1);
+}
+} // namespace
+
+EmulatedPedal::EmulatedPedal (VirtualMidiPorts& midiPorts, VirtualAudioDeviceTypes& audioTypes,
+                              const juce::String& deviceName, uint8_t id)
+    : ports (midiPorts), audio (audioTypes), name (deviceName), deviceId (id)
+{
+    jassert (deviceId >= 1 && deviceId <= 127);
+}
+
+EmulatedPedal::~EmulatedPedal()
+{
+    unplug();
+    withdrawBootloader();
+}
+
+//==============================================================================
+void EmulatedPedal::plugIn()
+{
+    const std::lock_guard<std::mutex> lock (mutex);
+
+    // Held while publishing, so a plug-in that opens the port at once finds the identifiers set.
+    if (sourceId.isEmpty())
+    {
+        openedSincePlugIn = false;
+        destinationId = ports.publishOutput (name, [this] (const juce::MidiMessage& m) { receive (m); });
+        sourceId = ports.publishInput (name, [this] { inputStarted(); });
+    }
+
+    if (! audioPublished)
+    {
+        audio.publish (name);
+        audioPublished = true;
+    }
+
+    mode = modeNone;
+    released = false;
+}
+
+void EmulatedPedal::unplug()
+{
+    withdrawMidi();
+    withdrawAudio();
+}
+
+void EmulatedPedal::withdrawMidi()
+{
+    juce::String source, destination;
+    {
+        const std::lock_guard<std::mutex> lock (mutex);
+        std::swap (source, sourceId);
+        std::swap (destination, destinationId);
+    }
+
+    if (source.isNotEmpty())
+        ports.withdraw (source);
+
+    if (destination.isNotEmpty())
+        ports.withdraw (destination);
+}
+
+void EmulatedPedal::withdrawAudio()
+{
+    const std::lock_guard<std::mutex> lock (mutex);
+
+    if (audioPublished)
+        audio.withdraw (name);
+
+    audioPublished = false;
+}
+
+void EmulatedPedal::publishBootloader (const juce::String& portName)
+{
+    withdrawBootloader();
+
+    const std::lock_guard<std::mutex> lock (mutex);
+    bootDestinationId = ports.publishOutput (portName, [this] (const juce::MidiMessage& m) { record (m); });
+    bootSourceId = ports.publishInput (portName);
+}
+
+void EmulatedPedal::withdrawBootloader()
+{
+    juce::String source, destination;
+    {
+        const std::lock_guard<std::mutex> lock (mutex);
+        std::swap (source, bootSourceId);
+        std::swap (destination, bootDestinationId);
+    }
+
+    if (source.isNotEmpty())
+        ports.withdraw (source);
+
+    if (destination.isNotEmpty())
+        ports.withdraw (destination);
+}
+
+bool EmulatedPedal::isMidiPublished() const
+{
+    const std::lock_guard<std::mutex> lock (mutex);
+    return sourceId.isNotEmpty();
+}
+
+bool EmulatedPedal::isAudioPublished() const
+{
+    const std::lock_guard<std::mutex> lock (mutex);
+    return audioPublished;
+}
+
+juce::String EmulatedPedal::getSourceIdentifier() const
+{
+    const std::lock_guard<std::mutex> lock (mutex);
+    return sourceId;
+}
+
+juce::String EmulatedPedal::getDestinationIdentifier() const
+{
+    const std::lock_guard<std::mutex> lock (mutex);
+    return destinationId;
+}
+
+juce::String EmulatedPedal::getBootloaderSourceIdentifier() const
+{
+    const std::lock_guard<std::mutex> lock (mutex);
+    return bootSourceId;
+}
+
+juce::String EmulatedPedal::getBootloaderDestinationIdentifier() const
+{
+    const std::lock_guard<std::mutex> lock (mutex);
+    return bootDestinationId;
+}
+
+//==============================================================================
+void EmulatedPedal::setSlot (int newSlot)
+{
+    const std::lock_guard<std::mutex> lock (mutex);
+    slot = newSlot & 0x0F;
+}
+
+void EmulatedPedal::setFirmwareVersion (int majorMinorPatch)
+{
+    const std::lock_guard<std::mutex> lock (mutex);
+    firmwareVersion = majorMinorPatch;
+}
+
+void EmulatedPedal::setHeartbeat (bool shouldAnswerKeepAlives)
+{
+    const std::lock_guard<std::mutex> lock (mutex);
+    heartbeat = shouldAnswerKeepAlives;
+}
+
+void EmulatedPedal::setLedState (uint8_t ledByte)
+{
+    const std::lock_guard<std::mutex> lock (mutex);
+    led = ledByte;
+}
+
+void EmulatedPedal::setAnnounceEnabled (bool shouldAnnounce)
+{
+    const std::lock_guard<std::mutex> lock (mutex);
+    announceEnabled = shouldAnnounce;
+}
+
+void EmulatedPedal::setModeReply (ModeReply reply)
+{
+    const std::lock_guard<std::mutex> lock (mutex);
+    modeReply = reply;
+}
+
+void EmulatedPedal::setTruncatedReplyLength (int numBytes)
+{
+    const std::lock_guard<std::mutex> lock (mutex);
+    truncatedReplyLength = juce::jlimit (0, Sysex::versionNibbles - 1, numBytes);
+}
+
+void EmulatedPedal::setExtraPayloadBytes (int numBytes)
+{
+    const std::lock_guard<std::mutex> lock (mutex);
+    extraPayloadBytes = juce::jmax (0, numBytes);
+}
+
+void EmulatedPedal::setHeader (const Bytes& headerBytes)
+{
+    const std::lock_guard<std::mutex> lock (mutex);
+    header = headerBytes;
+}
+
+void EmulatedPedal::setFrameDeviceId (int id)
+{
+    const std::lock_guard<std::mutex> lock (mutex);
+    frameDeviceId = id;
+}
+
+//==============================================================================
+Mode EmulatedPedal::getMode() const
+{
+    const std::lock_guard<std::mutex> lock (mutex);
+    return mode;
+}
+
+bool EmulatedPedal::wasReleased() const
+{
+    const std::lock_guard<std::mutex> lock (mutex);
+    return released;
+}
+
+int EmulatedPedal::getKeepAliveCount() const
+{
+    const std::lock_guard<std::mutex> lock (mutex);
+    return keepAlives;
+}
+
+std::vector<EmulatedPedal::Bytes> EmulatedPedal::getReceivedMessages() const
+{
+    const std::lock_guard<std::mutex> lock (mutex);
+    return received;
+}
+
+void EmulatedPedal::clearReceivedMessages()
+{
+    const std::lock_guard<std::mutex> lock (mutex);
+    received.clear();
+}
+
+int EmulatedPedal::countReceived (uint8_t group, uint8_t command) const
+{
+    const std::lock_guard<std::mutex> lock (mutex);
+    int count = 0;
+
+    for (auto& bytes : received)
+    {
+        const auto frame = SysexMessage::parse (bytes.data(), (int) bytes.size());
+        if (frame.valid && frame.group == group && frame.command == command)
+            ++count;
+    }
+
+    return count;
+}
+
+//==============================================================================
+juce::MidiMessage EmulatedPedal::buildFrame (uint8_t group, uint8_t command, const Bytes& payload) const
+{
+    const std::lock_guard<std::mutex> lock (mutex);
+    return buildFrameLocked (group, command, payload);
+}
+
+EmulatedPedal::Bytes EmulatedPedal::versionPayload() const
+{
+    const std::lock_guard<std::mutex> lock (mutex);
+    return versionPayloadLocked();
+}
+
+juce::MidiMessage EmulatedPedal::buildFrameLocked (uint8_t group, uint8_t command, const Bytes& payload) const
+{
+    Bytes frame { 0xF0 };
+    frame.insert (frame.end(), header.begin(), header.end());
+    frame.push_back ((uint8_t) (frameDeviceId < 0 ? deviceId : frameDeviceId));
+    frame.push_back ((uint8_t) (((group & 0x07) << 4) | (slot & 0x0F)));
+    frame.push_back (command);
+    frame.insert (frame.end(), payload.begin(), payload.end());
+    frame.insert (frame.end(), (size_t) extraPayloadBytes, uint8_t (0));
+    frame.push_back (0xF7);
+    return juce::MidiMessage (frame.data(), (int) frame.size());
+}
+
+EmulatedPedal::Bytes EmulatedPedal::versionPayloadLocked() const
+{
+    Bytes nibbles;
+
+    for (int shift = 16; shift >= 0; shift -= 8)
+    {
+        const auto byte = (firmwareVersion >> shift) & 0xFF;
+        nibbles.push_back ((uint8_t) (byte >> 4));
+        nibbles.push_back ((uint8_t) (byte & 0x0F));
+    }
+
+    return nibbles;
+}
+
+bool EmulatedPedal::send (const juce::MidiMessage& message)
+{
+    return ports.sendToPlugin (getSourceIdentifier(), message);
+}
+
+bool EmulatedPedal::announce()
+{
+    return send (buildFrame (Sysex::SystemGroup, Sysex::Announce, {}));
+}
+
+bool EmulatedPedal::sendModeOff()
+{
+    juce::MidiMessage frame;
+    {
+        const std::lock_guard<std::mutex> lock (mutex);
+        mode = modeNone;
+        frame = buildFrameLocked (Sysex::SystemGroup, Sysex::ModeOff, {});
+    }
+
+    return send (frame);
+}
+
+bool EmulatedPedal::sendCalibrate()
+{
+    return send (buildFrame (Sysex::SystemGroup, Sysex::Calibrate, {}));
+}
+
+bool EmulatedPedal::sendControlChanges (const std::vector<std::pair<uint8_t, uint8_t>>& controllerValuePairs)
+{
+    Bytes payload;
+
+    for (auto& [controller, value] : controllerValuePairs)
+    {
+        payload.push_back (controller);
+        payload.push_back (value);
+    }
+
+    return send (buildFrame (Sysex::ControlGroup, Sysex::ControlChange, payload));
+}
+
+bool EmulatedPedal::sendProgramChange (uint8_t program)
+{
+    return send (buildFrame (Sysex::ProgramGroup, program, {}));
+}
+
+bool EmulatedPedal::sendLedState (uint8_t ledByte)
+{
+    juce::MidiMessage frame;
+    {
+        const std::lock_guard<std::mutex> lock (mutex);
+        led = ledByte;
+        frame = buildFrameLocked (Sysex::DisplayGroup, Sysex::LedState, { ledByte });
+    }
+
+    return send (frame);
+}
+
+bool EmulatedPedal::sendPresetDump (int preset, const Record& record)
+{
+    jassert (preset >= 0 && preset <= 15);
+    const auto command = (uint8_t) (Sysex::PresetDump + (preset & 0x0F));
+    return send (buildFrame (Sysex::StateGroup, command, Bytes (record.begin(), record.end())));
+}
+
+bool EmulatedPedal::sendStateDump (const Record& record)
+{
+    return send (buildFrame (Sysex::StateGroup, Sysex::StateDump, Bytes (record.begin(), record.end())));
+}
+
+bool EmulatedPedal::sendFrame (uint8_t group, uint8_t command, const Bytes& payload)
+{
+    return send (buildFrame (group, command, payload));
+}
+
+bool EmulatedPedal::sendRaw (const Bytes& bytes)
+{
+    if (bytes.empty())
+        return false;
+
+    return send (juce::MidiMessage (bytes.data(), (int) bytes.size()));
+}
+
+bool EmulatedPedal::sendNoteOn (int channel, int note, uint8_t velocity)
+{
+    return send (juce::MidiMessage::noteOn (channel, note, velocity));
+}
+
+int EmulatedPedal::sendBurst (int numFrames)
+{
+    std::vector<juce::MidiMessage> frames;
+    frames.reserve ((size_t) juce::jmax (0, numFrames));
+    {
+        const std::lock_guard<std::mutex> lock (mutex);
+        for (int i = 0; i < numFrames; ++i)
+            frames.push_back (buildFrameLocked (Sysex::ControlGroup, Sysex::ControlChange,
+                                                { (uint8_t) ((i >> 7) & 0x7F), (uint8_t) (i & 0x7F) }));
+    }
+
+    const auto source = getSourceIdentifier();
+    int taken = 0;
+
+    for (auto& frame : frames)
+        taken += ports.sendToPlugin (source, frame) ? 1 : 0;
+
+    return taken;
+}
+
+//==============================================================================
+void EmulatedPedal::inputStarted()
+{
+    juce::MidiMessage frame;
+    {
+        const std::lock_guard<std::mutex> lock (mutex);
+        const auto first = ! std::exchange (openedSincePlugIn, true);
+
+        if (! first || ! announceEnabled)
+            return;
+
+        frame = buildFrameLocked (Sysex::SystemGroup, Sysex::Announce, {});
+    }
+
+    send (frame);
+}
+
+void EmulatedPedal::record (const juce::MidiMessage& message)
+{
+    const std::lock_guard<std::mutex> lock (mutex);
+    const auto* data = message.getRawData();
+    received.emplace_back (data, data + message.getRawDataSize());
+}
+
+void EmulatedPedal::receive (const juce::MidiMessage& message)
+{
+    std::vector<juce::MidiMessage> replies;
+
+    {
+        const std::lock_guard<std::mutex> lock (mutex);
+        const auto* data = message.getRawData();
+        received.emplace_back (data, data + message.getRawDataSize());
+
+        const auto frame = SysexMessage::parse (message);
+
+        if (! frame.valid)
+            return;
+
+        // A plug-in that has no id yet addresses it as 0: the pedal announces
+        // itself and still answers, so the first handshake needs no retry.
+        if (frame.deviceId == 0 && announceEnabled)
+            replies.push_back (buildFrameLocked (Sysex::SystemGroup, Sysex::Announce, {}));
+
+        if ((frame.deviceId == deviceId || frame.deviceId == 0) && frame.group == Sysex::SystemGroup)
+        {
+            switch (frame.command)
+            {
+                case Sysex::ModeAudio:
+                case Sysex::ModeControl:
+                case Sysex::ModePedalboard:
+                {
+                    const auto answer = modeReply == ModeReply::wrong ? nextModeCommand (frame.command) : frame.command;
+                    mode = modeFor (answer);
+                    released = false;
+
+                    if (modeReply == ModeReply::none)
+                        break;
+
+                    auto payload = versionPayloadLocked();
+                    if (modeReply == ModeReply::truncated)
+                        payload.resize ((size_t) truncatedReplyLength);
+
+                    replies.push_back (buildFrameLocked (Sysex::SystemGroup, answer, payload));
+                    break;
+                }
+
+                case Sysex::Release:
+                    mode = modeNone;
+                    released = true;
+                    break;
+
+                case Sysex::KeepAlive:
+                    ++keepAlives;
+                    if (heartbeat)
+                        replies.push_back (buildFrameLocked (Sysex::DisplayGroup, Sysex::LedState, { led }));
+                    break;
+
+                default:
+                    break;
+            }
+        }
+    }
+
+    for (auto& reply : replies)
+        send (reply);
+}

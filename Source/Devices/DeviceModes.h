@@ -1,0 +1,25 @@
+#pragma once
+
+// How a plug-in instance uses its pedal. The connection state of a pedal holds a
+// Mode: the one requested, and once the pedal answers, the one it confirmed.
+enum Mode
+{
+    modeNone = 0,       // "Not Connected"
+    modeControl = 1,    // parameters only
+    modeAudio = 2,      // the track's audio runs through the pedal
+    modePedalboard = 3  // the pedal is one leg of a chain
+};
+
+enum ChannelSetting
+{
+    channelMonoLeft = 0,
+    channelMonoRight = 1,
+    channelStereo = 2
+};
+
+enum PedalModeConfig
+{
+    pedalboardNone = -1,
+    pedalboardIn = 0,
+    pedalboardOut = 1
+};

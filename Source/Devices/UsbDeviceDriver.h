@@ -1,0 +1,108 @@
+#pragma once
+
+#include "DeviceModes.h"
+#include "MidiDevice.h"
+#include "Settings/DeviceSettings.h"
+#include "SysexMessage.h"
+
+#include <juce_audio_devices/juce_audio_devices.h>
+#include <juce_events/juce_events.h>
+#include <atomic>
+
+// The protocol end of one connected pedal: its device id, the connection state,
+// the mode handshake, a keep-alive every second and a watchdog that drops a
+// pedal that falls silent. It owns the pedal's MIDI ports, its settings and its
+// audio device.
+class UsbDeviceDriver : public juce::AudioIODeviceCallback,
+                        private MidiDevice::Listener,
+                        private DeviceSettings::Listener,
+                        private juce::MultiTimer
+{
+public:
+    class Listener
+    {
+    public:
+        virtual ~Listener() = default;
+        virtual void deviceStatusChanged (UsbDeviceDriver*) {}
+        virtual void deviceConnected (UsbDeviceDriver*) {}
+        virtual void incomingMidiMessage (UsbDeviceDriver*, const juce::MidiMessage&) {}
+        virtual void deviceLatencyChanged (int) {}
+    };
+
+    enum TimerIds
+    {
+        keepAliveTimerId = 1
+    };
+
+    static constexpr int keepAliveIntervalMs = 1000;
+    static constexpr uint8_t watchdogReload = 10;
+
+    UsbDeviceDriver (const juce::String& deviceName,
+                     const juce::MidiDeviceInfo& inputPort,
+                     const juce::MidiDeviceInfo& outputPort);
+    ~UsbDeviceDriver() override;
+
+    // The one way to send to the pedal. Senders hand over 7-bit values.
+    void sendSysExMessage (uint8_t group, uint8_t command, const void* payload, int length);
+
+    // Opens the ports and asks the pedal for a mode; a mode outside 1 to 3 only
+    // sets the state to 0.
+    void connect (int mode);
+
+    // Releases the pedal, closes the ports and forgets the device id.
+    void disconnect();
+
+    // The connection state (a Mode); safe to read from any thread.
+    int getState() const noexcept { return state.load (std::memory_order_acquire); }
+    uint8_t getDeviceId() const noexcept { return deviceId; }
+    int getSlot() const noexcept { return slot; }
+    int getFirmwareVersion() const noexcept { return firmwareVersion; }
+    uint8_t getWatchdogCountdown() const noexcept { return watchdogCountdown; }
+    const juce::String& getName() const noexcept { return name; }
+
+    juce::ValueTree& getSettingsTree() noexcept { return settingsTree; }
+    DeviceSettings& getSettings() noexcept { return settings; }
+    MidiDevice& getMidiDevice() noexcept { return midiDevice; }
+
+    void addListener (Listener* listener) { listeners.addIfNotAlreadyThere (listener); }
+    void removeListener (Listener* listener) { listeners.removeFirstMatchingValue (listener); }
+
+    // Keep-alive and watchdog: one tick of timer 1; other ids do nothing.
+    void timerCallback (int timerId) override;
+
+    // A message from the pedal, on the message thread.
+    void incomingMidiMessage (MidiDevice* device, const juce::MidiMessage& message) override;
+
+    // The firmware reset leaves the driver as a disconnect would, without Release.
+    void forgetConnection();
+
+    // Audio device callbacks: the pedal's audio is not streamed yet.
+    void audioDeviceIOCallbackWithContext (const float* const* inputs, int numInputs,
+                                           float* const* outputs, int numOutputs, int numSamples,
+                                           const juce::AudioIODeviceCallbackContext& context) override;
+    void audioDeviceAboutToStart (juce::AudioIODevice*) override {}
+    void audioDeviceStopped() override {}
+
+private:
+    void settingsChanged() override;
+    void handleSystemMessage (const SysexMessage& message);
+    void setState (int newState);
+    void notifyStatusChanged();
+    void notifyConnected();
+    void takeModeReply (int newState, const SysexMessage& message);
+
+    int latency = -1;
+    juce::ValueTree settingsTree;
+    DeviceSettings settings;
+    std::unique_ptr<juce::AudioIODevice> audioDevice;
+    MidiDevice midiDevice;
+    uint8_t deviceId = 0;
+    uint8_t watchdogCountdown = 0;
+    juce::Array<Listener*> listeners;
+    std::atomic<int> state { modeNone };
+    int slot = 1;
+    int firmwareVersion = 0;
+    juce::String name;
+
+    JUCE_DECLARE_NON_COPYABLE (UsbDeviceDriver)
+};

@@ -1,0 +1,262 @@
+#pragma once
+
+#include "AudioDeviceTypes.h"
+#include "MidiPorts.h"
+#include "UsbBootDevice.h"
+#include "UsbDevice.h"
+#include "Utilities/Identifiers.h"
+#include "Utilities/StrictXmlReader.h"
+
+#include <juce_events/juce_events.h>
+#include <type_traits>
+
+// The process-wide discovery of pedals (T = UsbDevice) or of pedals waiting in
+// their bootloader (T = UsbBootDevice). Shared through juce::SharedResourcePointer:
+// the first holder creates it, the last one deletes it. It scans 50 ms after its
+// creation and then every second, on the message thread.
+template <typename DeviceType>
+class UsbBaseDeviceManager : private juce::Timer
+{
+public:
+    class Listener
+    {
+    public:
+        virtual ~Listener() = default;
+        virtual void deviceAdded (DeviceType*) {}
+        virtual void deviceRemoved (DeviceType*) {}
+    };
+
+    static constexpr int firstScanDelayMs = 50;
+    static constexpr int scanPeriodMs = 1000;
+    static constexpr juce::int64 largestSettingsFile = 64 * 1024;
+
+    UsbBaseDeviceManager() { startTimer (firstScanDelayMs); }
+
+    ~UsbBaseDeviceManager() override
+    {
+        stopTimer();
+
+        if constexpr (isPedalManager)
+            for (auto* device : devices)
+                saveSettings (device);
+
+        for (int i = devices.size(); --i >= 0;)
+            devices.remove (i);
+    }
+
+    void addListener (Listener* listener) { listeners.add (listener); }
+    void removeListener (Listener* listener) { listeners.remove (listener); }
+
+    int getNumDevices() const noexcept { return devices.size(); }
+    DeviceType* getDevice (int index) const noexcept { return devices[index]; }
+
+    DeviceType* findDevice (const juce::String& name) const
+    {
+        for (auto* device : devices)
+            if (device->getName() == name)
+                return device;
+
+        return nullptr;
+    }
+
+    void setSettingsFolder (const juce::String& folder) { settingsFolder = folder; }
+    const juce::String& getSettingsFolder() const noexcept { return settingsFolder; }
+
+    void setRecentSettings (const juce::ValueTree& tree) { recentSettings = tree; }
+    juce::ValueTree& getRecentSettings() noexcept { return recentSettings; }
+
+    bool isScanningPeriodically() const noexcept { return periodic; }
+
+    // One scan: keeps the devices still present, adds the new ones (each announced
+    // at once), then saves and removes the vanished ones.
+    void scanForDevices()
+    {
+        auto& ports = MidiPorts::system();
+        const auto inputs = ports.getInputs();
+        const auto outputs = ports.getOutputs();
+
+        juce::Array<DeviceType*> vanished;
+        for (auto* device : devices)
+            vanished.add (device);
+
+        for (const auto& input : inputs)
+        {
+            const auto name = DeviceType::deviceNameForPort (input.name);
+            if (name.isEmpty())
+                continue;
+
+            const juce::MidiDeviceInfo* output = nullptr;
+            for (const auto& candidate : outputs)
+            {
+                if (DeviceType::deviceNameForPort (candidate.name) == name)
+                {
+                    output = &candidate;
+                    break;
+                }
+            }
+
+            if (output == nullptr)
+                continue;
+
+            if constexpr (DeviceType::needsAudioDevice)
+                if (! audioDeviceExists (name))
+                    continue;
+
+            auto* device = findDevice (name);
+
+            if (device == nullptr)
+            {
+                device = new DeviceType (name, input, *output);
+                devices.addSorted (sorter, device);
+
+                if constexpr (isPedalManager)
+                    loadSettings (device);
+
+                listeners.call ([device] (Listener& l) { l.deviceAdded (device); });
+            }
+
+            vanished.removeAllInstancesOf (device);
+        }
+
+        for (auto* device : vanished)
+        {
+            if constexpr (isPedalManager)
+                saveSettings (device);
+
+            listeners.call ([device] (Listener& l) { l.deviceRemoved (device); });
+            devices.removeObject (device);
+        }
+    }
+
+    // The pedal's settings file: the settings folder followed by the device name
+    // and "-settings.xml"; none while no settings folder is set.
+    juce::File getSettingsFile (DeviceType* device) const
+    {
+        jassert (device != nullptr);
+
+        if (device == nullptr || settingsFolder.isEmpty()
+            || ! juce::File::isAbsolutePath (settingsFolder))
+            return {};
+
+        return juce::File (settingsFolder + device->getName() + "-settings.xml");
+    }
+
+    // Writes the pedal's settings, or deletes the file when there are none. A file
+    // this pedal never read (unreadable, or found before the folder was known) is
+    // only ever replaced by settings, never deleted.
+    void saveSettings (DeviceType* device)
+    {
+        jassert (device != nullptr);
+        const auto file = getSettingsFile (device);
+
+        if (file == juce::File())
+            return;
+
+        auto& tree = device->getDriver().getSettingsTree();
+
+        if (tree.isValid() && tree.getNumProperties() > 0)
+        {
+            if (auto xml = tree.createXml())
+                xml->writeTo (file, {});
+        }
+        else if (device->settingsFileKnown)
+        {
+            file.deleteFile();
+        }
+    }
+
+private:
+    static constexpr bool isPedalManager = std::is_same_v<DeviceType, UsbDevice>;
+
+    struct UsbDeviceSorter
+    {
+        static int compareElements (DeviceType* first, DeviceType* second)
+        {
+            return first->getName().compare (second->getName());
+        }
+    };
+
+    void timerCallback() override
+    {
+        scanForDevices();
+
+        if (! periodic)
+        {
+            periodic = true;
+            startTimer (scanPeriodMs);
+        }
+    }
+
+    static bool audioDeviceExists (const juce::String& name)
+    {
+        auto type = AudioDeviceTypes::create();
+        if (type == nullptr)
+            return false;
+
+        type->scanForDevices();
+        return type->getDeviceNames (false).contains (name);
+    }
+
+    // Copies the properties of the pedal's settings file into its settings tree;
+    // every value passes its constrainer on the way. A bad file leaves defaults.
+    void loadSettings (DeviceType* device)
+    {
+        const auto file = getSettingsFile (device);
+        if (file == juce::File())
+            return;
+
+        if (! file.existsAsFile())
+        {
+            device->settingsFileKnown = true;
+            return;
+        }
+
+        if (readSettingsFile (file, device->getDriver().getSettingsTree()))
+            device->settingsFileKnown = true;
+    }
+
+public:
+    // Copies the properties of a settings file whose root is "DEVICE" into the
+    // tree; false, with the tree untouched, for anything else.
+    static bool readSettingsFile (const juce::File& file, juce::ValueTree& tree)
+    {
+        if (file.getSize() > largestSettingsFile)
+            return false;
+
+        juce::MemoryBlock bytes;
+        if (! file.loadFileAsData (bytes))
+            return false;
+
+        return readSettingsText (static_cast<const char*> (bytes.getData()), bytes.getSize(), tree);
+    }
+
+    static bool readSettingsText (const char* utf8, size_t numBytes, juce::ValueTree& tree)
+    {
+        auto xml = StrictXmlReader::parse (utf8, numBytes);
+        if (xml == nullptr || ! xml->hasTagName (ID::DEVICE.toString()))
+            return false;
+
+        const auto loaded = juce::ValueTree::fromXml (*xml);
+        if (! loaded.hasType (ID::DEVICE))
+            return false;
+
+        for (int i = 0; i < loaded.getNumProperties(); ++i)
+        {
+            const auto property = loaded.getPropertyName (i);
+            tree.setProperty (property, loaded[property], nullptr);
+        }
+
+        return true;
+    }
+
+private:
+
+    bool periodic = false;
+    juce::ListenerList<Listener> listeners;
+    juce::OwnedArray<DeviceType> devices;
+    UsbDeviceSorter sorter;
+    juce::String settingsFolder;
+    juce::ValueTree recentSettings;
+
+    JUCE_DECLARE_NON_COPYABLE (UsbBaseDeviceManager)
+};

@@ -1,0 +1,72 @@
+#pragma once
+
+#include "Utilities/ConstrainedCachedValue.h"
+
+#include <juce_data_structures/juce_data_structures.h>
+
+// Block sizes the pedal can be asked for; 0 follows the host.
+struct BlockSizeConstrainer
+{
+    // Function-local, so any static initialiser may use it safely.
+    static const juce::Array<int>& allowedValues()
+    {
+        static const juce::Array<int> values { 0, 32, 64, 96, 128, 192, 256, 512, 1024, 2048 };
+        return values;
+    }
+
+    static juce::String label (int value)
+    {
+        if (value == 0)
+            return "Same As Host";
+        return juce::String (value) + " samples";
+    }
+};
+
+// The pedal's input and output buffer settings.
+struct BufferSizeConstrainer
+{
+    static const juce::Array<int>& allowedValues()
+    {
+        static const juce::Array<int> values { 0, 1, 2 };
+        return values;
+    }
+
+    static juce::String label (int value)
+    {
+        switch (value)
+        {
+            case 1:  return "Medium";
+            case 2:  return "Large";
+            default: return "Small";
+        }
+    }
+};
+
+// A view over one pedal's settings tree. Several views may share a tree; each
+// hears the others' writes through the tree.
+class DeviceSettings
+{
+public:
+    struct Listener
+    {
+        virtual ~Listener() = default;
+        virtual void settingsChanged() = 0;
+    };
+
+    explicit DeviceSettings (juce::ValueTree& tree);
+
+    void addListener (Listener* listener);
+    void removeListener (Listener* listener);
+
+    ConstrainedCachedValue<int> blockSize;
+    ConstrainedCachedValue<int> outAdjust;
+    ConstrainedCachedValue<int> inAdjust;
+    ConstrainedCachedValue<int> extraLatency;
+
+private:
+    void notifyListeners();
+
+    juce::Array<Listener*> listeners;
+
+    JUCE_DECLARE_NON_COPYABLE (DeviceSettings)
+};

@@ -1,0 +1,210 @@
+#pragma once
+
+#include <juce_data_structures/juce_data_structures.h>
+
+#include <cmath>
+#include <functional>
+#include <limits>
+#include <type_traits>
+#include <utility>
+
+namespace ConstrainedValueDetail
+{
+// Saturates instead of wrapping: JUCE's own text and double conversions overflow
+// (undefined behaviour) on values a hand-edited or corrupt file may hold.
+inline int saturateToInt (long long v) noexcept
+{
+    if (v > std::numeric_limits<int>::max()) return std::numeric_limits<int>::max();
+    if (v < std::numeric_limits<int>::min()) return std::numeric_limits<int>::min();
+    return static_cast<int> (v);
+}
+
+inline int saturateToInt (double v) noexcept
+{
+    if (std::isnan (v))
+        return 0;
+    if (v >= static_cast<double> (std::numeric_limits<int>::max())) return std::numeric_limits<int>::max();
+    if (v <= static_cast<double> (std::numeric_limits<int>::min())) return std::numeric_limits<int>::min();
+    return static_cast<int> (v);
+}
+
+// Reads leading decimal digits as String::getIntValue does ("1e99" -> 1, "abc" -> 0).
+inline int textToInt (const juce::String& text) noexcept
+{
+    auto p = text.getCharPointer().findEndOfWhitespace();
+    bool negative = false;
+
+    if (*p == '-' || *p == '+')
+    {
+        negative = (*p == '-');
+        ++p;
+    }
+
+    // One past the int range is enough to saturate either sign.
+    constexpr long long limit = static_cast<long long> (std::numeric_limits<int>::max()) + 1;
+    long long magnitude = 0;
+
+    for (;;)
+    {
+        const auto c = p.getAndAdvance();
+        if (c < '0' || c > '9')
+            break;
+        if (magnitude < limit)
+            magnitude = magnitude * 10 + static_cast<long long> (c - '0');
+    }
+
+    return saturateToInt (negative ? -magnitude : magnitude);
+}
+
+inline int varToInt (const juce::var& v) noexcept
+{
+    if (v.isInt())    return static_cast<int> (v);
+    if (v.isBool())   return static_cast<bool> (v) ? 1 : 0;
+    if (v.isInt64())  return saturateToInt (static_cast<long long> (static_cast<juce::int64> (v)));
+    if (v.isDouble()) return saturateToInt (static_cast<double> (v));
+    if (v.isString()) return textToInt (v.toString());
+    return 0;
+}
+
+template <typename Type>
+Type fromVar (const juce::var& v)
+{
+    if constexpr (std::is_same_v<Type, int>)
+        return varToInt (v);
+    else
+        return juce::VariantConverter<Type>::fromVar (v);
+}
+} // namespace ConstrainedValueDetail
+
+// A cached view of one value-tree property that only ever holds values the
+// constrainer accepts. The tree keeps whatever arrived, so a file written by a
+// newer version survives a round trip through this one.
+template <typename Type>
+class ConstrainedCachedValue : private juce::ValueTree::Listener
+{
+public:
+    using Constrainer = std::function<Type (const Type&)>;
+
+    ConstrainedCachedValue (juce::ValueTree& treeToUse,
+                            const juce::Identifier& propertyID,
+                            juce::UndoManager* undoManagerToUse,
+                            const Type& defaultToUse,
+                            Constrainer constrainerToUse)
+        : tree (treeToUse),
+          property (propertyID),
+          undoManager (undoManagerToUse),
+          constrainer (std::move (constrainerToUse)),
+          defaultValue (defaultToUse),
+          cachedValue (defaultToUse)
+    {
+        jassert (constrainer != nullptr);
+
+        if (tree.hasProperty (property))
+            cachedValue = constrain (ConstrainedValueDetail::fromVar<Type> (tree[property]));
+
+        tree.addListener (this);
+    }
+
+    ~ConstrainedCachedValue() override { tree.removeListener (this); }
+
+    // Called after every change of the cached value.
+    std::function<void()> onChange;
+
+    const Type& get() const noexcept { return cachedValue; }
+    operator Type() const noexcept { return cachedValue; }
+
+    void setValue (const Type& newValue, juce::UndoManager* undoManagerToUse)
+    {
+        jassert (constrainer != nullptr);
+        const auto constrained = constrain (newValue);
+
+        // A missing property is still written, so the tree records the choice.
+        if (constrained == cachedValue && tree.hasProperty (property))
+            return;
+
+        cachedValue = constrained;
+        tree.setProperty (property, juce::VariantConverter<Type>::toVar (constrained), undoManagerToUse);
+        notify();
+    }
+
+    const Type& getDefault() const noexcept { return defaultValue; }
+    juce::UndoManager* getUndoManager() const noexcept { return undoManager; }
+
+private:
+    void valueTreePropertyChanged (juce::ValueTree& changedTree, const juce::Identifier& changedProperty) override
+    {
+        if (changedProperty != property || changedTree != tree)
+            return;
+
+        jassert (constrainer != nullptr);
+
+        if (tree.hasProperty (property))
+        {
+            const auto constrained = constrain (ConstrainedValueDetail::fromVar<Type> (tree[property]));
+
+            if (constrained != cachedValue)
+            {
+                cachedValue = constrained;
+                notify();
+            }
+        }
+        else if (defaultValue != cachedValue)
+        {
+            cachedValue = defaultValue;
+            notify();
+        }
+    }
+
+    // An empty constrainer has already been reported; passing values through keeps us running.
+    Type constrain (const Type& value) const { return constrainer != nullptr ? constrainer (value) : value; }
+
+    void notify()
+    {
+        if (onChange != nullptr)
+            onChange();
+    }
+
+    juce::ValueTree tree;
+    juce::Identifier property;
+    juce::UndoManager* undoManager;
+    Constrainer constrainer;
+    Type defaultValue;
+    Type cachedValue;
+
+    JUCE_DECLARE_NON_COPYABLE (ConstrainedCachedValue)
+};
+
+// Accepts only the table's listed values; anything else falls back to the first.
+template <typename Table>
+struct AllowedValueConstrainer
+{
+    static int constrain (const int& value)
+    {
+        const auto& allowed = Table::allowedValues();
+
+        for (const auto v : allowed)
+            if (v == value)
+                return v;
+
+        return allowed.isEmpty() ? 0 : allowed.getFirst();
+    }
+
+    static juce::StringArray options()
+    {
+        juce::StringArray labels;
+        for (const auto v : Table::allowedValues())
+            labels.add (Table::label (v));
+        return labels;
+    }
+};
+
+template <typename Type, int Min, int Max>
+struct RangeConstrainer
+{
+    static_assert (Min <= Max, "empty range");
+
+    static Type constrain (const Type& value)
+    {
+        return juce::jlimit (static_cast<Type> (Min), static_cast<Type> (Max), value);
+    }
+};
