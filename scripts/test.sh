@@ -1,19 +1,32 @@
 #!/usr/bin/env bash
-# Sets up the machine, builds, and runs every test: first under AddressSanitizer
-# and UndefinedBehaviorSanitizer, then the plain build, whose CTest summary ends the run.
+# Sets up the machine, builds, and runs every test: under AddressSanitizer and
+# UndefinedBehaviorSanitizer, the threaded tests under ThreadSanitizer, each
+# fuzz target for a bounded time, and last the plain build, whose CTest summary
+# ends the run.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 cd "$root"
 
 scripts/setup.sh
 
+echo "== AddressSanitizer + UndefinedBehaviorSanitizer"
 scripts/build.sh build/asan -DCMAKE_BUILD_TYPE=Debug -DPELLION_SANITIZE=ON
+(
+  export ASAN_OPTIONS="fast_unwind_on_malloc=0:detect_leaks=1"
+  export LSAN_OPTIONS="suppressions=$root/Tests/lsan.supp:print_suppressions=0"
+  export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
+  cd build/asan && ctest --output-on-failure -j "$(nproc)"
+)
+
+echo "== ThreadSanitizer (threaded tests)"
+scripts/build.sh build/tsan -DCMAKE_BUILD_TYPE=Debug -DPELLION_TSAN=ON -- PellionLinkTests
+TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1" build/tsan/Tests/PellionLinkTests --gtest_brief=1
+
+echo "== Fuzzing"
+scripts/build.sh build/fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPELLION_FUZZ=ON -DPELLION_TESTS=OFF \
+  -DCMAKE_C_COMPILER=clang-14 -DCMAKE_CXX_COMPILER=clang++-14 -- fuzzers
+scripts/fuzz.sh build/fuzz 20
+
+echo "== Plain build"
 scripts/build.sh build/debug -DCMAKE_BUILD_TYPE=Debug
-
-export ASAN_OPTIONS="fast_unwind_on_malloc=0:detect_leaks=1:abort_on_error=0"
-export LSAN_OPTIONS="suppressions=$root/Tests/lsan.supp:print_suppressions=0"
-export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
-(cd build/asan && ctest --output-on-failure -j "$(nproc)")
-unset ASAN_OPTIONS LSAN_OPTIONS UBSAN_OPTIONS
-
 (cd build/debug && ctest --output-on-failure -j "$(nproc)")

@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Runs every fuzz target over its corpus and kept regression inputs for a
+# bounded time: fuzz.sh BUILD_DIR SECONDS_PER_TARGET. A crash fails the run and
+# leaves the input under BUILD_DIR/artifacts to be kept in Fuzz/regressions.
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+build="$1"
+seconds="${2:-20}"
+mkdir -p "$build/artifacts"
+
+for corpus in "$root"/Fuzz/corpus/*/; do
+  name="$(basename "$corpus")"
+  fuzzer="$build/Fuzz/fuzz_$name"
+  [ -x "$fuzzer" ] || { echo "missing fuzzer $fuzzer"; exit 1; }
+
+  work="$(mktemp -d)"
+  echo "fuzzing $name for ${seconds}s"
+  "$fuzzer" -timeout=3 -max_total_time="$seconds" -close_fd_mask=3 -print_final_stats=0 \
+    -artifact_prefix="$build/artifacts/$name-" \
+    "$work" "$corpus" "$root/Fuzz/regressions/$name" > "$build/artifacts/$name.log" 2>&1 \
+    || { tail -40 "$build/artifacts/$name.log"; rm -rf "$work"; exit 1; }
+  grep -E "^Done [0-9]+ runs" "$build/artifacts/$name.log" || true
+  rm -rf "$work"
+done
