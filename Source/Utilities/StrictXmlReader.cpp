@@ -265,7 +265,8 @@ private:
 
             ++position;
             juce::String text;
-            if (! value (quote, text) || result->hasAttribute (attribute))
+            if (result->getNumAttributes() >= StrictXmlReader::maximumAttributes
+                || ! value (quote, text) || result->hasAttribute (attribute))
                 return nullptr;
 
             result->setAttribute (attribute, text);

@@ -13,6 +13,7 @@ class StrictXmlReader
 public:
     static constexpr int maximumDepth = 16;
     static constexpr int maximumElements = 4096;
+    static constexpr int maximumAttributes = 64; // per element; keeps duplicate checks cheap
 
     // Null when the text is not such a document.
     static std::unique_ptr<juce::XmlElement> parse (const char* utf8, size_t numBytes);

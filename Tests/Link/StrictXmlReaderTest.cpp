@@ -254,3 +254,13 @@ TEST (StrictXmlReaderRefuses, PathologicalInputsFinish)
     siblings += "</r>";
     EXPECT_EQ (parseBytes (siblings), nullptr); // more elements than the reader takes
 }
+
+TEST (StrictXmlReaderRefuses, MoreAttributesThanAnyStoredDocumentHas)
+{
+    std::string within = "<a";
+    for (int i = 0; i < StrictXmlReader::maximumAttributes; ++i)
+        within += " a" + std::to_string (i) + "=\"1\"";
+
+    EXPECT_NE (parseBytes (within + "/>"), nullptr);
+    expectRefused ({ within + " extra=\"1\"/>" });
+}
