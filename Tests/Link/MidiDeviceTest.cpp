@@ -3,6 +3,8 @@
 #include "EmulatedPedal.h"
 #include "Utilities/MidiQueue.h"
 
+#include "Support/LinkSupport.h"
+
 #include <gtest/gtest.h>
 #include <atomic>
 #include <mutex>
@@ -13,26 +15,9 @@
 
 namespace
 {
-using Bytes = std::vector<uint8_t>;
-
 const juce::String rawInName ("Raw Source");
 const juce::String rawOutName ("Raw Destination");
 constexpr int queueLimit = MidiQueue::capacity - 1; // one fifo slot stays free
-
-Bytes bytesOf (const juce::MidiMessage& message)
-{
-    const auto* data = message.getRawData();
-    return { data, data + message.getRawDataSize() };
-}
-
-juce::MidiDeviceInfo findPort (const juce::Array<juce::MidiDeviceInfo>& ports, const juce::String& name)
-{
-    for (auto& port : ports)
-        if (port.name == name)
-            return port;
-
-    return {};
-}
 
 // Message i as a controller event, so its index can be read back.
 juce::MidiMessage numbered (int i)

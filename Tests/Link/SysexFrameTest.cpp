@@ -1,5 +1,7 @@
 #include "Devices/SysexMessage.h"
 
+#include "Support/LinkSupport.h"
+
 #include <gtest/gtest.h>
 #include <cstring>
 #include <memory>
@@ -7,14 +9,6 @@
 
 namespace
 {
-using Bytes = std::vector<uint8_t>;
-
-Bytes bytesOf (const juce::MidiMessage& message)
-{
-    const auto* data = message.getRawData();
-    return { data, data + message.getRawDataSize() };
-}
-
 // A heap copy of exactly the given size, so a read past its end is caught by ASan.
 std::unique_ptr<uint8_t[]> exactCopy (const Bytes& bytes)
 {

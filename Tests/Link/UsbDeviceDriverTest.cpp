@@ -2,6 +2,8 @@
 #include "Devices/UsbDeviceDriver.h"
 #include "EmulatedPedal.h"
 
+#include "Support/LinkSupport.h"
+
 #include <gtest/gtest.h>
 #include <atomic>
 #include <string>
@@ -10,27 +12,10 @@
 
 namespace
 {
-using Bytes = std::vector<uint8_t>;
-
 constexpr uint8_t pedalId = 0x15;
 constexpr int pedalSlot = 5;
 constexpr int pedalVersion = 0x010203;
 const juce::String pedalName ("QZR-1A2B");
-
-Bytes bytesOf (const juce::MidiMessage& message)
-{
-    const auto* data = message.getRawData();
-    return { data, data + message.getRawDataSize() };
-}
-
-juce::MidiDeviceInfo findPort (const juce::Array<juce::MidiDeviceInfo>& ports, const juce::String& name)
-{
-    for (auto& port : ports)
-        if (port.name == name)
-            return port;
-
-    return {};
-}
 
 struct Recorder final : UsbDeviceDriver::Listener
 {
