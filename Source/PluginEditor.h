@@ -1,11 +1,15 @@
 #pragma once
 
+#include "Devices/UsbDeviceClient.h"
+
 #include <juce_audio_processors/juce_audio_processors.h>
 
 class VelmoraAudioProcessor;
 
 // The plug-in window: a fixed 480 x 540 picture of the pedal.
-class VelmoraAudioProcessorEditor : public juce::AudioProcessorEditor
+class VelmoraAudioProcessorEditor : public juce::AudioProcessorEditor,
+                                    public UsbDeviceClient::ClientListener,
+                                    private juce::ChangeListener
 {
 public:
     static constexpr int editorWidth = 480;
@@ -15,7 +19,12 @@ public:
     ~VelmoraAudioProcessorEditor() override;
 
     void paint (juce::Graphics& g) override;
+    void deviceConnected() override;
 
 private:
+    void changeListenerCallback (juce::ChangeBroadcaster*) override { repaint(); }
+
+    VelmoraAudioProcessor& processor;
+
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (VelmoraAudioProcessorEditor)
 };

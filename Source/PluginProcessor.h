@@ -1,22 +1,75 @@
 #pragma once
 
+#include "Devices/DeviceModes.h"
+#include "Devices/UsbDevice.h"
+#include "Devices/UsbDeviceClient.h"
+#include "Devices/UsbDeviceDriver.h"
+#include "Devices/UsbDeviceManager.h"
+#include "Updates/OnlineUpdater.h"
+#include "Utilities/AudioThreadGuard.h"
 #include "Utilities/AudioValue.h"
 #include "Utilities/AudioValueTreeState.h"
+#include "Utilities/PresetFormat.h"
 
 #include <juce_audio_processors/juce_audio_processors.h>
 #include <atomic>
 
+class VelmoraAudioProcessor;
+
+// Tells a genuine host state from the host handing back the processor's own
+// start-up state: it keeps that state for 300 ms after construction.
+class StateArbiter : public juce::Timer
+{
+public:
+    static constexpr int snapshotLifetimeMs = 300;
+
+    explicit StateArbiter (VelmoraAudioProcessor& processor) : owner (processor) {}
+    ~StateArbiter() override { stopTimer(); }
+
+    void timerCallback() override
+    {
+        snapshot.reset();
+        stopTimer();
+    }
+
+    VelmoraAudioProcessor& owner;
+    juce::MemoryBlock snapshot;
+    bool awaitingHostState = true;
+};
+
+// The pedal to attach when the reconnect timer fires.
+struct PendingDevice
+{
+    juce::String name;
+    int channelSetting = channelStereo;
+    int mode = modeAudio;
+    int pedalboardMode = pedalboardNone;
+};
+
 // The object a host creates for every plug-in instance. It owns the parameter
-// store, the programs and the host state, and answers the host's questions.
+// store, the programs and the host state, and the link to one pedal.
 class VelmoraAudioProcessor : public juce::AudioProcessor,
                               public AudioValueTreeState::Listener,
                               public juce::MultiTimer,
+                              public UsbDevice::Holder,
+                              public UsbDeviceDriver::Listener,
+                              public UsbBaseDeviceManager<UsbDevice>::Listener,
+                              public UsbDeviceClient::ClientListener,
                               public juce::ChangeBroadcaster
 {
 public:
     static constexpr const char* pluginName = "Pellion";
     static constexpr const char* pluginVersionString = "0.2.0";
     static constexpr int pluginVersionCode = 0x200;
+
+    enum TimerIds
+    {
+        reconnectTimerId = 1,
+        updateCheckTimerId = 2
+    };
+
+    static constexpr int reconnectDelayMs = 200;
+    static constexpr int updateCheckDelayMs = 3000;
 
     VelmoraAudioProcessor();
     ~VelmoraAudioProcessor() override;
@@ -48,33 +101,69 @@ public:
     void setStateInformation (const void* data, int sizeInBytes) override;
 
     //==============================================================================
+    UsbDevice* getDevice() override { return currentDevice; }
     void parameterChanged (AudioValueTreeState::Parameter* parameter, int value, int controllerNumber) override;
     bool updateExtraParameters() override;
+    void incomingMidiMessage (SysexMessage& message) override;
+    void deviceStatusChanged (UsbDeviceDriver* driver) override;
+    void deviceAdded (UsbDevice* device) override;
+    void deviceRemoved (UsbDevice* device) override;
+    void deviceConnected() override;
+    void latencyChanged (int latencySamples) override;
     void timerCallback (int timerId) override;
 
-    enum TimerIds
-    {
-        reconnectTimerId = 1,
-        updateCheckTimerId = 2
-    };
-
     //==============================================================================
-    AudioValueTreeState& getValueTreeState() noexcept { return valueTreeState; }
+    // Attaches to the pedal of that name, or changes how the current pedal is used.
+    void setUsbDevice (juce::StringRef name, int mode, int channel, int leg);
+
+    // Detaches this instance from its pedal; the pedal's last client releases it.
+    void disconnectUsbClient();
+
+    // Sends the whole state to the pedal as one preset record.
+    void sendStateToDevice();
 
     // Applies a state chunk; message thread only.
     void setMemBlockStateInformation (const juce::MemoryBlock& block);
 
+    void setProgram (int index);
+    void setProgram (const PresetFormat* preset, int program, const juce::String& name, bool modified, int bypass);
+    juce::var getParameters (const juce::String& name);
+    using juce::AudioProcessor::getParameters;
+
+    juce::String getDeviceSettingsPath() const;
+    juce::String getUserPresetPath() const;
+
+    //==============================================================================
+    AudioValueTreeState& getValueTreeState() noexcept { return valueTreeState; }
+    UsbDeviceClient* getUsbClient() const noexcept { return usbClient; }
+    int getChannelSetting() const noexcept { return channelSetting; }
+    int getLedState() const noexcept { return ledState.load(); }
+    bool isPresetModified() const noexcept { return presetModified; }
+    bool isAwaitingHostState() const noexcept { return stateArbiter.awaitingHostState; }
+    const PresetFormat& getDefaultPreset() const noexcept { return defaultPreset; }
+    juce::PropertiesFile* getSettings() const noexcept { return settings.get(); }
+    OnlineUpdater& getOnlineUpdater() noexcept { return onlineUpdater; }
+    PendingDevice& getPendingDevice() noexcept { return pendingDevice; }
+    UsbBaseDeviceManager<UsbDevice>& getDeviceManager() noexcept { return *deviceManager; }
+
 private:
     using Parameter = AudioValueTreeState::Parameter;
 
-    Parameter* addToggleParameter (const juce::String& id, const juce::String& name, int controllerNumber,
-                                   bool modifiesPreset, bool automatable);
-    Parameter* addLevelParameter (const juce::String& id, const juce::String& name, int controllerNumber,
-                                  bool modifiesPreset, bool automatable, int defaultValue);
-    Parameter* adoptParameter (std::unique_ptr<Parameter> parameter);
     void createParameters();
+    void openSettings();
+    void loadUserPresets();
+    void loadRecentDeviceSettings();
+
+    void detachClient();
+    void closePedalLink (UsbDevice& device, bool sendRelease);
+    void applyControllerPairs (const SysexMessage& message);
+    const PresetFormat* findPreset (int index) const;
+    void applyDeviceElement (const juce::XmlElement& device);
 
     //==============================================================================
+    juce::OwnedArray<PresetFormat> firstPresets;
+    juce::OwnedArray<PresetFormat> userPresets;
+    PresetFormat defaultPreset;
     AudioValueTreeState valueTreeState;
     juce::OwnedArray<Parameter> ownedParameters;
 
@@ -83,7 +172,16 @@ private:
     Parameter* mixWetParameter = nullptr;
     Parameter* bypassParameter = nullptr;
 
+    UsbDevice* currentDevice = nullptr;
+    UsbDeviceClient* usbClient = nullptr;
+    juce::SharedResourcePointer<UsbBaseDeviceManager<UsbDevice>> deviceManager;
+
+    // What the host audio thread may use; cleared before anything it points to goes.
+    std::atomic<UsbDeviceClient*> audioClient { nullptr };
+    AudioThreadGuard hostAudioGuard;
+
     int channelSetting = -1;
+    std::atomic<int> ledState { 0 };
     bool prepared = false;
     double sampleRate = 44100.0;
     int blockSize = 512;
@@ -91,10 +189,21 @@ private:
     AudioSmoothedValue wetGain { 0.1f };
 
     int currentProgram = 0;
-    bool presetModified = false;
+    std::atomic<int> requestedProgram { 0 };
+    std::atomic<int> numPrograms { 1 };
     juce::String programName { "Default" };
-    std::atomic<int> internalUpdateDepth { 0 };
+    bool presetModified = false;
+    int internalUpdateDepth = 0;
+    bool reportingInitialValues = false;
+
+    StateArbiter stateArbiter { *this };
+    PendingDevice pendingDevice;
+    OnlineUpdater onlineUpdater;
+    std::unique_ptr<juce::PropertiesFile> settings;
 
     JUCE_DECLARE_WEAK_REFERENCEABLE (VelmoraAudioProcessor)
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (VelmoraAudioProcessor)
 };
+
+// Creates a folder and its missing parents; failures are not reported.
+void createDirectory (const juce::String& path, const juce::String& description);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "MidiDevice.h"
+#include "Utilities/RetiredObjects.h"
 
 #include <juce_core/juce_core.h>
 
@@ -20,7 +21,8 @@ public:
     static constexpr const char* pedalBootloaderName = "QZR MIDI Bootloader";
     static constexpr const char* genericBootloaderName = "USB MIDI Bootloader";
 
-    UsbBootDevice (const juce::String&, const juce::MidiDeviceInfo& inputPort, const juce::MidiDeviceInfo& outputPort)
+    UsbBootDevice (const juce::String&, const juce::MidiDeviceInfo& inputPort, const juce::MidiDeviceInfo& outputPort,
+                   RetiredObjects&)
         : midiDevice (inputPort, outputPort)
     {
     }

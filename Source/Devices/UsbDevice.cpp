@@ -1,12 +1,46 @@
 #include "UsbDevice.h"
 
+#include <algorithm>
+
 UsbDevice::UsbDevice (const juce::String& deviceName, const juce::MidiDeviceInfo& inputPort,
-                      const juce::MidiDeviceInfo& outputPort)
-    : driver (deviceName, inputPort, outputPort), name (deviceName)
+                      const juce::MidiDeviceInfo& outputPort, RetiredObjects& retiredObjects)
+    : retired (retiredObjects),
+      driver (deviceName, inputPort, outputPort),
+      controller (driver, retiredObjects),
+      name (deviceName)
 {
+    driver.setController (&controller);
 }
 
-UsbDevice::~UsbDevice() = default;
+UsbDevice::~UsbDevice()
+{
+    // The audio device stops before the clients it feeds go away.
+    driver.releaseAudio();
+    driver.setController (nullptr);
+}
+
+UsbDeviceClient* UsbDevice::addClient (int channel, int leg)
+{
+    clients.push_back (std::make_unique<UsbDeviceClient> (name));
+    auto* client = clients.back().get();
+    client->setController (&controller);
+    controller.addClient (client, channel, leg);
+    return client;
+}
+
+void UsbDevice::removeClient (UsbDeviceClient* client)
+{
+    jassert (clients.size() < (size_t) UsbDeviceController::maximumClients);
+
+    auto found = std::find_if (clients.begin(), clients.end(), [client] (const auto& c) { return c.get() == client; });
+    if (found == clients.end())
+        return;
+
+    controller.removeClient (client);
+    auto detached = std::move (*found);
+    clients.erase (found);
+    retired.retire (std::move (detached));
+}
 
 juce::String UsbDevice::extractDeviceName (const juce::String& portName)
 {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "UsbDeviceClient.h"
+#include "UsbDeviceController.h"
 #include "UsbDeviceDriver.h"
 
 #include <juce_core/juce_core.h>
@@ -19,9 +21,19 @@ public:
     static constexpr const char* namePrefix = "QZR";
     static constexpr int nameLength = 8; // "QZR-" and four upper-case hexadecimal digits
 
+    // Objects the audio threads may still see are handed to retired, never deleted at once.
     UsbDevice (const juce::String& deviceName, const juce::MidiDeviceInfo& inputPort,
-               const juce::MidiDeviceInfo& outputPort);
+               const juce::MidiDeviceInfo& outputPort, RetiredObjects& retired);
     ~UsbDevice();
+
+    // Attaches a new client for a plug-in instance; the pedal owns it.
+    UsbDeviceClient* addClient (int channel, int leg);
+
+    // Detaches the client; it is deleted once no audio thread can reach it.
+    void removeClient (UsbDeviceClient* client);
+
+    int getNumClients() const noexcept { return (int) clients.size(); }
+    UsbDeviceController& getController() noexcept { return controller; }
 
     // The pedal's device name found in a MIDI port name, or an empty string.
     static juce::String extractDeviceName (const juce::String& portName);
@@ -38,7 +50,10 @@ public:
     bool settingsFileKnown = false;
 
 private:
+    RetiredObjects& retired;
+    std::vector<std::unique_ptr<UsbDeviceClient>> clients;
     UsbDeviceDriver driver;
+    UsbDeviceController controller;
     juce::String name;
 
     JUCE_DECLARE_NON_COPYABLE (UsbDevice)

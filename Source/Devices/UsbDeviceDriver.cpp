@@ -1,6 +1,10 @@
 #include "UsbDeviceDriver.h"
 
+#include "AudioDeviceTypes.h"
+#include "UsbDeviceController.h"
 #include "Utilities/Identifiers.h"
+
+#include <algorithm>
 
 UsbDeviceDriver::UsbDeviceDriver (const juce::String& deviceName,
                                   const juce::MidiDeviceInfo& inputPort,
@@ -8,7 +12,8 @@ UsbDeviceDriver::UsbDeviceDriver (const juce::String& deviceName,
     : settingsTree (ID::DEVICE),
       settings (settingsTree),
       midiDevice (inputPort, outputPort),
-      name (deviceName)
+      name (deviceName),
+      deviceType (AudioDeviceTypes::create())
 {
     settings.addListener (this);
     midiDevice.addListener (this);
@@ -19,7 +24,7 @@ UsbDeviceDriver::~UsbDeviceDriver()
     stopTimer (keepAliveTimerId);
     midiDevice.removeListener (this);
     settings.removeListener (this);
-    audioDevice.reset();
+    releaseAudio();
 }
 
 void UsbDeviceDriver::sendSysExMessage (uint8_t group, uint8_t command, const void* payload, int length)
@@ -58,7 +63,7 @@ void UsbDeviceDriver::disconnect()
 void UsbDeviceDriver::forgetConnection()
 {
     midiDevice.close();
-    audioDevice.reset();
+    releaseAudio();
     setState (modeNone);
     deviceId = 0;
     watchdogCountdown = 0;
@@ -91,7 +96,7 @@ void UsbDeviceDriver::incomingMidiMessage (MidiDevice* device, const juce::MidiM
 
     if (message.getRawDataSize() > 0 && message.getRawData()[0] == 0xF0)
     {
-        const auto sysex = SysexMessage::parse (message);
+        auto sysex = SysexMessage::parse (message);
 
         if (! sysex.valid)
             return;
@@ -113,6 +118,15 @@ void UsbDeviceDriver::incomingMidiMessage (MidiDevice* device, const juce::MidiM
 
         if (sysex.group == Sysex::SystemGroup)
             handleSystemMessage (sysex);
+
+        // A listener may detach its client on the way: walk a copy of the list.
+        if (controller != nullptr)
+        {
+            const auto entries = controller->getEntries();
+            for (const auto& entry : entries)
+                if (isStillAttached (entry.client))
+                    entry.client->deliverMessage (sysex);
+        }
     }
 
     for (int i = listeners.size(); --i >= 0;)
@@ -137,19 +151,21 @@ void UsbDeviceDriver::handleSystemMessage (const SysexMessage& message)
     {
         case Sysex::ModeAudio:
             takeModeReply (modeAudio, message);
+            enableAudio();
             notifyConnected();
             notifyStatusChanged();
             break;
 
         case Sysex::ModeControl:
             takeModeReply (modeControl, message);
-            audioDevice.reset();
+            releaseAudio();
             notifyConnected();
             notifyStatusChanged();
             break;
 
         case Sysex::ModePedalboard:
             takeModeReply (modePedalboard, message);
+            enableAudio();
             notifyConnected();
             notifyStatusChanged();
             settings.extraLatency.setValue (0, nullptr);
@@ -157,7 +173,7 @@ void UsbDeviceDriver::handleSystemMessage (const SysexMessage& message)
 
         case Sysex::ModeOff:
             setState (modeNone);
-            audioDevice.reset();
+            releaseAudio();
             notifyStatusChanged();
             break;
 
@@ -178,17 +194,113 @@ void UsbDeviceDriver::notifyConnected()
     for (int i = listeners.size(); --i >= 0;)
         if (auto* listener = listeners[i])
             listener->deviceConnected (this);
+
+    // Only the primary client hears of the confirmed mode.
+    if (controller != nullptr && ! controller->getEntries().empty())
+        controller->getEntries().front().client->deviceConnected (getState());
+}
+
+bool UsbDeviceDriver::isStillAttached (UsbDeviceClient* client) const
+{
+    const auto& entries = controller->getEntries();
+    return std::any_of (entries.begin(), entries.end(), [client] (const auto& e) { return e.client == client; });
+}
+
+void UsbDeviceDriver::enableAudio()
+{
+    if (audioDevice != nullptr || deviceType == nullptr)
+        return;
+
+    deviceType->scanForDevices();
+    audioDevice.reset (deviceType->createDevice (name, name));
+
+    if (audioDevice == nullptr)
+        return;
+
+    openAudioDevice (sampleRate, settings.blockSize.get());
+    startAudioDevice();
+}
+
+void UsbDeviceDriver::openAudioDevice (int rate, int blockSize)
+{
+    if (audioDevice == nullptr)
+        return;
+
+    audioDevice->open (juce::BigInteger (channelMask), juce::BigInteger (channelMask), (double) rate, blockSize);
+}
+
+void UsbDeviceDriver::startAudioDevice()
+{
+    if (audioDevice == nullptr)
+        return;
+
+    if (! audioDevice->isOpen())
+        openAudioDevice (sampleRate, fallbackBlockSize);
+
+    if (audioDevice->isOpen())
+        audioDevice->start (this);
+}
+
+void UsbDeviceDriver::releaseAudio()
+{
+    // Deleting the device stops it, and stopping waits for its callback to return.
+    audioDevice.reset();
 }
 
 void UsbDeviceDriver::settingsChanged()
 {
 }
 
-void UsbDeviceDriver::audioDeviceIOCallbackWithContext (const float* const*, int, float* const* outputs,
-                                                        int numOutputs, int numSamples,
+void UsbDeviceDriver::audioDeviceIOCallbackWithContext (const float* const* inputs, int numInputs,
+                                                        float* const* outputs, int numOutputs, int numSamples,
                                                         const juce::AudioIODeviceCallbackContext&)
 {
-    for (int i = 0; i < numOutputs; ++i)
-        if (outputs[i] != nullptr)
-            juce::FloatVectorOperations::clear (outputs[i], numSamples);
+    const AudioThreadGuard::Scope inCallback (audioGuard);
+    const int mode = getState();
+
+    if (controller == nullptr || (mode != modeAudio && mode != modePedalboard))
+        return;
+
+    const auto& entries = controller->getEntriesForAudio();
+    const bool split = controller->split.load() != 0;
+
+    auto all = [&] (UsbDeviceClient* c) { c->audioDeviceIOCallback (inputs, numInputs, outputs, numOutputs, numSamples); };
+    auto one = [&] (UsbDeviceClient* c, int channel)
+    {
+        if (numInputs > channel && numOutputs > channel)
+            c->audioDeviceIOCallback (inputs + channel, 1, outputs + channel, 1, numSamples);
+    };
+
+    if (mode == modePedalboard)
+    {
+        for (const auto& entry : entries)
+        {
+            if (! split)
+                all (entry.client);
+            else if (entry.channel == channelMonoLeft || entry.channel == channelMonoRight)
+                one (entry.client, entry.channel);
+        }
+
+        return;
+    }
+
+    if (! split)
+    {
+        if (! entries.empty())
+            all (entries.front().client);
+
+        return;
+    }
+
+    for (int channel : { (int) channelMonoLeft, (int) channelMonoRight })
+    {
+        for (const auto& entry : entries)
+        {
+            if (entry.channel == channel)
+            {
+                one (entry.client, channel);
+                break;
+            }
+        }
+    }
 }

@@ -4,6 +4,7 @@
 #include "MidiDevice.h"
 #include "Settings/DeviceSettings.h"
 #include "SysexMessage.h"
+#include "Utilities/AudioThreadGuard.h"
 
 #include <juce_audio_devices/juce_audio_devices.h>
 #include <juce_events/juce_events.h>
@@ -13,6 +14,8 @@
 // the mode handshake, a keep-alive every second and a watchdog that drops a
 // pedal that falls silent. It owns the pedal's MIDI ports, its settings and its
 // audio device.
+class UsbDeviceController;
+
 class UsbDeviceDriver : public juce::AudioIODeviceCallback,
                         private MidiDevice::Listener,
                         private DeviceSettings::Listener,
@@ -36,6 +39,8 @@ public:
 
     static constexpr int keepAliveIntervalMs = 1000;
     static constexpr uint8_t watchdogReload = 10;
+    static constexpr int fallbackBlockSize = 256;
+    static constexpr int channelMask = 3; // both channels, in and out
 
     UsbDeviceDriver (const juce::String& deviceName,
                      const juce::MidiDeviceInfo& inputPort,
@@ -60,6 +65,22 @@ public:
     uint8_t getWatchdogCountdown() const noexcept { return watchdogCountdown; }
     const juce::String& getName() const noexcept { return name; }
 
+    // The pedal's client list; set once by its device.
+    void setController (UsbDeviceController* c) noexcept { controller = c; }
+    UsbDeviceController* getController() const noexcept { return controller; }
+
+    // The pedal's audio device: opened when the pedal confirms Audio or
+    // Pedalboard use, with the driver as its callback.
+    void enableAudio();
+    void openAudioDevice (int rate, int blockSize);
+    void startAudioDevice();
+    void releaseAudio();
+    bool isAudioDeviceOpen() const { return audioDevice != nullptr && audioDevice->isOpen(); }
+    juce::AudioIODevice* getAudioDevice() const noexcept { return audioDevice.get(); }
+
+    // The rate the audio device is opened at; the host's rate once it prepares.
+    int sampleRate = 44100;
+
     juce::ValueTree& getSettingsTree() noexcept { return settingsTree; }
     DeviceSettings& getSettings() noexcept { return settings; }
     MidiDevice& getMidiDevice() noexcept { return midiDevice; }
@@ -76,7 +97,7 @@ public:
     // The firmware reset leaves the driver as a disconnect would, without Release.
     void forgetConnection();
 
-    // Audio device callbacks: the pedal's audio is not streamed yet.
+    // Pedal audio thread: hands the device channels to the clients that use them.
     void audioDeviceIOCallbackWithContext (const float* const* inputs, int numInputs,
                                            float* const* outputs, int numOutputs, int numSamples,
                                            const juce::AudioIODeviceCallbackContext& context) override;
@@ -90,6 +111,7 @@ private:
     void notifyStatusChanged();
     void notifyConnected();
     void takeModeReply (int newState, const SysexMessage& message);
+    bool isStillAttached (class UsbDeviceClient* client) const;
 
     int latency = -1;
     juce::ValueTree settingsTree;
@@ -103,6 +125,9 @@ private:
     int slot = 1;
     int firmwareVersion = 0;
     juce::String name;
+    UsbDeviceController* controller = nullptr;
+    std::unique_ptr<juce::AudioIODeviceType> deviceType;
+    AudioThreadGuard audioGuard;
 
     JUCE_DECLARE_NON_COPYABLE (UsbDeviceDriver)
 };

@@ -67,6 +67,9 @@ public:
 
     bool isScanningPeriodically() const noexcept { return periodic; }
 
+    // Where clients, client lists and pedals wait until no audio thread can reach them.
+    RetiredObjects& getRetiredObjects() noexcept { return retired; }
+
     // One scan: keeps the devices still present, adds the new ones (each announced
     // at once), then saves and removes the vanished ones.
     void scanForDevices()
@@ -106,7 +109,7 @@ public:
 
             if (device == nullptr)
             {
-                device = new DeviceType (name, input, *output);
+                device = new DeviceType (name, input, *output, retired);
                 devices.addSorted (sorter, device);
 
                 if constexpr (isPedalManager)
@@ -124,7 +127,14 @@ public:
                 saveSettings (device);
 
             listeners.call ([device] (Listener& l) { l.deviceRemoved (device); });
-            devices.removeObject (device);
+            devices.removeObject (device, false);
+
+            // A host audio thread may still be inside one of its clients.
+            std::unique_ptr<DeviceType> gone (device);
+            if constexpr (isPedalManager)
+                gone->getDriver().releaseAudio();
+
+            retired.retire (std::move (gone));
         }
     }
 
@@ -252,6 +262,7 @@ public:
 private:
 
     bool periodic = false;
+    RetiredObjects retired;
     juce::ListenerList<Listener> listeners;
     juce::OwnedArray<DeviceType> devices;
     UsbDeviceSorter sorter;

@@ -1,4 +1,5 @@
 #include "Support/PluginFixture.h"
+#include "ParameterTable.h"
 #include "Utilities/AdvisorySection.h"
 
 #include <thread>
@@ -48,9 +49,15 @@ struct ParameterStoreTest : ::testing::Test
 };
 } // namespace
 
-TEST_F (ParameterStoreTest, FirstPassReportsEachParameterOnceWithLinkedPairsCombined)
+TEST (ParameterStoreFirstPass, ReportsEachParameterOnceWithLinkedPairsCombined)
 {
-    EXPECT_TRUE (store->updateParameters());
+    AudioValueTreeState store ("Pellion", "0.2.0");
+    juce::OwnedArray<AudioValueTreeState::Parameter> owned;
+    ParameterTable::create (store, [&owned] (auto parameter) { owned.add (parameter.release()); });
+
+    RecordingListener listener;
+    store.addListener (&listener);
+    EXPECT_TRUE (store.updateParameters());
 
     const std::vector<Call> expected = {
         { "adcLink", 1, 108 }, { "adcL", 63, 105 }, { "dacLink", 1, 115 }, { "dacL", 63, 112 },
@@ -59,8 +66,18 @@ TEST_F (ParameterStoreTest, FirstPassReportsEachParameterOnceWithLinkedPairsComb
     EXPECT_EQ (listener.calls, expected);
 
     listener.calls.clear();
+    EXPECT_FALSE (store.updateParameters());
+    EXPECT_TRUE (listener.calls.empty());
+    store.removeListener (&listener);
+}
+
+TEST_F (ParameterStoreTest, TheProcessorsOwnFirstPassIsNotAnEdit)
+{
+    // The construction snapshot already flushed: nothing is left to report, and
+    // reporting the defaults did not mark the program as modified.
     EXPECT_FALSE (store->updateParameters());
     EXPECT_TRUE (listener.calls.empty());
+    EXPECT_FALSE (processor->isPresetModified());
 }
 
 TEST_F (ParameterStoreTest, ListenersAreCalledLastRegisteredFirst)

@@ -246,7 +246,7 @@ TEST_F (HostTest, StateChunkHasTheWrapperLayoutAndRoundTrips)
     EXPECT_EQ (xml.rfind ("<?xml version=\"1.0\" encoding=\"UTF-8\"?> <Pellion version=\"0.2.0\">", 0), 0u);
     EXPECT_NE (xml.find ("<PARAM id=\"mixWet\" value=\"100\"/>"), std::string::npos);
     EXPECT_NE (xml.find ("<PARAM id=\"dacR\" value=\"20\"/>"), std::string::npos);
-    EXPECT_NE (xml.find ("<PRESET name=\"Default\" program=\"0\" modified=\"0\"/>"), std::string::npos);
+    EXPECT_NE (xml.find ("<PRESET name=\"Default\" program=\"0\" modified=\"1\"/>"), std::string::npos);
 
     auto other = open();
     ASSERT_EQ (other->setState (chunk), KAU_OK);

@@ -5,8 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace
@@ -18,15 +20,9 @@ using Events = std::vector<std::string>;
 template <typename Device>
 struct EventLog final : UsbBaseDeviceManager<Device>::Listener
 {
-    explicit EventLog (Events& eventsToUse, std::string tagToUse = {})
-        : events (eventsToUse), tag (std::move (tagToUse)) {}
+    explicit EventLog (Events& eventsToUse, std::string tagToUse = {}) : events (eventsToUse), tag (std::move (tagToUse)) {}
 
-    void deviceAdded (Device* device) override
-    {
-        events.push_back (tag + "added " + device->getName().toStdString());
-        if (onAdded)
-            onAdded (device);
-    }
+    void deviceAdded (Device* device) override { events.push_back (tag + "added " + device->getName().toStdString()); }
 
     void deviceRemoved (Device* device) override
     {
@@ -37,7 +33,7 @@ struct EventLog final : UsbBaseDeviceManager<Device>::Listener
 
     Events& events;
     std::string tag;
-    std::function<void (Device*)> onAdded, onRemoved;
+    std::function<void (Device*)> onRemoved;
 };
 
 // Never the real home folder: every settings file lives here.
@@ -63,18 +59,30 @@ void writeBytes (const juce::File& file, const std::string& bytes)
 {
     // replaceWithData deletes the file when given no bytes.
     if (bytes.empty())
-    {
         ASSERT_TRUE (file.deleteFile() && file.create().wasOk());
-        return;
-    }
-
-    ASSERT_TRUE (file.replaceWithData (bytes.data(), bytes.size()));
+    else
+        ASSERT_TRUE (file.replaceWithData (bytes.data(), bytes.size()));
 }
 
-std::unique_ptr<juce::XmlElement> readXml (const juce::File& file)
+// The file's element on one line, "unreadable" or "no file".
+std::string readXmlText (const juce::File& file)
 {
+    if (! file.existsAsFile())
+        return "no file";
+
     const auto bytes = readBytes (file);
-    return StrictXmlReader::parse (bytes.data(), bytes.size());
+    const auto xml = StrictXmlReader::parse (bytes.data(), bytes.size());
+    return xml == nullptr ? "unreadable" : xml->toString (juce::XmlElement::TextFormat().singleLine().withoutHeader()).toStdString();
+}
+
+// The names of the manager's devices, in its order.
+template <typename Manager>
+Events namesOf (Manager& manager)
+{
+    Events names;
+    for (int i = 0; i < manager.getNumDevices(); ++i)
+        names.push_back (manager.getDevice (i)->getName().toStdString());
+    return names;
 }
 
 // Saved files carry the XML declaration and CR LF line ends only.
@@ -88,39 +96,46 @@ void expectWrittenFormat (const juce::File& file)
 }
 
 const juce::String pedalName ("QZR-1A2B");
+const std::string blockSize256 = "<DEVICE blockSize=\"256\"/>";
+
+std::array<int, 4> valuesOf (DeviceSettings& s)
+{
+    return { s.blockSize.get(), s.outAdjust.get(), s.inAdjust.get(), s.extraLatency.get() };
+}
+
+using NameCases = std::vector<std::pair<const char*, const char*>>;
+
+template <typename NameOf>
+void expectNames (NameOf nameOf, const NameCases& cases)
+{
+    for (const auto& [port, name] : cases)
+    {
+        SCOPED_TRACE (port);
+        EXPECT_EQ (nameOf (port), name);
+    }
+}
 } // namespace
 
 //==============================================================================
 TEST (DeviceNames, PedalNameIsThePrefixADashAndFourUpperCaseHexDigits)
 {
-    EXPECT_EQ (UsbDevice::extractDeviceName ("QZR-1A2B"), "QZR-1A2B");
-    EXPECT_EQ (UsbDevice::extractDeviceName ("QZR-1A2B MIDI 1"), "QZR-1A2B");
-    EXPECT_EQ (UsbDevice::extractDeviceName ("QZR-1A2BC"), "QZR-1A2B");
-    EXPECT_EQ (UsbDevice::extractDeviceName ("QZR-0000"), "QZR-0000");
-    EXPECT_EQ (UsbDevice::extractDeviceName ("QZR-FFFF"), "QZR-FFFF");
-
-    EXPECT_EQ (UsbDevice::extractDeviceName ("QZR MIDI Bootloader"), "");
-    EXPECT_EQ (UsbDevice::extractDeviceName ("QZR-1a2b"), "");
-    EXPECT_EQ (UsbDevice::extractDeviceName ("XQZR-1A2B"), "");
-    EXPECT_EQ (UsbDevice::extractDeviceName ("QZR_1A2B"), "");
-    EXPECT_EQ (UsbDevice::extractDeviceName ("QZR-1A2"), "");
-    EXPECT_EQ (UsbDevice::extractDeviceName ("QZR-1G2B"), "");
-    EXPECT_EQ (UsbDevice::extractDeviceName (""), "");
+    expectNames (UsbDevice::extractDeviceName,
+                 { { "QZR-1A2B", "QZR-1A2B" }, { "QZR-1A2B MIDI 1", "QZR-1A2B" }, { "QZR-1A2BC", "QZR-1A2B" },
+                   { "QZR-0000", "QZR-0000" }, { "QZR-FFFF", "QZR-FFFF" }, { "QZR MIDI Bootloader", "" },
+                   { "QZR-1a2b", "" }, { "XQZR-1A2B", "" }, { "QZR_1A2B", "" }, { "QZR-1A2", "" },
+                   { "QZR-1G2B", "" }, { "", "" } });
     EXPECT_EQ (UsbDevice::deviceNameForPort ("QZR-1A2B MIDI 1"), "QZR-1A2B");
 }
 
 TEST (DeviceNames, BootloaderNameIsAWholeWordWithThePedalsOwnPreferred)
 {
-    EXPECT_EQ (UsbBootDevice::deviceNameForPort ("QZR MIDI Bootloader"), "QZR MIDI Bootloader");
-    EXPECT_EQ (UsbBootDevice::deviceNameForPort ("Port 2 QZR MIDI Bootloader 1"), "QZR MIDI Bootloader");
-    EXPECT_EQ (UsbBootDevice::deviceNameForPort ("USB MIDI Bootloader"), "USB MIDI Bootloader");
-    EXPECT_EQ (UsbBootDevice::deviceNameForPort ("USB MIDI Bootloader QZR MIDI Bootloader"), "QZR MIDI Bootloader");
-
-    EXPECT_EQ (UsbBootDevice::deviceNameForPort ("XQZR MIDI Bootloader"), "");
-    EXPECT_EQ (UsbBootDevice::deviceNameForPort ("QZR MIDI Bootloaders"), "");
-    EXPECT_EQ (UsbBootDevice::deviceNameForPort ("QZR MIDI"), "");
-    EXPECT_EQ (UsbBootDevice::deviceNameForPort ("QZR-1A2B"), "");
-    EXPECT_EQ (UsbBootDevice::deviceNameForPort (""), "");
+    expectNames (UsbBootDevice::deviceNameForPort,
+                 { { "QZR MIDI Bootloader", "QZR MIDI Bootloader" },
+                   { "Port 2 QZR MIDI Bootloader 1", "QZR MIDI Bootloader" },
+                   { "USB MIDI Bootloader", "USB MIDI Bootloader" },
+                   { "USB MIDI Bootloader QZR MIDI Bootloader", "QZR MIDI Bootloader" },
+                   { "XQZR MIDI Bootloader", "" }, { "QZR MIDI Bootloaders", "" }, { "QZR MIDI", "" },
+                   { "QZR-1A2B", "" }, { "", "" } });
 }
 
 //==============================================================================
@@ -142,7 +157,22 @@ protected:
         return *manager;
     }
 
-    juce::File settingsFile (const juce::String& name) const { return temp.folder.getChildFile (name + "-settings.xml"); }
+    // Plugs the pedal in, makes the manager and scans: the pedal must be its one device.
+    void plugInAndFind (bool withSettingsFolder = true)
+    {
+        pedal.plugIn();
+        makeManager (withSettingsFolder).scanForDevices();
+        ASSERT_EQ (manager->getNumDevices(), 1);
+    }
+
+    void withdrawAndScan()
+    {
+        pedal.withdrawAudio();
+        manager->scanForDevices();
+    }
+
+    UsbDeviceDriver& driver (int index = 0) { return manager->getDevice (index)->getDriver(); }
+    juce::File settingsFile (const juce::String& name = pedalName) const { return temp.folder.getChildFile (name + "-settings.xml"); }
 
     // Declared first, destroyed last: the manager saves into it when it goes.
     TemporaryFolder temp;
@@ -158,19 +188,17 @@ TEST_F (DeviceDiscoveryTest, FindsAPedalWithMidiPortsAndAnAudioDevice)
 {
     pedal.plugIn();
     auto& m = makeManager();
-
     EXPECT_EQ (m.getNumDevices(), 0);
-    m.scanForDevices();
 
-    ASSERT_EQ (m.getNumDevices(), 1);
-    EXPECT_EQ (m.getDevice (0)->getName(), pedalName);
-    EXPECT_EQ (m.findDevice (pedalName), m.getDevice (0));
-    EXPECT_EQ (m.findDevice ("QZR-FFFF"), nullptr);
-    EXPECT_EQ (events, (Events { "added QZR-1A2B" }));
-
-    m.scanForDevices();
-    EXPECT_EQ (m.getNumDevices(), 1);
-    EXPECT_EQ (events.size(), 1u);
+    for (int scan = 0; scan < 2; ++scan)
+    {
+        SCOPED_TRACE (scan);
+        m.scanForDevices();
+        ASSERT_EQ (namesOf (m), (Events { "QZR-1A2B" }));
+        EXPECT_EQ (m.findDevice (pedalName), m.getDevice (0));
+        EXPECT_EQ (m.findDevice ("QZR-FFFF"), nullptr);
+        EXPECT_EQ (events, (Events { "added QZR-1A2B" }));
+    }
 }
 
 TEST_F (DeviceDiscoveryTest, PortNamesWithASuffixMakeOnePedalOfTheName)
@@ -178,12 +206,9 @@ TEST_F (DeviceDiscoveryTest, PortNamesWithASuffixMakeOnePedalOfTheName)
     ports.publishInput ("QZR-1A2B MIDI 1");
     ports.publishOutput ("QZR-1A2B MIDI 1", [] (const juce::MidiMessage&) {});
     audioTypes.publish (pedalName);
-    auto& m = makeManager();
 
-    m.scanForDevices();
-
-    ASSERT_EQ (m.getNumDevices(), 1);
-    EXPECT_EQ (m.getDevice (0)->getName(), pedalName);
+    makeManager().scanForDevices();
+    EXPECT_EQ (namesOf (*manager), (Events { "QZR-1A2B" }));
 }
 
 TEST_F (DeviceDiscoveryTest, NoPedalWithoutItsAudioDeviceOrOutputPort)
@@ -192,58 +217,44 @@ TEST_F (DeviceDiscoveryTest, NoPedalWithoutItsAudioDeviceOrOutputPort)
     pedal.withdrawAudio();
     ports.publishInput ("QZR-0001");
     audioTypes.publish ("QZR-0001");
-    auto& m = makeManager();
 
-    m.scanForDevices();
-    EXPECT_EQ (m.getNumDevices(), 0);
+    makeManager().scanForDevices();
+    EXPECT_EQ (manager->getNumDevices(), 0);
     EXPECT_TRUE (events.empty());
 
     pedal.plugIn();
-    m.scanForDevices();
-    ASSERT_EQ (m.getNumDevices(), 1);
-    EXPECT_EQ (m.getDevice (0)->getName(), pedalName);
+    manager->scanForDevices();
+    EXPECT_EQ (namesOf (*manager), (Events { "QZR-1A2B" }));
 }
 
 TEST_F (DeviceDiscoveryTest, APedalWhoseAudioDeviceVanishesIsSavedReportedAndDeleted)
 {
-    pedal.plugIn();
-    auto& m = makeManager();
-    m.scanForDevices();
-    ASSERT_EQ (m.getNumDevices(), 1);
-    m.getDevice (0)->getDriver().getSettings().blockSize.setValue (256, nullptr);
+    ASSERT_NO_FATAL_FAILURE (plugInAndFind());
+    driver().getSettings().blockSize.setValue (256, nullptr);
 
     bool savedBeforeReport = false;
     log.onRemoved = [&] (UsbDevice* device)
     {
         EXPECT_EQ (device->getName(), pedalName);
-        const auto xml = readXml (settingsFile (pedalName));
-        savedBeforeReport = xml != nullptr && xml->getIntAttribute ("blockSize") == 256;
+        savedBeforeReport = readXmlText (settingsFile()) == "<DEVICE blockSize=\"256\"/>";
     };
 
-    pedal.withdrawAudio();
-    m.scanForDevices();
-
+    withdrawAndScan();
     EXPECT_TRUE (savedBeforeReport);
     EXPECT_EQ (events, (Events { "added QZR-1A2B", "removed QZR-1A2B" }));
-    EXPECT_EQ (m.getNumDevices(), 0);
-    EXPECT_EQ (m.findDevice (pedalName), nullptr);
+    EXPECT_EQ (manager->getNumDevices(), 0);
+    EXPECT_EQ (manager->findDevice (pedalName), nullptr);
 }
 
 TEST_F (DeviceDiscoveryTest, AnnouncesInPortOrderButListsByName)
 {
-    EmulatedPedal first (ports, audioTypes, "QZR-A000", 0x20);
-    EmulatedPedal second (ports, audioTypes, "QZR-00FF", 0x21);
+    EmulatedPedal first (ports, audioTypes, "QZR-A000", 0x20), second (ports, audioTypes, "QZR-00FF", 0x21);
     first.plugIn();
     second.plugIn();
-    auto& m = makeManager();
-
-    m.scanForDevices();
+    makeManager().scanForDevices();
 
     EXPECT_EQ (events, (Events { "added QZR-A000", "added QZR-00FF" }));
-    ASSERT_EQ (m.getNumDevices(), 2);
-    EXPECT_EQ (m.getDevice (0)->getName(), "QZR-00FF");
-    EXPECT_EQ (m.getDevice (1)->getName(), "QZR-A000");
-
+    EXPECT_EQ (namesOf (*manager), (Events { "QZR-00FF", "QZR-A000" }));
     manager.reset(); // before the pedals go
 }
 
@@ -251,48 +262,39 @@ TEST_F (DeviceDiscoveryTest, RemovalsAreReportedAfterAdditions)
 {
     EmulatedPedal other (ports, audioTypes, "QZR-0002", 0x22);
     other.plugIn();
-    auto& m = makeManager();
-    m.scanForDevices();
+    makeManager().scanForDevices();
     events.clear();
 
     other.unplug();
     pedal.plugIn();
-    m.scanForDevices();
+    manager->scanForDevices();
 
     EXPECT_EQ (events, (Events { "added QZR-1A2B", "removed QZR-0002" }));
-    ASSERT_EQ (m.getNumDevices(), 1);
-    EXPECT_EQ (m.getDevice (0)->getName(), pedalName);
-
+    EXPECT_EQ (namesOf (*manager), (Events { "QZR-1A2B" }));
     manager.reset();
 }
 
 TEST_F (DeviceDiscoveryTest, TwoInputPortsOfOneNameMakeOneDevice)
 {
-    pedal.plugIn();
     ports.publishInput (pedalName);
-    auto& m = makeManager();
+    ASSERT_NO_FATAL_FAILURE (plugInAndFind());
+    manager->scanForDevices();
 
-    m.scanForDevices();
-    m.scanForDevices();
-
-    EXPECT_EQ (m.getNumDevices(), 1);
+    EXPECT_EQ (manager->getNumDevices(), 1);
     EXPECT_EQ (events, (Events { "added QZR-1A2B" }));
 }
 
 TEST_F (DeviceDiscoveryTest, TheLastAddedListenerIsCalledFirst)
 {
     pedal.plugIn();
-    auto& m = makeManager();
     EventLog<UsbDevice> second (events, "second ");
-    m.addListener (&second);
+    makeManager().addListener (&second);
 
-    m.scanForDevices();
-    pedal.withdrawAudio();
-    m.scanForDevices();
+    manager->scanForDevices();
+    withdrawAndScan();
 
-    EXPECT_EQ (events, (Events { "second added QZR-1A2B", "added QZR-1A2B",
-                                 "second removed QZR-1A2B", "removed QZR-1A2B" }));
-    m.removeListener (&second);
+    EXPECT_EQ (events, (Events { "second added QZR-1A2B", "added QZR-1A2B", "second removed QZR-1A2B", "removed QZR-1A2B" }));
+    manager->removeListener (&second);
 }
 
 TEST_F (DeviceDiscoveryTest, ScansFiftyMillisecondsAfterCreationThenPeriodically)
@@ -305,15 +307,11 @@ TEST_F (DeviceDiscoveryTest, ScansFiftyMillisecondsAfterCreationThenPeriodically
     EXPECT_EQ (m.getNumDevices(), 0);
 
     double foundAfter = -1.0;
-    while (juce::Time::getMillisecondCounterHiRes() - start < 250.0)
+    while (foundAfter < 0.0 && juce::Time::getMillisecondCounterHiRes() - start < 250.0)
     {
         juce::MessageManager::getInstance()->runDispatchLoopUntil (2);
-
         if (m.getNumDevices() > 0)
-        {
             foundAfter = juce::Time::getMillisecondCounterHiRes() - start;
-            break;
-        }
     }
 
     EXPECT_GE (foundAfter, 40.0);
@@ -324,147 +322,69 @@ TEST_F (DeviceDiscoveryTest, ScansFiftyMillisecondsAfterCreationThenPeriodically
 //==============================================================================
 TEST_F (DeviceDiscoveryTest, SettingsFileIsTheFolderThenTheNameThenASuffix)
 {
-    pedal.plugIn();
-    auto& m = makeManager();
-    m.scanForDevices();
-    ASSERT_EQ (m.getNumDevices(), 1);
+    ASSERT_NO_FATAL_FAILURE (plugInAndFind());
+    EXPECT_EQ (manager->getSettingsFile (manager->getDevice (0)).getFullPathName(), temp.path() + "QZR-1A2B-settings.xml");
 
-    EXPECT_EQ (m.getSettingsFile (m.getDevice (0)).getFullPathName(), temp.path() + "QZR-1A2B-settings.xml");
-
-    m.setSettingsFolder ({});
-    EXPECT_EQ (m.getSettingsFile (m.getDevice (0)), juce::File());
+    manager->setSettingsFolder ({});
+    EXPECT_EQ (manager->getSettingsFile (manager->getDevice (0)), juce::File());
 }
 
 TEST_F (DeviceDiscoveryTest, APedalFoundWithoutASettingsFolderLoadsNothingAndNeverDeletesTheFile)
 {
-    const std::string content = "<DEVICE blockSize=\"256\"/>";
-    writeBytes (settingsFile (pedalName), content);
-    pedal.plugIn();
-    auto& m = makeManager (false);
+    writeBytes (settingsFile(), blockSize256);
+    ASSERT_NO_FATAL_FAILURE (plugInAndFind (false));
+    EXPECT_EQ (driver().getSettingsTree().getNumProperties(), 0);
+    EXPECT_EQ (driver().getSettings().blockSize.get(), 0);
 
-    m.scanForDevices();
-    ASSERT_EQ (m.getNumDevices(), 1);
-    EXPECT_EQ (m.getDevice (0)->getDriver().getSettingsTree().getNumProperties(), 0);
-    EXPECT_EQ (m.getDevice (0)->getDriver().getSettings().blockSize.get(), 0);
+    manager->setSettingsFolder (temp.path());
+    withdrawAndScan();
 
-    m.setSettingsFolder (temp.path());
-    pedal.withdrawAudio();
-    m.scanForDevices();
-
-    EXPECT_EQ (m.getNumDevices(), 0);
-    EXPECT_EQ (readBytes (settingsFile (pedalName)), content);
+    EXPECT_EQ (manager->getNumDevices(), 0);
+    EXPECT_EQ (readBytes (settingsFile()), blockSize256);
 }
 
-TEST_F (DeviceDiscoveryTest, LoadsTheFilesValuesAndKeepsUnknownAttributes)
+// Each pedal is found with or without a file, may have its settings changed, and is then removed.
+// Files written with changed settings must have the saved format.
+TEST_F (DeviceDiscoveryTest, SettingsFilesAreLoadedAndSavedOrDeletedOnRemoval)
 {
-    writeBytes (settingsFile (pedalName),
-                "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n\r\n"
-                "<DEVICE blockSize=\"256\" outAdjust=\"2\" inAdjust=\"1\" extraLatency=\"120\" custom=\"keep\"/>\r\n");
-    pedal.plugIn();
-    auto& m = makeManager();
+    const struct { const char* what; std::string before; std::function<void()> whileFound; std::string after; bool written; } cases[] = {
+        { "unknown attributes are kept",
+          "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n\r\n"
+          "<DEVICE blockSize=\"256\" outAdjust=\"2\" inAdjust=\"1\" extraLatency=\"120\" custom=\"keep\"/>\r\n",
+          [this]
+          {
+              auto& settings = driver().getSettings();
+              EXPECT_EQ (valuesOf (settings), (std::array { 256, 2, 1, 120 }));
+              EXPECT_EQ (driver().getSettingsTree()["custom"].toString(), "keep");
+              settings.extraLatency.setValue (50, nullptr);
+          },
+          "<DEVICE blockSize=\"256\" outAdjust=\"2\" inAdjust=\"1\" extraLatency=\"50\" custom=\"keep\"/>", true },
+        { "an unlisted block size reads as 0 but is saved as it was", "<DEVICE blockSize=\"100\"/>",
+          [this] { EXPECT_EQ (driver().getSettings().blockSize.get(), 0); }, "<DEVICE blockSize=\"100\"/>", false },
+        { "settings made without a file", {}, [this] { driver().getSettings().inAdjust.setValue (2, nullptr); },
+          "<DEVICE inAdjust=\"2\"/>", true },
+        { "no file and no settings", {}, [this] { EXPECT_EQ (driver().getSettingsTree().getNumProperties(), 0); }, "no file", false },
+        { "a file whose settings were cleared", blockSize256,
+          [this] { driver().getSettingsTree().removeAllProperties (nullptr); }, "no file", false },
+        { "a file that appeared after it was found absent", {},
+          [this] { writeBytes (settingsFile(), blockSize256); }, "no file", false },
+    };
 
-    m.scanForDevices();
-    ASSERT_EQ (m.getNumDevices(), 1);
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE (c.what);
+        ASSERT_TRUE (settingsFile().deleteFile());
+        if (! c.before.empty())
+            writeBytes (settingsFile(), c.before);
 
-    auto& driver = m.getDevice (0)->getDriver();
-    auto& settings = driver.getSettings();
-    EXPECT_EQ (settings.blockSize.get(), 256);
-    EXPECT_EQ (settings.outAdjust.get(), 2);
-    EXPECT_EQ (settings.inAdjust.get(), 1);
-    EXPECT_EQ (settings.extraLatency.get(), 120);
-    EXPECT_EQ (driver.getSettingsTree()["custom"].toString(), "keep");
+        ASSERT_NO_FATAL_FAILURE (plugInAndFind());
+        c.whileFound();
+        withdrawAndScan();
+        EXPECT_EQ (readXmlText (settingsFile()), c.after);
 
-    settings.extraLatency.setValue (50, nullptr);
-    pedal.withdrawAudio();
-    m.scanForDevices();
-
-    const auto xml = readXml (settingsFile (pedalName));
-    ASSERT_NE (xml, nullptr);
-    EXPECT_TRUE (xml->hasTagName ("DEVICE"));
-    EXPECT_EQ (xml->getStringAttribute ("custom"), "keep");
-    EXPECT_EQ (xml->getIntAttribute ("blockSize"), 256);
-    EXPECT_EQ (xml->getIntAttribute ("outAdjust"), 2);
-    EXPECT_EQ (xml->getIntAttribute ("inAdjust"), 1);
-    EXPECT_EQ (xml->getIntAttribute ("extraLatency"), 50);
-    expectWrittenFormat (settingsFile (pedalName));
-}
-
-TEST_F (DeviceDiscoveryTest, AnUnlistedBlockSizeReadsAsZeroButIsSavedAsItWas)
-{
-    writeBytes (settingsFile (pedalName), "<DEVICE blockSize=\"100\"/>");
-    pedal.plugIn();
-    auto& m = makeManager();
-
-    m.scanForDevices();
-    ASSERT_EQ (m.getNumDevices(), 1);
-    EXPECT_EQ (m.getDevice (0)->getDriver().getSettings().blockSize.get(), 0);
-
-    pedal.withdrawAudio();
-    m.scanForDevices();
-
-    const auto xml = readXml (settingsFile (pedalName));
-    ASSERT_NE (xml, nullptr);
-    EXPECT_EQ (xml->getStringAttribute ("blockSize"), "100");
-}
-
-TEST_F (DeviceDiscoveryTest, APedalWithoutAFileOrSettingsLeavesNoFile)
-{
-    pedal.plugIn();
-    auto& m = makeManager();
-    m.scanForDevices();
-    ASSERT_EQ (m.getNumDevices(), 1);
-    EXPECT_EQ (m.getDevice (0)->getDriver().getSettingsTree().getNumProperties(), 0);
-
-    pedal.withdrawAudio();
-    m.scanForDevices();
-
-    EXPECT_FALSE (settingsFile (pedalName).exists());
-}
-
-TEST_F (DeviceDiscoveryTest, SettingsMadeWithoutAFileAreWrittenOnRemoval)
-{
-    pedal.plugIn();
-    auto& m = makeManager();
-    m.scanForDevices();
-    ASSERT_EQ (m.getNumDevices(), 1);
-    m.getDevice (0)->getDriver().getSettings().inAdjust.setValue (2, nullptr);
-
-    pedal.withdrawAudio();
-    m.scanForDevices();
-
-    const auto xml = readXml (settingsFile (pedalName));
-    ASSERT_NE (xml, nullptr);
-    EXPECT_EQ (xml->getIntAttribute ("inAdjust"), 2);
-    expectWrittenFormat (settingsFile (pedalName));
-}
-
-TEST_F (DeviceDiscoveryTest, AFileWhoseSettingsWereClearedIsDeletedOnRemoval)
-{
-    writeBytes (settingsFile (pedalName), "<DEVICE blockSize=\"256\"/>");
-    pedal.plugIn();
-    auto& m = makeManager();
-    m.scanForDevices();
-    ASSERT_EQ (m.getNumDevices(), 1);
-
-    m.getDevice (0)->getDriver().getSettingsTree().removeAllProperties (nullptr);
-    pedal.withdrawAudio();
-    m.scanForDevices();
-
-    EXPECT_FALSE (settingsFile (pedalName).exists());
-}
-
-TEST_F (DeviceDiscoveryTest, AFileThatAppearedAfterItWasFoundAbsentIsDeletedWhenThereAreNoSettings)
-{
-    pedal.plugIn();
-    auto& m = makeManager();
-    m.scanForDevices();
-    ASSERT_EQ (m.getNumDevices(), 1);
-
-    writeBytes (settingsFile (pedalName), "<DEVICE blockSize=\"256\"/>");
-    pedal.withdrawAudio();
-    m.scanForDevices();
-
-    EXPECT_FALSE (settingsFile (pedalName).exists());
+        if (c.written)
+            expectWrittenFormat (settingsFile());
+    }
 }
 
 namespace
@@ -481,15 +401,11 @@ std::vector<HostileFile> hostileFiles()
     for (int i = 0; i < 4096; ++i)
         garbage += static_cast<char> ((i * 131 + 7) & 0xff);
 
-    std::string deep = "<DEVICE blockSize=\"256\">";
-    for (int i = 0; i < 40; ++i)
-        deep += "<a>";
-    for (int i = 0; i < 40; ++i)
-        deep += "</a>";
-    deep += "</DEVICE>";
+    const std::string deep = "<DEVICE blockSize=\"256\">" + juce::String ("<a>").repeatedString ("<a>", 40).toStdString()
+                           + juce::String ("</a>").repeatedString ("</a>", 40).toStdString() + "</DEVICE>";
 
     // Well formed, but far beyond any settings file.
-    std::string huge = "<DEVICE blockSize=\"256\" pad=\"" + std::string (10 * 1024 * 1024, 'x') + "\"/>";
+    const std::string huge = "<DEVICE blockSize=\"256\" pad=\"" + std::string (10 * 1024 * 1024, 'x') + "\"/>";
 
     return { { "garbage bytes", garbage },
              { "wrong root", "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<PRESET blockSize=\"256\"/>\r\n" },
@@ -501,76 +417,56 @@ std::vector<HostileFile> hostileFiles()
 }
 } // namespace
 
-TEST_F (DeviceDiscoveryTest, AnUnreadableFileGivesDefaultsAndIsLeftUntouched)
+// Unreadable files give defaults and are left untouched, unless settings are made: then they are replaced.
+TEST_F (DeviceDiscoveryTest, AnUnreadableFileIsLeftUntouchedUntilSettingsAreMade)
 {
-    auto& m = makeManager();
+    makeManager();
 
-    for (const auto& hostile : hostileFiles())
-    {
-        SCOPED_TRACE (hostile.what);
-        writeBytes (settingsFile (pedalName), hostile.bytes);
+    for (const auto makeSettings : { false, true })
+        for (const auto& hostile : hostileFiles())
+        {
+            SCOPED_TRACE (std::string (hostile.what) + (makeSettings ? ", settings made" : ", no settings made"));
+            writeBytes (settingsFile(), hostile.bytes);
 
-        pedal.plugIn();
-        m.scanForDevices();
-        ASSERT_EQ (m.getNumDevices(), 1);
-        EXPECT_EQ (m.getDevice (0)->getDriver().getSettingsTree().getNumProperties(), 0);
-        EXPECT_EQ (m.getDevice (0)->getDriver().getSettings().blockSize.get(), 0);
+            pedal.plugIn();
+            manager->scanForDevices();
+            ASSERT_EQ (manager->getNumDevices(), 1);
+            EXPECT_EQ (driver().getSettingsTree().getNumProperties(), 0);
+            EXPECT_EQ (driver().getSettings().blockSize.get(), 0);
+            if (makeSettings)
+                driver().getSettings().blockSize.setValue (512, nullptr);
 
-        pedal.withdrawAudio();
-        m.scanForDevices();
-        ASSERT_EQ (m.getNumDevices(), 0);
+            withdrawAndScan();
+            ASSERT_EQ (manager->getNumDevices(), 0);
 
-        EXPECT_TRUE (settingsFile (pedalName).existsAsFile());
-        EXPECT_TRUE (readBytes (settingsFile (pedalName)) == hostile.bytes);
-    }
-}
+            if (! makeSettings)
+            {
+                EXPECT_TRUE (settingsFile().existsAsFile());
+                EXPECT_TRUE (readBytes (settingsFile()) == hostile.bytes);
+                continue;
+            }
 
-TEST_F (DeviceDiscoveryTest, AnUnreadableFileIsReplacedOnceSettingsAreMade)
-{
-    auto& m = makeManager();
-
-    for (const auto& hostile : hostileFiles())
-    {
-        SCOPED_TRACE (hostile.what);
-        writeBytes (settingsFile (pedalName), hostile.bytes);
-
-        pedal.plugIn();
-        m.scanForDevices();
-        ASSERT_EQ (m.getNumDevices(), 1);
-        m.getDevice (0)->getDriver().getSettings().blockSize.setValue (512, nullptr);
-
-        pedal.withdrawAudio();
-        m.scanForDevices();
-
-        const auto xml = readXml (settingsFile (pedalName));
-        ASSERT_NE (xml, nullptr);
-        EXPECT_TRUE (xml->hasTagName ("DEVICE"));
-        EXPECT_EQ (xml->getNumAttributes(), 1);
-        EXPECT_EQ (xml->getIntAttribute ("blockSize"), 512);
-    }
+            EXPECT_EQ (readXmlText (settingsFile()), "<DEVICE blockSize=\"512\"/>");
+        }
 }
 
 TEST_F (DeviceDiscoveryTest, DestructionSavesEveryPedalWithoutReportingRemovals)
 {
     EmulatedPedal other (ports, audioTypes, "QZR-0003", 0x23);
-    writeBytes (settingsFile ("QZR-0003"), "<DEVICE blockSize=\"256\"/>");
+    writeBytes (settingsFile ("QZR-0003"), blockSize256);
     pedal.plugIn();
     other.plugIn();
-    auto& m = makeManager();
-    m.scanForDevices();
-    ASSERT_EQ (m.getNumDevices(), 2);
+    makeManager().scanForDevices();
+    ASSERT_EQ (manager->getNumDevices(), 2);
 
-    m.findDevice (pedalName)->getDriver().getSettings().outAdjust.setValue (2, nullptr);
-    m.findDevice ("QZR-0003")->getDriver().getSettingsTree().removeAllProperties (nullptr);
+    manager->findDevice (pedalName)->getDriver().getSettings().outAdjust.setValue (2, nullptr);
+    manager->findDevice ("QZR-0003")->getDriver().getSettingsTree().removeAllProperties (nullptr);
     events.clear();
-
     manager.reset();
 
     EXPECT_TRUE (events.empty());
-    const auto xml = readXml (settingsFile (pedalName));
-    ASSERT_NE (xml, nullptr);
-    EXPECT_EQ (xml->getIntAttribute ("outAdjust"), 2);
-    expectWrittenFormat (settingsFile (pedalName));
+    EXPECT_EQ (readXmlText (settingsFile()), "<DEVICE outAdjust=\"2\"/>");
+    expectWrittenFormat (settingsFile());
     EXPECT_FALSE (settingsFile ("QZR-0003").exists());
 }
 
@@ -578,9 +474,7 @@ TEST_F (DeviceDiscoveryTest, DestructionSavesEveryPedalWithoutReportingRemovals)
 TEST_F (DeviceDiscoveryTest, SharedPointersShareOneManagerUntilTheLastGoes)
 {
     {
-        juce::SharedResourcePointer<PedalManager> a;
-        juce::SharedResourcePointer<PedalManager> b;
-
+        juce::SharedResourcePointer<PedalManager> a, b;
         EXPECT_EQ (&a.getObject(), &b.getObject());
         a->setSettingsFolder (temp.path());
         EXPECT_EQ (b->getSettingsFolder(), temp.path());
@@ -604,22 +498,17 @@ TEST_F (DeviceDiscoveryTest, BootloadersNeedNoAudioAndTheirOwnNameComesFirst)
     EventLog<UsbBootDevice> bootLog (bootEvents);
     BootManager boot;
     boot.addListener (&bootLog);
-
     boot.scanForDevices();
 
     EXPECT_EQ (bootEvents, (Events { "added USB MIDI Bootloader", "added QZR MIDI Bootloader" }));
-    ASSERT_EQ (boot.getNumDevices(), 2);
-    EXPECT_EQ (boot.getDevice (0)->getName(), "QZR MIDI Bootloader");
-    EXPECT_EQ (boot.getDevice (1)->getName(), "USB MIDI Bootloader");
+    EXPECT_EQ (namesOf (boot), (Events { "QZR MIDI Bootloader", "USB MIDI Bootloader" }));
     EXPECT_NE (boot.findDevice ("QZR MIDI Bootloader"), nullptr);
 
     bootEvents.clear();
     pedal.withdrawBootloader();
     boot.scanForDevices();
-
     EXPECT_EQ (bootEvents, (Events { "removed QZR MIDI Bootloader" }));
-    ASSERT_EQ (boot.getNumDevices(), 1);
-    EXPECT_EQ (boot.getDevice (0)->getName(), "USB MIDI Bootloader");
+    EXPECT_EQ (namesOf (boot), (Events { "USB MIDI Bootloader" }));
 
     other.withdrawBootloader();
     boot.scanForDevices();
@@ -630,10 +519,8 @@ TEST_F (DeviceDiscoveryTest, BootloadersNeedNoAudioAndTheirOwnNameComesFirst)
 TEST_F (DeviceDiscoveryTest, ABootloaderPortWithAnOuterNameIsFoundUnderItsOwn)
 {
     pedal.publishBootloader ("Port 1 QZR MIDI Bootloader 2");
-
     BootManager boot;
     boot.scanForDevices();
 
-    ASSERT_EQ (boot.getNumDevices(), 1);
-    EXPECT_EQ (boot.getDevice (0)->getName(), "QZR MIDI Bootloader");
+    EXPECT_EQ (namesOf (boot), (Events { "QZR MIDI Bootloader" }));
 }

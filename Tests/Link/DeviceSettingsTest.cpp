@@ -4,25 +4,24 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <functional>
 #include <iterator>
 #include <limits>
+#include <memory>
 #include <string>
 #include <vector>
 
 namespace
 {
-const juce::Identifier blockSizeID ("blockSize");
-const juce::Identifier outAdjustID ("outAdjust");
-const juce::Identifier inAdjustID ("inAdjust");
-const juce::Identifier extraLatencyID ("extraLatency");
+const juce::Identifier blockSizeID ("blockSize"), outAdjustID ("outAdjust"), inAdjustID ("inAdjust"),
+    extraLatencyID ("extraLatency");
 
 // Counts JUCE assertion reports while installed.
-class AssertionCounter : public juce::Logger
+struct AssertionCounter : juce::Logger
 {
-public:
-    AssertionCounter() : previous (juce::Logger::getCurrentLogger()) { juce::Logger::setCurrentLogger (this); }
+    AssertionCounter() { juce::Logger::setCurrentLogger (this); }
     ~AssertionCounter() override { juce::Logger::setCurrentLogger (previous); }
 
     void logMessage (const juce::String& message) override
@@ -31,16 +30,15 @@ public:
             ++count;
     }
 
+    juce::Logger* const previous = juce::Logger::getCurrentLogger();
     int count = 0;
-
-private:
-    juce::Logger* previous;
 };
+
+using Order = std::vector<std::string>;
 
 struct RecordingListener : DeviceSettings::Listener
 {
-    RecordingListener (std::vector<std::string>& logToUse, std::string nameToUse)
-        : log (logToUse), name (std::move (nameToUse)) {}
+    RecordingListener (Order& logToUse, std::string nameToUse) : log (logToUse), name (std::move (nameToUse)) {}
 
     void settingsChanged() override
     {
@@ -50,131 +48,122 @@ struct RecordingListener : DeviceSettings::Listener
             action();
     }
 
-    std::vector<std::string>& log;
+    Order& log;
     std::string name;
     std::function<void()> action;
     int calls = 0;
 };
 
-juce::ValueTree makeDeviceTree() { return juce::ValueTree (ID::DEVICE); }
+// blockSize, outAdjust, inAdjust and extraLatency, in that order.
+using Values = std::array<int, 4>;
 
-using Order = std::vector<std::string>;
+Values valuesOf (DeviceSettings& s)
+{
+    return { s.blockSize.get(), s.outAdjust.get(), s.inAdjust.get(), s.extraLatency.get() };
+}
+
+juce::ValueTree deviceTreeWith (std::initializer_list<std::pair<juce::Identifier, juce::var>> properties)
+{
+    juce::ValueTree tree (ID::DEVICE);
+    for (const auto& [id, value] : properties)
+        tree.setProperty (id, value, nullptr);
+    return tree;
+}
+
+// A device tree, its settings and three listeners that are not yet added.
+struct Bench
+{
+    void addAll()
+    {
+        for (auto* l : { &a, &b, &c })
+            settings.addListener (l);
+    }
+
+    RecordingListener& listener (char name) { return name == 'a' ? a : name == 'b' ? b : c; }
+    int stored (const juce::Identifier& id) const { return static_cast<int> (tree[id]); }
+
+    juce::ValueTree tree { ID::DEVICE };
+    DeviceSettings settings { tree };
+    Order order;
+    RecordingListener a { order, "a" }, b { order, "b" }, c { order, "c" };
+};
+
+struct DeviceSettingsFixture : ::testing::Test, Bench {};
+using DeviceSettingsDefaults = DeviceSettingsFixture;
+using DeviceSettingsConstraints = DeviceSettingsFixture;
+using DeviceSettingsNotification = DeviceSettingsFixture;
+using DeviceSettingsTree = DeviceSettingsFixture;
 } // namespace
 
 //==============================================================================
-TEST (DeviceSettingsDefaults, FreshTreeGivesDefaultsAndStaysEmpty)
+TEST_F (DeviceSettingsDefaults, FreshTreeGivesDefaultsAndStaysEmpty)
 {
-    auto tree = makeDeviceTree();
-    DeviceSettings settings (tree);
-
-    EXPECT_EQ (settings.blockSize.get(), 0);
-    EXPECT_EQ (settings.outAdjust.get(), 1);
-    EXPECT_EQ (settings.inAdjust.get(), 0);
-    EXPECT_EQ (settings.extraLatency.get(), 0);
+    EXPECT_EQ (valuesOf (settings), (Values { 0, 1, 0, 0 }));
     EXPECT_EQ (tree.getNumProperties(), 0);
 }
 
-TEST (DeviceSettingsDefaults, StoredValuesAreReadAndConstrainedAtConstruction)
+TEST_F (DeviceSettingsDefaults, StoredValuesAreReadAndConstrainedAtConstruction)
 {
-    auto tree = makeDeviceTree();
-    tree.setProperty (blockSizeID, 256, nullptr);
-    tree.setProperty (outAdjustID, 2, nullptr);
-    tree.setProperty (extraLatencyID, 50000, nullptr);
+    auto loadedTree = deviceTreeWith ({ { blockSizeID, 256 }, { outAdjustID, 2 }, { extraLatencyID, 50000 } });
+    DeviceSettings loaded (loadedTree);
 
-    DeviceSettings settings (tree);
-
-    EXPECT_EQ (settings.blockSize.get(), 256);
-    EXPECT_EQ (settings.outAdjust.get(), 2);
-    EXPECT_EQ (settings.inAdjust.get(), 0);
-    EXPECT_EQ (settings.extraLatency.get(), 9999);
-    EXPECT_EQ (static_cast<int> (tree[extraLatencyID]), 50000);
-    EXPECT_EQ (tree.getNumProperties(), 3);
+    EXPECT_EQ (valuesOf (loaded), (Values { 256, 2, 0, 9999 }));
+    EXPECT_EQ (static_cast<int> (loadedTree[extraLatencyID]), 50000);
+    EXPECT_EQ (loadedTree.getNumProperties(), 3);
 }
 
-TEST (DeviceSettingsDefaults, ImplicitConversionReadsTheCachedValue)
+TEST_F (DeviceSettingsDefaults, ImplicitConversionReadsTheCachedValue)
 {
-    auto tree = makeDeviceTree();
-    DeviceSettings settings (tree);
     settings.blockSize.setValue (128, nullptr);
-
     const int value = settings.blockSize;
     EXPECT_EQ (value, 128);
 }
 
 //==============================================================================
-TEST (DeviceSettingsConstraints, DisallowedBlockSizeStoresTheFirstEntry)
+TEST_F (DeviceSettingsConstraints, DisallowedValuesStoreTheFirstEntryNotTheDefault)
 {
-    auto tree = makeDeviceTree();
-    DeviceSettings settings (tree);
     settings.blockSize.setValue (512, nullptr);
     settings.blockSize.setValue (100, nullptr);
-
-    EXPECT_EQ (settings.blockSize.get(), 0);
-    EXPECT_EQ (static_cast<int> (tree[blockSizeID]), 0);
-}
-
-TEST (DeviceSettingsConstraints, DisallowedBufferSizeStoresTheFirstEntryNotTheDefault)
-{
-    auto tree = makeDeviceTree();
-    DeviceSettings settings (tree);
     settings.outAdjust.setValue (7, nullptr);
 
-    EXPECT_EQ (settings.outAdjust.get(), 0);
+    EXPECT_EQ (valuesOf (settings), (Values { 0, 0, 0, 0 }));
+    EXPECT_EQ (stored (blockSizeID), 0);
     ASSERT_TRUE (tree.hasProperty (outAdjustID));
-    EXPECT_EQ (static_cast<int> (tree[outAdjustID]), 0);
+    EXPECT_EQ (stored (outAdjustID), 0);
 }
 
-TEST (DeviceSettingsConstraints, ExtraLatencyIsClamped)
+TEST_F (DeviceSettingsConstraints, ExtraLatencyIsClamped)
 {
-    auto tree = makeDeviceTree();
-    DeviceSettings settings (tree);
-
-    settings.extraLatency.setValue (-5, nullptr);
-    EXPECT_EQ (settings.extraLatency.get(), 0);
-    EXPECT_EQ (static_cast<int> (tree[extraLatencyID]), 0);
-
-    settings.extraLatency.setValue (12000, nullptr);
-    EXPECT_EQ (settings.extraLatency.get(), 9999);
-    EXPECT_EQ (static_cast<int> (tree[extraLatencyID]), 9999);
-
-    settings.extraLatency.setValue (1234, nullptr);
-    EXPECT_EQ (settings.extraLatency.get(), 1234);
+    for (const auto& [written, expected] : { std::pair { -5, 0 }, { 12000, 9999 }, { 1234, 1234 } })
+    {
+        SCOPED_TRACE (written);
+        settings.extraLatency.setValue (written, nullptr);
+        EXPECT_EQ (settings.extraLatency.get(), expected);
+        EXPECT_EQ (stored (extraLatencyID), expected);
+    }
 }
 
-TEST (DeviceSettingsConstraints, EveryAllowedValueRoundTrips)
+TEST_F (DeviceSettingsConstraints, EveryAllowedValueRoundTrips)
 {
-    auto tree = makeDeviceTree();
-    DeviceSettings settings (tree);
+    const struct { ConstrainedCachedValue<int> DeviceSettings::*member; juce::Identifier id; juce::Array<int> values; } cases[] = {
+        { &DeviceSettings::blockSize, blockSizeID, BlockSizeConstrainer::allowedValues() },
+        { &DeviceSettings::outAdjust, outAdjustID, BufferSizeConstrainer::allowedValues() },
+        { &DeviceSettings::inAdjust, inAdjustID, BufferSizeConstrainer::allowedValues() },
+        { &DeviceSettings::extraLatency, extraLatencyID, { 0, 1, 480, 9998, 9999 } },
+    };
 
-    for (const auto v : BlockSizeConstrainer::allowedValues())
-    {
-        settings.blockSize.setValue (v, nullptr);
-        EXPECT_EQ (settings.blockSize.get(), v);
-        EXPECT_EQ (static_cast<int> (tree[blockSizeID]), v);
-        EXPECT_EQ (DeviceSettings (tree).blockSize.get(), v);
-    }
-
-    for (const auto v : BufferSizeConstrainer::allowedValues())
-    {
-        settings.outAdjust.setValue (v, nullptr);
-        settings.inAdjust.setValue (v, nullptr);
-        EXPECT_EQ (settings.outAdjust.get(), v);
-        EXPECT_EQ (settings.inAdjust.get(), v);
-
-        DeviceSettings reread (tree);
-        EXPECT_EQ (reread.outAdjust.get(), v);
-        EXPECT_EQ (reread.inAdjust.get(), v);
-    }
-
-    for (const auto v : { 0, 1, 480, 9998, 9999 })
-    {
-        settings.extraLatency.setValue (v, nullptr);
-        EXPECT_EQ (settings.extraLatency.get(), v);
-        EXPECT_EQ (DeviceSettings (tree).extraLatency.get(), v);
-    }
+    for (const auto& c : cases)
+        for (const auto v : c.values)
+        {
+            SCOPED_TRACE (c.id.toString() + " " + juce::String (v));
+            (settings.*c.member).setValue (v, nullptr);
+            EXPECT_EQ ((settings.*c.member).get(), v);
+            EXPECT_EQ (stored (c.id), v);
+            EXPECT_EQ ((DeviceSettings (tree).*c.member).get(), v);
+        }
 }
 
-TEST (DeviceSettingsConstraints, ConstrainersAreUsableDirectly)
+TEST_F (DeviceSettingsConstraints, ConstrainersAreUsableDirectly)
 {
     EXPECT_EQ (AllowedValueConstrainer<BlockSizeConstrainer>::constrain (96), 96);
     EXPECT_EQ (AllowedValueConstrainer<BlockSizeConstrainer>::constrain (-32), 0);
@@ -184,363 +173,233 @@ TEST (DeviceSettingsConstraints, ConstrainersAreUsableDirectly)
 }
 
 //==============================================================================
-TEST (DeviceSettingsNotification, RewritingTheStoredValueIsSilent)
+TEST_F (DeviceSettingsNotification, RewritingTheStoredValueIsSilent)
 {
-    auto tree = makeDeviceTree();
-    DeviceSettings settings (tree);
-    Order order;
-    RecordingListener listener (order, "a");
-    settings.addListener (&listener);
+    settings.addListener (&a);
 
-    settings.blockSize.setValue (64, nullptr);
-    EXPECT_EQ (listener.calls, 1);
-    settings.blockSize.setValue (64, nullptr);
-    EXPECT_EQ (listener.calls, 1);
-
-    // Both constrain to the stored 0.
-    settings.blockSize.setValue (100, nullptr);
-    EXPECT_EQ (listener.calls, 2);
-    settings.blockSize.setValue (100, nullptr);
-    settings.blockSize.setValue (0, nullptr);
-    EXPECT_EQ (listener.calls, 2);
+    // 100 constrains to the stored 0.
+    for (const auto& [written, calls] : { std::pair { 64, 1 }, { 64, 1 }, { 100, 2 }, { 100, 2 }, { 0, 2 } })
+    {
+        SCOPED_TRACE (written);
+        settings.blockSize.setValue (written, nullptr);
+        EXPECT_EQ (a.calls, calls);
+    }
 }
 
-TEST (DeviceSettingsNotification, WritingTheCurrentValueStoresItWhenMissing)
+TEST_F (DeviceSettingsNotification, WritingTheCurrentValueStoresItWhenMissing)
 {
-    auto tree = makeDeviceTree();
-    DeviceSettings settings (tree);
-    Order order;
-    RecordingListener listener (order, "a");
-    settings.addListener (&listener);
-
+    settings.addListener (&a);
     settings.outAdjust.setValue (1, nullptr);
 
-    EXPECT_EQ (listener.calls, 1);
+    EXPECT_EQ (a.calls, 1);
     ASSERT_TRUE (tree.hasProperty (outAdjustID));
-    EXPECT_EQ (static_cast<int> (tree[outAdjustID]), 1);
+    EXPECT_EQ (stored (outAdjustID), 1);
     EXPECT_EQ (settings.outAdjust.get(), 1);
 }
 
-TEST (DeviceSettingsNotification, LastAddedHearsFirst)
+TEST_F (DeviceSettingsNotification, LastAddedHearsFirstAndAddingTwiceNotifiesOnce)
 {
-    auto tree = makeDeviceTree();
-    DeviceSettings settings (tree);
-    Order order;
-    RecordingListener first (order, "first"), second (order, "second");
-    settings.addListener (&first);
-    settings.addListener (&second);
-
-    settings.inAdjust.setValue (2, nullptr);
-
-    EXPECT_EQ (order, (Order { "second", "first" }));
-}
-
-TEST (DeviceSettingsNotification, AddingTwiceNotifiesOnceAndRemovedListenersHearNothing)
-{
-    auto tree = makeDeviceTree();
-    DeviceSettings settings (tree);
-    Order order;
-    RecordingListener a (order, "a"), b (order, "b");
-    settings.addListener (&a);
-    settings.addListener (&a);
-    settings.addListener (&b);
+    for (auto* l : { &a, &a, &b })
+        settings.addListener (l);
 
     settings.extraLatency.setValue (10, nullptr);
     EXPECT_EQ (order, (Order { "b", "a" }));
-
-    settings.removeListener (&b);
-    settings.removeListener (&b);
-    order.clear();
-    settings.extraLatency.setValue (11, nullptr);
-    EXPECT_EQ (order, (Order { "a" }));
 }
 
-TEST (DeviceSettingsNotification, ListenerRemovingItselfSkipsNobody)
+TEST_F (DeviceSettingsNotification, RemovedListenersHearNothing)
 {
-    auto tree = makeDeviceTree();
-    DeviceSettings settings (tree);
-    Order order;
-    RecordingListener a (order, "a"), b (order, "b"), c (order, "c");
-    settings.addListener (&a);
-    settings.addListener (&b);
-    settings.addListener (&c);
-    b.action = [&] { settings.removeListener (&b); };
-
-    settings.blockSize.setValue (32, nullptr);
-    EXPECT_EQ (order, (Order { "c", "b", "a" }));
-
-    order.clear();
-    settings.blockSize.setValue (64, nullptr);
+    addAll();
+    settings.removeListener (&b);
+    settings.removeListener (&b);
+    settings.inAdjust.setValue (2, nullptr);
     EXPECT_EQ (order, (Order { "c", "a" }));
 }
 
-TEST (DeviceSettingsNotification, FirstHeardRemovingItselfSkipsNobody)
+// Listeners are added a, b, c, so c hears first; "actor" removes the "removed" ones when it hears.
+TEST_F (DeviceSettingsNotification, RemovalsDuringANotificationSkipNobody)
 {
-    auto tree = makeDeviceTree();
-    DeviceSettings settings (tree);
-    Order order;
-    RecordingListener a (order, "a"), b (order, "b"), c (order, "c");
-    settings.addListener (&a);
-    settings.addListener (&b);
-    settings.addListener (&c);
-    c.action = [&] { settings.removeListener (&c); };
-
-    settings.blockSize.setValue (32, nullptr);
-    EXPECT_EQ (order, (Order { "c", "b", "a" }));
-}
-
-TEST (DeviceSettingsNotification, ListenerRemovingOneAlreadyHeardSkipsNobody)
-{
-    auto tree = makeDeviceTree();
-    DeviceSettings settings (tree);
-    Order order;
-    RecordingListener a (order, "a"), b (order, "b"), c (order, "c");
-    settings.addListener (&a);
-    settings.addListener (&b);
-    settings.addListener (&c);
-    b.action = [&] { settings.removeListener (&c); };
-
-    settings.blockSize.setValue (32, nullptr);
-    EXPECT_EQ (order, (Order { "c", "b", "a" }));
-}
-
-TEST (DeviceSettingsNotification, ListenerRemovingOneNotYetHeardCallsEachOtherOnce)
-{
-    auto tree = makeDeviceTree();
-    DeviceSettings settings (tree);
-    Order order;
-    RecordingListener a (order, "a"), b (order, "b"), c (order, "c");
-    settings.addListener (&a);
-    settings.addListener (&b);
-    settings.addListener (&c);
-    c.action = [&] { settings.removeListener (&b); };
-
-    settings.blockSize.setValue (32, nullptr);
-    EXPECT_EQ (order, (Order { "c", "a" }));
-}
-
-TEST (DeviceSettingsNotification, ListenerRemovingEveryoneEndsTheWalk)
-{
-    auto tree = makeDeviceTree();
-    DeviceSettings settings (tree);
-    Order order;
-    RecordingListener a (order, "a"), b (order, "b"), c (order, "c");
-    settings.addListener (&a);
-    settings.addListener (&b);
-    settings.addListener (&c);
-    c.action = [&] {
-        settings.removeListener (&a);
-        settings.removeListener (&b);
-        settings.removeListener (&c);
+    struct Case
+    {
+        const char* what;
+        char actor;
+        std::string removed;
+        Order heard, heardNext;
     };
 
-    settings.blockSize.setValue (32, nullptr);
-    EXPECT_EQ (order, (Order { "c" }));
+    const Case cases[] = {
+        { "a listener removing itself", 'b', "b", { "c", "b", "a" }, { "c", "a" } },
+        { "the first heard removing itself", 'c', "c", { "c", "b", "a" }, {} },
+        { "removing one already heard", 'b', "c", { "c", "b", "a" }, {} },
+        { "removing one not yet heard calls each other once", 'c', "b", { "c", "a" }, {} },
+        { "removing everyone ends the walk", 'c', "abc", { "c" }, {} },
+    };
+
+    for (const auto& test : cases)
+    {
+        SCOPED_TRACE (test.what);
+        Bench bench;
+        bench.addAll();
+        bench.listener (test.actor).action = [&]
+        {
+            for (const auto name : test.removed)
+                bench.settings.removeListener (&bench.listener (name));
+        };
+
+        bench.settings.blockSize.setValue (32, nullptr);
+        EXPECT_EQ (bench.order, test.heard);
+
+        if (! test.heardNext.empty())
+        {
+            bench.order.clear();
+            bench.settings.blockSize.setValue (64, nullptr);
+            EXPECT_EQ (bench.order, test.heardNext);
+        }
+    }
 }
 
 //==============================================================================
-TEST (DeviceSettingsTree, OutsideValueIsConstrainedButKeptInTheTree)
+TEST_F (DeviceSettingsTree, OutsideValuesAreConstrainedButKeptInTheTree)
 {
-    auto tree = makeDeviceTree();
-    DeviceSettings settings (tree);
-    Order order;
-    RecordingListener listener (order, "a");
-    settings.addListener (&listener);
+    settings.addListener (&a);
 
-    tree.setProperty (blockSizeID, 256, nullptr);
-    EXPECT_EQ (settings.blockSize.get(), 256);
-    EXPECT_EQ (listener.calls, 1);
+    // Numbers as set by code, text as loaded from XML. 300 finds 0 already in the cache: no news.
+    const struct { juce::Identifier id; juce::var stored; int read, calls; } steps[] = {
+        { blockSizeID, 256, 256, 1 },   { blockSizeID, 100, 0, 2 },     { blockSizeID, 300, 0, 2 },
+        { blockSizeID, "512", 512, 3 }, { blockSizeID, "100", 0, 4 },   { extraLatencyID, " 42", 42, 5 },
+    };
 
-    tree.setProperty (blockSizeID, 100, nullptr);
-    EXPECT_EQ (settings.blockSize.get(), 0);
-    EXPECT_EQ (static_cast<int> (tree[blockSizeID]), 100);
-    EXPECT_EQ (listener.calls, 2);
-
-    // Already 0 in the cache: no news.
-    tree.setProperty (blockSizeID, 300, nullptr);
-    EXPECT_EQ (listener.calls, 2);
+    for (const auto& step : steps)
+    {
+        SCOPED_TRACE (step.stored.toString());
+        tree.setProperty (step.id, step.stored, nullptr);
+        EXPECT_EQ (step.id == blockSizeID ? settings.blockSize.get() : settings.extraLatency.get(), step.read);
+        EXPECT_EQ (tree[step.id], step.stored);
+        EXPECT_EQ (a.calls, step.calls);
+    }
 }
 
-TEST (DeviceSettingsTree, TextValuesAsLoadedFromXmlAreReadAsIntegers)
+TEST_F (DeviceSettingsTree, XmlRoundTripKeepsTheStoredValue)
 {
-    auto tree = makeDeviceTree();
-    DeviceSettings settings (tree);
-
-    tree.setProperty (blockSizeID, "512", nullptr);
-    EXPECT_EQ (settings.blockSize.get(), 512);
-
-    tree.setProperty (blockSizeID, "100", nullptr);
-    EXPECT_EQ (settings.blockSize.get(), 0);
-    EXPECT_EQ (tree[blockSizeID].toString(), "100");
-
-    tree.setProperty (extraLatencyID, " 42", nullptr);
-    EXPECT_EQ (settings.extraLatency.get(), 42);
-}
-
-TEST (DeviceSettingsTree, XmlRoundTripKeepsTheStoredValue)
-{
-    auto tree = makeDeviceTree();
-    tree.setProperty (blockSizeID, 100, nullptr);
-    tree.setProperty (outAdjustID, 2, nullptr);
-    tree.setProperty (extraLatencyID, 20000, nullptr);
-
-    const auto xml = tree.createXml();
+    const auto xml = deviceTreeWith ({ { blockSizeID, 100 }, { outAdjustID, 2 }, { extraLatencyID, 20000 } }).createXml();
     ASSERT_NE (xml, nullptr);
     const auto parsed = juce::parseXML (xml->toString());
     ASSERT_NE (parsed, nullptr);
     auto loaded = juce::ValueTree::fromXml (*parsed);
-
     ASSERT_TRUE (loaded.hasType (ID::DEVICE));
-    EXPECT_EQ (loaded[blockSizeID].toString().getIntValue(), 100);
-    EXPECT_EQ (loaded[extraLatencyID].toString().getIntValue(), 20000);
 
-    DeviceSettings settings (loaded);
-    EXPECT_EQ (settings.blockSize.get(), 0);
-    EXPECT_EQ (settings.outAdjust.get(), 2);
-    EXPECT_EQ (settings.extraLatency.get(), 9999);
+    // Before and after reading: reading never writes back.
+    for (const auto read : { false, true })
+    {
+        SCOPED_TRACE (read ? "after reading" : "before reading");
+        if (read)
+        {
+            EXPECT_EQ (valuesOf (*std::make_unique<DeviceSettings> (loaded)), (Values { 0, 2, 0, 9999 }));
+        }
 
-    // Reading never writes back.
-    EXPECT_EQ (loaded[blockSizeID].toString().getIntValue(), 100);
-    EXPECT_EQ (loaded[extraLatencyID].toString().getIntValue(), 20000);
+        EXPECT_EQ (loaded[blockSizeID].toString().getIntValue(), 100);
+        EXPECT_EQ (loaded[extraLatencyID].toString().getIntValue(), 20000);
+    }
 }
 
-TEST (DeviceSettingsTree, RemovingAPropertyRestoresTheDefault)
+TEST_F (DeviceSettingsTree, RemovingAPropertyRestoresTheDefault)
 {
-    auto tree = makeDeviceTree();
-    DeviceSettings settings (tree);
-    Order order;
-    RecordingListener listener (order, "a");
-    settings.addListener (&listener);
+    settings.addListener (&a);
 
     settings.outAdjust.setValue (2, nullptr);
-    EXPECT_EQ (listener.calls, 1);
+    EXPECT_EQ (a.calls, 1);
     tree.removeProperty (outAdjustID, nullptr);
     EXPECT_EQ (settings.outAdjust.get(), 1);
-    EXPECT_EQ (listener.calls, 2);
+    EXPECT_EQ (a.calls, 2);
 
     // Back to the value it already has: silent.
     settings.outAdjust.setValue (1, nullptr);
-    EXPECT_EQ (listener.calls, 3);
+    EXPECT_EQ (a.calls, 3);
     tree.removeProperty (outAdjustID, nullptr);
     EXPECT_EQ (settings.outAdjust.get(), 1);
-    EXPECT_EQ (listener.calls, 3);
+    EXPECT_EQ (a.calls, 3);
 
     // A stored 0 constrained from 100 equals the default 0 of blockSize.
     tree.setProperty (blockSizeID, 100, nullptr);
     tree.removeAllProperties (nullptr);
     EXPECT_EQ (settings.blockSize.get(), 0);
-    EXPECT_EQ (listener.calls, 3);
+    EXPECT_EQ (a.calls, 3);
 }
 
-TEST (DeviceSettingsTree, WritesThroughOneViewReachTheOther)
+TEST_F (DeviceSettingsTree, WritesThroughOneViewReachTheOther)
 {
-    auto tree = makeDeviceTree();
     auto sameTree = tree;
-    DeviceSettings writer (tree), reader (sameTree);
-    Order order;
-    RecordingListener writerListener (order, "writer"), readerListener (order, "reader");
-    writer.addListener (&writerListener);
-    reader.addListener (&readerListener);
+    DeviceSettings reader (sameTree);
+    settings.addListener (&a);
+    reader.addListener (&b);
 
-    writer.extraLatency.setValue (250, nullptr);
+    settings.extraLatency.setValue (250, nullptr);
     EXPECT_EQ (reader.extraLatency.get(), 250);
-    EXPECT_EQ (readerListener.calls, 1);
-    EXPECT_EQ (writerListener.calls, 1);
+    EXPECT_EQ (std::pair (a.calls, b.calls), std::pair (1, 1));
 
     reader.blockSize.setValue (1024, nullptr);
-    EXPECT_EQ (writer.blockSize.get(), 1024);
-    EXPECT_EQ (writerListener.calls, 2);
-    EXPECT_EQ (readerListener.calls, 2);
+    EXPECT_EQ (settings.blockSize.get(), 1024);
+    EXPECT_EQ (std::pair (a.calls, b.calls), std::pair (2, 2));
 }
 
-TEST (DeviceSettingsTree, ChangesInChildTreesAreIgnored)
+TEST_F (DeviceSettingsTree, ChangesInChildTreesAreIgnored)
 {
-    auto tree = makeDeviceTree();
     juce::ValueTree child ("CHILD");
     tree.appendChild (child, nullptr);
-    DeviceSettings settings (tree);
-    Order order;
-    RecordingListener listener (order, "a");
-    settings.addListener (&listener);
+    settings.addListener (&a);
 
     child.setProperty (blockSizeID, 512, nullptr);
 
     EXPECT_EQ (settings.blockSize.get(), 0);
-    EXPECT_EQ (listener.calls, 0);
+    EXPECT_EQ (a.calls, 0);
 }
 
-TEST (DeviceSettingsTree, ATreeOfAnotherTypeIsReportedButWorks)
+TEST_F (DeviceSettingsTree, ATreeOfAnotherTypeIsReportedButWorks)
 {
-    juce::ValueTree tree (ID::PRESET);
+    juce::ValueTree preset (ID::PRESET);
     AssertionCounter assertions;
-    DeviceSettings settings (tree);
+    DeviceSettings presetSettings (preset);
     EXPECT_EQ (assertions.count, 1);
 
-    settings.blockSize.setValue (192, nullptr);
-    EXPECT_EQ (settings.blockSize.get(), 192);
-    EXPECT_EQ (static_cast<int> (tree[blockSizeID]), 192);
+    presetSettings.blockSize.setValue (192, nullptr);
+    EXPECT_EQ (presetSettings.blockSize.get(), 192);
+    EXPECT_EQ (static_cast<int> (preset[blockSizeID]), 192);
 }
 
 //==============================================================================
-TEST (DeviceSettingsLabels, BlockSizes)
+TEST (DeviceSettingsLabels, BlockSizesAndBufferSizes)
 {
-    const auto options = AllowedValueConstrainer<BlockSizeConstrainer>::options();
-    const juce::StringArray expected { "Same As Host", "32 samples", "64 samples", "96 samples", "128 samples",
-                                       "192 samples", "256 samples", "512 samples", "1024 samples", "2048 samples" };
-    EXPECT_EQ (options.size(), 10);
-    EXPECT_EQ (options, expected);
-}
+    const auto blockSizes = AllowedValueConstrainer<BlockSizeConstrainer>::options();
+    EXPECT_EQ (blockSizes.size(), 10);
+    EXPECT_EQ (blockSizes, (juce::StringArray { "Same As Host", "32 samples", "64 samples", "96 samples", "128 samples",
+                                                "192 samples", "256 samples", "512 samples", "1024 samples", "2048 samples" }));
 
-TEST (DeviceSettingsLabels, BufferSizes)
-{
-    const auto options = AllowedValueConstrainer<BufferSizeConstrainer>::options();
-    EXPECT_EQ (options, (juce::StringArray { "Small", "Medium", "Large" }));
+    EXPECT_EQ (AllowedValueConstrainer<BufferSizeConstrainer>::options(), (juce::StringArray { "Small", "Medium", "Large" }));
     EXPECT_EQ (BufferSizeConstrainer::label (9), "Small");
 }
 
 //==============================================================================
 TEST (DeviceSettingsHostile, TextValuesGiveConstrainedValues)
 {
-    struct Case
-    {
-        const char* text;
-        int blockSize, outAdjust, extraLatency;
-    };
-
-    const Case cases[] = {
-        { "abc", 0, 0, 0 },
-        { "", 0, 0, 0 },
-        { "99999999999999999999", 0, 0, 9999 },
-        { "-99999999999999999999", 0, 0, 0 },
-        { "2147483648", 0, 0, 9999 },
-        { "-2147483648", 0, 0, 0 },
-        { "-2147483649", 0, 0, 0 },
-        { "-1e300", 0, 0, 0 },
-        { "1e99", 0, 1, 1 },
-        { "nan", 0, 0, 0 },
-        { "inf", 0, 0, 0 },
-        { "+64", 64, 0, 64 },
+    // The same text goes into every property; inAdjust reads as outAdjust does.
+    const struct { const char* text; int blockSize, outAdjust, extraLatency; } cases[] = {
+        { "abc", 0, 0, 0 },         { "", 0, 0, 0 },           { "99999999999999999999", 0, 0, 9999 },
+        { "2147483648", 0, 0, 9999 }, { "-2147483648", 0, 0, 0 }, { "-99999999999999999999", 0, 0, 0 },
+        { "-2147483649", 0, 0, 0 },   { "-1e300", 0, 0, 0 },     { "1e99", 0, 1, 1 },
+        { "nan", 0, 0, 0 },           { "inf", 0, 0, 0 },        { "+64", 64, 0, 64 },
         { "2.9", 0, 2, 2 },
     };
 
     for (const auto& c : cases)
     {
         SCOPED_TRACE (c.text);
-        auto tree = makeDeviceTree();
-        DeviceSettings settings (tree);
-
+        Bench bench;
         for (const auto& id : { blockSizeID, outAdjustID, inAdjustID, extraLatencyID })
-            tree.setProperty (id, c.text, nullptr);
+            bench.tree.setProperty (id, c.text, nullptr);
 
-        EXPECT_EQ (settings.blockSize.get(), c.blockSize);
-        EXPECT_EQ (settings.outAdjust.get(), c.outAdjust);
-        EXPECT_EQ (settings.inAdjust.get(), c.outAdjust);
-        EXPECT_EQ (settings.extraLatency.get(), c.extraLatency);
-        EXPECT_EQ (tree[blockSizeID].toString(), juce::String (c.text));
-
-        DeviceSettings loaded (tree);
-        EXPECT_EQ (loaded.blockSize.get(), c.blockSize);
-        EXPECT_EQ (loaded.extraLatency.get(), c.extraLatency);
+        const Values expected { c.blockSize, c.outAdjust, c.outAdjust, c.extraLatency };
+        EXPECT_EQ (valuesOf (bench.settings), expected);
+        EXPECT_EQ (bench.tree[blockSizeID].toString(), juce::String (c.text));
+        EXPECT_EQ (valuesOf (*std::make_unique<DeviceSettings> (bench.tree)), expected);
     }
 }
 
@@ -554,98 +413,98 @@ TEST (DeviceSettingsHostile, NonIntegerValuesGiveConstrainedValues)
     for (size_t i = 0; i < std::size (values); ++i)
     {
         SCOPED_TRACE (i);
-        auto tree = makeDeviceTree();
-        DeviceSettings settings (tree);
-        tree.setProperty (extraLatencyID, values[i], nullptr);
-        tree.setProperty (blockSizeID, values[i], nullptr);
+        Bench bench;
+        bench.tree.setProperty (extraLatencyID, values[i], nullptr);
+        bench.tree.setProperty (blockSizeID, values[i], nullptr);
 
-        EXPECT_EQ (settings.extraLatency.get(), expectedLatency[i]);
-        EXPECT_EQ (settings.blockSize.get(), 0);
-        EXPECT_EQ (DeviceSettings (tree).extraLatency.get(), expectedLatency[i]);
+        EXPECT_EQ (bench.settings.extraLatency.get(), expectedLatency[i]);
+        EXPECT_EQ (bench.settings.blockSize.get(), 0);
+        EXPECT_EQ (DeviceSettings (bench.tree).extraLatency.get(), expectedLatency[i]);
     }
 }
 
 //==============================================================================
-TEST (ConstrainedCachedValue, DefaultIsNotConstrainedAndNothingIsWritten)
+class ConstrainedCachedValueTest : public ::testing::Test
 {
-    juce::ValueTree tree ("T");
-    ConstrainedCachedValue<int> value (tree, "x", nullptr, 50, RangeConstrainer<int, 0, 10>::constrain);
+protected:
+    using Value = ConstrainedCachedValue<int>;
 
-    EXPECT_EQ (value.get(), 50);
+    // The value of "x", limited to 0..10 unless another constrainer is given; counts its changes.
+    std::unique_ptr<Value> makeValue (int defaultValue, Value::Constrainer constrainer = RangeConstrainer<int, 0, 10>::constrain)
+    {
+        auto value = std::make_unique<Value> (tree, "x", nullptr, defaultValue, std::move (constrainer));
+        value->onChange = [this] { ++changes; };
+        return value;
+    }
+
+    juce::ValueTree tree { "T" };
+    int changes = 0;
+};
+
+TEST_F (ConstrainedCachedValueTest, DefaultIsNotConstrainedAndNothingIsWritten)
+{
+    EXPECT_EQ (makeValue (50)->get(), 50);
     EXPECT_EQ (tree.getNumProperties(), 0);
 }
 
-TEST (ConstrainedCachedValue, OnChangeFiresOncePerEffectiveChange)
+TEST_F (ConstrainedCachedValueTest, OnChangeFiresOncePerEffectiveChange)
 {
-    juce::ValueTree tree ("T");
-    ConstrainedCachedValue<int> value (tree, "x", nullptr, 5, RangeConstrainer<int, 0, 10>::constrain);
-    int changes = 0;
-    value.onChange = [&] { ++changes; };
-
-    value.setValue (20, nullptr);
-    EXPECT_EQ (value.get(), 10);
+    const auto value = makeValue (5);
+    value->setValue (20, nullptr);
+    EXPECT_EQ (value->get(), 10);
     EXPECT_EQ (changes, 1);
 
     tree.setProperty ("x", 30, nullptr);
     EXPECT_EQ (changes, 1);
     tree.setProperty ("x", 3, nullptr);
-    EXPECT_EQ (value.get(), 3);
+    EXPECT_EQ (value->get(), 3);
     EXPECT_EQ (changes, 2);
 }
 
-TEST (ConstrainedCachedValue, WritesGoThroughTheGivenUndoManager)
+TEST_F (ConstrainedCachedValueTest, WritesGoThroughTheGivenUndoManager)
 {
-    juce::ValueTree tree ("T");
     juce::UndoManager undoManager;
-    ConstrainedCachedValue<int> value (tree, "x", nullptr, 5, RangeConstrainer<int, 0, 10>::constrain);
-    int changes = 0;
-    value.onChange = [&] { ++changes; };
-
+    const auto value = makeValue (5);
     undoManager.beginNewTransaction();
-    value.setValue (7, &undoManager);
+    value->setValue (7, &undoManager);
     EXPECT_EQ (changes, 1);
 
     ASSERT_TRUE (undoManager.undo());
     EXPECT_FALSE (tree.hasProperty ("x"));
-    EXPECT_EQ (value.get(), 5);
+    EXPECT_EQ (value->get(), 5);
     EXPECT_EQ (changes, 2);
 
     ASSERT_TRUE (undoManager.redo());
-    EXPECT_EQ (value.get(), 7);
+    EXPECT_EQ (value->get(), 7);
     EXPECT_EQ (changes, 3);
 }
 
-TEST (ConstrainedCachedValue, EmptyConstrainerIsReportedAndPassesValuesThrough)
+TEST_F (ConstrainedCachedValueTest, EmptyConstrainerIsReportedAndPassesValuesThrough)
 {
-    juce::ValueTree tree ("T");
     tree.setProperty ("x", 1234, nullptr);
     AssertionCounter assertions;
-
-    ConstrainedCachedValue<int> value (tree, "x", nullptr, 5, {});
+    const auto value = makeValue (5, {});
     EXPECT_GE (assertions.count, 1);
-    EXPECT_EQ (value.get(), 1234);
+    EXPECT_EQ (value->get(), 1234);
 
     const auto afterConstruction = assertions.count;
-    value.setValue (-3, nullptr);
+    value->setValue (-3, nullptr);
     EXPECT_GT (assertions.count, afterConstruction);
-    EXPECT_EQ (value.get(), -3);
+    EXPECT_EQ (value->get(), -3);
     EXPECT_EQ (static_cast<int> (tree["x"]), -3);
 
     const auto afterWrite = assertions.count;
     tree.setProperty ("x", 77, nullptr);
     EXPECT_GT (assertions.count, afterWrite);
-    EXPECT_EQ (value.get(), 77);
+    EXPECT_EQ (value->get(), 77);
 }
 
-TEST (ConstrainedCachedValue, StopsListeningWhenDestroyed)
+TEST_F (ConstrainedCachedValueTest, StopsListeningWhenDestroyed)
 {
-    juce::ValueTree tree ("T");
-    int changes = 0;
-    {
-        ConstrainedCachedValue<int> value (tree, "x", nullptr, 0, RangeConstrainer<int, 0, 10>::constrain);
-        value.onChange = [&] { ++changes; };
-        tree.setProperty ("x", 1, nullptr);
-    }
+    auto value = makeValue (0);
+    tree.setProperty ("x", 1, nullptr);
+    value.reset();
+
     tree.setProperty ("x", 2, nullptr);
     tree.removeProperty ("x", nullptr);
     EXPECT_EQ (changes, 1);
