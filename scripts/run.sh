@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Sets up the machine, builds the plug-in and the host stand-in, then loads the
-# bundle as a host would: describes it and renders a test tone through it.
+# bundle as a host would: describes it and renders a test tone through it; then
+# drives the pedal link against the emulated pedal, printing every frame.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 cd "$root"
@@ -14,3 +15,7 @@ bundle=build/debug/Pellion.component/Pellion.so
 "$host" describe "$bundle"
 echo
 "$host" render "$bundle" --tone 1000 --seconds 2 --rate 48000 --block 512 --out build/debug/pellion-demo.wav
+
+echo
+echo "== The pedal link, against the emulated pedal"
+build/debug/Tools/PedalDemo/pellion-pedal-demo

@@ -25,7 +25,7 @@ TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1" build/tsan/Tests/PellionL
 echo "== Fuzzing"
 scripts/build.sh build/fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPELLION_FUZZ=ON -DPELLION_TESTS=OFF \
   -DCMAKE_C_COMPILER=clang-14 -DCMAKE_CXX_COMPILER=clang++-14 -- fuzzers
-scripts/fuzz.sh build/fuzz 20
+scripts/fuzz.sh build/fuzz 15
 
 echo "== Plain build"
 scripts/build.sh build/debug -DCMAKE_BUILD_TYPE=Debug
