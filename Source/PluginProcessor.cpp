@@ -579,7 +579,10 @@ void VelmoraAudioProcessor::setUsbDevice (juce::StringRef name, int mode, int ch
         audioClient.store (usbClient, std::memory_order_release);
     }
 
-    channelSetting = channel;
+    // A pedal that was not found leaves an existing attachment, and with it the
+    // channel setting its client was made with, as it was.
+    if (device != nullptr || currentDevice == nullptr)
+        channelSetting = channel;
 
     if (usbClient != nullptr)
         usbClient->pedalboardLeg.store (mode == modePedalboard ? leg : pedalboardNone);
