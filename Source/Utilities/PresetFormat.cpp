@@ -1,4 +1,5 @@
 #include "Utilities/PresetFormat.h"
+#include "Utilities/Utf8Check.h"
 
 #include <cmath>
 #include <cstdint>
@@ -26,70 +27,6 @@ juce::var cloneObject (const juce::var& source)
         return juce::var (object->clone().get());
 
     return {};
-}
-
-// Strict UTF-8 without NULs: the framework's decoder would otherwise read past
-// a truncated sequence at the end of an unterminated buffer.
-bool isCleanUtf8 (const uint8_t* bytes, size_t numBytes) noexcept
-{
-    size_t i = 0;
-    while (i < numBytes)
-    {
-        const auto lead = bytes[i];
-
-        if (lead == 0)
-            return false;
-
-        if (lead < 0x80)
-        {
-            ++i;
-            continue;
-        }
-
-        size_t extra = 0;
-        uint32_t codePoint = 0, smallest = 0;
-
-        if ((lead & 0xE0) == 0xC0)
-        {
-            extra = 1;
-            codePoint = lead & 0x1Fu;
-            smallest = 0x80;
-        }
-        else if ((lead & 0xF0) == 0xE0)
-        {
-            extra = 2;
-            codePoint = lead & 0x0Fu;
-            smallest = 0x800;
-        }
-        else if ((lead & 0xF8) == 0xF0)
-        {
-            extra = 3;
-            codePoint = lead & 0x07u;
-            smallest = 0x10000;
-        }
-        else
-        {
-            return false;
-        }
-
-        if (numBytes - i <= extra)
-            return false;
-
-        for (size_t k = 1; k <= extra; ++k)
-        {
-            const auto next = bytes[i + k];
-            if ((next & 0xC0) != 0x80)
-                return false;
-            codePoint = (codePoint << 6) | (next & 0x3Fu);
-        }
-
-        if (codePoint < smallest || codePoint > 0x10FFFF || (codePoint >= 0xD800 && codePoint <= 0xDFFF))
-            return false;
-
-        i += extra + 1;
-    }
-
-    return true;
 }
 
 bool isPlainDigit (juce::juce_wchar c) noexcept
@@ -360,7 +297,7 @@ PresetFormat PresetFormat::fromFileData (const void* data, size_t numBytes, cons
         numBytes -= 3;
     }
 
-    if (! isCleanUtf8 (bytes, numBytes))
+    if (! isStrictUtf8 (bytes, numBytes))
         return fromFileText ({}, name);
 
     return fromFileText (juce::String::fromUTF8 (reinterpret_cast<const char*> (bytes), (int) numBytes), name);
