@@ -205,7 +205,7 @@ void VelmoraAudioProcessor::processBlock (juce::AudioBuffer<float>& buffer, juce
 
     // The pedal's audio bridge is not part of this build yet: audio passes
     // through, and the attached client still feeds the meters.
-    if (auto* client = audioClient.load (std::memory_order_acquire))
+    if (auto* client = audioClient.load())
         client->getNextAudioBlock (juce::AudioSourceChannelInfo (buffer));
 }
 
@@ -326,6 +326,8 @@ void VelmoraAudioProcessor::setProgram (const PresetFormat* preset, int program,
 
     if (preset != nullptr)
     {
+        // Mirroring would let one side of a linked pair overwrite the other's stored value.
+        const AdvisorySection<int> wholePreset (valueTreeState.presetApplyDepth);
         const auto values = preset->getProperties();
         for (auto* parameter : valueTreeState.getParameters())
         {
@@ -485,7 +487,7 @@ void VelmoraAudioProcessor::applyDeviceElement (const juce::XmlElement& device)
     const int leg = device.getIntAttribute ("pedalboardMode", -100);
 
     // Stored by a host, so checked like anything else from outside.
-    if (UsbDevice::extractDeviceName (name) != name || mode < modeControl || mode > modePedalboard
+    if (name.isEmpty() || UsbDevice::extractDeviceName (name) != name || mode < modeControl || mode > modePedalboard
         || channel < channelMonoLeft || channel > channelStereo || leg < pedalboardNone || leg > pedalboardOut)
         return;
 
@@ -576,7 +578,7 @@ void VelmoraAudioProcessor::setUsbDevice (juce::StringRef name, int mode, int ch
         if (prepared)
             driver.sampleRate = (int) sampleRate;
 
-        audioClient.store (usbClient, std::memory_order_release);
+        audioClient.store (usbClient);
     }
 
     // A pedal that was not found leaves an existing attachment, and with it the
@@ -592,7 +594,7 @@ void VelmoraAudioProcessor::detachClient()
 {
     auto* client = usbClient;
     usbClient = nullptr;
-    audioClient.store (nullptr, std::memory_order_release);
+    audioClient.store (nullptr);
 
     client->removeListener (this);
     currentDevice->getDriver().removeListener (this);
@@ -645,7 +647,7 @@ void VelmoraAudioProcessor::deviceRemoved (UsbDevice* device)
 
     device->getDriver().removeListener (this);
     usbClient = nullptr;
-    audioClient.store (nullptr, std::memory_order_release);
+    audioClient.store (nullptr);
     currentDevice = nullptr;
     sendChangeMessage();
     ledState.store (0);

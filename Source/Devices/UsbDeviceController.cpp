@@ -14,7 +14,7 @@ UsbDeviceController::~UsbDeviceController()
 
 void UsbDeviceController::publish (std::unique_ptr<Entries> next)
 {
-    std::unique_ptr<const Entries> previous (entries.exchange (next.release(), std::memory_order_acq_rel));
+    std::unique_ptr<const Entries> previous (entries.exchange (next.release()));
     retired.retire (std::move (previous));
 }
 

@@ -36,8 +36,9 @@ public:
     // Message thread: the current entries, in attach order; the first is primary.
     const Entries& getEntries() const noexcept { return *entries.load(); }
 
-    // Pedal audio thread, inside the driver's audio guard.
-    const Entries& getEntriesForAudio() const noexcept { return *entries.load (std::memory_order_acquire); }
+    // Pedal audio thread, inside the driver's audio guard. Loads and swaps are
+    // sequentially consistent: the guard's counters and this pointer must agree.
+    const Entries& getEntriesForAudio() const noexcept { return *entries.load(); }
 
     UsbDeviceDriver& getDriver() const noexcept { return driver; }
 

@@ -262,7 +262,8 @@ bool AudioValueTreeState::updateParameter (Parameter* parameter)
     auto* linkSwitch = parameter->linkSwitch;
     auto* partner = parameter->linkPartner;
 
-    if (pedalMessageDepth <= 0 && linkSwitch != nullptr && linkSwitch->get() != 0 && partner != nullptr)
+    if (pedalMessageDepth <= 0 && presetApplyDepth <= 0 && linkSwitch != nullptr && linkSwitch->get() != 0
+        && partner != nullptr)
     {
         jassert (partner->linkControllerNumber == parameter->linkControllerNumber);
 

@@ -129,6 +129,9 @@ public:
     // Raised while a message from the pedal is applied: linked pairs are not mirrored.
     int pedalMessageDepth = 0;
 
+    // Raised while a whole preset is applied: each side takes its stored value.
+    int presetApplyDepth = 0;
+
     // The flush interval the timer will use next, in milliseconds.
     int getFlushInterval() const noexcept { return getTimerInterval(); }
 

@@ -1,0 +1,650 @@
+#include "Support/PedalRig.h"
+#include "Support/PluginFixture.h"
+
+#include "Utilities/PresetFormat.h"
+#include "Utilities/PresetRecord.h"
+
+#include <gtest/gtest.h>
+#include <memory>
+#include <vector>
+
+namespace
+{
+const juce::String pedalName (PedalRig::pedalName);
+constexpr uint8_t id = PedalRig::pedalId;
+
+Bytes frame (uint8_t group, uint8_t command, Bytes payload = {})
+{
+    return PedalRig::frame (group, command, std::move (payload));
+}
+
+// The rig is declared first so that processors go before the pedal and manager.
+class PedalAttachTest : public ::testing::Test
+{
+protected:
+    PedalAttachTest()
+    {
+        first = makeProcessor();
+        second = makeProcessor();
+    }
+
+    ~PedalAttachTest() override
+    {
+        first.reset();
+        second.reset();
+    }
+
+    UsbDevice& device()
+    {
+        auto* found = rig.findDevice();
+        EXPECT_NE (found, nullptr);
+        return *found;
+    }
+
+    UsbDeviceController& controller() { return device().getController(); }
+
+    // Attaches and lets the pedal's answer arrive; the pedal's record starts afresh.
+    void attach (VelmoraAudioProcessor& processor, int mode, int channel, int leg = pedalboardNone)
+    {
+        processor.setUsbDevice (pedalName, mode, channel, leg);
+        rig.drain();
+        rig.pedal.clearReceivedMessages();
+    }
+
+    AudioValueTreeState::Parameter& param (VelmoraAudioProcessor& processor, const char* name)
+    {
+        auto* parameter = processor.getValueTreeState().getParameter (name);
+        EXPECT_NE (parameter, nullptr) << name;
+        return *parameter;
+    }
+
+    int valueOf (VelmoraAudioProcessor& processor, const char* name) { return param (processor, name).get(); }
+
+    void set (VelmoraAudioProcessor& processor, const char* name, int value)
+    {
+        param (processor, name).set (value, GestureTracker::internalSource);
+    }
+
+    std::vector<Bytes> controlFrames() const { return rig.receivedInGroup (Sysex::ControlGroup); }
+
+    PedalRig rig;
+    std::unique_ptr<VelmoraAudioProcessor> first, second;
+};
+
+using PedalAttachSelectionTest = PedalAttachTest;
+using PedalAttachHandshakeTest = PedalAttachTest;
+using PedalAttachUsesTest = PedalAttachTest;
+using PedalAttachSharingTest = PedalAttachTest;
+using PedalAttachDetachTest = PedalAttachTest;
+using PedalAttachKnobTest = PedalAttachTest;
+using PedalAttachIncomingTest = PedalAttachTest;
+using PedalAttachLossTest = PedalAttachTest;
+
+//==============================================================================
+TEST_F (PedalAttachSelectionTest, AChannelOutsideTheRangeChangesNothing)
+{
+    set (*first, "adcLink", 1);
+    set (*first, "dacLink", 1);
+
+    first->setUsbDevice (pedalName, modeAudio, -1, pedalboardNone);
+
+    EXPECT_EQ (first->getDevice(), nullptr);
+    EXPECT_EQ (first->getUsbClient(), nullptr);
+    EXPECT_EQ (valueOf (*first, "adcLink"), 1);
+    EXPECT_EQ (valueOf (*first, "dacLink"), 1);
+    EXPECT_EQ (first->getChannelSetting(), -1);
+    EXPECT_TRUE (rig.pedal.getReceivedMessages().empty());
+}
+
+TEST_F (PedalAttachSelectionTest, MonoWithAnUnknownNameUnlinksAndStoresTheChannelOnly)
+{
+    set (*first, "adcLink", 1);
+    set (*first, "dacLink", 1);
+
+    first->setUsbDevice ("QZR-FFFF", modeAudio, channelMonoLeft, pedalboardNone);
+
+    EXPECT_EQ (valueOf (*first, "adcLink"), 0);
+    EXPECT_EQ (valueOf (*first, "dacLink"), 0);
+    EXPECT_EQ (first->getChannelSetting(), channelMonoLeft);
+    EXPECT_EQ (first->getDevice(), nullptr);
+    EXPECT_EQ (first->getUsbClient(), nullptr);
+    EXPECT_EQ (device().getNumClients(), 0);
+    EXPECT_TRUE (rig.pedal.getReceivedMessages().empty());
+}
+
+//==============================================================================
+TEST_F (PedalAttachHandshakeTest, EachModeRequestsItsOwnCommandForIdZeroFirst)
+{
+    const struct { int mode; uint8_t command; } cases[] = {
+        { modeAudio, Sysex::ModeAudio }, { modeControl, Sysex::ModeControl }, { modePedalboard, Sysex::ModePedalboard }
+    };
+
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE (c.mode);
+        rig.pedal.clearReceivedMessages();
+        ASSERT_FALSE (device().getDriver().isAudioDeviceOpen());
+
+        first->setUsbDevice (pedalName, c.mode, channelStereo, c.mode == modePedalboard ? pedalboardIn : pedalboardNone);
+
+        const auto received = rig.pedal.getReceivedMessages();
+        ASSERT_FALSE (received.empty());
+        EXPECT_EQ (received.front(), (Bytes { 0xF0, 0x00, 0x5A, 0x3D, 0x00, 0x02, 0x00, 0x11, c.command, 0xF7 }));
+
+        rig.drain();
+        first->disconnectUsbClient();
+        rig.releaseRetired();
+    }
+}
+
+TEST_F (PedalAttachHandshakeTest, WithoutAHostStateTheReplyOpensSyncsAndRequests)
+{
+    first->setUsbDevice (pedalName, modeAudio, channelStereo, pedalboardNone);
+    rig.pedal.clearReceivedMessages();
+    rig.drain();
+
+    EXPECT_EQ (rig.receivedInGroup (Sysex::StateGroup),
+               (std::vector<Bytes> { frame (Sysex::StateGroup, Sysex::StateOpen),
+                                     frame (Sysex::StateGroup, Sysex::StateSync),
+                                     frame (Sysex::StateGroup, Sysex::StateRequest) }));
+    EXPECT_EQ (device().getDriver().getState(), modeAudio);
+    EXPECT_TRUE (device().getDriver().isAudioDeviceOpen());
+}
+
+TEST_F (PedalAttachHandshakeTest, AfterARestoredHostStateTheReplyWritesTheState)
+{
+    set (*second, "mixWet", 90);
+    juce::MemoryBlock chunk;
+    second->getStateInformation (chunk);
+    first->setStateInformation (chunk.getData(), (int) chunk.getSize());
+    ASSERT_FALSE (first->isAwaitingHostState());
+    ASSERT_EQ (valueOf (*first, "mixWet"), 90);
+
+    first->setUsbDevice (pedalName, modeAudio, channelStereo, pedalboardNone);
+    rig.pedal.clearReceivedMessages();
+    rig.drain();
+
+    const auto state = rig.receivedInGroup (Sysex::StateGroup);
+    ASSERT_EQ (state.size(), 3u);
+    EXPECT_EQ (state[0], frame (Sysex::StateGroup, Sysex::StateOpen));
+    EXPECT_EQ (state[1], frame (Sysex::StateGroup, Sysex::StateSync));
+    EXPECT_EQ (state[2].size(), 33u);
+    EXPECT_EQ (state[2][7], (uint8_t) (PedalRig::pedalSlot + 1));
+    EXPECT_EQ (state[2][8], Sysex::StateWrite);
+    EXPECT_EQ (rig.pedal.countReceived (Sysex::StateGroup, Sysex::StateRequest), 0);
+}
+
+//==============================================================================
+TEST_F (PedalAttachUsesTest, EveryUseAndChannelIsRecordedByClientAndController)
+{
+    const struct { int mode; int leg; } uses[] = {
+        { modeControl, pedalboardNone }, { modeAudio, pedalboardNone },
+        { modePedalboard, pedalboardIn }, { modePedalboard, pedalboardOut }
+    };
+
+    for (const auto& use : uses)
+    {
+        for (int channel : { (int) channelMonoLeft, (int) channelMonoRight, (int) channelStereo })
+        {
+            SCOPED_TRACE (testing::Message() << "mode " << use.mode << " leg " << use.leg << " channel " << channel);
+
+            const int leg = use.leg;
+            attach (*first, use.mode, channel, leg);
+
+            auto* client = first->getUsbClient();
+            ASSERT_NE (client, nullptr);
+            EXPECT_EQ (first->getDevice(), &device());
+            EXPECT_EQ (client->pedalboardLeg.load(), leg);
+            EXPECT_EQ (first->getChannelSetting(), channel);
+            EXPECT_EQ (device().getDriver().getState(), use.mode);
+
+            const auto& entries = controller().getEntries();
+            ASSERT_EQ (entries.size(), 1u);
+            EXPECT_EQ (entries[0].client, client);
+            EXPECT_EQ (entries[0].channel, channel);
+            EXPECT_EQ (entries[0].leg, leg);
+
+            const auto mask = (uint8_t) (channel + 1);
+            EXPECT_EQ (controller().inMask, leg == pedalboardOut ? 0 : mask);
+            EXPECT_EQ (controller().outMask, leg == pedalboardIn ? 0 : mask);
+            EXPECT_EQ (controller().split.load(), channel == channelStereo ? 0 : 1);
+
+            first->disconnectUsbClient();
+            EXPECT_EQ (first->getChannelSetting(), -1);
+            EXPECT_TRUE (controller().getEntries().empty());
+            EXPECT_TRUE (rig.releaseRetired());
+        }
+    }
+}
+
+TEST_F (PedalAttachUsesTest, OnlyPedalboardUseKeepsALeg)
+{
+    for (int mode : { (int) modeControl, (int) modeAudio, (int) modePedalboard })
+    {
+        SCOPED_TRACE (mode);
+        attach (*first, mode, channelStereo, pedalboardOut);
+
+        ASSERT_NE (first->getUsbClient(), nullptr);
+        EXPECT_EQ (first->getUsbClient()->pedalboardLeg.load(), mode == modePedalboard ? pedalboardOut : pedalboardNone);
+
+        first->disconnectUsbClient();
+        EXPECT_TRUE (rig.releaseRetired());
+    }
+}
+
+TEST_F (PedalAttachUsesTest, SwitchingTheChannelKeepsTheClient)
+{
+    attach (*first, modeAudio, channelStereo);
+    auto* client = first->getUsbClient();
+
+    first->setUsbDevice (pedalName, modeAudio, channelMonoRight, pedalboardNone);
+
+    EXPECT_EQ (first->getUsbClient(), client);
+    EXPECT_EQ (first->getChannelSetting(), channelMonoRight);
+    ASSERT_EQ (controller().getEntries().size(), 1u);
+    EXPECT_EQ (controller().getEntries()[0].channel, channelMonoRight);
+    EXPECT_EQ (controller().split.load(), 1);
+    EXPECT_TRUE (rig.receivedInGroup (Sysex::SystemGroup).empty());
+}
+
+TEST_F (PedalAttachUsesTest, AChannelChangeRecordsOnlyTheInputMask)
+{
+    // The masks are bookkeeping only: a channel change rewrites the input mask
+    // and leaves the output mask as it was.
+    attach (*first, modeAudio, channelStereo);
+
+    first->setUsbDevice (pedalName, modeAudio, channelMonoRight, pedalboardNone);
+
+    EXPECT_EQ (controller().getEntries()[0].channel, channelMonoRight);
+    EXPECT_EQ (controller().inMask, 2);
+    EXPECT_EQ (controller().outMask, 3);
+    EXPECT_EQ (controller().split.load(), 1);
+}
+
+//==============================================================================
+TEST_F (PedalAttachSharingTest, ASecondInstanceOnAnOpenAudioDeviceOnlyGetsAClient)
+{
+    attach (*first, modeAudio, channelStereo);
+    ASSERT_TRUE (device().getDriver().isAudioDeviceOpen());
+
+    second->setUsbDevice (pedalName, modeControl, channelStereo, pedalboardNone);
+    rig.drain();
+
+    EXPECT_TRUE (rig.pedal.getReceivedMessages().empty());
+    ASSERT_NE (second->getUsbClient(), nullptr);
+    EXPECT_NE (second->getUsbClient(), first->getUsbClient());
+    EXPECT_EQ (second->getDevice(), &device());
+    EXPECT_EQ (second->getUsbClient()->pedalboardLeg.load(), pedalboardNone);
+    EXPECT_EQ (device().getNumClients(), 2);
+    EXPECT_EQ (device().getDriver().getState(), modeAudio);
+    EXPECT_TRUE (device().getDriver().getMidiDevice().isInputOpen());
+}
+
+TEST_F (PedalAttachSharingTest, PedalboardInAndOutFillBothMasks)
+{
+    attach (*first, modePedalboard, channelStereo, pedalboardIn);
+    attach (*second, modePedalboard, channelStereo, pedalboardOut);
+
+    EXPECT_EQ (controller().inMask, 3);
+    EXPECT_EQ (controller().outMask, 3);
+    ASSERT_EQ (controller().getEntries().size(), 2u);
+    EXPECT_EQ (first->getUsbClient()->pedalboardLeg.load(), pedalboardIn);
+    EXPECT_EQ (second->getUsbClient()->pedalboardLeg.load(), pedalboardOut);
+}
+
+TEST_F (PedalAttachSharingTest, MonoLeftThenMonoRightSplitThePedal)
+{
+    attach (*first, modeAudio, channelMonoLeft);
+    attach (*second, modeAudio, channelMonoRight);
+
+    const auto& entries = controller().getEntries();
+    ASSERT_EQ (entries.size(), 2u);
+    EXPECT_EQ (entries[0].client, first->getUsbClient());
+    EXPECT_EQ (entries[0].channel, channelMonoLeft);
+    EXPECT_EQ (entries[0].leg, pedalboardNone);
+    EXPECT_EQ (entries[1].client, second->getUsbClient());
+    EXPECT_EQ (entries[1].channel, channelMonoRight);
+    EXPECT_EQ (entries[1].leg, pedalboardNone);
+    EXPECT_EQ (controller().inMask, 3);
+    EXPECT_EQ (controller().outMask, 3);
+    EXPECT_EQ (controller().split.load(), 1);
+
+    first->disconnectUsbClient();
+
+    ASSERT_EQ (controller().getEntries().size(), 1u);
+    EXPECT_EQ (controller().getEntries()[0].client, second->getUsbClient());
+    EXPECT_EQ (controller().inMask, 2);
+    EXPECT_EQ (controller().outMask, 2);
+}
+
+TEST_F (PedalAttachSharingTest, StereoAfterMonoLeftClearsTheSplit)
+{
+    attach (*first, modeAudio, channelMonoLeft);
+    ASSERT_EQ (controller().split.load(), 1);
+
+    attach (*second, modeAudio, channelStereo);
+
+    EXPECT_EQ (controller().split.load(), 0);
+    EXPECT_EQ (controller().getEntries().size(), 2u);
+}
+
+//==============================================================================
+TEST_F (PedalAttachDetachTest, TheLastClientReleasesThePedalAndClosesThePorts)
+{
+    attach (*first, modeAudio, channelStereo);
+
+    first->disconnectUsbClient();
+
+    EXPECT_EQ (rig.pedal.getReceivedMessages(), (std::vector<Bytes> { frame (Sysex::SystemGroup, Sysex::Release) }));
+    EXPECT_TRUE (rig.pedal.wasReleased());
+    EXPECT_FALSE (device().getDriver().getMidiDevice().isInputOpen());
+    EXPECT_FALSE (device().getDriver().getMidiDevice().isOutputOpen());
+    EXPECT_EQ (device().getDriver().getState(), modeNone);
+    EXPECT_EQ (first->getDevice(), nullptr);
+    EXPECT_EQ (first->getUsbClient(), nullptr);
+}
+
+TEST_F (PedalAttachDetachTest, DestroyingTheLastAttachedProcessorReleasesThePedal)
+{
+    attach (*first, modeAudio, channelStereo);
+
+    first.reset();
+
+    EXPECT_EQ (rig.pedal.countReceived (Sysex::SystemGroup, Sysex::Release), 1);
+    EXPECT_FALSE (device().getDriver().getMidiDevice().isInputOpen());
+    EXPECT_EQ (device().getNumClients(), 0);
+}
+
+TEST_F (PedalAttachDetachTest, DetachingOneOfTwoSendsNothingAndKeepsTheLink)
+{
+    attach (*first, modeAudio, channelMonoLeft);
+    attach (*second, modeAudio, channelMonoRight);
+
+    second->disconnectUsbClient();
+
+    EXPECT_TRUE (rig.pedal.getReceivedMessages().empty());
+    EXPECT_FALSE (rig.pedal.wasReleased());
+    EXPECT_TRUE (device().getDriver().getMidiDevice().isInputOpen());
+    EXPECT_TRUE (device().getDriver().isAudioDeviceOpen());
+    EXPECT_EQ (device().getDriver().getState(), modeAudio);
+    EXPECT_EQ (first->getDevice(), &device());
+
+    first.reset();
+    EXPECT_EQ (rig.pedal.countReceived (Sysex::SystemGroup, Sysex::Release), 1);
+}
+
+//==============================================================================
+TEST_F (PedalAttachKnobTest, AnUnlinkedLevelGoesUnderItsOwnController)
+{
+    attach (*first, modeAudio, channelStereo);
+    set (*first, "adcLink", 0);
+    rig.pedal.clearReceivedMessages();
+
+    set (*first, "adcL", 80);
+
+    EXPECT_EQ (controlFrames(), (std::vector<Bytes> { frame (Sysex::ControlGroup, Sysex::ControlChange, { 0x6A, 0x50 }) }));
+}
+
+TEST_F (PedalAttachKnobTest, ALinkedLevelGoesUnderThePairsController)
+{
+    attach (*first, modeAudio, channelStereo);
+    set (*first, "adcLink", 1);
+    rig.pedal.clearReceivedMessages();
+
+    set (*first, "adcL", 80);
+
+    const auto frames = controlFrames();
+    ASSERT_FALSE (frames.empty());
+    for (const auto& f : frames)
+        EXPECT_EQ (f, frame (Sysex::ControlGroup, Sysex::ControlChange, { 0x69, 0x50 }));
+}
+
+TEST_F (PedalAttachKnobTest, BypassIsSentAsASwitch)
+{
+    attach (*first, modeAudio, channelStereo);
+    set (*first, "bypass", 0);
+    rig.pedal.clearReceivedMessages();
+
+    set (*first, "bypass", 1);
+    set (*first, "bypass", 0);
+
+    EXPECT_EQ (controlFrames(), (std::vector<Bytes> { frame (Sysex::ControlGroup, Sysex::ControlChange, { 0x6E, 0x40 }),
+                                                      frame (Sysex::ControlGroup, Sysex::ControlChange, { 0x6E, 0x00 }) }));
+}
+
+TEST_F (PedalAttachKnobTest, MonoLeftIgnoresTheRightSideAndSendsTheLeft)
+{
+    // Unlinked and unedited beforehand, so attaching is no edit either.
+    set (*first, "adcLink", 0);
+    set (*first, "dacLink", 0);
+    first->setProgram (0);
+    attach (*first, modeAudio, channelMonoLeft);
+    ASSERT_FALSE (first->isPresetModified());
+
+    set (*first, "adcR", 80);
+
+    EXPECT_TRUE (controlFrames().empty());
+    EXPECT_FALSE (first->isPresetModified());
+
+    set (*first, "adcL", 80);
+
+    EXPECT_EQ (controlFrames(), (std::vector<Bytes> { frame (Sysex::ControlGroup, Sysex::ControlChange, { 0x6A, 0x50 }) }));
+    EXPECT_TRUE (first->isPresetModified());
+}
+
+TEST_F (PedalAttachKnobTest, TheMixIsAnEditButNotSent)
+{
+    attach (*first, modeAudio, channelStereo);
+    ASSERT_FALSE (first->isPresetModified());
+
+    set (*first, "mixWet", 90);
+
+    EXPECT_TRUE (rig.pedal.getReceivedMessages().empty());
+    EXPECT_TRUE (first->isPresetModified());
+}
+
+//==============================================================================
+TEST_F (PedalAttachIncomingTest, PairsSetUnlinkedLevelsApart)
+{
+    attach (*first, modeAudio, channelStereo);
+    set (*first, "adcLink", 0);
+    rig.pedal.clearReceivedMessages();
+
+    ASSERT_TRUE (rig.pedal.sendControlChanges ({ { 0x6A, 0x20 }, { 0x6B, 0x30 } }));
+    rig.drain();
+
+    EXPECT_EQ (valueOf (*first, "adcL"), 32);
+    EXPECT_EQ (valueOf (*first, "adcR"), 48);
+    EXPECT_EQ (rig.pedal.countReceived (Sysex::ControlGroup, Sysex::ControlChange), 0);
+}
+
+TEST_F (PedalAttachIncomingTest, PairsSetLinkedLevelsTogether)
+{
+    attach (*first, modeAudio, channelStereo);
+    set (*first, "adcLink", 1);
+    rig.pedal.clearReceivedMessages();
+
+    ASSERT_TRUE (rig.pedal.sendControlChanges ({ { 0x6A, 0x20 }, { 0x6B, 0x30 } }));
+    rig.drain();
+
+    EXPECT_EQ (valueOf (*first, "adcL"), 48);
+    EXPECT_EQ (valueOf (*first, "adcR"), 48);
+    EXPECT_EQ (rig.pedal.countReceived (Sysex::ControlGroup, Sysex::ControlChange), 0);
+}
+
+TEST_F (PedalAttachIncomingTest, PairsFromAnotherSlotChangeNothing)
+{
+    attach (*first, modeAudio, channelStereo);
+    set (*first, "adcLink", 0);
+    const int before = valueOf (*first, "adcL");
+
+    rig.pedal.setSlot (PedalRig::pedalSlot + 3);
+    ASSERT_TRUE (rig.pedal.sendControlChanges ({ { 0x6A, 0x20 } }));
+    rig.drain();
+
+    EXPECT_EQ (valueOf (*first, "adcL"), before);
+}
+
+TEST_F (PedalAttachIncomingTest, ProgramChangeZeroSelectsTheFirstProgram)
+{
+    attach (*first, modeAudio, channelStereo);
+    set (*first, "mixWet", 90);
+    ASSERT_TRUE (first->isPresetModified());
+
+    ASSERT_TRUE (rig.pedal.sendProgramChange (0));
+    rig.drain();
+
+    EXPECT_EQ (first->getCurrentProgram(), 0);
+    EXPECT_FALSE (first->isPresetModified());
+    EXPECT_EQ (rig.pedal.countReceived (Sysex::ControlGroup, Sysex::ControlChange), 0);
+}
+
+TEST_F (PedalAttachIncomingTest, LedStateIsKept)
+{
+    attach (*first, modeAudio, channelStereo);
+
+    ASSERT_TRUE (rig.pedal.sendLedState (0x02));
+    rig.drain();
+
+    EXPECT_EQ (first->getLedState(), 2);
+}
+
+TEST_F (PedalAttachIncomingTest, APresetDumpBecomesTheFirstProgramWithItsFlags)
+{
+    attach (*first, modeAudio, channelStereo);
+    set (*first, "adcLink", 0);
+    rig.pedal.clearReceivedMessages();
+
+    EmulatedPedal::Record record {};
+    record[PRESET::adcLOffset] = 0x11;
+    record[PRESET::adcROffset] = 0x12;
+    record[PRESET::flagsOffset] = 0x03;
+    ASSERT_TRUE (rig.pedal.sendPresetDump (0x0A, record));
+    rig.drain();
+
+    EXPECT_EQ (first->getCurrentProgram(), 0);
+    EXPECT_TRUE (first->isPresetModified());
+    EXPECT_EQ (valueOf (*first, "bypass"), 1);
+    EXPECT_EQ (valueOf (*first, "adcL"), 0x11);
+    EXPECT_EQ (valueOf (*first, "adcR"), 0x12);
+    EXPECT_TRUE (rig.pedal.getReceivedMessages().empty());
+}
+
+TEST_F (PedalAttachIncomingTest, AShortRecordIsIgnored)
+{
+    attach (*first, modeAudio, channelStereo);
+    set (*first, "adcLink", 0);
+    const int adcL = valueOf (*first, "adcL");
+    const int bypass = valueOf (*first, "bypass");
+    const bool modified = first->isPresetModified();
+
+    EmulatedPedal::Bytes shortRecord (22, 0x11);
+    shortRecord[21] = 0x03;
+    ASSERT_TRUE (rig.pedal.sendFrame (Sysex::StateGroup, 0x5A, shortRecord));
+    ASSERT_TRUE (rig.pedal.sendFrame (Sysex::StateGroup, Sysex::StateDump, shortRecord));
+    rig.drain();
+
+    EXPECT_EQ (valueOf (*first, "adcL"), adcL);
+    EXPECT_EQ (valueOf (*first, "bypass"), bypass);
+    EXPECT_EQ (first->isPresetModified(), modified);
+    EXPECT_NE (first->getDefaultPreset().getValue (PresetFormat::adcLKey()), 0x11);
+}
+
+TEST_F (PedalAttachIncomingTest, AStateDumpChangesOnlyTheDefaultPreset)
+{
+    attach (*first, modeAudio, channelStereo);
+    set (*first, "adcLink", 0);
+    rig.pedal.clearReceivedMessages();
+    const int adcL = valueOf (*first, "adcL");
+    const bool modified = first->isPresetModified();
+
+    EmulatedPedal::Record record {};
+    record[PRESET::adcLOffset] = 0x11;
+    record[PRESET::dacROffset] = 0x22;
+    ASSERT_TRUE (rig.pedal.sendStateDump (record));
+    rig.drain();
+
+    EXPECT_EQ (first->getDefaultPreset().getValue (PresetFormat::adcLKey()), 0x11);
+    EXPECT_EQ (first->getDefaultPreset().getValue (PresetFormat::dacRKey()), 0x22);
+    EXPECT_EQ (valueOf (*first, "adcL"), adcL);
+    EXPECT_EQ (first->isPresetModified(), modified);
+    EXPECT_EQ (first->getCurrentProgram(), 0);
+    EXPECT_TRUE (rig.pedal.getReceivedMessages().empty());
+}
+
+//==============================================================================
+TEST_F (PedalAttachLossTest, UnpluggingDetachesAndTheDeviceIsDeletedOnceSafe)
+{
+    attach (*first, modeAudio, channelStereo);
+    ASSERT_TRUE (rig.pedal.sendLedState (0x02));
+    rig.drain();
+    ASSERT_EQ (first->getLedState(), 2);
+
+    rig.unplugAndScan();
+
+    EXPECT_EQ (rig.findDevice(), nullptr);
+    EXPECT_EQ (first->getDevice(), nullptr);
+    EXPECT_EQ (first->getUsbClient(), nullptr);
+    EXPECT_EQ (first->getLedState(), 0);
+
+    first->disconnectUsbClient();
+    EXPECT_EQ (first->getDevice(), nullptr);
+
+    EXPECT_TRUE (rig.releaseRetired());
+    EXPECT_EQ (rig.getManager().getRetiredObjects().getNumPending(), 0u);
+}
+
+TEST_F (PedalAttachLossTest, UnpluggingDetachesEveryInstance)
+{
+    attach (*first, modeAudio, channelMonoLeft);
+    attach (*second, modeAudio, channelMonoRight);
+
+    rig.unplugAndScan();
+
+    EXPECT_EQ (first->getDevice(), nullptr);
+    EXPECT_EQ (second->getDevice(), nullptr);
+    EXPECT_EQ (first->getUsbClient(), nullptr);
+    EXPECT_EQ (second->getUsbClient(), nullptr);
+    EXPECT_TRUE (rig.releaseRetired());
+}
+
+TEST_F (PedalAttachLossTest, ASilentPedalIsDroppedByTheWatchdog)
+{
+    attach (*first, modeAudio, channelMonoLeft);
+    attach (*second, modeAudio, channelMonoRight);
+    rig.pedal.setHeartbeat (false);
+
+    auto& driver = device().getDriver();
+    for (int tick = 0; tick < UsbDeviceDriver::watchdogReload; ++tick)
+    {
+        ASSERT_NE (first->getDevice(), nullptr) << tick;
+        driver.timerCallback (UsbDeviceDriver::keepAliveTimerId);
+        rig.drain();
+    }
+
+    EXPECT_EQ (first->getDevice(), nullptr);
+    EXPECT_EQ (first->getUsbClient(), nullptr);
+    EXPECT_EQ (second->getDevice(), nullptr);
+    EXPECT_EQ (second->getUsbClient(), nullptr);
+    EXPECT_EQ (device().getNumClients(), 0);
+    EXPECT_TRUE (rig.releaseRetired());
+}
+
+TEST_F (PedalAttachLossTest, ModeOffFromThePedalDetaches)
+{
+    attach (*first, modeAudio, channelStereo);
+
+    ASSERT_TRUE (rig.pedal.sendModeOff());
+    rig.drain();
+
+    EXPECT_EQ (first->getDevice(), nullptr);
+    EXPECT_EQ (first->getUsbClient(), nullptr);
+    EXPECT_EQ (device().getNumClients(), 0);
+    EXPECT_FALSE (device().getDriver().isAudioDeviceOpen());
+
+    // A fresh attach works on the same pedal.
+    attach (*first, modeAudio, channelStereo);
+    EXPECT_EQ (first->getDevice(), &device());
+    EXPECT_EQ (device().getDriver().getState(), modeAudio);
+}
+} // namespace
