@@ -52,7 +52,8 @@ protected:
     void SetUp() override
     {
         const juce::File temporary (juce::SystemStats::getEnvironmentVariable ("TMPDIR", "/tmp"));
-        folder = temporary.getNonexistentChildFile ("PellionPresetTest", "", false);
+        // Unique across the test programs that run side by side.
+        folder = temporary.getChildFile ("PellionPresetTest-" + juce::Uuid().toString());
         ASSERT_TRUE (folder.createDirectory());
     }
 

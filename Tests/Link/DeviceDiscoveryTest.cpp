@@ -44,7 +44,7 @@ struct TemporaryFolder
 
     juce::String path() const { return folder.getFullPathName() + "/"; }
 
-    const juce::File folder { juce::File ("/tmp").getNonexistentChildFile ("PellionDeviceDiscoveryTest", {}, false) };
+    const juce::File folder { juce::File ("/tmp").getChildFile ("PellionDeviceDiscoveryTest-" + juce::Uuid().toString()) };
 };
 
 std::string readBytes (const juce::File& file)

@@ -17,7 +17,8 @@ PluginBundle::PluginBundle (const std::string& path)
     dlerror();
     // RTLD_LOCAL keeps the bundle's symbols (its whole framework) out of the
     // host's namespace, so only what it exports on purpose can be reached.
-    handle = dlopen (path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    // Like most hosts, it never unmaps a bundle it has loaded.
+    handle = dlopen (path.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
 
     if (handle == nullptr)
     {
