@@ -109,6 +109,8 @@ public:
     void deviceAdded (UsbDevice* device) override;
     void deviceRemoved (UsbDevice* device) override;
     void deviceConnected() override;
+    using UsbDeviceDriver::Listener::deviceConnected;
+    using UsbDeviceDriver::Listener::incomingMidiMessage;
     void latencyChanged (int latencySamples) override;
     void timerCallback (int timerId) override;
 

@@ -14,10 +14,13 @@ for corpus in "$root"/Fuzz/corpus/*/; do
   [ -x "$fuzzer" ] || { echo "missing fuzzer $fuzzer"; exit 1; }
 
   work="$(mktemp -d)"
+  inputs=("$work" "$corpus")
+  [ -d "$root/Fuzz/regressions/$name" ] && inputs+=("$root/Fuzz/regressions/$name")
+
   echo "fuzzing $name for ${seconds}s"
   "$fuzzer" -timeout=3 -max_total_time="$seconds" -close_fd_mask=3 -print_final_stats=0 \
     -artifact_prefix="$build/artifacts/$name-" \
-    "$work" "$corpus" "$root/Fuzz/regressions/$name" > "$build/artifacts/$name.log" 2>&1 \
+    "${inputs[@]}" > "$build/artifacts/$name.log" 2>&1 \
     || { tail -40 "$build/artifacts/$name.log"; rm -rf "$work"; exit 1; }
   grep -E "^Done [0-9]+ runs" "$build/artifacts/$name.log" || true
   rm -rf "$work"
