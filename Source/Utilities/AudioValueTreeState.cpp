@@ -2,6 +2,7 @@
 
 #include "AdvisorySection.h"
 #include "Identifiers.h"
+#include "SafeNumbers.h"
 
 namespace
 {
@@ -313,10 +314,8 @@ void AudioValueTreeState::valueTreePropertyChanged (juce::ValueTree& tree, const
 
     // A foreign writer may store anything; a value that is no finite number moves nothing.
     const auto& value = tree[ID::value];
-    const double number = value.isString() ? value.toString().getDoubleValue() : (double) value;
-
-    if (! std::isfinite (number))
+    if (value.isDouble() && ! std::isfinite ((double) value))
         return;
 
-    parameter->set ((int) juce::jlimit (-1.0e6, 1.0e6, number), GestureTracker::internalSource);
+    parameter->set (SafeNumbers::varToInt (value), GestureTracker::internalSource);
 }

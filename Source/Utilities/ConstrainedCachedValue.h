@@ -1,5 +1,7 @@
 #pragma once
 
+#include "SafeNumbers.h"
+
 #include <juce_data_structures/juce_data_structures.h>
 
 #include <cmath>
@@ -10,67 +12,11 @@
 
 namespace ConstrainedValueDetail
 {
-// Saturates instead of wrapping: JUCE's own text and double conversions overflow
-// (undefined behaviour) on values a hand-edited or corrupt file may hold.
-inline int saturateToInt (long long v) noexcept
-{
-    if (v > std::numeric_limits<int>::max()) return std::numeric_limits<int>::max();
-    if (v < std::numeric_limits<int>::min()) return std::numeric_limits<int>::min();
-    return static_cast<int> (v);
-}
-
-inline int saturateToInt (double v) noexcept
-{
-    if (std::isnan (v))
-        return 0;
-    if (v >= static_cast<double> (std::numeric_limits<int>::max())) return std::numeric_limits<int>::max();
-    if (v <= static_cast<double> (std::numeric_limits<int>::min())) return std::numeric_limits<int>::min();
-    return static_cast<int> (v);
-}
-
-// Reads leading decimal digits as String::getIntValue does ("1e99" -> 1, "abc" -> 0).
-inline int textToInt (const juce::String& text) noexcept
-{
-    auto p = text.getCharPointer().findEndOfWhitespace();
-    bool negative = false;
-
-    if (*p == '-' || *p == '+')
-    {
-        negative = (*p == '-');
-        ++p;
-    }
-
-    // One past the int range is enough to saturate either sign.
-    constexpr long long limit = static_cast<long long> (std::numeric_limits<int>::max()) + 1;
-    long long magnitude = 0;
-
-    for (;;)
-    {
-        const auto c = p.getAndAdvance();
-        if (c < '0' || c > '9')
-            break;
-        if (magnitude < limit)
-            magnitude = magnitude * 10 + static_cast<long long> (c - '0');
-    }
-
-    return saturateToInt (negative ? -magnitude : magnitude);
-}
-
-inline int varToInt (const juce::var& v) noexcept
-{
-    if (v.isInt())    return static_cast<int> (v);
-    if (v.isBool())   return static_cast<bool> (v) ? 1 : 0;
-    if (v.isInt64())  return saturateToInt (static_cast<long long> (static_cast<juce::int64> (v)));
-    if (v.isDouble()) return saturateToInt (static_cast<double> (v));
-    if (v.isString()) return textToInt (v.toString());
-    return 0;
-}
-
 template <typename Type>
 Type fromVar (const juce::var& v)
 {
     if constexpr (std::is_same_v<Type, int>)
-        return varToInt (v);
+        return SafeNumbers::varToInt (v);
     else
         return juce::VariantConverter<Type>::fromVar (v);
 }

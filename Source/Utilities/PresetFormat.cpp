@@ -1,4 +1,5 @@
 #include "Utilities/PresetFormat.h"
+#include "Utilities/SafeNumbers.h"
 #include "Utilities/Utf8Check.h"
 
 #include <cmath>
@@ -34,27 +35,6 @@ bool isPlainDigit (juce::juce_wchar c) noexcept
     return c >= '0' && c <= '9';
 }
 
-int stringToInt (const juce::String& text) noexcept
-{
-    auto p = text.getCharPointer().findEndOfWhitespace();
-    const bool negative = *p == '-';
-
-    if (negative)
-        ++p;
-
-    constexpr auto limit = (juce::int64) std::numeric_limits<int>::max() + 1;
-    juce::int64 value = 0;
-
-    while (isPlainDigit (*p))
-    {
-        value = juce::jmin (limit, value * 10 + (juce::int64) (p.getAndAdvance() - '0'));
-    }
-
-    if (negative)
-        return (int) -value;
-
-    return (int) juce::jmin (value, limit - 1);
-}
 } // namespace
 
 //==============================================================================
@@ -171,33 +151,7 @@ int PresetFormat::getValue (const juce::Identifier& key) const noexcept
 
 int PresetFormat::toInt (const juce::var& value) noexcept
 {
-    if (value.isInt() || value.isBool())
-        return (int) value;
-
-    if (value.isInt64())
-    {
-        const auto wide = (juce::int64) value;
-        return (int) juce::jlimit<juce::int64> (std::numeric_limits<int>::min(), std::numeric_limits<int>::max(), wide);
-    }
-
-    if (value.isDouble())
-    {
-        const auto number = (double) value;
-
-        if (std::isnan (number))
-            return 0;
-        if (number >= (double) std::numeric_limits<int>::max())
-            return std::numeric_limits<int>::max();
-        if (number <= (double) std::numeric_limits<int>::min())
-            return std::numeric_limits<int>::min();
-
-        return (int) number;
-    }
-
-    if (value.isString())
-        return stringToInt (value.toString());
-
-    return 0;
+    return SafeNumbers::varToInt (value);
 }
 
 //==============================================================================
