@@ -11,32 +11,6 @@ constexpr int bypassIndex = 5;
 using Source = GestureTracker::ParameterChangeSource;
 using State = GestureTracker::GestureState;
 
-class AttachmentFixture
-{
-public:
-    explicit AttachmentFixture (juce::AudioProcessor::WrapperType wrapper)
-        : processor (makeProcessor (wrapper)), store (processor->getValueTreeState())
-    {
-        processor->addListener (&host);
-        store.addListener (&stored);
-    }
-
-    ~AttachmentFixture()
-    {
-        store.removeListener (&stored);
-        processor->removeListener (&host);
-    }
-
-    AudioValueTreeState::Parameter* param (const char* id) { return store.getParameter (id); }
-    State* state (const char* id) { return store.getGestureTracker().findState (param (id)); }
-    int count (HostRecorder::Kind kind, int index) const { return host.count (kind, index); }
-
-    std::unique_ptr<VelmoraAudioProcessor> processor;
-    AudioValueTreeState& store;
-    HostRecorder host;
-    RecordingListener stored;
-};
-
 // The attachment ignores where the mouse is; any event on the control will do.
 juce::MouseEvent mouseEventOn (juce::Component& component)
 {
@@ -55,17 +29,17 @@ struct CountingSliderListener : juce::Slider::Listener
 
 struct PlainAttachment : testing::Test
 {
-    AttachmentFixture f { juce::AudioProcessor::wrapperType_Undefined };
+    ObservedProcessor f { juce::AudioProcessor::wrapperType_Undefined };
 };
 
 struct AudioUnitAttachment : testing::Test
 {
-    AttachmentFixture f { juce::AudioProcessor::wrapperType_AudioUnit };
+    ObservedProcessor f { juce::AudioProcessor::wrapperType_AudioUnit };
 };
 } // namespace
 
 //==============================================================================
-TEST_F (PlainAttachment, SliderTakesFullRangeAndShowsValueSilently)
+TEST_F (PlainAttachment, SliderTakesFullRangeAndFollowsTheValueSilently)
 {
     f.param ("mixWet")->set (90, Source::internalSource);
     f.host.events.clear();
@@ -80,11 +54,23 @@ TEST_F (PlainAttachment, SliderTakesFullRangeAndShowsValueSilently)
     EXPECT_EQ (slider.getMaximum(), 127.0);
     EXPECT_EQ (slider.getInterval(), 1.0);
     EXPECT_EQ (slider.getValue(), 90.0);
-
     runMessageLoop (20);
     EXPECT_EQ (counter.changes, 0);
     EXPECT_TRUE (f.host.events.empty());
     EXPECT_TRUE (f.stored.calls.empty());
+
+    // A change made elsewhere moves the slider without setting it back.
+    f.param ("mixWet")->set (30, Source::internalSource);
+    EXPECT_EQ (slider.getValue(), 30.0);
+
+    f.store.getParameterAsValue ("mixWet") = 20;
+    EXPECT_EQ (slider.getValue(), 20.0);
+    EXPECT_EQ (f.param ("mixWet")->get(), 20);
+
+    runMessageLoop (20);
+    EXPECT_EQ (counter.changes, 0);
+    EXPECT_EQ (f.host.count (HostRecorder::valueChanged, mixWetIndex), 2);
+    EXPECT_EQ (f.host.events.size(), 2u);
     slider.removeListener (&counter);
 }
 
@@ -106,29 +92,7 @@ TEST_F (PlainAttachment, MovingSliderSetsParameterAsEditor)
     EXPECT_FALSE (f.state ("mixWet")->isTimerRunning (State::timeoutTimerId));
 
     attachment.mouseUp (mouseEventOn (slider));
-    EXPECT_EQ (f.count (HostRecorder::gestureEnd, mixWetIndex), 1);
-}
-
-TEST_F (PlainAttachment, ChangeMadeElsewhereMovesSliderWithoutSettingBack)
-{
-    juce::Slider slider;
-    CountingSliderListener counter;
-    slider.addListener (&counter);
-    AudioValueTreeState::SliderAttachment attachment (f.store, "mixWet", slider);
-
-    f.param ("mixWet")->set (30, Source::internalSource);
-    EXPECT_EQ (slider.getValue(), 30.0);
-
-    f.store.getParameterAsValue ("mixWet") = 20;
-    EXPECT_EQ (slider.getValue(), 20.0);
-    EXPECT_EQ (f.param ("mixWet")->get(), 20);
-
-    runMessageLoop (20);
-    EXPECT_EQ (counter.changes, 0);
-    EXPECT_EQ (f.count (HostRecorder::valueChanged, mixWetIndex), 2);
-    EXPECT_EQ (f.count (HostRecorder::gestureBegin, mixWetIndex), 0);
-    EXPECT_EQ (f.host.events.size(), 2u);
-    slider.removeListener (&counter);
+    EXPECT_EQ (f.host.count (HostRecorder::gestureEnd, mixWetIndex), 1);
 }
 
 TEST_F (AudioUnitAttachment, SliderMouseDownAndUpBracketHeldDrag)
@@ -138,12 +102,12 @@ TEST_F (AudioUnitAttachment, SliderMouseDownAndUpBracketHeldDrag)
     auto* mix = f.param ("mixWet");
 
     attachment.mouseDown (mouseEventOn (slider));
-    EXPECT_EQ (f.count (HostRecorder::gestureBegin, mixWetIndex), 1);
+    EXPECT_EQ (f.host.count (HostRecorder::gestureBegin, mixWetIndex), 1);
 
     slider.setValue (70.0, juce::sendNotificationSync);
     slider.setValue (75.0, juce::sendNotificationSync);
     EXPECT_EQ (mix->get(), 63);
-    EXPECT_EQ (f.count (HostRecorder::valueChanged, mixWetIndex), 0);
+    EXPECT_EQ (f.host.count (HostRecorder::valueChanged, mixWetIndex), 0);
 
     f.state ("mixWet")->timerCallback (State::holdTimerId);
     EXPECT_EQ (mix->get(), 75);
@@ -154,25 +118,10 @@ TEST_F (AudioUnitAttachment, SliderMouseDownAndUpBracketHeldDrag)
 
     attachment.mouseUp (mouseEventOn (slider));
     EXPECT_TRUE (f.state ("mixWet")->isEnded());
-    EXPECT_EQ (f.count (HostRecorder::valueChanged, mixWetIndex), 2);
-    EXPECT_EQ (f.count (HostRecorder::gestureBegin, mixWetIndex), 1);
-    EXPECT_EQ (f.count (HostRecorder::gestureEnd, mixWetIndex), 1);
+    EXPECT_EQ (f.host.count (HostRecorder::valueChanged, mixWetIndex), 2);
+    EXPECT_EQ (f.host.count (HostRecorder::gestureBegin, mixWetIndex), 1);
+    EXPECT_EQ (f.host.count (HostRecorder::gestureEnd, mixWetIndex), 1);
     EXPECT_EQ (f.host.events.back().kind, HostRecorder::gestureEnd);
-}
-
-TEST_F (PlainAttachment, SliderOutlivingItsAttachmentIsSafe)
-{
-    juce::Slider slider;
-    auto attachment = std::make_unique<AudioValueTreeState::SliderAttachment> (f.store, "mixWet", slider);
-    attachment.reset();
-
-    slider.setValue (10.0, juce::sendNotificationSync);
-    f.param ("mixWet")->set (40, Source::internalSource);
-
-    EXPECT_EQ (f.param ("mixWet")->get(), 40);
-    EXPECT_EQ (slider.getValue(), 10.0);
-    EXPECT_EQ (f.count (HostRecorder::gestureBegin, mixWetIndex), 0);
-    EXPECT_EQ (f.host.events.size(), 1u);
 }
 
 //==============================================================================
@@ -189,8 +138,8 @@ TEST_F (PlainAttachment, ButtonToggleFollowsValueSilently)
     EXPECT_TRUE (button.getToggleState());
 
     runMessageLoop (20);
-    EXPECT_EQ (f.count (HostRecorder::valueChanged, bypassIndex), 2);
-    EXPECT_EQ (f.count (HostRecorder::gestureBegin, bypassIndex), 0);
+    EXPECT_EQ (f.host.count (HostRecorder::valueChanged, bypassIndex), 2);
+    EXPECT_EQ (f.host.count (HostRecorder::gestureBegin, bypassIndex), 0);
 }
 
 TEST_F (PlainAttachment, ButtonClickSetsZeroThenOne)
@@ -209,13 +158,13 @@ TEST_F (PlainAttachment, ButtonClickSetsZeroThenOne)
     EXPECT_EQ (bypass->get(), 1);
 
     // Both clicks belong to one editor gesture that awaits the mouse up.
-    EXPECT_EQ (f.count (HostRecorder::valueChanged, bypassIndex), 2);
-    EXPECT_EQ (f.count (HostRecorder::gestureBegin, bypassIndex), 1);
-    EXPECT_EQ (f.count (HostRecorder::gestureEnd, bypassIndex), 0);
+    EXPECT_EQ (f.host.count (HostRecorder::valueChanged, bypassIndex), 2);
+    EXPECT_EQ (f.host.count (HostRecorder::gestureBegin, bypassIndex), 1);
+    EXPECT_EQ (f.host.count (HostRecorder::gestureEnd, bypassIndex), 0);
     EXPECT_EQ (f.stored.calls, (std::vector<RecordingListener::Call> { { "bypass", 0, 110 }, { "bypass", 1, 110 } }));
 
     attachment.mouseUp (mouseEventOn (button));
-    EXPECT_EQ (f.count (HostRecorder::gestureEnd, bypassIndex), 1);
+    EXPECT_EQ (f.host.count (HostRecorder::gestureEnd, bypassIndex), 1);
 }
 
 TEST_F (AudioUnitAttachment, FastButtonClickEndsWhenHeldValueIsOut)
@@ -230,7 +179,7 @@ TEST_F (AudioUnitAttachment, FastButtonClickEndsWhenHeldValueIsOut)
 
     EXPECT_EQ (f.param ("bypass")->get(), 1);
     EXPECT_FALSE (state->isEnded());
-    EXPECT_EQ (f.count (HostRecorder::gestureEnd, bypassIndex), 0);
+    EXPECT_EQ (f.host.count (HostRecorder::gestureEnd, bypassIndex), 0);
 
     state->timerCallback (State::holdTimerId);
     EXPECT_EQ (f.param ("bypass")->get(), 0);
@@ -241,18 +190,25 @@ TEST_F (AudioUnitAttachment, FastButtonClickEndsWhenHeldValueIsOut)
     EXPECT_EQ (f.host.events[2].kind, HostRecorder::gestureEnd);
 }
 
-TEST_F (PlainAttachment, ButtonOutlivingItsAttachmentIsSafe)
+//==============================================================================
+TEST_F (PlainAttachment, ControlsOutlivingTheirAttachmentsAreSafe)
 {
+    juce::Slider slider;
     juce::TextButton button;
-    auto attachment = std::make_unique<AudioValueTreeState::ButtonAttachment> (f.store, "bypass", button);
-    attachment.reset();
+    std::make_unique<AudioValueTreeState::SliderAttachment> (f.store, "mixWet", slider).reset();
+    std::make_unique<AudioValueTreeState::ButtonAttachment> (f.store, "bypass", button).reset();
 
+    slider.setValue (10.0, juce::sendNotificationSync);
     button.setToggleState (false, juce::sendNotification);
     EXPECT_EQ (f.param ("bypass")->get(), 1);
     EXPECT_TRUE (f.host.events.empty());
 
     button.setToggleState (true, juce::dontSendNotification);
+    f.param ("mixWet")->set (40, Source::internalSource);
     f.param ("bypass")->set (0, Source::internalSource);
+    EXPECT_EQ (f.param ("mixWet")->get(), 40);
+    EXPECT_EQ (slider.getValue(), 10.0);
     EXPECT_TRUE (button.getToggleState());
-    EXPECT_EQ (f.host.events.size(), 1u);
+    EXPECT_EQ (f.host.events.size(), 2u);
+    EXPECT_EQ (f.host.count (HostRecorder::gestureBegin, mixWetIndex), 0);
 }

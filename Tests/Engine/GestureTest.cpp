@@ -9,27 +9,10 @@ constexpr int mixWetIndex = 4;
 using Source = GestureTracker::ParameterChangeSource;
 using State = GestureTracker::GestureState;
 
-
-// One processor per test, its host messages and store calls recorded.
-class GestureFixture
+// The processor's gestures driven as the editor drives them, and read back as one text.
+struct GestureFixture : ObservedProcessor
 {
-public:
-    explicit GestureFixture (juce::AudioProcessor::WrapperType wrapper)
-        : processor (makeProcessor (wrapper)), store (processor->getValueTreeState())
-    {
-        processor->addListener (&host);
-        store.addListener (&stored);
-    }
-
-    ~GestureFixture()
-    {
-        store.removeListener (&stored);
-        processor->removeListener (&host);
-    }
-
-    AudioValueTreeState::Parameter* param (const char* id) { return store.getParameter (id); }
-    GestureTracker& tracker() { return store.getGestureTracker(); }
-    State* state (const char* id) { return tracker().findState (param (id)); }
+    using ObservedProcessor::ObservedProcessor;
 
     void mouseDown (const char* id) { tracker().getOrCreateGestureState (param (id), GestureTracker::editorSource); }
     void mouseUp (const char* id) { tracker().endGesture (param (id), GestureTracker::editorSource); }
@@ -39,21 +22,14 @@ public:
         std::string text;
         for (auto& e : host.events)
         {
-            const char* kind = e.kind == HostRecorder::gestureBegin ? "begin"
-                             : e.kind == HostRecorder::gestureEnd  ? "end"
-                                                                     : "value";
-            text += std::string (kind) + ":" + std::to_string (e.index);
+            text += std::string (e.kind == HostRecorder::gestureBegin ? "begin:" : e.kind == HostRecorder::gestureEnd ? "end:" : "value:")
+                  + std::to_string (e.index);
             if (e.kind == HostRecorder::valueChanged)
                 text += "=" + std::to_string (juce::roundToInt (e.value * 127.0f));
             text += " ";
         }
         return text;
     }
-
-    std::unique_ptr<VelmoraAudioProcessor> processor;
-    AudioValueTreeState& store;
-    HostRecorder host;
-    RecordingListener stored;
 };
 
 struct AudioUnitGesture : testing::Test
@@ -134,7 +110,7 @@ TEST_F (AudioUnitGesture, SlowClickAppliesAtOnceAndMouseUpEnds)
     EXPECT_EQ (f.trace(), "begin:5 value:5=0 end:5 ");
 }
 
-TEST_F (AudioUnitGesture, InternalChangeEndsGestureDropsHeldValueAndApplies)
+TEST_F (AudioUnitGesture, AnInternalChangeEndsTheGestureAndDropsTheHeldValue)
 {
     auto* mix = f.param ("mixWet");
     auto* state = f.state ("mixWet");
@@ -152,23 +128,20 @@ TEST_F (AudioUnitGesture, InternalChangeEndsGestureDropsHeldValueAndApplies)
     state->timerCallback (State::holdTimerId);
     EXPECT_EQ (mix->get(), 40);
     EXPECT_EQ (f.host.events.size(), 3u);
-}
 
-TEST_F (AudioUnitGesture, UnchangedInternalValueOnlyEndsTheGesture)
-{
+    // An unchanged value from elsewhere only ends the gesture.
     auto* bypass = f.param ("bypass");
-
     f.mouseDown ("bypass");
     bypass->set (0, Source::editorSource);
     bypass->set (1, Source::unknownSource);
 
     EXPECT_EQ (bypass->get(), 1);
     EXPECT_TRUE (f.state ("bypass")->isEnded());
-    EXPECT_EQ (f.trace(), "begin:5 end:5 ");
-    EXPECT_TRUE (f.stored.calls.empty());
+    EXPECT_EQ (f.trace(), "begin:4 end:4 value:4=40 begin:5 end:5 ");
+    EXPECT_EQ (f.stored.calls, (std::vector<RecordingListener::Call> { { "mixWet", 40, -1 } }));
 }
 
-TEST_F (AudioUnitGesture, OnlyTheSixHostParametersTrackGestures)
+TEST_F (AudioUnitGesture, OnlyTheSixHostParametersTrackGesturesAndALinkClickSetsDirectly)
 {
     const char* hostIds[] = { "adcL", "adcR", "dacL", "dacR", "mixWet", "bypass" };
     for (int index = 0; index < 6; ++index)
@@ -184,14 +157,8 @@ TEST_F (AudioUnitGesture, OnlyTheSixHostParametersTrackGestures)
         EXPECT_EQ (f.tracker().getOrCreateGestureState (f.param (id), Source::pedalSource), nullptr) << id;
     }
 
-    EXPECT_TRUE (f.host.events.empty());
-}
-
-TEST_F (AudioUnitGesture, LinkSwitchClickSetsDirectly)
-{
     auto* link = f.param ("adcLink");
     f.mouseDown ("adcLink");
-
     link->set (0, Source::editorSource);
     f.mouseUp ("adcLink");
 
@@ -300,18 +267,13 @@ TEST_F (AudioUnitGesture, RealTimersDeliverHeldPedalValueAndEndGesture)
 }
 
 //==============================================================================
-TEST_F (PlainGesture, UnchangedValueWithoutGestureDoesNothing)
-{
-    f.param ("mixWet")->set (63, Source::internalSource);
-    f.param ("bypass")->set (1, Source::unknownSource);
-
-    EXPECT_TRUE (f.host.events.empty());
-    EXPECT_TRUE (f.stored.calls.empty());
-}
-
-TEST_F (PlainGesture, UnchangedValueInOpenGestureStillTellsHost)
+TEST_F (PlainGesture, AnUnchangedValueTellsTheHostOnlyInsideAGesture)
 {
     auto* mix = f.param ("mixWet");
+    mix->set (63, Source::internalSource);
+    f.param ("bypass")->set (1, Source::unknownSource);
+    EXPECT_TRUE (f.host.events.empty());
+    EXPECT_TRUE (f.stored.calls.empty());
 
     f.mouseDown ("mixWet");
     mix->set (70, Source::editorSource);

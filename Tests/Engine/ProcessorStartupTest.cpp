@@ -1,15 +1,9 @@
-#include "Support/PluginFixture.h"
+#include "Support/SettingsFolder.h"
 
 #include <atomic>
 
 namespace
 {
-juce::File settingsFolder()
-{
-    return juce::File::getSpecialLocation (juce::File::userApplicationDataDirectory)
-        .getChildFile ("Audio/Presets/Kelvane-Sonic/Pellion");
-}
-
 std::atomic<int> launches { 0 };
 
 // Stands in for the network query: launching only counts.
@@ -18,50 +12,42 @@ struct CountingQuery : OnlineUpdater::Query
     void launch() override { ++launches; }
 };
 
-const char* const updatesOff = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n\n<PROPERTIES>\n"
-                               "  <VALUE name=\"checkForUpdates\" val=\"0\"/>\n</PROPERTIES>\n";
+const std::string xmlDeclaration = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
+const std::string updatesOff = xmlDeclaration + "\n<PROPERTIES>\n  <VALUE name=\"checkForUpdates\" val=\"0\"/>\n</PROPERTIES>\n";
+const std::string hostileXml = "<?x\"?>\r\n\r\n<DEVICE blockSize=\"\xea\x20\"/>";
 
-struct ProcessorStartupTest : ::testing::Test
+constexpr int updateTimer = VelmoraAudioProcessor::updateCheckTimerId;
+
+struct ProcessorStartupTest : SettingsFolderTest
 {
     void SetUp() override
     {
-        settingsFolder().deleteRecursively();
+        SettingsFolderTest::SetUp();
         launches = 0;
         OnlineUpdater::setFactory ([] { return std::make_unique<CountingQuery>(); });
     }
 
     void TearDown() override
     {
-        processor.reset();
+        SettingsFolderTest::TearDown();
         OnlineUpdater::setFactory (nullptr);
-        settingsFolder().deleteRecursively();
     }
 
     static juce::File settingsFile() { return settingsFolder().getChildFile ("settings.xml"); }
 
-    static void writeFile (const juce::String& name, const void* data, size_t size)
+    static void writeFile (const juce::String& name, const std::string& text, int minutesAgo = 0)
     {
+        const auto file = settingsFolder().getChildFile (name);
         ASSERT_TRUE (settingsFolder().createDirectory());
-        ASSERT_TRUE (settingsFolder().getChildFile (name).replaceWithData (data, size));
-    }
-
-    static void writeFile (const juce::String& name, const std::string& text)
-    {
-        writeFile (name, text.data(), text.size());
-    }
-
-    static void writeDeviceSettings (const juce::String& name, const std::string& text, int minutesAgo)
-    {
-        writeFile (name, text);
-        const auto time = juce::Time::getCurrentTime() - juce::RelativeTime::minutes (minutesAgo);
-        ASSERT_TRUE (settingsFolder().getChildFile (name).setLastModificationTime (time));
+        ASSERT_TRUE (file.replaceWithData (text.data(), text.size()));
+        ASSERT_TRUE (file.setLastModificationTime (juce::Time::getCurrentTime() - juce::RelativeTime::minutes (minutesAgo)));
     }
 
     // The stored value of a key in a settings file this system wrote.
     static juce::String storedValue (const juce::String& key)
     {
         const auto xml = juce::parseXML (settingsFile());
-        if (xml == nullptr)
+        if (xml == nullptr || ! xml->hasTagName ("PROPERTIES"))
             return "<unreadable>";
 
         for (auto* value : xml->getChildWithTagNameIterator ("VALUE"))
@@ -71,36 +57,38 @@ struct ProcessorStartupTest : ::testing::Test
         return "<missing>";
     }
 
-    void open() { processor = makeProcessor(); }
-
-    std::unique_ptr<VelmoraAudioProcessor> processor;
+    const juce::ValueTree& recentSettings() { return processor->getDeviceManager().getRecentSettings(); }
 };
 } // namespace
 
 //==============================================================================
-TEST_F (ProcessorStartupTest, WithoutSettingsTheUpdateCheckStartsAfterThreeSeconds)
+TEST_F (ProcessorStartupTest, WithoutSettingsTheUpdateCheckStartsAfterThreeSecondsAndSettingsAreWrittenAtTheEnd)
 {
     open();
-    EXPECT_TRUE (processor->isTimerRunning (VelmoraAudioProcessor::updateCheckTimerId));
-    EXPECT_EQ (processor->getTimerInterval (VelmoraAudioProcessor::updateCheckTimerId), 3000);
+    EXPECT_TRUE (processor->isTimerRunning (updateTimer));
+    EXPECT_EQ (processor->getTimerInterval (updateTimer), 3000);
     EXPECT_EQ (launches, 0);
     EXPECT_FALSE (processor->getOnlineUpdater().hasQuery());
 
-    processor->timerCallback (VelmoraAudioProcessor::updateCheckTimerId);
+    processor->timerCallback (updateTimer);
     EXPECT_EQ (launches, 1);
     EXPECT_TRUE (processor->getOnlineUpdater().hasQuery());
-    EXPECT_FALSE (processor->isTimerRunning (VelmoraAudioProcessor::updateCheckTimerId));
+    EXPECT_FALSE (processor->isTimerRunning (updateTimer));
 
     // One query per processor, however often the timer fires.
-    processor->timerCallback (VelmoraAudioProcessor::updateCheckTimerId);
+    processor->timerCallback (updateTimer);
     EXPECT_EQ (launches, 1);
+
+    EXPECT_FALSE (settingsFile().existsAsFile());
+    processor.reset();
+    EXPECT_NE (storedValue ("checkForUpdates"), "<unreadable>");
 }
 
 TEST_F (ProcessorStartupTest, UpdateChecksSwitchedOffStayOff)
 {
-    writeFile ("settings.xml", std::string (updatesOff));
+    writeFile ("settings.xml", updatesOff);
     open();
-    EXPECT_FALSE (processor->isTimerRunning (VelmoraAudioProcessor::updateCheckTimerId));
+    EXPECT_FALSE (processor->isTimerRunning (updateTimer));
     EXPECT_FALSE (settingsFolder().getChildFile ("settings.xml.unreadable").exists());
 
     processor.reset();
@@ -108,104 +96,78 @@ TEST_F (ProcessorStartupTest, UpdateChecksSwitchedOffStayOff)
     EXPECT_EQ (storedValue ("checkForUpdates"), "0");
 }
 
-TEST_F (ProcessorStartupTest, SettingsAreWrittenWhenTheProcessorGoes)
+TEST_F (ProcessorStartupTest, AnUnreadableOrOversizedSettingsFileIsMovedAsideIntact)
 {
-    open();
-    EXPECT_FALSE (settingsFile().existsAsFile());
-    processor.reset();
+    std::string oversized = xmlDeclaration + "<PROPERTIES>\n";
+    while (oversized.size() <= (1u << 20))
+        oversized += "<!-- padding padding padding padding padding padding padding -->\n";
+    oversized += "<VALUE name=\"checkForUpdates\" val=\"0\"/>\n</PROPERTIES>\n";
 
-    ASSERT_TRUE (settingsFile().existsAsFile());
-    const auto xml = juce::parseXML (settingsFile());
-    ASSERT_NE (xml, nullptr);
-    EXPECT_TRUE (xml->hasTagName ("PROPERTIES"));
-}
+    const std::string contents[] = {
+        std::string ("\x00\xff\x13<PROPERTIES\x01\x80garbage", 24),
+        hostileXml + "<!DOCTYPE d [<!ENTITY a \"&a;&a;&a;\">]><d>&a;</d>",
+        xmlDeclaration + "<PROPERTIES>\n  <VALUE name=\"checkForUpdates\" val=\"0\"/>\n",
+        oversized,
+    };
 
-TEST_F (ProcessorStartupTest, AnUnreadableSettingsFileIsMovedAsideIntact)
-{
-    const std::string garbage ("\x00\xff\x13<PROPERTIES\x01\x80garbage", 24);
-    const std::string entities = "<?x\"?>\r\n\r\n<DEVICE blockSize=\"\xea\x20\"/>"
-                                 "<!DOCTYPE d [<!ENTITY a \"&a;&a;&a;\">]><d>&a;</d>";
-    const std::string unclosed = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<PROPERTIES>\n"
-                                 "  <VALUE name=\"checkForUpdates\" val=\"0\"/>\n";
-
-    for (const auto& contents : { garbage, entities, unclosed })
+    for (const auto& text : contents)
     {
-        SCOPED_TRACE (contents.size());
+        SCOPED_TRACE (text.size());
         settingsFolder().deleteRecursively();
-        writeFile ("settings.xml", contents);
+        writeFile ("settings.xml", text);
 
         open();
         const auto aside = settingsFolder().getChildFile ("settings.xml.unreadable");
         ASSERT_TRUE (aside.existsAsFile());
         juce::MemoryBlock kept;
         ASSERT_TRUE (aside.loadFileAsData (kept));
-        EXPECT_EQ (kept, juce::MemoryBlock (contents.data(), contents.size()));
+        EXPECT_TRUE (kept == juce::MemoryBlock (text.data(), text.size()));
 
         // Starts as without settings.
         EXPECT_EQ (processor->getNumPrograms(), 1);
-        EXPECT_TRUE (processor->isTimerRunning (VelmoraAudioProcessor::updateCheckTimerId));
+        EXPECT_TRUE (processor->isTimerRunning (updateTimer));
         EXPECT_FALSE (processor->isPresetModified());
 
         processor.reset();
-        const auto xml = juce::parseXML (settingsFile());
-        ASSERT_NE (xml, nullptr);
-        EXPECT_TRUE (xml->hasTagName ("PROPERTIES"));
+        EXPECT_NE (storedValue ("checkForUpdates"), "<unreadable>");
         EXPECT_TRUE (aside.existsAsFile());
     }
-}
-
-TEST_F (ProcessorStartupTest, AnOversizedSettingsFileIsMovedAside)
-{
-    std::string big = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<PROPERTIES>\n";
-    while (big.size() <= (1u << 20))
-        big += "<!-- padding padding padding padding padding padding padding -->\n";
-    big += "<VALUE name=\"checkForUpdates\" val=\"0\"/>\n</PROPERTIES>\n";
-    writeFile ("settings.xml", big);
-
-    open();
-    EXPECT_TRUE (settingsFolder().getChildFile ("settings.xml.unreadable").existsAsFile());
-    EXPECT_TRUE (processor->isTimerRunning (VelmoraAudioProcessor::updateCheckTimerId));
 }
 
 //==============================================================================
 TEST_F (ProcessorStartupTest, TheNewestDeviceSettingsBecomeTheRecentSettings)
 {
-    writeDeviceSettings ("QZR-1A2B-settings.xml", "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<DEVICE blockSize=\"128\"/>\n", 60);
-    writeDeviceSettings ("QZR-3C4D-settings.xml", "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<DEVICE blockSize=\"256\"/>\n", 1);
+    writeFile ("QZR-1A2B-settings.xml", xmlDeclaration + "<DEVICE blockSize=\"128\"/>\n", 60);
+    writeFile ("QZR-3C4D-settings.xml", xmlDeclaration + "<DEVICE blockSize=\"256\"/>\n", 1);
     open();
-
-    auto& recent = processor->getDeviceManager().getRecentSettings();
-    EXPECT_TRUE (recent.hasType ("DEVICE"));
-    EXPECT_EQ (recent["blockSize"].toString(), "256");
+    EXPECT_TRUE (recentSettings().hasType ("DEVICE"));
+    EXPECT_EQ (recentSettings()["blockSize"].toString(), "256");
     processor.reset();
 
     // Not the order of names: make the other one newer.
     ASSERT_TRUE (settingsFolder().getChildFile ("QZR-1A2B-settings.xml")
                      .setLastModificationTime (juce::Time::getCurrentTime()));
     open();
-    EXPECT_EQ (processor->getDeviceManager().getRecentSettings()["blockSize"].toString(), "128");
+    EXPECT_EQ (recentSettings()["blockSize"].toString(), "128");
 }
 
-TEST_F (ProcessorStartupTest, AHostileNewestDeviceSettingsFileGivesEmptyRecentSettings)
+TEST_F (ProcessorStartupTest, AHostileNewestOrNoDeviceSettingsFileGivesEmptyRecentSettings)
 {
-    writeDeviceSettings ("QZR-1A2B-settings.xml", "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<DEVICE blockSize=\"128\"/>\n", 60);
-    writeDeviceSettings ("QZR-3C4D-settings.xml", "<?x\"?>\r\n\r\n<DEVICE blockSize=\"\xea\x20\"/>", 1);
-    open();
+    for (bool hostile : { true, false })
+    {
+        SCOPED_TRACE (hostile ? "hostile newest" : "no device settings");
+        settingsFolder().deleteRecursively();
+        writeFile (hostile ? "QZR-1A2B-settings.xml" : "QZR-1A2B-other.xml",
+                   xmlDeclaration + "<DEVICE blockSize=\"128\"/>\n", 60);
+        if (hostile)
+            writeFile ("QZR-3C4D-settings.xml", hostileXml, 1);
 
-    auto& recent = processor->getDeviceManager().getRecentSettings();
-    EXPECT_TRUE (recent.hasType ("DEVICE"));
-    EXPECT_EQ (recent.getNumProperties(), 0);
-    EXPECT_EQ (recent.getNumChildren(), 0);
-}
-
-TEST_F (ProcessorStartupTest, WithoutDeviceSettingsTheRecentSettingsAreEmpty)
-{
-    writeDeviceSettings ("QZR-1A2B-other.xml", "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<DEVICE blockSize=\"128\"/>\n", 1);
-    open();
-
-    auto& recent = processor->getDeviceManager().getRecentSettings();
-    EXPECT_TRUE (recent.hasType ("DEVICE"));
-    EXPECT_EQ (recent.getNumProperties(), 0);
+        open();
+        EXPECT_TRUE (recentSettings().hasType ("DEVICE"));
+        EXPECT_EQ (recentSettings().getNumProperties(), 0);
+        EXPECT_EQ (recentSettings().getNumChildren(), 0);
+        processor.reset();
+    }
 }
 
 //==============================================================================
@@ -213,13 +175,13 @@ TEST_F (ProcessorStartupTest, TheReconnectTimerDoesNothingWithoutAPendingPedal)
 {
     open();
     EXPECT_FALSE (processor->isTimerRunning (VelmoraAudioProcessor::reconnectTimerId));
-    const auto adcLink = processor->getValueTreeState().getParameter ("adcLink")->get();
+    const auto adcLink = value ("adcLink");
 
     processor->timerCallback (VelmoraAudioProcessor::reconnectTimerId);
     EXPECT_EQ (processor->getDevice(), nullptr);
     EXPECT_EQ (processor->getUsbClient(), nullptr);
     EXPECT_EQ (processor->getChannelSetting(), -1);
-    EXPECT_EQ (processor->getValueTreeState().getParameter ("adcLink")->get(), adcLink);
+    EXPECT_EQ (value ("adcLink"), adcLink);
     EXPECT_FALSE (processor->isTimerRunning (VelmoraAudioProcessor::reconnectTimerId));
     EXPECT_FALSE (processor->isPresetModified());
 }

@@ -1,43 +1,12 @@
-#include "Support/PluginFixture.h"
+#include "Support/SettingsFolder.h"
 
 #include <string>
 #include <thread>
 
 namespace
 {
-juce::File settingsFolder()
+struct ProgramsTest : SettingsFolderTest
 {
-    return juce::File::getSpecialLocation (juce::File::userApplicationDataDirectory)
-        .getChildFile ("Audio/Presets/Kelvane-Sonic/Pellion");
-}
-
-// Every case starts and ends without a settings folder, so none sees another's files.
-struct ProgramsTest : ::testing::Test
-{
-    void SetUp() override { settingsFolder().deleteRecursively(); }
-
-    void TearDown() override
-    {
-        processor.reset();
-        settingsFolder().deleteRecursively();
-    }
-
-    static void writePreset (const juce::String& fileName, const juce::String& text)
-    {
-        const auto folder = settingsFolder().getChildFile ("User");
-        ASSERT_TRUE (folder.createDirectory());
-        ASSERT_TRUE (folder.getChildFile (fileName).replaceWithText (text));
-    }
-
-    void open() { processor = makeProcessor(); }
-
-    int value (const char* id) { return processor->getValueTreeState().getParameter (id)->get(); }
-
-    void set (const char* id, int newValue)
-    {
-        processor->getValueTreeState().getParameter (id)->set (newValue, GestureTracker::internalSource);
-    }
-
     void flush() { processor->getValueTreeState().timerCallback(); }
 
     // Three presets: levels that tell them apart, the link left at its default.
@@ -49,59 +18,54 @@ struct ProgramsTest : ::testing::Test
         open();
         ASSERT_EQ (processor->getNumPrograms(), 4);
     }
-
-    std::unique_ptr<VelmoraAudioProcessor> processor;
 };
 } // namespace
 
 //==============================================================================
-TEST_F (ProgramsTest, WithoutAUserFolderOnlyTheDefaultProgramExists)
+TEST_F (ProgramsTest, WithoutUserPresetsOnlyTheUnmodifiedDefaultProgramExists)
 {
-    open();
-    EXPECT_EQ (processor->getNumPrograms(), 1);
-    EXPECT_EQ (processor->getProgramName (0), "Default");
-    EXPECT_EQ (processor->getProgramName (1), "");
-    EXPECT_EQ (processor->getCurrentProgram(), 0);
+    for (bool emptyFolder : { false, true })
+    {
+        SCOPED_TRACE (emptyFolder ? "an empty user folder" : "no user folder");
+        if (emptyFolder)
+        {
+            ASSERT_TRUE (settingsFolder().getChildFile ("User").createDirectory());
+            ASSERT_TRUE (settingsFolder().getChildFile ("User/notes.txt").replaceWithText ("{}"));
+        }
+
+        open();
+        EXPECT_EQ (processor->getNumPrograms(), 1);
+        EXPECT_EQ (processor->getProgramName (0), "Default");
+        EXPECT_EQ (processor->getProgramName (1), "");
+        EXPECT_EQ (processor->getCurrentProgram(), 0);
+        EXPECT_FALSE (processor->isPresetModified());
+        flush();
+        EXPECT_FALSE (processor->isPresetModified());
+        EXPECT_FALSE (processor->updateExtraParameters());
+    }
 }
 
-TEST_F (ProgramsTest, AnEmptyUserFolderGivesOnlyTheDefaultProgram)
-{
-    ASSERT_TRUE (settingsFolder().getChildFile ("User").createDirectory());
-    ASSERT_TRUE (settingsFolder().getChildFile ("User/notes.txt").replaceWithText ("{}"));
-    open();
-    EXPECT_EQ (processor->getNumPrograms(), 1);
-    EXPECT_EQ (processor->getProgramName (processor->getNumPrograms()), "");
-}
-
-TEST_F (ProgramsTest, UserPresetsAreSortedByLowerCasedName)
+TEST_F (ProgramsTest, UserPresetsAreSortedByLowerCasedNameAndCutToFifteenCharacters)
 {
     writePreset ("b-second.zvk", "{}");
     writePreset ("C-third.zvk", "{}");
     writePreset ("A-first.zvk", "{}");
+    writePreset ("dEFGHIJKLMNOPQRSTU.zvk", "{}");
     open();
 
-    ASSERT_EQ (processor->getNumPrograms(), 4);
-    EXPECT_EQ (processor->getProgramName (0), "Default");
-    EXPECT_EQ (processor->getProgramName (1), "A-first");
-    EXPECT_EQ (processor->getProgramName (2), "b-second");
-    EXPECT_EQ (processor->getProgramName (3), "C-third");
-    EXPECT_EQ (processor->getProgramName (4), "");
+    ASSERT_EQ (processor->getNumPrograms(), 5);
+    const char* names[] = { "Default", "A-first", "b-second", "C-third", "dEFGHIJKLMNOPQR", "" };
+    for (int i = 0; i < 6; ++i)
+        EXPECT_EQ (processor->getProgramName (i), names[i]) << i;
     EXPECT_EQ (processor->getProgramName (-1), "Default");
-}
-
-TEST_F (ProgramsTest, LongFileNamesAreCutToFifteenCharacters)
-{
-    writePreset ("ABCDEFGHIJKLMNOPQRST.zvk", "{}");
-    open();
-    ASSERT_EQ (processor->getNumPrograms(), 2);
-    EXPECT_EQ (processor->getProgramName (1), "ABCDEFGHIJKLMNO");
 }
 
 TEST_F (ProgramsTest, APresetIsNamedAfterItsFileAndLeavesBypassAlone)
 {
     writePreset ("Loud.zvk", R"({"adcL":100,"name":"X","bypass":0})");
+    writePreset ("Split.zvk", R"({"adcLink":0,"adcL":100})");
     open();
-    ASSERT_EQ (processor->getNumPrograms(), 2);
+    ASSERT_EQ (processor->getNumPrograms(), 3);
     EXPECT_EQ (processor->getProgramName (1), "Loud");
 
     processor->setCurrentProgram (1);
@@ -109,14 +73,9 @@ TEST_F (ProgramsTest, APresetIsNamedAfterItsFileAndLeavesBypassAlone)
     EXPECT_EQ (value ("adcL"), 100);
     EXPECT_EQ (value ("bypass"), 1);
     EXPECT_FALSE (processor->isPresetModified());
-}
 
-TEST_F (ProgramsTest, APresetWithTheLinkOffSetsEachSideAsStored)
-{
-    writePreset ("Split.zvk", R"({"adcLink":0,"adcL":100})");
-    open();
-
-    processor->setCurrentProgram (1);
+    // With the link off each side is set as stored.
+    processor->setCurrentProgram (2);
     EXPECT_EQ (value ("adcLink"), 0);
     EXPECT_EQ (value ("adcL"), 100);
     EXPECT_EQ (value ("adcR"), 63);
@@ -139,13 +98,22 @@ TEST_F (ProgramsTest, InvalidJsonGivesAllDefaults)
 }
 
 //==============================================================================
-TEST_F (ProgramsTest, TheDefaultProgramKeepsItsEditsWhileAnotherIsSelected)
+TEST_F (ProgramsTest, TheDefaultProgramKeepsItsEditsWhetherReselectedOrLeft)
 {
     openWithThreePresets();
+    EXPECT_FALSE (processor->isPresetModified());
+    flush();
+    EXPECT_FALSE (processor->isPresetModified());
+
+    set ("mixWet", 12);
+    ASSERT_TRUE (processor->isPresetModified());
+    processor->setCurrentProgram (0);
+    EXPECT_EQ (value ("mixWet"), 12);
+    EXPECT_FALSE (processor->isPresetModified());
+
     set ("adcLink", 0);
     set ("adcL", 20);
     EXPECT_TRUE (processor->isPresetModified());
-
     processor->setCurrentProgram (1);
     EXPECT_EQ (value ("adcL"), 100);
 
@@ -153,17 +121,6 @@ TEST_F (ProgramsTest, TheDefaultProgramKeepsItsEditsWhileAnotherIsSelected)
     EXPECT_EQ (processor->getCurrentProgram(), 0);
     EXPECT_EQ (value ("adcL"), 20);
     EXPECT_EQ (value ("adcLink"), 0);
-    EXPECT_FALSE (processor->isPresetModified());
-}
-
-TEST_F (ProgramsTest, SelectingTheDefaultProgramAgainKeepsValuesAndClearsModified)
-{
-    open();
-    set ("mixWet", 12);
-    ASSERT_TRUE (processor->isPresetModified());
-
-    processor->setCurrentProgram (0);
-    EXPECT_EQ (value ("mixWet"), 12);
     EXPECT_FALSE (processor->isPresetModified());
 }
 
@@ -203,10 +160,7 @@ TEST_F (ProgramsTest, AProgramChosenOnAHostThreadIsAppliedByWritingTheState)
     openWithThreePresets();
 
     std::thread ([this] { processor->setCurrentProgram (3); }).join();
-    juce::MemoryBlock state;
-    processor->getStateInformation (state);
-
-    const std::string text (static_cast<const char*> (state.getData()) + 8, state.getSize() - 9);
+    const auto text = stateText();
     EXPECT_EQ (value ("mixWet"), 30);
     EXPECT_NE (text.find ("<PRESET name=\"Gamma\" program=\"3\" modified=\"0\"/>"), std::string::npos) << text;
 }
@@ -232,22 +186,4 @@ TEST_F (ProgramsTest, ProgramsThatDoNotExistAreRefusedFromAnyThread)
         EXPECT_TRUE (processor->isPresetModified());
         EXPECT_FALSE (processor->updateExtraParameters());
     }
-}
-
-TEST_F (ProgramsTest, AFreshInstanceIsNotModified)
-{
-    open();
-    EXPECT_FALSE (processor->isPresetModified());
-    flush();
-    EXPECT_FALSE (processor->isPresetModified());
-    EXPECT_FALSE (processor->updateExtraParameters());
-}
-
-TEST_F (ProgramsTest, AFreshInstanceWithUserPresetsIsNotModified)
-{
-    openWithThreePresets();
-    EXPECT_EQ (processor->getCurrentProgram(), 0);
-    EXPECT_FALSE (processor->isPresetModified());
-    flush();
-    EXPECT_FALSE (processor->isPresetModified());
 }

@@ -49,7 +49,7 @@ struct StereoBlock
 } // namespace
 
 //==============================================================================
-TEST_F (HostTest, DescribesItselfAsAStereoEffectWithAnEditor)
+TEST_F (HostTest, DescribesItselfAsAStereoEffectWithAFixedSizeEditor)
 {
     EXPECT_EQ (plugin->name(), "Pellion");
     EXPECT_EQ (plugin->version(), 0x200);
@@ -67,6 +67,12 @@ TEST_F (HostTest, DescribesItselfAsAStereoEffectWithAnEditor)
     EXPECT_EQ (plugin->programCount(), 1);
     EXPECT_EQ (plugin->programName (0), "Default");
     EXPECT_EQ (plugin->currentProgram(), 0);
+
+    const auto editor = plugin->createEditor (false);
+    EXPECT_EQ (editor.result, KAU_OK);
+    EXPECT_EQ (editor.width, 480);
+    EXPECT_EQ (editor.height, 540);
+    EXPECT_EQ (plugin->destroyEditor(), KAU_OK);
 }
 
 TEST_F (HostTest, ListsExactlyTheSixHostParametersInOrder)
@@ -124,8 +130,7 @@ TEST_F (HostTest, AutomationFromAHostThreadReachesTheLinkedPartner)
     const auto adcR = index ("adcR");
     plugin->clearEvents();
 
-    std::thread automation ([&] { EXPECT_EQ (plugin->setParameter (adcL, 90.0f), KAU_OK); });
-    automation.join();
+    std::thread ([&] { EXPECT_EQ (plugin->setParameter (adcL, 90.0f), KAU_OK); }).join();
 
     EXPECT_EQ (plugin->getParameter (adcL), 90.0f);
 
@@ -233,10 +238,7 @@ TEST_F (HostTest, StateChunkHasTheWrapperLayoutAndRoundTrips)
 
     const auto chunk = plugin->getState();
     ASSERT_GT (chunk.size(), 9u);
-    EXPECT_EQ (chunk[0], 0x56);
-    EXPECT_EQ (chunk[1], 0x43);
-    EXPECT_EQ (chunk[2], 0x32);
-    EXPECT_EQ (chunk[3], 0x21);
+    EXPECT_EQ (std::string (chunk.begin(), chunk.begin() + 4), "VC2!");
     const uint32_t length = chunk[4] | (chunk[5] << 8) | (chunk[6] << 16) | ((uint32_t) chunk[7] << 24);
     EXPECT_EQ (length, chunk.size() - 9);
     EXPECT_EQ (chunk.back(), 0);
@@ -256,28 +258,18 @@ TEST_F (HostTest, StateChunkHasTheWrapperLayoutAndRoundTrips)
     EXPECT_EQ (other->getParameter (index ("dacR")), 20.0f);
 }
 
-TEST_F (HostTest, StateFromAHostThreadIsAppliedOnTheMessageThread)
+TEST_F (HostTest, StateFromAHostThreadIsAppliedOnTheMessageThreadOrDroppedWithItsInstance)
 {
     auto source = open();
     ASSERT_EQ (source->setParameter (index ("mixWet"), 7.0f), KAU_OK);
     const auto chunk = source->getState();
 
-    std::thread loader ([&] { EXPECT_EQ (plugin->setState (chunk), KAU_OK); });
-    loader.join();
-
+    std::thread ([&] { EXPECT_EQ (plugin->setState (chunk), KAU_OK); }).join();
     EXPECT_EQ (plugin->getParameter (index ("mixWet")), 63.0f);
     EXPECT_TRUE (idleUntil ([&] { return plugin->getParameter (index ("mixWet")) == 7.0f; }));
-}
 
-TEST_F (HostTest, StateFromAHostThreadForAClosedInstanceIsDropped)
-{
-    auto doomed = open();
-    const auto chunk = plugin->getState();
-
-    std::thread loader ([&] { EXPECT_EQ (doomed->setState (chunk), KAU_OK); });
-    loader.join();
-    doomed.reset();
-
+    std::thread ([&] { EXPECT_EQ (source->setState (chunk), KAU_OK); }).join();
+    source.reset();
     EXPECT_EQ (plugin->idle(), KAU_OK);
     EXPECT_EQ (plugin->name(), "Pellion");
 }
@@ -287,25 +279,19 @@ TEST_F (HostTest, HostileStateChunksChangeNothing)
     ASSERT_EQ (plugin->setParameter (index ("mixWet"), 33.0f), KAU_OK);
     auto chunk = plugin->getState();
 
-    std::vector<std::vector<uint8_t>> hostile;
-    hostile.push_back ({});
-    hostile.push_back ({ 0x56, 0x43, 0x32, 0x21 });
-    hostile.push_back (std::vector<uint8_t> (chunk.begin(), chunk.begin() + 30));
+    // A copy of the chunk with one byte changed.
+    auto changed = [&chunk] (size_t at, uint8_t value) { auto copy = chunk; copy[at] = value; return copy; };
+    const std::string xml (chunk.begin(), chunk.end());
+
+    std::vector<std::vector<uint8_t>> hostile {
+        {}, { 0x56, 0x43, 0x32, 0x21 }, std::vector<uint8_t> (chunk.begin(), chunk.begin() + 30),
+        changed (7, 0xff), changed (0, 0x57), changed (xml.find ("<Pellion") + 1, 'Q'),
+    };
+    const size_t namedCases = hostile.size();
 
     auto hugeLength = chunk;
     hugeLength[4] = hugeLength[5] = hugeLength[6] = 0xff;
     hugeLength[7] = 0x7f;
-    auto negativeLength = chunk;
-    negativeLength[7] = 0xff;
-    auto wrongMagic = chunk;
-    wrongMagic[0] = 0x57;
-    auto wrongRoot = chunk;
-    const std::string xml (chunk.begin(), chunk.end());
-    const auto at = xml.find ("<Pellion");
-    wrongRoot[at + 1] = 'Q';
-    hostile.push_back (negativeLength);
-    hostile.push_back (wrongMagic);
-    hostile.push_back (wrongRoot);
 
     std::mt19937 random (1234);
     for (int i = 0; i < 200; ++i)
@@ -319,10 +305,10 @@ TEST_F (HostTest, HostileStateChunksChangeNothing)
     auto other = open();
     ASSERT_EQ (other->setParameter (index ("mixWet"), 90.0f), KAU_OK);
 
-    for (auto& data : { hostile[0], hostile[1], hostile[2], hostile[3], hostile[4], hostile[5] })
+    for (size_t i = 0; i < namedCases; ++i)
     {
-        EXPECT_EQ (other->setState (data), KAU_OK);
-        EXPECT_EQ (other->getParameter (index ("mixWet")), 90.0f);
+        EXPECT_EQ (other->setState (hostile[i]), KAU_OK) << i;
+        EXPECT_EQ (other->getParameter (index ("mixWet")), 90.0f) << i;
     }
 
     for (auto& data : hostile)
@@ -345,18 +331,6 @@ TEST_F (HostTest, HostileStateChunksChangeNothing)
 }
 
 //==============================================================================
-TEST_F (HostTest, ProgramsRefuseIndicesThatDoNotExist)
-{
-    EXPECT_EQ (plugin->setCurrentProgram (0), KAU_OK);
-    EXPECT_EQ (plugin->setCurrentProgram (1), KAU_ErrInvalidArgument);
-    EXPECT_EQ (plugin->setCurrentProgram (-1), KAU_ErrInvalidArgument);
-    EXPECT_EQ (plugin->currentProgram(), 0);
-
-    char name[32];
-    KAUProgramArgs args { 5, name, sizeof (name) };
-    EXPECT_EQ (plugin->dispatch (KAU_GetProgramName, &args), KAU_ErrInvalidArgument);
-}
-
 TEST_F (HostTest, MessageThreadCallsFromAnotherThreadAreRefused)
 {
     std::thread other ([&]
@@ -373,8 +347,17 @@ TEST_F (HostTest, MessageThreadCallsFromAnotherThreadAreRefused)
     EXPECT_EQ (plugin->name(), "Pellion");
 }
 
-TEST_F (HostTest, UnknownCallsAreRefused)
+TEST_F (HostTest, UnknownCallsAndProgramsAreRefused)
 {
+    EXPECT_EQ (plugin->setCurrentProgram (0), KAU_OK);
+    EXPECT_EQ (plugin->setCurrentProgram (1), KAU_ErrInvalidArgument);
+    EXPECT_EQ (plugin->setCurrentProgram (-1), KAU_ErrInvalidArgument);
+    EXPECT_EQ (plugin->currentProgram(), 0);
+
+    char name[32];
+    KAUProgramArgs args { 5, name, sizeof (name) };
+    EXPECT_EQ (plugin->dispatch (KAU_GetProgramName, &args), KAU_ErrInvalidArgument);
+
     EXPECT_EQ (plugin->dispatch (999, nullptr), KAU_ErrInvalidSelector);
     EXPECT_EQ (plugin->dispatch (KAU_GetProperty, nullptr), KAU_ErrInvalidArgument);
     EXPECT_EQ (sharedBundle().getEntry() (nullptr, KAU_GetProperty, nullptr), KAU_ErrInvalidInstance);
@@ -389,15 +372,6 @@ TEST_F (HostTest, UnknownCallsAreRefused)
     KAUFactoryArgs wrongVersion { KAU_INTERFACE_VERSION + 1 };
     EXPECT_EQ (sharedBundle().getFactory() (&wrongVersion), nullptr);
     EXPECT_EQ (sharedBundle().getFactory() (nullptr), nullptr);
-}
-
-TEST_F (HostTest, EditorIsAFixedSizeWindow)
-{
-    const auto editor = plugin->createEditor (false);
-    EXPECT_EQ (editor.result, KAU_OK);
-    EXPECT_EQ (editor.width, 480);
-    EXPECT_EQ (editor.height, 540);
-    EXPECT_EQ (plugin->destroyEditor(), KAU_OK);
 }
 
 TEST_F (HostTest, InstancesLiveIndependently)

@@ -11,22 +11,22 @@
 namespace
 {
 const juce::String pedalName (PedalRig::pedalName);
-constexpr uint8_t id = PedalRig::pedalId;
 
 Bytes frame (uint8_t group, uint8_t command, Bytes payload = {})
 {
     return PedalRig::frame (group, command, std::move (payload));
 }
 
+Bytes controlChange (uint8_t controller, uint8_t value)
+{
+    return frame (Sysex::ControlGroup, Sysex::ControlChange, { controller, value });
+}
+
 // The rig is declared first so that processors go before the pedal and manager.
 class PedalAttachTest : public ::testing::Test
 {
 protected:
-    PedalAttachTest()
-    {
-        first = makeProcessor();
-        second = makeProcessor();
-    }
+    PedalAttachTest() : first (makeProcessor()), second (makeProcessor()) {}
 
     ~PedalAttachTest() override
     {
@@ -51,69 +51,58 @@ protected:
         rig.pedal.clearReceivedMessages();
     }
 
-    AudioValueTreeState::Parameter& param (VelmoraAudioProcessor& processor, const char* name)
+    int valueOf (VelmoraAudioProcessor& processor, const char* name)
     {
-        auto* parameter = processor.getValueTreeState().getParameter (name);
-        EXPECT_NE (parameter, nullptr) << name;
-        return *parameter;
+        return processor.getValueTreeState().getParameter (name)->get();
     }
-
-    int valueOf (VelmoraAudioProcessor& processor, const char* name) { return param (processor, name).get(); }
 
     void set (VelmoraAudioProcessor& processor, const char* name, int value)
     {
-        param (processor, name).set (value, GestureTracker::internalSource);
+        processor.getValueTreeState().getParameter (name)->set (value, GestureTracker::internalSource);
+    }
+
+    // Sets a parameter and forgets what that sent, so only what follows is seen.
+    void setQuietly (const char* name, int value)
+    {
+        set (*first, name, value);
+        rig.pedal.clearReceivedMessages();
     }
 
     std::vector<Bytes> controlFrames() const { return rig.receivedInGroup (Sysex::ControlGroup); }
+
+    void expectDetached (VelmoraAudioProcessor& processor)
+    {
+        EXPECT_EQ (processor.getDevice(), nullptr);
+        EXPECT_EQ (processor.getUsbClient(), nullptr);
+    }
 
     PedalRig rig;
     std::unique_ptr<VelmoraAudioProcessor> first, second;
 };
 
-using PedalAttachSelectionTest = PedalAttachTest;
-using PedalAttachHandshakeTest = PedalAttachTest;
-using PedalAttachUsesTest = PedalAttachTest;
-using PedalAttachSharingTest = PedalAttachTest;
-using PedalAttachDetachTest = PedalAttachTest;
-using PedalAttachKnobTest = PedalAttachTest;
-using PedalAttachIncomingTest = PedalAttachTest;
-using PedalAttachLossTest = PedalAttachTest;
-
 //==============================================================================
-TEST_F (PedalAttachSelectionTest, AChannelOutsideTheRangeChangesNothing)
+TEST_F (PedalAttachTest, ABadChannelChangesNothingAndMonoWithAnUnknownNameOnlyUnlinks)
 {
     set (*first, "adcLink", 1);
     set (*first, "dacLink", 1);
 
     first->setUsbDevice (pedalName, modeAudio, -1, pedalboardNone);
-
-    EXPECT_EQ (first->getDevice(), nullptr);
-    EXPECT_EQ (first->getUsbClient(), nullptr);
+    expectDetached (*first);
     EXPECT_EQ (valueOf (*first, "adcLink"), 1);
     EXPECT_EQ (valueOf (*first, "dacLink"), 1);
     EXPECT_EQ (first->getChannelSetting(), -1);
-    EXPECT_TRUE (rig.pedal.getReceivedMessages().empty());
-}
-
-TEST_F (PedalAttachSelectionTest, MonoWithAnUnknownNameUnlinksAndStoresTheChannelOnly)
-{
-    set (*first, "adcLink", 1);
-    set (*first, "dacLink", 1);
 
     first->setUsbDevice ("QZR-FFFF", modeAudio, channelMonoLeft, pedalboardNone);
-
+    expectDetached (*first);
     EXPECT_EQ (valueOf (*first, "adcLink"), 0);
     EXPECT_EQ (valueOf (*first, "dacLink"), 0);
     EXPECT_EQ (first->getChannelSetting(), channelMonoLeft);
-    EXPECT_EQ (first->getDevice(), nullptr);
-    EXPECT_EQ (first->getUsbClient(), nullptr);
     EXPECT_EQ (device().getNumClients(), 0);
     EXPECT_TRUE (rig.pedal.getReceivedMessages().empty());
 }
 
 //==============================================================================
-TEST_F (PedalAttachHandshakeTest, EachModeRequestsItsOwnCommandForIdZeroFirst)
+TEST_F (PedalAttachTest, EachModeRequestsItsOwnCommandForIdZeroFirst)
 {
     const struct { int mode; uint8_t command; } cases[] = {
         { modeAudio, Sysex::ModeAudio }, { modeControl, Sysex::ModeControl }, { modePedalboard, Sysex::ModePedalboard }
@@ -137,37 +126,34 @@ TEST_F (PedalAttachHandshakeTest, EachModeRequestsItsOwnCommandForIdZeroFirst)
     }
 }
 
-TEST_F (PedalAttachHandshakeTest, WithoutAHostStateTheReplyOpensSyncsAndRequests)
+TEST_F (PedalAttachTest, TheReplyOpensSyncsAndRequestsOrAfterARestoredHostStateWritesTheState)
 {
     first->setUsbDevice (pedalName, modeAudio, channelStereo, pedalboardNone);
     rig.pedal.clearReceivedMessages();
     rig.drain();
 
+    const auto opened = frame (Sysex::StateGroup, Sysex::StateOpen), synced = frame (Sysex::StateGroup, Sysex::StateSync);
     EXPECT_EQ (rig.receivedInGroup (Sysex::StateGroup),
-               (std::vector<Bytes> { frame (Sysex::StateGroup, Sysex::StateOpen),
-                                     frame (Sysex::StateGroup, Sysex::StateSync),
-                                     frame (Sysex::StateGroup, Sysex::StateRequest) }));
+               (std::vector<Bytes> { opened, synced, frame (Sysex::StateGroup, Sysex::StateRequest) }));
     EXPECT_EQ (device().getDriver().getState(), modeAudio);
     EXPECT_TRUE (device().getDriver().isAudioDeviceOpen());
-}
+    first->disconnectUsbClient();
+    ASSERT_TRUE (rig.releaseRetired());
 
-TEST_F (PedalAttachHandshakeTest, AfterARestoredHostStateTheReplyWritesTheState)
-{
-    set (*second, "mixWet", 90);
+    set (*first, "mixWet", 90);
     juce::MemoryBlock chunk;
-    second->getStateInformation (chunk);
-    first->setStateInformation (chunk.getData(), (int) chunk.getSize());
-    ASSERT_FALSE (first->isAwaitingHostState());
-    ASSERT_EQ (valueOf (*first, "mixWet"), 90);
+    first->getStateInformation (chunk);
+    second->setStateInformation (chunk.getData(), (int) chunk.getSize());
+    ASSERT_FALSE (second->isAwaitingHostState());
 
-    first->setUsbDevice (pedalName, modeAudio, channelStereo, pedalboardNone);
+    second->setUsbDevice (pedalName, modeAudio, channelStereo, pedalboardNone);
     rig.pedal.clearReceivedMessages();
     rig.drain();
 
     const auto state = rig.receivedInGroup (Sysex::StateGroup);
     ASSERT_EQ (state.size(), 3u);
-    EXPECT_EQ (state[0], frame (Sysex::StateGroup, Sysex::StateOpen));
-    EXPECT_EQ (state[1], frame (Sysex::StateGroup, Sysex::StateSync));
+    EXPECT_EQ (state[0], opened);
+    EXPECT_EQ (state[1], synced);
     EXPECT_EQ (state[2].size(), 33u);
     EXPECT_EQ (state[2][7], (uint8_t) (PedalRig::pedalSlot + 1));
     EXPECT_EQ (state[2][8], Sysex::StateWrite);
@@ -175,7 +161,7 @@ TEST_F (PedalAttachHandshakeTest, AfterARestoredHostStateTheReplyWritesTheState)
 }
 
 //==============================================================================
-TEST_F (PedalAttachUsesTest, EveryUseAndChannelIsRecordedByClientAndController)
+TEST_F (PedalAttachTest, EveryUseAndChannelIsRecordedByClientAndController)
 {
     const struct { int mode; int leg; } uses[] = {
         { modeControl, pedalboardNone }, { modeAudio, pedalboardNone },
@@ -187,14 +173,12 @@ TEST_F (PedalAttachUsesTest, EveryUseAndChannelIsRecordedByClientAndController)
         for (int channel : { (int) channelMonoLeft, (int) channelMonoRight, (int) channelStereo })
         {
             SCOPED_TRACE (testing::Message() << "mode " << use.mode << " leg " << use.leg << " channel " << channel);
-
-            const int leg = use.leg;
-            attach (*first, use.mode, channel, leg);
+            attach (*first, use.mode, channel, use.leg);
 
             auto* client = first->getUsbClient();
             ASSERT_NE (client, nullptr);
             EXPECT_EQ (first->getDevice(), &device());
-            EXPECT_EQ (client->pedalboardLeg.load(), leg);
+            EXPECT_EQ (client->pedalboardLeg.load(), use.leg);
             EXPECT_EQ (first->getChannelSetting(), channel);
             EXPECT_EQ (device().getDriver().getState(), use.mode);
 
@@ -202,11 +186,11 @@ TEST_F (PedalAttachUsesTest, EveryUseAndChannelIsRecordedByClientAndController)
             ASSERT_EQ (entries.size(), 1u);
             EXPECT_EQ (entries[0].client, client);
             EXPECT_EQ (entries[0].channel, channel);
-            EXPECT_EQ (entries[0].leg, leg);
+            EXPECT_EQ (entries[0].leg, use.leg);
 
             const auto mask = (uint8_t) (channel + 1);
-            EXPECT_EQ (controller().inMask, leg == pedalboardOut ? 0 : mask);
-            EXPECT_EQ (controller().outMask, leg == pedalboardIn ? 0 : mask);
+            EXPECT_EQ (controller().inMask, use.leg == pedalboardOut ? 0 : mask);
+            EXPECT_EQ (controller().outMask, use.leg == pedalboardIn ? 0 : mask);
             EXPECT_EQ (controller().split.load(), channel == channelStereo ? 0 : 1);
 
             first->disconnectUsbClient();
@@ -217,7 +201,7 @@ TEST_F (PedalAttachUsesTest, EveryUseAndChannelIsRecordedByClientAndController)
     }
 }
 
-TEST_F (PedalAttachUsesTest, OnlyPedalboardUseKeepsALeg)
+TEST_F (PedalAttachTest, OnlyPedalboardUseKeepsALeg)
 {
     for (int mode : { (int) modeControl, (int) modeAudio, (int) modePedalboard })
     {
@@ -232,7 +216,7 @@ TEST_F (PedalAttachUsesTest, OnlyPedalboardUseKeepsALeg)
     }
 }
 
-TEST_F (PedalAttachUsesTest, SwitchingTheChannelKeepsTheClient)
+TEST_F (PedalAttachTest, SwitchingTheChannelKeepsTheClientAndRewritesOnlyTheInputMask)
 {
     attach (*first, modeAudio, channelStereo);
     auto* client = first->getUsbClient();
@@ -244,25 +228,14 @@ TEST_F (PedalAttachUsesTest, SwitchingTheChannelKeepsTheClient)
     ASSERT_EQ (controller().getEntries().size(), 1u);
     EXPECT_EQ (controller().getEntries()[0].channel, channelMonoRight);
     EXPECT_EQ (controller().split.load(), 1);
+    // The masks are bookkeeping only: the output mask stays as it was.
+    EXPECT_EQ (controller().inMask, 2);
+    EXPECT_EQ (controller().outMask, 3);
     EXPECT_TRUE (rig.receivedInGroup (Sysex::SystemGroup).empty());
 }
 
-TEST_F (PedalAttachUsesTest, AChannelChangeRecordsOnlyTheInputMask)
-{
-    // The masks are bookkeeping only: a channel change rewrites the input mask
-    // and leaves the output mask as it was.
-    attach (*first, modeAudio, channelStereo);
-
-    first->setUsbDevice (pedalName, modeAudio, channelMonoRight, pedalboardNone);
-
-    EXPECT_EQ (controller().getEntries()[0].channel, channelMonoRight);
-    EXPECT_EQ (controller().inMask, 2);
-    EXPECT_EQ (controller().outMask, 3);
-    EXPECT_EQ (controller().split.load(), 1);
-}
-
 //==============================================================================
-TEST_F (PedalAttachSharingTest, ASecondInstanceOnAnOpenAudioDeviceOnlyGetsAClient)
+TEST_F (PedalAttachTest, ASecondInstanceOnAnOpenAudioDeviceOnlyGetsAClient)
 {
     attach (*first, modeAudio, channelStereo);
     ASSERT_TRUE (device().getDriver().isAudioDeviceOpen());
@@ -280,7 +253,7 @@ TEST_F (PedalAttachSharingTest, ASecondInstanceOnAnOpenAudioDeviceOnlyGetsAClien
     EXPECT_TRUE (device().getDriver().getMidiDevice().isInputOpen());
 }
 
-TEST_F (PedalAttachSharingTest, PedalboardInAndOutFillBothMasks)
+TEST_F (PedalAttachTest, PedalboardInAndOutFillBothMasks)
 {
     attach (*first, modePedalboard, channelStereo, pedalboardIn);
     attach (*second, modePedalboard, channelStereo, pedalboardOut);
@@ -292,7 +265,7 @@ TEST_F (PedalAttachSharingTest, PedalboardInAndOutFillBothMasks)
     EXPECT_EQ (second->getUsbClient()->pedalboardLeg.load(), pedalboardOut);
 }
 
-TEST_F (PedalAttachSharingTest, MonoLeftThenMonoRightSplitThePedal)
+TEST_F (PedalAttachTest, MonoLeftThenMonoRightSplitThePedalAndDetachingOneSendsNothing)
 {
     attach (*first, modeAudio, channelMonoLeft);
     attach (*second, modeAudio, channelMonoRight);
@@ -310,26 +283,36 @@ TEST_F (PedalAttachSharingTest, MonoLeftThenMonoRightSplitThePedal)
     EXPECT_EQ (controller().split.load(), 1);
 
     first->disconnectUsbClient();
-
     ASSERT_EQ (controller().getEntries().size(), 1u);
     EXPECT_EQ (controller().getEntries()[0].client, second->getUsbClient());
     EXPECT_EQ (controller().inMask, 2);
     EXPECT_EQ (controller().outMask, 2);
+
+    EXPECT_TRUE (rig.pedal.getReceivedMessages().empty());
+    EXPECT_FALSE (rig.pedal.wasReleased());
+    EXPECT_TRUE (device().getDriver().getMidiDevice().isInputOpen());
+    EXPECT_TRUE (device().getDriver().isAudioDeviceOpen());
+    EXPECT_EQ (device().getDriver().getState(), modeAudio);
+    EXPECT_EQ (second->getDevice(), &device());
+
+    // Destroying the last attached processor releases the pedal.
+    second.reset();
+    EXPECT_EQ (rig.pedal.countReceived (Sysex::SystemGroup, Sysex::Release), 1);
+    EXPECT_FALSE (device().getDriver().getMidiDevice().isInputOpen());
+    EXPECT_EQ (device().getNumClients(), 0);
 }
 
-TEST_F (PedalAttachSharingTest, StereoAfterMonoLeftClearsTheSplit)
+TEST_F (PedalAttachTest, StereoAfterMonoLeftClearsTheSplit)
 {
     attach (*first, modeAudio, channelMonoLeft);
     ASSERT_EQ (controller().split.load(), 1);
 
     attach (*second, modeAudio, channelStereo);
-
     EXPECT_EQ (controller().split.load(), 0);
     EXPECT_EQ (controller().getEntries().size(), 2u);
 }
 
-//==============================================================================
-TEST_F (PedalAttachDetachTest, TheLastClientReleasesThePedalAndClosesThePorts)
+TEST_F (PedalAttachTest, TheLastClientReleasesThePedalAndClosesThePorts)
 {
     attach (*first, modeAudio, channelStereo);
 
@@ -340,79 +323,37 @@ TEST_F (PedalAttachDetachTest, TheLastClientReleasesThePedalAndClosesThePorts)
     EXPECT_FALSE (device().getDriver().getMidiDevice().isInputOpen());
     EXPECT_FALSE (device().getDriver().getMidiDevice().isOutputOpen());
     EXPECT_EQ (device().getDriver().getState(), modeNone);
-    EXPECT_EQ (first->getDevice(), nullptr);
-    EXPECT_EQ (first->getUsbClient(), nullptr);
-}
-
-TEST_F (PedalAttachDetachTest, DestroyingTheLastAttachedProcessorReleasesThePedal)
-{
-    attach (*first, modeAudio, channelStereo);
-
-    first.reset();
-
-    EXPECT_EQ (rig.pedal.countReceived (Sysex::SystemGroup, Sysex::Release), 1);
-    EXPECT_FALSE (device().getDriver().getMidiDevice().isInputOpen());
-    EXPECT_EQ (device().getNumClients(), 0);
-}
-
-TEST_F (PedalAttachDetachTest, DetachingOneOfTwoSendsNothingAndKeepsTheLink)
-{
-    attach (*first, modeAudio, channelMonoLeft);
-    attach (*second, modeAudio, channelMonoRight);
-
-    second->disconnectUsbClient();
-
-    EXPECT_TRUE (rig.pedal.getReceivedMessages().empty());
-    EXPECT_FALSE (rig.pedal.wasReleased());
-    EXPECT_TRUE (device().getDriver().getMidiDevice().isInputOpen());
-    EXPECT_TRUE (device().getDriver().isAudioDeviceOpen());
-    EXPECT_EQ (device().getDriver().getState(), modeAudio);
-    EXPECT_EQ (first->getDevice(), &device());
-
-    first.reset();
-    EXPECT_EQ (rig.pedal.countReceived (Sysex::SystemGroup, Sysex::Release), 1);
+    expectDetached (*first);
 }
 
 //==============================================================================
-TEST_F (PedalAttachKnobTest, AnUnlinkedLevelGoesUnderItsOwnController)
+TEST_F (PedalAttachTest, LevelsGoUnderTheirOwnOrThePairsControllerBypassAsASwitchAndTheMixNot)
 {
     attach (*first, modeAudio, channelStereo);
-    set (*first, "adcLink", 0);
-    rig.pedal.clearReceivedMessages();
+    ASSERT_FALSE (first->isPresetModified());
 
+    set (*first, "mixWet", 90);
+    EXPECT_TRUE (rig.pedal.getReceivedMessages().empty());
+    EXPECT_TRUE (first->isPresetModified());
+
+    setQuietly ("adcLink", 1);
     set (*first, "adcL", 80);
+    const auto linked = controlFrames();
+    ASSERT_FALSE (linked.empty());
+    for (const auto& f : linked)
+        EXPECT_EQ (f, controlChange (0x69, 0x50));
 
-    EXPECT_EQ (controlFrames(), (std::vector<Bytes> { frame (Sysex::ControlGroup, Sysex::ControlChange, { 0x6A, 0x50 }) }));
-}
+    setQuietly ("adcLink", 0);
+    set (*first, "adcL", 81);
+    EXPECT_EQ (controlFrames(), (std::vector<Bytes> { controlChange (0x6A, 0x51) }));
 
-TEST_F (PedalAttachKnobTest, ALinkedLevelGoesUnderThePairsController)
-{
-    attach (*first, modeAudio, channelStereo);
-    set (*first, "adcLink", 1);
-    rig.pedal.clearReceivedMessages();
-
-    set (*first, "adcL", 80);
-
-    const auto frames = controlFrames();
-    ASSERT_FALSE (frames.empty());
-    for (const auto& f : frames)
-        EXPECT_EQ (f, frame (Sysex::ControlGroup, Sysex::ControlChange, { 0x69, 0x50 }));
-}
-
-TEST_F (PedalAttachKnobTest, BypassIsSentAsASwitch)
-{
-    attach (*first, modeAudio, channelStereo);
-    set (*first, "bypass", 0);
-    rig.pedal.clearReceivedMessages();
-
+    setQuietly ("bypass", 0);
     set (*first, "bypass", 1);
     set (*first, "bypass", 0);
-
-    EXPECT_EQ (controlFrames(), (std::vector<Bytes> { frame (Sysex::ControlGroup, Sysex::ControlChange, { 0x6E, 0x40 }),
-                                                      frame (Sysex::ControlGroup, Sysex::ControlChange, { 0x6E, 0x00 }) }));
+    EXPECT_EQ (controlFrames(), (std::vector<Bytes> { controlChange (0x6E, 0x40), controlChange (0x6E, 0x00) }));
 }
 
-TEST_F (PedalAttachKnobTest, MonoLeftIgnoresTheRightSideAndSendsTheLeft)
+TEST_F (PedalAttachTest, MonoLeftIgnoresTheRightSideAndSendsTheLeft)
 {
     // Unlinked and unedited beforehand, so attaching is no edit either.
     set (*first, "adcLink", 0);
@@ -422,98 +363,42 @@ TEST_F (PedalAttachKnobTest, MonoLeftIgnoresTheRightSideAndSendsTheLeft)
     ASSERT_FALSE (first->isPresetModified());
 
     set (*first, "adcR", 80);
-
     EXPECT_TRUE (controlFrames().empty());
     EXPECT_FALSE (first->isPresetModified());
 
     set (*first, "adcL", 80);
-
-    EXPECT_EQ (controlFrames(), (std::vector<Bytes> { frame (Sysex::ControlGroup, Sysex::ControlChange, { 0x6A, 0x50 }) }));
-    EXPECT_TRUE (first->isPresetModified());
-}
-
-TEST_F (PedalAttachKnobTest, TheMixIsAnEditButNotSent)
-{
-    attach (*first, modeAudio, channelStereo);
-    ASSERT_FALSE (first->isPresetModified());
-
-    set (*first, "mixWet", 90);
-
-    EXPECT_TRUE (rig.pedal.getReceivedMessages().empty());
+    EXPECT_EQ (controlFrames(), (std::vector<Bytes> { controlChange (0x6A, 0x50) }));
     EXPECT_TRUE (first->isPresetModified());
 }
 
 //==============================================================================
-TEST_F (PedalAttachIncomingTest, PairsSetUnlinkedLevelsApart)
+TEST_F (PedalAttachTest, IncomingPairsSetLevelsApartOrTogetherAndOnlyFromItsSlot)
 {
     attach (*first, modeAudio, channelStereo);
+
+    for (int link : { 0, 1 })
+    {
+        SCOPED_TRACE (link);
+        setQuietly ("adcLink", link);
+        ASSERT_TRUE (rig.pedal.sendControlChanges ({ { 0x6A, 0x20 }, { 0x6B, 0x30 } }));
+        rig.drain();
+
+        EXPECT_EQ (valueOf (*first, "adcL"), link ? 48 : 32);
+        EXPECT_EQ (valueOf (*first, "adcR"), 48);
+        EXPECT_EQ (rig.pedal.countReceived (Sysex::ControlGroup, Sysex::ControlChange), 0);
+    }
+
     set (*first, "adcLink", 0);
-    rig.pedal.clearReceivedMessages();
-
-    ASSERT_TRUE (rig.pedal.sendControlChanges ({ { 0x6A, 0x20 }, { 0x6B, 0x30 } }));
-    rig.drain();
-
-    EXPECT_EQ (valueOf (*first, "adcL"), 32);
-    EXPECT_EQ (valueOf (*first, "adcR"), 48);
-    EXPECT_EQ (rig.pedal.countReceived (Sysex::ControlGroup, Sysex::ControlChange), 0);
-}
-
-TEST_F (PedalAttachIncomingTest, PairsSetLinkedLevelsTogether)
-{
-    attach (*first, modeAudio, channelStereo);
-    set (*first, "adcLink", 1);
-    rig.pedal.clearReceivedMessages();
-
-    ASSERT_TRUE (rig.pedal.sendControlChanges ({ { 0x6A, 0x20 }, { 0x6B, 0x30 } }));
-    rig.drain();
-
-    EXPECT_EQ (valueOf (*first, "adcL"), 48);
-    EXPECT_EQ (valueOf (*first, "adcR"), 48);
-    EXPECT_EQ (rig.pedal.countReceived (Sysex::ControlGroup, Sysex::ControlChange), 0);
-}
-
-TEST_F (PedalAttachIncomingTest, PairsFromAnotherSlotChangeNothing)
-{
-    attach (*first, modeAudio, channelStereo);
-    set (*first, "adcLink", 0);
-    const int before = valueOf (*first, "adcL");
-
     rig.pedal.setSlot (PedalRig::pedalSlot + 3);
     ASSERT_TRUE (rig.pedal.sendControlChanges ({ { 0x6A, 0x20 } }));
     rig.drain();
-
-    EXPECT_EQ (valueOf (*first, "adcL"), before);
+    EXPECT_EQ (valueOf (*first, "adcL"), 48);
 }
 
-TEST_F (PedalAttachIncomingTest, ProgramChangeZeroSelectsTheFirstProgram)
+TEST_F (PedalAttachTest, APresetDumpBecomesTheFirstProgramWithItsFlagsUntilProgramChangeZero)
 {
     attach (*first, modeAudio, channelStereo);
-    set (*first, "mixWet", 90);
-    ASSERT_TRUE (first->isPresetModified());
-
-    ASSERT_TRUE (rig.pedal.sendProgramChange (0));
-    rig.drain();
-
-    EXPECT_EQ (first->getCurrentProgram(), 0);
-    EXPECT_FALSE (first->isPresetModified());
-    EXPECT_EQ (rig.pedal.countReceived (Sysex::ControlGroup, Sysex::ControlChange), 0);
-}
-
-TEST_F (PedalAttachIncomingTest, LedStateIsKept)
-{
-    attach (*first, modeAudio, channelStereo);
-
-    ASSERT_TRUE (rig.pedal.sendLedState (0x02));
-    rig.drain();
-
-    EXPECT_EQ (first->getLedState(), 2);
-}
-
-TEST_F (PedalAttachIncomingTest, APresetDumpBecomesTheFirstProgramWithItsFlags)
-{
-    attach (*first, modeAudio, channelStereo);
-    set (*first, "adcLink", 0);
-    rig.pedal.clearReceivedMessages();
+    setQuietly ("adcLink", 0);
 
     EmulatedPedal::Record record {};
     record[PRESET::adcLOffset] = 0x11;
@@ -527,13 +412,18 @@ TEST_F (PedalAttachIncomingTest, APresetDumpBecomesTheFirstProgramWithItsFlags)
     EXPECT_EQ (valueOf (*first, "bypass"), 1);
     EXPECT_EQ (valueOf (*first, "adcL"), 0x11);
     EXPECT_EQ (valueOf (*first, "adcR"), 0x12);
+
+    ASSERT_TRUE (rig.pedal.sendProgramChange (0));
+    rig.drain();
+    EXPECT_EQ (first->getCurrentProgram(), 0);
+    EXPECT_FALSE (first->isPresetModified());
     EXPECT_TRUE (rig.pedal.getReceivedMessages().empty());
 }
 
-TEST_F (PedalAttachIncomingTest, AShortRecordIsIgnored)
+TEST_F (PedalAttachTest, AStateDumpChangesOnlyTheDefaultPresetAndAShortOneNothing)
 {
     attach (*first, modeAudio, channelStereo);
-    set (*first, "adcLink", 0);
+    setQuietly ("adcLink", 0);
     const int adcL = valueOf (*first, "adcL");
     const int bypass = valueOf (*first, "bypass");
     const bool modified = first->isPresetModified();
@@ -543,20 +433,8 @@ TEST_F (PedalAttachIncomingTest, AShortRecordIsIgnored)
     ASSERT_TRUE (rig.pedal.sendFrame (Sysex::StateGroup, 0x5A, shortRecord));
     ASSERT_TRUE (rig.pedal.sendFrame (Sysex::StateGroup, Sysex::StateDump, shortRecord));
     rig.drain();
-
-    EXPECT_EQ (valueOf (*first, "adcL"), adcL);
     EXPECT_EQ (valueOf (*first, "bypass"), bypass);
-    EXPECT_EQ (first->isPresetModified(), modified);
     EXPECT_NE (first->getDefaultPreset().getValue (PresetFormat::adcLKey()), 0x11);
-}
-
-TEST_F (PedalAttachIncomingTest, AStateDumpChangesOnlyTheDefaultPreset)
-{
-    attach (*first, modeAudio, channelStereo);
-    set (*first, "adcLink", 0);
-    rig.pedal.clearReceivedMessages();
-    const int adcL = valueOf (*first, "adcL");
-    const bool modified = first->isPresetModified();
 
     EmulatedPedal::Record record {};
     record[PRESET::adcLOffset] = 0x11;
@@ -573,42 +451,28 @@ TEST_F (PedalAttachIncomingTest, AStateDumpChangesOnlyTheDefaultPreset)
 }
 
 //==============================================================================
-TEST_F (PedalAttachLossTest, UnpluggingDetachesAndTheDeviceIsDeletedOnceSafe)
+TEST_F (PedalAttachTest, UnpluggingDetachesEveryInstanceAndTheDeviceIsDeletedOnceSafe)
 {
-    attach (*first, modeAudio, channelStereo);
+    attach (*first, modeAudio, channelMonoLeft);
+    attach (*second, modeAudio, channelMonoRight);
     ASSERT_TRUE (rig.pedal.sendLedState (0x02));
     rig.drain();
-    ASSERT_EQ (first->getLedState(), 2);
+    EXPECT_EQ (first->getLedState(), 2);
 
     rig.unplugAndScan();
 
     EXPECT_EQ (rig.findDevice(), nullptr);
-    EXPECT_EQ (first->getDevice(), nullptr);
-    EXPECT_EQ (first->getUsbClient(), nullptr);
+    expectDetached (*first);
+    expectDetached (*second);
     EXPECT_EQ (first->getLedState(), 0);
 
     first->disconnectUsbClient();
     EXPECT_EQ (first->getDevice(), nullptr);
-
     EXPECT_TRUE (rig.releaseRetired());
     EXPECT_EQ (rig.getManager().getRetiredObjects().getNumPending(), 0u);
 }
 
-TEST_F (PedalAttachLossTest, UnpluggingDetachesEveryInstance)
-{
-    attach (*first, modeAudio, channelMonoLeft);
-    attach (*second, modeAudio, channelMonoRight);
-
-    rig.unplugAndScan();
-
-    EXPECT_EQ (first->getDevice(), nullptr);
-    EXPECT_EQ (second->getDevice(), nullptr);
-    EXPECT_EQ (first->getUsbClient(), nullptr);
-    EXPECT_EQ (second->getUsbClient(), nullptr);
-    EXPECT_TRUE (rig.releaseRetired());
-}
-
-TEST_F (PedalAttachLossTest, ASilentPedalIsDroppedByTheWatchdog)
+TEST_F (PedalAttachTest, ASilentPedalIsDroppedByTheWatchdog)
 {
     attach (*first, modeAudio, channelMonoLeft);
     attach (*second, modeAudio, channelMonoRight);
@@ -622,27 +486,23 @@ TEST_F (PedalAttachLossTest, ASilentPedalIsDroppedByTheWatchdog)
         rig.drain();
     }
 
-    EXPECT_EQ (first->getDevice(), nullptr);
-    EXPECT_EQ (first->getUsbClient(), nullptr);
-    EXPECT_EQ (second->getDevice(), nullptr);
-    EXPECT_EQ (second->getUsbClient(), nullptr);
+    expectDetached (*first);
+    expectDetached (*second);
     EXPECT_EQ (device().getNumClients(), 0);
     EXPECT_TRUE (rig.releaseRetired());
 }
 
-TEST_F (PedalAttachLossTest, ModeOffFromThePedalDetaches)
+TEST_F (PedalAttachTest, ModeOffFromThePedalDetachesAndAFreshAttachWorks)
 {
     attach (*first, modeAudio, channelStereo);
 
     ASSERT_TRUE (rig.pedal.sendModeOff());
     rig.drain();
 
-    EXPECT_EQ (first->getDevice(), nullptr);
-    EXPECT_EQ (first->getUsbClient(), nullptr);
+    expectDetached (*first);
     EXPECT_EQ (device().getNumClients(), 0);
     EXPECT_FALSE (device().getDriver().isAudioDeviceOpen());
 
-    // A fresh attach works on the same pedal.
     attach (*first, modeAudio, channelStereo);
     EXPECT_EQ (first->getDevice(), &device());
     EXPECT_EQ (device().getDriver().getState(), modeAudio);

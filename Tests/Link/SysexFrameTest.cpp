@@ -26,18 +26,11 @@ SysexMessage parseExact (const Bytes& bytes)
 }
 
 //==============================================================================
-TEST (SysexFrameBuildTest, AFrameWithoutPayloadIsTenBytes)
+TEST (SysexFrameBuildTest, AFrameWithoutPayloadIsTenBytesEvenWithALengthGiven)
 {
-    const auto frame = Sysex::buildFrame (5, Sysex::SystemGroup, 0, Sysex::KeepAlive, nullptr, 0);
-
-    EXPECT_EQ (frame.getRawDataSize(), 10);
-    EXPECT_EQ (bytesOf (frame), (Bytes { 0xF0, 0x00, 0x5A, 0x3D, 0x00, 0x02, 0x05, 0x11, 0x0C, 0xF7 }));
-}
-
-TEST (SysexFrameBuildTest, ANullPayloadIsEmptyWhateverTheLength)
-{
-    const auto frame = Sysex::buildFrame (5, Sysex::SystemGroup, 0, Sysex::KeepAlive, nullptr, 7);
-    EXPECT_EQ (frame.getRawDataSize(), 10);
+    for (int length : { 0, 7 })
+        EXPECT_EQ (bytesOf (Sysex::buildFrame (5, Sysex::SystemGroup, 0, Sysex::KeepAlive, nullptr, length)),
+                   (Bytes { 0xF0, 0x00, 0x5A, 0x3D, 0x00, 0x02, 0x05, 0x11, 0x0C, 0xF7 })) << length;
 }
 
 TEST (SysexFrameBuildTest, AStateWriteOfTwentyThreeBytesIsThirtyThreeBytes)
@@ -79,27 +72,21 @@ TEST (SysexFrameBuildTest, StoredSlotFifteenWrapsWithoutTouchingTheGroup)
 }
 
 //==============================================================================
-TEST (SysexFrameParseTest, NineBytesAreInvalid)
+TEST (SysexFrameParseTest, ShortForeignOrMissingFramesAreInvalid)
 {
-    EXPECT_FALSE (parseExact ({ 0xF0, 0x00, 0x5A, 0x3D, 0x00, 0x02, 0x05, 0x11, 0xF7 }).valid);
-}
+    const Bytes invalid[] = {
+        { 0xF0, 0x00, 0x5A, 0x3D, 0x00, 0x02, 0x05, 0x11, 0xF7 },       // nine bytes
+        { 0xF0, 0x00, 0x5A, 0x3D, 0x00, 0x01, 0x05, 0x11, 0x0C, 0xF7 }, // another header
+        { 0xF1, 0x00, 0x5A, 0x3D, 0x00, 0x02, 0x05, 0x11, 0x0C, 0xF7 },
+        { 0x90, 0x3C, 0x64, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00 },
+        { 0xF0 },
+    };
 
-TEST (SysexFrameParseTest, AnotherHeaderIsInvalid)
-{
-    EXPECT_FALSE (parseExact ({ 0xF0, 0x00, 0x5A, 0x3D, 0x00, 0x01, 0x05, 0x11, 0x0C, 0xF7 }).valid);
-}
+    for (const auto& bytes : invalid)
+        EXPECT_FALSE (parseExact (bytes).valid) << bytes.size() << " bytes from " << (int) bytes[0];
 
-TEST (SysexFrameParseTest, AFrameNotStartingWithF0IsInvalid)
-{
-    EXPECT_FALSE (parseExact ({ 0xF1, 0x00, 0x5A, 0x3D, 0x00, 0x02, 0x05, 0x11, 0x0C, 0xF7 }).valid);
-    EXPECT_FALSE (parseExact ({ 0x90, 0x3C, 0x64, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00 }).valid);
-}
-
-TEST (SysexFrameParseTest, NullOrShortDataIsInvalid)
-{
     EXPECT_FALSE (SysexMessage::parse (nullptr, 10).valid);
     EXPECT_FALSE (SysexMessage::parse (nullptr, 0).valid);
-    EXPECT_FALSE (parseExact ({ 0xF0 }).valid);
 }
 
 TEST (SysexFrameParseTest, AValidFrameGivesItsFields)
@@ -160,27 +147,21 @@ TEST (SysexFrameParseTest, NeverReadsBeyondTheGivenSize)
 //==============================================================================
 TEST (SysexFrameVersionTest, SixNibblesMakeTheVersion)
 {
-    const Bytes bytes { 0xF0, 0x00, 0x5A, 0x3D, 0x00, 0x02, 0x15, 0x12, 0x01, 0x00, 0x01, 0x00, 0x02, 0x00, 0x03, 0xF7 };
-    const auto copy = exactCopy (bytes);
-    EXPECT_EQ (SysexMessage::parse (copy.get(), (int) bytes.size()).getFirmwareVersion(), 0x010203);
-}
+    const struct { Bytes payload; int version; } cases[] = {
+        { { 0x00, 0x01, 0x00, 0x02, 0x00, 0x03 }, 0x010203 },
+        { { 0x02, 0x0A, 0x00, 0x0F, 0x0F, 0x0F, 0x00 }, 0x2A0FFF }, // two-digit nibbles, an extra byte
+        { { 0x00, 0x01, 0x00, 0x02, 0x00 }, -1 },                    // five bytes carry none
+    };
 
-TEST (SysexFrameVersionTest, TwoDigitNibblesAndExtraBytes)
-{
-    const Bytes bytes { 0xF0, 0x00, 0x5A, 0x3D, 0x00, 0x02, 0x15, 0x12, 0x01, 0x02, 0x0A, 0x00, 0x0F, 0x0F, 0x0F, 0x00, 0xF7 };
-    const auto copy = exactCopy (bytes);
-    EXPECT_EQ (SysexMessage::parse (copy.get(), (int) bytes.size()).getFirmwareVersion(), 0x2A0FFF);
-}
+    for (const auto& c : cases)
+    {
+        Bytes bytes { 0xF0, 0x00, 0x5A, 0x3D, 0x00, 0x02, 0x15, 0x12, 0x01 };
+        bytes.insert (bytes.end(), c.payload.begin(), c.payload.end());
+        bytes.push_back (0xF7);
+        const auto copy = exactCopy (bytes);
+        EXPECT_EQ (SysexMessage::parse (copy.get(), (int) bytes.size()).getFirmwareVersion(), c.version) << c.payload.size();
+    }
 
-TEST (SysexFrameVersionTest, FivePayloadBytesCarryNoVersion)
-{
-    const Bytes bytes { 0xF0, 0x00, 0x5A, 0x3D, 0x00, 0x02, 0x15, 0x12, 0x01, 0x00, 0x01, 0x00, 0x02, 0x00, 0xF7 };
-    const auto copy = exactCopy (bytes);
-    EXPECT_EQ (SysexMessage::parse (copy.get(), (int) bytes.size()).getFirmwareVersion(), -1);
-}
-
-TEST (SysexFrameVersionTest, AnInvalidMessageCarriesNoVersion)
-{
     EXPECT_EQ (SysexMessage().getFirmwareVersion(), -1);
 }
 } // namespace

@@ -97,3 +97,31 @@ struct HostRecorder : juce::AudioProcessorListener
 
     std::vector<Event> events;
 };
+
+// A processor made for that wrapper, with what it tells its host and what its
+// store tells its listeners recorded.
+class ObservedProcessor
+{
+public:
+    explicit ObservedProcessor (juce::AudioProcessor::WrapperType wrapper)
+        : processor (makeProcessor (wrapper)), store (processor->getValueTreeState())
+    {
+        processor->addListener (&host);
+        store.addListener (&stored);
+    }
+
+    ~ObservedProcessor()
+    {
+        store.removeListener (&stored);
+        processor->removeListener (&host);
+    }
+
+    AudioValueTreeState::Parameter* param (const char* id) { return store.getParameter (id); }
+    GestureTracker& tracker() { return store.getGestureTracker(); }
+    GestureTracker::GestureState* state (const char* id) { return tracker().findState (param (id)); }
+
+    std::unique_ptr<VelmoraAudioProcessor> processor;
+    AudioValueTreeState& store;
+    HostRecorder host;
+    RecordingListener stored;
+};
