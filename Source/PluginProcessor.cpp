@@ -5,6 +5,7 @@
 #include "Utilities/AdvisorySection.h"
 #include "Utilities/Identifiers.h"
 #include "Utilities/PresetRecord.h"
+#include "Utilities/SafeFileReader.h"
 #include "Utilities/StrictXmlReader.h"
 
 namespace
@@ -64,6 +65,10 @@ VelmoraAudioProcessor::VelmoraAudioProcessor()
       valueTreeState (pluginName, pluginVersionString)
 {
     jassert (onMessageThread());
+
+    // Host threads restoring a state only ever copy this reference; making it
+    // here, on the message thread, keeps them from racing to create it.
+    juce::WeakReference<VelmoraAudioProcessor> { this };
 
     createParameters();
     valueTreeState.addListener (this);
@@ -144,7 +149,7 @@ void VelmoraAudioProcessor::openSettings()
     if (file.existsAsFile())
     {
         juce::MemoryBlock bytes;
-        const bool readable = file.getSize() <= largestSettingsFile && file.loadFileAsData (bytes)
+        const bool readable = SafeFileReader::read (file, bytes, (size_t) largestSettingsFile)
                            && StrictXmlReader::parse (static_cast<const char*> (bytes.getData()), bytes.getSize()) != nullptr;
 
         if (! readable)
@@ -188,8 +193,8 @@ void VelmoraAudioProcessor::prepareToPlay (double newSampleRate, int maximumExpe
 
     sampleRate = newSampleRate;
     blockSize = maximumExpectedSamplesPerBlock;
-    muteGain.prepare (sampleRate, blockSize);
-    wetGain.prepare (sampleRate, blockSize);
+    muteGain.prepare (newSampleRate, maximumExpectedSamplesPerBlock);
+    wetGain.prepare (newSampleRate, maximumExpectedSamplesPerBlock);
     prepared = true;
 }
 
@@ -576,7 +581,7 @@ void VelmoraAudioProcessor::setUsbDevice (juce::StringRef name, int mode, int ch
             usbClient->addListener (editor);
 
         if (prepared)
-            driver.sampleRate = (int) sampleRate;
+            driver.sampleRate = (int) sampleRate.load();
 
         audioClient.store (usbClient);
     }
@@ -646,6 +651,8 @@ void VelmoraAudioProcessor::deviceRemoved (UsbDevice* device)
         closePedalLink (*device, true);
 
     device->getDriver().removeListener (this);
+    if (usbClient != nullptr)
+        usbClient->removeListener (this);
     usbClient = nullptr;
     audioClient.store (nullptr);
     currentDevice = nullptr;

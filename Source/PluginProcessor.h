@@ -184,9 +184,10 @@ private:
 
     int channelSetting = -1;
     std::atomic<int> ledState { 0 };
-    bool prepared = false;
-    double sampleRate = 44100.0;
-    int blockSize = 512;
+    // Written by the host's thread when it prepares, read on the message thread.
+    std::atomic<bool> prepared { false };
+    std::atomic<double> sampleRate { 44100.0 };
+    std::atomic<int> blockSize { 512 };
     AudioMute muteGain;
     AudioSmoothedValue wetGain { 0.1f };
 

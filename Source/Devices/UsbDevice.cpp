@@ -30,7 +30,7 @@ UsbDeviceClient* UsbDevice::addClient (int channel, int leg)
 
 void UsbDevice::removeClient (UsbDeviceClient* client)
 {
-    jassert (clients.size() < (size_t) UsbDeviceController::maximumClients);
+    jassert (clients.size() <= (size_t) UsbDeviceController::maximumClients);
 
     auto found = std::find_if (clients.begin(), clients.end(), [client] (const auto& c) { return c.get() == client; });
     if (found == clients.end())

@@ -5,6 +5,7 @@
 #include "UsbBootDevice.h"
 #include "UsbDevice.h"
 #include "Utilities/Identifiers.h"
+#include "Utilities/SafeFileReader.h"
 #include "Utilities/StrictXmlReader.h"
 
 #include <juce_events/juce_events.h>
@@ -230,11 +231,8 @@ public:
     // tree; false, with the tree untouched, for anything else.
     static bool readSettingsFile (const juce::File& file, juce::ValueTree& tree)
     {
-        if (file.getSize() > largestSettingsFile)
-            return false;
-
         juce::MemoryBlock bytes;
-        if (! file.loadFileAsData (bytes))
+        if (! SafeFileReader::read (file, bytes, (size_t) largestSettingsFile))
             return false;
 
         return readSettingsText (static_cast<const char*> (bytes.getData()), bytes.getSize(), tree);

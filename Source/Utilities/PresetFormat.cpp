@@ -1,4 +1,5 @@
 #include "Utilities/PresetFormat.h"
+#include "Utilities/SafeFileReader.h"
 #include "Utilities/SafeNumbers.h"
 #include "Utilities/Utf8Check.h"
 
@@ -271,16 +272,7 @@ void PresetFormat::loadUserPresets (const juce::File& folder, juce::OwnedArray<P
         const auto name = file.getFileNameWithoutExtension().substring (0, maximumNameLength);
 
         juce::MemoryBlock contents;
-        std::error_code error;
-
-        // Only regular files are read: opening a FIFO would block for good.
-        if (std::filesystem::is_regular_file (file.getFullPathName().toStdString(), error)
-            && file.getSize() <= (juce::int64) maximumFileBytes)
-        {
-            juce::FileInputStream stream (file);
-            if (stream.openedOk())
-                stream.readIntoMemoryBlock (contents, static_cast<ssize_t> (maximumFileBytes + 1));
-        }
+        SafeFileReader::read (file, contents, maximumFileBytes);
 
         into.addSorted (comparator, new PresetFormat (fromFileData (contents.getData(), contents.getSize(), name)));
     }

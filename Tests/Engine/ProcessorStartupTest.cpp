@@ -1,6 +1,8 @@
 #include "Support/SettingsFolder.h"
+#include "Utilities/SafeFileReader.h"
 
 #include <atomic>
+#include <sys/stat.h>
 
 namespace
 {
@@ -184,4 +186,42 @@ TEST_F (ProcessorStartupTest, TheReconnectTimerDoesNothingWithoutAPendingPedal)
     EXPECT_EQ (value ("adcLink"), adcLink);
     EXPECT_FALSE (processor->isTimerRunning (VelmoraAudioProcessor::reconnectTimerId));
     EXPECT_FALSE (processor->isPresetModified());
+}
+
+TEST_F (ProcessorStartupTest, NamedPipesInItsFoldersNeverBlockTheStart)
+{
+    // Opening a pipe for reading waits for a writer that never comes.
+    settingsFolder().getChildFile ("User").createDirectory();
+    for (auto name : { "settings.xml", "QZR-0001-settings.xml", "User/Piped.zvk" })
+        ASSERT_EQ (mkfifo (settingsFolder().getChildFile (name).getFullPathName().toRawUTF8(), 0600), 0) << name;
+
+    open();
+
+    EXPECT_EQ (processor->getNumPrograms(), 2);
+    EXPECT_EQ (processor->getProgramName (1), "Piped");
+    EXPECT_EQ (processor->getDeviceManager().getRecentSettings().getNumProperties(), 0);
+    EXPECT_TRUE (settingsFolder().getChildFile ("settings.xml.unreadable").exists());
+}
+
+TEST (SafeFileReader, ReadsOnlyRegularFilesWithinTheLimit)
+{
+    const auto folder = juce::File ("/tmp").getChildFile ("PellionSafeFileReader-" + juce::Uuid().toString());
+    ASSERT_TRUE (folder.createDirectory());
+
+    const auto file = folder.getChildFile ("small");
+    ASSERT_TRUE (file.replaceWithText ("12345"));
+    juce::MemoryBlock block;
+    EXPECT_TRUE (SafeFileReader::read (file, block, 5));
+    EXPECT_EQ (block.toString(), "12345");
+    EXPECT_FALSE (SafeFileReader::read (file, block, 4));
+    EXPECT_EQ (block.getSize(), 0u);
+
+    EXPECT_FALSE (SafeFileReader::read (folder, block, 100));
+    EXPECT_FALSE (SafeFileReader::read (folder.getChildFile ("missing"), block, 100));
+
+    const auto pipe = folder.getChildFile ("pipe");
+    ASSERT_EQ (mkfifo (pipe.getFullPathName().toRawUTF8(), 0600), 0);
+    EXPECT_FALSE (SafeFileReader::read (pipe, block, 100));
+
+    folder.deleteRecursively();
 }
