@@ -548,11 +548,8 @@ void VelmoraAudioProcessor::setUsbDevice (juce::StringRef name, int mode, int ch
     {
         auto& driver = device->getDriver();
 
-        if (driver.getState() != mode && mode >= modeControl && mode <= modePedalboard)
-        {
-            static constexpr uint8_t requests[] = { 0, Sysex::ModeControl, Sysex::ModeAudio, Sysex::ModePedalboard };
-            driver.sendSysExMessage (Sysex::SystemGroup, requests[mode], nullptr, 0);
-        }
+        if (driver.getState() != mode)
+            driver.requestMode (mode);
 
         if (channelSetting != channel && usbClient != nullptr)
             device->getController().setChannel (usbClient, channel);

@@ -46,7 +46,6 @@ public:
 
     void addListener (Listener* listener) { listeners.addIfNotAlreadyThere (listener); }
     void removeListener (Listener* listener) { listeners.removeFirstMatchingValue (listener); }
-    const juce::Array<Listener*>& getListeners() const noexcept { return listeners; }
 
 private:
     MidiDevice midiDevice;

@@ -48,10 +48,16 @@ void UsbDeviceDriver::connect (int mode)
 
     midiDevice.open();
 
-    static constexpr uint8_t requests[] = { 0, Sysex::ModeControl, Sysex::ModeAudio, Sysex::ModePedalboard };
-    sendSysExMessage (Sysex::SystemGroup, requests[mode], nullptr, 0);
-
+    requestMode (mode);
     startTimer (keepAliveTimerId, keepAliveIntervalMs);
+}
+
+void UsbDeviceDriver::requestMode (int mode)
+{
+    static constexpr uint8_t requests[] = { 0, Sysex::ModeControl, Sysex::ModeAudio, Sysex::ModePedalboard };
+
+    if (mode >= modeControl && mode <= modePedalboard)
+        sendSysExMessage (Sysex::SystemGroup, requests[mode], nullptr, 0);
 }
 
 void UsbDeviceDriver::disconnect()

@@ -54,6 +54,9 @@ public:
     // sets the state to 0.
     void connect (int mode);
 
+    // Asks the pedal for a mode (1 to 3) without touching the connection state.
+    void requestMode (int mode);
+
     // Releases the pedal, closes the ports and forgets the device id.
     void disconnect();
 
@@ -113,7 +116,6 @@ private:
     void takeModeReply (int newState, const SysexMessage& message);
     bool isStillAttached (class UsbDeviceClient* client) const;
 
-    int latency = -1;
     juce::ValueTree settingsTree;
     DeviceSettings settings;
     std::unique_ptr<juce::AudioIODevice> audioDevice;

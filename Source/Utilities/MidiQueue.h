@@ -36,8 +36,6 @@ public:
         return true;
     }
 
-    int getNumWaiting() const noexcept { return fifo.getNumReady(); }
-
 private:
     juce::AbstractFifo fifo;
     std::vector<juce::MidiMessage> slots;
