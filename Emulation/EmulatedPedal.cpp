@@ -1,6 +1,6 @@
-#include "EmulatedPedal.h"
+#include "Emulation/EmulatedPedal.h"
 
-#include "Devices/SysexMessage.h"
+#include "Devices/Midi/SysexMessage.h"
 
 namespace
 {

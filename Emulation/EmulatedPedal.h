@@ -1,8 +1,8 @@
 #pragma once
 
 #include "Devices/DeviceModes.h"
-#include "VirtualAudioDeviceTypes.h"
-#include "VirtualMidiPorts.h"
+#include "Emulation/VirtualAudioDeviceTypes.h"
+#include "Emulation/VirtualMidiPorts.h"
 
 #include <array>
 #include <cstdint>

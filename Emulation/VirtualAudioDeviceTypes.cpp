@@ -1,4 +1,4 @@
-#include "VirtualAudioDeviceTypes.h"
+#include "Emulation/VirtualAudioDeviceTypes.h"
 
 #include <atomic>
 #include <chrono>

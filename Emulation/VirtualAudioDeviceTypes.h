@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Devices/AudioDeviceTypes.h"
+#include "Devices/Audio/AudioDeviceTypes.h"
 
 #include <memory>
 

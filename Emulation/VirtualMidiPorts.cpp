@@ -1,4 +1,4 @@
-#include "VirtualMidiPorts.h"
+#include "Emulation/VirtualMidiPorts.h"
 
 #include <algorithm>
 #include <atomic>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Devices/MidiPorts.h"
+#include "Devices/Midi/MidiPorts.h"
 
 #include <functional>
 #include <memory>

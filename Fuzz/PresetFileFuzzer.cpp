@@ -2,8 +2,8 @@
 // record, and checks that every value reads back as an int and the key set is
 // exactly the preset's own.
 #include "FuzzSupport.h"
-#include "Utilities/PresetFormat.h"
-#include "Utilities/PresetRecord.h"
+#include "Presets/PresetFormat.h"
+#include "Presets/PresetRecord.h"
 
 #include <cstddef>
 #include <cstdint>

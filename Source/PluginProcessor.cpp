@@ -1,10 +1,10 @@
 #include "PluginProcessor.h"
 
 #include "PluginEditor.h"
-#include "ParameterTable.h"
+#include "Parameters/ParameterTable.h"
 #include "Utilities/AdvisorySection.h"
-#include "Utilities/Identifiers.h"
-#include "Utilities/PresetRecord.h"
+#include "Parameters/Identifiers.h"
+#include "Presets/PresetRecord.h"
 #include "Utilities/SafeFileReader.h"
 #include "Utilities/StrictXmlReader.h"
 
@@ -88,9 +88,10 @@ VelmoraAudioProcessor::VelmoraAudioProcessor()
 
     // The first flush reports every parameter's starting value; that is no edit.
     reportingInitialValues = true;
-    getStateInformation (stateArbiter.snapshot);
+    juce::MemoryBlock startUpState;
+    getStateInformation (startUpState);
     reportingInitialValues = false;
-    stateArbiter.startTimer (StateArbiter::snapshotLifetimeMs);
+    stateArbiter.keepSnapshot (std::move (startUpState));
 
     if (settings->getBoolValue (checkForUpdatesKey, true))
         startTimer (updateCheckTimerId, updateCheckDelayMs);
@@ -419,16 +420,10 @@ void VelmoraAudioProcessor::setMemBlockStateInformation (const juce::MemoryBlock
     if (xml == nullptr)
         return;
 
-    if (stateArbiter.snapshot.getSize() > 0)
-    {
-        const bool same = stateArbiter.snapshot == block;
-        stateArbiter.snapshot.reset();
+    if (stateArbiter.isOwnSnapshot (block))
+        return;
 
-        if (same)
-            return;
-    }
-
-    stateArbiter.awaitingHostState = false;
+    stateArbiter.hostStateArrived();
 
     if (! xml->getTagName().equalsIgnoreCase (juce::String (pluginName).removeCharacters (" ")))
         return;
@@ -693,7 +688,7 @@ void VelmoraAudioProcessor::deviceConnected()
     driver.sendSysExMessage (Sysex::StateGroup, Sysex::StateOpen, nullptr, 0);
     driver.sendSysExMessage (Sysex::StateGroup, Sysex::StateSync, nullptr, 0);
 
-    if (stateArbiter.awaitingHostState)
+    if (stateArbiter.isAwaitingHostState())
         driver.sendSysExMessage (Sysex::StateGroup, Sysex::StateRequest, nullptr, 0);
     else
         sendStateToDevice();

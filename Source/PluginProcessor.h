@@ -5,46 +5,16 @@
 #include "Devices/UsbDeviceClient.h"
 #include "Devices/UsbDeviceDriver.h"
 #include "Devices/UsbDeviceManager.h"
+#include "State/PendingDevice.h"
+#include "State/StateArbiter.h"
 #include "Updates/OnlineUpdater.h"
 #include "Utilities/AudioThreadGuard.h"
 #include "Utilities/AudioValue.h"
-#include "Utilities/AudioValueTreeState.h"
-#include "Utilities/PresetFormat.h"
+#include "Parameters/AudioValueTreeState.h"
+#include "Presets/PresetFormat.h"
 
 #include <juce_audio_processors/juce_audio_processors.h>
 #include <atomic>
-
-class VelmoraAudioProcessor;
-
-// Tells a genuine host state from the host handing back the processor's own
-// start-up state: it keeps that state for 300 ms after construction.
-class StateArbiter : public juce::Timer
-{
-public:
-    static constexpr int snapshotLifetimeMs = 300;
-
-    explicit StateArbiter (VelmoraAudioProcessor& processor) : owner (processor) {}
-    ~StateArbiter() override { stopTimer(); }
-
-    void timerCallback() override
-    {
-        snapshot.reset();
-        stopTimer();
-    }
-
-    VelmoraAudioProcessor& owner;
-    juce::MemoryBlock snapshot;
-    bool awaitingHostState = true;
-};
-
-// The pedal to attach when the reconnect timer fires.
-struct PendingDevice
-{
-    juce::String name;
-    int channelSetting = channelStereo;
-    int mode = modeAudio;
-    int pedalboardMode = pedalboardNone;
-};
 
 // The object a host creates for every plug-in instance. It owns the parameter
 // store, the programs and the host state, and the link to one pedal.
@@ -141,7 +111,7 @@ public:
     int getChannelSetting() const noexcept { return channelSetting; }
     int getLedState() const noexcept { return ledState.load(); }
     bool isPresetModified() const noexcept { return presetModified; }
-    bool isAwaitingHostState() const noexcept { return stateArbiter.awaitingHostState; }
+    bool isAwaitingHostState() const noexcept { return stateArbiter.isAwaitingHostState(); }
     const PresetFormat& getDefaultPreset() const noexcept { return defaultPreset; }
     juce::PropertiesFile* getSettings() const noexcept { return settings.get(); }
     OnlineUpdater& getOnlineUpdater() noexcept { return onlineUpdater; }
@@ -199,7 +169,7 @@ private:
     int internalUpdateDepth = 0;
     bool reportingInitialValues = false;
 
-    StateArbiter stateArbiter { *this };
+    StateArbiter stateArbiter;
     PendingDevice pendingDevice;
     OnlineUpdater onlineUpdater;
     std::unique_ptr<juce::PropertiesFile> settings;

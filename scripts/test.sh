@@ -18,9 +18,11 @@ scripts/build.sh build/asan -DCMAKE_BUILD_TYPE=Debug -DPELLION_SANITIZE=ON
   cd build/asan && ctest --output-on-failure -j "$(nproc)"
 )
 
-echo "== ThreadSanitizer (threaded tests)"
-scripts/build.sh build/tsan -DCMAKE_BUILD_TYPE=Debug -DPELLION_TSAN=ON -- PellionLinkTests
-TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1" build/tsan/Tests/PellionLinkTests --gtest_brief=1
+echo "== ThreadSanitizer (the pedal link and the processor, whose tests run its threads)"
+scripts/build.sh build/tsan -DCMAKE_BUILD_TYPE=Debug -DPELLION_TSAN=ON -- PellionLinkTests PellionPluginTests
+for suite in PellionLinkTests PellionPluginTests; do
+  TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1" build/tsan/Tests/$suite --gtest_brief=1
+done
 
 echo "== Fuzzing"
 scripts/build.sh build/fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPELLION_FUZZ=ON -DPELLION_TESTS=OFF \

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "MidiDevice.h"
+#include "Devices/Midi/MidiDevice.h"
 #include "Utilities/RetiredObjects.h"
 
 #include <juce_core/juce_core.h>

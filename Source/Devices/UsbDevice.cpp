@@ -1,4 +1,4 @@
-#include "UsbDevice.h"
+#include "Devices/UsbDevice.h"
 
 #include <algorithm>
 

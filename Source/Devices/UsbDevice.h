@@ -1,8 +1,8 @@
 #pragma once
 
-#include "UsbDeviceClient.h"
-#include "UsbDeviceController.h"
-#include "UsbDeviceDriver.h"
+#include "Devices/UsbDeviceClient.h"
+#include "Devices/UsbDeviceController.h"
+#include "Devices/UsbDeviceDriver.h"
 
 #include <juce_core/juce_core.h>
 

@@ -1,4 +1,4 @@
-#include "UsbDeviceClient.h"
+#include "Devices/UsbDeviceClient.h"
 
 void UsbDeviceClient::addListener (ClientListener* listener)
 {

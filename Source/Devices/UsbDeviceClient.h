@@ -1,8 +1,8 @@
 #pragma once
 
-#include "AudioPeakDetector.h"
-#include "DeviceModes.h"
-#include "SysexMessage.h"
+#include "Devices/Audio/AudioPeakDetector.h"
+#include "Devices/DeviceModes.h"
+#include "Devices/Midi/SysexMessage.h"
 
 #include <juce_audio_basics/juce_audio_basics.h>
 #include <atomic>

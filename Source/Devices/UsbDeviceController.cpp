@@ -1,4 +1,4 @@
-#include "UsbDeviceController.h"
+#include "Devices/UsbDeviceController.h"
 
 #include <algorithm>
 

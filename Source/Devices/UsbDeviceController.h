@@ -1,7 +1,7 @@
 #pragma once
 
-#include "DeviceModes.h"
-#include "UsbDeviceClient.h"
+#include "Devices/DeviceModes.h"
+#include "Devices/UsbDeviceClient.h"
 #include "Utilities/RetiredObjects.h"
 
 #include <atomic>

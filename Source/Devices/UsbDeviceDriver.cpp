@@ -1,8 +1,8 @@
-#include "UsbDeviceDriver.h"
+#include "Devices/UsbDeviceDriver.h"
 
-#include "AudioDeviceTypes.h"
-#include "UsbDeviceController.h"
-#include "Utilities/Identifiers.h"
+#include "Devices/Audio/AudioDeviceTypes.h"
+#include "Devices/UsbDeviceController.h"
+#include "Settings/SettingsIdentifiers.h"
 
 #include <algorithm>
 

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "DeviceModes.h"
-#include "MidiDevice.h"
+#include "Devices/DeviceModes.h"
+#include "Devices/Midi/MidiDevice.h"
 #include "Settings/DeviceSettings.h"
-#include "SysexMessage.h"
+#include "Devices/Midi/SysexMessage.h"
 #include "Utilities/AudioThreadGuard.h"
 
 #include <juce_audio_devices/juce_audio_devices.h>

@@ -1,10 +1,10 @@
 #pragma once
 
-#include "AudioDeviceTypes.h"
-#include "MidiPorts.h"
-#include "UsbBootDevice.h"
-#include "UsbDevice.h"
-#include "Utilities/Identifiers.h"
+#include "Devices/Audio/AudioDeviceTypes.h"
+#include "Devices/Midi/MidiPorts.h"
+#include "Devices/UsbBootDevice.h"
+#include "Devices/UsbDevice.h"
+#include "Settings/SettingsIdentifiers.h"
 #include "Utilities/SafeFileReader.h"
 #include "Utilities/StrictXmlReader.h"
 

@@ -1,6 +1,6 @@
 #include "Settings/DeviceSettings.h"
 
-#include "Utilities/Identifiers.h"
+#include "Settings/SettingsIdentifiers.h"
 
 // Identifiers are made here, not as file statics, so settings may be built during static initialisation.
 DeviceSettings::DeviceSettings (juce::ValueTree& tree)

@@ -1,4 +1,4 @@
-#include "OnlineUpdater.h"
+#include "Updates/OnlineUpdater.h"
 
 #include <mutex>
 

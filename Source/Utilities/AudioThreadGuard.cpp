@@ -1,4 +1,4 @@
-#include "AudioThreadGuard.h"
+#include "Utilities/AudioThreadGuard.h"
 
 #include <algorithm>
 #include <mutex>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "SafeNumbers.h"
+#include "Utilities/SafeNumbers.h"
 
 #include <juce_data_structures/juce_data_structures.h>
 

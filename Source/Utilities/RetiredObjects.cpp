@@ -1,4 +1,4 @@
-#include "RetiredObjects.h"
+#include "Utilities/RetiredObjects.h"
 
 #include <algorithm>
 

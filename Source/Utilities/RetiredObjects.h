@@ -1,6 +1,6 @@
 #pragma once
 
-#include "AudioThreadGuard.h"
+#include "Utilities/AudioThreadGuard.h"
 
 #include <juce_events/juce_events.h>
 #include <functional>

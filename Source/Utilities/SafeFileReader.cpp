@@ -1,4 +1,4 @@
-#include "SafeFileReader.h"
+#include "Utilities/SafeFileReader.h"
 
 #include <filesystem>
 

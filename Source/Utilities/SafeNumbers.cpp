@@ -1,4 +1,4 @@
-#include "SafeNumbers.h"
+#include "Utilities/SafeNumbers.h"
 
 #include <cmath>
 #include <limits>

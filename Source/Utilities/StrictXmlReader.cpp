@@ -1,6 +1,6 @@
-#include "StrictXmlReader.h"
+#include "Utilities/StrictXmlReader.h"
 
-#include "Utf8Check.h"
+#include "Utilities/Utf8Check.h"
 
 #include <cstring>
 

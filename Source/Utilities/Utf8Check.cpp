@@ -1,4 +1,4 @@
-#include "Utf8Check.h"
+#include "Utilities/Utf8Check.h"
 
 bool isStrictUtf8 (const uint8_t* text, size_t size) noexcept
 {

@@ -1,4 +1,4 @@
-#include "HostFixture.h"
+#include "Host/HostFixture.h"
 
 #include <cstdlib>
 #include <filesystem>

@@ -1,6 +1,6 @@
 #include "Devices/UsbDeviceManager.h"
-#include "EmulatedPedal.h"
-#include "Utilities/Identifiers.h"
+#include "Emulation/EmulatedPedal.h"
+#include "Settings/SettingsIdentifiers.h"
 #include "Utilities/StrictXmlReader.h"
 
 #include <gtest/gtest.h>

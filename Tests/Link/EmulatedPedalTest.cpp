@@ -1,6 +1,6 @@
-#include "Devices/MidiDevice.h"
-#include "Devices/SysexMessage.h"
-#include "EmulatedPedal.h"
+#include "Devices/Midi/MidiDevice.h"
+#include "Devices/Midi/SysexMessage.h"
+#include "Emulation/EmulatedPedal.h"
 
 #include "Support/LinkSupport.h"
 

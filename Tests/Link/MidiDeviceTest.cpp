@@ -1,7 +1,7 @@
-#include "Devices/MidiDevice.h"
-#include "Devices/SysexMessage.h"
-#include "EmulatedPedal.h"
-#include "Utilities/MidiQueue.h"
+#include "Devices/Midi/MidiDevice.h"
+#include "Devices/Midi/SysexMessage.h"
+#include "Emulation/EmulatedPedal.h"
+#include "Devices/Midi/MidiQueue.h"
 
 #include "Support/LinkSupport.h"
 

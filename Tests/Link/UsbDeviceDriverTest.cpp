@@ -1,6 +1,6 @@
-#include "Devices/SysexMessage.h"
+#include "Devices/Midi/SysexMessage.h"
 #include "Devices/UsbDeviceDriver.h"
-#include "EmulatedPedal.h"
+#include "Emulation/EmulatedPedal.h"
 
 #include "Support/LinkSupport.h"
 

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "Devices/SysexMessage.h"
+#include "Devices/Midi/SysexMessage.h"
 #include "Devices/UsbDeviceManager.h"
-#include "EmulatedPedal.h"
+#include "Emulation/EmulatedPedal.h"
 
 #include "Support/LinkSupport.h"
 

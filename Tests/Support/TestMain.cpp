@@ -1,4 +1,4 @@
-#include "TestHome.h"
+#include "Support/TestHome.h"
 
 #include <gtest/gtest.h>
 #include <juce_events/juce_events.h>

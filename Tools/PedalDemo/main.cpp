@@ -1,7 +1,7 @@
 // Shows the pedal link at work against the emulated pedal: discovery, the mode
 // handshake, the state exchange, a knob move, a message from the pedal, the
 // release. Every frame on the wire is printed as it passes.
-#include "EmulatedPedal.h"
+#include "Emulation/EmulatedPedal.h"
 #include "PluginProcessor.h"
 
 #include <iostream>

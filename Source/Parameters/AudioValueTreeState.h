@@ -1,0 +1,157 @@
+#pragma once
+
+#include "Parameters/GestureTracker.h"
+
+#include <juce_audio_processors/juce_audio_processors.h>
+#include <juce_data_structures/juce_data_structures.h>
+#include <functional>
+
+// The processor's parameter store. Every parameter lives twice: as an integer
+// host parameter, and as a "PARAM" child of a value tree that the host state
+// serialises and the editor's controls follow. Changes on the message thread
+// reach the tree and the listeners at once; changes from other threads (host
+// automation) are picked up by an adaptive flush timer.
+class AudioValueTreeState : public juce::ValueTree::Listener,
+                            private juce::Timer
+{
+public:
+    class Parameter;
+
+    class Listener
+    {
+    public:
+        virtual ~Listener() = default;
+
+        // A parameter's value reached the tree; controllerNumber is the pedal
+        // controller to send it under (-1 for none).
+        virtual void parameterChanged (Parameter* parameter, int value, int controllerNumber) = 0;
+
+        // Lets the listener apply work that was queued off the message thread.
+        virtual bool updateExtraParameters() { return false; }
+    };
+
+    class Parameter : public juce::AudioParameterInt
+    {
+    public:
+        using ValueToText = std::function<juce::String (int value, int maximumLength)>;
+        using TextToValue = std::function<int (const juce::String& text)>;
+
+        Parameter (const juce::String& identifier,
+                   const juce::String& displayName,
+                   int controllerNumber,
+                   int minimum,
+                   int maximum,
+                   int defaultValue,
+                   bool modifiesPreset,
+                   const juce::String& label,
+                   ValueToText valueToTextFunction,
+                   TextToValue textToValueFunction,
+                   bool automatable,
+                   bool discrete,
+                   bool boolean,
+                   juce::AudioProcessorParameter::Category category = juce::AudioProcessorParameter::genericParameter,
+                   bool meta = true);
+        ~Parameter() override;
+
+        int getNumSteps() const override;
+        bool isDiscrete() const override { return discrete; }
+        bool isBoolean() const override { return boolean; }
+        bool isAutomatable() const override { return automatable; }
+        bool isMetaParameter() const override { return metaParameter; }
+
+        // The one way the system's own code changes a parameter.
+        void set (int value, GestureTracker::ParameterChangeSource source);
+
+        // Called on the link switch: ties left and right together under linkNumber.
+        void setLink (Parameter* left, Parameter* right, int linkNumber);
+
+        int getDefaultInt() const { return (int) convertFrom0to1 (static_cast<const juce::AudioProcessorParameter&> (*this).getDefaultValue()); }
+        bool modifiesPreset() const noexcept { return presetRelevant; }
+        int getControllerNumber() const noexcept { return controllerNumber; }
+        int getLinkControllerNumber() const noexcept { return linkControllerNumber; }
+        Parameter* getLinkSwitch() const noexcept { return linkSwitch; }
+        Parameter* getLinkPartner() const noexcept { return linkPartner; }
+        const juce::ValueTree& getState() const noexcept { return state; }
+
+    protected:
+        void valueChanged (int newValue) override;
+
+    private:
+        friend class AudioValueTreeState;
+
+        std::function<void()> valueChangedCallback;
+        AudioValueTreeState* store = nullptr;
+        juce::ValueTree state;
+        bool metaParameter;
+        bool automatable;
+        bool discrete;
+        bool boolean;
+        bool presetRelevant;
+        int treeValue = -10000; // outside every range, so the first update always reports
+        int controllerNumber;
+        int linkControllerNumber = -1;
+        Parameter* linkSwitch = nullptr;
+        Parameter* linkPartner = nullptr;
+
+        JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (Parameter)
+    };
+
+    template <typename ControlType>
+    class ControlAttachment;
+    class SliderAttachment;
+    class ButtonAttachment;
+
+    // The tree's type is the plug-in name without blanks; "version" is set before
+    // the store listens, so the store is not told of it.
+    AudioValueTreeState (const juce::String& pluginName, const juce::String& pluginVersion);
+    ~AudioValueTreeState() override;
+
+    void addParameter (Parameter* parameter);
+    void addListener (Listener* listener);
+    void removeListener (Listener* listener);
+
+    Parameter* getParameter (juce::StringRef identifier) const;
+    juce::Value getParameterAsValue (juce::StringRef identifier) const;
+    const juce::Array<Parameter*>& getParameters() const noexcept { return parameters; }
+
+    // Flushes pending changes, then returns a deep copy of the tree.
+    juce::ValueTree copyState();
+
+    // One flush pass; true when anything changed.
+    bool updateParameters();
+
+    // Brings one parameter's tree value in step with its host value.
+    bool updateParameter (Parameter* parameter);
+
+    juce::ValueTree& getState() noexcept { return state; }
+    GestureTracker& getGestureTracker() noexcept { return gestureTracker; }
+
+    // Raised while a message from the pedal is applied: linked pairs are not mirrored.
+    int pedalMessageDepth = 0;
+
+    // Raised while a whole preset is applied: each side takes its stored value.
+    int presetApplyDepth = 0;
+
+    // The flush interval the timer will use next, in milliseconds.
+    int getFlushInterval() const noexcept { return getTimerInterval(); }
+
+    // Runs one flush pass as the timer would, and re-arms the timer.
+    void timerCallback() override;
+
+    void valueTreePropertyChanged (juce::ValueTree& tree, const juce::Identifier& property) override;
+
+    static constexpr int initialFlushIntervalMs = 100;
+
+private:
+    Parameter* findParameter (juce::StringRef identifier) const;
+    void forgetParameter (Parameter* parameter);
+    static int nextFlushInterval (int currentInterval, bool changed) noexcept;
+
+    juce::ValueTree state;
+    juce::Array<Parameter*> parameters;
+    GestureTracker gestureTracker;
+    juce::Array<Listener*> listeners;
+    int linkUpdateDepth = 0;
+
+    JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (AudioValueTreeState)
+};

@@ -1,0 +1,80 @@
+#pragma once
+
+#include "Presets/PresetRecord.h"
+
+#include <juce_core/juce_core.h>
+
+#include <array>
+#include <cstddef>
+
+// One user preset: a name and seven levels, kept as a dynamic object so it
+// reads and writes as the JSON of a .zvk file. The set and order of keys never
+// change: "name" first, then presetKeys().
+class PresetFormat
+{
+public:
+    static constexpr int numKeys = 7;
+    static constexpr int defaultLink = 1;
+    static constexpr int defaultLevel = 63;
+
+    // Files larger than this, or nested deeper, are treated as invalid.
+    static constexpr size_t maximumFileBytes = 1u << 20;
+    static constexpr int maximumNesting = 64;
+    static constexpr int maximumNameLength = 15;
+
+    PresetFormat (const juce::var& source, const juce::String& name);
+    PresetFormat (const PRESET& record, const juce::String& name);
+
+    // Copies own their properties: editing one preset never edits another.
+    PresetFormat (const PresetFormat& other);
+    PresetFormat& operator= (const PresetFormat& other);
+    PresetFormat (PresetFormat&&) noexcept = default;
+    PresetFormat& operator= (PresetFormat&&) noexcept = default;
+    ~PresetFormat() = default;
+
+    // Copies every property the source object has; never adds keys.
+    void setProperties (const juce::var& source);
+
+    juce::String getName() const;
+    int getValue (const juce::Identifier& key) const noexcept;
+    const juce::var& getProperties() const noexcept { return properties; }
+
+    static const juce::Identifier& nameKey();
+    static const juce::Identifier& adcLinkKey();
+    static const juce::Identifier& adcLKey();
+    static const juce::Identifier& adcRKey();
+    static const juce::Identifier& dacLinkKey();
+    static const juce::Identifier& dacLKey();
+    static const juce::Identifier& dacRKey();
+    static const juce::Identifier& mixWetKey();
+
+    // The seven level keys, in file order (without "name").
+    static const std::array<juce::Identifier, numKeys>& presetKeys();
+    static int defaultValue (const juce::Identifier& key) noexcept;
+
+    // Any var as an int without overflow: numbers truncate towards zero and
+    // clamp, NaN and non-numbers give 0, strings read their leading integer.
+    static int toInt (const juce::var& value) noexcept;
+
+    // The contents of one .zvk file; anything that is not a JSON object within
+    // the size, nesting and encoding limits gives the defaults. The file's own
+    // "name" is ignored in favour of the given one.
+    static PresetFormat fromFileData (const void* data, size_t numBytes, const juce::String& name);
+    static PresetFormat fromFileText (const juce::String& text, const juce::String& name);
+
+    // True when JSON::parse can be trusted with the text: it recurses per
+    // bracket and overflows on long digit runs, so both are bounded here.
+    static bool isSafeToParse (const juce::String& text) noexcept;
+
+    // Every *.zvk file directly inside the folder, sorted by name.
+    static void loadUserPresets (const juce::File& folder, juce::OwnedArray<PresetFormat>& into);
+
+private:
+    juce::var properties;
+};
+
+struct PresetFormatElementComparator
+{
+    // Lower-cased names, code point by code point.
+    static int compareElements (const PresetFormat* first, const PresetFormat* second);
+};

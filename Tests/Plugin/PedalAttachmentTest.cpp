@@ -1,0 +1,510 @@
+#include "Support/PedalRig.h"
+#include "Support/PluginFixture.h"
+
+#include "Presets/PresetFormat.h"
+#include "Presets/PresetRecord.h"
+
+#include <gtest/gtest.h>
+#include <memory>
+#include <vector>
+
+namespace
+{
+const juce::String pedalName (PedalRig::pedalName);
+
+Bytes frame (uint8_t group, uint8_t command, Bytes payload = {})
+{
+    return PedalRig::frame (group, command, std::move (payload));
+}
+
+Bytes controlChange (uint8_t controller, uint8_t value)
+{
+    return frame (Sysex::ControlGroup, Sysex::ControlChange, { controller, value });
+}
+
+// The rig is declared first so that processors go before the pedal and manager.
+class PedalAttachTest : public ::testing::Test
+{
+protected:
+    PedalAttachTest() : first (makeProcessor()), second (makeProcessor()) {}
+
+    ~PedalAttachTest() override
+    {
+        first.reset();
+        second.reset();
+    }
+
+    UsbDevice& device()
+    {
+        auto* found = rig.findDevice();
+        EXPECT_NE (found, nullptr);
+        return *found;
+    }
+
+    UsbDeviceController& controller() { return device().getController(); }
+
+    // Attaches and lets the pedal's answer arrive; the pedal's record starts afresh.
+    void attach (VelmoraAudioProcessor& processor, int mode, int channel, int leg = pedalboardNone)
+    {
+        processor.setUsbDevice (pedalName, mode, channel, leg);
+        rig.drain();
+        rig.pedal.clearReceivedMessages();
+    }
+
+    int valueOf (VelmoraAudioProcessor& processor, const char* name)
+    {
+        return processor.getValueTreeState().getParameter (name)->get();
+    }
+
+    void set (VelmoraAudioProcessor& processor, const char* name, int value)
+    {
+        processor.getValueTreeState().getParameter (name)->set (value, GestureTracker::internalSource);
+    }
+
+    // Sets a parameter and forgets what that sent, so only what follows is seen.
+    void setQuietly (const char* name, int value)
+    {
+        set (*first, name, value);
+        rig.pedal.clearReceivedMessages();
+    }
+
+    std::vector<Bytes> controlFrames() const { return rig.receivedInGroup (Sysex::ControlGroup); }
+
+    void expectDetached (VelmoraAudioProcessor& processor)
+    {
+        EXPECT_EQ (processor.getDevice(), nullptr);
+        EXPECT_EQ (processor.getUsbClient(), nullptr);
+    }
+
+    PedalRig rig;
+    std::unique_ptr<VelmoraAudioProcessor> first, second;
+};
+
+//==============================================================================
+TEST_F (PedalAttachTest, ABadChannelChangesNothingAndMonoWithAnUnknownNameOnlyUnlinks)
+{
+    set (*first, "adcLink", 1);
+    set (*first, "dacLink", 1);
+
+    first->setUsbDevice (pedalName, modeAudio, -1, pedalboardNone);
+    expectDetached (*first);
+    EXPECT_EQ (valueOf (*first, "adcLink"), 1);
+    EXPECT_EQ (valueOf (*first, "dacLink"), 1);
+    EXPECT_EQ (first->getChannelSetting(), -1);
+
+    first->setUsbDevice ("QZR-FFFF", modeAudio, channelMonoLeft, pedalboardNone);
+    expectDetached (*first);
+    EXPECT_EQ (valueOf (*first, "adcLink"), 0);
+    EXPECT_EQ (valueOf (*first, "dacLink"), 0);
+    EXPECT_EQ (first->getChannelSetting(), channelMonoLeft);
+    EXPECT_EQ (device().getNumClients(), 0);
+    EXPECT_TRUE (rig.pedal.getReceivedMessages().empty());
+}
+
+//==============================================================================
+TEST_F (PedalAttachTest, EachModeRequestsItsOwnCommandForIdZeroFirst)
+{
+    const struct { int mode; uint8_t command; } cases[] = {
+        { modeAudio, Sysex::ModeAudio }, { modeControl, Sysex::ModeControl }, { modePedalboard, Sysex::ModePedalboard }
+    };
+
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE (c.mode);
+        rig.pedal.clearReceivedMessages();
+        ASSERT_FALSE (device().getDriver().isAudioDeviceOpen());
+
+        first->setUsbDevice (pedalName, c.mode, channelStereo, c.mode == modePedalboard ? pedalboardIn : pedalboardNone);
+
+        const auto received = rig.pedal.getReceivedMessages();
+        ASSERT_FALSE (received.empty());
+        EXPECT_EQ (received.front(), (Bytes { 0xF0, 0x00, 0x5A, 0x3D, 0x00, 0x02, 0x00, 0x11, c.command, 0xF7 }));
+
+        rig.drain();
+        first->disconnectUsbClient();
+        rig.releaseRetired();
+    }
+}
+
+TEST_F (PedalAttachTest, TheReplyOpensSyncsAndRequestsOrAfterARestoredHostStateWritesTheState)
+{
+    first->setUsbDevice (pedalName, modeAudio, channelStereo, pedalboardNone);
+    rig.pedal.clearReceivedMessages();
+    rig.drain();
+
+    const auto opened = frame (Sysex::StateGroup, Sysex::StateOpen), synced = frame (Sysex::StateGroup, Sysex::StateSync);
+    EXPECT_EQ (rig.receivedInGroup (Sysex::StateGroup),
+               (std::vector<Bytes> { opened, synced, frame (Sysex::StateGroup, Sysex::StateRequest) }));
+    EXPECT_EQ (device().getDriver().getState(), modeAudio);
+    EXPECT_TRUE (device().getDriver().isAudioDeviceOpen());
+    first->disconnectUsbClient();
+    ASSERT_TRUE (rig.releaseRetired());
+
+    set (*first, "mixWet", 90);
+    juce::MemoryBlock chunk;
+    first->getStateInformation (chunk);
+    second->setStateInformation (chunk.getData(), (int) chunk.getSize());
+    ASSERT_FALSE (second->isAwaitingHostState());
+
+    second->setUsbDevice (pedalName, modeAudio, channelStereo, pedalboardNone);
+    rig.pedal.clearReceivedMessages();
+    rig.drain();
+
+    const auto state = rig.receivedInGroup (Sysex::StateGroup);
+    ASSERT_EQ (state.size(), 3u);
+    EXPECT_EQ (state[0], opened);
+    EXPECT_EQ (state[1], synced);
+    EXPECT_EQ (state[2].size(), 33u);
+    EXPECT_EQ (state[2][7], (uint8_t) (PedalRig::pedalSlot + 1));
+    EXPECT_EQ (state[2][8], Sysex::StateWrite);
+    EXPECT_EQ (rig.pedal.countReceived (Sysex::StateGroup, Sysex::StateRequest), 0);
+}
+
+//==============================================================================
+TEST_F (PedalAttachTest, EveryUseAndChannelIsRecordedByClientAndController)
+{
+    const struct { int mode; int leg; } uses[] = {
+        { modeControl, pedalboardNone }, { modeAudio, pedalboardNone },
+        { modePedalboard, pedalboardIn }, { modePedalboard, pedalboardOut }
+    };
+
+    for (const auto& use : uses)
+    {
+        for (int channel : { (int) channelMonoLeft, (int) channelMonoRight, (int) channelStereo })
+        {
+            SCOPED_TRACE (testing::Message() << "mode " << use.mode << " leg " << use.leg << " channel " << channel);
+            attach (*first, use.mode, channel, use.leg);
+
+            auto* client = first->getUsbClient();
+            ASSERT_NE (client, nullptr);
+            EXPECT_EQ (first->getDevice(), &device());
+            EXPECT_EQ (client->pedalboardLeg.load(), use.leg);
+            EXPECT_EQ (first->getChannelSetting(), channel);
+            EXPECT_EQ (device().getDriver().getState(), use.mode);
+
+            const auto& entries = controller().getEntries();
+            ASSERT_EQ (entries.size(), 1u);
+            EXPECT_EQ (entries[0].client, client);
+            EXPECT_EQ (entries[0].channel, channel);
+            EXPECT_EQ (entries[0].leg, use.leg);
+
+            const auto mask = (uint8_t) (channel + 1);
+            EXPECT_EQ (controller().inMask, use.leg == pedalboardOut ? 0 : mask);
+            EXPECT_EQ (controller().outMask, use.leg == pedalboardIn ? 0 : mask);
+            EXPECT_EQ (controller().split.load(), channel == channelStereo ? 0 : 1);
+
+            first->disconnectUsbClient();
+            EXPECT_EQ (first->getChannelSetting(), -1);
+            EXPECT_TRUE (controller().getEntries().empty());
+            EXPECT_TRUE (rig.releaseRetired());
+        }
+    }
+}
+
+TEST_F (PedalAttachTest, OnlyPedalboardUseKeepsALeg)
+{
+    for (int mode : { (int) modeControl, (int) modeAudio, (int) modePedalboard })
+    {
+        SCOPED_TRACE (mode);
+        attach (*first, mode, channelStereo, pedalboardOut);
+
+        ASSERT_NE (first->getUsbClient(), nullptr);
+        EXPECT_EQ (first->getUsbClient()->pedalboardLeg.load(), mode == modePedalboard ? pedalboardOut : pedalboardNone);
+
+        first->disconnectUsbClient();
+        EXPECT_TRUE (rig.releaseRetired());
+    }
+}
+
+TEST_F (PedalAttachTest, SwitchingTheChannelKeepsTheClientAndRewritesOnlyTheInputMask)
+{
+    attach (*first, modeAudio, channelStereo);
+    auto* client = first->getUsbClient();
+
+    first->setUsbDevice (pedalName, modeAudio, channelMonoRight, pedalboardNone);
+
+    EXPECT_EQ (first->getUsbClient(), client);
+    EXPECT_EQ (first->getChannelSetting(), channelMonoRight);
+    ASSERT_EQ (controller().getEntries().size(), 1u);
+    EXPECT_EQ (controller().getEntries()[0].channel, channelMonoRight);
+    EXPECT_EQ (controller().split.load(), 1);
+    // The masks are bookkeeping only: the output mask stays as it was.
+    EXPECT_EQ (controller().inMask, 2);
+    EXPECT_EQ (controller().outMask, 3);
+    EXPECT_TRUE (rig.receivedInGroup (Sysex::SystemGroup).empty());
+}
+
+//==============================================================================
+TEST_F (PedalAttachTest, ASecondInstanceOnAnOpenAudioDeviceOnlyGetsAClient)
+{
+    attach (*first, modeAudio, channelStereo);
+    ASSERT_TRUE (device().getDriver().isAudioDeviceOpen());
+
+    second->setUsbDevice (pedalName, modeControl, channelStereo, pedalboardNone);
+    rig.drain();
+
+    EXPECT_TRUE (rig.pedal.getReceivedMessages().empty());
+    ASSERT_NE (second->getUsbClient(), nullptr);
+    EXPECT_NE (second->getUsbClient(), first->getUsbClient());
+    EXPECT_EQ (second->getDevice(), &device());
+    EXPECT_EQ (second->getUsbClient()->pedalboardLeg.load(), pedalboardNone);
+    EXPECT_EQ (device().getNumClients(), 2);
+    EXPECT_EQ (device().getDriver().getState(), modeAudio);
+    EXPECT_TRUE (device().getDriver().getMidiDevice().isInputOpen());
+}
+
+TEST_F (PedalAttachTest, PedalboardInAndOutFillBothMasks)
+{
+    attach (*first, modePedalboard, channelStereo, pedalboardIn);
+    attach (*second, modePedalboard, channelStereo, pedalboardOut);
+
+    EXPECT_EQ (controller().inMask, 3);
+    EXPECT_EQ (controller().outMask, 3);
+    ASSERT_EQ (controller().getEntries().size(), 2u);
+    EXPECT_EQ (first->getUsbClient()->pedalboardLeg.load(), pedalboardIn);
+    EXPECT_EQ (second->getUsbClient()->pedalboardLeg.load(), pedalboardOut);
+}
+
+TEST_F (PedalAttachTest, MonoLeftThenMonoRightSplitThePedalAndDetachingOneSendsNothing)
+{
+    attach (*first, modeAudio, channelMonoLeft);
+    attach (*second, modeAudio, channelMonoRight);
+
+    const auto& entries = controller().getEntries();
+    ASSERT_EQ (entries.size(), 2u);
+    EXPECT_EQ (entries[0].client, first->getUsbClient());
+    EXPECT_EQ (entries[0].channel, channelMonoLeft);
+    EXPECT_EQ (entries[0].leg, pedalboardNone);
+    EXPECT_EQ (entries[1].client, second->getUsbClient());
+    EXPECT_EQ (entries[1].channel, channelMonoRight);
+    EXPECT_EQ (entries[1].leg, pedalboardNone);
+    EXPECT_EQ (controller().inMask, 3);
+    EXPECT_EQ (controller().outMask, 3);
+    EXPECT_EQ (controller().split.load(), 1);
+
+    first->disconnectUsbClient();
+    ASSERT_EQ (controller().getEntries().size(), 1u);
+    EXPECT_EQ (controller().getEntries()[0].client, second->getUsbClient());
+    EXPECT_EQ (controller().inMask, 2);
+    EXPECT_EQ (controller().outMask, 2);
+
+    EXPECT_TRUE (rig.pedal.getReceivedMessages().empty());
+    EXPECT_FALSE (rig.pedal.wasReleased());
+    EXPECT_TRUE (device().getDriver().getMidiDevice().isInputOpen());
+    EXPECT_TRUE (device().getDriver().isAudioDeviceOpen());
+    EXPECT_EQ (device().getDriver().getState(), modeAudio);
+    EXPECT_EQ (second->getDevice(), &device());
+
+    // Destroying the last attached processor releases the pedal.
+    second.reset();
+    EXPECT_EQ (rig.pedal.countReceived (Sysex::SystemGroup, Sysex::Release), 1);
+    EXPECT_FALSE (device().getDriver().getMidiDevice().isInputOpen());
+    EXPECT_EQ (device().getNumClients(), 0);
+}
+
+TEST_F (PedalAttachTest, StereoAfterMonoLeftClearsTheSplit)
+{
+    attach (*first, modeAudio, channelMonoLeft);
+    ASSERT_EQ (controller().split.load(), 1);
+
+    attach (*second, modeAudio, channelStereo);
+    EXPECT_EQ (controller().split.load(), 0);
+    EXPECT_EQ (controller().getEntries().size(), 2u);
+}
+
+TEST_F (PedalAttachTest, TheLastClientReleasesThePedalAndClosesThePorts)
+{
+    attach (*first, modeAudio, channelStereo);
+
+    first->disconnectUsbClient();
+
+    EXPECT_EQ (rig.pedal.getReceivedMessages(), (std::vector<Bytes> { frame (Sysex::SystemGroup, Sysex::Release) }));
+    EXPECT_TRUE (rig.pedal.wasReleased());
+    EXPECT_FALSE (device().getDriver().getMidiDevice().isInputOpen());
+    EXPECT_FALSE (device().getDriver().getMidiDevice().isOutputOpen());
+    EXPECT_EQ (device().getDriver().getState(), modeNone);
+    expectDetached (*first);
+}
+
+//==============================================================================
+TEST_F (PedalAttachTest, LevelsGoUnderTheirOwnOrThePairsControllerBypassAsASwitchAndTheMixNot)
+{
+    attach (*first, modeAudio, channelStereo);
+    ASSERT_FALSE (first->isPresetModified());
+
+    set (*first, "mixWet", 90);
+    EXPECT_TRUE (rig.pedal.getReceivedMessages().empty());
+    EXPECT_TRUE (first->isPresetModified());
+
+    setQuietly ("adcLink", 1);
+    set (*first, "adcL", 80);
+    const auto linked = controlFrames();
+    ASSERT_FALSE (linked.empty());
+    for (const auto& f : linked)
+        EXPECT_EQ (f, controlChange (0x69, 0x50));
+
+    setQuietly ("adcLink", 0);
+    set (*first, "adcL", 81);
+    EXPECT_EQ (controlFrames(), (std::vector<Bytes> { controlChange (0x6A, 0x51) }));
+
+    setQuietly ("bypass", 0);
+    set (*first, "bypass", 1);
+    set (*first, "bypass", 0);
+    EXPECT_EQ (controlFrames(), (std::vector<Bytes> { controlChange (0x6E, 0x40), controlChange (0x6E, 0x00) }));
+}
+
+TEST_F (PedalAttachTest, MonoLeftIgnoresTheRightSideAndSendsTheLeft)
+{
+    // Unlinked and unedited beforehand, so attaching is no edit either.
+    set (*first, "adcLink", 0);
+    set (*first, "dacLink", 0);
+    first->setProgram (0);
+    attach (*first, modeAudio, channelMonoLeft);
+    ASSERT_FALSE (first->isPresetModified());
+
+    set (*first, "adcR", 80);
+    EXPECT_TRUE (controlFrames().empty());
+    EXPECT_FALSE (first->isPresetModified());
+
+    set (*first, "adcL", 80);
+    EXPECT_EQ (controlFrames(), (std::vector<Bytes> { controlChange (0x6A, 0x50) }));
+    EXPECT_TRUE (first->isPresetModified());
+}
+
+//==============================================================================
+TEST_F (PedalAttachTest, IncomingPairsSetLevelsApartOrTogetherAndOnlyFromItsSlot)
+{
+    attach (*first, modeAudio, channelStereo);
+
+    for (int link : { 0, 1 })
+    {
+        SCOPED_TRACE (link);
+        setQuietly ("adcLink", link);
+        ASSERT_TRUE (rig.pedal.sendControlChanges ({ { 0x6A, 0x20 }, { 0x6B, 0x30 } }));
+        rig.drain();
+
+        EXPECT_EQ (valueOf (*first, "adcL"), link ? 48 : 32);
+        EXPECT_EQ (valueOf (*first, "adcR"), 48);
+        EXPECT_EQ (rig.pedal.countReceived (Sysex::ControlGroup, Sysex::ControlChange), 0);
+    }
+
+    set (*first, "adcLink", 0);
+    rig.pedal.setSlot (PedalRig::pedalSlot + 3);
+    ASSERT_TRUE (rig.pedal.sendControlChanges ({ { 0x6A, 0x20 } }));
+    rig.drain();
+    EXPECT_EQ (valueOf (*first, "adcL"), 48);
+}
+
+TEST_F (PedalAttachTest, APresetDumpBecomesTheFirstProgramWithItsFlagsUntilProgramChangeZero)
+{
+    attach (*first, modeAudio, channelStereo);
+    setQuietly ("adcLink", 0);
+
+    EmulatedPedal::Record record {};
+    record[PRESET::adcLOffset] = 0x11;
+    record[PRESET::adcROffset] = 0x12;
+    record[PRESET::flagsOffset] = 0x03;
+    ASSERT_TRUE (rig.pedal.sendPresetDump (0x0A, record));
+    rig.drain();
+
+    EXPECT_EQ (first->getCurrentProgram(), 0);
+    EXPECT_TRUE (first->isPresetModified());
+    EXPECT_EQ (valueOf (*first, "bypass"), 1);
+    EXPECT_EQ (valueOf (*first, "adcL"), 0x11);
+    EXPECT_EQ (valueOf (*first, "adcR"), 0x12);
+
+    ASSERT_TRUE (rig.pedal.sendProgramChange (0));
+    rig.drain();
+    EXPECT_EQ (first->getCurrentProgram(), 0);
+    EXPECT_FALSE (first->isPresetModified());
+    EXPECT_TRUE (rig.pedal.getReceivedMessages().empty());
+}
+
+TEST_F (PedalAttachTest, AStateDumpChangesOnlyTheDefaultPresetAndAShortOneNothing)
+{
+    attach (*first, modeAudio, channelStereo);
+    setQuietly ("adcLink", 0);
+    const int adcL = valueOf (*first, "adcL");
+    const int bypass = valueOf (*first, "bypass");
+    const bool modified = first->isPresetModified();
+
+    EmulatedPedal::Bytes shortRecord (22, 0x11);
+    shortRecord[21] = 0x03;
+    ASSERT_TRUE (rig.pedal.sendFrame (Sysex::StateGroup, 0x5A, shortRecord));
+    ASSERT_TRUE (rig.pedal.sendFrame (Sysex::StateGroup, Sysex::StateDump, shortRecord));
+    rig.drain();
+    EXPECT_EQ (valueOf (*first, "bypass"), bypass);
+    EXPECT_NE (first->getDefaultPreset().getValue (PresetFormat::adcLKey()), 0x11);
+
+    EmulatedPedal::Record record {};
+    record[PRESET::adcLOffset] = 0x11;
+    record[PRESET::dacROffset] = 0x22;
+    ASSERT_TRUE (rig.pedal.sendStateDump (record));
+    rig.drain();
+
+    EXPECT_EQ (first->getDefaultPreset().getValue (PresetFormat::adcLKey()), 0x11);
+    EXPECT_EQ (first->getDefaultPreset().getValue (PresetFormat::dacRKey()), 0x22);
+    EXPECT_EQ (valueOf (*first, "adcL"), adcL);
+    EXPECT_EQ (first->isPresetModified(), modified);
+    EXPECT_EQ (first->getCurrentProgram(), 0);
+    EXPECT_TRUE (rig.pedal.getReceivedMessages().empty());
+}
+
+//==============================================================================
+TEST_F (PedalAttachTest, UnpluggingDetachesEveryInstanceAndTheDeviceIsDeletedOnceSafe)
+{
+    attach (*first, modeAudio, channelMonoLeft);
+    attach (*second, modeAudio, channelMonoRight);
+    ASSERT_TRUE (rig.pedal.sendLedState (0x02));
+    rig.drain();
+    EXPECT_EQ (first->getLedState(), 2);
+
+    rig.unplugAndScan();
+
+    EXPECT_EQ (rig.findDevice(), nullptr);
+    expectDetached (*first);
+    expectDetached (*second);
+    EXPECT_EQ (first->getLedState(), 0);
+
+    first->disconnectUsbClient();
+    EXPECT_EQ (first->getDevice(), nullptr);
+    EXPECT_TRUE (rig.releaseRetired());
+    EXPECT_EQ (rig.getManager().getRetiredObjects().getNumPending(), 0u);
+}
+
+TEST_F (PedalAttachTest, ASilentPedalIsDroppedByTheWatchdog)
+{
+    attach (*first, modeAudio, channelMonoLeft);
+    attach (*second, modeAudio, channelMonoRight);
+    rig.pedal.setHeartbeat (false);
+
+    auto& driver = device().getDriver();
+    for (int tick = 0; tick < UsbDeviceDriver::watchdogReload; ++tick)
+    {
+        ASSERT_NE (first->getDevice(), nullptr) << tick;
+        driver.timerCallback (UsbDeviceDriver::keepAliveTimerId);
+        rig.drain();
+    }
+
+    expectDetached (*first);
+    expectDetached (*second);
+    EXPECT_EQ (device().getNumClients(), 0);
+    EXPECT_TRUE (rig.releaseRetired());
+}
+
+TEST_F (PedalAttachTest, ModeOffFromThePedalDetachesAndAFreshAttachWorks)
+{
+    attach (*first, modeAudio, channelStereo);
+
+    ASSERT_TRUE (rig.pedal.sendModeOff());
+    rig.drain();
+
+    expectDetached (*first);
+    EXPECT_EQ (device().getNumClients(), 0);
+    EXPECT_FALSE (device().getDriver().isAudioDeviceOpen());
+
+    attach (*first, modeAudio, channelStereo);
+    EXPECT_EQ (first->getDevice(), &device());
+    EXPECT_EQ (device().getDriver().getState(), modeAudio);
+}
+} // namespace
