@@ -121,6 +121,8 @@ public:
 private:
     using Parameter = AudioValueTreeState::Parameter;
 
+    static bool isMessageThread();
+
     void createParameters();
     void openSettings();
     void loadUserPresets();
