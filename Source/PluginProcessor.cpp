@@ -2,12 +2,12 @@
 
 #include "PluginEditor.h"
 #include "Parameters/ParameterTable.h"
+#include "Utilities/InputLimits.h"
 #include "Utilities/SafeFileReader.h"
 #include "Utilities/StrictXmlReader.h"
 
 namespace
 {
-constexpr juce::int64 largestSettingsFile = 1 << 20;
 const char* const checkForUpdatesKey = "checkForUpdates";
 } // namespace
 
@@ -113,7 +113,7 @@ void VelmoraAudioProcessor::openSettings()
     if (file.existsAsFile())
     {
         juce::MemoryBlock bytes;
-        const bool readable = SafeFileReader::read (file, bytes, (size_t) largestSettingsFile)
+        const bool readable = SafeFileReader::read (file, bytes, InputLimits::settingsFileBytes)
                            && StrictXmlReader::parse (static_cast<const char*> (bytes.getData()), bytes.getSize()) != nullptr;
 
         if (! readable)

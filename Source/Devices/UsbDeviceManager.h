@@ -5,6 +5,7 @@
 #include "Devices/UsbBootDevice.h"
 #include "Devices/UsbDevice.h"
 #include "Settings/SettingsIdentifiers.h"
+#include "Utilities/InputLimits.h"
 #include "Utilities/SafeFileReader.h"
 #include "Utilities/StrictXmlReader.h"
 
@@ -29,7 +30,7 @@ public:
 
     static constexpr int firstScanDelayMs = 50;
     static constexpr int scanPeriodMs = 1000;
-    static constexpr juce::int64 largestSettingsFile = 64 * 1024;
+    static constexpr juce::int64 largestSettingsFile = (juce::int64) InputLimits::deviceSettingsFileBytes;
 
     UsbBaseDeviceManager() { startTimer (firstScanDelayMs); }
 

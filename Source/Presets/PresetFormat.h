@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Presets/PresetRecord.h"
+#include "Utilities/InputLimits.h"
 
 #include <juce_core/juce_core.h>
 
@@ -18,8 +19,8 @@ public:
     static constexpr int defaultLevel = 63;
 
     // Files larger than this, or nested deeper, are treated as invalid.
-    static constexpr size_t maximumFileBytes = 1u << 20;
-    static constexpr int maximumNesting = 64;
+    static constexpr size_t maximumFileBytes = InputLimits::presetFileBytes;
+    static constexpr int maximumNesting = InputLimits::presetNesting;
     static constexpr int maximumNameLength = 15;
 
     PresetFormat (const juce::var& source, const juce::String& name);

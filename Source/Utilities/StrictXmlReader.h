@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Utilities/InputLimits.h"
+
 #include <juce_core/juce_core.h>
 #include <memory>
 
@@ -11,9 +13,9 @@
 class StrictXmlReader
 {
 public:
-    static constexpr int maximumDepth = 16;
-    static constexpr int maximumElements = 4096;
-    static constexpr int maximumAttributes = 64; // per element; keeps duplicate checks cheap
+    static constexpr int maximumDepth = InputLimits::xmlDepth;
+    static constexpr int maximumElements = InputLimits::xmlElements;
+    static constexpr int maximumAttributes = InputLimits::xmlAttributesPerElement;
 
     // Null when the text is not such a document.
     static std::unique_ptr<juce::XmlElement> parse (const char* utf8, size_t numBytes);

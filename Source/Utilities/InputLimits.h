@@ -1,0 +1,24 @@
+#pragma once
+
+#include <cstddef>
+
+// Every cap on what comes from outside the plug-in (files, the host, the pedal,
+// the network) in one place, so that a reader of hostile input can be checked
+// against one list.
+namespace InputLimits
+{
+// "settings.xml" in the plug-in's settings folder.
+constexpr size_t settingsFileBytes = 1u << 20;
+
+// One pedal's "-settings.xml" file.
+constexpr size_t deviceSettingsFileBytes = 64u * 1024;
+
+// One user preset file (JSON) and the nesting its reader follows.
+constexpr size_t presetFileBytes = 1u << 20;
+constexpr int presetNesting = 64;
+
+// Documents read by the strict XML reader (settings files, host state chunks).
+constexpr int xmlDepth = 16;
+constexpr int xmlElements = 4096;
+constexpr int xmlAttributesPerElement = 64; // keeps duplicate checks cheap
+} // namespace InputLimits
