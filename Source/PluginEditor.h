@@ -6,6 +6,16 @@
 
 class VelmoraAudioProcessor;
 
+// The update notice's style: a translucent dark rounded box, faintly tinted
+// with the button colour, the tint growing under the mouse and when pressed.
+class LookAndFeel_HighlightButton : public juce::LookAndFeel_V4
+{
+public:
+    void drawButtonBackground (juce::Graphics&, juce::Button&, const juce::Colour& backgroundColour,
+                               bool shouldDrawButtonAsHighlighted, bool shouldDrawButtonAsDown) override;
+    juce::Font getTextButtonFont (juce::TextButton&, int buttonHeight) override;
+};
+
 // The plug-in window: a fixed 480 x 540 picture of the pedal.
 class VelmoraAudioProcessorEditor : public juce::AudioProcessorEditor,
                                     public UsbDeviceClient::ClientListener,

@@ -13,6 +13,7 @@ packages=(
   libx11-dev libxext-dev libxrandr-dev libxinerama-dev libxcursor-dev libxcomposite-dev
   libasound2-dev
   xvfb openbox xauth
+  fonts-inter
 )
 
 missing=()
@@ -26,4 +27,27 @@ if [ ${#missing[@]} -gt 0 ]; then
   export DEBIAN_FRONTEND=noninteractive
   $SUDO apt-get update -q
   $SUDO apt-get install -y -q --no-install-recommends "${missing[@]}"
+fi
+
+# The plug-in carries Fira Sans, which Debian does not package: fetch the pinned
+# npm package once into a cache outside the repository and check its integrity.
+fira_version=0.4.1
+fira_integrity="sha512-zQVs67baYyBVEScaCGKG3MBtGe2hPNc7R3Axmj7JmWs310kOem4poL1mB+O52rwfFqiigzxV876BHFZBxoie1Q=="
+fira_dir="${PELLION_CACHE:-$HOME/.cache/pellion}/fira-sans-$fira_version"
+if [ ! -f "$fira_dir/package/LICENSE_FONT" ]; then
+  command -v npm >/dev/null || { echo "setup: npm is needed to fetch the Fira Sans fonts" >&2; exit 1; }
+  work="$(mktemp -d)"
+  trap 'rm -rf "$work"' EXIT
+  (cd "$work" && npm pack --silent "@expo-google-fonts/fira-sans@$fira_version" >/dev/null)
+  tarball="$work/expo-google-fonts-fira-sans-$fira_version.tgz"
+  actual="sha512-$(openssl dgst -sha512 -binary "$tarball" | base64 -w0)"
+  if [ "$actual" != "$fira_integrity" ]; then
+    echo "setup: the Fira Sans package does not match its pinned integrity" >&2
+    exit 1
+  fi
+  mkdir -p "$work/unpacked"
+  tar -xzf "$tarball" -C "$work/unpacked"
+  mkdir -p "$(dirname "$fira_dir")"
+  rm -rf "$fira_dir"
+  mv "$work/unpacked" "$fira_dir"
 fi

@@ -1,0 +1,18 @@
+#pragma once
+
+#include "Components/ComponentWrappers.h"
+#include "Components/Face/FootswitchButton.h"
+#include "Components/Face/ImageSelector.h"
+#include "Utilities/ControlAttachment.h"
+
+// The footswitch, bound to the effect's on/off parameter.
+class FootswitchEx : public ComponentWrapperWithAttachment<FootswitchButtonEx, AudioValueTreeState::ButtonAttachment, NullLookAndFeel>
+{
+public:
+    void init (ImageSelector up, ImageSelector down)
+    {
+        component->upImage = up.getImage();
+        component->downImage = down.getImage();
+        component->setClickingTogglesState (true);
+    }
+};

@@ -1,0 +1,67 @@
+#pragma once
+
+#include "Components/Face/Fader.h"
+#include "Components/Face/FootswitchEx.h"
+#include "Components/Face/Knob.h"
+#include "Components/Face/LED.h"
+#include "Components/Face/Meter.h"
+#include "Components/Face/MeterWindow.h"
+#include "Components/Face/Toggle.h"
+
+#include <juce_gui_basics/juce_gui_basics.h>
+
+#include <utility>
+
+// The picture of the pedal: four level faders, two link switches, the
+// footswitch, the mix knob, three lights, two meters and the peak window, each
+// bound to its parameter and placed over the chassis picture that the editor
+// paints behind the face. The face chooses that picture for the pedal's use.
+class PedalComponent : public juce::Component
+{
+public:
+    // chassisImage is the editor's picture behind the face; updateEditor replaces it.
+    PedalComponent (juce::Image& chassisImage, AudioValueTreeState& state);
+
+    void resized() override;
+
+    // Re-skins the face for a channel setting (0 mono left, 1 mono right, 2 stereo,
+    // -1 none), a use (0 none, 1 Control, 2 Audio, 3 Pedalboard) and a pedalboard
+    // leg (0 IN, 1 OUT, -1 none).
+    void updateEditor (int channel, int mode, int config);
+
+    // The newest peaks, left and right; a negative peak means that none came.
+    void setPeaks (std::pair<float, float> peaks);
+
+    static constexpr double meterDecay = 0.6;
+
+    juce::Image& chassisImage;
+    AudioValueTreeState& state;
+
+    Fader faderDacL;
+    Fader faderDacR;
+    Fader faderAdcL;
+    Fader faderAdcR;
+    Toggle toggleDacLink;
+    Toggle toggleAdcLink;
+    FootswitchEx footswitch;
+    LED ledUsb;
+    LED ledPower;
+    Knob knobMix;
+    LED ledStatus;
+    Meter meterL;
+    Meter meterR;
+    MeterWindow meterWindow;
+    juce::Label labelDry;
+    juce::Label labelWet;
+    juce::Label labelPower;
+    juce::Label labelUsb;
+
+    // The pedal's indicator byte as the editor last copied it.
+    juce::uint8 ledState = 0;
+
+private:
+    void applyMonoLayout (int channel);
+    void applyStereoLayout();
+
+    JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (PedalComponent)
+};

@@ -1,0 +1,358 @@
+#include "Components/Face/MeterFeed.h"
+#include "Components/Face/PedalComponent.h"
+#include "Components/Images.h"
+#include "Support/PluginFixture.h"
+
+#include <gtest/gtest.h>
+
+#include <limits>
+
+namespace
+{
+using Source = GestureTracker::ParameterChangeSource;
+using Rect = juce::Rectangle<int>;
+
+juce::MouseEvent pointerOver (juce::Component& component)
+{
+    return { juce::Desktop::getInstance().getMainMouseSource(), {}, {}, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f,
+             &component, &component, juce::Time(), {}, juce::Time(), 1, false };
+}
+
+// A face over a processor's parameters, laid out as the editor lays it out.
+struct PedalFace : testing::Test
+{
+    PedalFace() { face.setBounds (0, 0, 480, 540); }
+
+    int hostIndex (const char* id)
+    {
+        for (auto* parameter : f.processor->getParameters())
+            if (auto* withId = dynamic_cast<juce::AudioProcessorParameterWithID*> (parameter); withId != nullptr && withId->paramID == id)
+                return parameter->getParameterIndex();
+        return -1;
+    }
+
+    juce::String hoverText (SliderComponent& slider, double value)
+    {
+        slider.setValue (value, juce::dontSendNotification);
+        slider.mouseEnter (pointerOver (slider));
+        auto text = slider.getLabel()->getText();
+        slider.mouseExit (pointerOver (slider));
+        return text;
+    }
+
+    ObservedProcessor f { juce::AudioProcessor::wrapperType_Undefined };
+    juce::Image chassis;
+    PedalComponent face { chassis, f.store };
+};
+} // namespace
+
+TEST_F (PedalFace, EveryChildSitsAtItsPlace)
+{
+    const std::pair<juce::Component*, Rect> places[] = {
+        { face.faderDacL.get(), { 12, 138, 75, 254 } },   { face.faderDacR.get(), { 112, 138, 75, 254 } },
+        { face.faderAdcL.get(), { 293, 138, 75, 254 } },  { face.faderAdcR.get(), { 393, 138, 75, 254 } },
+        { face.toggleDacLink.get(), { 75, 346, 50, 50 } }, { face.toggleAdcLink.get(), { 355, 346, 50, 50 } },
+        { face.footswitch.get(), { 187, 456, 108, 84 } },  { face.ledUsb.get(), { 443, 100, 19, 19 } },
+        { face.ledPower.get(), { 443, 60, 19, 19 } },      { face.knobMix.get(), { 0, 29, 100, 104 } },
+        { face.ledStatus.get(), { 232, 355, 14, 14 } },    { face.meterL.get(), { 209, 205, 29, 122 } },
+        { face.meterR.get(), { 242, 205, 29, 122 } },      { face.meterWindow.get(), { 210, 175, 60, 24 } },
+        { &face.labelPower, { 393, 61, 50, 20 } },         { &face.labelUsb, { 408, 101, 50, 20 } },
+        { &face.labelDry, { 2, 93, 100, 20 } },            { &face.labelWet, { 73, 93, 100, 20 } },
+    };
+
+    for (const auto& [child, bounds] : places)
+    {
+        EXPECT_EQ (child->getBounds(), bounds) << child->getName() << " at " << child->getBounds().toString();
+        EXPECT_EQ (child->getParentComponent(), &face);
+        EXPECT_TRUE (child->isVisible());
+    }
+
+    // Painting order: the controls in order, then the captions on top.
+    EXPECT_EQ (face.getIndexOfChildComponent (face.faderDacL.get()), 0);
+    EXPECT_EQ (face.getIndexOfChildComponent (face.meterWindow.get()), 13);
+    EXPECT_EQ (face.getIndexOfChildComponent (&face.labelUsb), 17);
+
+    const std::pair<juce::Label*, const char*> captions[] = { { &face.labelDry, "Dry" }, { &face.labelWet, "Wet" },
+                                                              { &face.labelPower, "POWER" }, { &face.labelUsb, "USB" } };
+    for (const auto& [label, text] : captions)
+    {
+        EXPECT_EQ (label->getText(), text);
+        EXPECT_EQ (label->getFont().getTypefaceStyle(), "Medium");
+        EXPECT_NEAR (label->getFont().getHeightInPoints(), 11.0f, 0.001f);
+    }
+}
+
+TEST_F (PedalFace, ModesChooseChassisLayoutEnablementAndPictures)
+{
+    struct Row
+    {
+        int channel, mode, config;
+        const ImageSelector& chassis;
+        int activeSide; // -1 both (stereo), 0 left, 1 right
+        bool outputsEnabled, inputsEnabled;
+    };
+
+    const Row rows[] = {
+        { 2, 2, -1, Images::PL_chassis_Stereo, -1, true, true },
+        { 2, 1, -1, Images::PL_chassis_Stereo_In, -1, false, true },
+        { 2, 3, 0, Images::PL_chassis_Stereo_In, -1, true, true },
+        { 2, 3, 1, Images::PL_chassis_Stereo_Out, -1, false, false },
+        { 2, 3, -1, Images::PL_chassis_Stereo, -1, true, true },
+        { 0, 2, -1, Images::PL_chassis_Mono, 0, true, true },
+        { 1, 1, -1, Images::PL_chassis_Mono_In, 1, false, true },
+        { 1, 3, 1, Images::PL_chassis_Mono_Out, 1, false, false },
+        { 0, 3, 0, Images::PL_chassis_Mono_In, 0, true, true },
+        { 1, 2, -1, Images::PL_chassis_Mono, 1, true, true },
+        { -1, 0, -1, Images::PL_chassis_Stereo, -1, true, true },
+        { -1, 3, 1, Images::PL_chassis_Stereo, -1, false, false },
+        { 0, 2, -1, Images::PL_chassis_Mono, 0, true, true },
+        { 1, 2, -1, Images::PL_chassis_Mono, 1, true, true },
+        { 2, 2, -1, Images::PL_chassis_Stereo, -1, true, true },
+    };
+
+    const auto cap = Images::Slider_cap.getImage();
+    const auto disabledCap = Images::Slider_cap_disabled.getImage();
+
+    for (const auto& row : rows)
+    {
+        SCOPED_TRACE ("channel " + juce::String (row.channel) + ", mode " + juce::String (row.mode) + ", leg "
+                      + juce::String (row.config));
+        face.updateEditor (row.channel, row.mode, row.config);
+        EXPECT_EQ (chassis, row.chassis.getImage());
+
+        const auto stereo = row.activeSide < 0;
+        const auto leftShown = stereo || row.activeSide == 0;
+        const auto rightShown = stereo || row.activeSide == 1;
+
+        const std::tuple<Fader*, bool, bool, Rect, Rect> faders[] = {
+            { &face.faderDacL, leftShown, row.outputsEnabled, { 12, 138, 75, 254 }, { 82, 138, 75, 254 } },
+            { &face.faderDacR, rightShown, row.outputsEnabled, { 112, 138, 75, 254 }, { 82, 138, 75, 254 } },
+            { &face.faderAdcL, leftShown, row.inputsEnabled, { 293, 138, 75, 254 }, { 323, 138, 75, 254 } },
+            { &face.faderAdcR, rightShown, row.inputsEnabled, { 393, 138, 75, 254 }, { 323, 138, 75, 254 } },
+        };
+
+        for (const auto& [fader, shown, enabled, stereoBounds, monoBounds] : faders)
+        {
+            EXPECT_EQ ((*fader)->isVisible(), shown);
+            EXPECT_EQ ((*fader)->isEnabled(), enabled); // hidden ones too
+            EXPECT_EQ (fader->getStyle().capImage, enabled ? cap : disabledCap);
+            if (shown)
+            {
+                EXPECT_EQ ((*fader)->getBounds(), stereo ? stereoBounds : monoBounds);
+            }
+        }
+
+        for (auto* toggle : { face.toggleDacLink.get(), face.toggleAdcLink.get() })
+        {
+            EXPECT_EQ (toggle->isVisible(), stereo);
+            EXPECT_EQ (toggle->isEnabled(), stereo);
+        }
+
+        EXPECT_EQ (face.meterL->isVisible(), leftShown);
+        EXPECT_EQ (face.meterR->isVisible(), rightShown);
+        EXPECT_EQ (face.meterR->isEnabled(), rightShown);
+        if (stereo)
+        {
+            EXPECT_EQ (face.meterL->getBounds(), Rect (209, 205, 29, 122));
+            EXPECT_EQ (face.meterR->getBounds(), Rect (242, 205, 29, 122));
+            EXPECT_EQ (face.meterL->offImages[0], Images::Meter_Green_Off.getImage());
+            EXPECT_EQ (face.meterR->onImages[2], Images::Meter_Red_On.getImage());
+        }
+        else
+        {
+            auto& active = row.activeSide == 0 ? face.meterL : face.meterR;
+            EXPECT_EQ (active->getBounds(), Rect (214, 205, 58, 122));
+            EXPECT_EQ (active->offImages[0], Images::Meter_Wide_Green_Off.getImage());
+            EXPECT_EQ (active->onImages[1], Images::Meter_Wide_Amber_On.getImage());
+        }
+
+        // Never touched by a mode.
+        for (juce::Component* steady : { (juce::Component*) face.knobMix.get(), (juce::Component*) face.footswitch.get(),
+                                         (juce::Component*) face.ledStatus.get(), (juce::Component*) face.meterWindow.get() })
+            EXPECT_TRUE (steady->isVisible() && steady->isEnabled());
+    }
+}
+
+TEST (PedalFaceConstruction, ControlsShowTheStoredValuesWithoutChangingAnything)
+{
+    ObservedProcessor f { juce::AudioProcessor::wrapperType_Undefined };
+    f.param ("dacLink")->set (0, Source::internalSource);
+    f.param ("dacL")->set (100, Source::internalSource);
+    f.param ("mixWet")->set (20, Source::internalSource);
+    f.param ("bypass")->set (1, Source::internalSource);
+    runMessageLoop (20);
+    f.host.events.clear();
+    f.stored.calls.clear();
+
+    juce::Image chassis;
+    PedalComponent face (chassis, f.store);
+    face.setBounds (0, 0, 480, 540);
+
+    EXPECT_EQ (face.faderDacL->getValue(), 100.0);
+    EXPECT_EQ (face.faderDacR->getValue(), 63.0);
+    EXPECT_EQ (face.knobMix->getValue(), 20.0);
+    EXPECT_FALSE (face.toggleDacLink->getToggleState());
+    EXPECT_TRUE (face.toggleAdcLink->getToggleState());
+    EXPECT_TRUE (face.footswitch->getToggleState());
+    EXPECT_EQ (face.ledStatus->index, 1);
+    EXPECT_EQ (face.ledStatus->getImage(), Images::Status_On.getImage());
+
+    runMessageLoop (30);
+    EXPECT_TRUE (f.host.events.empty());
+    EXPECT_TRUE (f.stored.calls.empty());
+}
+
+TEST_F (PedalFace, MovingAFaderSetsOnlyItsParameterInsideAHostGesture)
+{
+    f.param ("dacLink")->set (0, Source::internalSource);
+    runMessageLoop (20);
+    f.host.events.clear();
+    f.stored.calls.clear();
+
+    face.faderDacR->setValue (90.0, juce::sendNotificationSync);
+
+    EXPECT_EQ (f.param ("dacR")->get(), 90);
+    EXPECT_EQ (f.param ("dacL")->get(), 63);
+    ASSERT_EQ (f.stored.calls.size(), 1u);
+    EXPECT_EQ (f.stored.calls[0].id, "dacR");
+    EXPECT_EQ (f.host.count (HostRecorder::gestureBegin, hostIndex ("dacR")), 1);
+    EXPECT_EQ (f.host.count (HostRecorder::valueChanged, hostIndex ("dacR")), 1);
+    EXPECT_EQ (f.host.count (HostRecorder::valueChanged, hostIndex ("dacL")), 0);
+}
+
+TEST_F (PedalFace, HostAutomationMovesTheControls)
+{
+    hostView (f.param ("adcL")).setValueNotifyingHost (50.0f / 127.0f);
+    hostView (f.param ("mixWet")).setValueNotifyingHost (1.0f);
+    f.store.updateParameters();
+
+    EXPECT_EQ (face.faderAdcL->getValue(), 50.0);
+    EXPECT_EQ (face.knobMix->getValue(), 127.0);
+}
+
+TEST_F (PedalFace, FootswitchTogglesBypassAndTheStatusLightFollowsThroughTheParameter)
+{
+    ASSERT_EQ (f.param ("bypass")->get(), 1);
+    ASSERT_EQ (face.ledStatus->index, 1);
+
+    face.footswitch->triggerClick();
+    runMessageLoop (30);
+    EXPECT_EQ (f.param ("bypass")->get(), 0);
+    EXPECT_EQ (face.ledStatus->index, 0);
+    EXPECT_EQ (face.ledStatus->getImage(), Images::Status_Off.getImage());
+
+    // The light changes through a queued event, not inside the change itself.
+    f.param ("bypass")->set (1, Source::internalSource);
+    EXPECT_TRUE (face.footswitch->getToggleState());
+    EXPECT_EQ (face.ledStatus->index, 0);
+    runMessageLoop (30);
+    EXPECT_EQ (face.ledStatus->index, 1);
+}
+
+TEST_F (PedalFace, ValueTextsAtRestAndUnderThePointer)
+{
+    EXPECT_EQ (face.faderDacL->getLabel()->getText(), "L");
+    EXPECT_EQ (face.faderDacR->getLabel()->getText(), "R");
+    EXPECT_EQ (face.faderAdcL->getLabel()->getText(), "L");
+    EXPECT_EQ (face.faderAdcR->getLabel()->getText(), "R");
+    EXPECT_EQ (face.knobMix->getLabel()->getText(), "MIX");
+    EXPECT_EQ (face.faderDacL->getLabel()->getFont().getTypefaceStyle(), "Regular");
+    EXPECT_EQ (face.faderDacL->getLabel()->getBounds(), Rect (0, 234, 75, 20));
+    EXPECT_EQ (face.knobMix->getLabel()->getBounds(), Rect (0, 84, 100, 20));
+
+    const std::tuple<double, const char*, const char*> texts[] = {
+        { 0.0, "-\xe2\x88\x9e dB", "0" }, { 127.0, "0.0 dB", "100" }, { 64.0, "-6.0 dB", "50" }, { 1.0, "-42.1 dB", "1" },
+    };
+
+    for (const auto& [value, faderText, knobText] : texts)
+    {
+        EXPECT_EQ (hoverText (*face.faderDacL, value), juce::String::fromUTF8 (faderText));
+        EXPECT_EQ (hoverText (*face.knobMix, value), knobText);
+    }
+
+    face.faderAdcR->mouseEnter (pointerOver (*face.faderAdcR));
+    EXPECT_EQ (face.faderAdcR->getLabel()->findColour (juce::Label::textColourId).getARGB(), 0xFF6DFF00u);
+    EXPECT_EQ (face.faderAdcR->getLabel()->getFont().getTypefaceStyle(), "Bold");
+}
+
+TEST_F (PedalFace, AnUnknownParameterIdLeavesAControlUnboundAndHarmless)
+{
+    f.stored.calls.clear();
+
+    Fader fader;
+    fader.init (Images::Slider_cap);
+    fader.attachToParameter (f.store, "noSuchParameter");
+    fader->setValue (100.0, juce::sendNotificationSync);
+
+    LED light;
+    light.init ({ Images::Status_Off, Images::Status_On });
+    light.attachToParameter (f.store, "noSuchParameter");
+    runMessageLoop (20);
+
+    EXPECT_EQ (light->index, 0);
+    EXPECT_EQ (light->getImage(), Images::Status_Off.getImage());
+    EXPECT_TRUE (f.stored.calls.empty());
+}
+
+TEST_F (PedalFace, MetersJumpToPeaksAndDecayWhileTheWindowHoldsTheHighest)
+{
+    const auto nan = std::numeric_limits<float>::quiet_NaN();
+    const auto inf = std::numeric_limits<float>::infinity();
+
+    struct Step
+    {
+        float left, right;
+        float levelL, levelR;
+        float latest, displayed;
+    };
+
+    const Step steps[] = {
+        { 0.8f, -1.0f, 0.8f, 0.0f, 0.8f, 0.8f },
+        { 0.5f, 0.2f, 0.48f, 0.2f, 0.5f, 0.8f },      // decay dips below the new lower peak
+        { -1.0f, -1.0f, 0.288f, 0.12f, 0.5f, 0.8f },  // nothing new: both decay, window unchanged
+        { nan, nan, 0.1728f, 0.072f, 0.5f, 0.8f },    // not a number counts as nothing new
+        { 0.3f, 0.3f, 0.3f, 0.3f, 0.3f, 0.8f },
+        { inf, 3.0f, 1.0f, 1.0f, 1.0f, 1.0f },        // above full scale reads as full scale
+        { 0.0f, 0.0f, 0.6f, 0.6f, 0.0f, 1.0f },
+    };
+
+    for (const auto& step : steps)
+    {
+        face.setPeaks ({ step.left, step.right });
+        SCOPED_TRACE (juce::String (step.left) + ", " + juce::String (step.right));
+        EXPECT_NEAR (face.meterL->level, step.levelL, 1.0e-6f);
+        EXPECT_NEAR (face.meterR->level, step.levelR, 1.0e-6f);
+        EXPECT_FLOAT_EQ (face.meterWindow->latestPeak, step.latest);
+        EXPECT_FLOAT_EQ (face.meterWindow->getDisplayedPeak(), step.displayed);
+    }
+
+    EXPECT_EQ (face.meterWindow->getText(), "0.0 dB");
+    EXPECT_EQ (face.meterWindow->getHoldInterval(), MeterWindowComponent::holdMs);
+
+    // The hold ends: the window falls back to the newest peak.
+    face.meterWindow->timerCallback();
+    EXPECT_EQ (face.meterWindow->getText(), "-inf dB");
+}
+
+TEST_F (PedalFace, MeterFeedTakesEachHeldPeakOnceAndFeedsTheLeftOneToBothInMono)
+{
+    EXPECT_EQ (MeterFeed::takePeaks (nullptr, channelStereo), std::make_pair (0.0f, 0.0f));
+
+    UsbDeviceClient client ("QZR-0001");
+    juce::AudioBuffer<float> block (2, 64);
+    block.clear();
+    block.setSample (0, 10, -0.5f);
+    block.setSample (1, 20, 0.25f);
+
+    client.getPeakDetector().update (block);
+    EXPECT_EQ (MeterFeed::takePeaks (&client, channelStereo), std::make_pair (0.5f, 0.25f));
+    EXPECT_EQ (MeterFeed::takePeaks (&client, channelStereo), std::make_pair (-1.0f, -1.0f));
+
+    client.getPeakDetector().update (block);
+    EXPECT_EQ (MeterFeed::takePeaks (&client, channelMonoRight), std::make_pair (0.5f, 0.5f));
+
+    face.setPeaks ({ 0.5f, 0.5f });
+    face.setPeaks (MeterFeed::takePeaks (&client, channelMonoRight));
+    EXPECT_FLOAT_EQ (face.meterL->level, 0.3f);
+    EXPECT_FLOAT_EQ (face.meterR->level, 0.3f);
+}
