@@ -19,3 +19,7 @@ echo
 echo
 echo "== The pedal link, against the emulated pedal"
 build/debug/Tools/PedalDemo/pellion-pedal-demo
+
+echo
+echo "== The pedal face, in every use and channel setting (pictures written to build/debug/face-shots)"
+build/debug/Tools/FaceShots/pellion-face-shots build/debug/face-shots
