@@ -1,7 +1,7 @@
 #pragma once
 
-#include "Utilities/AudioValueTreeState.h"
-#include "Utilities/Identifiers.h"
+#include "Parameters/AudioValueTreeState.h"
+#include "Parameters/Identifiers.h"
 
 #include <juce_gui_basics/juce_gui_basics.h>
 

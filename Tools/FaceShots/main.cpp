@@ -4,7 +4,7 @@
 #include "Components/Face/PedalComponent.h"
 #include "Components/Images.h"
 #include "LookAndFeel/LookAndFeel_Custom.h"
-#include "ParameterTable.h"
+#include "Parameters/ParameterTable.h"
 
 #include <juce_gui_basics/juce_gui_basics.h>
 

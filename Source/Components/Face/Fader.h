@@ -4,7 +4,7 @@
 #include "Components/Face/ImageSelector.h"
 #include "Components/Face/SliderComponent.h"
 #include "LookAndFeel/LookAndFeel_Fader.h"
-#include "Utilities/ControlAttachment.h"
+#include "Components/ControlAttachment.h"
 
 // A level fader: its cap slides over the face; the box below names the side,
 // or shows the level in dB while the pointer is over it.

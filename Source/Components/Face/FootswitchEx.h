@@ -3,7 +3,7 @@
 #include "Components/ComponentWrappers.h"
 #include "Components/Face/FootswitchButton.h"
 #include "Components/Face/ImageSelector.h"
-#include "Utilities/ControlAttachment.h"
+#include "Components/ControlAttachment.h"
 
 // The footswitch, bound to the effect's on/off parameter.
 class FootswitchEx : public ComponentWrapperWithAttachment<FootswitchButtonEx, AudioValueTreeState::ButtonAttachment, NullLookAndFeel>

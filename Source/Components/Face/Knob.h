@@ -4,7 +4,7 @@
 #include "Components/Face/ImageSelector.h"
 #include "Components/Face/SliderComponent.h"
 #include "LookAndFeel/LookAndFeel_Slider.h"
-#include "Utilities/ControlAttachment.h"
+#include "Components/ControlAttachment.h"
 
 // The mix knob: its marker turns with the balance; the box below names it, or
 // shows the balance from 0 to 100 while the pointer is over it.

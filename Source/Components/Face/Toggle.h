@@ -2,7 +2,7 @@
 
 #include "Components/ComponentWrappers.h"
 #include "Components/Face/ImageSelector.h"
-#include "Utilities/ControlAttachment.h"
+#include "Components/ControlAttachment.h"
 
 // A stereo-link switch: one picture when off (also under the pointer), another when on.
 class Toggle : public ComponentWrapperWithAttachment<juce::ImageButton, AudioValueTreeState::ButtonAttachment, NullLookAndFeel>
