@@ -4,6 +4,7 @@
 #include "Components/Face/PedalComponent.h"
 #include "Components/Images.h"
 #include "LookAndFeel/LookAndFeel_Custom.h"
+#include "LookAndFeel/SpecialFonts.h"
 #include "Parameters/ParameterTable.h"
 
 #include <juce_gui_basics/juce_gui_basics.h>
@@ -29,7 +30,14 @@ public:
         g.drawImage (chassis, getLocalBounds().toFloat());
         g.drawImage (menubar, juce::Rectangle<float> (0.0f, 0.0f, 480.0f, 53.0f));
         g.drawImage (menuButton, juce::Rectangle<float> (443.0f, 10.0f, 31.0f, 26.0f), juce::RectanglePlacement::centred);
+
+        // The status line, as the editor writes it.
+        g.setColour (findColour (juce::Label::textColourId));
+        g.setFont (juce::Font (getFiraSansRegularFont()).withPointHeight (13.0f));
+        g.drawText (status, 169, 10, 152, 26, juce::Justification::centred);
     }
+
+    juce::String status;
 
     juce::Image chassis;
     juce::Image menubar = Images::Menubar_base.getImage();
@@ -43,14 +51,23 @@ struct Setting
     int channel;
     int mode;
     int config;
+    const char* status;
 };
 
 const Setting settings[] = {
-    { "not-connected", -1, 0, -1 },
-    { "control-stereo", 2, 1, -1 },         { "control-mono-left", 0, 1, -1 },      { "control-mono-right", 1, 1, -1 },
-    { "audio-stereo", 2, 2, -1 },           { "audio-mono-left", 0, 2, -1 },        { "audio-mono-right", 1, 2, -1 },
-    { "pedalboard-in-stereo", 2, 3, 0 },    { "pedalboard-in-mono-left", 0, 3, 0 }, { "pedalboard-in-mono-right", 1, 3, 0 },
-    { "pedalboard-out-stereo", 2, 3, 1 },   { "pedalboard-out-mono-left", 0, 3, 1 }, { "pedalboard-out-mono-right", 1, 3, 1 },
+    { "not-connected", -1, 0, -1, "Not Connected" },
+    { "control-stereo", 2, 1, -1, "Control : Stereo" },
+    { "control-mono-left", 0, 1, -1, "Control : Mono L" },
+    { "control-mono-right", 1, 1, -1, "Control : Mono R" },
+    { "audio-stereo", 2, 2, -1, "Audio : Stereo" },
+    { "audio-mono-left", 0, 2, -1, "Audio : Mono L" },
+    { "audio-mono-right", 1, 2, -1, "Audio : Mono R" },
+    { "pedalboard-in-stereo", 2, 3, 0, "Pedalboard : IN - S" },
+    { "pedalboard-in-mono-left", 0, 3, 0, "Pedalboard : IN - L" },
+    { "pedalboard-in-mono-right", 1, 3, 0, "Pedalboard : IN - R" },
+    { "pedalboard-out-stereo", 2, 3, 1, "Pedalboard : OUT - S" },
+    { "pedalboard-out-mono-left", 0, 3, 1, "Pedalboard : OUT - L" },
+    { "pedalboard-out-mono-right", 1, 3, 1, "Pedalboard : OUT - R" },
 };
 
 // The peaks the meters are fed: in mono the pedal's first channel feeds both.
@@ -107,6 +124,7 @@ int main (int argc, char** argv)
     for (const auto& setting : settings)
     {
         FaceFrame frame (store);
+        frame.status = setting.status;
         auto& face = frame.face;
         face.updateEditor (setting.channel, setting.mode, setting.config);
 
@@ -126,6 +144,7 @@ int main (int argc, char** argv)
 
     // The value boxes while the pointer is over a fader and the knob.
     FaceFrame frame (store);
+    frame.status = "Audio : Stereo";
     frame.face.updateEditor (2, 2, -1);
     frame.face.setPeaks ({ leftPeak, rightPeak });
     showValue (*frame.face.faderDacR);
