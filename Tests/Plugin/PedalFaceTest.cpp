@@ -1,6 +1,8 @@
 #include "Components/Face/MeterFeed.h"
 #include "Components/Face/PedalComponent.h"
 #include "Components/Images.h"
+#include "LookAndFeel/PictureColours.h"
+#include "Support/Drawing.h"
 #include "Support/PluginFixture.h"
 
 #include <gtest/gtest.h>
@@ -235,11 +237,15 @@ TEST_F (PedalFace, FootswitchTogglesBypassAndTheStatusLightFollowsThroughThePara
     ASSERT_EQ (f.param ("bypass")->get(), 1);
     ASSERT_EQ (face.ledStatus->index, 1);
 
+    // The status light's centre, as the face draws it.
+    const auto statusLight = [this] { return argb (snapshot (face), 232 + 7, 355 + 7); };
+    EXPECT_TRUE (coloursNear (statusLight(), PictureColours::statusOn, 1));
+
     face.footswitch->triggerClick();
     runMessageLoop (30);
     EXPECT_EQ (f.param ("bypass")->get(), 0);
     EXPECT_EQ (face.ledStatus->index, 0);
-    EXPECT_EQ (face.ledStatus->getImage(), Images::Status_Off.getImage());
+    EXPECT_TRUE (coloursNear (statusLight(), PictureColours::statusOff, 1));
 
     // The light changes through a queued event, not inside the change itself.
     f.param ("bypass")->set (1, Source::internalSource);
