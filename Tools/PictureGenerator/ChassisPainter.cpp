@@ -220,9 +220,15 @@ void paintFootswitchBed (Canvas& c)
     g.fillEllipse (plate);
     g.setColour (juce::Colours::white.withAlpha (0.1f));
     g.drawEllipse (plate.reduced (0.5f), 1.0f);
+}
 
+// The status light tells whether the effect is on.
+void paintStatusLight (Canvas& c)
+{
+    const auto& light = FaceLayout::ledStatus;
+    paintLightHole (c, light);
     const auto font = Drawing::font (c.fonts.bold, 9.0f, 0.25f);
-    Drawing::engrave (c, "EFFECT", { centre.x - 40.0f, 375.0f, 80.0f, 11.0f }, font, faintInk);
+    Drawing::engrave (c, "EFFECT", { centreX (light) - 40.0f, (float) light.bottom() + 6.0f, 80.0f, 11.0f }, font, faintInk);
 }
 } // namespace
 
@@ -247,7 +253,7 @@ void paintChassis (Canvas& c, bool mono, Leg leg)
     }
 
     paintMeterBed (c, mono);
-    paintLightHole (c, ledStatus);
+    paintStatusLight (c);
     paintLightHole (c, ledPower);
     paintLightHole (c, ledUsb);
     paintFootswitchBed (c);
