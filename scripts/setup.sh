@@ -35,7 +35,11 @@ fira_version=0.4.1
 fira_integrity="sha512-zQVs67baYyBVEScaCGKG3MBtGe2hPNc7R3Axmj7JmWs310kOem4poL1mB+O52rwfFqiigzxV876BHFZBxoie1Q=="
 fira_dir="${PELLION_CACHE:-$HOME/.cache/pellion}/fira-sans-$fira_version"
 if [ ! -f "$fira_dir/package/LICENSE_FONT" ]; then
-  command -v npm >/dev/null || { echo "setup: npm is needed to fetch the Fira Sans fonts" >&2; exit 1; }
+  if ! command -v npm >/dev/null; then
+    SUDO=""
+    [ "$(id -u)" -eq 0 ] || SUDO="sudo"
+    DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -q --no-install-recommends npm
+  fi
   work="$(mktemp -d)"
   trap 'rm -rf "$work"' EXIT
   (cd "$work" && npm pack --silent "@expo-google-fonts/fira-sans@$fira_version" >/dev/null)
