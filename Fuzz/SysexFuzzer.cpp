@@ -1,34 +1,68 @@
-// Feeds arbitrary bytes from a pedal's MIDI input through the queue into the
-// protocol driver, as the MIDI thread and the message thread would.
-#include "Devices/UsbDeviceDriver.h"
+// Feeds arbitrary bytes from a pedal's MIDI input through the queue and the
+// protocol driver to an attached client and the processor that listens to it,
+// as the MIDI thread and the message thread would. The input is a sequence of
+// messages, each a length byte and then that many bytes. Checks that nothing
+// longer than the protocol's longest frame gets through the queue and that every
+// message is either delivered or counted as dropped.
 #include "FuzzSupport.h"
+#include "PluginProcessor.h"
 
 #include <cstddef>
 #include <cstdint>
+
+namespace
+{
+struct DeliveryCheck final : MidiDevice::Listener
+{
+    void incomingMidiMessage (MidiDevice*, const juce::MidiMessage& message) override
+    {
+        if (message.getRawDataSize() > MidiQueue::slotBytes)
+            __builtin_trap();
+        ++delivered;
+    }
+
+    int delivered = 0;
+};
+} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput (const uint8_t* data, size_t size)
 {
     initialiseFramework();
 
-    static auto& driver = *new UsbDeviceDriver ("QZR-0001", {}, {});
-
-    // The first byte splits the input into several messages, so sequences
-    // (Announce, then mode replies, then anything) are explored too.
-    size_t position = 0;
-    while (position < size)
+    static auto& processor = *new VelmoraAudioProcessor();
+    static auto& device = *new UsbDevice ("QZR-0001", {}, {}, *new RetiredObjects());
+    static auto& check = *new DeliveryCheck();
+    static const bool attached = []
     {
-        const size_t length = juce::jmin<size_t> (size - position, 1 + data[position] % 64);
-        const auto* bytes = data + position;
-        position += length;
+        device.addClient (channelStereo, pedalboardNone)->addListener (&processor);
+        device.getMidiDevice().addListener (&check);
+        return true;
+    }();
+    juce::ignoreUnused (attached);
+
+    auto& midi = device.getMidiDevice();
+    const int droppedBefore = midi.getNumDroppedMessages();
+    check.delivered = 0;
+    int written = 0;
+
+    for (size_t position = 0; position < size;)
+    {
+        const size_t length = juce::jmin<size_t> (data[position], size - position - 1);
+        const auto* bytes = data + position + 1;
+        position += length + 1;
 
         if (length == 0)
-            break;
+            continue;
 
-        const juce::MidiMessage message (bytes, (int) length);
-        driver.getMidiDevice().handleIncomingMidiMessage (nullptr, message);
+        midi.handleIncomingMidiMessage (nullptr, juce::MidiMessage (bytes, (int) length));
+        ++written;
     }
 
-    driver.getMidiDevice().deliverWaitingMessages();
-    driver.timerCallback (UsbDeviceDriver::keepAliveTimerId);
+    midi.deliverWaitingMessages();
+
+    if (check.delivered + midi.getNumDroppedMessages() - droppedBefore != written)
+        __builtin_trap();
+
+    device.getDriver().timerCallback (UsbDeviceDriver::keepAliveTimerId);
     return 0;
 }

@@ -36,6 +36,7 @@ VelmoraAudioProcessor::VelmoraAudioProcessor()
     juce::WeakReference<VelmoraAudioProcessor> { this };
 
     createParameters();
+    pedalControllers = PedalControllers (valueTreeState.getParameters());
     valueTreeState.addListener (this);
 
     dacLParameter = valueTreeState.getParameter ("dacL");

@@ -11,6 +11,7 @@
 #include "Utilities/AudioThreadGuard.h"
 #include "Utilities/AudioValue.h"
 #include "Parameters/AudioValueTreeState.h"
+#include "Parameters/PedalControllers.h"
 #include "Presets/PresetFormat.h"
 
 #include <juce_audio_processors/juce_audio_processors.h>
@@ -81,7 +82,6 @@ public:
     void deviceConnected() override;
     using UsbDeviceDriver::Listener::deviceConnected;
     using UsbDeviceDriver::Listener::incomingMidiMessage;
-    void latencyChanged (int latencySamples) override;
     void timerCallback (int timerId) override;
 
     //==============================================================================
@@ -140,6 +140,7 @@ private:
     PresetFormat defaultPreset;
     AudioValueTreeState valueTreeState;
     juce::OwnedArray<Parameter> ownedParameters;
+    PedalControllers pedalControllers;
 
     Parameter* dacLParameter = nullptr;
     Parameter* dacRParameter = nullptr;

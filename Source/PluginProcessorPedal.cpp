@@ -5,6 +5,8 @@
 #include "Presets/PresetRecord.h"
 #include "Utilities/AdvisorySection.h"
 
+static_assert (PRESET::recordSize == Sysex::recordPayload);
+
 namespace
 {
 // A switch goes to the pedal as 64 or 0, anything else as its 7-bit value.
@@ -23,14 +25,13 @@ void VelmoraAudioProcessor::setUsbDevice (juce::StringRef name, int mode, int ch
 {
     jassert (isMessageThread());
 
-    if (channel < channelMonoLeft || channel > channelStereo)
+    if (! isChannelSetting (channel))
         return;
 
+    // Mono use unlinks the stereo pairs.
     if (channel != channelStereo)
-    {
-        valueTreeState.getParameter ("adcLink")->set (0, GestureTracker::internalSource);
-        valueTreeState.getParameter ("dacLink")->set (0, GestureTracker::internalSource);
-    }
+        for (auto* linkSwitch : pedalControllers.getLinkSwitches())
+            linkSwitch->set (0, GestureTracker::internalSource);
 
     auto* device = deviceManager->findDevice (name);
 
@@ -56,7 +57,7 @@ void VelmoraAudioProcessor::setUsbDevice (juce::StringRef name, int mode, int ch
 
         if (! driver.isAudioDeviceOpen())
         {
-            jassert (mode >= modeControl && mode <= modePedalboard);
+            jassert (isRequestableMode (mode));
             driver.connect (mode);
         }
 
@@ -68,7 +69,7 @@ void VelmoraAudioProcessor::setUsbDevice (juce::StringRef name, int mode, int ch
             usbClient->addListener (editor);
 
         if (prepared)
-            driver.sampleRate = (int) sampleRate.load();
+            driver.setSampleRate ((int) sampleRate.load());
 
         audioClient.store (usbClient);
     }
@@ -79,7 +80,7 @@ void VelmoraAudioProcessor::setUsbDevice (juce::StringRef name, int mode, int ch
         channelSetting = channel;
 
     if (usbClient != nullptr)
-        usbClient->pedalboardLeg.store (mode == modePedalboard ? leg : pedalboardNone);
+        usbClient->setPedalboardLeg (mode == modePedalboard ? leg : pedalboardNone);
 }
 
 void VelmoraAudioProcessor::detachClient()
@@ -189,10 +190,6 @@ void VelmoraAudioProcessor::deviceConnected()
         sendStateToDevice();
 }
 
-void VelmoraAudioProcessor::latencyChanged (int)
-{
-}
-
 void VelmoraAudioProcessor::sendStateToDevice()
 {
     if (currentDevice == nullptr)
@@ -207,11 +204,8 @@ void VelmoraAudioProcessor::sendStateToDevice()
 void VelmoraAudioProcessor::parameterChanged (AudioValueTreeState::Parameter* parameter, int value,
                                               int controllerNumber)
 {
-    const auto id = parameter->getParameterID();
-
     // The side of the pedal that a mono use leaves idle is neither sent nor an edit.
-    if ((channelSetting == channelMonoRight && (id == "adcL" || id == "dacL"))
-        || (channelSetting == channelMonoLeft && (id == "adcR" || id == "dacR")))
+    if (pedalControllers.isIdleSide (*parameter, channelSetting))
         return;
 
     if (controllerNumber >= 0 && currentDevice != nullptr && valueTreeState.pedalMessageDepth <= 0
@@ -283,32 +277,15 @@ void VelmoraAudioProcessor::incomingMidiMessage (SysexMessage& message)
 
 void VelmoraAudioProcessor::applyControllerPairs (const SysexMessage& message)
 {
-    const auto* adcLink = valueTreeState.getParameter ("adcLink");
-    const auto* dacLink = valueTreeState.getParameter ("dacLink");
-
     for (int i = 0; i + 1 < message.length; i += 2)
     {
-        int number = message.payload[i] & 0x7F;
+        const int number = pedalControllers.resolve (message.payload[i] & 0x7F);
         const int received = message.payload[i + 1] & 0x7F;
-
-        if ((number == 106 || number == 107) && adcLink->get() == 1)
-            number = 105;
-        else if ((number == 113 || number == 114) && dacLink->get() == 1)
-            number = 112;
 
         if (currentDevice == nullptr || message.slot != currentDevice->getDriver().getSlot())
             continue;
 
-        for (auto* parameter : valueTreeState.getParameters())
-        {
-            if (parameter->getControllerNumber() == number)
-            {
-                parameter->set (decodeFromPedal (*parameter, received), GestureTracker::pedalSource);
-                break;
-            }
-
-            if (parameter->getLinkControllerNumber() == number)
-                parameter->set (decodeFromPedal (*parameter, received), GestureTracker::pedalSource);
-        }
+        for (auto* parameter : pedalControllers.targetsOf (number))
+            parameter->set (decodeFromPedal (*parameter, received), GestureTracker::pedalSource);
     }
 }

@@ -48,7 +48,7 @@ void VelmoraAudioProcessor::getStateInformation (juce::MemoryBlock& destData)
         device->setAttribute ("name", currentDevice->getName());
         device->setAttribute ("mode", currentDevice->getDriver().getState());
         device->setAttribute ("channelSetting", channelSetting);
-        device->setAttribute ("pedalboardMode", usbClient->pedalboardLeg.load());
+        device->setAttribute ("pedalboardMode", usbClient->getPedalboardLeg());
     }
 
     destData.reset();
@@ -154,8 +154,8 @@ void VelmoraAudioProcessor::applyDeviceElement (const juce::XmlElement& device)
     const int leg = device.getIntAttribute ("pedalboardMode", -100);
 
     // Stored by a host, so checked like anything else from outside.
-    if (name.isEmpty() || UsbDevice::extractDeviceName (name) != name || mode < modeControl || mode > modePedalboard
-        || channel < channelMonoLeft || channel > channelStereo || leg < pedalboardNone || leg > pedalboardOut)
+    if (name.isEmpty() || UsbDevice::extractDeviceName (name) != name || ! isRequestableMode (mode)
+        || ! isChannelSetting (channel) || ! isPedalboardLeg (leg))
         return;
 
     pendingDevice = { name, channel, mode, leg };

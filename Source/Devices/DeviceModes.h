@@ -23,3 +23,9 @@ enum PedalModeConfig
     pedalboardIn = 0,
     pedalboardOut = 1
 };
+
+// The one place where the three are range-checked: whatever arrives as a plain
+// int (the editor's menu, a host's stored state, a caller's mistake) passes here.
+constexpr bool isRequestableMode (int mode) noexcept { return mode >= modeControl && mode <= modePedalboard; }
+constexpr bool isChannelSetting (int channel) noexcept { return channel >= channelMonoLeft && channel <= channelStereo; }
+constexpr bool isPedalboardLeg (int leg) noexcept { return leg >= pedalboardNone && leg <= pedalboardOut; }

@@ -44,12 +44,13 @@ public:
 
     MidiDevice& getMidiDevice() noexcept { return midiDevice; }
 
-    void addListener (Listener* listener) { listeners.addIfNotAlreadyThere (listener); }
-    void removeListener (Listener* listener) { listeners.removeFirstMatchingValue (listener); }
+    // The flashing job registers here; what the bootloader sends is never read.
+    void addListener (Listener* listener) { listeners.add (listener); }
+    void removeListener (Listener* listener) { listeners.remove (listener); }
 
 private:
     MidiDevice midiDevice;
-    juce::Array<Listener*> listeners;
+    juce::ListenerList<Listener> listeners;
 
     JUCE_DECLARE_NON_COPYABLE (UsbBootDevice)
 };

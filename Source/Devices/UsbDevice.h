@@ -44,6 +44,7 @@ public:
 
     const juce::String& getName() const noexcept { return name; }
     UsbDeviceDriver& getDriver() noexcept { return driver; }
+    MidiDevice& getMidiDevice() noexcept { return driver.getMidiDevice(); }
 
     // Whether saving may delete the settings file: only once this pedal has read
     // it or found it absent, so a file it never saw is never lost.

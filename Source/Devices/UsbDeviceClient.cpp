@@ -1,13 +1,6 @@
 #include "Devices/UsbDeviceClient.h"
 
-void UsbDeviceClient::addListener (ClientListener* listener)
-{
-    jassert (listener != nullptr);
-    if (listener != nullptr)
-        listeners.add (listener);
-}
-
-void UsbDeviceClient::deviceConnected (int)
+void UsbDeviceClient::deviceConnected()
 {
     listeners.call ([] (ClientListener& l) { l.deviceConnected(); });
 }
@@ -17,9 +10,10 @@ void UsbDeviceClient::deliverMessage (SysexMessage& message)
     listeners.call ([&message] (ClientListener& l) { l.incomingMidiMessage (message); });
 }
 
-void UsbDeviceClient::deliverLatency (int latencySamples)
+void UsbDeviceClient::setPedalboardLeg (int leg) noexcept
 {
-    listeners.call ([latencySamples] (ClientListener& l) { l.latencyChanged (latencySamples); });
+    jassert (isPedalboardLeg (leg));
+    pedalboardLeg.store (isPedalboardLeg (leg) ? leg : pedalboardNone);
 }
 
 void UsbDeviceClient::getNextAudioBlock (const juce::AudioSourceChannelInfo& info)

@@ -26,15 +26,16 @@ public:
     explicit UsbDeviceClient (const juce::String& pedalName) : deviceName (pedalName) {}
     ~UsbDeviceClient() { listeners.clear(); }
 
-    void addListener (ClientListener* listener);
+    // Listeners are called on the message thread, last added first.
+    void addListener (ClientListener* listener) { listeners.add (listener); }
     void removeListener (ClientListener* listener) { listeners.remove (listener); }
 
-    // The pedal confirmed a mode; called on the primary client only.
-    void deviceConnected (int mode);
+    // The pedal confirmed a mode; called on the primary client only. (The audio
+    // bridge, when it comes, calibrates the latency here in Audio use.)
+    void deviceConnected();
 
-    // Pedal messages and latency changes, to every listener, last added first.
+    // A message from the pedal, to every listener.
     void deliverMessage (SysexMessage& message);
-    void deliverLatency (int latencySamples);
 
     // Host audio thread: the block goes through the pedal, then feeds the meters.
     void getNextAudioBlock (const juce::AudioSourceChannelInfo& info);
@@ -50,13 +51,17 @@ public:
     const juce::String& getDeviceName() const noexcept { return deviceName; }
     AudioPeakDetector& getPeakDetector() noexcept { return peakDetector; }
 
-    std::atomic<int> pedalboardLeg { pedalboardNone };
+    // The pedalboard leg this instance serves (a PedalModeConfig), none outside
+    // Pedalboard use. Safe on any thread.
+    void setPedalboardLeg (int leg) noexcept;
+    int getPedalboardLeg() const noexcept { return pedalboardLeg.load(); }
 
 private:
     UsbDeviceController* controller = nullptr;
     AudioPeakDetector peakDetector;
     juce::String deviceName;
     juce::ListenerList<ClientListener> listeners;
+    std::atomic<int> pedalboardLeg { pedalboardNone };
 
     JUCE_DECLARE_NON_COPYABLE (UsbDeviceClient)
 };

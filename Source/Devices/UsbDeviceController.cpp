@@ -21,32 +21,12 @@ void UsbDeviceController::publish (std::unique_ptr<Entries> next)
 void UsbDeviceController::addClient (UsbDeviceClient* client, int channel, int leg)
 {
     const auto& current = getEntries();
-    jassert ((int) current.size() < maximumClients && channel >= 0 && channel < 3);
-
-    const auto mask = (uint8_t) (juce::jlimit (0, 2, channel) + 1);
-
-    if (leg == pedalboardOut)
-    {
-        jassert (mask != outMask);
-        outMask |= mask;
-    }
-    else if (leg == pedalboardIn)
-    {
-        jassert (mask != inMask);
-        inMask |= mask;
-    }
-    else
-    {
-        jassert (mask != inMask);
-        inMask |= mask;
-        outMask = inMask;
-    }
+    jassert ((int) current.size() < maximumClients && isChannelSetting (channel) && isPedalboardLeg (leg));
 
     auto next = std::make_unique<Entries> (current);
     next->push_back ({ client, channel, leg });
     publish (std::move (next));
-
-    split.store (channel != channelStereo ? 1 : 0);
+    setSplit (channel);
 }
 
 void UsbDeviceController::removeClient (UsbDeviceClient* client)
@@ -57,25 +37,6 @@ void UsbDeviceController::removeClient (UsbDeviceClient* client)
     if (found == current.end())
         return;
 
-    const auto mask = (uint8_t) (juce::jlimit (0, 2, found->channel) + 1);
-
-    if (found->leg == pedalboardOut)
-    {
-        jassert (outMask == 3 || outMask == mask);
-        outMask = (uint8_t) (outMask & ~mask);
-    }
-    else if (found->leg == pedalboardIn)
-    {
-        jassert (inMask == 3 || inMask == mask);
-        inMask = (uint8_t) (inMask & ~mask);
-    }
-    else
-    {
-        jassert (inMask == 3 || inMask == mask);
-        inMask = (uint8_t) (inMask & ~mask);
-        outMask = inMask;
-    }
-
     auto next = std::make_unique<Entries> (current);
     next->erase (next->begin() + (found - current.begin()));
     publish (std::move (next));
@@ -83,9 +44,8 @@ void UsbDeviceController::removeClient (UsbDeviceClient* client)
 
 void UsbDeviceController::setChannel (UsbDeviceClient* client, int channel)
 {
-    inMask = 0;
-    split.store (channel != channelStereo ? 1 : 0);
-    jassert (channel >= 0 && channel < 3);
+    jassert (isChannelSetting (channel));
+    setSplit (channel);
 
     auto next = std::make_unique<Entries> (getEntries());
     for (auto& entry : *next)
@@ -93,5 +53,4 @@ void UsbDeviceController::setChannel (UsbDeviceClient* client, int channel)
             entry.channel = channel;
 
     publish (std::move (next));
-    inMask = (uint8_t) (juce::jlimit (0, 2, channel) + 1);
 }

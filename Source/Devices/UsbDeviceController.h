@@ -21,6 +21,7 @@ struct ClientEntry
 // Which clients use a pedal, on which channels and legs. The entries change on
 // the message thread and are walked by the pedal's audio thread: every change
 // publishes a new list, and the old one is retired until that thread has moved on.
+// Which channels each pedalboard leg has in use follows from the entries.
 class UsbDeviceController
 {
 public:
@@ -42,18 +43,20 @@ public:
 
     UsbDeviceDriver& getDriver() const noexcept { return driver; }
 
-    std::atomic<int> split { 0 };
-    uint8_t inMask = 0;
-    uint8_t outMask = 0;
+    // Whether the latest attach or channel change asked for one mono channel:
+    // the pedal's two channels then go one to a client. Safe on any thread.
+    bool isSplit() const noexcept { return split.load() != 0; }
 
     static constexpr int maximumClients = 5;
 
 private:
     void publish (std::unique_ptr<Entries> next);
+    void setSplit (int channel) noexcept { split.store (channel != channelStereo ? 1 : 0); }
 
     UsbDeviceDriver& driver;
     RetiredObjects& retired;
     std::atomic<const Entries*> entries;
+    std::atomic<int> split { 0 };
 
     JUCE_DECLARE_NON_COPYABLE (UsbDeviceController)
 };

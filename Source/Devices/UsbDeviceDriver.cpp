@@ -15,7 +15,6 @@ UsbDeviceDriver::UsbDeviceDriver (const juce::String& deviceName,
       name (deviceName),
       deviceType (AudioDeviceTypes::create())
 {
-    settings.addListener (this);
     midiDevice.addListener (this);
 }
 
@@ -23,7 +22,6 @@ UsbDeviceDriver::~UsbDeviceDriver()
 {
     stopTimer (keepAliveTimerId);
     midiDevice.removeListener (this);
-    settings.removeListener (this);
     releaseAudio();
 }
 
@@ -34,7 +32,7 @@ void UsbDeviceDriver::sendSysExMessage (uint8_t group, uint8_t command, const vo
 
 void UsbDeviceDriver::connect (int mode)
 {
-    if (mode < modeControl || mode > modePedalboard)
+    if (! isRequestableMode (mode))
     {
         setState (modeNone);
         return;
@@ -56,7 +54,7 @@ void UsbDeviceDriver::requestMode (int mode)
 {
     static constexpr uint8_t requests[] = { 0, Sysex::ModeControl, Sysex::ModeAudio, Sysex::ModePedalboard };
 
-    if (mode >= modeControl && mode <= modePedalboard)
+    if (isRequestableMode (mode))
         sendSysExMessage (Sysex::SystemGroup, requests[mode], nullptr, 0);
 }
 
@@ -135,9 +133,7 @@ void UsbDeviceDriver::incomingMidiMessage (MidiDevice* device, const juce::MidiM
         }
     }
 
-    for (int i = listeners.size(); --i >= 0;)
-        if (auto* listener = listeners[i])
-            listener->incomingMidiMessage (this, message);
+    listeners.call ([this, &message] (Listener& l) { l.incomingMidiMessage (this, message); });
 }
 
 void UsbDeviceDriver::takeModeReply (int newState, const SysexMessage& message)
@@ -190,20 +186,16 @@ void UsbDeviceDriver::handleSystemMessage (const SysexMessage& message)
 
 void UsbDeviceDriver::notifyStatusChanged()
 {
-    for (int i = listeners.size(); --i >= 0;)
-        if (auto* listener = listeners[i])
-            listener->deviceStatusChanged (this);
+    listeners.call ([this] (Listener& l) { l.deviceStatusChanged (this); });
 }
 
 void UsbDeviceDriver::notifyConnected()
 {
-    for (int i = listeners.size(); --i >= 0;)
-        if (auto* listener = listeners[i])
-            listener->deviceConnected (this);
+    listeners.call ([this] (Listener& l) { l.deviceConnected (this); });
 
     // Only the primary client hears of the confirmed mode.
     if (controller != nullptr && ! controller->getEntries().empty())
-        controller->getEntries().front().client->deviceConnected (getState());
+        controller->getEntries().front().client->deviceConnected();
 }
 
 bool UsbDeviceDriver::isStillAttached (UsbDeviceClient* client) const
@@ -253,10 +245,6 @@ void UsbDeviceDriver::releaseAudio()
     audioDevice.reset();
 }
 
-void UsbDeviceDriver::settingsChanged()
-{
-}
-
 void UsbDeviceDriver::audioDeviceIOCallbackWithContext (const float* const* inputs, int numInputs,
                                                         float* const* outputs, int numOutputs, int numSamples,
                                                         const juce::AudioIODeviceCallbackContext&)
@@ -268,7 +256,7 @@ void UsbDeviceDriver::audioDeviceIOCallbackWithContext (const float* const* inpu
         return;
 
     const auto& entries = controller->getEntriesForAudio();
-    const bool split = controller->split.load() != 0;
+    const bool split = controller->isSplit();
 
     auto all = [&] (UsbDeviceClient* c) { c->audioDeviceIOCallback (inputs, numInputs, outputs, numOutputs, numSamples); };
     auto one = [&] (UsbDeviceClient* c, int channel)

@@ -14,11 +14,13 @@
 // the mode handshake, a keep-alive every second and a watchdog that drops a
 // pedal that falls silent. It owns the pedal's MIDI ports, its settings and its
 // audio device.
+//
+// Not yet here, as the audio bridge comes with them: the driver hears nothing
+// of its settings' changes, and tells nobody of a latency.
 class UsbDeviceController;
 
 class UsbDeviceDriver : public juce::AudioIODeviceCallback,
                         private MidiDevice::Listener,
-                        private DeviceSettings::Listener,
                         private juce::MultiTimer
 {
 public:
@@ -50,8 +52,8 @@ public:
     // The one way to send to the pedal. Senders hand over 7-bit values.
     void sendSysExMessage (uint8_t group, uint8_t command, const void* payload, int length);
 
-    // Opens the ports and asks the pedal for a mode; a mode outside 1 to 3 only
-    // sets the state to 0.
+    // Opens the ports and asks the pedal for a mode; a mode that cannot be
+    // requested only sets the state to 0.
     void connect (int mode);
 
     // Asks the pedal for a mode (1 to 3) without touching the connection state.
@@ -82,14 +84,16 @@ public:
     juce::AudioIODevice* getAudioDevice() const noexcept { return audioDevice.get(); }
 
     // The rate the audio device is opened at; the host's rate once it prepares.
-    int sampleRate = 44100;
+    void setSampleRate (int rate) noexcept { sampleRate = rate; }
+    int getSampleRate() const noexcept { return sampleRate; }
 
     juce::ValueTree& getSettingsTree() noexcept { return settingsTree; }
     DeviceSettings& getSettings() noexcept { return settings; }
     MidiDevice& getMidiDevice() noexcept { return midiDevice; }
 
-    void addListener (Listener* listener) { listeners.addIfNotAlreadyThere (listener); }
-    void removeListener (Listener* listener) { listeners.removeFirstMatchingValue (listener); }
+    // Listeners are called on the message thread, last added first.
+    void addListener (Listener* listener) { listeners.add (listener); }
+    void removeListener (Listener* listener) { listeners.remove (listener); }
 
     // Keep-alive and watchdog: one tick of timer 1; other ids do nothing.
     void timerCallback (int timerId) override;
@@ -108,7 +112,6 @@ public:
     void audioDeviceStopped() override {}
 
 private:
-    void settingsChanged() override;
     void handleSystemMessage (const SysexMessage& message);
     void setState (int newState);
     void notifyStatusChanged();
@@ -122,10 +125,11 @@ private:
     MidiDevice midiDevice;
     uint8_t deviceId = 0;
     uint8_t watchdogCountdown = 0;
-    juce::Array<Listener*> listeners;
+    juce::ListenerList<Listener> listeners;
     std::atomic<int> state { modeNone };
     int slot = 1;
     int firmwareVersion = 0;
+    int sampleRate = 44100;
     juce::String name;
     UsbDeviceController* controller = nullptr;
     std::unique_ptr<juce::AudioIODeviceType> deviceType;

@@ -10,6 +10,7 @@
 #include "Utilities/StrictXmlReader.h"
 
 #include <juce_events/juce_events.h>
+#include <algorithm>
 #include <type_traits>
 
 // The process-wide discovery of pedals (T = UsbDevice) or of pedals waiting in
@@ -42,8 +43,7 @@ public:
             for (auto* device : devices)
                 saveSettings (device);
 
-        for (int i = devices.size(); --i >= 0;)
-            devices.remove (i);
+        devices.clear(); // last to first
     }
 
     void addListener (Listener* listener) { listeners.add (listener); }
@@ -68,12 +68,15 @@ public:
     juce::ValueTree& getRecentSettings() noexcept { return recentSettings; }
 
     bool isScanningPeriodically() const noexcept { return periodic; }
+    int getScanInterval() const noexcept { return getTimerInterval(); }
 
     // Where clients, client lists and pedals wait until no audio thread can reach them.
     RetiredObjects& getRetiredObjects() noexcept { return retired; }
 
     // One scan: keeps the devices still present, adds the new ones (each announced
-    // at once), then saves and removes the vanished ones.
+    // at once), then saves and removes the vanished ones. A device found under its
+    // name on other ports than its own was unplugged and plugged back since the
+    // last scan: its ports are gone for good, so it is replaced at once.
     void scanForDevices()
     {
         auto& ports = MidiPorts::system();
@@ -109,6 +112,13 @@ public:
 
             auto* device = findDevice (name);
 
+            if (device != nullptr && ! isOnListedPorts (*device, inputs, outputs))
+            {
+                vanished.removeAllInstancesOf (device);
+                removeDevice (device);
+                device = nullptr;
+            }
+
             if (device == nullptr)
             {
                 device = new DeviceType (name, input, *output, retired);
@@ -124,20 +134,7 @@ public:
         }
 
         for (auto* device : vanished)
-        {
-            if constexpr (isPedalManager)
-                saveSettings (device);
-
-            listeners.call ([device] (Listener& l) { l.deviceRemoved (device); });
-            devices.removeObject (device, false);
-
-            // A host audio thread may still be inside one of its clients.
-            std::unique_ptr<DeviceType> gone (device);
-            if constexpr (isPedalManager)
-                gone->getDriver().releaseAudio();
-
-            retired.retire (std::move (gone));
-        }
+            removeDevice (device);
     }
 
     // The pedal's settings file: the settings folder followed by the device name
@@ -197,6 +194,35 @@ private:
             periodic = true;
             startTimer (scanPeriodMs);
         }
+    }
+
+    static bool isOnListedPorts (DeviceType& device, const juce::Array<juce::MidiDeviceInfo>& inputs,
+                                 const juce::Array<juce::MidiDeviceInfo>& outputs)
+    {
+        auto listed = [] (const juce::Array<juce::MidiDeviceInfo>& ports, const juce::MidiDeviceInfo& port)
+        {
+            return std::any_of (ports.begin(), ports.end(), [&port] (const auto& p) { return p.identifier == port.identifier; });
+        };
+
+        auto& midi = device.getMidiDevice();
+        return listed (inputs, midi.getInputPort()) && listed (outputs, midi.getOutputPort());
+    }
+
+    // Saves its settings, tells the listeners, and retires it.
+    void removeDevice (DeviceType* device)
+    {
+        if constexpr (isPedalManager)
+            saveSettings (device);
+
+        listeners.call ([device] (Listener& l) { l.deviceRemoved (device); });
+        devices.removeObject (device, false);
+
+        // A host audio thread may still be inside one of its clients.
+        std::unique_ptr<DeviceType> gone (device);
+        if constexpr (isPedalManager)
+            gone->getDriver().releaseAudio();
+
+        retired.retire (std::move (gone));
     }
 
     static bool audioDeviceExists (const juce::String& name)

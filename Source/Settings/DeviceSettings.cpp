@@ -15,27 +15,7 @@ DeviceSettings::DeviceSettings (juce::ValueTree& tree)
         value->onChange = [this] { notifyListeners(); };
 }
 
-void DeviceSettings::addListener (Listener* listener)
-{
-    listeners.addIfNotAlreadyThere (listener);
-}
-
-void DeviceSettings::removeListener (Listener* listener)
-{
-    listeners.removeFirstMatchingValue (listener);
-}
-
 void DeviceSettings::notifyListeners()
 {
-    // Last-added first, by index, so a listener may remove itself or others
-    // during its call. The walk resumes just before the listener it called,
-    // wherever that one now sits; if it has gone, from the shrunken end.
-    for (int i = listeners.size() - 1; i >= 0;)
-    {
-        auto* listener = listeners.getUnchecked (i);
-        listener->settingsChanged();
-
-        const auto now = listeners.indexOf (listener);
-        i = (now >= 0 && now <= i) ? now - 1 : juce::jmin (i, listeners.size()) - 1;
-    }
+    listeners.call ([] (Listener& l) { l.settingsChanged(); });
 }

@@ -55,8 +55,10 @@ public:
 
     explicit DeviceSettings (juce::ValueTree& tree);
 
-    void addListener (Listener* listener);
-    void removeListener (Listener* listener);
+    // Listeners are called last added first; one may add or remove listeners
+    // (itself included) while it is called.
+    void addListener (Listener* listener) { listeners.add (listener); }
+    void removeListener (Listener* listener) { listeners.remove (listener); }
 
     ConstrainedCachedValue<int> blockSize;
     ConstrainedCachedValue<int> outAdjust;
@@ -66,7 +68,7 @@ public:
 private:
     void notifyListeners();
 
-    juce::Array<Listener*> listeners;
+    juce::ListenerList<Listener> listeners;
 
     JUCE_DECLARE_NON_COPYABLE (DeviceSettings)
 };

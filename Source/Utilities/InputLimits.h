@@ -21,4 +21,8 @@ constexpr int presetNesting = 64;
 constexpr int xmlDepth = 16;
 constexpr int xmlElements = 4096;
 constexpr int xmlAttributesPerElement = 64; // keeps duplicate checks cheap
+
+// One MIDI message from a pedal or bootloader: the longest frame of the pedal's
+// protocol, a 23-byte preset record in a 10-byte frame. Longer ones are dropped.
+constexpr int midiMessageBytes = 33;
 } // namespace InputLimits

@@ -1,4 +1,4 @@
-#include "Support/PedalRig.h"
+#include "Support/LinkRig.h"
 #include "Support/PluginFixture.h"
 
 #include <gtest/gtest.h>
@@ -10,7 +10,23 @@
 
 namespace
 {
-const juce::String pedalName (PedalRig::pedalName);
+const juce::String pedalName (LinkRig::pedalName);
+
+// Counts the framework's assertion reports, from any thread, while it is installed.
+class AssertionCounter final : public juce::Logger
+{
+public:
+    AssertionCounter() { juce::Logger::setCurrentLogger (this); }
+    ~AssertionCounter() override { juce::Logger::setCurrentLogger (nullptr); }
+
+    void logMessage (const juce::String& message) override
+    {
+        if (message.startsWith ("JUCE Assertion failure"))
+            ++count;
+    }
+
+    std::atomic<int> count { 0 };
+};
 
 // A host audio thread: processBlock on a 2 x 256 buffer as fast as it can,
 // timing each call so a blocked block shows.
@@ -85,7 +101,7 @@ protected:
             && device->getDriver().getAudioDevice()->isPlaying();
     }
 
-    PedalRig rig;
+    LinkRig rig;
     std::unique_ptr<VelmoraAudioProcessor> first, second;
 };
 
@@ -93,6 +109,7 @@ TEST_F (ClientHandOverStressTest, AttachDetachSwitchAndUnplugWhileEveryAudioThre
 {
     constexpr int rounds = 200;
     int roundsWithPedalAudio = 0;
+    AssertionCounter assertions;
 
     {
         HostAudioThread firstHost (*first), secondHost (*second);
@@ -173,6 +190,7 @@ TEST_F (ClientHandOverStressTest, AttachDetachSwitchAndUnplugWhileEveryAudioThre
     }
 
     EXPECT_EQ (roundsWithPedalAudio, rounds);
+    EXPECT_EQ (assertions.count.load(), 0);
     EXPECT_EQ (first->getDevice(), nullptr);
     EXPECT_EQ (second->getDevice(), nullptr);
     EXPECT_TRUE (rig.releaseRetired());

@@ -1,4 +1,4 @@
-#include "Support/PedalRig.h"
+#include "Support/LinkRig.h"
 #include "Support/PluginFixture.h"
 
 #include "Presets/PresetFormat.h"
@@ -10,11 +10,11 @@
 
 namespace
 {
-const juce::String pedalName (PedalRig::pedalName);
+const juce::String pedalName (LinkRig::pedalName);
 
 Bytes frame (uint8_t group, uint8_t command, Bytes payload = {})
 {
-    return PedalRig::frame (group, command, std::move (payload));
+    return LinkRig::frame (group, command, std::move (payload));
 }
 
 Bytes controlChange (uint8_t controller, uint8_t value)
@@ -34,13 +34,7 @@ protected:
         second.reset();
     }
 
-    UsbDevice& device()
-    {
-        auto* found = rig.findDevice();
-        EXPECT_NE (found, nullptr);
-        return *found;
-    }
-
+    UsbDevice& device() { return rig.device(); }
     UsbDeviceController& controller() { return device().getController(); }
 
     // Attaches and lets the pedal's answer arrive; the pedal's record starts afresh.
@@ -76,7 +70,7 @@ protected:
         EXPECT_EQ (processor.getUsbClient(), nullptr);
     }
 
-    PedalRig rig;
+    LinkRig rig;
     std::unique_ptr<VelmoraAudioProcessor> first, second;
 };
 
@@ -102,27 +96,56 @@ TEST_F (PedalAttachTest, ABadChannelChangesNothingAndMonoWithAnUnknownNameOnlyUn
 }
 
 //==============================================================================
-TEST_F (PedalAttachTest, EachModeRequestsItsOwnCommandForIdZeroFirst)
+// Every use and channel: the mode is asked for with no id yet, the client and the
+// pedal's record show the attachment, and the last client's detach releases the pedal.
+TEST_F (PedalAttachTest, EveryUseAndChannelIsRequestedRecordedAndReleased)
 {
-    const struct { int mode; uint8_t command; } cases[] = {
-        { modeAudio, Sysex::ModeAudio }, { modeControl, Sysex::ModeControl }, { modePedalboard, Sysex::ModePedalboard }
+    const struct { int mode, leg, keptLeg; uint8_t command; } uses[] = {
+        { modeControl, pedalboardNone, pedalboardNone, Sysex::ModeControl },
+        { modeAudio, pedalboardOut, pedalboardNone, Sysex::ModeAudio }, // only Pedalboard use keeps a leg
+        { modePedalboard, pedalboardIn, pedalboardIn, Sysex::ModePedalboard },
+        { modePedalboard, pedalboardOut, pedalboardOut, Sysex::ModePedalboard },
     };
 
-    for (const auto& c : cases)
+    for (const auto& use : uses)
     {
-        SCOPED_TRACE (c.mode);
-        rig.pedal.clearReceivedMessages();
-        ASSERT_FALSE (device().getDriver().isAudioDeviceOpen());
+        for (int channel : { (int) channelMonoLeft, (int) channelMonoRight, (int) channelStereo })
+        {
+            SCOPED_TRACE (testing::Message() << "mode " << use.mode << " leg " << use.leg << " channel " << channel);
+            rig.pedal.clearReceivedMessages();
+            ASSERT_FALSE (device().getDriver().isAudioDeviceOpen());
 
-        first->setUsbDevice (pedalName, c.mode, channelStereo, c.mode == modePedalboard ? pedalboardIn : pedalboardNone);
+            first->setUsbDevice (pedalName, use.mode, channel, use.leg);
+            const auto requested = rig.pedal.getReceivedMessages();
+            ASSERT_FALSE (requested.empty());
+            EXPECT_EQ (requested.front(), (Bytes { 0xF0, 0x00, 0x5A, 0x3D, 0x00, 0x02, 0x00, 0x11, use.command, 0xF7 }));
+            rig.drain();
 
-        const auto received = rig.pedal.getReceivedMessages();
-        ASSERT_FALSE (received.empty());
-        EXPECT_EQ (received.front(), (Bytes { 0xF0, 0x00, 0x5A, 0x3D, 0x00, 0x02, 0x00, 0x11, c.command, 0xF7 }));
+            auto* client = first->getUsbClient();
+            ASSERT_NE (client, nullptr);
+            EXPECT_EQ (first->getDevice(), &device());
+            EXPECT_EQ (client->getPedalboardLeg(), use.keptLeg);
+            EXPECT_EQ (first->getChannelSetting(), channel);
+            EXPECT_EQ (device().getDriver().getState(), use.mode);
 
-        rig.drain();
-        first->disconnectUsbClient();
-        rig.releaseRetired();
+            const auto& entries = controller().getEntries();
+            ASSERT_EQ (entries.size(), 1u);
+            EXPECT_EQ (entries[0].client, client);
+            EXPECT_EQ (entries[0].channel, channel);
+            EXPECT_EQ (entries[0].leg, use.leg);
+            EXPECT_EQ (controller().isSplit(), channel != channelStereo);
+
+            rig.pedal.clearReceivedMessages();
+            first->disconnectUsbClient();
+            EXPECT_EQ (rig.pedal.getReceivedMessages(), (std::vector<Bytes> { frame (Sysex::SystemGroup, Sysex::Release) }));
+            EXPECT_TRUE (rig.pedal.wasReleased());
+            EXPECT_FALSE (device().getDriver().getMidiDevice().isInputOpen() || device().getDriver().getMidiDevice().isOutputOpen());
+            EXPECT_EQ (device().getDriver().getState(), modeNone);
+            EXPECT_EQ (first->getChannelSetting(), -1);
+            expectDetached (*first);
+            EXPECT_TRUE (controller().getEntries().empty());
+            EXPECT_TRUE (rig.releaseRetired());
+        }
     }
 }
 
@@ -155,68 +178,13 @@ TEST_F (PedalAttachTest, TheReplyOpensSyncsAndRequestsOrAfterARestoredHostStateW
     EXPECT_EQ (state[0], opened);
     EXPECT_EQ (state[1], synced);
     EXPECT_EQ (state[2].size(), 33u);
-    EXPECT_EQ (state[2][7], (uint8_t) (PedalRig::pedalSlot + 1));
+    EXPECT_EQ (state[2][7], (uint8_t) (LinkRig::pedalSlot + 1));
     EXPECT_EQ (state[2][8], Sysex::StateWrite);
     EXPECT_EQ (rig.pedal.countReceived (Sysex::StateGroup, Sysex::StateRequest), 0);
 }
 
 //==============================================================================
-TEST_F (PedalAttachTest, EveryUseAndChannelIsRecordedByClientAndController)
-{
-    const struct { int mode; int leg; } uses[] = {
-        { modeControl, pedalboardNone }, { modeAudio, pedalboardNone },
-        { modePedalboard, pedalboardIn }, { modePedalboard, pedalboardOut }
-    };
-
-    for (const auto& use : uses)
-    {
-        for (int channel : { (int) channelMonoLeft, (int) channelMonoRight, (int) channelStereo })
-        {
-            SCOPED_TRACE (testing::Message() << "mode " << use.mode << " leg " << use.leg << " channel " << channel);
-            attach (*first, use.mode, channel, use.leg);
-
-            auto* client = first->getUsbClient();
-            ASSERT_NE (client, nullptr);
-            EXPECT_EQ (first->getDevice(), &device());
-            EXPECT_EQ (client->pedalboardLeg.load(), use.leg);
-            EXPECT_EQ (first->getChannelSetting(), channel);
-            EXPECT_EQ (device().getDriver().getState(), use.mode);
-
-            const auto& entries = controller().getEntries();
-            ASSERT_EQ (entries.size(), 1u);
-            EXPECT_EQ (entries[0].client, client);
-            EXPECT_EQ (entries[0].channel, channel);
-            EXPECT_EQ (entries[0].leg, use.leg);
-
-            const auto mask = (uint8_t) (channel + 1);
-            EXPECT_EQ (controller().inMask, use.leg == pedalboardOut ? 0 : mask);
-            EXPECT_EQ (controller().outMask, use.leg == pedalboardIn ? 0 : mask);
-            EXPECT_EQ (controller().split.load(), channel == channelStereo ? 0 : 1);
-
-            first->disconnectUsbClient();
-            EXPECT_EQ (first->getChannelSetting(), -1);
-            EXPECT_TRUE (controller().getEntries().empty());
-            EXPECT_TRUE (rig.releaseRetired());
-        }
-    }
-}
-
-TEST_F (PedalAttachTest, OnlyPedalboardUseKeepsALeg)
-{
-    for (int mode : { (int) modeControl, (int) modeAudio, (int) modePedalboard })
-    {
-        SCOPED_TRACE (mode);
-        attach (*first, mode, channelStereo, pedalboardOut);
-
-        ASSERT_NE (first->getUsbClient(), nullptr);
-        EXPECT_EQ (first->getUsbClient()->pedalboardLeg.load(), mode == modePedalboard ? pedalboardOut : pedalboardNone);
-
-        first->disconnectUsbClient();
-        EXPECT_TRUE (rig.releaseRetired());
-    }
-}
-
-TEST_F (PedalAttachTest, SwitchingTheChannelKeepsTheClientAndRewritesOnlyTheInputMask)
+TEST_F (PedalAttachTest, SwitchingTheChannelKeepsTheClientAndSendsNothing)
 {
     attach (*first, modeAudio, channelStereo);
     auto* client = first->getUsbClient();
@@ -227,10 +195,7 @@ TEST_F (PedalAttachTest, SwitchingTheChannelKeepsTheClientAndRewritesOnlyTheInpu
     EXPECT_EQ (first->getChannelSetting(), channelMonoRight);
     ASSERT_EQ (controller().getEntries().size(), 1u);
     EXPECT_EQ (controller().getEntries()[0].channel, channelMonoRight);
-    EXPECT_EQ (controller().split.load(), 1);
-    // The masks are bookkeeping only: the output mask stays as it was.
-    EXPECT_EQ (controller().inMask, 2);
-    EXPECT_EQ (controller().outMask, 3);
+    EXPECT_TRUE (controller().isSplit());
     EXPECT_TRUE (rig.receivedInGroup (Sysex::SystemGroup).empty());
 }
 
@@ -247,22 +212,10 @@ TEST_F (PedalAttachTest, ASecondInstanceOnAnOpenAudioDeviceOnlyGetsAClient)
     ASSERT_NE (second->getUsbClient(), nullptr);
     EXPECT_NE (second->getUsbClient(), first->getUsbClient());
     EXPECT_EQ (second->getDevice(), &device());
-    EXPECT_EQ (second->getUsbClient()->pedalboardLeg.load(), pedalboardNone);
+    EXPECT_EQ (second->getUsbClient()->getPedalboardLeg(), pedalboardNone);
     EXPECT_EQ (device().getNumClients(), 2);
     EXPECT_EQ (device().getDriver().getState(), modeAudio);
     EXPECT_TRUE (device().getDriver().getMidiDevice().isInputOpen());
-}
-
-TEST_F (PedalAttachTest, PedalboardInAndOutFillBothMasks)
-{
-    attach (*first, modePedalboard, channelStereo, pedalboardIn);
-    attach (*second, modePedalboard, channelStereo, pedalboardOut);
-
-    EXPECT_EQ (controller().inMask, 3);
-    EXPECT_EQ (controller().outMask, 3);
-    ASSERT_EQ (controller().getEntries().size(), 2u);
-    EXPECT_EQ (first->getUsbClient()->pedalboardLeg.load(), pedalboardIn);
-    EXPECT_EQ (second->getUsbClient()->pedalboardLeg.load(), pedalboardOut);
 }
 
 TEST_F (PedalAttachTest, MonoLeftThenMonoRightSplitThePedalAndDetachingOneSendsNothing)
@@ -278,15 +231,12 @@ TEST_F (PedalAttachTest, MonoLeftThenMonoRightSplitThePedalAndDetachingOneSendsN
     EXPECT_EQ (entries[1].client, second->getUsbClient());
     EXPECT_EQ (entries[1].channel, channelMonoRight);
     EXPECT_EQ (entries[1].leg, pedalboardNone);
-    EXPECT_EQ (controller().inMask, 3);
-    EXPECT_EQ (controller().outMask, 3);
-    EXPECT_EQ (controller().split.load(), 1);
+    EXPECT_TRUE (controller().isSplit());
 
     first->disconnectUsbClient();
     ASSERT_EQ (controller().getEntries().size(), 1u);
     EXPECT_EQ (controller().getEntries()[0].client, second->getUsbClient());
-    EXPECT_EQ (controller().inMask, 2);
-    EXPECT_EQ (controller().outMask, 2);
+    EXPECT_TRUE (controller().isSplit());
 
     EXPECT_TRUE (rig.pedal.getReceivedMessages().empty());
     EXPECT_FALSE (rig.pedal.wasReleased());
@@ -305,25 +255,11 @@ TEST_F (PedalAttachTest, MonoLeftThenMonoRightSplitThePedalAndDetachingOneSendsN
 TEST_F (PedalAttachTest, StereoAfterMonoLeftClearsTheSplit)
 {
     attach (*first, modeAudio, channelMonoLeft);
-    ASSERT_EQ (controller().split.load(), 1);
+    ASSERT_TRUE (controller().isSplit());
 
     attach (*second, modeAudio, channelStereo);
-    EXPECT_EQ (controller().split.load(), 0);
+    EXPECT_FALSE (controller().isSplit());
     EXPECT_EQ (controller().getEntries().size(), 2u);
-}
-
-TEST_F (PedalAttachTest, TheLastClientReleasesThePedalAndClosesThePorts)
-{
-    attach (*first, modeAudio, channelStereo);
-
-    first->disconnectUsbClient();
-
-    EXPECT_EQ (rig.pedal.getReceivedMessages(), (std::vector<Bytes> { frame (Sysex::SystemGroup, Sysex::Release) }));
-    EXPECT_TRUE (rig.pedal.wasReleased());
-    EXPECT_FALSE (device().getDriver().getMidiDevice().isInputOpen());
-    EXPECT_FALSE (device().getDriver().getMidiDevice().isOutputOpen());
-    EXPECT_EQ (device().getDriver().getState(), modeNone);
-    expectDetached (*first);
 }
 
 //==============================================================================
@@ -353,22 +289,36 @@ TEST_F (PedalAttachTest, LevelsGoUnderTheirOwnOrThePairsControllerBypassAsASwitc
     EXPECT_EQ (controlFrames(), (std::vector<Bytes> { controlChange (0x6E, 0x40), controlChange (0x6E, 0x00) }));
 }
 
-TEST_F (PedalAttachTest, MonoLeftIgnoresTheRightSideAndSendsTheLeft)
+// The levels of the side a mono use leaves idle are neither sent nor an edit.
+TEST_F (PedalAttachTest, MonoUseIgnoresTheIdleSideAndSendsTheOther)
 {
-    // Unlinked and unedited beforehand, so attaching is no edit either.
-    set (*first, "adcLink", 0);
-    set (*first, "dacLink", 0);
-    first->setProgram (0);
-    attach (*first, modeAudio, channelMonoLeft);
-    ASSERT_FALSE (first->isPresetModified());
+    const struct { int channel; const char* idle[2]; const char* used; uint8_t controller, value; } cases[] = {
+        { channelMonoLeft, { "adcR", "dacR" }, "adcL", 0x6A, 80 },
+        { channelMonoRight, { "adcL", "dacL" }, "dacR", 0x72, 90 },
+    };
 
-    set (*first, "adcR", 80);
-    EXPECT_TRUE (controlFrames().empty());
-    EXPECT_FALSE (first->isPresetModified());
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE (c.channel);
+        // Unlinked and unedited beforehand, so attaching is no edit either.
+        set (*first, "adcLink", 0);
+        set (*first, "dacLink", 0);
+        first->setProgram (0);
+        attach (*first, modeAudio, c.channel);
+        ASSERT_FALSE (first->isPresetModified());
 
-    set (*first, "adcL", 80);
-    EXPECT_EQ (controlFrames(), (std::vector<Bytes> { controlChange (0x6A, 0x50) }));
-    EXPECT_TRUE (first->isPresetModified());
+        for (auto* idle : c.idle)
+            set (*first, idle, c.value);
+        EXPECT_TRUE (controlFrames().empty());
+        EXPECT_FALSE (first->isPresetModified());
+
+        set (*first, c.used, c.value);
+        EXPECT_EQ (controlFrames(), (std::vector<Bytes> { controlChange (c.controller, c.value) }));
+        EXPECT_TRUE (first->isPresetModified());
+
+        first->disconnectUsbClient();
+        EXPECT_TRUE (rig.releaseRetired());
+    }
 }
 
 //==============================================================================
@@ -389,7 +339,7 @@ TEST_F (PedalAttachTest, IncomingPairsSetLevelsApartOrTogetherAndOnlyFromItsSlot
     }
 
     set (*first, "adcLink", 0);
-    rig.pedal.setSlot (PedalRig::pedalSlot + 3);
+    rig.pedal.setSlot (LinkRig::pedalSlot + 3);
     ASSERT_TRUE (rig.pedal.sendControlChanges ({ { 0x6A, 0x20 } }));
     rig.drain();
     EXPECT_EQ (valueOf (*first, "adcL"), 48);

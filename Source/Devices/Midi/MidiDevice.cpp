@@ -57,15 +57,17 @@ void MidiDevice::sendMessageNow (const juce::MidiMessage& message)
 
 void MidiDevice::handleIncomingMidiMessage (juce::MidiInput*, const juce::MidiMessage& message)
 {
-    queue.write (message);
+    queue.write (message.getRawData(), message.getRawDataSize());
 }
 
 void MidiDevice::deliverWaitingMessages()
 {
-    juce::MidiMessage message;
+    MidiQueue::Message waiting;
 
     // Each slot is freed before the listeners run, so the MIDI thread can refill it.
-    while (queue.read (message))
-        for (int i = 0; i < listeners.size(); ++i)
-            listeners.getUnchecked (i)->incomingMidiMessage (this, message);
+    while (queue.read (waiting))
+    {
+        const juce::MidiMessage message (waiting.bytes.data(), waiting.size);
+        listeners.call ([this, &message] (Listener& l) { l.incomingMidiMessage (this, message); });
+    }
 }

@@ -2,6 +2,7 @@
 
 #include "Devices/Midi/MidiPorts.h"
 #include "Devices/Midi/MidiQueue.h"
+#include "Utilities/ForwardListenerList.h"
 
 #include <juce_audio_devices/juce_audio_devices.h>
 #include <juce_events/juce_events.h>
@@ -41,11 +42,14 @@ public:
     const juce::MidiDeviceInfo& getOutputPort() const noexcept { return outputInfo; }
 
     // Listeners are called on the message thread, first added first.
-    void addListener (Listener* listener) { listeners.addIfNotAlreadyThere (listener); }
-    void removeListener (Listener* listener) { listeners.removeFirstMatchingValue (listener); }
+    void addListener (Listener* listener) { listeners.add (listener); }
+    void removeListener (Listener* listener) { listeners.remove (listener); }
 
     // Delivers every waiting message, in arrival order, as the timer does.
     void deliverWaitingMessages();
+
+    // Messages lost on the way in: longer than any frame of the protocol, or to a full queue.
+    int getNumDroppedMessages() const noexcept { return queue.getNumDropped(); }
 
     // The MIDI input thread's entry: queue the message and return.
     void handleIncomingMidiMessage (juce::MidiInput* source, const juce::MidiMessage& message) override;
@@ -57,7 +61,7 @@ private:
     std::unique_ptr<MidiPorts::Output> output;
     juce::MidiDeviceInfo inputInfo;
     juce::MidiDeviceInfo outputInfo;
-    juce::Array<Listener*> listeners;
+    ForwardListenerList<Listener> listeners;
     MidiQueue queue;
 
     JUCE_DECLARE_NON_COPYABLE (MidiDevice)

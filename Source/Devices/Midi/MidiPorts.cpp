@@ -4,16 +4,36 @@
 
 namespace
 {
+// Whether the platform can have MIDI ports at all. On Linux the framework opens
+// the ALSA sequencer afresh for every listing, and where there is none ALSA
+// prints an error each time: every scan, twice a second. Its device nodes say
+// beforehand whether opening can succeed (the second one loads the sequencer).
+bool platformHasMidi()
+{
+   #if JUCE_LINUX && JUCE_ALSA
+    return juce::File ("/dev/snd/seq").exists() || juce::File ("/dev/aloadSEQ").exists();
+   #else
+    return true;
+   #endif
+}
+
 // The platform's ports, through the framework.
 class PlatformMidiPorts final : public MidiPorts
 {
 public:
-    juce::Array<juce::MidiDeviceInfo> getInputs() override { return juce::MidiInput::getAvailableDevices(); }
-    juce::Array<juce::MidiDeviceInfo> getOutputs() override { return juce::MidiOutput::getAvailableDevices(); }
+    juce::Array<juce::MidiDeviceInfo> getInputs() override
+    {
+        return platformHasMidi() ? juce::MidiInput::getAvailableDevices() : juce::Array<juce::MidiDeviceInfo>();
+    }
+
+    juce::Array<juce::MidiDeviceInfo> getOutputs() override
+    {
+        return platformHasMidi() ? juce::MidiOutput::getAvailableDevices() : juce::Array<juce::MidiDeviceInfo>();
+    }
 
     std::unique_ptr<Input> openInput (const juce::String& identifier, juce::MidiInputCallback* callback) override
     {
-        if (identifier.isEmpty())
+        if (identifier.isEmpty() || ! platformHasMidi())
             return nullptr;
 
         auto port = juce::MidiInput::openDevice (identifier, callback);
@@ -22,7 +42,7 @@ public:
 
     std::unique_ptr<Output> openOutput (const juce::String& identifier) override
     {
-        if (identifier.isEmpty())
+        if (identifier.isEmpty() || ! platformHasMidi())
             return nullptr;
 
         auto port = juce::MidiOutput::openDevice (identifier);

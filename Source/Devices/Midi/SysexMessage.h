@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Utilities/InputLimits.h"
+
 #include <juce_audio_basics/juce_audio_basics.h>
 #include <cstdint>
 
@@ -50,6 +52,10 @@ enum OtherCommand : uint8_t
 constexpr uint8_t header[] = { 0x00, 0x5A, 0x3D, 0x00, 0x02 };
 constexpr int frameOverhead = 10; // F0, header, id, group and slot, command, F7
 constexpr int versionNibbles = 6;
+constexpr int recordPayload = 23; // the preset record: the longest payload either side sends
+
+// The MIDI queue keeps no more than the longest frame.
+static_assert (frameOverhead + recordPayload == InputLimits::midiMessageBytes);
 
 // A frame to the pedal. The slot byte carries (slot + 1) in its low nibble; a
 // stored slot of 15 wraps to 0 there rather than spilling into the group.
