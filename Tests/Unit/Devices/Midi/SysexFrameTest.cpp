@@ -20,7 +20,8 @@ template <typename Check>
 void parseExact (const Bytes& bytes, Check&& check)
 {
     std::unique_ptr<uint8_t[]> copy (new uint8_t[juce::jmax<size_t> (1, bytes.size())]);
-    std::memcpy (copy.get(), bytes.data(), bytes.size());
+    if (! bytes.empty())
+        std::memcpy (copy.get(), bytes.data(), bytes.size());
     check (SysexMessage::parse (copy.get(), (int) bytes.size()), copy.get());
 }
 
