@@ -142,28 +142,6 @@ TEST_F (MidiDeviceTest, MessagesQueuedBeforeCloseStillArrive)
     EXPECT_FALSE (rig.ports.sendToPlugin (source, numbered (5)));
 }
 
-// The longest frame of the protocol passes; anything longer is dropped and
-// counted, however long, so a flood of large frames holds no memory.
-TEST_F (MidiDeviceTest, SysexLongerThanTheLongestFrameIsDroppedAndCounted)
-{
-    MidiDevice device (input(), output());
-    CallLog log;
-    device.addListener (&log);
-    device.open();
-
-    for (int size : { Sysex::frameOverhead + Sysex::recordPayload, 34, 65536 })
-    {
-        Bytes sysex ((size_t) size, 0x11);
-        sysex.front() = 0xF0;
-        sysex.back() = 0xF7;
-        ASSERT_TRUE (rig.ports.sendToPlugin (source, juce::MidiMessage (sysex.data(), size)));
-    }
-
-    drain (device);
-    ASSERT_EQ (log.messages.size(), 1u);
-    EXPECT_EQ (log.messages[0].size(), 33u);
-    EXPECT_EQ (device.getNumDroppedMessages(), 2);
-}
 } // namespace
 
 // Where the platform has no MIDI at all (no ALSA sequencer), listing and opening

@@ -76,37 +76,16 @@ private:
     std::thread thread;
 };
 
-class ClientHandOverStressTest : public ::testing::Test
+// Lets the pedal's audio thread run a few of its blocks over the current entries.
+void letAudioRun()
 {
-protected:
-    ClientHandOverStressTest()
-    {
-        first = makeProcessor();
-        second = makeProcessor();
-    }
+    std::this_thread::sleep_for (std::chrono::milliseconds (2));
+}
 
-    ~ClientHandOverStressTest() override
-    {
-        first.reset();
-        second.reset();
-    }
-
-    // Lets the pedal's audio thread run a few of its blocks over the current entries.
-    static void letAudioRun() { std::this_thread::sleep_for (std::chrono::milliseconds (2)); }
-
-    bool pedalAudioRunning()
-    {
-        auto* device = rig.findDevice();
-        return device != nullptr && device->getDriver().getAudioDevice() != nullptr
-            && device->getDriver().getAudioDevice()->isPlaying();
-    }
-
-    LinkRig rig;
-    std::unique_ptr<VelmoraAudioProcessor> first, second;
-};
-
-TEST_F (ClientHandOverStressTest, AttachDetachSwitchAndUnplugWhileEveryAudioThreadRuns)
+TEST (ClientHandOverStressTest, AttachDetachSwitchAndUnplugWhileEveryAudioThreadRuns)
 {
+    LinkRig rig; // first, so that the processors go before the pedal and the manager
+    auto first = makeProcessor(), second = makeProcessor();
     constexpr int rounds = 200;
     int roundsWithPedalAudio = 0;
     AssertionCounter assertions;
@@ -128,7 +107,8 @@ TEST_F (ClientHandOverStressTest, AttachDetachSwitchAndUnplugWhileEveryAudioThre
             first->setUsbDevice (pedalName, mode, firstChannel, firstLeg);
             rig.drain();
             ASSERT_NE (first->getUsbClient(), nullptr);
-            roundsWithPedalAudio += pedalAudioRunning() ? 1 : 0;
+            auto* audio = rig.driver().getAudioDevice();
+            roundsWithPedalAudio += audio != nullptr && audio->isPlaying() ? 1 : 0;
             letAudioRun();
 
             second->setUsbDevice (pedalName, mode, secondChannel, secondLeg);
