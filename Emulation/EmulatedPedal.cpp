@@ -114,18 +114,6 @@ void EmulatedPedal::withdrawBootloader()
         ports.withdraw (destination);
 }
 
-bool EmulatedPedal::isMidiPublished() const
-{
-    const std::lock_guard<std::mutex> lock (mutex);
-    return sourceId.isNotEmpty();
-}
-
-bool EmulatedPedal::isAudioPublished() const
-{
-    const std::lock_guard<std::mutex> lock (mutex);
-    return audioPublished;
-}
-
 juce::String EmulatedPedal::getSourceIdentifier() const
 {
     const std::lock_guard<std::mutex> lock (mutex);
@@ -136,18 +124,6 @@ juce::String EmulatedPedal::getDestinationIdentifier() const
 {
     const std::lock_guard<std::mutex> lock (mutex);
     return destinationId;
-}
-
-juce::String EmulatedPedal::getBootloaderSourceIdentifier() const
-{
-    const std::lock_guard<std::mutex> lock (mutex);
-    return bootSourceId;
-}
-
-juce::String EmulatedPedal::getBootloaderDestinationIdentifier() const
-{
-    const std::lock_guard<std::mutex> lock (mutex);
-    return bootDestinationId;
 }
 
 //==============================================================================
@@ -169,12 +145,6 @@ void EmulatedPedal::setHeartbeat (bool shouldAnswerKeepAlives)
     heartbeat = shouldAnswerKeepAlives;
 }
 
-void EmulatedPedal::setLedState (uint8_t ledByte)
-{
-    const std::lock_guard<std::mutex> lock (mutex);
-    led = ledByte;
-}
-
 void EmulatedPedal::setAnnounceEnabled (bool shouldAnnounce)
 {
     const std::lock_guard<std::mutex> lock (mutex);
@@ -191,12 +161,6 @@ void EmulatedPedal::setTruncatedReplyLength (int numBytes)
 {
     const std::lock_guard<std::mutex> lock (mutex);
     truncatedReplyLength = juce::jlimit (0, Sysex::versionNibbles - 1, numBytes);
-}
-
-void EmulatedPedal::setExtraPayloadBytes (int numBytes)
-{
-    const std::lock_guard<std::mutex> lock (mutex);
-    extraPayloadBytes = juce::jmax (0, numBytes);
 }
 
 void EmulatedPedal::setHeader (const Bytes& headerBytes)
@@ -222,12 +186,6 @@ bool EmulatedPedal::wasReleased() const
 {
     const std::lock_guard<std::mutex> lock (mutex);
     return released;
-}
-
-int EmulatedPedal::getKeepAliveCount() const
-{
-    const std::lock_guard<std::mutex> lock (mutex);
-    return keepAlives;
 }
 
 std::vector<EmulatedPedal::Bytes> EmulatedPedal::getReceivedMessages() const
@@ -278,7 +236,6 @@ juce::MidiMessage EmulatedPedal::buildFrameLocked (uint8_t group, uint8_t comman
     frame.push_back ((uint8_t) (((group & 0x07) << 4) | (slot & 0x0F)));
     frame.push_back (command);
     frame.insert (frame.end(), payload.begin(), payload.end());
-    frame.insert (frame.end(), (size_t) extraPayloadBytes, uint8_t (0));
     frame.push_back (0xF7);
     return juce::MidiMessage (frame.data(), (int) frame.size());
 }
@@ -476,7 +433,6 @@ void EmulatedPedal::receive (const juce::MidiMessage& message)
                     break;
 
                 case Sysex::KeepAlive:
-                    ++keepAlives;
                     if (heartbeat)
                         replies.push_back (buildFrameLocked (Sysex::DisplayGroup, Sysex::LedState, { led }));
                     break;

@@ -31,7 +31,7 @@
 //   answers with (the requested one when it does not answer). A request with
 //   id 0 (the plug-in has not heard the Announce yet) is answered the same way,
 //   right after a fresh Announce.
-// - KeepAlive (System 0x0C): counted. With the heartbeat on (the default) it is
+// - KeepAlive (System 0x0C): with the heartbeat on (the default) it is
 //   answered with a LedState frame (Display 0x01, [led byte]); that traffic is
 //   what keeps the plug-in's watchdog fed.
 // - Release (System 0x05): back to modeNone, and remembered until the next plugIn().
@@ -43,8 +43,7 @@
 //
 // Misbehaviours: no automatic Announce; mode requests unanswered, answered with
 // the next mode command (Audio -> Control -> Pedalboard -> Audio), or answered
-// with a truncated version; extra payload bytes on every frame it sends; a
-// different header; a fixed device id (0 or foreign) on its frames; note-ons
+// with a truncated version; a different header; a fixed device id (0 or foreign) on its frames; note-ons
 // and raw bytes; a burst of frames sent back to back.
 //
 // Thread-safe: its receive side runs on the plug-in's sending thread.
@@ -79,32 +78,25 @@ public:
     void publishBootloader (const juce::String& portName);
     void withdrawBootloader();
 
-    bool isMidiPublished() const;
-    bool isAudioPublished() const;
     // Empty while withdrawn. The source is the plug-in's input, the destination its output.
     juce::String getSourceIdentifier() const;
     juce::String getDestinationIdentifier() const;
-    juce::String getBootloaderSourceIdentifier() const;
-    juce::String getBootloaderDestinationIdentifier() const;
 
     // Settings.
     void setSlot (int newSlot);                        // 0 to 15, default 2
     void setFirmwareVersion (int majorMinorPatch);     // major << 16 | minor << 8 | patch
     void setHeartbeat (bool shouldAnswerKeepAlives);   // default on
-    void setLedState (uint8_t ledByte);                // without sending it
 
     // Misbehaviours.
     void setAnnounceEnabled (bool shouldAnnounce);     // off: no automatic Announce
     void setModeReply (ModeReply reply);
     void setTruncatedReplyLength (int numBytes);       // 0 to 5, default 3
-    void setExtraPayloadBytes (int numBytes);          // zeros appended to every frame's payload
     void setHeader (const Bytes& headerBytes);         // the five bytes after F0
     void setFrameDeviceId (int id);                    // -1: its own id
 
     // What it has seen.
     Mode getMode() const;
     bool wasReleased() const;
-    int getKeepAliveCount() const;
     std::vector<Bytes> getReceivedMessages() const;
     void clearReceivedMessages();
     // Valid frames received with this group and command, whatever their id.
@@ -158,13 +150,11 @@ private:
     bool announceEnabled = true;
     ModeReply modeReply = ModeReply::normal;
     int truncatedReplyLength = 3;
-    int extraPayloadBytes = 0;
     Bytes header { 0x00, 0x5A, 0x3D, 0x00, 0x02 };
     int frameDeviceId = -1;
 
     Mode mode = modeNone;
     bool released = false;
-    int keepAlives = 0;
     std::vector<Bytes> received;
 
     JUCE_DECLARE_NON_COPYABLE (EmulatedPedal)

@@ -277,11 +277,6 @@ void VirtualAudioDeviceTypes::withdraw (const juce::String& deviceName)
     registry->names.removeString (deviceName);
 }
 
-juce::StringArray VirtualAudioDeviceTypes::getPublishedNames() const
-{
-    return registry->snapshot();
-}
-
 std::unique_ptr<juce::AudioIODeviceType> VirtualAudioDeviceTypes::createDeviceType()
 {
     return std::make_unique<EmulatedDeviceType> (registry);

@@ -24,7 +24,6 @@ public:
     // Publishing a name twice keeps one entry. Safe from any thread.
     void publish (const juce::String& deviceName);
     void withdraw (const juce::String& deviceName);
-    juce::StringArray getPublishedNames() const;
 
     std::unique_ptr<juce::AudioIODeviceType> createDeviceType() override;
 
