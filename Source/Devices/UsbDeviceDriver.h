@@ -85,7 +85,6 @@ public:
 
     // The rate the audio device is opened at; the host's rate once it prepares.
     void setSampleRate (int rate) noexcept { sampleRate = rate; }
-    int getSampleRate() const noexcept { return sampleRate; }
 
     juce::ValueTree& getSettingsTree() noexcept { return settingsTree; }
     DeviceSettings& getSettings() noexcept { return settings; }
