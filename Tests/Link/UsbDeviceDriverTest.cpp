@@ -140,6 +140,7 @@ TEST_F (UsbDeviceDriverTest, TheWatchdogDropsAPedalAfterTenSilentTicks)
         rig.pedal.setHeartbeat (c.answers);
         driver.connect (modeAudio);
         rig.drain();
+        EXPECT_EQ (log.count ("connected"), c.announces ? 1 : 0); // before the Announce every frame is dropped
         rig.pedal.clearReceivedMessages();
         log.clear();
 
