@@ -1,15 +1,13 @@
-// The bundle's side of the host interface: creates processors, answers the
-// host's calls and forwards the processor's notifications to the host.
+// The bundle's two entry points: creating and closing instances, the
+// framework's lifetime and message loop, and handing every other call to the
+// instance behind a live handle.
 
+#include "AudioUnitInstance.h"
+#include "HandleTable.h"
 #include "KestrunAU.h"
 
-#include "PluginProcessor.h"
-
-#include <juce_audio_processors/juce_audio_processors.h>
-#include <cmath>
-#include <cstring>
+#include <juce_events/juce_events.h>
 #include <mutex>
-#include <vector>
 
 #define KESTRUN_EXPORT extern "C" __attribute__ ((visibility ("default")))
 
@@ -20,9 +18,6 @@ bool dispatchNextMessageOnSystemQueue (bool returnIfNoPendingMessages);
 
 namespace
 {
-constexpr int maximumBlockFrames = 1 << 16;
-constexpr int maximumChannels = 64;
-constexpr int maximumStateBytes = 64 << 20;
 constexpr int maximumIdleMessages = 10000;
 
 // The first instance initialises the plug-in's copy of the framework on the
@@ -49,541 +44,20 @@ bool onMessageThread()
     return juce::MessageManager::existsAndIsCurrentThread();
 }
 
-void copyText (const juce::String& text, char* destination, int capacity)
-{
-    if (destination == nullptr || capacity <= 0)
-        return;
+// Hosts hold handles, never pointers: a closed or made-up handle finds nothing.
+using Instances = HandleTable<AudioUnitInstance, KAU_MAX_INSTANCES>;
 
-    text.copyToUTF8 (destination, (size_t) capacity);
+Instances& instances()
+{
+    static Instances table;
+    return table;
 }
 
-template <size_t N>
-void copyText (const juce::String& text, char (&destination)[N])
+Instances::Handle toHandle (KAUInstance* instance)
 {
-    copyText (text, destination, (int) N);
+    return reinterpret_cast<Instances::Handle> (instance);
 }
 } // namespace
-
-//==============================================================================
-struct KAUInstance final : private juce::AudioProcessorListener
-{
-    KAUInstance()
-    {
-        juce::PluginHostType::jucePlugInClientCurrentWrapperType = juce::AudioProcessor::wrapperType_AudioUnit;
-        juce::AudioProcessor::setTypeOfNextNewPlugin (juce::AudioProcessor::wrapperType_AudioUnit);
-        processor = std::make_unique<VelmoraAudioProcessor>();
-        juce::AudioProcessor::setTypeOfNextNewPlugin (juce::AudioProcessor::wrapperType_Undefined);
-
-        // The buses are declared inactive; a host always runs both main buses.
-        processor->enableAllBuses();
-        processor->addListener (this);
-    }
-
-    ~KAUInstance() override
-    {
-        deleteEditor();
-        processor->removeListener (this);
-
-        if (prepared)
-            processor->releaseResources();
-
-        processor.reset();
-    }
-
-    int32_t dispatch (int32_t selector, void* args)
-    {
-        switch (selector)
-        {
-            case KAU_GetProperty:         return getProperty (static_cast<KAUPropertyArgs*> (args));
-            case KAU_SetProperty:         return setProperty (static_cast<KAUPropertyArgs*> (args));
-            case KAU_GetParameterInfo:    return getParameterInfo (static_cast<KAUParameterInfoArgs*> (args));
-            case KAU_GetParameter:        return getParameter (static_cast<KAUParameterArgs*> (args));
-            case KAU_SetParameter:        return setParameter (static_cast<KAUParameterArgs*> (args));
-            case KAU_ParameterValueToText: return valueToText (static_cast<KAUParameterTextArgs*> (args));
-            case KAU_ParameterTextToValue: return textToValue (static_cast<KAUParameterTextArgs*> (args));
-            case KAU_AddListener:         return addListener (static_cast<KAUListenerArgs*> (args));
-            case KAU_RemoveListener:      return removeListener (static_cast<KAUListenerArgs*> (args));
-            case KAU_Prepare:             return prepare (static_cast<KAUPrepareArgs*> (args));
-            case KAU_Unprepare:           return unprepare();
-            case KAU_Reset:               return reset();
-            case KAU_Render:              return render (static_cast<KAURenderArgs*> (args));
-            case KAU_GetState:            return getState (static_cast<KAUDataArgs*> (args));
-            case KAU_SetState:            return setState (static_cast<KAUDataArgs*> (args));
-            case KAU_GetProgramName:      return getProgramName (static_cast<KAUProgramArgs*> (args));
-            case KAU_CreateEditor:        return createEditor (static_cast<KAUEditorArgs*> (args));
-            case KAU_DestroyEditor:       return destroyEditor();
-            default:                      return KAU_ErrInvalidSelector;
-        }
-    }
-
-private:
-    //==============================================================================
-    int32_t getProperty (KAUPropertyArgs* args)
-    {
-        if (args == nullptr)
-            return KAU_ErrInvalidArgument;
-
-        auto busChannels = [this, args] (bool isInput) -> int32_t
-        {
-            auto* bus = processor->getBus (isInput, args->element);
-            return bus != nullptr ? bus->getNumberOfChannels() : -1;
-        };
-
-        auto busName = [this, args] (bool isInput) -> int32_t
-        {
-            auto* bus = processor->getBus (isInput, args->element);
-            if (bus == nullptr)
-                return KAU_ErrInvalidArgument;
-
-            copyText (bus->getName(), args->text, args->textCapacity);
-            return KAU_OK;
-        };
-
-        switch (args->property)
-        {
-            case KAU_PropName:
-                copyText (processor->getName(), args->text, args->textCapacity);
-                return KAU_OK;
-            case KAU_PropVersion:          args->intValue = VelmoraAudioProcessor::pluginVersionCode; return KAU_OK;
-            case KAU_PropInputBusCount:    args->intValue = processor->getBusCount (true); return KAU_OK;
-            case KAU_PropOutputBusCount:   args->intValue = processor->getBusCount (false); return KAU_OK;
-            case KAU_PropInputChannels:
-            case KAU_PropOutputChannels:
-                args->intValue = busChannels (args->property == KAU_PropInputChannels);
-                return args->intValue < 0 ? KAU_ErrInvalidArgument : KAU_OK;
-            case KAU_PropInputBusName:     return busName (true);
-            case KAU_PropOutputBusName:    return busName (false);
-            case KAU_PropTailSamples:
-                args->intValue = (int32_t) std::lround (processor->getTailLengthSeconds() * processor->getSampleRate());
-                return KAU_OK;
-            case KAU_PropLatencySamples:   args->intValue = processor->getLatencySamples(); return KAU_OK;
-            case KAU_PropAcceptsMidi:      args->intValue = processor->acceptsMidi() ? 1 : 0; return KAU_OK;
-            case KAU_PropProducesMidi:     args->intValue = processor->producesMidi() ? 1 : 0; return KAU_OK;
-            case KAU_PropHasEditor:        args->intValue = processor->hasEditor() ? 1 : 0; return KAU_OK;
-            case KAU_PropParameterCount:   args->intValue = processor->getParameters().size(); return KAU_OK;
-            case KAU_PropProgramCount:     args->intValue = processor->getNumPrograms(); return KAU_OK;
-            case KAU_PropCurrentProgram:   args->intValue = processor->getCurrentProgram(); return KAU_OK;
-            case KAU_PropBypass:           args->intValue = bypassed.load() ? 1 : 0; return KAU_OK;
-            default:                       return KAU_ErrInvalidProperty;
-        }
-    }
-
-    int32_t setProperty (KAUPropertyArgs* args)
-    {
-        if (args == nullptr)
-            return KAU_ErrInvalidArgument;
-
-        switch (args->property)
-        {
-            case KAU_PropCurrentProgram:
-                if (args->intValue < 0 || args->intValue >= processor->getNumPrograms())
-                    return KAU_ErrInvalidArgument;
-
-                processor->setCurrentProgram (args->intValue);
-                return KAU_OK;
-
-            case KAU_PropBypass:
-                bypassed = args->intValue != 0;
-                return KAU_OK;
-
-            default:
-                return KAU_ErrInvalidProperty;
-        }
-    }
-
-    //==============================================================================
-    juce::RangedAudioParameter* hostParameter (int32_t index) const
-    {
-        const auto& parameters = processor->getParameters();
-
-        if (index < 0 || index >= parameters.size())
-            return nullptr;
-
-        return dynamic_cast<juce::RangedAudioParameter*> (parameters.getUnchecked (index));
-    }
-
-    static float toHostUnits (const juce::RangedAudioParameter& parameter, float normalised)
-    {
-        return parameter.convertFrom0to1 (normalised);
-    }
-
-    int32_t getParameterInfo (KAUParameterInfoArgs* args)
-    {
-        if (args == nullptr)
-            return KAU_ErrInvalidArgument;
-
-        auto* parameter = hostParameter (args->index);
-        if (parameter == nullptr)
-            return KAU_ErrInvalidParameter;
-
-        auto& info = args->info;
-        std::memset (&info, 0, sizeof (info));
-        copyText (parameter->getParameterID(), info.identifier);
-        copyText (parameter->getName (63), info.name);
-
-        const auto& range = parameter->getNormalisableRange();
-        info.minValue = range.start;
-        info.maxValue = range.end;
-        info.defaultValue = toHostUnits (*parameter, parameter->getDefaultValue());
-        info.numSteps = parameter->getNumSteps();
-
-        info.flags = KAU_ParamFlagReadable | KAU_ParamFlagWritable;
-        if (parameter->isMetaParameter())
-            info.flags |= KAU_ParamFlagGlobalMeta;
-
-        if (parameter->isDiscrete())
-        {
-            info.unit = parameter->isBoolean() ? KAU_UnitBoolean : KAU_UnitIndexed;
-            info.flags |= KAU_ParamFlagHasText;
-        }
-        else
-        {
-            info.unit = KAU_UnitGeneric;
-            info.flags |= KAU_ParamFlagRampable;
-        }
-
-        return KAU_OK;
-    }
-
-    int32_t getParameter (KAUParameterArgs* args)
-    {
-        if (args == nullptr)
-            return KAU_ErrInvalidArgument;
-
-        auto* parameter = hostParameter (args->index);
-        if (parameter == nullptr)
-            return KAU_ErrInvalidParameter;
-
-        args->value = toHostUnits (*parameter, parameter->getValue());
-        return KAU_OK;
-    }
-
-    // Any thread. The store picks the value up at its next flush.
-    int32_t setParameter (KAUParameterArgs* args)
-    {
-        if (args == nullptr)
-            return KAU_ErrInvalidArgument;
-
-        auto* parameter = hostParameter (args->index);
-        if (parameter == nullptr)
-            return KAU_ErrInvalidParameter;
-
-        if (! std::isfinite (args->value))
-            return KAU_ErrInvalidArgument;
-
-        parameter->setValue (parameter->convertTo0to1 (args->value));
-        return KAU_OK;
-    }
-
-    int32_t valueToText (KAUParameterTextArgs* args)
-    {
-        if (args == nullptr || args->text == nullptr || args->textCapacity <= 0)
-            return KAU_ErrInvalidArgument;
-
-        auto* parameter = hostParameter (args->index);
-        if (parameter == nullptr)
-            return KAU_ErrInvalidParameter;
-
-        if (! std::isfinite (args->value))
-            return KAU_ErrInvalidArgument;
-
-        const int maximumLength = args->maximumLength > 0 ? args->maximumLength : 1024;
-        copyText (parameter->getText (parameter->convertTo0to1 (args->value), maximumLength),
-                  args->text, args->textCapacity);
-        return KAU_OK;
-    }
-
-    int32_t textToValue (KAUParameterTextArgs* args)
-    {
-        if (args == nullptr || args->text == nullptr)
-            return KAU_ErrInvalidArgument;
-
-        auto* parameter = hostParameter (args->index);
-        if (parameter == nullptr)
-            return KAU_ErrInvalidParameter;
-
-        args->value = toHostUnits (*parameter, parameter->getValueForText (juce::String::fromUTF8 (args->text)));
-        return KAU_OK;
-    }
-
-    //==============================================================================
-    int32_t addListener (KAUListenerArgs* args)
-    {
-        if (args == nullptr || args->proc == nullptr)
-            return KAU_ErrInvalidArgument;
-
-        const juce::ScopedLock lock (listenerLock);
-        hostListeners.push_back ({ args->proc, args->userData });
-        return KAU_OK;
-    }
-
-    int32_t removeListener (KAUListenerArgs* args)
-    {
-        if (args == nullptr)
-            return KAU_ErrInvalidArgument;
-
-        const juce::ScopedLock lock (listenerLock);
-        for (auto it = hostListeners.begin(); it != hostListeners.end(); ++it)
-        {
-            if (it->proc == args->proc && it->userData == args->userData)
-            {
-                hostListeners.erase (it);
-                return KAU_OK;
-            }
-        }
-
-        return KAU_ErrInvalidArgument;
-    }
-
-    void notifyHost (int32_t event, int32_t index, float value)
-    {
-        const juce::ScopedLock lock (listenerLock);
-        for (auto& listener : hostListeners)
-            listener.proc (listener.userData, event, index, value);
-    }
-
-    void audioProcessorParameterChanged (juce::AudioProcessor*, int index, float newValue) override
-    {
-        if (auto* parameter = hostParameter (index))
-            notifyHost (KAU_EventParameterChanged, index, toHostUnits (*parameter, newValue));
-    }
-
-    void audioProcessorParameterChangeGestureBegin (juce::AudioProcessor*, int index) override
-    {
-        notifyHost (KAU_EventGestureBegin, index, 0.0f);
-    }
-
-    void audioProcessorParameterChangeGestureEnd (juce::AudioProcessor*, int index) override
-    {
-        notifyHost (KAU_EventGestureEnd, index, 0.0f);
-    }
-
-    void audioProcessorChanged (juce::AudioProcessor*, const ChangeDetails& details) override
-    {
-        if (details.latencyChanged)
-            notifyHost (KAU_EventLatencyChanged, -1, (float) processor->getLatencySamples());
-
-        if (details.programChanged || details.parameterInfoChanged)
-            notifyHost (KAU_EventProgramChanged, -1, (float) processor->getCurrentProgram());
-    }
-
-    //==============================================================================
-    int32_t prepare (KAUPrepareArgs* args)
-    {
-        if (args == nullptr || ! std::isfinite (args->sampleRate) || args->sampleRate < 1000.0
-            || args->sampleRate > 1.0e6 || args->maximumFramesPerBlock <= 0
-            || args->maximumFramesPerBlock > maximumBlockFrames)
-            return KAU_ErrInvalidArgument;
-
-        const juce::ScopedLock lock (processor->getCallbackLock());
-
-        if (prepared)
-            processor->releaseResources();
-
-        maximumFrames = args->maximumFramesPerBlock;
-        scratch.setSize (2, maximumFrames);
-        midi.ensureSize (256);
-
-        processor->setRateAndBufferSizeDetails (args->sampleRate, maximumFrames);
-        processor->prepareToPlay (args->sampleRate, maximumFrames);
-        prepared = true;
-        return KAU_OK;
-    }
-
-    int32_t unprepare()
-    {
-        const juce::ScopedLock lock (processor->getCallbackLock());
-
-        if (prepared)
-            processor->releaseResources();
-
-        prepared = false;
-        return KAU_OK;
-    }
-
-    int32_t reset()
-    {
-        const juce::ScopedLock lock (processor->getCallbackLock());
-        processor->reset();
-        return KAU_OK;
-    }
-
-    // Host audio thread. The processor always sees its two stereo buses; a host
-    // with another channel count is served through a preallocated scratch buffer.
-    int32_t render (KAURenderArgs* args)
-    {
-        if (args == nullptr || args->channels == nullptr || args->numChannels < 0
-            || args->numChannels > maximumChannels || args->numFrames < 0)
-            return KAU_ErrInvalidArgument;
-
-        for (int32_t c = 0; c < args->numChannels; ++c)
-            if (args->channels[c] == nullptr)
-                return KAU_ErrInvalidArgument;
-
-        const juce::ScopedLock lock (processor->getCallbackLock());
-
-        if (! prepared)
-            return KAU_ErrNotPrepared;
-
-        if (args->numFrames > maximumFrames)
-            return KAU_ErrTooManyFrames;
-
-        if (args->numFrames == 0)
-            return KAU_OK;
-
-        const juce::ScopedNoDenormals noDenormals;
-        midi.clear();
-
-        if (args->numChannels == 2)
-        {
-            juce::AudioBuffer<float> buffer (args->channels, 2, args->numFrames);
-            process (buffer);
-            return KAU_OK;
-        }
-
-        juce::AudioBuffer<float> buffer (scratch.getArrayOfWritePointers(), 2, args->numFrames);
-        for (int c = 0; c < 2; ++c)
-        {
-            if (c < args->numChannels)
-                buffer.copyFrom (c, 0, args->channels[c], args->numFrames);
-            else
-                buffer.clear (c, 0, args->numFrames);
-        }
-
-        process (buffer);
-
-        for (int32_t c = 0; c < args->numChannels; ++c)
-        {
-            if (c < 2)
-                juce::FloatVectorOperations::copy (args->channels[c], buffer.getReadPointer (c), args->numFrames);
-            else
-                juce::FloatVectorOperations::clear (args->channels[c], args->numFrames);
-        }
-
-        return KAU_OK;
-    }
-
-    void process (juce::AudioBuffer<float>& buffer)
-    {
-        if (bypassed.load())
-            processor->processBlockBypassed (buffer, midi);
-        else
-            processor->processBlock (buffer, midi);
-    }
-
-    //==============================================================================
-    int32_t getState (KAUDataArgs* args)
-    {
-        if (args == nullptr)
-            return KAU_ErrInvalidArgument;
-
-        if (! onMessageThread())
-            return KAU_ErrWrongThread;
-
-        juce::MemoryBlock chunk;
-        processor->getStateInformation (chunk);
-
-        const auto needed = (int32_t) chunk.getSize();
-        const auto capacity = args->size;
-        args->size = needed;
-
-        if (args->data == nullptr)
-            return KAU_OK;
-
-        if (capacity < needed)
-            return KAU_ErrBufferTooSmall;
-
-        std::memcpy (args->data, chunk.getData(), (size_t) needed);
-        return KAU_OK;
-    }
-
-    int32_t setState (KAUDataArgs* args)
-    {
-        if (args == nullptr || args->size < 0 || args->size > maximumStateBytes
-            || (args->data == nullptr && args->size > 0))
-            return KAU_ErrInvalidArgument;
-
-        processor->setStateInformation (args->data, args->size);
-        return KAU_OK;
-    }
-
-    int32_t getProgramName (KAUProgramArgs* args)
-    {
-        if (args == nullptr || args->text == nullptr || args->textCapacity <= 0)
-            return KAU_ErrInvalidArgument;
-
-        if (args->index < 0 || args->index >= processor->getNumPrograms())
-            return KAU_ErrInvalidArgument;
-
-        copyText (processor->getProgramName (args->index), args->text, args->textCapacity);
-        return KAU_OK;
-    }
-
-    //==============================================================================
-    int32_t createEditor (KAUEditorArgs* args)
-    {
-        if (args == nullptr)
-            return KAU_ErrInvalidArgument;
-
-        if (! onMessageThread())
-            return KAU_ErrWrongThread;
-
-        if (editor == nullptr)
-        {
-            editor.reset (processor->createEditorIfNeeded());
-
-            if (editor == nullptr)
-                return KAU_ErrInvalidArgument;
-
-            if (args->showOnDesktop != 0)
-            {
-                editor->setOpaque (true);
-                editor->addToDesktop (juce::ComponentPeer::windowHasTitleBar | juce::ComponentPeer::windowHasCloseButton);
-                editor->setVisible (true);
-            }
-        }
-
-        args->width = editor->getWidth();
-        args->height = editor->getHeight();
-        return KAU_OK;
-    }
-
-    int32_t destroyEditor()
-    {
-        if (! onMessageThread())
-            return KAU_ErrWrongThread;
-
-        deleteEditor();
-        return KAU_OK;
-    }
-
-    void deleteEditor()
-    {
-        if (editor != nullptr)
-            processor->editorBeingDeleted (editor.get());
-
-        editor.reset();
-    }
-
-    //==============================================================================
-    struct HostListener
-    {
-        KAUListenerProc proc;
-        void* userData;
-    };
-
-    std::unique_ptr<VelmoraAudioProcessor> processor;
-    std::unique_ptr<juce::AudioProcessorEditor> editor;
-
-    juce::CriticalSection listenerLock;
-    std::vector<HostListener> hostListeners;
-
-    bool prepared = false;
-    int maximumFrames = 0;
-    std::atomic<bool> bypassed { false };
-    juce::AudioBuffer<float> scratch;
-    juce::MidiBuffer midi;
-};
 
 //==============================================================================
 KESTRUN_EXPORT KAUInstance* KestrunAUFactory (const KAUFactoryArgs* args)
@@ -600,7 +74,18 @@ KESTRUN_EXPORT KAUInstance* KestrunAUFactory (const KAUFactoryArgs* args)
         return nullptr;
     }
 
-    return new KAUInstance();
+    auto instance = std::make_unique<AudioUnitInstance>();
+    const auto handle = instances().add (instance.get());
+
+    if (handle == 0)
+    {
+        instance.reset();
+        releaseFramework();
+        return nullptr;
+    }
+
+    instance.release();
+    return reinterpret_cast<KAUInstance*> (handle);
 }
 
 KESTRUN_EXPORT int32_t KestrunAUEntry (KAUInstance* instance, int32_t selector, void* args)
@@ -617,7 +102,9 @@ KESTRUN_EXPORT int32_t KestrunAUEntry (KAUInstance* instance, int32_t selector, 
         return KAU_OK;
     }
 
-    if (instance == nullptr)
+    auto* object = instances().find (toHandle (instance));
+
+    if (object == nullptr)
         return KAU_ErrInvalidInstance;
 
     if (selector == KAU_Close)
@@ -625,10 +112,10 @@ KESTRUN_EXPORT int32_t KestrunAUEntry (KAUInstance* instance, int32_t selector, 
         if (! onMessageThread())
             return KAU_ErrWrongThread;
 
-        delete instance;
+        delete instances().remove (toHandle (instance));
         releaseFramework();
         return KAU_OK;
     }
 
-    return instance->dispatch (selector, args);
+    return object->dispatch (selector, args);
 }

@@ -8,9 +8,24 @@
 
     Threads: the thread that creates the first instance becomes the plug-in's
     message thread. It must call KAU_Idle regularly from its own loop; without
-    that no timer or deferred call of the plug-in runs. Parameter values may be
-    read and written from any thread; rendering happens on the host's audio
-    thread; everything else belongs on the message thread.
+    that no timer or deferred call of the plug-in runs. Creating and closing
+    instances, KAU_Idle and the editor belong on the message thread; every other
+    call may come from any thread (rendering from the host's audio thread).
+
+    Handles: a handle that is not a live instance (closed, or never created) is
+    refused with KAU_ErrInvalidInstance; it is never used.
+
+    Texts handed in are zero-terminated, well-formed UTF-8 of at most
+    KAU_MAX_TEXT_BYTES bytes with the zero; any other is refused with
+    KAU_ErrInvalidArgument.
+
+    Listeners are called outside any lock of the plug-in, so a listener may add
+    and remove listeners (itself too) and take the host's own locks. A listener
+    added during an event first hears the next one; one removed during an event
+    is not called again. KAU_RemoveListener returns only once no other thread is
+    still inside that listener, so the host may then free what userData points
+    to; it must therefore not hold, while it removes a listener, a lock that
+    listener takes. From within the listener itself it does not wait.
 */
 #ifndef KESTRUN_AU_H
 #define KESTRUN_AU_H
@@ -22,6 +37,15 @@ extern "C" {
 #endif
 
 #define KAU_INTERFACE_VERSION 1
+
+/* Limits of the interface; a call beyond them is refused. */
+#define KAU_MIN_SAMPLE_RATE 1000.0
+#define KAU_MAX_SAMPLE_RATE 1000000.0
+#define KAU_MAX_FRAMES_PER_BLOCK 65536
+#define KAU_MAX_RENDER_CHANNELS 64
+#define KAU_MAX_STATE_BYTES (64 << 20)
+#define KAU_MAX_TEXT_BYTES 4096       /* a text handed in, its terminating zero included */
+#define KAU_MAX_INSTANCES 4096        /* live at once; the factory returns NULL beyond */
 
 typedef struct KAUInstance KAUInstance;
 
@@ -58,7 +82,7 @@ enum
     KAU_Unprepare,              /* no arguments */
     KAU_Reset,                  /* no arguments */
     KAU_Render,                 /* KAURenderArgs */
-    KAU_GetState,               /* KAUDataArgs: call with data NULL to learn the size; message thread */
+    KAU_GetState,               /* KAUDataArgs: call with data NULL to learn the size */
     KAU_SetState,               /* KAUDataArgs */
     KAU_GetProgramName,         /* KAUProgramArgs */
     KAU_CreateEditor,           /* KAUEditorArgs; message thread */

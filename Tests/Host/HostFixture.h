@@ -63,5 +63,22 @@ struct HostTest : ::testing::Test
         return false;
     }
 
+    // Runs `call` on a host thread of its own and waits for it. A plug-in
+    // error there fails the test instead of ending the program.
+    static void onHostThread (const std::function<void()>& call)
+    {
+        std::thread ([&]
+        {
+            try
+            {
+                call();
+            }
+            catch (const std::exception& e)
+            {
+                ADD_FAILURE() << e.what();
+            }
+        }).join();
+    }
+
     std::unique_ptr<PluginInstance> plugin;
 };

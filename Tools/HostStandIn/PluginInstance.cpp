@@ -77,6 +77,7 @@ const char* resultName (int32_t result)
         case KAU_ErrTooManyFrames:      return "KAU_ErrTooManyFrames";
         case KAU_ErrInvalidProperty:    return "KAU_ErrInvalidProperty";
         case KAU_ErrBufferTooSmall:     return "KAU_ErrBufferTooSmall";
+        case KAU_ErrWrongThread:        return "KAU_ErrWrongThread";
         default:                        return "unknown result";
     }
 }

@@ -1,0 +1,197 @@
+#include "Host/HostFixture.h"
+
+#include <atomic>
+#include <deque>
+#include <mutex>
+
+namespace
+{
+// A host listener with user data of its own, whose reaction each test scripts.
+struct ScriptedListener
+{
+    static void proc (void* userData, int32_t, int32_t, float)
+    {
+        auto* self = static_cast<ScriptedListener*> (userData);
+        ++self->calls;
+
+        if (self->onEvent != nullptr)
+            self->onEvent();
+    }
+
+    std::function<void()> onEvent;
+    std::atomic<int> calls { 0 };
+};
+
+struct HostListenerTest : HostTest
+{
+    // Listeners outlive the instance, which may still call them while it closes.
+    void TearDown() override { plugin.reset(); }
+
+    ScriptedListener& listener (std::function<void()> onEvent = nullptr)
+    {
+        auto& added = listeners.emplace_back();
+        added.onEvent = std::move (onEvent);
+        return added;
+    }
+
+    int32_t add (ScriptedListener& listener)
+    {
+        KAUListenerArgs args { &ScriptedListener::proc, &listener };
+        return plugin->dispatch (KAU_AddListener, &args);
+    }
+
+    int32_t remove (ScriptedListener& listener)
+    {
+        KAUListenerArgs args { &ScriptedListener::proc, &listener };
+        return plugin->dispatch (KAU_RemoveListener, &args);
+    }
+
+    // A linked level set on the message thread: the plug-in mirrors it to its
+    // partner and tells its listeners at once, on this thread, in one event.
+    void causeEvent()
+    {
+        plugin->clearEvents();
+        level = level == 10.0f ? 20.0f : 10.0f;
+        ASSERT_EQ (plugin->setParameter (index ("adcL"), level), KAU_OK);
+        ASSERT_EQ (plugin->events().size(), 1u);
+    }
+
+    std::deque<ScriptedListener> listeners;
+    float level = 10.0f;
+};
+
+// Spins until the flag is set; false after a deadline that only a fault reaches.
+bool waitFor (const std::atomic<bool>& flag)
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds (5);
+    while (! flag && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::yield();
+    return flag;
+}
+
+// Runs `action` the first time only.
+std::function<void()> once (std::function<void()> action)
+{
+    return [action, done = std::make_shared<bool> (false)]
+    {
+        if (! std::exchange (*done, true))
+            action();
+    };
+}
+} // namespace
+
+//==============================================================================
+TEST_F (HostListenerTest, AListenerRemovingItselfLetsEveryOtherHearTheEventOnce)
+{
+    auto& leaving = listener();
+    leaving.onEvent = once ([&] { EXPECT_EQ (remove (leaving), KAU_OK); });
+    auto& second = listener();
+    auto& third = listener();
+
+    for (auto* l : { &leaving, &second, &third })
+        ASSERT_EQ (add (*l), KAU_OK);
+
+    causeEvent();
+    causeEvent();
+    EXPECT_EQ (leaving.calls, 1);
+    EXPECT_EQ (second.calls, 2);
+    EXPECT_EQ (third.calls, 2);
+}
+
+TEST_F (HostListenerTest, AListenerRemovedDuringAnEventIsNotCalledAgain)
+{
+    auto& removed = listener();
+    auto& remover = listener (once ([&] { EXPECT_EQ (remove (removed), KAU_OK); }));
+    ASSERT_EQ (add (remover), KAU_OK);
+    ASSERT_EQ (add (removed), KAU_OK);
+
+    causeEvent();
+    causeEvent();
+    EXPECT_EQ (remover.calls, 2);
+    EXPECT_EQ (removed.calls, 0);
+    EXPECT_EQ (remove (removed), KAU_ErrInvalidArgument);
+}
+
+TEST_F (HostListenerTest, ListenersAddedDuringAnEventHearOnlyTheNextOne)
+{
+    // Enough of them that the list has to grow while it is being walked.
+    std::vector<ScriptedListener*> late;
+    for (int i = 0; i < 64; ++i)
+        late.push_back (&listener());
+
+    auto& adder = listener (once ([&] { for (auto* l : late) EXPECT_EQ (add (*l), KAU_OK); }));
+    auto& bystander = listener();
+    ASSERT_EQ (add (adder), KAU_OK);
+    ASSERT_EQ (add (bystander), KAU_OK);
+
+    causeEvent();
+    EXPECT_EQ (bystander.calls, 1);
+    for (auto* l : late)
+        EXPECT_EQ (l->calls, 0);
+
+    causeEvent();
+    EXPECT_EQ (bystander.calls, 2);
+    for (auto* l : late)
+        EXPECT_EQ (l->calls, 1);
+}
+
+TEST_F (HostListenerTest, AListenerMayWaitForAHostLockWhileAnotherHostThreadAddsAndRemoves)
+{
+    std::timed_mutex hostLock;
+    std::atomic<bool> locked { false }, inside { false };
+    bool gotLock = false;
+
+    // Gives up after a while, so that a deadlock fails the test instead of hanging it.
+    auto& waiting = listener (once ([&]
+    {
+        inside = true;
+        gotLock = hostLock.try_lock_for (std::chrono::seconds (5));
+        if (gotLock)
+            hostLock.unlock();
+    }));
+    auto& other = listener();
+    ASSERT_EQ (add (waiting), KAU_OK);
+
+    std::thread hostThread ([&]
+    {
+        const std::lock_guard<std::timed_mutex> guard (hostLock);
+        locked = true;
+        ASSERT_TRUE (waitFor (inside));
+        EXPECT_EQ (add (other), KAU_OK);
+        EXPECT_EQ (remove (other), KAU_OK);
+    });
+
+    ASSERT_TRUE (waitFor (locked));
+    causeEvent();
+    hostThread.join();
+    EXPECT_TRUE (gotLock);
+}
+
+TEST_F (HostListenerTest, RemovingAListenerOnAnotherThreadWaitsUntilItsCallHasEnded)
+{
+    std::atomic<bool> inside { false }, removing { false }, finished { false };
+
+    auto& slow = listener (once ([&]
+    {
+        inside = true;
+        EXPECT_TRUE (waitFor (removing));
+        std::this_thread::sleep_for (std::chrono::milliseconds (50));
+        finished = true;
+    }));
+    ASSERT_EQ (add (slow), KAU_OK);
+
+    std::thread hostThread ([&]
+    {
+        ASSERT_TRUE (waitFor (inside));
+        removing = true;
+
+        // The host may free the listener's data as soon as this returns.
+        EXPECT_EQ (remove (slow), KAU_OK);
+        EXPECT_TRUE (finished);
+    });
+
+    causeEvent();
+    hostThread.join();
+    causeEvent();
+    EXPECT_EQ (slow.calls, 1);
+}
