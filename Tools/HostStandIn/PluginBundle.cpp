@@ -18,7 +18,9 @@ PluginBundle::PluginBundle (const std::string& path)
     // RTLD_LOCAL keeps the bundle's symbols (its whole framework) out of the
     // host's namespace, so only what it exports on purpose can be reached.
     // Like most hosts, it never unmaps a bundle it has loaded.
-    handle = dlopen (path.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
+    // A path without a slash names a file here, not a library to search for.
+    const auto file = path.find ('/') == std::string::npos ? "./" + path : path;
+    handle = dlopen (file.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
 
     if (handle == nullptr)
     {

@@ -1,0 +1,104 @@
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <sys/wait.h>
+#include <vector>
+
+namespace
+{
+struct ToolResult
+{
+    int exitCode = -1;
+    std::string output;     // stdout and stderr
+};
+
+// Runs pellion-host in `folder` with `arguments`, where "{bundle}" stands for the built bundle.
+ToolResult runTool (const std::filesystem::path& folder, std::string arguments)
+{
+    for (auto at = arguments.find ("{bundle}"); at != std::string::npos; at = arguments.find ("{bundle}"))
+        arguments.replace (at, 8, PELLION_BUNDLE_PATH);
+
+    const auto command = "cd '" + folder.string() + "' && " PELLION_HOST_TOOL " " + arguments + " 2>&1";
+    ToolResult result;
+    FILE* pipe = popen (command.c_str(), "r");
+
+    if (pipe == nullptr)
+        return result;
+
+    char buffer[512];
+    while (fgets (buffer, sizeof (buffer), pipe) != nullptr)
+        result.output += buffer;
+
+    const int status = pclose (pipe);
+    result.exitCode = WIFEXITED (status) ? WEXITSTATUS (status) : -1;
+    return result;
+}
+
+struct ToolCase
+{
+    const char* arguments;
+    int exitCode;
+    std::vector<std::string> shown;
+};
+
+// In the order given: later cases read files earlier ones wrote.
+const ToolCase toolCases[] = {
+    { "describe {bundle}", 0,
+      { "name: Pellion\n", "version: 0.2.0\n", "[4] mixWet \"Dry/wet balance\" range 0 .. 127 default 63",
+        "[5] bypass \"Bypass\"", "texts: min \"Off\" default \"On\" max \"On\"", "programs: 1\n  [0] \"Default\" (current)" } },
+    { "--help", 0,
+      { "--rate HZ          sample rate, 1000 to 1000000", "--block N          frames per block, 1 to 65536",
+        "text ID TEXT", "expect ID VALUE", "state-load FILE" } },
+    { "render {bundle} --block 65537", 2, { "--block needs a whole number from 1 to 65536, not '65537'", "usage:" } },
+    { "render {bundle} --rate 500", 2, { "--rate needs a number from 1000 to 1000000, not '500'" } },
+    { "render {bundle} --set mixWet=loud", 1,
+      { "error: 'loud' is neither a number nor a text of mixWet, which shows values from '0' to '127'" } },
+    { "render {bundle} --set bypass=on", 1, { "'on' is neither a number nor a text of bypass" } },
+    { "render {bundle} --seconds 0.1 --set bypass=Off --set mixWet=100 --out out.wav --state-out saved.state", 0,
+      { "rendered 4800 frames at 48000 Hz in blocks of 512\n", "  mixWet = 100 (100)\n", "  bypass = 0 (Off)\n",
+        "wrote audio: {folder}/out.wav\n", "wrote state: {folder}/saved.state\n" } },
+    { "render {bundle} --seconds 0.1 --state-in saved.state", 0, { "  mixWet = 100 (100)\n", "  bypass = 0 (Off)\n" } },
+    { "render {bundle} --state-in out.wav", 1, { "error: out.wav is not a plug-in state: it does not start with \"VC2!\"" } },
+    { "automate {bundle} good.script", 0,
+      { "> text bypass Off\n", "bypass = 0 (Off)\n", "wrote state: {folder}/script.state\n" } },
+    { "automate {bundle} bad.script", 1, { "bad.script:2: 'loud' is neither a number nor a text of adcL" } },
+};
+
+TEST (HostTool, RunsItsCommandsAndRefusesWhatItCannotDoWithAClearMessage)
+{
+    const char* home = std::getenv ("HOME");
+    ASSERT_NE (home, nullptr);
+    const auto folder = std::filesystem::path (home) / "tool";
+    std::filesystem::create_directories (folder);
+    std::ofstream (folder / "good.script") << "# comment\n\ntext bypass Off\nget bypass\nexpect bypass Off\n"
+                                              "state-save script.state\nstate-load script.state\n";
+    std::ofstream (folder / "bad.script") << "set adcL 3\ntext adcL loud\n";
+
+    for (const auto& c : toolCases)
+    {
+        SCOPED_TRACE (c.arguments);
+        const auto result = runTool (folder, c.arguments);
+        EXPECT_EQ (result.exitCode, c.exitCode) << result.output;
+
+        for (auto shown : c.shown)
+        {
+            if (const auto at = shown.find ("{folder}"); at != std::string::npos)
+                shown.replace (at, 8, folder.string());
+
+            EXPECT_NE (result.output.find (shown), std::string::npos) << shown << "\nin:\n" << result.output;
+        }
+    }
+}
+
+TEST (HostTool, LoadsABundleNamedWithoutAFolder)
+{
+    const std::filesystem::path bundle (PELLION_BUNDLE_PATH);
+    const auto result = runTool (bundle.parent_path(), "describe " + bundle.filename().string());
+    EXPECT_EQ (result.exitCode, 0) << result.output;
+    EXPECT_NE (result.output.find ("name: Pellion\n"), std::string::npos) << result.output;
+}
+} // namespace

@@ -1,0 +1,86 @@
+#include "LoadedPlugin.h"
+
+#include "CommandLine.h"
+
+#include <filesystem>
+
+LoadedPlugin::LoadedPlugin (const std::string& bundlePath)
+{
+    if (! std::filesystem::is_regular_file (bundlePath))
+        throw std::runtime_error ("bundle not found: " + bundlePath);
+
+    bundle = std::make_unique<PluginBundle> (bundlePath);
+
+    if (! bundle->isLoaded())
+        throw std::runtime_error (bundle->error());
+
+    std::string error;
+    plugin = PluginInstance::create (*bundle, error);
+
+    if (plugin == nullptr)
+        throw std::runtime_error (error);
+
+    for (int32_t i = 0; i < plugin->parameterCount(); ++i)
+        identifiers.push_back (plugin->parameterInfo (i).identifier);
+}
+
+int32_t LoadedPlugin::parameterIndex (const std::string& id) const
+{
+    for (size_t i = 0; i < identifiers.size(); ++i)
+        if (identifiers[i] == id)
+            return (int32_t) i;
+
+    throw std::runtime_error ("no parameter with identifier '" + id + "'");
+}
+
+const std::string& LoadedPlugin::identifier (int32_t index) const
+{
+    return identifiers.at ((size_t) index);
+}
+
+float LoadedPlugin::valueOf (int32_t index, const std::string& text) const
+{
+    double number = 0;
+
+    if (parseDouble (text, number))
+        return (float) number;
+
+    return valueOfText (index, text);
+}
+
+float LoadedPlugin::valueOfText (int32_t index, const std::string& text) const
+{
+    // The plug-in reads any text as some value; only one it would show itself
+    // for that value is what the user meant.
+    const auto value = plugin->textToValue (index, text);
+
+    if (value.has_value() && plugin->valueToText (index, *value) == text)
+        return *value;
+
+    const auto info = plugin->parameterInfo (index);
+    throw std::runtime_error ("'" + text + "' is neither a number nor a text of " + identifier (index)
+                              + ", which shows values from '" + plugin->valueToText (index, info.minValue)
+                              + "' to '" + plugin->valueToText (index, info.maxValue) + "'");
+}
+
+std::string LoadedPlugin::valueWithText (int32_t index) const
+{
+    const auto value = plugin->getParameter (index);
+    return formatNumber (value) + " (" + plugin->valueToText (index, value) + ")";
+}
+
+ChannelLayout LoadedPlugin::channelLayout() const
+{
+    ChannelLayout layout;
+
+    for (int32_t bus = 0; bus < plugin->inputBusCount(); ++bus)
+        layout.inputs += plugin->inputChannels (bus);
+
+    for (int32_t bus = 0; bus < plugin->outputBusCount(); ++bus)
+        layout.outputs += plugin->outputChannels (bus);
+
+    if (layout.buffer() <= 0)
+        throw std::runtime_error ("the plug-in has no audio channels");
+
+    return layout;
+}

@@ -1,0 +1,245 @@
+#include "Commands.h"
+#include "LoadedPlugin.h"
+#include "SignalTools.h"
+#include "StateFile.h"
+#include "WavFile.h"
+
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+#include <iostream>
+#include <iterator>
+
+namespace
+{
+struct RenderOptions
+{
+    std::string inPath, outPath, stateIn, stateOut;
+    double toneHz = toneFrequency;
+    double seconds = -1.0;
+    double rate = -1.0;
+    int block = defaultBlockFrames;
+    bool bypass = false;
+    bool haveTone = false;
+    std::vector<std::pair<std::string, std::string>> settings;    // identifier, value text
+};
+
+RenderOptions parseOptions (const Arguments& args)
+{
+    RenderOptions options;
+
+    for (size_t i = 1; i < args.size(); ++i)
+    {
+        const auto& option = args[i];
+
+        if (option == "--bypass")
+        {
+            options.bypass = true;
+            continue;
+        }
+
+        static const char* const valueOptions[] = { "--in", "--tone", "--seconds", "--rate", "--block",
+                                                    "--out", "--set", "--state-in", "--state-out" };
+
+        if (std::find (std::begin (valueOptions), std::end (valueOptions), option) == std::end (valueOptions))
+            throw UsageError ("unknown option: " + option);
+
+        if (i + 1 >= args.size())
+            throw UsageError (option + " needs a value");
+
+        const auto& value = args[++i];
+
+        if (option == "--in")               options.inPath = value;
+        else if (option == "--tone")        { options.toneHz = requireNumber (option, value, 0.0, KAU_MAX_SAMPLE_RATE / 2); options.haveTone = true; }
+        else if (option == "--seconds")     options.seconds = requireNumber (option, value, 0.0, maximumRenderSeconds);
+        else if (option == "--rate")        options.rate = requireNumber (option, value, KAU_MIN_SAMPLE_RATE, KAU_MAX_SAMPLE_RATE);
+        else if (option == "--block")       options.block = requireWholeNumber (option, value, 1, KAU_MAX_FRAMES_PER_BLOCK);
+        else if (option == "--out")         options.outPath = value;
+        else if (option == "--state-in")    options.stateIn = value;
+        else if (option == "--state-out")   options.stateOut = value;
+        else
+        {
+            const auto equals = value.find ('=');
+
+            if (equals == std::string::npos || equals == 0)
+                throw UsageError ("--set needs ID=VALUE, not '" + value + "'");
+
+            options.settings.emplace_back (value.substr (0, equals), value.substr (equals + 1));
+        }
+    }
+
+    if (options.haveTone && ! options.inPath.empty())
+        throw UsageError ("--in and --tone exclude each other");
+
+    return options;
+}
+
+// The whole input up front, so that its levels can be measured like the output's.
+AudioData makeInput (const RenderOptions& options, const AudioData& file, int inputs, int totalFrames)
+{
+    AudioData input;
+    input.sampleRate = options.rate;
+
+    for (int channel = 0; channel < inputs; ++channel)
+    {
+        if (options.inPath.empty())
+        {
+            input.channels.push_back (sine (totalFrames, options.rate, options.toneHz, toneLevelDb));
+            continue;
+        }
+
+        // A mono file feeds every input; otherwise channels beyond the file stay silent.
+        const int source = file.numChannels() == 1 ? 0 : channel;
+        auto samples = silence (totalFrames);
+
+        if (source < file.numChannels())
+            std::copy_n (file.channels[(size_t) source].begin(), std::min (totalFrames, file.numFrames()), samples.begin());
+
+        input.channels.push_back (std::move (samples));
+    }
+
+    if (! options.inPath.empty() && (inputs == 0 || file.numChannels() > inputs))
+        std::cerr << "warning: " << options.inPath << " has " << file.numChannels() << " channels, the plug-in takes "
+                  << inputs << "; the rest are ignored\n";
+
+    return input;
+}
+
+AudioData renderBlocks (PluginInstance& plugin, const ChannelLayout& layout, const AudioData& input, int totalFrames, int block)
+{
+    AudioData output;
+    output.sampleRate = input.sampleRate;
+    output.channels.assign ((size_t) layout.outputs, std::vector<float> ((size_t) totalFrames));
+
+    std::vector<std::vector<float>> buffer ((size_t) layout.buffer(), std::vector<float> ((size_t) block));
+    std::vector<float*> pointers;
+
+    for (auto& channel : buffer)
+        pointers.push_back (channel.data());
+
+    for (int start = 0; start < totalFrames; start += block)
+    {
+        const int frames = std::min (block, totalFrames - start);
+
+        for (size_t channel = 0; channel < buffer.size(); ++channel)
+        {
+            if (channel < input.channels.size())
+                std::copy_n (input.channels[channel].begin() + start, frames, buffer[channel].begin());
+            else
+                std::fill_n (buffer[channel].begin(), frames, 0.0f);
+        }
+
+        requireOk (plugin.render (pointers.data(), (int) pointers.size(), frames),
+                   "rendering frames " + std::to_string (start) + " to " + std::to_string (start + frames));
+
+        for (size_t channel = 0; channel < output.channels.size(); ++channel)
+            std::copy_n (buffer[channel].begin(), frames, output.channels[channel].begin() + start);
+
+        plugin.idle();
+        // Nobody reads the events here; don't let them pile up over a long render.
+        plugin.clearEvents();
+    }
+
+    return output;
+}
+
+void printLevels (const char* label, const AudioData& audio)
+{
+    const auto levels = measure (audio.channels);
+
+    for (size_t channel = 0; channel < levels.size(); ++channel)
+        std::cout << label << ' ' << channel << ": peak " << formatDb (levels[channel].peakDb)
+                  << " dBFS, rms " << formatDb (levels[channel].rmsDb) << " dBFS\n";
+}
+
+std::string absolutePath (const std::string& path)
+{
+    return std::filesystem::absolute (path).lexically_normal().string();
+}
+} // namespace
+
+int renderCommand (const Arguments& args)
+{
+    if (args.empty())
+        throw UsageError ("render needs a BUNDLE");
+
+    auto options = parseOptions (args);
+    AudioData file;
+
+    if (! options.inPath.empty())
+    {
+        std::string error;
+
+        if (! readWav (options.inPath, file, error))
+            throw std::runtime_error (error);
+
+        if (options.rate < 0)
+            options.rate = file.sampleRate;
+
+        if (options.rate < KAU_MIN_SAMPLE_RATE || options.rate > KAU_MAX_SAMPLE_RATE)
+            throw std::runtime_error (options.inPath + " is at " + formatNumber (options.rate) + " Hz; the plug-in runs at "
+                                      + formatNumber (KAU_MIN_SAMPLE_RATE) + " to " + formatNumber (KAU_MAX_SAMPLE_RATE) + " Hz");
+    }
+
+    if (options.rate < 0)
+        options.rate = defaultSampleRate;
+
+    const double seconds = options.seconds >= 0 ? options.seconds
+                                                : (! options.inPath.empty() ? file.numFrames() / options.rate : 2.0);
+
+    if (seconds > maximumRenderSeconds)
+        throw std::runtime_error (options.inPath + " lasts " + formatNumber (seconds) + " s; render at most "
+                                  + formatNumber (maximumRenderSeconds) + " s of it with --seconds");
+
+    const int totalFrames = (int) std::round (seconds * options.rate);
+
+    const LoadedPlugin loaded (args[0]);
+    auto& plugin = loaded.instance();
+
+    if (! options.stateIn.empty())
+        requireOk (plugin.setState (readStateFile (options.stateIn)), "restoring the state from " + options.stateIn);
+
+    for (auto& [identifier, text] : options.settings)
+    {
+        const auto index = loaded.parameterIndex (identifier);
+        requireOk (plugin.setParameter (index, loaded.valueOf (index, text)), "setting " + identifier);
+    }
+
+    if (options.bypass)
+        requireOk (plugin.setBypass (true), "bypass");
+
+    const auto layout = loaded.channelLayout();
+    requireOk (plugin.prepare (options.rate, options.block), "prepare");
+
+    const auto input = makeInput (options, file, layout.inputs, totalFrames);
+    const auto output = renderBlocks (plugin, layout, input, totalFrames, options.block);
+
+    const int32_t latency = plugin.latencySamples();
+    requireOk (plugin.unprepare(), "unprepare");
+
+    std::cout << "rendered " << totalFrames << " frames at " << formatNumber (options.rate) << " Hz in blocks of "
+              << options.block << (options.bypass ? " (bypassed)" : "") << '\n'
+              << "latency: " << latency << " samples\n";
+
+    std::cout << "parameters:\n";
+    for (int32_t i = 0; i < loaded.parameterCount(); ++i)
+        std::cout << "  " << loaded.identifier (i) << " = " << loaded.valueWithText (i) << '\n';
+
+    printLevels ("input", input);
+    printLevels ("output", output);
+
+    if (! options.stateOut.empty())
+        std::cout << "wrote state: " << writeStateFile (options.stateOut, plugin.getState()) << '\n';
+
+    if (! options.outPath.empty())
+    {
+        std::string error;
+
+        if (! writeWav (options.outPath, output, WavSampleFormat::float32, error))
+            throw std::runtime_error (error);
+
+        std::cout << "wrote audio: " << absolutePath (options.outPath) << '\n';
+    }
+
+    return 0;
+}
