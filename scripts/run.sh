@@ -1,20 +1,25 @@
 #!/usr/bin/env bash
-# Sets up the machine, builds the plug-in and the host stand-in, then loads the
-# bundle as a host would: describes it and renders a test tone through it; then
-# drives the pedal link against the emulated pedal, printing every frame.
+# Sets up the machine, builds the plug-in, the host stand-in and the pedal demo
+# (only those), then loads the bundle as a host would: describes it and renders
+# a test tone through it, saving the audio and the plug-in's state; then drives
+# the pedal link against the emulated pedal, printing every frame.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 cd "$root"
 
 scripts/setup.sh
-scripts/build.sh build/debug -DCMAKE_BUILD_TYPE=Debug
+scripts/build.sh build/debug -DCMAKE_BUILD_TYPE=Debug -- Pellion pellion-host pellion-pedal-demo
 
 host=build/debug/Tools/HostStandIn/pellion-host
 bundle=build/debug/Pellion.component/Pellion.so
 
+echo "== The plug-in, as a host sees it"
 "$host" describe "$bundle"
+
 echo
-"$host" render "$bundle" --tone 1000 --seconds 2 --rate 48000 --block 512 --out build/debug/pellion-demo.wav
+echo "== A test tone through the plug-in"
+"$host" render "$bundle" --tone 1000 --seconds 2 --rate 48000 --block 512 \
+  --out build/debug/pellion-demo.wav --state-out build/debug/pellion-demo.state
 
 echo
 echo "== The pedal link, against the emulated pedal"
