@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <iterator>
 #include <limits>
 #include <string>
+#include <vector>
 
 namespace
 {
@@ -280,24 +282,7 @@ TEST_F (HostTest, MessageThreadCallsFromAnotherThreadAreRefused)
     EXPECT_EQ (plugin->name(), "Pellion");
 }
 
-TEST_F (HostTest, UnknownCallsAreRefused)
-{
-    EXPECT_EQ (plugin->dispatch (999, nullptr), KAU_ErrInvalidSelector);
-    EXPECT_EQ (plugin->dispatch (KAU_GetProperty, nullptr), KAU_ErrInvalidArgument);
-
-    KAUPropertyArgs property {};
-    property.property = 4711;
-    EXPECT_EQ (plugin->dispatch (KAU_GetProperty, &property), KAU_ErrInvalidProperty);
-    property.property = KAU_PropInputChannels;
-    property.element = 3;
-    EXPECT_EQ (plugin->dispatch (KAU_GetProperty, &property), KAU_ErrInvalidArgument);
-
-    KAUFactoryArgs wrongVersion { KAU_INTERFACE_VERSION + 1 };
-    EXPECT_EQ (sharedBundle().getFactory() (&wrongVersion), nullptr);
-    EXPECT_EQ (sharedBundle().getFactory() (nullptr), nullptr);
-}
-
-TEST_F (HostTest, AHandleThatIsNotALiveInstanceIsRefusedNeverUsed)
+TEST_F (HostTest, CallsOutsideTheInterfaceAreRefusedNeverFollowed)
 {
     const auto entry = sharedBundle().getEntry();
     KAUFactoryArgs version { KAU_INTERFACE_VERSION };
@@ -308,16 +293,42 @@ TEST_F (HostTest, AHandleThatIsNotALiveInstanceIsRefusedNeverUsed)
     // A new instance may take the closed one's place; the old handle still finds nothing.
     auto replacement = open();
     int notAnInstance = 0;
-    KAUPropertyArgs property {};
-    property.property = KAU_PropVersion;
+    auto* madeUp = reinterpret_cast<KAUInstance*> (&notAnInstance);
+    auto* live = plugin->handle();
+
+    KAUPropertyArgs versionQuery {}, unknown {}, noSuchBus {};
+    versionQuery.property = KAU_PropVersion;
+    unknown.property = 4711;
+    noSuchBus.property = KAU_PropInputChannels;
+    noSuchBus.element = 3;
     KAUParameterArgs parameter { 0, 1.0f };
 
-    for (auto* stale : { closed, reinterpret_cast<KAUInstance*> (&notAnInstance), (KAUInstance*) nullptr })
+    const struct
     {
-        EXPECT_EQ (entry (stale, KAU_GetProperty, &property), KAU_ErrInvalidInstance);
-        EXPECT_EQ (entry (stale, KAU_SetParameter, &parameter), KAU_ErrInvalidInstance);
-        EXPECT_EQ (entry (stale, KAU_Close, nullptr), KAU_ErrInvalidInstance);
-    }
+        KAUInstance* instance;
+        int32_t selector;
+        void* args;
+        int32_t result;
+    } calls[] = {
+        { live, 999, nullptr, KAU_ErrInvalidSelector },
+        { live, KAU_GetProperty, nullptr, KAU_ErrInvalidArgument },
+        { live, KAU_GetProperty, &unknown, KAU_ErrInvalidProperty },
+        { live, KAU_GetProperty, &noSuchBus, KAU_ErrInvalidArgument },
+        { closed, KAU_GetProperty, &versionQuery, KAU_ErrInvalidInstance },
+        { closed, KAU_SetParameter, &parameter, KAU_ErrInvalidInstance },
+        { closed, KAU_Close, nullptr, KAU_ErrInvalidInstance },
+        { madeUp, KAU_GetProperty, &versionQuery, KAU_ErrInvalidInstance },
+        { madeUp, KAU_Close, nullptr, KAU_ErrInvalidInstance },
+        { nullptr, KAU_GetProperty, &versionQuery, KAU_ErrInvalidInstance },
+        { nullptr, KAU_Close, nullptr, KAU_ErrInvalidInstance },
+    };
+
+    for (size_t i = 0; i < std::size (calls); ++i)
+        EXPECT_EQ (entry (calls[i].instance, calls[i].selector, calls[i].args), calls[i].result) << "call " << i;
+
+    KAUFactoryArgs wrongVersion { KAU_INTERFACE_VERSION + 1 };
+    EXPECT_EQ (sharedBundle().getFactory() (&wrongVersion), nullptr);
+    EXPECT_EQ (sharedBundle().getFactory() (nullptr), nullptr);
 
     EXPECT_EQ (replacement->getParameter (0), 63.0f);
     EXPECT_EQ (plugin->name(), "Pellion");

@@ -111,6 +111,7 @@ TEST_F (HostStateTest, StateChunkHasTheWrapperLayoutAndRoundTripsWithProgramAndM
 
         const auto saved = plugin->getState();
         EXPECT_TRUE (contains (saved, c.preset)) << xmlOf (saved);
+        EXPECT_TRUE (contains (saved, "<PARAM id=\"mixWet\" value=\"" + std::to_string ((int) c.restoredMixWet) + "\"/>"));
 
         ASSERT_EQ (target->setState (saved), KAU_OK);
         EXPECT_EQ (target->currentProgram(), c.program);
