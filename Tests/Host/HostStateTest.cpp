@@ -155,7 +155,7 @@ TEST_F (HostStateTest, AStateSetOnAHostThreadIsAppliedAtTheNextIdleOrDroppedWith
 
 TEST_F (HostStateTest, AStateSetOnAHostThreadReadsBackBeforeTheNextIdle)
 {
-    GTEST_SKIP() << "needs the processor to answer a get with a state set off the message thread (PluginProcessor state fix)";
+    GTEST_SKIP() << "waits for the processor fix in PluginProcessorState.cpp: a get returns a state set off the message thread";
 
     auto source = open();
     ASSERT_EQ (source->setCurrentProgram (2), KAU_OK);
