@@ -8,9 +8,11 @@
 
     Threads: the thread that creates the first instance becomes the plug-in's
     message thread. It must call KAU_Idle regularly from its own loop; without
-    that no timer or deferred call of the plug-in runs. Creating and closing
-    instances, KAU_Idle and the editor belong on the message thread; every other
-    call may come from any thread (rendering from the host's audio thread).
+    that no timer or deferred call of the plug-in runs. Parameter values may be
+    read and written, and the state got and set, from any thread; rendering
+    happens on the host's audio thread; everything else belongs on the message
+    thread. Creating and closing instances, KAU_Idle and the editor are refused
+    elsewhere with KAU_ErrWrongThread.
 
     Handles: a handle that is not a live instance (closed, or never created) is
     refused with KAU_ErrInvalidInstance; it is never used.
