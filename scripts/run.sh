@@ -1,14 +1,15 @@
 #!/usr/bin/env bash
-# Sets up the machine, builds the plug-in, the host stand-in and the pedal demo
-# (only those), then loads the bundle as a host would: describes it and renders
-# a test tone through it, saving the audio and the plug-in's state; then drives
-# the pedal link against the emulated pedal, printing every frame.
+# Sets up the machine, builds only what it runs (the plug-in, the host
+# stand-in, the pedal demo and the face screenshots), then loads the bundle as a
+# host would: describes it and renders a test tone through it, saving the audio
+# and the plug-in's state; then drives the pedal link against the emulated
+# pedal, printing every frame; then draws the pedal face.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 cd "$root"
 
 scripts/setup.sh
-scripts/build.sh build/debug -DCMAKE_BUILD_TYPE=Debug -- Pellion pellion-host pellion-pedal-demo
+scripts/build.sh build/debug -DCMAKE_BUILD_TYPE=Debug -- Pellion pellion-host pellion-pedal-demo pellion-face-shots
 
 host=build/debug/Tools/HostStandIn/pellion-host
 bundle=build/debug/Pellion.component/Pellion.so
