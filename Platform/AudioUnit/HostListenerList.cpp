@@ -2,29 +2,6 @@
 
 #include <algorithm>
 
-namespace
-{
-// The listeners this thread is inside, innermost first, so that a listener
-// removing itself (or one that called it) does not wait for its own call.
-struct ActiveCall
-{
-    const void* listener;
-    const ActiveCall* outer;
-};
-
-thread_local const ActiveCall* innermostCall = nullptr;
-
-int callsOnThisThread (const void* listener)
-{
-    int calls = 0;
-
-    for (auto* call = innermostCall; call != nullptr; call = call->outer)
-        calls += call->listener == listener ? 1 : 0;
-
-    return calls;
-}
-} // namespace
-
 HostListenerList::HostListenerList()
     : listeners (std::make_shared<const List>())
 {
@@ -61,8 +38,8 @@ bool HostListenerList::remove (KAUListenerProc proc, void* userData)
     shrunk->erase (shrunk->begin() + (found - listeners->begin()));
     listeners = std::move (shrunk);
 
-    const int ownCalls = callsOnThisThread (listener.get());
-    callEnded.wait (guard, [&] { return listener->activeCalls <= ownCalls; });
+    // Calls on this thread are the remover's own: waiting for them would never end.
+    callEnded.wait (guard, [&] { return calledOnlyHere (*listener); });
     return true;
 }
 
@@ -76,36 +53,53 @@ void HostListenerList::call (int32_t event, int32_t index, float value)
 
     for (const auto& listener : *snapshot)
     {
-        if (! enter (*listener))
+        ActiveCall call { std::this_thread::get_id(), nullptr };
+
+        if (! enter (*listener, call))
             continue;
 
-        const ActiveCall call { listener.get(), innermostCall };
-        innermostCall = &call;
         listener->proc (listener->userData, event, index, value);
-        innermostCall = call.outer;
-
-        leave (*listener);
+        leave (*listener, call);
     }
 }
 
-bool HostListenerList::enter (Listener& listener)
+bool HostListenerList::enter (Listener& listener, ActiveCall& call)
 {
     const std::lock_guard<std::mutex> guard (lock);
 
     if (listener.removed)
         return false;
 
-    ++listener.activeCalls;
+    call.next = listener.activeCalls;
+    listener.activeCalls = &call;
     return true;
 }
 
-void HostListenerList::leave (Listener& listener)
+void HostListenerList::leave (Listener& listener, ActiveCall& call)
 {
     const std::lock_guard<std::mutex> guard (lock);
 
-    --listener.activeCalls;
+    for (auto** link = &listener.activeCalls; *link != nullptr; link = &(*link)->next)
+    {
+        if (*link == &call)
+        {
+            *link = call.next;
+            break;
+        }
+    }
 
     // A remover may be waiting for the calls on other threads to end.
     if (listener.removed)
         callEnded.notify_all();
+}
+
+bool HostListenerList::calledOnlyHere (const Listener& listener)
+{
+    const auto here = std::this_thread::get_id();
+
+    for (auto* call = listener.activeCalls; call != nullptr; call = call->next)
+        if (call->thread != here)
+            return false;
+
+    return true;
 }

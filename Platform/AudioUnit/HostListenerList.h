@@ -5,6 +5,7 @@
 #include <condition_variable>
 #include <memory>
 #include <mutex>
+#include <thread>
 #include <vector>
 
 // The host's listeners of one instance.
@@ -27,18 +28,26 @@ public:
     void call (int32_t event, int32_t index, float value);
 
 private:
+    // One call in progress, on the caller's stack.
+    struct ActiveCall
+    {
+        std::thread::id thread;
+        ActiveCall* next;
+    };
+
     struct Listener
     {
         KAUListenerProc proc;
         void* userData;
-        bool removed = false;   // both guarded by lock
-        int activeCalls = 0;
+        bool removed = false;           // both guarded by lock
+        ActiveCall* activeCalls = nullptr;
     };
 
     using List = std::vector<std::shared_ptr<Listener>>;
 
-    bool enter (Listener& listener);
-    void leave (Listener& listener);
+    bool enter (Listener& listener, ActiveCall& call);
+    void leave (Listener& listener, ActiveCall& call);
+    static bool calledOnlyHere (const Listener& listener);
 
     std::mutex lock;
     std::condition_variable callEnded;
