@@ -19,8 +19,8 @@ scripts/build.sh build/asan -DCMAKE_BUILD_TYPE=Debug -DPELLION_SANITIZE=ON
 )
 
 echo "== ThreadSanitizer (the pedal link and the processor, whose tests run its threads)"
-scripts/build.sh build/tsan -DCMAKE_BUILD_TYPE=Debug -DPELLION_TSAN=ON -- PellionLinkTests PellionPluginTests
-for suite in PellionLinkTests PellionPluginTests; do
+scripts/build.sh build/tsan -DCMAKE_BUILD_TYPE=Debug -DPELLION_TSAN=ON -- PellionLinkTests PellionPluginTests PellionHostTests
+for suite in PellionLinkTests PellionPluginTests PellionHostTests; do
   TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1" build/tsan/Tests/$suite --gtest_brief=1
 done
 
