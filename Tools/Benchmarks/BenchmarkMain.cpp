@@ -1,0 +1,86 @@
+#include "Comparisons.h"
+
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <map>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace Comparisons
+{
+static std::vector<Pair>& registry()
+{
+    static std::vector<Pair> pairs;
+    return pairs;
+}
+
+bool add (std::string subject, std::string baseline)
+{
+    registry().push_back ({ std::move (subject), std::move (baseline) });
+    return true;
+}
+
+const std::vector<Pair>& all() { return registry(); }
+} // namespace Comparisons
+
+namespace
+{
+// The console table as usual, keeping each benchmark's time per sample (its
+// "per_sample" counter, else its time per iteration) for the ratios.
+class ComparingReporter : public benchmark::ConsoleReporter
+{
+public:
+    ComparingReporter() : ConsoleReporter (OO_Tabular) {}
+
+    void ReportRuns (const std::vector<Run>& runs) override
+    {
+        ConsoleReporter::ReportRuns (runs);
+
+        for (const auto& run : runs)
+        {
+            if (run.error_occurred || run.run_type != Run::RT_Iteration)
+                continue;
+
+            const auto counter = run.counters.find ("per_sample");
+            times[run.benchmark_name()] = counter != run.counters.end() ? counter->second.value
+                                                                        : run.GetAdjustedRealTime();
+        }
+    }
+
+    void printComparisons() const
+    {
+        bool first = true;
+
+        for (const auto& pair : Comparisons::all())
+        {
+            const auto subject = times.find (pair.subject), baseline = times.find (pair.baseline);
+            if (subject == times.end() || baseline == times.end() || baseline->second <= 0.0)
+                continue;
+
+            if (std::exchange (first, false))
+                std::printf ("\nTime per sample, subject / baseline:\n");
+
+            std::printf ("  %-28s / %-28s %8.2f\n", pair.subject.c_str(), pair.baseline.c_str(),
+                         subject->second / baseline->second);
+        }
+    }
+
+private:
+    std::map<std::string, double> times;
+};
+} // namespace
+
+int main (int argc, char** argv)
+{
+    benchmark::Initialize (&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments (argc, argv))
+        return 1;
+
+    ComparingReporter reporter;
+    benchmark::RunSpecifiedBenchmarks (&reporter);
+    reporter.printComparisons();
+    benchmark::Shutdown();
+    return 0;
+}
