@@ -40,12 +40,14 @@ public:
 
         for (const auto& run : runs)
         {
-            if (run.error_occurred || run.run_type != Run::RT_Iteration)
+            // With repetitions the median stands for the benchmark.
+            const bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
+            if (run.error_occurred || ! (median || run.run_type == Run::RT_Iteration))
                 continue;
 
             const auto counter = run.counters.find ("per_sample");
-            times[run.benchmark_name()] = counter != run.counters.end() ? counter->second.value
-                                                                        : run.GetAdjustedRealTime();
+            times[run.run_name.str()] = counter != run.counters.end() ? counter->second.value
+                                                                      : run.GetAdjustedRealTime();
         }
     }
 
