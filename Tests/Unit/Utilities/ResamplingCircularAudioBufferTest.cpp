@@ -57,9 +57,9 @@ void expectTwoSampleDelay (ResamplingCircularAudioBuffer& ring)
 TEST (ResamplingCircularAudioBuffer, AtRatioOneIsATwoSampleDelayAcrossManyWrapsAndAfterAReset)
 {
     ResamplingCircularAudioBuffer ring (1, 64);
+    ring.setRatioRampLength (10); // before the first read: no ramp up from a standstill
     expectTwoSampleDelay (ring);
 
-    ring.setRatioRampLength (10);
     ring.setRatio (1.37);
     std::vector<float> out (20);
     ASSERT_TRUE (readMono (ring, out, 0, 20));
