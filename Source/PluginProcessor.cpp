@@ -17,11 +17,6 @@ void createDirectory (const juce::String& path, const juce::String&)
         juce::File (path).createDirectory();
 }
 
-bool VelmoraAudioProcessor::isMessageThread()
-{
-    return juce::MessageManager::existsAndIsCurrentThread();
-}
-
 VelmoraAudioProcessor::VelmoraAudioProcessor()
     : juce::AudioProcessor (BusesProperties()
                                 .withInput ("Input", juce::AudioChannelSet::stereo(), false)
@@ -37,12 +32,14 @@ VelmoraAudioProcessor::VelmoraAudioProcessor()
 
     createParameters();
     pedalControllers = PedalControllers (valueTreeState.getParameters());
+    valueTreeState.addListener (&statePublisher);
     valueTreeState.addListener (this);
 
     dacLParameter = valueTreeState.getParameter ("dacL");
     dacRParameter = valueTreeState.getParameter ("dacR");
     mixWetParameter = valueTreeState.getParameter ("mixWet");
     bypassParameter = valueTreeState.getParameter ("bypass");
+    presetParameter = valueTreeState.getParameter ("preset");
 
     openSettings();
     loadUserPresets();
@@ -58,6 +55,7 @@ VelmoraAudioProcessor::VelmoraAudioProcessor()
     getStateInformation (startUpState);
     reportingInitialValues = false;
     stateArbiter.keepSnapshot (std::move (startUpState));
+    publishState();
 
     if (settings->getBoolValue (checkForUpdatesKey, true))
         startTimer (updateCheckTimerId, updateCheckDelayMs);
@@ -75,6 +73,7 @@ VelmoraAudioProcessor::~VelmoraAudioProcessor()
     stopTimer (reconnectTimerId);
     stopTimer (updateCheckTimerId);
     valueTreeState.removeListener (this);
+    valueTreeState.removeListener (&statePublisher);
 
     // The store must never see a deleted internal parameter; host parameters are
     // deleted by the framework after the store is gone.

@@ -6,7 +6,9 @@
 #include "Devices/UsbDeviceDriver.h"
 #include "Devices/UsbDeviceManager.h"
 #include "State/PendingDevice.h"
+#include "State/PublishedState.h"
 #include "State/StateArbiter.h"
+#include "State/StateChunk.h"
 #include "Updates/OnlineUpdater.h"
 #include "Utilities/AudioThreadGuard.h"
 #include "Utilities/AudioValue.h"
@@ -68,6 +70,8 @@ public:
     const juce::String getProgramName (int index) override;
     void changeProgramName (int index, const juce::String& newName) override;
 
+    // Any thread: off the message thread the chunk is built, without flushing,
+    // from what the message thread published and the states set since.
     void getStateInformation (juce::MemoryBlock& destData) override;
     void setStateInformation (const void* data, int sizeInBytes) override;
 
@@ -108,10 +112,11 @@ public:
     //==============================================================================
     AudioValueTreeState& getValueTreeState() noexcept { return valueTreeState; }
     UsbDeviceClient* getUsbClient() const noexcept { return usbClient; }
-    int getChannelSetting() const noexcept { return channelSetting; }
+    int getChannelSetting() const noexcept { return channelSetting.load(); }
     int getLedState() const noexcept { return ledState.load(); }
     bool isPresetModified() const noexcept { return presetModified; }
     bool isAwaitingHostState() const noexcept { return stateArbiter.isAwaitingHostState(); }
+    StateArbiter& getStateArbiter() noexcept { return stateArbiter; }
     const PresetFormat& getDefaultPreset() const noexcept { return defaultPreset; }
     juce::PropertiesFile* getSettings() const noexcept { return settings.get(); }
     OnlineUpdater& getOnlineUpdater() noexcept { return onlineUpdater; }
@@ -121,7 +126,8 @@ public:
 private:
     using Parameter = AudioValueTreeState::Parameter;
 
-    static bool isMessageThread();
+    // Takes no lock: a host's audio thread may ask.
+    bool isMessageThread() const noexcept { return valueTreeState.isMessageThread(); }
 
     void createParameters();
     void openSettings();
@@ -132,7 +138,23 @@ private:
     void closePedalLink (UsbDevice& device, bool sendRelease);
     void applyControllerPairs (const SysexMessage& message);
     const PresetFormat* findPreset (int index) const;
-    void applyDeviceElement (const juce::XmlElement& device);
+
+    StateChunk::Contents currentContents() const;
+    std::optional<StateChunk::Device> deviceForOtherThreads() const;
+    PublishedState::Pending expectedRestore (StateChunk::Decoded decoded) const;
+    void applyDecodedState (const StateChunk::Decoded& decoded);
+    void applyPendingStates();
+    void applyDeviceElement (const StateChunk::Device& device);
+    void publishState();
+
+    // Publishes the state after every change the store reports outside a bulk
+    // update; registered before the processor, so it hears each change after it.
+    struct StatePublisher final : AudioValueTreeState::Listener
+    {
+        explicit StatePublisher (VelmoraAudioProcessor& p) : processor (p) {}
+        void parameterChanged (Parameter*, int, int) override;
+        VelmoraAudioProcessor& processor;
+    };
 
     //==============================================================================
     juce::OwnedArray<PresetFormat> firstPresets;
@@ -146,6 +168,7 @@ private:
     Parameter* dacRParameter = nullptr;
     Parameter* mixWetParameter = nullptr;
     Parameter* bypassParameter = nullptr;
+    Parameter* presetParameter = nullptr;
 
     UsbDevice* currentDevice = nullptr;
     UsbDeviceClient* usbClient = nullptr;
@@ -155,7 +178,8 @@ private:
     std::atomic<UsbDeviceClient*> audioClient { nullptr };
     AudioThreadGuard hostAudioGuard;
 
-    int channelSetting = -1;
+    // Read by hosts asking for the state on their own threads.
+    std::atomic<int> channelSetting { -1 };
     std::atomic<int> ledState { 0 };
     // Written by the host's thread when it prepares, read on the message thread.
     std::atomic<bool> prepared { false };
@@ -173,6 +197,9 @@ private:
     bool reportingInitialValues = false;
 
     StateArbiter stateArbiter;
+    PublishedState publishedState;
+    StatePublisher statePublisher { *this };
+    bool applyingPendingStates = false;
     PendingDevice pendingDevice;
     OnlineUpdater onlineUpdater;
     std::unique_ptr<juce::PropertiesFile> settings;

@@ -208,7 +208,7 @@ void VelmoraAudioProcessor::parameterChanged (AudioValueTreeState::Parameter* pa
     if (pedalControllers.isIdleSide (*parameter, channelSetting))
         return;
 
-    if (controllerNumber >= 0 && currentDevice != nullptr && valueTreeState.pedalMessageDepth <= 0
+    if (controllerNumber >= 0 && currentDevice != nullptr && ! valueTreeState.isApplyingPedalMessage()
         && internalUpdateDepth <= 0)
     {
         const uint8_t pair[] = { (uint8_t) (controllerNumber & 0x7F), (uint8_t) encodeForPedal (*parameter, value) };
@@ -225,7 +225,7 @@ void VelmoraAudioProcessor::parameterChanged (AudioValueTreeState::Parameter* pa
 void VelmoraAudioProcessor::incomingMidiMessage (SysexMessage& message)
 {
     jassert (isMessageThread());
-    const AdvisorySection<int> fromPedal (valueTreeState.pedalMessageDepth);
+    const AudioValueTreeState::PedalMessageSection fromPedal (valueTreeState);
 
     if (! message.valid)
         return;

@@ -102,14 +102,14 @@ void VelmoraAudioProcessor::setProgram (int index)
         setProgram (preset, index, preset->getName(), false, -1);
     }
 
-    if (valueTreeState.pedalMessageDepth <= 0)
+    if (! valueTreeState.isApplyingPedalMessage())
         sendStateToDevice();
 }
 
 void VelmoraAudioProcessor::setProgram (const PresetFormat* preset, int program, const juce::String& name,
                                         bool modified, int bypass)
 {
-    valueTreeState.getParameter ("preset")->set (program != 0 ? 1 : 0, GestureTracker::internalSource);
+    presetParameter->set (program != 0 ? 1 : 0, GestureTracker::internalSource);
 
     if (bypass >= 0)
         bypassParameter->set (bypass != 0 ? 1 : 0, GestureTracker::internalSource);
@@ -117,7 +117,7 @@ void VelmoraAudioProcessor::setProgram (const PresetFormat* preset, int program,
     if (preset != nullptr)
     {
         // Mirroring would let one side of a linked pair overwrite the other's stored value.
-        const AdvisorySection<int> wholePreset (valueTreeState.presetApplyDepth);
+        const AudioValueTreeState::PresetSection wholePreset (valueTreeState);
         const auto values = preset->getProperties();
         for (auto* parameter : valueTreeState.getParameters())
         {
@@ -131,6 +131,7 @@ void VelmoraAudioProcessor::setProgram (const PresetFormat* preset, int program,
     currentProgram = program;
     requestedProgram.store (program);
     presetModified = modified;
+    publishState();
     sendChangeMessage();
 }
 

@@ -1,58 +1,34 @@
-// The host's state chunk: what the processor gives and what it takes back.
+// The host's state chunk: what the processor gives and what it takes back, on
+// whatever thread the host asks.
 #include "PluginProcessor.h"
 
 #include "Parameters/Identifiers.h"
 #include "Utilities/AdvisorySection.h"
-#include "Utilities/StrictXmlReader.h"
+#include "Utilities/SafeNumbers.h"
 
 namespace
 {
-constexpr uint32_t stateMagic = 0x21324356;
-
-// The state chunk's XML text: magic, length, text, a zero byte. Null for anything else.
-std::unique_ptr<juce::XmlElement> decodeStateChunk (const juce::MemoryBlock& block)
+bool isOwnRootTag (const juce::String& tag)
 {
-    const auto size = block.getSize();
-    if (size < 9 || size > (size_t) std::numeric_limits<int>::max())
-        return nullptr;
-
-    const auto* bytes = static_cast<const char*> (block.getData());
-    if (juce::ByteOrder::littleEndianInt (bytes) != stateMagic)
-        return nullptr;
-
-    const auto length = (int) juce::ByteOrder::littleEndianInt (bytes + 4);
-    if (length <= 0)
-        return nullptr;
-
-    const auto available = juce::jmin ((size_t) length, size - 8);
-    return StrictXmlReader::parse (bytes + 8, available);
+    return tag.equalsIgnoreCase (juce::String (VelmoraAudioProcessor::pluginName).removeCharacters (" "));
 }
 } // namespace
 
 void VelmoraAudioProcessor::getStateInformation (juce::MemoryBlock& destData)
 {
-    valueTreeState.updateParameters();
-
-    auto xml = valueTreeState.copyState().createXml();
-    if (xml == nullptr)
-        return;
-
-    auto* preset = xml->createNewChildElement (ID::PRESET.toString());
-    preset->setAttribute ("name", programName);
-    preset->setAttribute ("program", currentProgram);
-    preset->setAttribute ("modified", presetModified ? "1" : "0");
-
-    if (currentDevice != nullptr && usbClient != nullptr)
+    if (! isMessageThread())
     {
-        auto* device = xml->createNewChildElement (ID::DEVICE.toString());
-        device->setAttribute ("name", currentDevice->getName());
-        device->setAttribute ("mode", currentDevice->getDriver().getState());
-        device->setAttribute ("channelSetting", channelSetting);
-        device->setAttribute ("pedalboardMode", usbClient->getPedalboardLeg());
+        // A flush would run listeners and may send to the pedal from this thread:
+        // the chunk is what the message thread published, with the pedal as now.
+        auto contents = publishedState.read();
+        contents.device = deviceForOtherThreads();
+        destData = StateChunk::encode (contents);
+        return;
     }
 
-    destData.reset();
-    copyXmlToBinary (*xml, destData);
+    applyPendingStates();
+    valueTreeState.updateParameters();
+    destData = StateChunk::encode (currentContents());
 }
 
 void VelmoraAudioProcessor::setStateInformation (const void* data, int sizeInBytes)
@@ -60,109 +36,168 @@ void VelmoraAudioProcessor::setStateInformation (const void* data, int sizeInByt
     if (data == nullptr || sizeInBytes <= 0)
         return;
 
-    juce::MemoryBlock block (data, (size_t) sizeInBytes);
+    const juce::MemoryBlock block (data, (size_t) sizeInBytes);
 
     if (isMessageThread())
     {
+        applyPendingStates();
         setMemBlockStateInformation (block);
         return;
     }
 
-    // A state that arrives on a host thread is applied on the message thread,
-    // unless the processor is gone by then.
+    // Decoded here, applied on the message thread in arrival order; until then a
+    // host reading the state back reads what it set.
+    auto decoded = StateChunk::decode (block.getData(), block.getSize());
+    if (! decoded || stateArbiter.isOwnSnapshot (block))
+        return;
+
+    publishedState.addPending (expectedRestore (std::move (*decoded)));
+
     juce::WeakReference<VelmoraAudioProcessor> self (this);
-    juce::MessageManager::callAsync ([self, block = std::move (block)]
+    juce::MessageManager::callAsync ([self]
     {
         if (auto* processor = self.get())
-            processor->setMemBlockStateInformation (block);
+            processor->applyPendingStates();
     });
 }
 
 void VelmoraAudioProcessor::setMemBlockStateInformation (const juce::MemoryBlock& block)
 {
     jassert (isMessageThread());
+
+    const auto decoded = StateChunk::decode (block.getData(), block.getSize());
+    if (! decoded || stateArbiter.isOwnSnapshot (block))
+        return;
+
+    applyDecodedState (*decoded);
+}
+
+void VelmoraAudioProcessor::applyPendingStates()
+{
+    if (applyingPendingStates)
+        return;
+
+    const juce::ScopedValueSetter<bool> applying (applyingPendingStates, true);
+
+    while (const auto next = publishedState.peekNext())
+    {
+        applyDecodedState (next->decoded);
+        publishedState.completeNext (currentContents());
+    }
+}
+
+void VelmoraAudioProcessor::applyDecodedState (const StateChunk::Decoded& decoded)
+{
     const AdvisorySection<int> bulkUpdate (internalUpdateDepth);
-
-    auto xml = decodeStateChunk (block);
-    if (xml == nullptr)
-        return;
-
-    if (stateArbiter.isOwnSnapshot (block))
-        return;
-
     stateArbiter.hostStateArrived();
 
-    if (! xml->getTagName().equalsIgnoreCase (juce::String (pluginName).removeCharacters (" ")))
+    if (! isOwnRootTag (decoded.rootTag))
         return;
 
-    auto* values = new juce::DynamicObject();
-    const juce::var stored (values);
-    for (auto* param : xml->getChildWithTagNameIterator (ID::PARAM.toString()))
-    {
-        const auto id = param->getStringAttribute (ID::id.toString());
-        if (id.isNotEmpty())
-            values->setProperty (id, param->getStringAttribute (ID::value.toString()));
-    }
+    // The values come from the state, never from the preset list.
+    if (const auto& stored = decoded.program)
+        setProgram (&decoded.presetValues, StateChunk::findProgram (*stored, firstPresets, userPresets), stored->name,
+                    stored->modified, decoded.bypass ? 1 : 0);
 
-    PresetFormat preset { juce::var(), juce::String() };
-    preset.setProperties (stored);
-
-    if (auto* element = xml->getChildByName (ID::PRESET.toString()))
-    {
-        int program = element->getIntAttribute ("program");
-        const auto name = element->getStringAttribute ("name");
-        const bool modified = element->getBoolAttribute ("modified");
-        const bool bypass = values->hasProperty ("bypass") && values->getProperty ("bypass").toString().getIntValue() != 0;
-
-        if (program > 0)
-        {
-            const bool inFirst = program <= firstPresets.size();
-            const auto& list = inFirst ? firstPresets : userPresets;
-            const int base = inFirst ? 1 : firstPresets.size() + 1;
-
-            // A preset that is gone keeps the stored name and values on the
-            // first program there is, never on one past the list.
-            program = numPrograms.load() > 1 ? 1 : 0;
-            for (int i = 0; i < list.size(); ++i)
-            {
-                if (list[i]->getName() == name)
-                {
-                    program = base + i;
-                    break;
-                }
-            }
-        }
-        else
-        {
-            program = 0;
-        }
-
-        setProgram (&preset, program, name, modified, bypass ? 1 : 0);
-    }
-
-    if (auto* device = xml->getChildByName (ID::DEVICE.toString()))
-        applyDeviceElement (*device);
+    if (decoded.device)
+        applyDeviceElement (*decoded.device);
 
     sendStateToDevice();
 }
 
-void VelmoraAudioProcessor::applyDeviceElement (const juce::XmlElement& device)
+void VelmoraAudioProcessor::applyDeviceElement (const StateChunk::Device& device)
 {
-    const auto name = device.getStringAttribute ("name");
-    const int mode = device.getIntAttribute ("mode", -100);
-    const int channel = device.getIntAttribute ("channelSetting", -100);
-    const int leg = device.getIntAttribute ("pedalboardMode", -100);
-
-    // Stored by a host, so checked like anything else from outside.
-    if (name.isEmpty() || UsbDevice::extractDeviceName (name) != name || ! isRequestableMode (mode)
-        || ! isChannelSetting (channel) || ! isPedalboardLeg (leg))
-        return;
-
-    pendingDevice = { name, channel, mode, leg };
+    pendingDevice = { device.name, device.channelSetting, device.mode, device.pedalboardMode };
 
     // While attached, the channel setting changes only together with the client.
     if (currentDevice == nullptr)
-        channelSetting = channel;
+        channelSetting = device.channelSetting;
 
     startTimer (reconnectTimerId, reconnectDelayMs);
+}
+
+PublishedState::Pending VelmoraAudioProcessor::expectedRestore (StateChunk::Decoded decoded) const
+{
+    PublishedState::Pending pending;
+
+    // What applyDecodedState will set: the program, its stored values (each
+    // clamped to its parameter's range, as setting it does), "preset" and "bypass".
+    if (isOwnRootTag (decoded.rootTag) && decoded.program)
+    {
+        const auto& stored = *decoded.program;
+        const int program = StateChunk::findProgram (stored, firstPresets, userPresets);
+        const auto& values = decoded.presetValues.getProperties();
+
+        for (auto* parameter : valueTreeState.getParameters())
+        {
+            const juce::Identifier id (parameter->getParameterID());
+            int value;
+
+            if (values.hasProperty (id))
+                value = decoded.presetValues.getValue (id);
+            else if (parameter == bypassParameter)
+                value = decoded.bypass ? 1 : 0;
+            else if (parameter == presetParameter)
+                value = program != 0 ? 1 : 0;
+            else
+                continue;
+
+            const auto& range = parameter->getRange();
+            pending.values.emplace_back (id.toString(), juce::jlimit (range.getStart(), range.getEnd(), value));
+        }
+
+        pending.program = StateChunk::Program { stored.name, program, stored.modified };
+    }
+
+    pending.decoded = std::move (decoded);
+    return pending;
+}
+
+StateChunk::Contents VelmoraAudioProcessor::currentContents() const
+{
+    const auto& tree = valueTreeState.getState();
+    StateChunk::Contents contents;
+    contents.rootTag = tree.getType().toString();
+    contents.version = tree[ID::version].toString();
+
+    for (auto* parameter : valueTreeState.getParameters())
+        contents.parameters.emplace_back (parameter->getParameterID(), SafeNumbers::varToInt (parameter->getState()[ID::value]));
+
+    contents.program = { programName, currentProgram, presetModified };
+
+    if (currentDevice != nullptr && usbClient != nullptr)
+        contents.device = StateChunk::Device { currentDevice->getName(), currentDevice->getDriver().getState(),
+                                               channelSetting.load(), usbClient->getPedalboardLeg() };
+
+    return contents;
+}
+
+std::optional<StateChunk::Device> VelmoraAudioProcessor::deviceForOtherThreads() const
+{
+    // The client the audio thread uses is this instance's attachment. A client,
+    // and the pedal it belongs to, are retired rather than deleted while any
+    // guarded thread may be inside, so this thread guards its reading too.
+    AudioThreadGuard readerGuard;
+    const AudioThreadGuard::Scope reading (readerGuard);
+
+    const auto* client = audioClient.load();
+    if (client == nullptr || client->getController() == nullptr)
+        return std::nullopt;
+
+    return StateChunk::Device { client->getDeviceName(), client->getController()->getDriver().getState(),
+                                channelSetting.load(), client->getPedalboardLeg() };
+}
+
+void VelmoraAudioProcessor::publishState()
+{
+    auto contents = currentContents();
+    contents.device.reset();
+    publishedState.publish (std::move (contents));
+}
+
+void VelmoraAudioProcessor::StatePublisher::parameterChanged (Parameter*, int, int)
+{
+    // A bulk update publishes once, when it is whole.
+    if (processor.internalUpdateDepth <= 0)
+        processor.publishState();
 }

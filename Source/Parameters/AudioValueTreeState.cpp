@@ -1,6 +1,5 @@
 #include "Parameters/AudioValueTreeState.h"
 
-#include "Utilities/AdvisorySection.h"
 #include "Parameters/Identifiers.h"
 #include "Utilities/SafeNumbers.h"
 
@@ -28,9 +27,16 @@ juce::AudioParameterIntAttributes makeAttributes (const juce::String& label,
     return attributes;
 }
 
-bool isMessageThread()
+// The framework's message thread, asked once: its own check takes a lock.
+juce::Thread::ThreadID currentMessageThread()
 {
-    return juce::MessageManager::existsAndIsCurrentThread();
+    if (juce::MessageManager::existsAndIsCurrentThread())
+        return juce::Thread::getCurrentThreadId();
+
+    if (auto* messageManager = juce::MessageManager::getInstanceWithoutCreating())
+        return messageManager->getCurrentMessageThread();
+
+    return nullptr;
 }
 } // namespace
 
@@ -140,6 +146,7 @@ void AudioValueTreeState::Parameter::setLink (Parameter* left, Parameter* right,
 AudioValueTreeState::AudioValueTreeState (const juce::String& pluginName, const juce::String& pluginVersion)
     : state (juce::Identifier (pluginName.removeCharacters (" ")))
 {
+    messageThread.record (currentMessageThread());
     state.setProperty (ID::version, pluginVersion, nullptr);
     state.addListener (this);
     startTimer (initialFlushIntervalMs);
@@ -172,6 +179,7 @@ void AudioValueTreeState::addParameter (Parameter* parameter)
     if (parameter == nullptr)
         return;
 
+    // A host's audio thread may change a value: the flush timer picks it up.
     parameter->valueChangedCallback = [this, parameter]
     {
         if (isMessageThread())
@@ -263,7 +271,7 @@ bool AudioValueTreeState::updateParameter (Parameter* parameter)
     auto* linkSwitch = parameter->linkSwitch;
     auto* partner = parameter->linkPartner;
 
-    if (pedalMessageDepth <= 0 && presetApplyDepth <= 0 && linkSwitch != nullptr && linkSwitch->get() != 0
+    if (! isApplyingPedalMessage() && ! isApplyingPreset() && linkSwitch != nullptr && linkSwitch->get() != 0
         && partner != nullptr)
     {
         jassert (partner->linkControllerNumber == parameter->linkControllerNumber);

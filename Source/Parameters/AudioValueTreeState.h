@@ -1,6 +1,8 @@
 #pragma once
 
 #include "Parameters/GestureTracker.h"
+#include "Utilities/AdvisorySection.h"
+#include "Utilities/ThreadIdentity.h"
 
 #include <juce_audio_processors/juce_audio_processors.h>
 #include <juce_data_structures/juce_data_structures.h>
@@ -124,13 +126,37 @@ public:
     bool updateParameter (Parameter* parameter);
 
     juce::ValueTree& getState() noexcept { return state; }
+    const juce::ValueTree& getState() const noexcept { return state; }
     GestureTracker& getGestureTracker() noexcept { return gestureTracker; }
 
-    // Raised while a message from the pedal is applied: linked pairs are not mirrored.
-    int pedalMessageDepth = 0;
+    // For its lifetime a message from the pedal is being applied: linked pairs
+    // are not mirrored, and the processor sends nothing back to the pedal.
+    class PedalMessageSection
+    {
+    public:
+        explicit PedalMessageSection (AudioValueTreeState& store) : section (store.pedalMessageDepth) {}
 
-    // Raised while a whole preset is applied: each side takes its stored value.
-    int presetApplyDepth = 0;
+    private:
+        AdvisorySection<int> section;
+    };
+
+    // For its lifetime a whole preset is being applied: each side of a linked
+    // pair takes its own stored value.
+    class PresetSection
+    {
+    public:
+        explicit PresetSection (AudioValueTreeState& store) : section (store.presetApplyDepth) {}
+
+    private:
+        AdvisorySection<int> section;
+    };
+
+    bool isApplyingPedalMessage() const noexcept { return pedalMessageDepth > 0; }
+    bool isApplyingPreset() const noexcept { return presetApplyDepth > 0; }
+
+    // Whether the caller is the message thread the store was made on; takes no
+    // lock, so a host's audio thread may ask.
+    bool isMessageThread() const noexcept { return messageThread.isCurrentThread(); }
 
     // The flush interval the timer will use next, in milliseconds.
     int getFlushInterval() const noexcept { return getTimerInterval(); }
@@ -147,10 +173,13 @@ private:
     void forgetParameter (Parameter* parameter);
     static int nextFlushInterval (int currentInterval, bool changed) noexcept;
 
+    ThreadIdentity messageThread;
     juce::ValueTree state;
     juce::Array<Parameter*> parameters;
     GestureTracker gestureTracker;
     juce::Array<Listener*> listeners;
+    int pedalMessageDepth = 0;
+    int presetApplyDepth = 0;
     int linkUpdateDepth = 0;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (AudioValueTreeState)

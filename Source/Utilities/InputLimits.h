@@ -17,6 +17,13 @@ constexpr size_t deviceSettingsFileBytes = 64u * 1024;
 constexpr size_t presetFileBytes = 1u << 20;
 constexpr int presetNesting = 64;
 
+// A host state chunk (its own are under a kilobyte): larger ones are refused
+// before they are read.
+constexpr size_t stateChunkBytes = 1u << 20;
+// The program name a host state restores (the system's own have at most 16
+// characters); longer ones are cut, so a restored state always writes back small.
+constexpr int stateProgramNameCharacters = 256;
+
 // Documents read by the strict XML reader (settings files, host state chunks).
 constexpr int xmlDepth = 16;
 constexpr int xmlElements = 4096;

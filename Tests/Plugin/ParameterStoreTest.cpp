@@ -189,7 +189,7 @@ TEST_F (ParameterStoreTest, PedalMessagesAreNeverMirrored)
 {
     settle();
     {
-        const AdvisorySection<int> fromPedal (store->pedalMessageDepth);
+        const AudioValueTreeState::PedalMessageSection fromPedal (*store);
         param ("adcL")->set (20, GestureTracker::internalSource);
         param ("adcR")->set (30, GestureTracker::internalSource);
     }

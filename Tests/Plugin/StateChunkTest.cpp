@@ -1,7 +1,6 @@
+#include "Support/LinkRig.h"
 #include "Support/SettingsFolder.h"
 
-#include <cstring>
-#include <random>
 #include <string>
 #include <thread>
 
@@ -10,12 +9,12 @@ namespace
 const std::string declaration = "<?xml version=\"1.0\" encoding=\"UTF-8\"?> ";
 
 // The framework's chunk: magic, text length, text, a zero byte.
-juce::MemoryBlock makeChunk (const std::string& text, juce::int64 lengthField = -1)
+juce::MemoryBlock makeChunk (const std::string& text)
 {
     juce::MemoryBlock block;
     juce::MemoryOutputStream out (block, false);
     out.writeInt (0x21324356);
-    out.writeInt ((int) (uint32_t) (lengthField < 0 ? (juce::int64) text.size() : lengthField));
+    out.writeInt ((int) text.size());
     out.write (text.data(), text.size());
     out.writeByte (0);
     out.flush();
@@ -33,13 +32,17 @@ std::string param (const std::string& id, const std::string& value)
     return "<PARAM id=\"" + id + "\" value=\"" + value + "\"/>";
 }
 
-std::string presetElement (const std::string& name, int program, int modified)
+std::string presetElement (const std::string& name, int program, const std::string& modified)
 {
-    return "<PRESET name=\"" + name + "\" program=\"" + std::to_string (program) + "\" modified=\""
-         + std::to_string (modified) + "\"/>";
+    return "<PRESET name=\"" + name + "\" program=\"" + std::to_string (program) + "\" modified=\"" + modified + "\"/>";
 }
 
-const std::string defaultPreset = presetElement ("Default", 0, 0);
+const std::string defaultPreset = presetElement ("Default", 0, "0");
+
+std::string textOf (const juce::MemoryBlock& block)
+{
+    return block.getSize() > 9 ? std::string (static_cast<const char*> (block.getData()) + 8, block.getSize() - 9) : "";
+}
 
 // Every parameter, the program and its flag, as one comparable text.
 std::string snapshotOf (VelmoraAudioProcessor& processor)
@@ -52,37 +55,28 @@ std::string snapshotOf (VelmoraAudioProcessor& processor)
     return text + " channel=" + std::to_string (processor.getChannelSetting());
 }
 
-// A state written by another instance whose mix was changed.
-juce::MemoryBlock foreignState()
+template <typename Function>
+void onAnotherThread (Function&& function)
 {
-    auto source = makeProcessor();
-    source->getValueTreeState().getParameter ("mixWet")->set (10, GestureTracker::internalSource);
-    juce::MemoryBlock chunk;
-    source->getStateInformation (chunk);
-    return chunk;
+    std::thread (std::forward<Function> (function)).join();
 }
 
 struct StateChunkTest : SettingsFolderTest
 {
     // Opened long enough ago that the start-up snapshot is gone.
-    void openAndSettle()
+    void openSettled()
     {
         open();
-        runMessageLoop (StateArbiter::snapshotLifetimeMs + 100);
+        processor->getStateArbiter().expire();
     }
 
     void restore (const juce::MemoryBlock& block) { processor->setStateInformation (block.getData(), (int) block.getSize()); }
 
-    // Each block leaves the processor exactly as it was, still awaiting the host's state.
-    void expectEachChangesNothing (const std::vector<juce::MemoryBlock>& blocks)
+    juce::MemoryBlock stateFromAnotherThread()
     {
-        const auto before = snapshotOf (*processor);
-        for (size_t i = 0; i < blocks.size(); ++i)
-        {
-            restore (blocks[i]);
-            EXPECT_EQ (snapshotOf (*processor), before) << "block " << i;
-        }
-        EXPECT_TRUE (processor->isAwaitingHostState());
+        juce::MemoryBlock block;
+        onAnotherThread ([&] { processor->getStateInformation (block); });
+        return block;
     }
 };
 } // namespace
@@ -105,9 +99,9 @@ TEST_F (StateChunkTest, AFreshStateHasTheExactLayout)
         + param ("bypass", "1") + param ("preset", "0") + defaultPreset + "</Pellion>");
 }
 
-TEST_F (StateChunkTest, AStateRoundTripsThroughASecondInstance)
+TEST_F (StateChunkTest, AStateRoundTripsThroughASecondInstanceAtOnce)
 {
-    openAndSettle();
+    openSettled();
     set ("dacLink", 0);
     set ("dacL", 11);
     set ("mixWet", 101);
@@ -120,13 +114,14 @@ TEST_F (StateChunkTest, AStateRoundTripsThroughASecondInstance)
     EXPECT_FALSE (other->isAwaitingHostState());
 }
 
-//==============================================================================
-TEST_F (StateChunkTest, ItsOwnStartUpStateHandedBackAtOnceIsSkippedOnlyOnce)
+TEST_F (StateChunkTest, ItsOwnStartUpStateHandedBackIsSkippedOnceUntilItExpires)
 {
     open();
     const auto own = state();
     set ("mixWet", 10);
 
+    // A chunk that does not decode is no host state and leaves the snapshot alone.
+    restore (juce::MemoryBlock (own.getData(), own.getSize() / 2));
     restore (own);
     EXPECT_EQ (value ("mixWet"), 10);
     EXPECT_TRUE (processor->isAwaitingHostState());
@@ -134,51 +129,37 @@ TEST_F (StateChunkTest, ItsOwnStartUpStateHandedBackAtOnceIsSkippedOnlyOnce)
     restore (own);
     EXPECT_EQ (value ("mixWet"), 63);
     EXPECT_FALSE (processor->isAwaitingHostState());
-}
 
-TEST_F (StateChunkTest, ItsOwnStartUpStateHandedBackLaterIsApplied)
-{
     open();
-    const auto own = state();
-    runMessageLoop (StateArbiter::snapshotLifetimeMs + 100);
+    const auto fresh = state();
+    processor->getStateArbiter().expire();
     set ("mixWet", 10);
-
-    restore (own);
+    restore (fresh);
     EXPECT_EQ (value ("mixWet"), 63);
-    EXPECT_FALSE (processor->isAwaitingHostState());
-}
-
-TEST_F (StateChunkTest, ADifferentStateIsAppliedAtOnce)
-{
-    const auto chunk = foreignState();
-    open();
-    restore (chunk);
-    EXPECT_EQ (value ("mixWet"), 10);
     EXPECT_FALSE (processor->isAwaitingHostState());
 }
 
 //==============================================================================
 TEST_F (StateChunkTest, TheRootTagIsReadWithoutRegardToCaseAndAnotherEndsTheWait)
 {
-    open();
+    openSettled();
     const auto before = snapshotOf (*processor);
-    restore (makeStateChunk (param ("mixWet", "5") + presetElement ("Default", 0, 1), "Qellion"));
+    restore (makeStateChunk (param ("mixWet", "5") + presetElement ("Default", 0, "1"), "Qellion"));
     EXPECT_EQ (snapshotOf (*processor), before);
     EXPECT_FALSE (processor->isAwaitingHostState());
 
-    restore (makeStateChunk (param ("mixWet", "5") + presetElement ("Default", 0, 1), "PELLION"));
+    restore (makeStateChunk (param ("mixWet", "5") + presetElement ("Default", 0, "1"), "PELLION"));
     EXPECT_EQ (value ("mixWet"), 5);
     EXPECT_TRUE (processor->isPresetModified());
 }
 
 TEST_F (StateChunkTest, BypassIsRestoredFromItsParamOrOffWithoutOneAndTheChannelSettingIsNot)
 {
-    openAndSettle();
+    openSettled();
     restore (makeStateChunk (param ("bypass", "0") + defaultPreset));
     EXPECT_EQ (value ("bypass"), 0);
 
-    set ("bypass", 1);
-    restore (makeStateChunk (param ("bypass", "1") + defaultPreset));
+    restore (makeStateChunk (param ("bypass", "true") + defaultPreset));
     EXPECT_EQ (value ("bypass"), 1);
 
     restore (makeStateChunk (param ("channelSetting", "0") + param ("mixWet", "4") + defaultPreset));
@@ -190,197 +171,139 @@ TEST_F (StateChunkTest, BypassIsRestoredFromItsParamOrOffWithoutOneAndTheChannel
 
 TEST_F (StateChunkTest, WithoutAPresetElementNothingIsRestoredElseItsNameAndFlagAreKept)
 {
-    openAndSettle();
+    openSettled();
     const auto before = snapshotOf (*processor);
     restore (makeStateChunk (param ("mixWet", "5") + param ("adcL", "9") + param ("bypass", "0")));
     EXPECT_EQ (snapshotOf (*processor), before);
 
-    restore (makeStateChunk (param ("mixWet", "3") + presetElement ("Mine", 0, 1)));
-    EXPECT_TRUE (processor->isPresetModified());
-    EXPECT_EQ (processor->getCurrentProgram(), 0);
-    EXPECT_NE (stateText().find (presetElement ("Mine", 0, 1)), std::string::npos);
+    // The flag reads as the value tree reads booleans.
+    for (const auto* modified : { "1", "2", "true" })
+    {
+        restore (makeStateChunk (param ("mixWet", "3") + presetElement ("Mine", 0, "0")));
+        EXPECT_FALSE (processor->isPresetModified());
 
-    restore (makeStateChunk (param ("mixWet", "3") + presetElement ("Mine", 0, 0)));
-    EXPECT_FALSE (processor->isPresetModified());
+        restore (makeStateChunk (param ("mixWet", "3") + presetElement ("Mine", 0, modified)));
+        EXPECT_TRUE (processor->isPresetModified()) << modified;
+        EXPECT_EQ (processor->getCurrentProgram(), 0);
+        EXPECT_NE (stateText().find (presetElement ("Mine", 0, "1")), std::string::npos);
+    }
 }
 
-//==============================================================================
-TEST_F (StateChunkTest, APresetIsFoundByNameElseTheFirstUserPresetElseTheDefault)
+TEST_F (StateChunkTest, APresetIsFoundByItsStoredIndexThenByNameElseTheFirstProgram)
 {
     writePreset ("Alpha.zvk", R"({"mixWet":10})");
-    writePreset ("Beta.zvk", R"({"mixWet":20})");
-    openAndSettle();
+    writePreset ("LongPresetName01.zvk", R"({"mixWet":20})");
+    writePreset ("LongPresetName02.zvk", R"({"mixWet":30})");
+    openSettled();
+    ASSERT_EQ (processor->getProgramName (3), "LongPresetName0");
 
-    restore (makeStateChunk (param ("mixWet", "44") + presetElement ("Beta", 7, 0)));
-    EXPECT_EQ (processor->getCurrentProgram(), 2);
+    restore (makeStateChunk (param ("mixWet", "44") + presetElement ("LongPresetName0", 3, "0")));
+    EXPECT_EQ (processor->getCurrentProgram(), 3);
     EXPECT_EQ (value ("mixWet"), 44);
-    EXPECT_FALSE (processor->isPresetModified());
 
-    restore (makeStateChunk (param ("mixWet", "45") + presetElement ("Ghost", 3, 1)));
+    restore (makeStateChunk (param ("mixWet", "45") + presetElement ("Ghost", 3, "1")));
     EXPECT_EQ (processor->getCurrentProgram(), 1);
+    EXPECT_EQ (processor->getProgramName (1), "Alpha");
     EXPECT_EQ (value ("mixWet"), 45);
+    EXPECT_NE (stateText().find (presetElement ("Ghost", 1, "1")), std::string::npos) << stateText();
+}
+
+TEST_F (StateChunkTest, ABrokenByteInAPresetNameKeepsTheRestOfTheState)
+{
+    openSettled();
+    restore (makeStateChunk (param ("mixWet", "5") + presetElement ("Caf\xE9", 0, "1")));
+
+    EXPECT_EQ (value ("mixWet"), 5);
     EXPECT_TRUE (processor->isPresetModified());
-    EXPECT_NE (stateText().find (presetElement ("Ghost", 1, 1)), std::string::npos) << stateText();
-
-    // A negative program means the default program, whatever the name.
-    restore (makeStateChunk (param ("mixWet", "44") + presetElement ("Alpha", -5, 0)));
-    EXPECT_EQ (processor->getCurrentProgram(), 0);
+    EXPECT_NE (stateText().find (presetElement ("Caf&#65533;", 0, "1")), std::string::npos) << stateText();
 }
 
-TEST_F (StateChunkTest, AMissingPresetWithoutUserPresetsFallsBackToTheDefaultProgram)
+TEST_F (StateChunkTest, AValidDeviceElementIsRememberedAnInvalidOneIgnored)
 {
-    openAndSettle();
-    restore (makeStateChunk (param ("mixWet", "44") + presetElement ("Ghost", 3, 0)));
-    EXPECT_EQ (processor->getCurrentProgram(), 0);
-    EXPECT_EQ (processor->getNumPrograms(), 1);
-    EXPECT_EQ (value ("mixWet"), 44);
-}
+    openSettled();
+    restore (makeStateChunk (defaultPreset + "<DEVICE name=\"QZR-1A2B\" mode=\"2\" channelSetting=\"1\" pedalboardMode=\"5\"/>"));
+    EXPECT_EQ (processor->getPendingDevice().name, "");
+    EXPECT_EQ (processor->getChannelSetting(), -1);
+    EXPECT_FALSE (processor->isTimerRunning (VelmoraAudioProcessor::reconnectTimerId));
 
-//==============================================================================
-TEST_F (StateChunkTest, AValidDeviceElementIsRememberedUpToItsLimits)
-{
-    struct Case { const char* element; const char* name; int mode, channelSetting, pedalboardMode; };
-    const Case cases[] = {
-        { "<DEVICE name=\"QZR-1A2B\" mode=\"3\" channelSetting=\"1\" pedalboardMode=\"0\"/>", "QZR-1A2B", 3, 1, 0 },
-        { "<DEVICE name=\"QZR-FFFF\" mode=\"1\" channelSetting=\"0\" pedalboardMode=\"-1\"/>", "QZR-FFFF", 1, 0, -1 },
-        { "<DEVICE name=\"QZR-0000\" mode=\"3\" channelSetting=\"2\" pedalboardMode=\"1\"/>", "QZR-0000", 3, 2, 1 },
-    };
-
-    openAndSettle();
-    for (auto& c : cases)
-    {
-        SCOPED_TRACE (c.element);
-        restore (makeStateChunk (defaultPreset + c.element));
-
-        const auto& pending = processor->getPendingDevice();
-        EXPECT_EQ (pending.name, c.name);
-        EXPECT_EQ (pending.mode, c.mode);
-        EXPECT_EQ (pending.channelSetting, c.channelSetting);
-        EXPECT_EQ (pending.pedalboardMode, c.pedalboardMode);
-        EXPECT_EQ (processor->getChannelSetting(), c.channelSetting);
-        EXPECT_TRUE (processor->isTimerRunning (VelmoraAudioProcessor::reconnectTimerId));
-    }
-}
-
-TEST_F (StateChunkTest, AnInvalidDeviceElementIsIgnoredEntirely)
-{
-    const char* invalid[] = {
-        "<DEVICE name=\"../x\" mode=\"2\" channelSetting=\"1\" pedalboardMode=\"-1\"/>",
-        "<DEVICE name=\"QZR-1A2B\" mode=\"7\" channelSetting=\"1\" pedalboardMode=\"-1\"/>",
-        "<DEVICE name=\"QZR-1A2B\" mode=\"2\" channelSetting=\"9\" pedalboardMode=\"-1\"/>",
-        "<DEVICE name=\"QZR-1A2B\" mode=\"0\" channelSetting=\"1\" pedalboardMode=\"-1\"/>",
-        "<DEVICE name=\"QZR-1A2B\" mode=\"2\" channelSetting=\"1\" pedalboardMode=\"2\"/>",
-        "<DEVICE name=\"QZR-1A2B\" mode=\"2\" channelSetting=\"1\"/>",
-        "<DEVICE name=\"QZR-1a2b\" mode=\"2\" channelSetting=\"1\" pedalboardMode=\"-1\"/>",
-        "<DEVICE name=\"\" mode=\"2\" channelSetting=\"1\" pedalboardMode=\"-1\"/>",
-        "<DEVICE mode=\"2\" channelSetting=\"1\" pedalboardMode=\"-1\"/>",
-    };
-
-    for (auto* device : invalid)
-    {
-        SCOPED_TRACE (device);
-        open();
-        restore (makeStateChunk (param ("mixWet", "8") + defaultPreset + device));
-
-        EXPECT_EQ (value ("mixWet"), 8);
-        const auto& pending = processor->getPendingDevice();
-        EXPECT_EQ (pending.name, "");
-        EXPECT_EQ (pending.channelSetting, channelStereo);
-        EXPECT_EQ (pending.mode, modeAudio);
-        EXPECT_EQ (pending.pedalboardMode, pedalboardNone);
-        EXPECT_EQ (processor->getChannelSetting(), -1);
-        EXPECT_FALSE (processor->isTimerRunning (VelmoraAudioProcessor::reconnectTimerId));
-    }
+    restore (makeStateChunk (defaultPreset + "<DEVICE name=\"QZR-1A2B\" mode=\"3\" channelSetting=\"1\" pedalboardMode=\"0\"/>"));
+    const auto& pending = processor->getPendingDevice();
+    EXPECT_EQ (pending.name, "QZR-1A2B");
+    EXPECT_EQ (pending.mode, modePedalboard);
+    EXPECT_EQ (pending.channelSetting, channelMonoRight);
+    EXPECT_EQ (pending.pedalboardMode, pedalboardIn);
+    EXPECT_EQ (processor->getChannelSetting(), channelMonoRight);
+    EXPECT_TRUE (processor->isTimerRunning (VelmoraAudioProcessor::reconnectTimerId));
 }
 
 //==============================================================================
-TEST_F (StateChunkTest, TruncatedChunksAndBadLengthFieldsChangeNothing)
+TEST_F (StateChunkTest, AStateSetOnAnotherThreadReadsBackAtOnceAndIsAppliedOnTheMessageThread)
 {
-    const auto chunk = foreignState();
-    const auto text = declaration + "<Pellion version=\"0.2.0\">" + param ("mixWet", "5")
-                    + presetElement ("Default", 0, 1) + "</Pellion>";
-    const auto incomplete = text.substr (0, text.size() - 3);
+    const auto chunk = makeStateChunk (param ("mixWet", "17") + param ("adcL", "300") + presetElement ("Mine", 0, "1"));
+    openSettled();
 
-    // Only the trailing zero may go: the text before it is the whole document.
-    std::vector<juce::MemoryBlock> blocks;
-    for (size_t length = 1; length + 1 < chunk.getSize(); ++length)
-        blocks.emplace_back (chunk.getData(), length);
-
-    for (auto lengthField : { 0LL, 0x80000000LL, 0xFFFFFFFFLL, 20LL })
-        blocks.push_back (makeChunk (text, lengthField));
-    blocks.push_back (makeChunk (incomplete, 0x7FFFFFFFLL));
-    blocks.push_back (makeChunk (incomplete, (juce::int64) text.size()));
-
-    openAndSettle();
-    expectEachChangesNothing (blocks);
-}
-
-TEST_F (StateChunkTest, GarbageChangesNothing)
-{
-    std::mt19937 random (77);
-    std::vector<juce::MemoryBlock> blocks;
-
-    for (int i = 0; i < 500; ++i)
-    {
-        juce::MemoryBlock block ((size_t) (random() % 400 + 1));
-        for (size_t k = 0; k < block.getSize(); ++k)
-            block[k] = (char) random();
-
-        // Half of them pass the magic check, so the reader sees them.
-        if (i % 2 == 0 && block.getSize() >= 8)
-        {
-            const uint32_t header[] = { 0x21324356, (uint32_t) block.getSize() - 8 };
-            std::memcpy (block.getData(), header, 8);
-        }
-        blocks.push_back (block);
-    }
-
-    openAndSettle();
-    expectEachChangesNothing (blocks);
-}
-
-TEST_F (StateChunkTest, HostileDocumentsChangeNothing)
-{
-    const auto tail = param ("mixWet", "5") + presetElement ("Default", 0, 1);
-
-    const auto nested = juce::String::repeatedString ("<a>", 100000) + juce::String::repeatedString ("</a>", 100000);
-
-    std::string attributes = "<PARAM id=\"mixWet\" value=\"5\"";
-    for (int i = 0; attributes.size() < (1u << 20); ++i)
-        attributes += " a" + std::to_string (i) + "=\"xxxxxxxxxxxxxxxx\"";
-    attributes += "/>";
-
-    openAndSettle();
-    expectEachChangesNothing ({
-        makeStateChunk (nested.toStdString() + tail),
-        makeStateChunk (tail + attributes),
-        makeStateChunk (param ("mixWet", "5") + "<PRESET name=\"\xC3\x28\xFF\xFE\" program=\"0\" modified=\"1\"/>"),
-        makeStateChunk (param ("mixWet\xED\xA0\x80", "5") + presetElement ("Default", 0, 1)),
-        makeStateChunk (tail + "text"),
-        makeChunk ("<!DOCTYPE Pellion [<!ENTITY a \"&a;&a;\">]><Pellion>" + tail + "&a;</Pellion>"),
-        makeChunk (declaration + "<Pellion>" + tail),
-        makeChunk (declaration + "<Pellion>" + tail + "</Pellion><Pellion/>"),
-        makeChunk (std::string ("<Pellion>\0", 10) + tail + "</Pellion>"),
-    });
-}
-
-//==============================================================================
-TEST_F (StateChunkTest, AStateFromAnotherThreadWaitsForTheMessageLoopAndDiesWithItsProcessor)
-{
-    const auto chunk = makeStateChunk (param ("mixWet", "17") + defaultPreset);
-
-    openAndSettle();
-    std::thread ([this, &chunk] { restore (chunk); }).join();
+    juce::MemoryBlock readBack;
+    onAnotherThread ([&] { restore (chunk); processor->getStateInformation (readBack); });
     EXPECT_EQ (value ("mixWet"), 63);
+    EXPECT_NE (textOf (readBack).find (param ("mixWet", "17") + param ("channelSetting", "2")), std::string::npos);
+    EXPECT_NE (textOf (readBack).find (param ("adcL", "127")), std::string::npos);
+    EXPECT_NE (textOf (readBack).find (presetElement ("Mine", 0, "1")), std::string::npos);
+    EXPECT_EQ (stateFromAnotherThread(), readBack);
 
-    runMessageLoop (50);
+    runMessageLoop (20);
     EXPECT_EQ (value ("mixWet"), 17);
     EXPECT_FALSE (processor->isAwaitingHostState());
+    EXPECT_EQ (state(), readBack);
+
+    // The message thread reads it back before its loop has run too, in the order set.
+    onAnotherThread ([&] { restore (makeStateChunk (param ("mixWet", "18") + defaultPreset)); });
+    restore (makeStateChunk (param ("mixWet", "19") + defaultPreset));
+    EXPECT_EQ (value ("mixWet"), 19);
+    EXPECT_NE (stateText().find (param ("mixWet", "19")), std::string::npos);
 
     // A new instance must not receive what was meant for the old one.
-    std::thread ([this, &chunk] { restore (chunk); }).join();
-    processor.reset();
+    onAnotherThread ([&] { restore (chunk); });
     open();
-    runMessageLoop (50);
+    runMessageLoop (20);
     EXPECT_EQ (value ("mixWet"), 63);
+}
+
+TEST_F (StateChunkTest, AGetOnAnotherThreadRunsNoListenerAndReadsWhatTheMessageThreadPublished)
+{
+    openSettled();
+    RecordingListener listener;
+    processor->getValueTreeState().addListener (&listener);
+
+    set ("mixWet", 20);
+    const auto published = state();
+    EXPECT_EQ (stateFromAnotherThread(), published);
+
+    auto* adcL = processor->getValueTreeState().getParameter ("adcL");
+    listener.calls.clear();
+    onAnotherThread ([&] { hostView (adcL).setValue (adcL->convertTo0to1 (90.0f)); });
+    EXPECT_EQ (stateFromAnotherThread(), published);
+    EXPECT_TRUE (listener.calls.empty());
+    EXPECT_EQ ((int) adcL->getState()["value"], 63);
+
+    EXPECT_NE (stateText().find (param ("adcL", "90") + param ("adcR", "90")), std::string::npos);
+    EXPECT_EQ (stateFromAnotherThread(), state());
+    processor->getValueTreeState().removeListener (&listener);
+}
+
+TEST_F (StateChunkTest, AGetOnAnotherThreadNamesTheAttachedPedal)
+{
+    LinkRig rig;
+    openSettled();
+    processor->setUsbDevice (LinkRig::pedalName, modePedalboard, channelMonoLeft, pedalboardOut);
+    rig.drain();
+
+    const auto attached = state();
+    EXPECT_NE (textOf (attached).find ("<DEVICE name=\"QZR-1A2B\" mode=\"3\" channelSetting=\"0\" pedalboardMode=\"1\"/>"),
+               std::string::npos) << textOf (attached);
+    EXPECT_EQ (stateFromAnotherThread(), attached);
+
+    processor->disconnectUsbClient();
+    EXPECT_EQ (textOf (stateFromAnotherThread()).find ("<DEVICE"), std::string::npos);
+    processor.reset();
+    rig.releaseRetired();
 }
