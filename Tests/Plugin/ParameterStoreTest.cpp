@@ -1,39 +1,18 @@
+#include "Support/LockCounting.h"
 #include "Support/PluginFixture.h"
 #include "Parameters/ParameterTable.h"
-#include "Utilities/AdvisorySection.h"
 
+#include <mutex>
+#include <optional>
 #include <thread>
-
-using Call = RecordingListener::Call;
 
 namespace
 {
 struct ParameterStoreTest : ::testing::Test
 {
-    void SetUp() override
-    {
-        processor = makeProcessor();
-        store = &processor->getValueTreeState();
-        store->addListener (&listener);
-        processor->addListener (&host);
-    }
-
-    void TearDown() override
-    {
-        processor->removeListener (&host);
-        store->removeListener (&listener);
-    }
-
-    // Makes the store's view current, then starts recording afresh.
-    void settle()
-    {
-        store->updateParameters();
-        listener.calls.clear();
-        host.events.clear();
-    }
-
-    AudioValueTreeState::Parameter* param (const char* id) { return store->getParameter (id); }
+    AudioValueTreeState::Parameter* param (const char* id) { return store.getParameter (id); }
     int treeValue (const char* id) { return (int) param (id)->getState()["value"]; }
+    void set (const char* id, int value) { param (id)->set (value, GestureTracker::internalSource); }
 
     // A host automation write: the framework value changes, nobody is told.
     void setFromHostThread (const char* id, int value)
@@ -42,10 +21,9 @@ struct ParameterStoreTest : ::testing::Test
         std::thread ([p, value] { hostView (p).setValue (p->convertTo0to1 ((float) value)); }).join();
     }
 
-    std::unique_ptr<VelmoraAudioProcessor> processor;
-    AudioValueTreeState* store = nullptr;
-    RecordingListener listener;
-    HostRecorder host;
+    std::unique_ptr<VelmoraAudioProcessor> processor = makeProcessor();
+    AudioValueTreeState& store = processor->getValueTreeState();
+    std::optional<CallLog> log { std::in_place, *processor };
 };
 } // namespace
 
@@ -54,29 +32,22 @@ TEST (ParameterStoreFirstPass, ReportsEachParameterOnceWithLinkedPairsCombined)
     AudioValueTreeState store ("Pellion", "0.2.0");
     juce::OwnedArray<AudioValueTreeState::Parameter> owned;
     ParameterTable::create (store, [&owned] (auto parameter) { owned.add (parameter.release()); });
+    CallLog log (store);
 
-    RecordingListener listener;
-    store.addListener (&listener);
     EXPECT_TRUE (store.updateParameters());
+    EXPECT_EQ (log.take(), "heard:adcLink=1/108 heard:adcL=63/105 heard:dacLink=1/115 heard:dacL=63/112 "
+                           "heard:mixWet=63/-1 heard:channelSetting=2/-1 heard:bypass=1/110 heard:preset=0/-1 ");
 
-    const std::vector<Call> expected = {
-        { "adcLink", 1, 108 }, { "adcL", 63, 105 }, { "dacLink", 1, 115 }, { "dacL", 63, 112 },
-        { "mixWet", 63, -1 }, { "channelSetting", 2, -1 }, { "bypass", 1, 110 }, { "preset", 0, -1 },
-    };
-    EXPECT_EQ (listener.calls, expected);
-
-    listener.calls.clear();
     EXPECT_FALSE (store.updateParameters());
-    EXPECT_TRUE (listener.calls.empty());
-    store.removeListener (&listener);
+    EXPECT_EQ (log.take(), "");
 }
 
 TEST_F (ParameterStoreTest, TheProcessorsOwnFirstPassIsNotAnEdit)
 {
     // The construction snapshot already flushed: nothing is left to report, and
     // reporting the defaults did not mark the program as modified.
-    EXPECT_FALSE (store->updateParameters());
-    EXPECT_TRUE (listener.calls.empty());
+    EXPECT_FALSE (store.updateParameters());
+    EXPECT_EQ (log->take(), "");
     EXPECT_FALSE (processor->isPresetModified());
 }
 
@@ -92,174 +63,145 @@ TEST_F (ParameterStoreTest, ListenersAreCalledLastRegisteredFirst)
         int tag;
     } first (order, 1), second (order, 2);
 
-    settle();
-    store->addListener (&first);
-    store->addListener (&second);
-    store->addListener (&first); // already present: not added twice
-    param ("mixWet")->set (10, GestureTracker::internalSource);
-    store->removeListener (&first);
-    store->removeListener (&second);
+    log.reset();
+    store.addListener (&first);
+    store.addListener (&second);
+    store.addListener (&first); // already present: not added twice
+    set ("mixWet", 10);
+    store.removeListener (&first);
+    store.removeListener (&second);
 
     EXPECT_EQ (order, (std::vector<int> { 2, 1 }));
 }
 
-TEST_F (ParameterStoreTest, HostAutomationReachesTheTreeOnlyAtTheNextPass)
+//==============================================================================
+TEST_F (ParameterStoreTest, HostAutomationWaitsForTheNextPassWhoseIntervalAdaptsToActivity)
 {
-    settle();
+    // A running timer: a stopped one has no interval.
+    EXPECT_EQ (store.getFlushInterval(), 100);
+
     setFromHostThread ("mixWet", 90);
-
     EXPECT_EQ (treeValue ("mixWet"), 63);
-    EXPECT_TRUE (listener.calls.empty());
+    EXPECT_EQ (log->take(), "");
 
-    store->timerCallback();
+    store.timerCallback();
     EXPECT_EQ (treeValue ("mixWet"), 90);
-    EXPECT_EQ (listener.calls, (std::vector<Call> { { "mixWet", 90, -1 } }));
-    EXPECT_EQ (store->getFlushInterval(), 20);
-}
+    EXPECT_EQ (log->take(), "heard:mixWet=90/-1 ");
 
-TEST_F (ParameterStoreTest, HostAutomationIsPickedUpByTheRealTimer)
-{
-    settle();
-    setFromHostThread ("dacL", 12);
-    runMessageLoop (700); // the slowest idle interval is 500 ms
-
-    EXPECT_EQ (treeValue ("dacL"), 12);
-    EXPECT_EQ (treeValue ("dacR"), 12);
-    EXPECT_EQ (listener.calls, (std::vector<Call> { { "dacL", 12, 112 } }));
-}
-
-TEST_F (ParameterStoreTest, FlushIntervalAdaptsToActivity)
-{
-    settle();
-    EXPECT_EQ (store->getFlushInterval(), 100);
-
-    std::vector<int> idle;
-    for (int i = 0; i < 22; ++i)
+    std::vector<int> intervals { store.getFlushInterval() };
+    for (int i = 0; i < 25; ++i)
     {
-        store->timerCallback();
-        idle.push_back (store->getFlushInterval());
+        store.timerCallback();
+        intervals.push_back (store.getFlushInterval());
     }
 
-    std::vector<int> expectedIdle;
-    for (int ms = 120; ms <= 500; ms += 20)
-        expectedIdle.push_back (ms);
-    expectedIdle.push_back (500);
-    expectedIdle.push_back (500);
-    EXPECT_EQ (idle, expectedIdle);
+    std::vector<int> expected { 20, 50 };
+    for (int ms = 70; ms <= 500; ms += 20)
+        expected.push_back (ms);
+    expected.push_back (500);
+    expected.push_back (500);
+    EXPECT_EQ (intervals, expected);
+}
 
-    setFromHostThread ("adcL", 1);
-    store->timerCallback();
-    EXPECT_EQ (store->getFlushInterval(), 20);
+TEST_F (ParameterStoreTest, AHostAudioThreadTakesNoLockToSetAParameterOrRenderABlock)
+{
+    auto* mix = param ("mixWet");
+    juce::AudioBuffer<float> buffer (2, 64);
+    juce::MidiBuffer midi;
+    int locksWhileRendering = -1, locksOfAMutex = -1;
 
-    std::vector<int> afterBusy;
-    for (int i = 0; i < 4; ++i)
+    std::thread ([&]
     {
-        store->timerCallback();
-        afterBusy.push_back (store->getFlushInterval());
-    }
-    EXPECT_EQ (afterBusy, (std::vector<int> { 50, 70, 90, 110 }));
+        {
+            const LockCounting counting;
+            hostView (mix).setValue (mix->convertTo0to1 (10.0f));
+            processor->processBlock (buffer, midi);
+            locksWhileRendering = counting.locksTaken();
+        }
+
+        // The counter itself sees a lock.
+        std::mutex mutex;
+        const LockCounting counting;
+        const std::lock_guard<std::mutex> lock (mutex);
+        locksOfAMutex = counting.locksTaken();
+    }).join();
+
+    EXPECT_EQ (locksWhileRendering, 0);
+    EXPECT_EQ (locksOfAMutex, 1);
+    EXPECT_EQ (mix->get(), 10);
 }
 
-TEST_F (ParameterStoreTest, LinkedSideMovesItsPartnerAndReportsOnceUnderTheLinkNumber)
+//==============================================================================
+TEST_F (ParameterStoreTest, ALinkedSideMovesItsPartnerAndReportsOnceUnderTheLinkNumber)
 {
-    settle();
-    param ("adcL")->set (90, GestureTracker::internalSource);
+    const struct { bool linked, fromPedal; const char* calls; int adcR; } cases[] = {
+        { true, false, "value:1=90 heard:adcL=90/105 value:0=90 ", 90 },
+        { false, false, "heard:adcL=90/106 value:0=90 ", 63 },
+        // A pedal's values are never mirrored.
+        { true, true, "heard:adcL=90/106 value:0=90 heard:adcR=30/107 value:1=30 ", 30 },
+    };
 
-    EXPECT_EQ (param ("adcR")->get(), 90);
-    EXPECT_EQ (treeValue ("adcL"), 90);
-    EXPECT_EQ (treeValue ("adcR"), 90);
-    EXPECT_EQ (listener.calls, (std::vector<Call> { { "adcL", 90, 105 } }));
-
-    // The host hears both sides move.
-    EXPECT_EQ (host.count (HostRecorder::valueChanged, 0), 1);
-    EXPECT_EQ (host.count (HostRecorder::valueChanged, 1), 1);
-}
-
-TEST_F (ParameterStoreTest, UnlinkedSideMovesAloneUnderItsOwnNumber)
-{
-    param ("adcLink")->set (0, GestureTracker::internalSource);
-    settle();
-    param ("adcL")->set (90, GestureTracker::internalSource);
-
-    EXPECT_EQ (param ("adcR")->get(), 63);
-    EXPECT_EQ (listener.calls, (std::vector<Call> { { "adcL", 90, 106 } }));
-}
-
-TEST_F (ParameterStoreTest, PedalMessagesAreNeverMirrored)
-{
-    settle();
+    for (const auto& c : cases)
     {
-        const AudioValueTreeState::PedalMessageSection fromPedal (*store);
-        param ("adcL")->set (20, GestureTracker::internalSource);
-        param ("adcR")->set (30, GestureTracker::internalSource);
-    }
+        set ("adcLink", c.linked ? 1 : 0);
+        set ("adcL", 63);
+        set ("adcR", 63);
+        log->take();
+        {
+            std::optional<AudioValueTreeState::PedalMessageSection> fromPedal;
+            if (c.fromPedal)
+                fromPedal.emplace (store);
 
-    EXPECT_EQ (param ("adcL")->get(), 20);
-    EXPECT_EQ (param ("adcR")->get(), 30);
-    EXPECT_EQ (listener.calls, (std::vector<Call> { { "adcL", 20, 106 }, { "adcR", 30, 107 } }));
+            set ("adcL", 90);
+            if (c.fromPedal)
+                set ("adcR", 30);
+        }
+
+        EXPECT_EQ (log->take(), c.calls);
+        EXPECT_EQ (param ("adcR")->get(), c.adcR);
+        EXPECT_EQ (treeValue ("adcR"), c.adcR);
+    }
 }
 
 TEST_F (ParameterStoreTest, WhenBothLinkedSidesChangedOffThreadTheLeftWins)
 {
-    settle();
     setFromHostThread ("dacR", 40);
     setFromHostThread ("dacL", 80);
-    store->updateParameters();
+    store.updateParameters();
 
-    EXPECT_EQ (param ("dacL")->get(), 80);
     EXPECT_EQ (param ("dacR")->get(), 80);
     EXPECT_EQ (treeValue ("dacR"), 80);
-    EXPECT_EQ (listener.calls, (std::vector<Call> { { "dacL", 80, 112 } }));
+    EXPECT_EQ (log->take(), "value:3=80 heard:dacL=80/112 ");
 }
 
 TEST_F (ParameterStoreTest, SwitchingTheLinkOnDoesNotAlignTheSides)
 {
-    param ("adcLink")->set (0, GestureTracker::internalSource);
-    param ("adcL")->set (40, GestureTracker::internalSource);
-    param ("adcR")->set (80, GestureTracker::internalSource);
-    param ("adcLink")->set (1, GestureTracker::internalSource);
-    store->updateParameters();
-
+    set ("adcLink", 0);
+    set ("adcL", 40);
+    set ("adcR", 80);
+    set ("adcLink", 1);
+    store.updateParameters();
     EXPECT_EQ (param ("adcL")->get(), 40);
     EXPECT_EQ (param ("adcR")->get(), 80);
 
-    param ("adcR")->set (81, GestureTracker::internalSource);
+    set ("adcR", 81);
     EXPECT_EQ (param ("adcL")->get(), 81);
 }
 
-TEST_F (ParameterStoreTest, SettingTheSameValueWithoutAGestureDoesNothing)
+//==============================================================================
+TEST_F (ParameterStoreTest, ATreeWriterOrValueObjectMovesTheParameterAndFollowsIt)
 {
-    settle();
-    param ("mixWet")->set (63, GestureTracker::internalSource);
-
-    EXPECT_TRUE (listener.calls.empty());
-    EXPECT_TRUE (host.events.empty());
-}
-
-TEST_F (ParameterStoreTest, ForeignTreeWriterMovesTheParameter)
-{
-    settle();
-    auto child = store->getState().getChildWithProperty ("id", "mixWet");
+    auto child = store.getState().getChildWithProperty ("id", "mixWet");
     child.setProperty ("value", 17, nullptr);
+    EXPECT_EQ (log->take(), "heard:mixWet=17/-1 value:4=17 ");
 
-    EXPECT_EQ (param ("mixWet")->get(), 17);
-    EXPECT_EQ (listener.calls, (std::vector<Call> { { "mixWet", 17, -1 } }));
-
-    listener.calls.clear();
     child.setProperty ("value", "not a number", nullptr);
     child.setProperty ("value", std::numeric_limits<double>::infinity(), nullptr);
-    EXPECT_EQ (param ("mixWet")->get(), 0);
-    EXPECT_EQ (listener.calls, (std::vector<Call> { { "mixWet", 0, -1 } }));
-}
+    EXPECT_EQ (log->take(), "heard:mixWet=0/-1 value:4=0 ");
 
-TEST_F (ParameterStoreTest, ValueObjectsFollowTheParameter)
-{
-    auto bypass = store->getParameterAsValue ("bypass");
-    EXPECT_EQ ((int) bypass.getValue(), 1);
-
-    param ("bypass")->set (0, GestureTracker::internalSource);
+    auto bypass = store.getParameterAsValue ("bypass");
+    set ("bypass", 0);
     EXPECT_EQ ((int) bypass.getValue(), 0);
-
     bypass.setValue (1);
     EXPECT_EQ (param ("bypass")->get(), 1);
 }
@@ -267,8 +209,7 @@ TEST_F (ParameterStoreTest, ValueObjectsFollowTheParameter)
 TEST_F (ParameterStoreTest, CopyStateFlushesFirst)
 {
     setFromHostThread ("mixWet", 5);
-    auto copy = store->copyState();
-
+    auto copy = store.copyState();
     EXPECT_EQ ((int) copy.getChildWithProperty ("id", "mixWet")["value"], 5);
 
     copy.getChildWithProperty ("id", "mixWet").setProperty ("value", 99, nullptr);
@@ -277,13 +218,13 @@ TEST_F (ParameterStoreTest, CopyStateFlushesFirst)
 
 TEST_F (ParameterStoreTest, UnknownIdentifiersAreRefusedWithoutHarm)
 {
-    EXPECT_EQ (store->getParameter ("volume"), nullptr);
+    EXPECT_EQ (store.getParameter ("volume"), nullptr);
 
     auto stranger = juce::ValueTree ("PARAM");
-    store->getState().appendChild (stranger, nullptr);
+    store.getState().appendChild (stranger, nullptr);
     stranger.setProperty ("id", "volume", nullptr);
     stranger.setProperty ("value", 3, nullptr);
-    store->getState().removeChild (stranger, nullptr);
+    store.getState().removeChild (stranger, nullptr);
 
-    EXPECT_EQ (store->getParameters().size(), 10);
+    EXPECT_EQ (store.getParameters().size(), 10);
 }

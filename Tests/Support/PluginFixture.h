@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 #include <juce_audio_processors/juce_audio_processors.h>
 #include <memory>
+#include <sstream>
+#include <string>
 
 // Creates processors the way a host wrapper does, with its format recorded first.
 inline std::unique_ptr<VelmoraAudioProcessor> makeProcessor (juce::AudioProcessor::WrapperType wrapper
@@ -30,98 +32,53 @@ inline void runMessageLoop (int milliseconds)
     juce::MessageManager::getInstance()->runDispatchLoopUntil (milliseconds);
 }
 
-// Records what the store reports to its listeners.
-struct RecordingListener : AudioValueTreeState::Listener
+// What a processor tells its host and what its store tells its listeners, as
+// one line: "begin:4", "value:4=75" (host units) and "end:4" for the host,
+// "heard:mixWet=75/-1" (value and controller number) for the store.
+class CallLog : private juce::AudioProcessorListener, private AudioValueTreeState::Listener
 {
-    struct Call
+public:
+    explicit CallLog (AudioValueTreeState& s, juce::AudioProcessor* p = nullptr) : store (s), processor (p)
     {
-        juce::String id;
-        int value;
-        int controllerNumber;
-
-        bool operator== (const Call& other) const
-        {
-            return id == other.id && value == other.value && controllerNumber == other.controllerNumber;
-        }
-    };
-
-    void parameterChanged (AudioValueTreeState::Parameter* parameter, int value, int controllerNumber) override
-    {
-        calls.push_back ({ parameter->getParameterID(), value, controllerNumber });
+        store.addListener (this);
+        if (processor != nullptr)
+            processor->addListener (this);
     }
 
-    std::vector<Call> calls;
-};
+    explicit CallLog (VelmoraAudioProcessor& p) : CallLog (p.getValueTreeState(), &p) {}
 
-inline std::ostream& operator<< (std::ostream& os, const RecordingListener::Call& call)
-{
-    return os << "{" << call.id << ", " << call.value << ", " << call.controllerNumber << "}";
-}
-
-// Records what the processor tells its host.
-struct HostRecorder : juce::AudioProcessorListener
-{
-    enum Kind { valueChanged, gestureBegin, gestureEnd };
-
-    struct Event
+    ~CallLog() override
     {
-        Kind kind;
-        int index;
-        float value;
-    };
+        if (processor != nullptr)
+            processor->removeListener (this);
+        store.removeListener (this);
+    }
 
-    void audioProcessorParameterChanged (juce::AudioProcessor*, int index, float value) override
+    // What was logged since the last take.
+    std::string take()
     {
-        events.push_back ({ valueChanged, index, value });
+        const auto logged = text.str();
+        text.str ({});
+        return logged;
+    }
+
+private:
+    void audioProcessorParameterChanged (juce::AudioProcessor* p, int index, float value) override
+    {
+        auto* parameter = dynamic_cast<juce::AudioParameterInt*> (p->getParameters()[index]);
+        text << "value:" << index << "=" << juce::roundToInt (parameter->convertFrom0to1 (value)) << " ";
     }
 
     void audioProcessorChanged (juce::AudioProcessor*, const ChangeDetails&) override {}
+    void audioProcessorParameterChangeGestureBegin (juce::AudioProcessor*, int index) override { text << "begin:" << index << " "; }
+    void audioProcessorParameterChangeGestureEnd (juce::AudioProcessor*, int index) override { text << "end:" << index << " "; }
 
-    void audioProcessorParameterChangeGestureBegin (juce::AudioProcessor*, int index) override
+    void parameterChanged (AudioValueTreeState::Parameter* parameter, int value, int controllerNumber) override
     {
-        events.push_back ({ gestureBegin, index, 0.0f });
+        text << "heard:" << parameter->getParameterID() << "=" << value << "/" << controllerNumber << " ";
     }
 
-    void audioProcessorParameterChangeGestureEnd (juce::AudioProcessor*, int index) override
-    {
-        events.push_back ({ gestureEnd, index, 0.0f });
-    }
-
-    int count (Kind kind, int index) const
-    {
-        int n = 0;
-        for (auto& e : events)
-            n += (e.kind == kind && e.index == index) ? 1 : 0;
-        return n;
-    }
-
-    std::vector<Event> events;
-};
-
-// A processor made for that wrapper, with what it tells its host and what its
-// store tells its listeners recorded.
-class ObservedProcessor
-{
-public:
-    explicit ObservedProcessor (juce::AudioProcessor::WrapperType wrapper)
-        : processor (makeProcessor (wrapper)), store (processor->getValueTreeState())
-    {
-        processor->addListener (&host);
-        store.addListener (&stored);
-    }
-
-    ~ObservedProcessor()
-    {
-        store.removeListener (&stored);
-        processor->removeListener (&host);
-    }
-
-    AudioValueTreeState::Parameter* param (const char* id) { return store.getParameter (id); }
-    GestureTracker& tracker() { return store.getGestureTracker(); }
-    GestureTracker::GestureState* state (const char* id) { return tracker().findState (param (id)); }
-
-    std::unique_ptr<VelmoraAudioProcessor> processor;
     AudioValueTreeState& store;
-    HostRecorder host;
-    RecordingListener stored;
+    juce::AudioProcessor* processor;
+    std::ostringstream text;
 };
