@@ -23,13 +23,10 @@ juce::MouseEvent mouseEventOn (juce::Component& component)
 // A processor made inside a wrapper, with a fader, the footswitch and a link
 // switch attached; the editor's side of a script is driven either through the
 // tracker directly or through those controls.
-class GestureRig
+class GestureRig : public ObservedProcessor
 {
 public:
-    GestureRig (Wrapper wrapper, bool throughControls)
-        : processor (makeProcessor (wrapper)), store (processor->getValueTreeState()), controls (throughControls)
-    {
-    }
+    GestureRig (Wrapper wrapper, bool throughControls) : ObservedProcessor (wrapper), controls (throughControls) {}
 
     // One step of a script: "down id", "up id", "editor|pedal|internal|unknown id value",
     // "hold id" and "timeout id" (the gesture's timer fires), "timers id" (what is
@@ -66,8 +63,6 @@ public:
 
     std::string getTrace() { return trace.str() + log.take(); }
 
-    std::unique_ptr<VelmoraAudioProcessor> processor;
-    AudioValueTreeState& store;
     juce::Slider fader;
     juce::ToggleButton footswitch, linkSwitch;
 
@@ -95,7 +90,6 @@ private:
     AudioValueTreeState::SliderAttachment faderAttachment { store, "mixWet", fader };
     AudioValueTreeState::ButtonAttachment footswitchAttachment { store, "bypass", footswitch };
     AudioValueTreeState::ButtonAttachment linkAttachment { store, "adcLink", linkSwitch };
-    CallLog log { *processor };
     std::ostringstream trace;
 };
 
@@ -237,9 +231,8 @@ TEST (Attachments, ControlsTakeTheFullRangeAndFollowTheValueWithoutSettingItBack
 
 TEST (Attachments, ControlsOutlivingTheirAttachmentsAreSafe)
 {
-    auto processor = makeProcessor();
-    auto& store = processor->getValueTreeState();
-    CallLog log (*processor);
+    ObservedProcessor f;
+    auto& store = f.store;
     juce::Slider slider;
     juce::ToggleButton button;
     std::make_unique<AudioValueTreeState::SliderAttachment> (store, "mixWet", slider).reset();
@@ -251,5 +244,5 @@ TEST (Attachments, ControlsOutlivingTheirAttachmentsAreSafe)
 
     EXPECT_EQ (store.getParameter ("bypass")->get(), 1);
     EXPECT_EQ (slider.getValue(), 10.0);
-    EXPECT_EQ (log.take(), "heard:mixWet=40/-1 value:4=40 ");
+    EXPECT_EQ (f.log.take(), "heard:mixWet=40/-1 value:4=40 ");
 }

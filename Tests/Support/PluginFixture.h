@@ -82,3 +82,18 @@ private:
     juce::AudioProcessor* processor;
     std::ostringstream text;
 };
+
+// A processor made for that wrapper, with what it tells its host and its store's listeners logged.
+struct ObservedProcessor
+{
+    explicit ObservedProcessor (juce::AudioProcessor::WrapperType wrapper = juce::AudioProcessor::wrapperType_Undefined)
+        : processor (makeProcessor (wrapper)), store (processor->getValueTreeState())
+    {
+    }
+
+    AudioValueTreeState::Parameter* param (const char* id) { return store.getParameter (id); }
+
+    std::unique_ptr<VelmoraAudioProcessor> processor;
+    AudioValueTreeState& store;
+    CallLog log { *processor };
+};
