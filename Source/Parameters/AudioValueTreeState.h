@@ -131,24 +131,16 @@ public:
 
     // For its lifetime a message from the pedal is being applied: linked pairs
     // are not mirrored, and the processor sends nothing back to the pedal.
-    class PedalMessageSection
+    struct PedalMessageSection : private AdvisorySection<int>
     {
-    public:
-        explicit PedalMessageSection (AudioValueTreeState& store) : section (store.pedalMessageDepth) {}
-
-    private:
-        AdvisorySection<int> section;
+        explicit PedalMessageSection (AudioValueTreeState& store) : AdvisorySection (store.pedalMessageDepth) {}
     };
 
     // For its lifetime a whole preset is being applied: each side of a linked
     // pair takes its own stored value.
-    class PresetSection
+    struct PresetSection : private AdvisorySection<int>
     {
-    public:
-        explicit PresetSection (AudioValueTreeState& store) : section (store.presetApplyDepth) {}
-
-    private:
-        AdvisorySection<int> section;
+        explicit PresetSection (AudioValueTreeState& store) : AdvisorySection (store.presetApplyDepth) {}
     };
 
     bool isApplyingPedalMessage() const noexcept { return pedalMessageDepth > 0; }

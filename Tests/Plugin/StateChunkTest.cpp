@@ -255,11 +255,14 @@ TEST_F (StateChunkTest, AStateSetOnAnotherThreadReadsBackAtOnceAndIsAppliedOnThe
     EXPECT_FALSE (processor->isAwaitingHostState());
     EXPECT_EQ (state(), readBack);
 
-    // The message thread reads it back before its loop has run too, in the order set.
+    // The message thread reads it back before its loop has run too, and states
+    // set on either thread are applied in the order set.
     onAnotherThread ([&] { restore (makeStateChunk (param ("mixWet", "18") + defaultPreset)); });
-    restore (makeStateChunk (param ("mixWet", "19") + defaultPreset));
-    EXPECT_EQ (value ("mixWet"), 19);
-    EXPECT_NE (stateText().find (param ("mixWet", "19")), std::string::npos);
+    EXPECT_NE (stateText().find (param ("mixWet", "18")), std::string::npos);
+    onAnotherThread ([&] { restore (makeStateChunk (param ("mixWet", "19") + defaultPreset)); });
+    restore (makeStateChunk (param ("mixWet", "20") + defaultPreset));
+    runMessageLoop (20);
+    EXPECT_EQ (value ("mixWet"), 20);
 
     // A new instance must not receive what was meant for the old one.
     onAnotherThread ([&] { restore (chunk); });
