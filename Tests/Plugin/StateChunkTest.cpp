@@ -1,6 +1,7 @@
 #include "Support/LinkRig.h"
 #include "Support/SettingsFolder.h"
 
+#include <atomic>
 #include <string>
 #include <thread>
 
@@ -289,6 +290,41 @@ TEST_F (StateChunkTest, AGetOnAnotherThreadRunsNoListenerAndReadsWhatTheMessageT
     EXPECT_EQ (stateFromAnotherThread(), state());
 }
 
+TEST_F (StateChunkTest, AHostSavingWhileProgramsChangeGetsOneWholeProgram)
+{
+    writePreset ("Alpha.zvk", R"({"adcLink":0,"adcL":11,"dacL":12,"mixWet":13})");
+    writePreset ("Beta.zvk", R"({"adcLink":0,"adcL":21,"dacL":22,"mixWet":23})");
+    openSettled();
+
+    std::atomic<bool> switching { true };
+    std::vector<std::string> saved;
+    std::thread host ([&]
+    {
+        while (switching.load() || saved.empty())
+        {
+            juce::MemoryBlock block;
+            processor->getStateInformation (block);
+            saved.push_back (textOf (block));
+        }
+    });
+
+    for (int i = 0; i < 1000; ++i)
+        processor->setCurrentProgram (1 + i % 2);
+    switching = false;
+    host.join();
+
+    for (const auto& text : saved)
+    {
+        const bool alpha = text.find (presetElement ("Alpha", 1, "0")) != std::string::npos;
+        const bool beta = text.find (presetElement ("Beta", 2, "0")) != std::string::npos;
+        const auto values = alpha ? param ("adcL", "11") + param ("adcR", "63") + param ("dacLink", "1") + param ("dacL", "12")
+                                  : param ("adcL", "21") + param ("adcR", "63") + param ("dacLink", "1") + param ("dacL", "22");
+        ASSERT_TRUE (alpha || beta || text.find (defaultPreset) != std::string::npos) << text;
+        if (alpha || beta)
+            EXPECT_NE (text.find (values), std::string::npos) << text;
+    }
+}
+
 TEST_F (StateChunkTest, AGetOnAnotherThreadNamesTheAttachedPedal)
 {
     LinkRig rig;
@@ -303,6 +339,25 @@ TEST_F (StateChunkTest, AGetOnAnotherThreadNamesTheAttachedPedal)
 
     processor->disconnectUsbClient();
     EXPECT_EQ (textOf (stateFromAnotherThread()).find ("<DEVICE"), std::string::npos);
+
+    // A host saving while the pedal comes and goes reads it or not, never what is gone.
+    std::atomic<bool> attaching { true };
+    std::thread host ([&]
+    {
+        for (juce::MemoryBlock block; attaching.load();)
+            processor->getStateInformation (block);
+    });
+
+    for (int i = 0; i < 20; ++i)
+    {
+        processor->setUsbDevice (PedalRig::pedalName, modeAudio, channelStereo, pedalboardNone);
+        rig.drain();
+        processor->disconnectUsbClient();
+        EXPECT_TRUE (rig.releaseRetired());
+    }
+
+    attaching = false;
+    host.join();
     processor.reset();
     rig.releaseRetired();
 }
