@@ -1,4 +1,5 @@
 #include "State/StateChunk.h"
+#include "Support/StateChunks.h"
 
 #include <gtest/gtest.h>
 #include <juce_audio_processors/juce_audio_processors.h>
@@ -9,27 +10,11 @@
 namespace
 {
 using StateChunk::Decoded;
-
-const std::string declaration = "<?xml version=\"1.0\" encoding=\"UTF-8\"?> ";
+using namespace StateChunks;
 
 std::string bytesOf (const juce::MemoryBlock& block)
 {
     return { static_cast<const char*> (block.getData()), block.getSize() };
-}
-
-// Magic, a length field (the text's own by default), the text, then a zero byte unless left out.
-std::string frame (const std::string& text, int64_t lengthField = -1, bool terminated = true)
-{
-    const auto length = (uint32_t) (lengthField < 0 ? (int64_t) text.size() : lengthField);
-    std::string bytes = "VC2!";
-    for (int shift = 0; shift < 32; shift += 8)
-        bytes += (char) ((length >> shift) & 0xFF);
-    return bytes + text + (terminated ? std::string (1, '\0') : std::string());
-}
-
-std::string document (const std::string& body, const std::string& root = "Pellion")
-{
-    return declaration + "<" + root + " version=\"0.2.0\">" + body + "</" + root + ">";
 }
 
 std::optional<Decoded> decode (const std::string& bytes)
@@ -40,11 +25,6 @@ std::optional<Decoded> decode (const std::string& bytes)
 std::optional<Decoded> decodeBody (const std::string& body)
 {
     return decode (frame (document (body)));
-}
-
-std::string preset (const std::string& name, const std::string& program, const std::string& modified)
-{
-    return "<PRESET name=\"" + name + "\" program=\"" + program + "\" modified=\"" + modified + "\"/>";
 }
 
 StateChunk::Contents sampleContents()
