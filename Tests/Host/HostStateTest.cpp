@@ -155,8 +155,6 @@ TEST_F (HostStateTest, AStateSetOnAHostThreadIsAppliedAtTheNextIdleOrDroppedWith
 
 TEST_F (HostStateTest, AStateSetOnAHostThreadReadsBackBeforeTheNextIdle)
 {
-    GTEST_SKIP() << "waits for the processor fix in PluginProcessorState.cpp: a get returns a state set off the message thread";
-
     auto source = open();
     ASSERT_EQ (source->setCurrentProgram (2), KAU_OK);
     ASSERT_EQ (source->setParameter (index ("mixWet"), 7.0f), KAU_OK);

@@ -23,7 +23,7 @@ struct ParameterStoreTest : ::testing::Test
 
     std::unique_ptr<VelmoraAudioProcessor> processor = makeProcessor();
     AudioValueTreeState& store = processor->getValueTreeState();
-    std::optional<CallLog> log { std::in_place, *processor };
+    std::optional<ParameterLog> log { std::in_place, *processor };
 };
 } // namespace
 
@@ -32,7 +32,7 @@ TEST (ParameterStoreFirstPass, ReportsEachParameterOnceWithLinkedPairsCombined)
     AudioValueTreeState store ("Pellion", "0.2.0");
     juce::OwnedArray<AudioValueTreeState::Parameter> owned;
     ParameterTable::create (store, [&owned] (auto parameter) { owned.add (parameter.release()); });
-    CallLog log (store);
+    ParameterLog log (store);
 
     EXPECT_TRUE (store.updateParameters());
     EXPECT_EQ (log.take(), "heard:adcLink=1/108 heard:adcL=63/105 heard:dacLink=1/115 heard:dacL=63/112 "

@@ -229,7 +229,7 @@ TEST_F (StateChunkTest, AGetOnAnotherThreadRunsNoListenerAndReadsWhatTheMessageT
     const auto published = state();
     EXPECT_EQ (stateFromAnotherThread(), published);
 
-    CallLog log (*processor);
+    ParameterLog log (*processor);
     auto* adcL = processor->getValueTreeState().getParameter ("adcL");
     onAnotherThread ([&] { hostView (adcL).setValue (adcL->convertTo0to1 (90.0f)); });
     EXPECT_EQ (stateFromAnotherThread(), published);
@@ -299,7 +299,7 @@ TEST_F (StateChunkTest, AGetOnAnotherThreadNamesTheAttachedPedal)
 
     for (int i = 0; i < 20; ++i)
     {
-        processor->setUsbDevice (PedalRig::pedalName, modeAudio, channelStereo, pedalboardNone);
+        processor->setUsbDevice (LinkRig::pedalName, modeAudio, channelStereo, pedalboardNone);
         rig.drain();
         processor->disconnectUsbClient();
         EXPECT_TRUE (rig.releaseRetired());

@@ -35,19 +35,19 @@ inline void runMessageLoop (int milliseconds)
 // What a processor tells its host and what its store tells its listeners, as
 // one line: "begin:4", "value:4=75" (host units) and "end:4" for the host,
 // "heard:mixWet=75/-1" (value and controller number) for the store.
-class CallLog : private juce::AudioProcessorListener, private AudioValueTreeState::Listener
+class ParameterLog : private juce::AudioProcessorListener, private AudioValueTreeState::Listener
 {
 public:
-    explicit CallLog (AudioValueTreeState& s, juce::AudioProcessor* p = nullptr) : store (s), processor (p)
+    explicit ParameterLog (AudioValueTreeState& s, juce::AudioProcessor* p = nullptr) : store (s), processor (p)
     {
         store.addListener (this);
         if (processor != nullptr)
             processor->addListener (this);
     }
 
-    explicit CallLog (VelmoraAudioProcessor& p) : CallLog (p.getValueTreeState(), &p) {}
+    explicit ParameterLog (VelmoraAudioProcessor& p) : ParameterLog (p.getValueTreeState(), &p) {}
 
-    ~CallLog() override
+    ~ParameterLog() override
     {
         if (processor != nullptr)
             processor->removeListener (this);
@@ -95,5 +95,5 @@ struct ObservedProcessor
 
     std::unique_ptr<VelmoraAudioProcessor> processor;
     AudioValueTreeState& store;
-    CallLog log { *processor };
+    ParameterLog log { *processor };
 };
