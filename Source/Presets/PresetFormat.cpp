@@ -1,13 +1,12 @@
 #include "Presets/PresetFormat.h"
+#include "Utilities/DirectoryListing.h"
 #include "Utilities/SafeFileReader.h"
 #include "Utilities/SafeNumbers.h"
 #include "Utilities/Utf8Check.h"
 
 #include <cmath>
 #include <cstdint>
-#include <filesystem>
 #include <limits>
-#include <system_error>
 
 namespace
 {
@@ -261,18 +260,14 @@ PresetFormat PresetFormat::fromFileData (const void* data, size_t numBytes, cons
 void PresetFormat::loadUserPresets (const juce::File& folder, juce::OwnedArray<PresetFormat>& into)
 {
     into.clear();
-
-    if (! folder.isDirectory())
-        return;
-
     PresetFormatElementComparator comparator;
 
-    for (const auto& file : folder.findChildFiles (juce::File::findFiles, false, "*.zvk"))
+    for (const auto& entry : DirectoryListing::regularFiles (folder, "*.zvk"))
     {
-        const auto name = file.getFileNameWithoutExtension().substring (0, maximumNameLength);
+        const auto name = entry.file.getFileNameWithoutExtension().substring (0, maximumNameLength);
 
         juce::MemoryBlock contents;
-        SafeFileReader::read (file, contents, maximumFileBytes);
+        SafeFileReader::read (entry.file, contents, maximumFileBytes);
 
         into.addSorted (comparator, new PresetFormat (fromFileData (contents.getData(), contents.getSize(), name)));
     }

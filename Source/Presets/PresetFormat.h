@@ -67,7 +67,8 @@ public:
     // bracket and overflows on long digit runs, so both are bounded here.
     static bool isSafeToParse (const juce::String& text) noexcept;
 
-    // Every *.zvk file directly inside the folder, sorted by name.
+    // Every regular *.zvk file directly inside the folder whose name is UTF-8,
+    // sorted by name; nothing when there is no folder.
     static void loadUserPresets (const juce::File& folder, juce::OwnedArray<PresetFormat>& into);
 
 private:

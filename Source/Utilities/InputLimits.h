@@ -24,6 +24,12 @@ constexpr size_t stateChunkBytes = 1u << 20;
 // characters); longer ones are cut, so a restored state always writes back small.
 constexpr int stateProgramNameCharacters = 256;
 
+// Files one listing of a folder of ours returns (user presets, pedal settings files).
+constexpr int listedFiles = 1024;
+
+// The user's list of folders ("~/.config/user-dirs.dirs"), read to find the application-data folder.
+constexpr size_t folderListBytes = 64u * 1024;
+
 // Documents read by the strict XML reader (settings files, host state chunks).
 constexpr int xmlDepth = 16;
 constexpr int xmlElements = 4096;
