@@ -3,6 +3,7 @@
 #include <juce_events/juce_events.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 
 // Whatever a fuzzed processor stores goes to a scratch home, never the user's.
@@ -23,4 +24,23 @@ inline void initialiseFramework()
         return new juce::ScopedJuceInitialiser_GUI();
     }();
     juce::ignoreUnused (framework);
+}
+
+// A folder of the run's own for the files a target writes, in memory where the
+// system has such a folder (saving syncs, which a disk makes slow); removed at exit.
+inline juce::File scratchFolder()
+{
+    // Never freed, so that it outlives the exit handler that removes the folder.
+    static std::string* path = nullptr;
+
+    if (path == nullptr)
+    {
+        path = new std::string ((std::filesystem::is_directory ("/dev/shm") ? "/dev/shm" : "/tmp") + std::string ("/pellion-fuzz-XXXXXX"));
+        if (mkdtemp (path->data()) == nullptr)
+            std::abort();
+
+        std::atexit ([] { std::error_code ignored; std::filesystem::remove_all (*path, ignored); });
+    }
+
+    return juce::File (*path);
 }

@@ -2,20 +2,7 @@
 
 #include "PluginEditor.h"
 #include "Parameters/ParameterTable.h"
-#include "Utilities/InputLimits.h"
-#include "Utilities/SafeFileReader.h"
-#include "Utilities/StrictXmlReader.h"
-
-namespace
-{
-const char* const checkForUpdatesKey = "checkForUpdates";
-} // namespace
-
-void createDirectory (const juce::String& path, const juce::String&)
-{
-    if (juce::File::isAbsolutePath (path))
-        juce::File (path).createDirectory();
-}
+#include "Settings/PluginFolders.h"
 
 VelmoraAudioProcessor::VelmoraAudioProcessor()
     : juce::AudioProcessor (BusesProperties()
@@ -46,7 +33,7 @@ VelmoraAudioProcessor::VelmoraAudioProcessor()
     numPrograms.store (1 + firstPresets.size() + userPresets.size());
 
     deviceManager->setSettingsFolder (getDeviceSettingsPath());
-    loadRecentDeviceSettings();
+    deviceManager->setRecentSettings (DeviceSettingsFiles::loadNewest (getDeviceSettingsPath()));
     deviceManager->addListener (this);
 
     // The first flush reports every parameter's starting value; that is no edit.
@@ -57,7 +44,7 @@ VelmoraAudioProcessor::VelmoraAudioProcessor()
     stateArbiter.keepSnapshot (std::move (startUpState));
     publishState();
 
-    if (settings->getBoolValue (checkForUpdatesKey, true))
+    if (settings->shouldCheckForUpdates())
         startTimer (updateCheckTimerId, updateCheckDelayMs);
 }
 
@@ -66,7 +53,7 @@ VelmoraAudioProcessor::~VelmoraAudioProcessor()
     disconnectUsbClient();
     deviceManager->removeListener (this);
 
-    settings->save();
+    settings->saveIfNeeded();
     settings.reset();
     onlineUpdater.reset();
 
@@ -94,53 +81,20 @@ void VelmoraAudioProcessor::createParameters()
 juce::String VelmoraAudioProcessor::getDeviceSettingsPath() const
 {
     jassert (isMessageThread());
-    return juce::File::getSpecialLocation (juce::File::userApplicationDataDirectory).getFullPathName()
-         + "/Audio/Presets/Kelvane-Sonic/Pellion/";
+    return PluginFolders::settingsPath();
 }
 
 juce::String VelmoraAudioProcessor::getUserPresetPath() const
 {
-    return getDeviceSettingsPath() + "User/";
+    jassert (isMessageThread());
+    return PluginFolders::userPresetPath();
 }
 
 void VelmoraAudioProcessor::openSettings()
 {
-    createDirectory (getDeviceSettingsPath(), "Settings directory");
-    const auto file = juce::File (getDeviceSettingsPath()).getChildFile ("settings.xml");
-
-    // The framework's reader is not safe on hostile input: a file our strict
-    // reader refuses is moved aside, kept for the user, and a fresh one begins.
-    if (file.existsAsFile())
-    {
-        juce::MemoryBlock bytes;
-        const bool readable = SafeFileReader::read (file, bytes, InputLimits::settingsFileBytes)
-                           && StrictXmlReader::parse (static_cast<const char*> (bytes.getData()), bytes.getSize()) != nullptr;
-
-        if (! readable)
-            file.moveFileTo (file.getSiblingFile ("settings.xml.unreadable"));
-    }
-
-    settings = std::make_unique<juce::PropertiesFile> (file, juce::PropertiesFile::Options());
-}
-
-void VelmoraAudioProcessor::loadRecentDeviceSettings()
-{
-    juce::ValueTree recent (ID::DEVICE);
-    juce::File newest;
-
-    for (const auto& entry : juce::RangedDirectoryIterator (juce::File (getDeviceSettingsPath()), false,
-                                                            "QZR-*-settings.xml", juce::File::findFiles))
-        if (newest == juce::File() || entry.getModificationTime() > newest.getLastModificationTime())
-            newest = entry.getFile();
-
-    if (newest != juce::File())
-    {
-        juce::ValueTree loaded (ID::DEVICE);
-        if (UsbBaseDeviceManager<UsbDevice>::readSettingsFile (newest, loaded))
-            recent = loaded;
-    }
-
-    deviceManager->setRecentSettings (recent);
+    const auto folder = getDeviceSettingsPath();
+    createDirectory (folder, "Settings directory");
+    settings = std::make_unique<PluginSettings> (folder.isEmpty() ? juce::File() : juce::File (folder + "settings.xml"));
 }
 
 juce::AudioProcessorEditor* VelmoraAudioProcessor::createEditor()

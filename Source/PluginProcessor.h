@@ -5,6 +5,7 @@
 #include "Devices/UsbDeviceClient.h"
 #include "Devices/UsbDeviceDriver.h"
 #include "Devices/UsbDeviceManager.h"
+#include "Settings/PluginSettings.h"
 #include "State/PendingDevice.h"
 #include "State/PublishedState.h"
 #include "State/StateArbiter.h"
@@ -118,7 +119,7 @@ public:
     bool isAwaitingHostState() const noexcept { return stateArbiter.isAwaitingHostState(); }
     StateArbiter& getStateArbiter() noexcept { return stateArbiter; }
     const PresetFormat& getDefaultPreset() const noexcept { return defaultPreset; }
-    juce::PropertiesFile* getSettings() const noexcept { return settings.get(); }
+    PluginSettings* getSettings() const noexcept { return settings.get(); }
     OnlineUpdater& getOnlineUpdater() noexcept { return onlineUpdater; }
     PendingDevice& getPendingDevice() noexcept { return pendingDevice; }
     UsbBaseDeviceManager<UsbDevice>& getDeviceManager() noexcept { return *deviceManager; }
@@ -132,7 +133,6 @@ private:
     void createParameters();
     void openSettings();
     void loadUserPresets();
-    void loadRecentDeviceSettings();
 
     void detachClient();
     void closePedalLink (UsbDevice& device, bool sendRelease);
@@ -202,11 +202,8 @@ private:
     bool applyingPendingStates = false;
     PendingDevice pendingDevice;
     OnlineUpdater onlineUpdater;
-    std::unique_ptr<juce::PropertiesFile> settings;
+    std::unique_ptr<PluginSettings> settings;
 
     JUCE_DECLARE_WEAK_REFERENCEABLE (VelmoraAudioProcessor)
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (VelmoraAudioProcessor)
 };
-
-// Creates a folder and its missing parents; failures are not reported.
-void createDirectory (const juce::String& path, const juce::String& description);

@@ -2,12 +2,14 @@
 // stored values behind program 0.
 #include "PluginProcessor.h"
 
+#include "Settings/PluginFolders.h"
 #include "Utilities/AdvisorySection.h"
 
 void VelmoraAudioProcessor::loadUserPresets()
 {
-    createDirectory (getUserPresetPath(), "User preset directory");
-    PresetFormat::loadUserPresets (juce::File (getUserPresetPath()), userPresets);
+    const auto folder = getUserPresetPath();
+    createDirectory (folder, "User preset directory");
+    PresetFormat::loadUserPresets (folder.isEmpty() ? juce::File() : juce::File (folder), userPresets);
 }
 
 int VelmoraAudioProcessor::getNumPrograms()

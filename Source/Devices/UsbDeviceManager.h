@@ -4,10 +4,7 @@
 #include "Devices/Midi/MidiPorts.h"
 #include "Devices/UsbBootDevice.h"
 #include "Devices/UsbDevice.h"
-#include "Settings/SettingsIdentifiers.h"
-#include "Utilities/InputLimits.h"
-#include "Utilities/SafeFileReader.h"
-#include "Utilities/StrictXmlReader.h"
+#include "Settings/DeviceSettingsFiles.h"
 
 #include <juce_events/juce_events.h>
 #include <algorithm>
@@ -31,7 +28,6 @@ public:
 
     static constexpr int firstScanDelayMs = 50;
     static constexpr int scanPeriodMs = 1000;
-    static constexpr juce::int64 largestSettingsFile = (juce::int64) InputLimits::deviceSettingsFileBytes;
 
     UsbBaseDeviceManager() { startTimer (firstScanDelayMs); }
 
@@ -61,8 +57,8 @@ public:
         return nullptr;
     }
 
-    void setSettingsFolder (const juce::String& folder) { settingsFolder = folder; }
-    const juce::String& getSettingsFolder() const noexcept { return settingsFolder; }
+    void setSettingsFolder (const juce::String& folder) { settingsFiles.setFolder (folder); }
+    const juce::String& getSettingsFolder() const noexcept { return settingsFiles.getFolder(); }
 
     void setRecentSettings (const juce::ValueTree& tree) { recentSettings = tree; }
     juce::ValueTree& getRecentSettings() noexcept { return recentSettings; }
@@ -137,17 +133,11 @@ public:
             removeDevice (device);
     }
 
-    // The pedal's settings file: the settings folder followed by the device name
-    // and "-settings.xml"; none while no settings folder is set.
+    // The pedal's settings file; none while no settings folder is set.
     juce::File getSettingsFile (DeviceType* device) const
     {
         jassert (device != nullptr);
-
-        if (device == nullptr || settingsFolder.isEmpty()
-            || ! juce::File::isAbsolutePath (settingsFolder))
-            return {};
-
-        return juce::File (settingsFolder + device->getName() + "-settings.xml");
+        return device != nullptr ? settingsFiles.fileFor (device->getName()) : juce::File();
     }
 
     // Writes the pedal's settings, or deletes the file when there are none. A file
@@ -156,22 +146,8 @@ public:
     void saveSettings (DeviceType* device)
     {
         jassert (device != nullptr);
-        const auto file = getSettingsFile (device);
-
-        if (file == juce::File())
-            return;
-
-        auto& tree = device->getDriver().getSettingsTree();
-
-        if (tree.isValid() && tree.getNumProperties() > 0)
-        {
-            if (auto xml = tree.createXml())
-                xml->writeTo (file, {});
-        }
-        else if (device->settingsFileKnown)
-        {
-            file.deleteFile();
-        }
+        if (device != nullptr)
+            settingsFiles.save (device->getName(), device->getDriver().getSettingsTree(), device->settingsFileKnown);
     }
 
 private:
@@ -235,63 +211,20 @@ private:
         return type->getDeviceNames (false).contains (name);
     }
 
-    // Copies the properties of the pedal's settings file into its settings tree;
-    // every value passes its constrainer on the way. A bad file leaves defaults.
+    // Copies the pedal's settings file into its settings tree; every value passes
+    // its constrainer on the way. A bad file leaves defaults.
     void loadSettings (DeviceType* device)
     {
-        const auto file = getSettingsFile (device);
-        if (file == juce::File())
-            return;
-
-        if (! file.existsAsFile())
-        {
-            device->settingsFileKnown = true;
-            return;
-        }
-
-        if (readSettingsFile (file, device->getDriver().getSettingsTree()))
+        if (settingsFiles.load (device->getName(), device->getDriver().getSettingsTree()))
             device->settingsFileKnown = true;
     }
-
-public:
-    // Copies the properties of a settings file whose root is "DEVICE" into the
-    // tree; false, with the tree untouched, for anything else.
-    static bool readSettingsFile (const juce::File& file, juce::ValueTree& tree)
-    {
-        juce::MemoryBlock bytes;
-        if (! SafeFileReader::read (file, bytes, (size_t) largestSettingsFile))
-            return false;
-
-        return readSettingsText (static_cast<const char*> (bytes.getData()), bytes.getSize(), tree);
-    }
-
-    static bool readSettingsText (const char* utf8, size_t numBytes, juce::ValueTree& tree)
-    {
-        auto xml = StrictXmlReader::parse (utf8, numBytes);
-        if (xml == nullptr || ! xml->hasTagName (ID::DEVICE.toString()))
-            return false;
-
-        const auto loaded = juce::ValueTree::fromXml (*xml);
-        if (! loaded.hasType (ID::DEVICE))
-            return false;
-
-        for (int i = 0; i < loaded.getNumProperties(); ++i)
-        {
-            const auto property = loaded.getPropertyName (i);
-            tree.setProperty (property, loaded[property], nullptr);
-        }
-
-        return true;
-    }
-
-private:
 
     bool periodic = false;
     RetiredObjects retired;
     juce::ListenerList<Listener> listeners;
     juce::OwnedArray<DeviceType> devices;
     UsbDeviceSorter sorter;
-    juce::String settingsFolder;
+    DeviceSettingsFiles settingsFiles;
     juce::ValueTree recentSettings;
 
     JUCE_DECLARE_NON_COPYABLE (UsbBaseDeviceManager)

@@ -1,5 +1,5 @@
 #include "Support/SettingsFolder.h"
-#include "Utilities/SafeFileReader.h"
+#include "Utilities/StrictXmlReader.h"
 
 #include <atomic>
 #include <sys/stat.h>
@@ -17,6 +17,9 @@ struct CountingQuery : OnlineUpdater::Query
 const std::string xmlDeclaration = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
 const std::string updatesOff = xmlDeclaration + "\n<PROPERTIES>\n  <VALUE name=\"checkForUpdates\" val=\"0\"/>\n</PROPERTIES>\n";
 const std::string hostileXml = "<?x\"?>\r\n\r\n<DEVICE blockSize=\"\xea\x20\"/>";
+
+// The framework's reader takes this and would switch update checks off; ours refuses text content.
+const std::string updatesOffWithText = xmlDeclaration + "<PROPERTIES>text<VALUE name=\"checkForUpdates\" val=\"0\"/></PROPERTIES>\n";
 
 constexpr int updateTimer = VelmoraAudioProcessor::updateCheckTimerId;
 
@@ -36,19 +39,42 @@ struct ProcessorStartupTest : SettingsFolderTest
     }
 
     static juce::File settingsFile() { return settingsFolder().getChildFile ("settings.xml"); }
-
-    static void writeFile (const juce::String& name, const std::string& text, int minutesAgo = 0)
+    static juce::File keptCopy (int number)
     {
-        const auto file = settingsFolder().getChildFile (name);
-        ASSERT_TRUE (settingsFolder().createDirectory());
-        ASSERT_TRUE (file.replaceWithData (text.data(), text.size()));
-        ASSERT_TRUE (file.setLastModificationTime (juce::Time::getCurrentTime() - juce::RelativeTime::minutes (minutesAgo)));
+        return settingsFolder().getChildFile ("settings.xml.unreadable" + (number > 1 ? "-" + juce::String (number) : ""));
+    }
+
+    static void writeFile (const std::string& name, const std::string& bytes, int minutesAgo = 0)
+    {
+        ScratchFolder::write (settingsFolder(), name, bytes);
+
+        // Names that are not UTF-8 must not become Strings: they keep the time they were written.
+        if (juce::CharPointer_UTF8::isValidString (name.data(), (int) name.size()))
+        {
+            const auto file = settingsFolder().getChildFile (juce::String::fromUTF8 (name.data(), (int) name.size()));
+            ASSERT_TRUE (file.setLastModificationTime (juce::Time::getCurrentTime() - juce::RelativeTime::minutes (minutesAgo)));
+        }
+    }
+
+    static std::string bytesOf (const juce::File& file)
+    {
+        juce::MemoryBlock block;
+        if (! file.existsAsFile() || ! file.loadFileAsData (block))
+            return "<none>";
+        return { static_cast<const char*> (block.getData()), block.getSize() };
+    }
+
+    static bool isPipe (const juce::File& file)
+    {
+        struct stat info;
+        return stat (file.getFullPathName().toRawUTF8(), &info) == 0 && S_ISFIFO (info.st_mode);
     }
 
     // The stored value of a key in a settings file this system wrote.
     static juce::String storedValue (const juce::String& key)
     {
-        const auto xml = juce::parseXML (settingsFile());
+        const auto bytes = bytesOf (settingsFile());
+        const auto xml = StrictXmlReader::parse (bytes.data(), bytes.size());
         if (xml == nullptr || ! xml->hasTagName ("PROPERTIES"))
             return "<unreadable>";
 
@@ -86,19 +112,53 @@ TEST_F (ProcessorStartupTest, WithoutSettingsTheUpdateCheckStartsAfterThreeSecon
     EXPECT_NE (storedValue ("checkForUpdates"), "<unreadable>");
 }
 
-TEST_F (ProcessorStartupTest, UpdateChecksSwitchedOffStayOff)
+// Hosts open and close instances by the hundred when they scan.
+TEST_F (ProcessorStartupTest, UpdateChecksSwitchedOffStayOffAndAnUnchangedFileIsNotRewritten)
 {
-    writeFile ("settings.xml", updatesOff);
+    writeFile ("settings.xml", updatesOff, 60);
+    const auto written = settingsFile().getLastModificationTime();
+
     open();
     EXPECT_FALSE (processor->isTimerRunning (updateTimer));
-    EXPECT_FALSE (settingsFolder().getChildFile ("settings.xml.unreadable").exists());
-
+    EXPECT_FALSE (keptCopy (1).exists());
     processor.reset();
+
     EXPECT_EQ (launches, 0);
-    EXPECT_EQ (storedValue ("checkForUpdates"), "0");
+    EXPECT_EQ (bytesOf (settingsFile()), updatesOff);
+    EXPECT_EQ (settingsFile().getLastModificationTime(), written);
+
+    // The editor's toggle is saved with the instance.
+    open();
+    processor->getSettings()->setValue ("checkForUpdates", true);
+    processor.reset();
+    EXPECT_EQ (storedValue ("checkForUpdates"), "1");
 }
 
-TEST_F (ProcessorStartupTest, AnUnreadableOrOversizedSettingsFileIsMovedAsideIntact)
+// The framework's XML reader recurses once per element and over-reads on
+// crafted text: a stored value must reach no XML reader when it is saved again.
+TEST_F (ProcessorStartupTest, StoredValuesThatLookLikeXmlAreKeptAsText)
+{
+    std::string deep;
+    for (int i = 0; i < 30000; ++i)
+        deep += "&lt;a&gt;";
+
+    writeFile ("settings.xml", xmlDeclaration + "<PROPERTIES><VALUE name=\"checkForUpdates\" val=\"0\"/>"
+                                   "<VALUE name=\"deep\" val=\"" + deep + "\"/>"
+                                   "<VALUE name=\"element\" val=\"&lt;b c=&quot;1&quot;/&gt;\"/></PROPERTIES>");
+    open();
+    processor->getSettings()->setValue ("checkForUpdates", true);
+    processor.reset();
+
+    open();
+    EXPECT_TRUE (processor->isTimerRunning (updateTimer));
+    EXPECT_EQ (processor->getSettings()->getValue ("element"), "<b c=\"1\"/>");
+    EXPECT_EQ (processor->getSettings()->getValue ("deep").length(), 90000);
+    processor.reset();
+    EXPECT_EQ (storedValue ("element"), "<b c=\"1\"/>");
+}
+
+// Each refused file is kept, the earlier copies too, and the instance starts as without settings.
+TEST_F (ProcessorStartupTest, UnreadableSettingsFilesAreEachKeptAside)
 {
     std::string oversized = xmlDeclaration + "<PROPERTIES>\n";
     while (oversized.size() <= (1u << 20))
@@ -109,65 +169,96 @@ TEST_F (ProcessorStartupTest, AnUnreadableOrOversizedSettingsFileIsMovedAsideInt
         std::string ("\x00\xff\x13<PROPERTIES\x01\x80garbage", 24),
         hostileXml + "<!DOCTYPE d [<!ENTITY a \"&a;&a;&a;\">]><d>&a;</d>",
         xmlDeclaration + "<PROPERTIES>\n  <VALUE name=\"checkForUpdates\" val=\"0\"/>\n",
+        updatesOffWithText,
+        xmlDeclaration + "<DEVICE checkForUpdates=\"0\"/>",
         oversized,
     };
 
-    for (const auto& text : contents)
+    for (int i = 0; i < (int) std::size (contents); ++i)
     {
-        SCOPED_TRACE (text.size());
-        settingsFolder().deleteRecursively();
-        writeFile ("settings.xml", text);
+        SCOPED_TRACE (i);
+        writeFile ("settings.xml", contents[i]);
 
         open();
-        const auto aside = settingsFolder().getChildFile ("settings.xml.unreadable");
-        ASSERT_TRUE (aside.existsAsFile());
-        juce::MemoryBlock kept;
-        ASSERT_TRUE (aside.loadFileAsData (kept));
-        EXPECT_TRUE (kept == juce::MemoryBlock (text.data(), text.size()));
-
-        // Starts as without settings.
         EXPECT_EQ (processor->getNumPrograms(), 1);
         EXPECT_TRUE (processor->isTimerRunning (updateTimer));
         EXPECT_FALSE (processor->isPresetModified());
-
         processor.reset();
+
         EXPECT_NE (storedValue ("checkForUpdates"), "<unreadable>");
-        EXPECT_TRUE (aside.existsAsFile());
+        for (int kept = 0; kept <= i; ++kept)
+            EXPECT_EQ (bytesOf (keptCopy (kept + 1)), contents[kept]) << kept;
+    }
+}
+
+// Nowhere to keep it (here every name for a copy is taken by a folder): the file is neither read nor replaced.
+TEST_F (ProcessorStartupTest, ARefusedFileThatCannotBeMovedAsideIsNeverRead)
+{
+    for (int number = 1; number <= 10; ++number)
+        ScratchFolder::write (settingsFolder().getChildFile (keptCopy (number).getFileName()), "inside", "x");
+
+    for (const bool pipe : { false, true })
+    {
+        SCOPED_TRACE (pipe ? "a named pipe" : "a file the framework would read");
+        if (pipe)
+        {
+            ASSERT_TRUE (settingsFile().deleteFile());
+            ASSERT_EQ (mkfifo (settingsFile().getFullPathName().toRawUTF8(), 0600), 0);
+        }
+        else
+        {
+            writeFile ("settings.xml", updatesOffWithText);
+        }
+
+        open();
+        EXPECT_TRUE (processor->isTimerRunning (updateTimer));
+        processor->getSettings()->setValue ("checkForUpdates", false);
+        processor.reset();
+
+        if (pipe)
+            EXPECT_TRUE (isPipe (settingsFile()));
+        else
+            EXPECT_EQ (bytesOf (settingsFile()), updatesOffWithText);
+        EXPECT_TRUE (keptCopy (1).isDirectory());
     }
 }
 
 //==============================================================================
-TEST_F (ProcessorStartupTest, TheNewestDeviceSettingsBecomeTheRecentSettings)
+// Device settings files are found by name and read only when their names are text and their contents
+// are readable; the newest of them gives the recent settings, or none gives an empty tree.
+TEST_F (ProcessorStartupTest, TheNewestReadableDeviceSettingsBecomeTheRecentSettings)
 {
-    writeFile ("QZR-1A2B-settings.xml", xmlDeclaration + "<DEVICE blockSize=\"128\"/>\n", 60);
-    writeFile ("QZR-3C4D-settings.xml", xmlDeclaration + "<DEVICE blockSize=\"256\"/>\n", 1);
-    open();
-    EXPECT_TRUE (recentSettings().hasType ("DEVICE"));
-    EXPECT_EQ (recentSettings()["blockSize"].toString(), "256");
-    processor.reset();
+    const std::string blockSize128 = xmlDeclaration + "<DEVICE blockSize=\"128\"/>\n";
+    const std::string blockSize256 = xmlDeclaration + "<DEVICE blockSize=\"256\"/>\n";
 
-    // Not the order of names: make the other one newer.
-    ASSERT_TRUE (settingsFolder().getChildFile ("QZR-1A2B-settings.xml")
-                     .setLastModificationTime (juce::Time::getCurrentTime()));
-    open();
-    EXPECT_EQ (recentSettings()["blockSize"].toString(), "128");
-}
-
-TEST_F (ProcessorStartupTest, AHostileNewestOrNoDeviceSettingsFileGivesEmptyRecentSettings)
-{
-    for (bool hostile : { true, false })
+    const struct
     {
-        SCOPED_TRACE (hostile ? "hostile newest" : "no device settings");
-        settingsFolder().deleteRecursively();
-        writeFile (hostile ? "QZR-1A2B-settings.xml" : "QZR-1A2B-other.xml",
-                   xmlDeclaration + "<DEVICE blockSize=\"128\"/>\n", 60);
-        if (hostile)
-            writeFile ("QZR-3C4D-settings.xml", hostileXml, 1);
+        const char* what;
+        std::vector<std::pair<std::string, std::string>> newestLast;
+        const char* blockSize;
+    } cases[] = {
+        { "the newer of two", { { "QZR-3C4D-settings.xml", blockSize128 }, { "QZR-1A2B-settings.xml", blockSize256 } }, "256" },
+        { "not the first name", { { "QZR-1A2B-settings.xml", blockSize256 }, { "QZR-3C4D-settings.xml", blockSize128 } }, "128" },
+        { "a hostile newest file", { { "QZR-1A2B-settings.xml", blockSize128 }, { "QZR-3C4D-settings.xml", hostileXml } }, nullptr },
+        { "no matching name", { { "QZR-1A2B-other.xml", blockSize128 }, { "settings-QZR-1A2B.xml", blockSize128 } }, nullptr },
+        { "a newest name that is not UTF-8", { { "QZR-1A2B-settings.xml", blockSize128 }, { "QZR-\xe0-settings.xml", blockSize256 } }, "128" },
+    };
+
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE (c.what);
+        ScratchFolder::remove (settingsFolder());
+        int minutesAgo = 60;
+        for (const auto& [name, text] : c.newestLast)
+            writeFile (name, text, minutesAgo -= 10);
 
         open();
         EXPECT_TRUE (recentSettings().hasType ("DEVICE"));
-        EXPECT_EQ (recentSettings().getNumProperties(), 0);
         EXPECT_EQ (recentSettings().getNumChildren(), 0);
+        if (c.blockSize != nullptr)
+            EXPECT_EQ (recentSettings()["blockSize"].toString(), c.blockSize);
+        else
+            EXPECT_EQ (recentSettings().getNumProperties(), 0);
         processor.reset();
     }
 }
@@ -188,9 +279,9 @@ TEST_F (ProcessorStartupTest, TheReconnectTimerDoesNothingWithoutAPendingPedal)
     EXPECT_FALSE (processor->isPresetModified());
 }
 
+// Opening a pipe for reading waits for a writer that never comes.
 TEST_F (ProcessorStartupTest, NamedPipesInItsFoldersNeverBlockTheStart)
 {
-    // Opening a pipe for reading waits for a writer that never comes.
     settingsFolder().getChildFile ("User").createDirectory();
     for (auto name : { "settings.xml", "QZR-0001-settings.xml", "User/Piped.zvk" })
         ASSERT_EQ (mkfifo (settingsFolder().getChildFile (name).getFullPathName().toRawUTF8(), 0600), 0) << name;
@@ -199,28 +290,40 @@ TEST_F (ProcessorStartupTest, NamedPipesInItsFoldersNeverBlockTheStart)
 
     EXPECT_EQ (processor->getNumPrograms(), 1);
     EXPECT_EQ (processor->getDeviceManager().getRecentSettings().getNumProperties(), 0);
-    EXPECT_TRUE (settingsFolder().getChildFile ("settings.xml.unreadable").exists());
+    EXPECT_TRUE (keptCopy (1).exists());
 }
 
-TEST (SafeFileReader, ReadsOnlyRegularFilesWithinTheLimit)
+// The framework finds the application-data folder through this list of the
+// user's folders; it is read only when it is a regular file of UTF-8 text.
+TEST_F (ProcessorStartupTest, TheUsersFolderListIsFollowedOnlyWhenSafeToRead)
 {
-    const auto folder = juce::File ("/tmp").getChildFile ("PellionSafeFileReader-" + juce::Uuid().toString());
-    ASSERT_TRUE (folder.createDirectory());
+    const auto home = juce::File (juce::String (std::getenv ("HOME")));
+    const auto folderList = home.getChildFile (".config/user-dirs.dirs");
+    const auto elsewhere = home.getChildFile ("Elsewhere");
+    ASSERT_TRUE (elsewhere.createDirectory());
 
-    const auto file = folder.getChildFile ("small");
-    ASSERT_TRUE (file.replaceWithText ("12345"));
-    juce::MemoryBlock block;
-    EXPECT_TRUE (SafeFileReader::read (file, block, 5));
-    EXPECT_EQ (block.toString(), "12345");
-    EXPECT_FALSE (SafeFileReader::read (file, block, 4));
-    EXPECT_EQ (block.getSize(), 0u);
+    const struct { const char* what; std::string list; juce::File expected; } cases[] = {
+        { "a folder named in the list", "XDG_CONFIG_HOME=\"$HOME/Elsewhere\"\n", elsewhere },
+        { "a named pipe", {}, home.getChildFile (".config") },
+        { "a list that is not UTF-8", "XDG_CONFIG_HOME=\"$HOME/Elsewhere\"\n# M\xfasica\n", home.getChildFile (".config") },
+    };
 
-    EXPECT_FALSE (SafeFileReader::read (folder, block, 100));
-    EXPECT_FALSE (SafeFileReader::read (folder.getChildFile ("missing"), block, 100));
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE (c.what);
+        if (c.list.empty())
+            ASSERT_EQ (mkfifo (folderList.getFullPathName().toRawUTF8(), 0600), 0);
+        else
+            ScratchFolder::write (folderList.getParentDirectory(), folderList.getFileName().toStdString(), c.list);
 
-    const auto pipe = folder.getChildFile ("pipe");
-    ASSERT_EQ (mkfifo (pipe.getFullPathName().toRawUTF8(), 0600), 0);
-    EXPECT_FALSE (SafeFileReader::read (pipe, block, 100));
+        open();
+        processor.reset();
+        const auto written = c.expected.getChildFile ("Audio/Presets/Kelvane-Sonic/Pellion/settings.xml");
+        EXPECT_TRUE (written.existsAsFile());
 
-    folder.deleteRecursively();
+        ScratchFolder::remove (written.getParentDirectory());
+        ASSERT_TRUE (folderList.deleteFile());
+    }
+
+    ScratchFolder::remove (elsewhere);
 }

@@ -1,5 +1,6 @@
 #include "Support/SettingsFolder.h"
 
+#include <map>
 #include <string>
 #include <thread>
 
@@ -60,41 +61,37 @@ TEST_F (ProgramsTest, UserPresetsAreSortedByLowerCasedNameAndCutToFifteenCharact
     EXPECT_EQ (processor->getProgramName (-1), "Default");
 }
 
-TEST_F (ProgramsTest, APresetIsNamedAfterItsFileAndLeavesBypassAlone)
+// Each key the file has is applied as stored (with the link off, each side as
+// it is), each key it lacks and every key of a file that is not JSON takes its
+// default; "bypass" is never part of a preset.
+TEST_F (ProgramsTest, PresetsApplyTheirValuesOrTheDefaultsAndLeaveBypassAlone)
 {
+    writePreset ("Broken.zvk", R"({"adcL": 100, "mixWet": )");
     writePreset ("Loud.zvk", R"({"adcL":100,"name":"X","bypass":0})");
     writePreset ("Split.zvk", R"({"adcLink":0,"adcL":100})");
     open();
-    ASSERT_EQ (processor->getNumPrograms(), 3);
-    EXPECT_EQ (processor->getProgramName (1), "Loud");
+    ASSERT_EQ (processor->getNumPrograms(), 4);
+    EXPECT_EQ (processor->getProgramName (2), "Loud");
 
-    processor->setCurrentProgram (1);
-    EXPECT_EQ (processor->getCurrentProgram(), 1);
-    EXPECT_EQ (value ("adcL"), 100);
-    EXPECT_EQ (value ("bypass"), 1);
-    EXPECT_FALSE (processor->isPresetModified());
+    const struct { int program; std::map<std::string, int> values; } cases[] = {
+        { 2, { { "adcLink", 1 }, { "adcL", 100 }, { "adcR", 63 }, { "mixWet", 63 }, { "bypass", 1 } } },
+        { 3, { { "adcLink", 0 }, { "adcL", 100 }, { "adcR", 63 }, { "dacLink", 1 } } },
+        { 1, { { "adcLink", 1 }, { "adcL", 63 }, { "adcR", 63 }, { "dacLink", 1 }, { "dacL", 63 }, { "dacR", 63 }, { "mixWet", 63 } } },
+    };
 
-    // With the link off each side is set as stored.
-    processor->setCurrentProgram (2);
-    EXPECT_EQ (value ("adcLink"), 0);
-    EXPECT_EQ (value ("adcL"), 100);
-    EXPECT_EQ (value ("adcR"), 63);
-}
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE (c.program);
+        set ("mixWet", 9);
+        set ("adcLink", 0);
+        set ("adcL", 9);
 
-TEST_F (ProgramsTest, InvalidJsonGivesAllDefaults)
-{
-    writePreset ("Broken.zvk", R"({"adcL": 100, "mixWet": )");
-    open();
-    set ("mixWet", 9);
-    set ("adcLink", 0);
-    set ("adcL", 9);
-
-    processor->setCurrentProgram (1);
-    EXPECT_EQ (processor->getProgramName (1), "Broken");
-    for (auto* id : { "adcL", "adcR", "dacL", "dacR", "mixWet" })
-        EXPECT_EQ (value (id), 63) << id;
-    EXPECT_EQ (value ("adcLink"), 1);
-    EXPECT_EQ (value ("dacLink"), 1);
+        processor->setCurrentProgram (c.program);
+        EXPECT_EQ (processor->getCurrentProgram(), c.program);
+        for (const auto& [id, expected] : c.values)
+            EXPECT_EQ (value (id.c_str()), expected) << id;
+        EXPECT_FALSE (processor->isPresetModified());
+    }
 }
 
 //==============================================================================

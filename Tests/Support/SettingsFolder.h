@@ -1,33 +1,34 @@
 #pragma once
 
 #include "Support/PluginFixture.h"
+#include "Support/ScratchFolder.h"
 
+#include <cstdlib>
 #include <string>
 
-// The folder where the plug-in keeps its settings and user presets.
+// The folder where the plug-in keeps its settings and user presets, under the
+// test program's own home folder (found without the framework, so that a test
+// may put hostile files where the framework looks).
 inline juce::File settingsFolder()
 {
-    return juce::File::getSpecialLocation (juce::File::userApplicationDataDirectory)
-        .getChildFile ("Audio/Presets/Kelvane-Sonic/Pellion");
+    return juce::File (juce::String (std::getenv ("HOME")) + "/.config/Audio/Presets/Kelvane-Sonic/Pellion");
 }
 
 // One processor per case; every case starts and ends without a settings folder,
 // so none sees another's files.
 struct SettingsFolderTest : ::testing::Test
 {
-    void SetUp() override { settingsFolder().deleteRecursively(); }
+    void SetUp() override { ScratchFolder::remove (settingsFolder()); }
 
     void TearDown() override
     {
         processor.reset();
-        settingsFolder().deleteRecursively();
+        ScratchFolder::remove (settingsFolder());
     }
 
     static void writePreset (const juce::String& fileName, const juce::String& text)
     {
-        const auto folder = settingsFolder().getChildFile ("User");
-        ASSERT_TRUE (folder.createDirectory());
-        ASSERT_TRUE (folder.getChildFile (fileName).replaceWithText (text));
+        ScratchFolder::write (settingsFolder().getChildFile ("User"), fileName.toStdString(), text.toStdString());
     }
 
     void open() { processor = makeProcessor(); }
