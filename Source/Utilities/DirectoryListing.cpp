@@ -38,7 +38,12 @@ std::vector<DirectoryListing::Entry> DirectoryListing::regularFiles (const juce:
         if (stat (file.getFullPathName().toRawUTF8(), &info) != 0 || ! S_ISREG (info.st_mode))
             continue;
 
-        const auto modified = (juce::int64) info.st_mtim.tv_sec * 1000 + info.st_mtim.tv_nsec / 1000000;
+       #if JUCE_MAC || JUCE_IOS
+        const auto& time = info.st_mtimespec;
+       #else
+        const auto& time = info.st_mtim;
+       #endif
+        const auto modified = (juce::int64) time.tv_sec * 1000 + time.tv_nsec / 1000000;
         entries.push_back ({ file, name, juce::Time (modified) });
 
         if ((int) entries.size() >= InputLimits::listedFiles)

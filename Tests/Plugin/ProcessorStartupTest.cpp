@@ -2,6 +2,7 @@
 #include "Utilities/StrictXmlReader.h"
 
 #include <atomic>
+#include <filesystem>
 #include <sys/stat.h>
 
 namespace
@@ -39,10 +40,7 @@ struct ProcessorStartupTest : SettingsFolderTest
     }
 
     static juce::File settingsFile() { return settingsFolder().getChildFile ("settings.xml"); }
-    static juce::File keptCopy (int number)
-    {
-        return settingsFolder().getChildFile ("settings.xml.unreadable" + (number > 1 ? "-" + juce::String (number) : ""));
-    }
+    static juce::File keptCopy (int number) { return PluginSettings::keptCopy (settingsFile(), number); }
 
     static void writeFile (const std::string& name, const std::string& bytes, int minutesAgo = 0)
     {
@@ -64,11 +62,7 @@ struct ProcessorStartupTest : SettingsFolderTest
         return { static_cast<const char*> (block.getData()), block.getSize() };
     }
 
-    static bool isPipe (const juce::File& file)
-    {
-        struct stat info;
-        return stat (file.getFullPathName().toRawUTF8(), &info) == 0 && S_ISFIFO (info.st_mode);
-    }
+    static bool isPipe (const juce::File& file) { return std::filesystem::is_fifo (file.getFullPathName().toStdString()); }
 
     // The stored value of a key in a settings file this system wrote.
     static juce::String storedValue (const juce::String& key)
@@ -106,6 +100,11 @@ TEST_F (ProcessorStartupTest, WithoutSettingsTheUpdateCheckStartsAfterThreeSecon
     // One query per processor, however often the timer fires.
     processor->timerCallback (updateTimer);
     EXPECT_EQ (launches, 1);
+
+    // No pedal is pending: the reconnect timer finds nothing to attach.
+    processor->timerCallback (VelmoraAudioProcessor::reconnectTimerId);
+    EXPECT_EQ (processor->getDevice(), nullptr);
+    EXPECT_FALSE (processor->isTimerRunning (VelmoraAudioProcessor::reconnectTimerId));
 
     EXPECT_FALSE (settingsFile().existsAsFile());
     processor.reset();
@@ -195,7 +194,7 @@ TEST_F (ProcessorStartupTest, UnreadableSettingsFilesAreEachKeptAside)
 TEST_F (ProcessorStartupTest, ARefusedFileThatCannotBeMovedAsideIsNeverRead)
 {
     for (int number = 1; number <= 10; ++number)
-        ScratchFolder::write (settingsFolder().getChildFile (keptCopy (number).getFileName()), "inside", "x");
+        ScratchFolder::write (settingsFolder(), keptCopy (number).getFileName().toStdString() + "/inside", "x");
 
     for (const bool pipe : { false, true })
     {
@@ -264,35 +263,6 @@ TEST_F (ProcessorStartupTest, TheNewestReadableDeviceSettingsBecomeTheRecentSett
 }
 
 //==============================================================================
-TEST_F (ProcessorStartupTest, TheReconnectTimerDoesNothingWithoutAPendingPedal)
-{
-    open();
-    EXPECT_FALSE (processor->isTimerRunning (VelmoraAudioProcessor::reconnectTimerId));
-    const auto adcLink = value ("adcLink");
-
-    processor->timerCallback (VelmoraAudioProcessor::reconnectTimerId);
-    EXPECT_EQ (processor->getDevice(), nullptr);
-    EXPECT_EQ (processor->getUsbClient(), nullptr);
-    EXPECT_EQ (processor->getChannelSetting(), -1);
-    EXPECT_EQ (value ("adcLink"), adcLink);
-    EXPECT_FALSE (processor->isTimerRunning (VelmoraAudioProcessor::reconnectTimerId));
-    EXPECT_FALSE (processor->isPresetModified());
-}
-
-// Opening a pipe for reading waits for a writer that never comes.
-TEST_F (ProcessorStartupTest, NamedPipesInItsFoldersNeverBlockTheStart)
-{
-    settingsFolder().getChildFile ("User").createDirectory();
-    for (auto name : { "settings.xml", "QZR-0001-settings.xml", "User/Piped.zvk" })
-        ASSERT_EQ (mkfifo (settingsFolder().getChildFile (name).getFullPathName().toRawUTF8(), 0600), 0) << name;
-
-    open();
-
-    EXPECT_EQ (processor->getNumPrograms(), 1);
-    EXPECT_EQ (processor->getDeviceManager().getRecentSettings().getNumProperties(), 0);
-    EXPECT_TRUE (keptCopy (1).exists());
-}
-
 // The framework finds the application-data folder through this list of the
 // user's folders; it is read only when it is a regular file of UTF-8 text.
 TEST_F (ProcessorStartupTest, TheUsersFolderListIsFollowedOnlyWhenSafeToRead)

@@ -142,17 +142,6 @@ TEST (PresetFromVar, SetPropertiesNeverAddsKeysAndCopiesAreIndependent)
     expectValues (original);
 }
 
-TEST (PresetComparator, ComparesLowerCasedNames)
-{
-    const PresetFormat upperA (juce::var(), "Alpha"), lowerB (juce::var(), "beta"), shouting (juce::var(), "ALPHA"),
-        longer (juce::var(), "alphabet");
-
-    EXPECT_EQ (PresetFormatElementComparator::compareElements (&lowerB, &upperA), 1);
-    EXPECT_EQ (PresetFormatElementComparator::compareElements (&upperA, &lowerB), -1);
-    EXPECT_EQ (PresetFormatElementComparator::compareElements (&upperA, &shouting), 0);
-    EXPECT_EQ (PresetFormatElementComparator::compareElements (&shouting, &longer), -1);
-}
-
 //==============================================================================
 // Every regular *.zvk file directly inside, named after its file (cut to 15
 // characters) and sorted by that name; contents that are not a JSON object

@@ -1,6 +1,5 @@
 #include "Settings/DeviceSettings.h"
 #include "Settings/SettingsIdentifiers.h"
-#include "Support/AssertionCounter.h"
 
 #include <gtest/gtest.h>
 
@@ -43,15 +42,8 @@ Values valuesOf (DeviceSettings& s)
 }
 
 // A device tree, its settings and three listeners that are not yet added.
-struct Bench
+struct DeviceSettingsTest : ::testing::Test
 {
-    void addAll()
-    {
-        for (auto* l : { &a, &b, &c })
-            settings.addListener (l);
-    }
-
-    RecordingListener& listener (char name) { return name == 'a' ? a : name == 'b' ? b : c; }
     int stored (const juce::Identifier& id) const { return static_cast<int> (tree[id]); }
 
     juce::ValueTree tree { ID::DEVICE };
@@ -59,8 +51,6 @@ struct Bench
     Order order;
     RecordingListener a { order, "a" }, b { order, "b" }, c { order, "c" };
 };
-
-struct DeviceSettingsTest : ::testing::Test, Bench {};
 } // namespace
 
 //==============================================================================
@@ -98,25 +88,6 @@ TEST_F (DeviceSettingsTest, WritesAreConstrainedBeforeTheyAreStored)
     }
 }
 
-TEST_F (DeviceSettingsTest, EveryAllowedValueRoundTrips)
-{
-    const struct { ConstrainedCachedValue<int> DeviceSettings::*member; juce::Array<int> values; } cases[] = {
-        { &DeviceSettings::blockSize, BlockSizeConstrainer::allowedValues() },
-        { &DeviceSettings::outAdjust, BufferSizeConstrainer::allowedValues() },
-        { &DeviceSettings::inAdjust, BufferSizeConstrainer::allowedValues() },
-        { &DeviceSettings::extraLatency, { 0, 1, 480, 9998, 9999 } },
-    };
-
-    for (const auto& c : cases)
-        for (const auto v : c.values)
-        {
-            SCOPED_TRACE (v);
-            (settings.*c.member).setValue (v, nullptr);
-            EXPECT_EQ ((settings.*c.member).get(), v);
-            EXPECT_EQ ((DeviceSettings (tree).*c.member).get(), v);
-        }
-}
-
 //==============================================================================
 TEST_F (DeviceSettingsTest, OnlyEffectiveChangesNotifyButAMissingPropertyIsAlwaysStored)
 {
@@ -136,57 +107,22 @@ TEST_F (DeviceSettingsTest, OnlyEffectiveChangesNotifyButAMissingPropertyIsAlway
     }
 }
 
+// A listener may remove itself, or one not yet heard, during its call: nobody else is skipped.
 TEST_F (DeviceSettingsTest, TheLastAddedHearsFirstEachListenerOnce)
 {
     for (auto* l : { &a, &a, &b, &c })
         settings.addListener (l);
-    settings.removeListener (&c);
-    settings.removeListener (&c);
+    settings.removeListener (&a);
+    settings.removeListener (&a);
+    settings.addListener (&a);
 
     settings.extraLatency.setValue (10, nullptr);
-    EXPECT_EQ (order, (Order { "b", "a" }));
-}
+    EXPECT_EQ (order, (Order { "a", "c", "b" }));
 
-// Listeners are added a, b, c, so c hears first; "actor" removes the "removed" ones when it hears.
-TEST_F (DeviceSettingsTest, RemovalsDuringANotificationSkipNobody)
-{
-    struct Case
-    {
-        const char* what;
-        char actor;
-        std::string removed;
-        Order heard, heardNext;
-    };
-
-    const Case cases[] = {
-        { "a listener removing itself", 'b', "b", { "c", "b", "a" }, { "c", "a" } },
-        { "the first heard removing itself", 'c', "c", { "c", "b", "a" }, {} },
-        { "removing one already heard", 'b', "c", { "c", "b", "a" }, {} },
-        { "removing one not yet heard calls each other once", 'c', "b", { "c", "a" }, {} },
-        { "removing everyone ends the walk", 'c', "abc", { "c" }, {} },
-    };
-
-    for (const auto& test : cases)
-    {
-        SCOPED_TRACE (test.what);
-        Bench bench;
-        bench.addAll();
-        bench.listener (test.actor).action = [&]
-        {
-            for (const auto name : test.removed)
-                bench.settings.removeListener (&bench.listener (name));
-        };
-
-        bench.settings.blockSize.setValue (32, nullptr);
-        EXPECT_EQ (bench.order, test.heard);
-
-        if (! test.heardNext.empty())
-        {
-            bench.order.clear();
-            bench.settings.blockSize.setValue (64, nullptr);
-            EXPECT_EQ (bench.order, test.heardNext);
-        }
-    }
+    a.action = [this] { settings.removeListener (&a); settings.removeListener (&c); };
+    order.clear();
+    settings.extraLatency.setValue (20, nullptr);
+    EXPECT_EQ (order, (Order { "a", "b" }));
 }
 
 //==============================================================================
@@ -253,18 +189,6 @@ TEST_F (DeviceSettingsTest, WritesThroughOneViewReachTheOtherButChildTreesAreNot
     child.setProperty (blockSizeID, 512, nullptr);
     EXPECT_EQ (settings.blockSize.get(), 1024);
     EXPECT_EQ (a.calls, 2);
-}
-
-TEST (DeviceSettingsOfAnotherTree, AreReportedButWork)
-{
-    juce::ValueTree preset ("PRESET");
-    AssertionCounter assertions;
-    DeviceSettings presetSettings (preset);
-    EXPECT_EQ (assertions.count, 1);
-
-    presetSettings.blockSize.setValue (192, nullptr);
-    EXPECT_EQ (presetSettings.blockSize.get(), 192);
-    EXPECT_EQ (static_cast<int> (preset[blockSizeID]), 192);
 }
 
 //==============================================================================

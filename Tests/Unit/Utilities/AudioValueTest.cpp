@@ -48,11 +48,3 @@ TEST (AudioSmoothedValue, IgnoresNonsensePreparation)
     wet.prepare (44100.0, 0);
     EXPECT_EQ (blocksToReach (wet, 1.0f), 8);
 }
-
-TEST (AudioSmoothedValue, PostedTargetCrossesThreads)
-{
-    AudioSmoothedValue wet;
-    EXPECT_EQ (wet.getPostedTarget(), 0.0f);
-    wet.postTarget (0.25f);
-    EXPECT_EQ (wet.getPostedTarget(), 0.25f);
-}
