@@ -2,6 +2,7 @@
 
 #include "PluginEditor.h"
 #include "Parameters/ParameterTable.h"
+#include "Settings/DeviceSettingsFiles.h"
 #include "Settings/PluginFolders.h"
 
 VelmoraAudioProcessor::VelmoraAudioProcessor()
