@@ -14,9 +14,9 @@ VelmoraAudioProcessor::VelmoraAudioProcessor()
 {
     jassert (isMessageThread());
 
-    // Host threads restoring a state only ever copy this reference; making it
-    // here, on the message thread, keeps them from racing to create it.
-    juce::WeakReference<VelmoraAudioProcessor> { this };
+    // Host threads restoring a state only ever copy the weak reference's shared
+    // pointer; making it here, on the message thread, keeps them from racing to create it.
+    masterReference.getSharedPointer (this);
 
     createParameters();
     pedalControllers = PedalControllers (valueTreeState.getParameters());

@@ -276,20 +276,5 @@ void PresetFormat::loadUserPresets (const juce::File& folder, juce::OwnedArray<P
 //==============================================================================
 int PresetFormatElementComparator::compareElements (const PresetFormat* first, const PresetFormat* second)
 {
-    const auto a = first->getName().toLowerCase();
-    const auto b = second->getName().toLowerCase();
-    auto pa = a.getCharPointer();
-    auto pb = b.getCharPointer();
-
-    for (;;)
-    {
-        const auto ca = pa.getAndAdvance();
-        const auto cb = pb.getAndAdvance();
-
-        if (ca != cb)
-            return ca < cb ? -1 : 1;
-
-        if (ca == 0)
-            return 0;
-    }
+    return first->getName().compareIgnoreCase (second->getName());
 }
