@@ -1,6 +1,7 @@
 #include "Emulation/EmulatedPedal.h"
 
 #include "Devices/Midi/SysexMessage.h"
+#include "Devices/UsbBootDevice.h"
 
 namespace
 {
@@ -26,6 +27,7 @@ EmulatedPedal::EmulatedPedal (VirtualMidiPorts& midiPorts, VirtualAudioDeviceTyp
     : ports (midiPorts), audio (audioTypes), name (deviceName), deviceId (id)
 {
     jassert (deviceId >= 1 && deviceId <= 127);
+    bootloader.setOnFlashed ([this] (uint32_t version) { restart (version); });
 }
 
 EmulatedPedal::~EmulatedPedal()
@@ -91,27 +93,31 @@ void EmulatedPedal::withdrawAudio()
 
 void EmulatedPedal::publishBootloader (const juce::String& portName)
 {
-    withdrawBootloader();
-
-    const std::lock_guard<std::mutex> lock (mutex);
-    bootDestinationId = ports.publishOutput (portName, [this] (const juce::MidiMessage& m) { record (m); });
-    bootSourceId = ports.publishInput (portName);
+    bootloader.publish (portName);
 }
 
 void EmulatedPedal::withdrawBootloader()
 {
-    juce::String source, destination;
+    bootloader.withdraw();
+}
+
+void EmulatedPedal::enterBootloader()
+{
+    withdrawMidi();
+    withdrawAudio();
+
     {
         const std::lock_guard<std::mutex> lock (mutex);
-        std::swap (source, bootSourceId);
-        std::swap (destination, bootDestinationId);
+        mode = modeNone;
     }
 
-    if (source.isNotEmpty())
-        ports.withdraw (source);
+    bootloader.publish (UsbBootDevice::pedalBootloaderName);
+}
 
-    if (destination.isNotEmpty())
-        ports.withdraw (destination);
+void EmulatedPedal::restart (uint32_t flashedVersion)
+{
+    setFirmwareVersion ((int) flashedVersion);
+    plugIn();
 }
 
 juce::String EmulatedPedal::getSourceIdentifier() const
@@ -378,16 +384,10 @@ void EmulatedPedal::inputStarted()
     send (frame);
 }
 
-void EmulatedPedal::record (const juce::MidiMessage& message)
-{
-    const std::lock_guard<std::mutex> lock (mutex);
-    const auto* data = message.getRawData();
-    received.emplace_back (data, data + message.getRawDataSize());
-}
-
 void EmulatedPedal::receive (const juce::MidiMessage& message)
 {
     std::vector<juce::MidiMessage> replies;
+    bool toBootloader = false;
 
     {
         const std::lock_guard<std::mutex> lock (mutex);
@@ -432,6 +432,10 @@ void EmulatedPedal::receive (const juce::MidiMessage& message)
                     released = true;
                     break;
 
+                case Sysex::EnterBootloader:
+                    toBootloader = frame.deviceId == deviceId;
+                    break;
+
                 case Sysex::KeepAlive:
                     if (heartbeat)
                         replies.push_back (buildFrameLocked (Sysex::DisplayGroup, Sysex::LedState, { led }));
@@ -445,4 +449,8 @@ void EmulatedPedal::receive (const juce::MidiMessage& message)
 
     for (auto& reply : replies)
         send (reply);
+
+    // Outside the lock: withdrawing our ports waits for their callbacks.
+    if (toBootloader)
+        enterBootloader();
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Devices/DeviceModes.h"
+#include "Emulation/EmulatedBootloader.h"
 #include "Emulation/VirtualAudioDeviceTypes.h"
 #include "Emulation/VirtualMidiPorts.h"
 
@@ -35,9 +36,14 @@
 //   answered with a LedState frame (Display 0x01, [led byte]); that traffic is
 //   what keeps the plug-in's watchdog fed.
 // - Release (System 0x05): back to modeNone, and remembered until the next plugIn().
+// - EnterBootloader (System 0x06) addressed to its id: it withdraws its MIDI
+//   ports and its audio device and publishes its bootloader as "QZR MIDI
+//   Bootloader" (see EmulatedBootloader). After a complete firmware stream it
+//   comes back (plugIn()) with the flashed firmware version; a rejected stream
+//   leaves it in the bootloader, a power loss leaves it with no ports at all.
 // - Frames for another id, other commands and non-sysex messages: recorded only.
-// Every message it receives, on either port pair, is recorded in order; the
-// bootloader ports answer nothing and send nothing.
+// Every message it receives on its own ports is recorded in order; the
+// bootloader records its own.
 //
 // plugIn() is a power-up: mode back to modeNone, the release forgotten.
 //
@@ -77,6 +83,7 @@ public:
     void withdrawAudio();
     void publishBootloader (const juce::String& portName);
     void withdrawBootloader();
+    EmulatedBootloader& getBootloader() noexcept { return bootloader; }
 
     // Empty while withdrawn. The source is the plug-in's input, the destination its output.
     juce::String getSourceIdentifier() const;
@@ -128,8 +135,9 @@ private:
     Bytes versionPayloadLocked() const;
     bool send (const juce::MidiMessage& message);
     void receive (const juce::MidiMessage& message);
-    void record (const juce::MidiMessage& message);
     void inputStarted();
+    void enterBootloader();
+    void restart (uint32_t flashedVersion);
 
     VirtualMidiPorts& ports;
     VirtualAudioDeviceTypes& audio;
@@ -138,7 +146,7 @@ private:
 
     // Never held while withdrawing a port: withdrawal waits for our callbacks, which take it.
     mutable std::mutex mutex;
-    juce::String sourceId, destinationId, bootSourceId, bootDestinationId;
+    juce::String sourceId, destinationId;
     bool audioPublished = false;
     bool openedSincePlugIn = false;
 
@@ -156,6 +164,9 @@ private:
     Mode mode = modeNone;
     bool released = false;
     std::vector<Bytes> received;
+
+    // Last, so it goes first: its callbacks reach back into the pedal.
+    EmulatedBootloader bootloader { ports };
 
     JUCE_DECLARE_NON_COPYABLE (EmulatedPedal)
 };

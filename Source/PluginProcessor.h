@@ -33,7 +33,7 @@ class VelmoraAudioProcessor : public juce::AudioProcessor,
 {
 public:
     static constexpr const char* pluginName = "Pellion";
-    static constexpr const char* pluginVersionString = "0.2.0";
+    static constexpr const char* pluginVersionString = VersionQuery::pluginVersionString;
     static constexpr int pluginVersionCode = 0x200;
 
     enum TimerIds

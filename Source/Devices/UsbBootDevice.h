@@ -48,6 +48,9 @@ public:
     void addListener (Listener* listener) { listeners.add (listener); }
     void removeListener (Listener* listener) { listeners.remove (listener); }
 
+    // A bootloader with a listener is being flashed by that listener.
+    bool hasListeners() const noexcept { return ! listeners.isEmpty(); }
+
 private:
     MidiDevice midiDevice;
     juce::ListenerList<Listener> listeners;

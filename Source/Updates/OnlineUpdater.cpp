@@ -1,35 +1,22 @@
 #include "Updates/OnlineUpdater.h"
 
-#include <mutex>
-
-namespace
-{
-std::mutex factoryLock;
-
-OnlineUpdater::Factory& installedFactory()
-{
-    static OnlineUpdater::Factory factory;
-    return factory;
-}
-} // namespace
-
-void OnlineUpdater::setFactory (Factory factory)
-{
-    const std::lock_guard<std::mutex> lock (factoryLock);
-    installedFactory() = std::move (factory);
-}
-
 void OnlineUpdater::startQuery()
 {
     if (query != nullptr)
         return;
 
+    query = std::make_unique<VersionQueryController>();
+    query->launchThread();
+}
+
+VersionQuery OnlineUpdater::getResult (VersionNumber deviceFirmware) const
+{
+    if (query == nullptr)
     {
-        const std::lock_guard<std::mutex> lock (factoryLock);
-        if (installedFactory() != nullptr)
-            query = installedFactory()();
+        VersionQuery upToDate;
+        upToDate.status = VersionQuery::queryUpToDate;
+        return upToDate;
     }
 
-    if (query != nullptr)
-        query->launch();
+    return query->getResult (deviceFirmware);
 }

@@ -1,35 +1,26 @@
 #pragma once
 
-#include <functional>
+#include "Updates/VersionQueryController.h"
+
 #include <memory>
 
-// The processor's automatic version query: at most one per processor, kept until
-// the processor goes so that the editor can read its result. How a query is made
-// is replaceable, so that nothing here needs a network to be tested.
+// The processor's automatic version check: at most one query per processor,
+// kept until the processor goes so that the editor can read its result.
 class OnlineUpdater
 {
 public:
-    class Query
-    {
-    public:
-        virtual ~Query() = default;
-        virtual void launch() = 0;
-    };
-
-    using Factory = std::function<std::unique_ptr<Query>()>;
-
-    // The process-wide way to make a query; none makes no query.
-    static void setFactory (Factory factory);
-
-    // Creates and launches the query once; later calls do nothing.
+    // Creates and launches the query once; later calls do nothing. Message thread.
     void startQuery();
 
-    Query* getQuery() const noexcept { return query.get(); }
+    VersionQueryController* getQuery() const noexcept { return query.get(); }
     bool hasQuery() const noexcept { return query != nullptr; }
 
-    // Deleting a running query stops its thread first.
+    // The query's answer for the pedal's firmware; up to date while there is no query.
+    VersionQuery getResult (VersionNumber deviceFirmware) const;
+
+    // Deleting a running query cancels its transfer and stops its thread first.
     void reset() { query.reset(); }
 
 private:
-    std::unique_ptr<Query> query;
+    std::unique_ptr<VersionQueryController> query;
 };

@@ -38,4 +38,15 @@ constexpr int xmlAttributesPerElement = 64; // keeps duplicate checks cheap
 // One MIDI message from a pedal or bootloader: the longest frame of the pedal's
 // protocol, a 23-byte preset record in a 10-byte frame. Longer ones are dropped.
 constexpr int midiMessageBytes = 33;
+
+// The version file fetched from the update server.
+constexpr size_t versionFileBytes = 64u * 1024;
+
+// A downloaded firmware archive, as transferred.
+constexpr size_t firmwareArchiveBytes = 8u << 20;
+
+// A firmware update file: the ".syx" entry of an archive, or a dropped file;
+// and the bootloader messages in one.
+constexpr size_t firmwareFileBytes = 1u << 20;
+constexpr int firmwareMessages = 8192;
 } // namespace InputLimits

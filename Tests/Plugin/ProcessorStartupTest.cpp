@@ -1,20 +1,13 @@
+#include "Support/LoopbackHttpServer.h"
 #include "Support/SettingsFolder.h"
 #include "Utilities/StrictXmlReader.h"
 
-#include <atomic>
+#include <chrono>
 #include <filesystem>
 #include <sys/stat.h>
 
 namespace
 {
-std::atomic<int> launches { 0 };
-
-// Stands in for the network query: launching only counts.
-struct CountingQuery : OnlineUpdater::Query
-{
-    void launch() override { ++launches; }
-};
-
 const std::string xmlDeclaration = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
 const std::string updatesOff = xmlDeclaration + "\n<PROPERTIES>\n  <VALUE name=\"checkForUpdates\" val=\"0\"/>\n</PROPERTIES>\n";
 const std::string hostileXml = "<?x\"?>\r\n\r\n<DEVICE blockSize=\"\xea\x20\"/>";
@@ -24,20 +17,23 @@ const std::string updatesOffWithText = xmlDeclaration + "<PROPERTIES>text<VALUE 
 
 constexpr int updateTimer = VelmoraAudioProcessor::updateCheckTimerId;
 
+// The update server is one on this computer that answers with a newer plug-in.
 struct ProcessorStartupTest : SettingsFolderTest
 {
     void SetUp() override
     {
         SettingsFolderTest::SetUp();
-        launches = 0;
-        OnlineUpdater::setFactory ([] { return std::make_unique<CountingQuery>(); });
+        server.serve ("/QZR/latest.json", LoopbackHttpServer::text (R"({"pluginVersion":"0.3.0"})"));
+        VersionQueryController::setVersionFileAddress (server.url ("/QZR/latest.json"));
     }
 
     void TearDown() override
     {
         SettingsFolderTest::TearDown();
-        OnlineUpdater::setFactory (nullptr);
+        VersionQueryController::setVersionFileAddress (juce::URL ("http://127.0.0.1:1/QZR/latest.json"));
     }
+
+    size_t launches() const { return server.getRequests().size(); }
 
     static juce::File settingsFile() { return settingsFolder().getChildFile ("settings.xml"); }
     static juce::File keptCopy (int number) { return PluginSettings::keptCopy (settingsFile(), number); }
@@ -80,6 +76,8 @@ struct ProcessorStartupTest : SettingsFolderTest
     }
 
     const juce::ValueTree& recentSettings() { return processor->getDeviceManager().getRecentSettings(); }
+
+    LoopbackHttpServer server;
 };
 } // namespace
 
@@ -89,17 +87,24 @@ TEST_F (ProcessorStartupTest, WithoutSettingsTheUpdateCheckStartsAfterThreeSecon
     open();
     EXPECT_TRUE (processor->isTimerRunning (updateTimer));
     EXPECT_EQ (processor->getTimerInterval (updateTimer), 3000);
-    EXPECT_EQ (launches, 0);
     EXPECT_FALSE (processor->getOnlineUpdater().hasQuery());
+    EXPECT_EQ (processor->getOnlineUpdater().getResult (VersionNumber()).status, VersionQuery::queryUpToDate);
 
+    // The real check: the version file is fetched and the editor can read the answer.
     processor->timerCallback (updateTimer);
-    EXPECT_EQ (launches, 1);
-    EXPECT_TRUE (processor->getOnlineUpdater().hasQuery());
+    ASSERT_TRUE (processor->getOnlineUpdater().hasQuery());
     EXPECT_FALSE (processor->isTimerRunning (updateTimer));
+    ASSERT_TRUE (server.waitForRequests (1));
+    ASSERT_TRUE (processor->getOnlineUpdater().getQuery()->waitForThreadToExit (10000));
+    EXPECT_EQ (server.getRequests()[0].line, "GET /QZR/latest.json HTTP/1.1");
+
+    const auto answer = processor->getOnlineUpdater().getResult (VersionNumber());
+    EXPECT_EQ (answer.status, VersionQuery::queryPluginAvailable);
+    EXPECT_EQ ((juce::uint32) answer.version, 0x000300u);
 
     // One query per processor, however often the timer fires.
     processor->timerCallback (updateTimer);
-    EXPECT_EQ (launches, 1);
+    EXPECT_EQ (launches(), 1u);
 
     // No pedal is pending: the reconnect timer finds nothing to attach.
     processor->timerCallback (VelmoraAudioProcessor::reconnectTimerId);
@@ -122,7 +127,7 @@ TEST_F (ProcessorStartupTest, UpdateChecksSwitchedOffStayOffAndAnUnchangedFileIs
     EXPECT_FALSE (keptCopy (1).exists());
     processor.reset();
 
-    EXPECT_EQ (launches, 0);
+    EXPECT_EQ (launches(), 0u);
     EXPECT_EQ (bytesOf (settingsFile()), updatesOff);
     EXPECT_EQ (settingsFile().getLastModificationTime(), written);
 
@@ -296,4 +301,20 @@ TEST_F (ProcessorStartupTest, TheUsersFolderListIsFollowedOnlyWhenSafeToRead)
     }
 
     ScratchFolder::remove (elsewhere);
+}
+
+TEST_F (ProcessorStartupTest, AHostClosingThePluginNeverWaitsForAStalledUpdateServer)
+{
+    LoopbackHttpServer::Reply stall;
+    stall.stall = true;
+    server.serve ("/QZR/latest.json", stall);
+
+    open();
+    processor->timerCallback (updateTimer);
+    ASSERT_TRUE (server.waitForRequests (1));
+
+    const auto before = std::chrono::steady_clock::now();
+    processor.reset();
+    EXPECT_LT (std::chrono::steady_clock::now() - before,
+               std::chrono::milliseconds (VersionQueryController::defaultConnectionTimeoutMs / 2));
 }

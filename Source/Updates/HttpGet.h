@@ -1,0 +1,70 @@
+#pragma once
+
+#include <juce_core/juce_core.h>
+#include <atomic>
+#include <memory>
+#include <mutex>
+
+// One HTTP GET as the update jobs make it: with the plug-in's extra header, a
+// finite connection time-out, and redirects followed here rather than by the
+// HTTP client, so that every address on the way is checked: https anywhere,
+// plain http only on this computer, and never from https down to http.
+//
+// When the owning thread is asked to exit, the transfer is cancelled at once,
+// so no job waits for a server that has stalled.
+class HttpGet : private juce::Thread::Listener
+{
+public:
+    static constexpr int maximumRedirects = 5;
+    static constexpr int chunkBytes = 8192;
+
+    // owner: the thread whose exit request cancels the transfer (may be null).
+    HttpGet (const juce::URL& address, const juce::String& extraHeaders, int connectionTimeoutMs,
+             juce::Thread* owner);
+    ~HttpGet() override;
+
+    // Connects, following allowed redirects; true once a 200 response is open.
+    bool open();
+
+    // The status of the last response (0 without one).
+    int getStatusCode() const noexcept { return statusCode; }
+
+    // Up to maximumBytes of the body; 0 once it has ended (or was cancelled).
+    int read (void* destination, int maximumBytes);
+
+    // Whether the body ended as announced: no transfer error, and as many bytes
+    // as a Content-Length header promised.
+    bool endedCleanly() const;
+
+    // The whole body, when it fits in maximumBytes and ends cleanly.
+    bool readAll (juce::MemoryBlock& into, size_t maximumBytes);
+
+    // Makes open() and read() return at once; any thread.
+    void cancel();
+
+    // https anywhere, http only to the loopback host; no user name, no odd characters.
+    static bool isAllowedAddress (const juce::String& address);
+    static bool isAllowedRedirect (const juce::String& from, const juce::String& to);
+
+    // A Location header's target against the address that sent it.
+    static juce::String resolveLocation (const juce::String& base, const juce::String& location);
+
+private:
+    void exitSignalSent() override { cancel(); }
+    bool connect (const juce::String& address);
+
+    const juce::String extraHeaders;
+    const int timeoutMs;
+    juce::Thread* const owner;
+    juce::String current;
+
+    std::mutex streamLock;
+    std::unique_ptr<juce::WebInputStream> stream;
+    std::atomic<bool> cancelled { false };
+
+    int statusCode = 0;
+    juce::int64 announcedLength = -1;
+    juce::int64 received = 0;
+
+    JUCE_DECLARE_NON_COPYABLE (HttpGet)
+};

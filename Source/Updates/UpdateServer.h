@@ -1,0 +1,13 @@
+#pragma once
+
+// Where the plug-in looks for updates. Both addresses lie under a domain
+// reserved for examples, so that nothing real is ever contacted; the maker's
+// own addresses take their place in a release.
+namespace UpdateServer
+{
+constexpr const char* versionFileAddress = "https://assets.example.com/QZR/latest.json";
+constexpr const char* productPage = "https://www.example.com/pellion/";
+
+// The one header line both web jobs send.
+constexpr const char* extraHeaders = "User-Agent: zvk-plugin";
+} // namespace UpdateServer

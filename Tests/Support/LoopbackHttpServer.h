@@ -1,0 +1,77 @@
+#pragma once
+
+#include <juce_core/juce_core.h>
+
+#include <condition_variable>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+// A small HTTP server on 127.0.0.1 (an ephemeral port) inside the test process.
+// It records every request's line and headers and answers each path as a test
+// asked: a body, an error, a redirect, a stall, a trickle, a body shorter than
+// its announced length, or a body held back at given points until release(). Paths it
+// was not told about get 404. One thread per connection.
+class LoopbackHttpServer
+{
+public:
+    struct Reply
+    {
+        int status = 200;
+        std::vector<std::pair<std::string, std::string>> headers;
+        std::string body;
+        long announcedLength = -1;         // Content-Length: -1 the body's size, -2 none
+        bool stall = false;                // read the request, then answer nothing
+        std::vector<size_t> holdAt;        // body offsets, ascending, at which to wait for the next release()
+        size_t trickleChunk = 0;           // >0: the body in pieces of this size ...
+        int trickleDelayMs = 0;            // ... with this pause before each
+    };
+
+    struct Request
+    {
+        std::string line;
+        std::vector<std::string> headers;
+
+        // The values of every header of this name (case-insensitive).
+        std::vector<std::string> header (const std::string& name) const;
+    };
+
+    static Reply text (std::string body, int status = 200);
+    static Reply redirect (const std::string& location, int status = 302);
+
+    LoopbackHttpServer();
+    ~LoopbackHttpServer();
+
+    int getPort() const noexcept { return port; }
+    std::string address (const std::string& path) const;
+    juce::URL url (const std::string& path) const { return juce::URL (address (path)); }
+
+    void serve (const std::string& path, Reply reply);
+    void release();
+
+    std::vector<Request> getRequests() const;
+    bool waitForRequests (size_t count, int timeoutMs = 5000) const;
+
+private:
+    void acceptConnections();
+    void handle (std::unique_ptr<juce::StreamingSocket> client);
+    bool waitForRelease (size_t count);
+    bool sendAll (juce::StreamingSocket& client, const std::string& bytes);
+
+    juce::StreamingSocket listener;
+    int port = 0;
+
+    mutable std::mutex mutex;
+    mutable std::condition_variable changed;
+    std::map<std::string, Reply> replies;
+    std::vector<Request> requests;
+    size_t releases = 0;
+    bool stopping = false;
+
+    std::vector<std::thread> handlers;
+    std::thread acceptor;
+};
