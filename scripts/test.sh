@@ -18,7 +18,7 @@ scripts/build.sh build/asan -DCMAKE_BUILD_TYPE=Debug -DPELLION_SANITIZE=ON
   cd build/asan && ctest --output-on-failure -j "$(nproc)"
 )
 
-echo "== ThreadSanitizer (the audio rings, the pedal link, the processor and the host interface, whose tests run their threads)"
+echo "== ThreadSanitizer (the audio rings, the update jobs, the pedal link, the processor and the host interface, whose tests run their threads)"
 scripts/build.sh build/tsan -DCMAKE_BUILD_TYPE=Debug -DPELLION_TSAN=ON -- PellionUnitTests PellionLinkTests PellionPluginTests PellionHostTests
 for suite in PellionUnitTests PellionLinkTests PellionPluginTests PellionHostTests; do
   TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1" build/tsan/Tests/$suite --gtest_brief=1

@@ -4,8 +4,9 @@
 #include <memory>
 
 // Opens ZIP archives that came from outside. The framework's reader turns every
-// entry name into a string by trusting it to be UTF-8, and overruns its copy on
-// a broken sequence, so the names it is going to read are checked first.
+// entry name into a string without checking it, and a broken UTF-8 sequence
+// makes the framework's string code misread the name (or read past it), so the
+// names it is going to decode are checked as strict UTF-8 first.
 namespace SafeZipFile
 {
 // Null when an entry name is not strict UTF-8. The bytes must outlive the reader.
