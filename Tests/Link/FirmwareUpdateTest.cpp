@@ -60,9 +60,6 @@ protected:
         device.getDriver().sendSysExMessage (Sysex::SystemGroup, Sysex::EnterBootloader, nullptr, 0);
     }
 
-    // Lists the bootloaders now, instead of at the next scan.
-    void scanBootloaders() { bootManager->scanForDevices(); }
-
     bool runUntil (const std::function<bool()>& done, int timeoutMs = 60000)
     {
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds (timeoutMs);
@@ -81,12 +78,6 @@ protected:
     }
 
     bool runUntilComplete() { return runUntil ([this] { return recorder.completions > 0; }); }
-
-    // A job that ends by itself, relayed by hand without scanning.
-    void finishWithoutScans()
-    {
-        ASSERT_TRUE (relayUntilComplete (*job, recorder, 10000));
-    }
 
     PedalRig rig;
     juce::SharedResourcePointer<BootManager> bootManager;
@@ -113,7 +104,6 @@ TEST_F (FirmwareUpdateTest, TheCarriedImageFlashesAnAttachedPedalEndToEnd)
     ASSERT_TRUE (runUntilComplete());
     EXPECT_EQ (flash.getResult(), Job::flashSucceeded);
     EXPECT_EQ (recorder.statuses(), (Strings { waiting, updating, restarting, "Update complete" }));
-    EXPECT_FALSE (flash.isTimerRunning (Job::waitTimerId));
 
     // Every message, verbatim and in order, at least 10 ms apart.
     auto& bootloader = rig.pedal.getBootloader();
@@ -127,10 +117,8 @@ TEST_F (FirmwareUpdateTest, TheCarriedImageFlashesAnAttachedPedalEndToEnd)
         EXPECT_EQ (received[i++], Bytes (event.data, event.data + event.numBytes));
 
     const auto arrivals = bootloader.getArrivalTimesMs();
-    double shortestGap = 1.0e9;
     for (size_t m = 1; m < arrivals.size(); ++m)
-        shortestGap = std::min (shortestGap, arrivals[m] - arrivals[m - 1]);
-    EXPECT_GE (shortestGap, Job::messagePauseMs - 0.1);
+        ASSERT_GE (arrivals[m] - arrivals[m - 1], Job::messagePauseMs - 0.1) << m;
 
     // Progress: message by message up to (N - 1) / N.
     EXPECT_EQ (recorder.events[recorder.events.size() - 2], "progress " + juce::String (984.0f / 985.0f, 3).toStdString());
@@ -171,7 +159,7 @@ TEST_F (FirmwareUpdateTest, WithABootloaderListedAndNoPedalItFlashesAtOnceAndChe
         SCOPED_TRACE (c.what);
         rig.unplugAndScan();
         rig.pedal.publishBootloader (pedalBootloader);
-        scanBootloaders();
+        bootManager->scanForDevices();
         recorder = {};
 
         auto& flash = makeJob (c.image, c.path, c.expected);
@@ -228,7 +216,7 @@ TEST_F (FirmwareUpdateTest, AForeignBootloaderThatRejectsTheStreamIsAClearFailur
     EmulatedBootloader foreign (rig.ports, { 0x01, 0x22, 0x33 });
     foreign.publish (genericBootloader);
     rig.unplugAndScan();
-    scanBootloaders();
+    bootManager->scanForDevices();
 
     auto& flash = makeJob (smallFirmware (0x000106), {}, 0x000106);
     flash.start (false);
@@ -253,7 +241,7 @@ TEST_F (FirmwareUpdateTest, ThePedalsOwnBootloaderIsTakenFirstAndABusyOneIsNever
     EmulatedBootloader foreign (rig.ports, { 0x01, 0x22, 0x33 });
     foreign.publish (genericBootloader);
     rig.pedal.publishBootloader (pedalBootloader);
-    scanBootloaders();
+    bootManager->scanForDevices();
 
     auto& flash = makeJob (smallFirmware (0x000106));
     flash.start (false);
@@ -265,19 +253,18 @@ TEST_F (FirmwareUpdateTest, ThePedalsOwnBootloaderIsTakenFirstAndABusyOneIsNever
     second.start (false);
     EXPECT_EQ (second.getBootDevice(), nullptr);
     EXPECT_TRUE (second.isTimerRunning (Job::waitTimerId));
-    second.stopThread (second.getStopTimeoutMs());
 }
 
 TEST_F (FirmwareUpdateTest, ABootloaderWhoseOutputNeverOpensFailsRatherThanCompleting)
 {
     rig.unplugAndScan();
     rig.pedal.publishBootloader (pedalBootloader);
-    scanBootloaders();
+    bootManager->scanForDevices();
     rig.ports.withdraw (rig.pedal.getBootloaderDestinationIdentifier());
 
     auto& flash = makeJob (smallFirmware (0x000106));
     flash.start (false);
-    finishWithoutScans();
+    ASSERT_TRUE (relayUntilComplete (*job, recorder));
     EXPECT_EQ (flash.getResult(), Job::flashPending);
     EXPECT_EQ (recorder.lastStatus(), "Update failed\n\nThe bootloader's MIDI port\ncould not be opened");
     EXPECT_TRUE (rig.pedal.getBootloader().getMessages().empty());
@@ -292,7 +279,7 @@ TEST_F (FirmwareUpdateTest, UpdateDataThatDoesNotLoadFailsBeforeAnyBootloaderIsT
     ASSERT_TRUE (truncated.replaceWithData (cut, sizeof (cut)));
 
     rig.pedal.publishBootloader (pedalBootloader);
-    scanBootloaders();
+    bootManager->scanForDevices();
 
     const std::tuple<const char*, juce::MemoryBlock, juce::String, std::string> cases[] = {
         { "a dropped file with a message cut short", FirmwareImage::getPayload(), truncated.getFullPathName(), "Failed to load update file" },
@@ -308,7 +295,7 @@ TEST_F (FirmwareUpdateTest, UpdateDataThatDoesNotLoadFailsBeforeAnyBootloaderIsT
         SCOPED_TRACE (what);
         recorder = {};
         makeJob (image, path).start (false);
-        finishWithoutScans();
+        ASSERT_TRUE (relayUntilComplete (*job, recorder));
         EXPECT_EQ (job->getResult(), Job::flashPending);
         EXPECT_EQ (recorder.statuses(), Strings { status });
         EXPECT_TRUE (rig.pedal.getBootloader().getMessages().empty());

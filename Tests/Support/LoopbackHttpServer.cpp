@@ -6,41 +6,27 @@
 
 namespace
 {
-constexpr size_t largestRequestHead = 16 * 1024;
-
-std::string reasonFor (int status)
+// Never SIGPIPE: a client that gave up must not end the test program.
+bool sendAll (juce::StreamingSocket& client, const std::string& bytes)
 {
-    switch (status)
+    for (size_t sent = 0; sent < bytes.size();)
     {
-        case 200: return "OK";
-        case 301: return "Moved Permanently";
-        case 302: return "Found";
-        case 307: return "Temporary Redirect";
-        case 404: return "Not Found";
-        case 500: return "Internal Server Error";
-        default: return "Status";
+        const auto n = ::send (client.getRawSocketHandle(), bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
+        if (n <= 0)
+            return false;
+        sent += (size_t) n;
     }
-}
 
-std::string lower (std::string text)
-{
-    for (auto& c : text)
-        c = (char) std::tolower ((unsigned char) c);
-    return text;
+    return true;
 }
 } // namespace
 
 std::vector<std::string> LoopbackHttpServer::Request::header (const std::string& name) const
 {
     std::vector<std::string> values;
-
-    for (const auto& line : headers)
-    {
-        const auto colon = line.find (':');
-        if (colon != std::string::npos && lower (line.substr (0, colon)) == lower (name))
-            values.push_back (juce::String (line.substr (colon + 1)).trim().toStdString());
-    }
-
+    for (const juce::String line : headers)
+        if (line.upToFirstOccurrenceOf (":", false, false).equalsIgnoreCase (juce::String (name)))
+            values.push_back (line.fromFirstOccurrenceOf (":", false, false).trim().toStdString());
     return values;
 }
 
@@ -56,7 +42,7 @@ LoopbackHttpServer::Reply LoopbackHttpServer::redirect (const std::string& locat
 {
     Reply reply;
     reply.status = status;
-    reply.headers.push_back ({ "Location", location });
+    reply.location = location;
     return reply;
 }
 
@@ -138,26 +124,12 @@ void LoopbackHttpServer::acceptConnections()
     }
 }
 
-bool LoopbackHttpServer::sendAll (juce::StreamingSocket& client, const std::string& bytes)
-{
-    // Never SIGPIPE: a client that gave up must not end the test program.
-    for (size_t sent = 0; sent < bytes.size();)
-    {
-        const auto n = ::send (client.getRawSocketHandle(), bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
-        if (n <= 0)
-            return false;
-        sent += (size_t) n;
-    }
-
-    return true;
-}
-
 void LoopbackHttpServer::handle (std::unique_ptr<juce::StreamingSocket> client)
 {
     std::string head;
     char buffer[1024];
 
-    while (head.find ("\r\n\r\n") == std::string::npos && head.size() < largestRequestHead)
+    while (head.find ("\r\n\r\n") == std::string::npos && head.size() < 16384)
     {
         {
             const std::lock_guard<std::mutex> lock (mutex);
@@ -171,19 +143,15 @@ void LoopbackHttpServer::handle (std::unique_ptr<juce::StreamingSocket> client)
         const auto n = client->read (buffer, (int) sizeof (buffer), false);
         if (n <= 0)
             return;
-
         head.append (buffer, (size_t) n);
     }
 
-    Request request;
     const auto lines = juce::StringArray::fromLines (juce::String (head).upToFirstOccurrenceOf ("\r\n\r\n", false, false));
-    request.line = lines[0].toStdString();
+    Request request { lines[0].toStdString(), {} };
     for (int i = 1; i < lines.size(); ++i)
         request.headers.push_back (lines[i].toStdString());
 
-    const auto path = juce::String (request.line).fromFirstOccurrenceOf (" ", false, false)
-                          .upToFirstOccurrenceOf (" ", false, false).toStdString();
-
+    const auto path = lines[0].fromFirstOccurrenceOf (" ", false, false).upToFirstOccurrenceOf (" ", false, false).toStdString();
     Reply reply = text ("not found", 404);
     {
         const std::lock_guard<std::mutex> lock (mutex);
@@ -191,7 +159,6 @@ void LoopbackHttpServer::handle (std::unique_ptr<juce::StreamingSocket> client)
         if (auto found = replies.find (path); found != replies.end())
             reply = found->second;
     }
-
     changed.notify_all();
 
     if (reply.stall)
@@ -200,39 +167,24 @@ void LoopbackHttpServer::handle (std::unique_ptr<juce::StreamingSocket> client)
         return;
     }
 
-    std::string response = "HTTP/1.1 " + std::to_string (reply.status) + " " + reasonFor (reply.status) + "\r\n";
-    if (reply.announcedLength != -2)
-        response += "Content-Length: "
-                    + std::to_string (reply.announcedLength >= 0 ? (size_t) reply.announcedLength : reply.body.size()) + "\r\n";
-    for (const auto& [name, value] : reply.headers)
-        response += name + ": " + value + "\r\n";
-    response += "Connection: close\r\n\r\n";
+    const auto length = reply.announcedLength >= 0 ? (size_t) reply.announcedLength : reply.body.size();
+    std::string response = "HTTP/1.1 " + std::to_string (reply.status) + " Status\r\nContent-Length: " + std::to_string (length) + "\r\n";
+    if (! reply.location.empty())
+        response += "Location: " + reply.location + "\r\n";
 
-    if (! sendAll (*client, response))
+    if (! sendAll (*client, response + "Connection: close\r\n\r\n"))
         return;
 
-    const auto chunk = reply.trickleChunk > 0 ? reply.trickleChunk : reply.body.size();
-    size_t holdsPassed = 0;
-
-    for (size_t sent = 0; sent < reply.body.size();)
+    // The body in pieces that end at each hold.
+    size_t sent = 0;
+    for (size_t i = 0; i <= reply.holdAt.size(); ++i)
     {
-        auto piece = std::min (chunk, reply.body.size() - sent);
-
-        for (size_t i = holdsPassed; i < reply.holdAt.size(); ++i)
-        {
-            if (reply.holdAt[i] == sent && ! waitForRelease (++holdsPassed))
-                return;
-
-            if (reply.holdAt[i] > sent)
-                piece = std::min (piece, reply.holdAt[i] - sent);
-        }
-
-        if (reply.trickleDelayMs > 0)
-            std::this_thread::sleep_for (std::chrono::milliseconds (reply.trickleDelayMs));
-
-        if (! sendAll (*client, reply.body.substr (sent, piece)))
+        const auto end = i < reply.holdAt.size() ? std::min (reply.holdAt[i], reply.body.size()) : reply.body.size();
+        if (! sendAll (*client, reply.body.substr (sent, end - sent)))
             return;
 
-        sent += piece;
+        sent = end;
+        if (i < reply.holdAt.size() && ! waitForRelease (i + 1))
+            return;
     }
 }

@@ -4,31 +4,27 @@
 
 #include <condition_variable>
 #include <map>
-#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
-#include <utility>
 #include <vector>
 
 // A small HTTP server on 127.0.0.1 (an ephemeral port) inside the test process.
 // It records every request's line and headers and answers each path as a test
-// asked: a body, an error, a redirect, a stall, a trickle, a body shorter than
-// its announced length, or a body held back at given points until release(). Paths it
-// was not told about get 404. One thread per connection.
+// asked: a body, an error, a redirect, a stall, a body shorter than its
+// announced length, or a body held back at given points until release().
+// Other paths get 404. One thread per connection.
 class LoopbackHttpServer
 {
 public:
     struct Reply
     {
         int status = 200;
-        std::vector<std::pair<std::string, std::string>> headers;
+        std::string location;             // sent as a Location header when set
         std::string body;
-        long announcedLength = -1;         // Content-Length: -1 the body's size, -2 none
-        bool stall = false;                // read the request, then answer nothing
-        std::vector<size_t> holdAt;        // body offsets, ascending, at which to wait for the next release()
-        size_t trickleChunk = 0;           // >0: the body in pieces of this size ...
-        int trickleDelayMs = 0;            // ... with this pause before each
+        long announcedLength = -1;        // Content-Length; -1: the body's size
+        bool stall = false;               // read the request, then answer nothing
+        std::vector<size_t> holdAt;       // body offsets, ascending, each waiting for the next release()
     };
 
     struct Request
@@ -46,7 +42,6 @@ public:
     LoopbackHttpServer();
     ~LoopbackHttpServer();
 
-    int getPort() const noexcept { return port; }
     std::string address (const std::string& path) const;
     juce::URL url (const std::string& path) const { return juce::URL (address (path)); }
 
@@ -60,7 +55,6 @@ private:
     void acceptConnections();
     void handle (std::unique_ptr<juce::StreamingSocket> client);
     bool waitForRelease (size_t count);
-    bool sendAll (juce::StreamingSocket& client, const std::string& bytes);
 
     juce::StreamingSocket listener;
     int port = 0;

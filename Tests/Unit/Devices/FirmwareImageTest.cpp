@@ -3,7 +3,6 @@
 #include "Updates/VersionNumber.h"
 
 #include <gtest/gtest.h>
-#include <map>
 #include <zlib.h>
 
 namespace
@@ -25,47 +24,39 @@ TEST (FirmwareImage, ThePayloadIs985BootloaderMessagesInTheirOrder)
     ASSERT_TRUE (FirmwareUpdateController::loadBuffer (buffer, FirmwareImage::getPayload()));
     ASSERT_EQ (buffer.getNumEvents(), 985);
 
-    // command -> (length, count), and the order in which commands appear.
-    std::map<int, std::pair<int, int>> seen;
-    std::string order;
-    juce::uint8 previous = 0;
-    const juce::MemoryBlock identity ((*buffer.begin()).data + 4, 3);
+    // Runs of equal messages as "command/length" and their count.
+    std::vector<std::pair<std::string, int>> runs;
+    const juce::MemoryBlock frame ((*buffer.begin()).data + 1, 6);
 
     for (const auto event : buffer)
     {
         ASSERT_GE (event.numBytes, 9);
-        EXPECT_EQ (juce::MemoryBlock (event.data + 1, 3), juce::MemoryBlock ("\x00\x5A\x3D", 3));
-        EXPECT_EQ (juce::MemoryBlock (event.data + 4, 3), identity) << "the same three bytes follow in every message";
+        EXPECT_EQ (juce::MemoryBlock (event.data + 1, 6), frame) << "the manufacturer and the same three bytes in every message";
 
-        const auto command = event.data[7];
-        auto& [length, count] = seen[command];
-        EXPECT_TRUE (length == 0 || length == event.numBytes) << std::hex << (int) command;
-        length = event.numBytes;
-        ++count;
-
-        if (command != previous)
-            order += juce::String::toHexString ((int) command).toStdString() + " ";
-        previous = command;
+        const auto run = juce::String::toHexString ((int) event.data[7]).toStdString() + "/" + std::to_string (event.numBytes);
+        if (runs.empty() || runs.back().first != run)
+            runs.push_back ({ run, 0 });
+        ++runs.back().second;
     }
 
-    const std::map<int, std::pair<int, int>> expected {
-        { 0x7A, { 13, 1 } }, { 0x7D, { 24, 1 } }, { 0x7E, { 47, 978 } }, { 0x7C, { 15, 4 } }, { 0x7F, { 10, 1 } }
+    EXPECT_EQ (juce::MemoryBlock (frame.getData(), 3), juce::MemoryBlock ("\x00\x5A\x3D", 3));
+    const std::vector<std::pair<std::string, int>> expected {
+        { "7a/13", 1 }, { "7d/24", 1 }, { "7e/47", 256 }, { "7c/15", 1 }, { "7e/47", 256 }, { "7c/15", 1 },
+        { "7e/47", 256 }, { "7c/15", 1 }, { "7e/47", 210 }, { "7c/15", 1 }, { "7f/10", 1 }
     };
-    EXPECT_EQ (seen, expected);
-    EXPECT_EQ (order, "7a 7d 7e 7c 7e 7c 7e 7c 7e 7c 7f ");
+    EXPECT_EQ (runs, expected);
 }
 
 TEST (FirmwareImage, ADamagedImageIsRefusedWithWhatIsWrong)
 {
-    juce::MemoryBlock good (FirmwareImage::getPayload().getSize() + FirmwareImage::headerSize);
     const auto payload = FirmwareImage::getPayload();
-    good.copyFrom ("QZRI", 0, 4);
-    const juce::uint32 fields[] = { (juce::uint32) payload.getSize(), 0x000105,
-                                    (juce::uint32) crc32 (0, static_cast<const Bytef*> (payload.getData()), (uInt) payload.getSize()) };
-    for (int i = 0; i < 3; ++i)
-        for (int b = 0; b < 4; ++b)
-            good[(size_t) (4 + 4 * i + b)] = (char) (fields[i] >> (8 * b));
-    good.copyFrom (payload.getData(), (int) FirmwareImage::headerSize, payload.getSize());
+    juce::MemoryOutputStream image;
+    image.write ("QZRI", 4);
+    image.writeInt ((int) payload.getSize());
+    image.writeInt (0x000105);
+    image.writeInt ((int) crc32 (0, static_cast<const Bytef*> (payload.getData()), (uInt) payload.getSize()));
+    image << payload;
+    const auto good = image.getMemoryBlock();
 
     using Problem = FirmwareImage::Problem;
     ASSERT_EQ (FirmwareImage::check (good.getData(), good.getSize()), Problem::none);

@@ -7,140 +7,122 @@
 
 namespace
 {
-// A job whose body is given by the test.
+using Events = std::vector<std::string>;
+
+// A job whose body the test gives; it may pause at checkpoints until told to go on.
 class ScriptedJob : public ThreadWithProgress
 {
 public:
-    using Body = std::function<void (ScriptedJob&)>;
-
-    explicit ScriptedJob (Body b) : body (std::move (b)) {}
+    explicit ScriptedJob (std::function<void (ScriptedJob&)> b) : body (std::move (b)) {}
     ~ScriptedJob() override { stopThread (getStopTimeoutMs()); }
 
     void run() override { body (*this); }
-
     void status (const juce::String& text) { reportStatusMessage (text); }
     void progress (double value) { reportProgress (value); }
+    void checkpoint() { reached.signal(); proceed.wait(); }
 
     juce::WaitableEvent proceed, reached;
 
 private:
-    Body body;
+    std::function<void (ScriptedJob&)> body;
 };
 
-using Events = std::vector<std::string>;
-
-TEST (ThreadWithProgress, ABodyThatEndsBeforeTheFirstTickGivesOneTickWithStatusProgressAndCompletion)
+TEST (ThreadWithProgress, EachTickRelaysTheStatusOnceWrittenAndTheProgressThenTheCompletionOnce)
 {
-    ScriptedJob job ([] (ScriptedJob& j) { j.status ("done"); j.progress (0.5); });
+    ScriptedJob job ([] (ScriptedJob& j) {
+        j.checkpoint();
+        j.status ("working");
+        j.progress (-1.0);
+        j.checkpoint();
+        j.status ("done");
+        j.progress (0.5);
+    });
     JobRecorder recorder;
     job.addListener (&recorder);
     job.launchThread();
     EXPECT_TRUE (job.isRelayRunning());
 
-    ASSERT_TRUE (relayUntilComplete (job, recorder));
-    EXPECT_EQ (recorder.events, (Events { "started", "status done", "progress 0.500", "complete" }));
-    EXPECT_FALSE (job.isRelayRunning());
-}
-
-TEST (ThreadWithProgress, EveryTickRepeatsTheStatusOnceWrittenAndAlwaysTheProgress)
-{
-    ScriptedJob job ([] (ScriptedJob& j) {
-        j.reached.signal();
-        j.proceed.wait();
-        j.status ("working");
-        j.progress (-1.0);
-        j.reached.signal();
-        j.proceed.wait();
-    });
-    JobRecorder recorder;
-    job.addListener (&recorder);
-    job.launchThread();
-
-    // No status written yet: progress only.
+    // Before any status: the progress alone, every tick.
     ASSERT_TRUE (job.reached.wait (5000));
     job.timerCallback();
-    job.timerCallback();
-    EXPECT_EQ (recorder.events, (Events { "started", "progress 0.000", "progress 0.000" }));
+    EXPECT_EQ (recorder.events, (Events { "started", "progress 0.000" }));
 
-    recorder.events.clear();
+    // Once written, the status is repeated at every tick.
     job.proceed.signal();
     ASSERT_TRUE (job.reached.wait (5000));
+    recorder.events.clear();
     job.timerCallback();
     job.timerCallback();
     EXPECT_EQ (recorder.events, (Events { "status working", "progress -1.000", "status working", "progress -1.000" }));
 
+    // The last tick carries what the body wrote before it returned, then the completion.
     recorder.events.clear();
     job.proceed.signal();
     ASSERT_TRUE (relayUntilComplete (job, recorder));
-    EXPECT_EQ (recorder.events, (Events { "status working", "progress -1.000", "complete" }));
+    EXPECT_EQ (recorder.events, (Events { "status done", "progress 0.500", "complete" }));
+    EXPECT_FALSE (job.isRelayRunning());
 }
 
 TEST (ThreadWithProgress, ListenersAreCalledLastAddedFirstOnceEachAndNullIsRefused)
 {
-    ScriptedJob job ([] (ScriptedJob&) {});
-    Events order;
     struct Named : ThreadWithProgress::Listener
     {
-        Named (Events& o, std::string n) : out (o), name (std::move (n)) {}
-        void threadStarted() override { out.push_back (name); }
-        void threadComplete (bool) override { out.push_back (name); }
-        Events& out;
-        std::string name;
-    } first (order, "first"), second (order, "second");
+        Named (Events& l, const char* n) : log (l), name (n) {}
+        void threadStarted() override { log.push_back (name); }
+        Events& log;
+        const char* name;
+    };
 
+    ScriptedJob job ([] (ScriptedJob&) {});
+    Events log;
+    Named first (log, "first"), second (log, "second");
     job.addListener (&first);
     job.addListener (&second);
     job.addListener (&first);
     job.addListener (nullptr);
     job.launchThread();
-    EXPECT_EQ (order, (Events { "second", "first" }));
+    EXPECT_EQ (log, (Events { "second", "first" }));
 
-    // A listener added after the launch hears everything from then on but the start.
+    // Added after the launch: everything but the start.
     JobRecorder late;
     job.addListener (&late);
-    job.removeListener (&first);
-    order.clear();
-    ASSERT_TRUE (job.waitForThreadToExit (5000));
-    job.timerCallback();
-    EXPECT_EQ (order, (Events { "second" }));
+    ASSERT_TRUE (relayUntilComplete (job, late));
     EXPECT_EQ (late.events, (Events { "progress 0.000", "complete" }));
 }
 
 TEST (ThreadWithProgress, AListenerMayDeleteTheJobFromInsideARelayCall)
 {
-    // When the job goes, and what the other listener, called after the deleting one, heard by then.
-    const std::pair<const char*, Events> cases[] = {
-        { "status", { "started" } },
-        { "progress", { "started", "status bye" } },
+    // When the job goes, and what the listener called after the deleting one heard by then.
+    const std::pair<std::string, Events> cases[] = {
+        { "status bye", { "started" } },
+        { "progress 0.000", { "started", "status bye" } },
         { "complete", { "started", "status bye", "progress 0.000" } },
     };
 
     for (const auto& [when, heard] : cases)
     {
-        SCOPED_TRACE (when);
         auto job = std::make_unique<ScriptedJob> ([] (ScriptedJob& j) { j.status ("bye"); });
 
-        struct Deleting : ThreadWithProgress::Listener
+        struct Deleting : JobRecorder
         {
-            void setStatusMessage (const juce::String&) override { act ("status"); }
-            void setProgress (double) override { act ("progress"); }
-            void threadComplete (bool) override { act ("complete"); }
-            void act (const std::string& now) { calls++; if (now == when) owner.reset(); }
+            void threadComplete (bool) override { events.push_back ("complete"); check(); }
+            void setStatusMessage (const juce::String& t) override { JobRecorder::setStatusMessage (t); check(); }
+            void setProgress (double p) override { JobRecorder::setProgress (p); check(); }
+            void check() { if (events.back() == when) owner.reset(); }
             std::unique_ptr<ScriptedJob>& owner;
             std::string when;
-            int calls = 0;
             Deleting (std::unique_ptr<ScriptedJob>& o, std::string w) : owner (o), when (std::move (w)) {}
         } deleting (job, when);
         JobRecorder other;
 
         job->addListener (&other);
-        job->addListener (&deleting); // called first
+        job->addListener (&deleting);
         job->launchThread();
         ASSERT_TRUE (job->waitForThreadToExit (5000));
         job->timerCallback();
 
-        EXPECT_EQ (job, nullptr);
-        EXPECT_EQ (other.events, heard);
+        EXPECT_EQ (job, nullptr) << when;
+        EXPECT_EQ (other.events, heard) << when;
     }
 }
 
