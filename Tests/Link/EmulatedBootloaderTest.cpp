@@ -1,5 +1,5 @@
 #include "Emulation/EmulatedBootloader.h"
-#include "Support/LinkSupport.h"
+#include "Support/LinkRig.h"
 
 #include <gtest/gtest.h>
 #include <functional>

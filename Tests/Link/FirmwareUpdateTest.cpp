@@ -1,7 +1,8 @@
+#include "Devices/Audio/AudioDeviceTypes.h"
 #include "Devices/FirmwareImage.h"
 #include "Emulation/EmulatedBootloader.h"
 #include "Support/JobRecorder.h"
-#include "Support/PedalRig.h"
+#include "Support/LinkRig.h"
 #include "Updates/FirmwareUpdateController.h"
 
 #include <gtest/gtest.h>
@@ -79,7 +80,7 @@ protected:
 
     bool runUntilComplete() { return runUntil ([this] { return recorder.completions > 0; }); }
 
-    PedalRig rig;
+    LinkRig rig;
     juce::SharedResourcePointer<BootManager> bootManager;
     JobRecorder recorder;
     std::unique_ptr<Job> job;
@@ -98,8 +99,10 @@ TEST_F (FirmwareUpdateTest, TheCarriedImageFlashesAnAttachedPedalEndToEnd)
     ASSERT_TRUE (runUntil ([this] { return recorder.lastStatus() == waiting; }));
     EXPECT_EQ (recorder.events.back(), "progress -1.000");
     sendEnterBootloader (device);
-    EXPECT_FALSE (rig.pedal.isMidiPublished());
-    EXPECT_FALSE (rig.pedal.isAudioPublished());
+    EXPECT_TRUE (rig.pedal.getSourceIdentifier().isEmpty());
+    auto audio = AudioDeviceTypes::create();
+    audio->scanForDevices();
+    EXPECT_FALSE (audio->getDeviceNames().contains (LinkRig::pedalName));
 
     ASSERT_TRUE (runUntilComplete());
     EXPECT_EQ (flash.getResult(), Job::flashSucceeded);
@@ -124,7 +127,7 @@ TEST_F (FirmwareUpdateTest, TheCarriedImageFlashesAnAttachedPedalEndToEnd)
     EXPECT_EQ (recorder.events[recorder.events.size() - 2], "progress " + juce::String (984.0f / 985.0f, 3).toStdString());
 
     // The pedal is back with the new firmware, and was let go after saying so.
-    ASSERT_TRUE (rig.pedal.isMidiPublished());
+    ASSERT_TRUE (rig.pedal.getSourceIdentifier().isNotEmpty());
     ASSERT_NE (rig.findDevice(), nullptr);
     EXPECT_EQ (rig.findDevice()->getDriver().getFirmwareVersion(), 0x000105);
     EXPECT_EQ (rig.pedal.countReceived (Sysex::SystemGroup, Sysex::ModeControl), 1);
@@ -208,7 +211,7 @@ TEST_F (FirmwareUpdateTest, PowerLostMidFlashAbortsWithTheBootloaderGone)
     EXPECT_EQ (rig.pedal.getBootloader().getState(), EmulatedBootloader::State::powerLost);
     EXPECT_EQ (rig.pedal.getBootloader().getMessages().size(), 50u);
     EXPECT_EQ (flash.getBootDevice(), nullptr);
-    EXPECT_FALSE (rig.pedal.isMidiPublished());
+    EXPECT_TRUE (rig.pedal.getSourceIdentifier().isEmpty());
 }
 
 TEST_F (FirmwareUpdateTest, AForeignBootloaderThatRejectsTheStreamIsAClearFailure)
@@ -260,7 +263,7 @@ TEST_F (FirmwareUpdateTest, ABootloaderWhoseOutputNeverOpensFailsRatherThanCompl
     rig.unplugAndScan();
     rig.pedal.publishBootloader (pedalBootloader);
     bootManager->scanForDevices();
-    rig.ports.withdraw (rig.pedal.getBootloaderDestinationIdentifier());
+    rig.ports.withdraw (rig.pedal.getBootloader().getDestinationIdentifier());
 
     auto& flash = makeJob (smallFirmware (0x000106));
     flash.start (false);
