@@ -1,5 +1,6 @@
 #include "Updates/FirmwareUpdateController.h"
 
+#include "Devices/FirmwareImage.h"
 #include "Updates/VersionNumber.h"
 #include "Utilities/InputLimits.h"
 #include "Utilities/SafeFileReader.h"
@@ -90,12 +91,15 @@ void FirmwareUpdateController::take (UsbBootDevice* device)
     restartWatch.arm();
 }
 
-void FirmwareUpdateController::deviceAdded (UsbBootDevice* device)
+bool FirmwareUpdateController::isBeforeSending() const noexcept
 {
     const auto now = phase.load();
+    return now == Phase::idle || now == Phase::loading || now == Phase::waiting;
+}
 
-    if (bootDevice.load() != nullptr || device->hasListeners()
-        || (now != Phase::idle && now != Phase::loading && now != Phase::waiting))
+void FirmwareUpdateController::deviceAdded (UsbBootDevice* device)
+{
+    if (bootDevice.load() != nullptr || device->hasListeners() || ! isBeforeSending())
         return;
 
     take (device);
@@ -118,8 +122,7 @@ void FirmwareUpdateController::deviceRemoved (UsbBootDevice* device)
     // Still waiting, the job ends as if no bootloader had come; a sending job
     // notices at its next message, and after the last one a bootloader that
     // goes is the pedal restarting.
-    const auto now = phase.load();
-    if (now == Phase::loading || now == Phase::waiting)
+    if (isBeforeSending())
         stopThread (getStopTimeoutMs());
 }
 
@@ -127,11 +130,9 @@ void FirmwareUpdateController::timerCallback (int timerId)
 {
     stopTimer (timerId);
 
-    const auto now = phase.load();
-    const bool waiting = timerId == waitTimerId && bootDevice.load() == nullptr
-                         && (now == Phase::loading || now == Phase::waiting);
+    const bool waiting = timerId == waitTimerId && bootDevice.load() == nullptr && isBeforeSending();
 
-    if (waiting || (timerId == restartTimerId && now == Phase::restarting))
+    if (waiting || (timerId == restartTimerId && phase.load() == Phase::restarting))
         stopThread (getStopTimeoutMs());
 }
 
@@ -155,7 +156,15 @@ void FirmwareUpdateController::run()
 
     juce::MidiBuffer buffer;
     if (! load (buffer))
-        return finish (updateFilePath.isEmpty() ? "Failed to load firmware image" : "Failed to load update file");
+    {
+        if (updateFilePath.isNotEmpty())
+            return finish ("Failed to load update file");
+
+        // No bytes at all: the carried image was refused, and the user is told why.
+        const auto problem = image.isEmpty() ? FirmwareImage::checkCarriedImage() : FirmwareImage::Problem::none;
+        return finish ("Failed to load firmware image"
+                       + (problem == FirmwareImage::Problem::none ? juce::String() : "\n\n" + FirmwareImage::describe (problem)));
+    }
 
     auto* device = waitForBootloader();
     if (device == nullptr)

@@ -72,6 +72,7 @@ private:
     enum class Phase { idle, loading, waiting, sending, restarting, ended };
     enum class Sent { all, aborted, noPort };
 
+    bool isBeforeSending() const noexcept;
     void deviceAdded (UsbBootDevice* device) override;
     void deviceRemoved (UsbBootDevice* device) override;
     void take (UsbBootDevice* device);
