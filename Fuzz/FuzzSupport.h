@@ -4,14 +4,23 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <string>
 
-// Whatever a fuzzed processor stores goes to a scratch home, never the user's.
+// Whatever a fuzzed processor stores goes to a scratch home, never the user's;
+// its update check stays off there, so no fuzzing run reaches beyond this computer.
 inline void useScratchHome()
 {
     std::string home = "/tmp/pellion-fuzz-home-XXXXXX";
-    if (mkdtemp (home.data()) != nullptr)
-        setenv ("HOME", home.c_str(), 1);
+    if (mkdtemp (home.data()) == nullptr)
+        return;
+
+    setenv ("HOME", home.c_str(), 1);
+    const auto folder = std::filesystem::path (home) / ".config/Audio/Presets/Kelvane-Sonic/Pellion";
+    std::error_code ignored;
+    std::filesystem::create_directories (folder, ignored);
+    std::ofstream (folder / "settings.xml") << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+                                               "<PROPERTIES>\n  <VALUE name=\"checkForUpdates\" val=\"0\"/>\n</PROPERTIES>\n";
 }
 
 // The framework's message manager, created once for the whole fuzzing run and

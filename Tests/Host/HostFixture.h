@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 #include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <functional>
 #include <memory>
 #include <thread>
@@ -20,9 +23,21 @@ struct HostTest : ::testing::Test
 {
     void SetUp() override
     {
+        keepUpdateChecksOff();
         ASSERT_TRUE (sharedBundle().isLoaded()) << sharedBundle().error();
         plugin = open();
         ASSERT_NE (plugin, nullptr);
+    }
+
+    // An instance left idling for three seconds would ask the update server:
+    // no host test may reach beyond this computer.
+    static void keepUpdateChecksOff()
+    {
+        const char* home = std::getenv ("HOME");
+        const auto folder = std::filesystem::path (home != nullptr ? home : "") / ".config/Audio/Presets/Kelvane-Sonic/Pellion";
+        std::filesystem::create_directories (folder);
+        std::ofstream (folder / "settings.xml") << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+                                                   "<PROPERTIES>\n  <VALUE name=\"checkForUpdates\" val=\"0\"/>\n</PROPERTIES>\n";
     }
 
     static std::unique_ptr<PluginInstance> open()
