@@ -53,7 +53,10 @@ public:
         if (total == 0 || total < rows || delta == 0)
             return;
 
-        const auto newOffset = delta < 0 ? juce::jmax (0, offset + delta) : juce::jmin (total - rows, offset + delta);
+        // Compared with the room left before adding, so that no step overflows.
+        const auto last = total - rows;
+        const auto newOffset = delta < 0 ? (delta < -offset ? 0 : offset + delta)
+                                         : (delta > last - offset ? last : offset + delta);
         if (newOffset == offset)
             return;
 

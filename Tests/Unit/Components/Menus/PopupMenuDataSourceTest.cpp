@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <vector>
 
 namespace
@@ -56,7 +57,9 @@ TEST_F (PresetWindow, MovesWithinTheListAndTellsTheRowsBottomFirst)
     };
 
     for (const auto& step : { Step { 1, 1, true }, Step { 5, 2, true }, Step { 1, 2, false }, Step { 0, 2, false },
-                              Step { -1, 1, true }, Step { -7, 0, true }, Step { -1, 0, false } })
+                              Step { -1, 1, true }, Step { -7, 0, true }, Step { -1, 0, false }, Step { 1, 1, true },
+                              // The largest steps stop at the ends too.
+                              Step { std::numeric_limits<int>::max(), 2, true }, Step { std::numeric_limits<int>::min(), 0, true } })
     {
         notified.clear();
         source.adjustOffset (step.delta);
