@@ -318,11 +318,23 @@ TEST_F (PedalFace, MetersJumpToPeaksAndDecayWhileTheWindowHoldsTheHighest)
     }
 
     EXPECT_EQ (face.meterWindow->getText(), "0.0 dB");
-    EXPECT_EQ (face.meterWindow->getHoldInterval(), MeterWindowComponent::holdMs);
 
     // The hold ends: the window falls back to the newest peak.
     face.meterWindow->timerCallback();
     EXPECT_EQ (face.meterWindow->getText(), "-inf dB");
+}
+
+TEST_F (PedalFace, ARiseRestartsTheWindowsTwoSecondHold)
+{
+    // The window's timer has run since the face was built. A rise after one
+    // second holds the new maximum past the timer's first tick.
+    runMessageLoop (1000);
+    face.setPeaks ({ 0.9f, 0.9f });
+    face.setPeaks ({ 0.2f, 0.2f });
+
+    runMessageLoop (1300);
+    EXPECT_FLOAT_EQ (face.meterWindow->getDisplayedPeak(), 0.9f);
+    EXPECT_FLOAT_EQ (face.meterWindow->latestPeak, 0.2f);
 }
 
 TEST_F (PedalFace, MeterFeedTakesEachHeldPeakOnceAndFeedsTheLeftOneToBothInMono)
