@@ -247,7 +247,17 @@ TEST_F (PedalFace, ValueTextsAtRestAndUnderThePointer)
     EXPECT_EQ (face.faderAdcL->getLabel()->getText(), "L");
     EXPECT_EQ (face.faderAdcR->getLabel()->getText(), "R");
     EXPECT_EQ (face.knobMix->getLabel()->getText(), "MIX");
-    EXPECT_EQ (face.faderDacL->getLabel()->getFont().getTypefaceStyle(), "Regular");
+    // Names at rest in the Helvetica Neue stand-in at 12 points: the faders' regular, the knob's medium.
+    const std::pair<SliderComponent*, const char*> restFonts[] = { { face.faderDacL.get(), "Regular" },
+                                                                   { face.faderAdcR.get(), "Regular" },
+                                                                   { face.knobMix.get(), "Medium" } };
+    for (const auto& [slider, style] : restFonts)
+    {
+        const auto font = slider->getLabel()->getFont();
+        EXPECT_EQ (font.getTypefaceName(), "Inter");
+        EXPECT_EQ (font.getTypefaceStyle(), style);
+        EXPECT_NEAR (font.getHeightInPoints(), 12.0f, 0.001f);
+    }
     EXPECT_EQ (face.faderDacL->getLabel()->getBounds(), Rect (0, 234, 75, 20));
     EXPECT_EQ (face.knobMix->getLabel()->getBounds(), Rect (0, 84, 100, 20));
 
