@@ -39,5 +39,4 @@ constexpr Box meterWindow { 210, 175, 60, 24 };
 
 // A fader's cap travels between half a cap below its top and half a cap above its bottom.
 constexpr int capHeight = 100;
-constexpr int faderTextBoxHeight = 20;
 } // namespace FaceLayout
