@@ -47,10 +47,10 @@ TEST (DefaultStyleDrawing, ButtonOutlineAndFillFollowEnablementAndPress)
 
     // A disabled button's fill keeps half its alpha; pressing contrasts it by half, hovering by a quarter.
     const juce::Colour grey (0xFF808080);
-    const auto centreOf = [&style, &button, grey] (bool highlighted, bool down)
+    const auto centreOf = [&style, &button] (bool highlighted, bool down, juce::Colour colour = juce::Colour (0xFF808080))
     {
         return argb (paintImage (60, 28, [&] (juce::Graphics& g)
-                                 { style.drawButtonBackground (g, button, grey, highlighted, down); }),
+                                 { style.drawButtonBackground (g, button, colour, highlighted, down); }),
                      30, 14);
     };
 
@@ -60,6 +60,11 @@ TEST (DefaultStyleDrawing, ButtonOutlineAndFillFollowEnablementAndPress)
     EXPECT_TRUE (coloursNear (centreOf (true, false), grey.contrasting (0.25f).getARGB(), 1));
     EXPECT_TRUE (coloursNear (centreOf (false, true), grey.contrasting (0.5f).getARGB(), 1));
     EXPECT_NE (centreOf (true, false), centreOf (false, true));
+
+    // Without the keyboard focus the fill is a little less saturated.
+    const juce::Colour violet (0xFF966BD9);
+    EXPECT_TRUE (coloursNear (centreOf (false, false, violet), violet.withMultipliedSaturation (0.9f).getARGB(), 1));
+    EXPECT_FALSE (coloursNear (centreOf (false, false, violet), violet.getARGB(), 3));
     button.setLookAndFeel (nullptr);
 }
 
