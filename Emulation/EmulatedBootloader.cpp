@@ -75,6 +75,12 @@ void EmulatedBootloader::setOnFlashed (FlashedCallback callback)
     onFlashed = std::move (callback);
 }
 
+void EmulatedBootloader::setClock (Clock newClock)
+{
+    const std::lock_guard<std::mutex> lock (mutex);
+    clock = std::move (newClock);
+}
+
 void EmulatedBootloader::losePowerAfter (int numMessages)
 {
     const std::lock_guard<std::mutex> lock (mutex);
@@ -114,7 +120,6 @@ std::vector<double> EmulatedBootloader::getArrivalTimesMs() const
 //==============================================================================
 void EmulatedBootloader::receive (const juce::MidiMessage& message)
 {
-    const auto arrival = juce::Time::getMillisecondCounterHiRes();
     const auto* raw = message.getRawData();
     const Bytes bytes (raw, raw + message.getRawDataSize());
 
@@ -124,7 +129,7 @@ void EmulatedBootloader::receive (const juce::MidiMessage& message)
     {
         const std::lock_guard<std::mutex> lock (mutex);
         messages.push_back (bytes);
-        arrivals.push_back (arrival);
+        arrivals.push_back (clock());
 
         if (state != State::receiving)
             return;

@@ -27,12 +27,16 @@
 // Power loss: losePowerAfter (n) withdraws the ports right after the n-th
 // message, as if the pedal had been unplugged mid-flash.
 //
+// Arrival times come from the millisecond counter, or from the clock a test
+// sets, so that the sender's pacing can be checked in simulated time.
+//
 // Thread-safe: it receives on the plug-in's sending thread.
 class EmulatedBootloader
 {
 public:
     using Bytes = std::vector<uint8_t>;
     using FlashedCallback = std::function<void (uint32_t version)>;
+    using Clock = std::function<double()>; // milliseconds
 
     enum class State
     {
@@ -57,6 +61,7 @@ public:
     // Called on the sender's thread once a stream is complete, after the ports went.
     void setOnFlashed (FlashedCallback callback);
     void losePowerAfter (int numMessages); // 0: never
+    void setClock (Clock clock);
 
     State getState() const;
     juce::String getReason() const;
@@ -76,6 +81,7 @@ private:
     mutable std::mutex mutex;
     juce::String sourceId, destinationId;
     FlashedCallback onFlashed;
+    Clock clock { [] { return juce::Time::getMillisecondCounterHiRes(); } };
     int powerLossAfter = 0;
 
     State state = State::idle;

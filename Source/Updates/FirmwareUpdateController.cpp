@@ -268,7 +268,7 @@ FirmwareUpdateController::Sent FirmwareUpdateController::send (const juce::MidiB
         }
 
         reportProgress ((double) ((float) index++ / (float) total));
-        juce::Thread::sleep (messagePauseMs);
+        messagePause (messagePauseMs);
     }
 
     const std::lock_guard<std::mutex> lock (deviceLock);

@@ -7,6 +7,7 @@
 
 #include <juce_audio_basics/juce_audio_basics.h>
 #include <atomic>
+#include <functional>
 #include <mutex>
 
 // Flashes the pedal through its MIDI bootloader: loads the update (a dropped
@@ -45,6 +46,11 @@ public:
 
     // The version the pedal must report when it comes back; 0 accepts any.
     void setExpectedFirmwareVersion (juce::uint32 version) noexcept { expectedVersion = version; }
+
+    // How the body waits after each message it sends; by default it sleeps.
+    // Tests hand in a simulated clock. Set before start().
+    using Pause = std::function<void (int milliseconds)>;
+    void setMessagePause (Pause pause) { messagePause = std::move (pause); }
 
     // With no pedal attached in normal use, takes the bootloader manager's first
     // bootloader (unless another job uses it), else waits up to 60 s for one to
@@ -94,6 +100,7 @@ private:
     PedalRestartWatch restartWatch;
     const juce::MemoryBlock image;
     const juce::String updateFilePath;
+    Pause messagePause { [] (int milliseconds) { juce::Thread::sleep (milliseconds); } };
     bool restartWaitStarted = false;
 
     JUCE_DECLARE_NON_COPYABLE (FirmwareUpdateController)

@@ -6,6 +6,7 @@
 #include "Updates/FirmwareUpdateController.h"
 
 #include <gtest/gtest.h>
+#include <atomic>
 #include <chrono>
 
 namespace
@@ -29,13 +30,46 @@ juce::MemoryBlock smallFirmware (juce::uint32 version, const SyntheticFirmware::
     return { bytes.data(), bytes.size() };
 }
 
+// Time that passes only when the job pauses after a message. The bootloader
+// stamps each arrival with it, so the pacing is checked without being waited
+// for. The first pause holds until released, so the sending can be seen under way.
+class SimulatedPacing
+{
+public:
+    void pace (FirmwareUpdateController& job, EmulatedBootloader& bootloader)
+    {
+        job.setMessagePause ([this] (int milliseconds) { pause (milliseconds); });
+        bootloader.setClock ([this] { return nowMs.load(); });
+    }
+
+    void release() { released.signal(); }
+
+private:
+    // The job's thread only.
+    void pause (int milliseconds)
+    {
+        if (pauses++ == 0)
+            released.wait (10000);
+
+        nowMs.store (nowMs.load() + milliseconds);
+    }
+
+    std::atomic<double> nowMs { 0.0 };
+    int pauses = 0;
+    juce::WaitableEvent released;
+};
+
 // The update dialog's part: it makes the job, listens, starts it and, with a
 // pedal attached, frees the pedal's audio and sends it EnterBootloader. The
 // message loop runs the relay, the scans and the MIDI deliveries.
 class FirmwareUpdateTest : public ::testing::Test
 {
 protected:
-    ~FirmwareUpdateTest() override { job.reset(); }
+    ~FirmwareUpdateTest() override
+    {
+        pacing.release();
+        job.reset();
+    }
 
     Job& makeJob (const juce::MemoryBlock& bytes, const juce::String& path = {}, juce::uint32 expected = 0)
     {
@@ -80,6 +114,7 @@ protected:
 
     bool runUntilComplete() { return runUntil ([this] { return recorder.completions > 0; }); }
 
+    SimulatedPacing pacing;
     LinkRig rig;
     juce::SharedResourcePointer<BootManager> bootManager;
     JobRecorder recorder;
@@ -91,6 +126,7 @@ TEST_F (FirmwareUpdateTest, TheCarriedImageFlashesAnAttachedPedalEndToEnd)
 {
     auto& device = attachPedal();
     auto& flash = makeJob (FirmwareImage::getPayload(), {}, FirmwareImage::getFirmwareVersion());
+    pacing.pace (flash, rig.pedal.getBootloader());
     flash.start (true);
     EXPECT_TRUE (flash.isTimerRunning (Job::waitTimerId));
     EXPECT_EQ (flash.getTimerInterval (Job::waitTimerId), 60000);
@@ -104,11 +140,14 @@ TEST_F (FirmwareUpdateTest, TheCarriedImageFlashesAnAttachedPedalEndToEnd)
     audio->scanForDevices();
     EXPECT_FALSE (audio->getDeviceNames().contains (LinkRig::pedalName));
 
+    // Held after the first message, in simulated time, until the sending shows.
+    ASSERT_TRUE (runUntil ([this] { return recorder.lastStatus() == updating; }));
+    pacing.release();
     ASSERT_TRUE (runUntilComplete());
     EXPECT_EQ (flash.getResult(), Job::flashSucceeded);
     EXPECT_EQ (recorder.statuses(), (Strings { waiting, updating, restarting, "Update complete" }));
 
-    // Every message, verbatim and in order, at least 10 ms apart.
+    // Every message, verbatim and in order, at least 10 ms apart on the job's clock.
     auto& bootloader = rig.pedal.getBootloader();
     EXPECT_EQ (bootloader.getState(), EmulatedBootloader::State::flashed) << bootloader.getReason();
     juce::MidiBuffer expected;
@@ -174,6 +213,11 @@ TEST_F (FirmwareUpdateTest, WithABootloaderListedAndNoPedalItFlashesAtOnceAndChe
         EXPECT_EQ (flash.getResult(), c.result);
         EXPECT_EQ (recorder.lastStatus(), c.status);
         EXPECT_EQ (rig.pedal.getBootloader().getMessages().size(), 7u);
+
+        // Paced in real time unless a test says otherwise.
+        const auto arrivals = rig.pedal.getBootloader().getArrivalTimesMs();
+        for (size_t m = 1; m < arrivals.size(); ++m)
+            EXPECT_GE (arrivals[m] - arrivals[m - 1], Job::messagePauseMs - 0.1) << m;
         job.reset();
     }
 
