@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Updates/UpdateServer.h"
 #include "Utilities/ThreadWithProgress.h"
 
 #include <atomic>
@@ -16,7 +17,7 @@ public:
         downloadSucceeded = 0
     };
 
-    static constexpr int defaultConnectionTimeoutMs = 3000;
+    static constexpr int defaultConnectionTimeoutMs = UpdateServer::connectionTimeoutMs;
 
     explicit FirmwareDownloadController (const juce::URL& archiveAddress);
     ~FirmwareDownloadController() override;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Updates/VersionQuery.h"
+#include "Updates/UpdateServer.h"
 #include "Utilities/ThreadWithProgress.h"
 
 // The online version check: fetches the version file from the update server on
@@ -9,7 +10,7 @@
 class VersionQueryController : public ThreadWithProgress
 {
 public:
-    static constexpr int defaultConnectionTimeoutMs = 10000;
+    static constexpr int defaultConnectionTimeoutMs = UpdateServer::connectionTimeoutMs;
 
     VersionQueryController();
     ~VersionQueryController() override;

@@ -1,8 +1,11 @@
 #include "Support/LoopbackHttpServer.h"
 
+#include <arpa/inet.h>
 #include <chrono>
 #include <limits>
+#include <netinet/in.h>
 #include <sys/socket.h>
+#include <unistd.h>
 
 namespace
 {
@@ -187,4 +190,38 @@ void LoopbackHttpServer::handle (std::unique_ptr<juce::StreamingSocket> client)
         if (i < reply.holdAt.size() && ! waitForRelease (i + 1))
             return;
     }
+}
+
+UnansweredPort::UnansweredPort()
+{
+    sockaddr_in local {};
+    local.sin_family = AF_INET;
+    local.sin_addr.s_addr = htonl (INADDR_LOOPBACK);
+    socklen_t size = sizeof (local);
+
+    listener = ::socket (AF_INET, SOCK_STREAM, 0);
+    if (listener < 0 || ::bind (listener, (sockaddr*) &local, size) != 0 || ::listen (listener, 0) != 0
+        || ::getsockname (listener, (sockaddr*) &local, &size) != 0)
+        return;
+
+    port = ntohs (local.sin_port);
+
+    // One connection completed fills the queue; later requests are dropped rather than refused.
+    const auto client = ::socket (AF_INET, SOCK_STREAM, 0);
+    ::connect (client, (sockaddr*) &local, size);
+    queued.push_back (client);
+}
+
+UnansweredPort::~UnansweredPort()
+{
+    for (const auto client : queued)
+        ::close (client);
+
+    if (listener >= 0)
+        ::close (listener);
+}
+
+std::string UnansweredPort::address (const std::string& path) const
+{
+    return "http://127.0.0.1:" + std::to_string (port) + path;
 }

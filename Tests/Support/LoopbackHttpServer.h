@@ -69,3 +69,20 @@ private:
     std::vector<std::thread> handlers;
     std::thread acceptor;
 };
+
+// A port on 127.0.0.1 whose connections never complete: its listener's queue
+// is full and nothing accepts, so a client's connection request goes
+// unanswered, as behind a firewall that drops packets.
+class UnansweredPort
+{
+public:
+    UnansweredPort();
+    ~UnansweredPort();
+
+    std::string address (const std::string& path) const;
+
+private:
+    int listener = -1;
+    int port = 0;
+    std::vector<int> queued;
+};
