@@ -36,19 +36,8 @@ void EmulatedBootloader::publish (const juce::String& portName)
 
 void EmulatedBootloader::withdraw()
 {
-    juce::String source, destination;
-    {
-        const std::lock_guard<std::mutex> lock (mutex);
-        std::swap (source, sourceId);
-        std::swap (destination, destinationId);
-    }
-
     // A withdrawal from inside our own callback is allowed by the ports.
-    if (source.isNotEmpty())
-        ports.withdraw (source);
-
-    if (destination.isNotEmpty())
-        ports.withdraw (destination);
+    ports.withdraw (mutex, sourceId, destinationId);
 }
 
 bool EmulatedBootloader::isPublished() const

@@ -67,18 +67,7 @@ void EmulatedPedal::unplug()
 
 void EmulatedPedal::withdrawMidi()
 {
-    juce::String source, destination;
-    {
-        const std::lock_guard<std::mutex> lock (mutex);
-        std::swap (source, sourceId);
-        std::swap (destination, destinationId);
-    }
-
-    if (source.isNotEmpty())
-        ports.withdraw (source);
-
-    if (destination.isNotEmpty())
-        ports.withdraw (destination);
+    ports.withdraw (mutex, sourceId, destinationId);
 }
 
 void EmulatedPedal::withdrawAudio()

@@ -315,6 +315,22 @@ void VirtualMidiPorts::withdraw (const juce::String& identifier)
         destination->clear();
 }
 
+void VirtualMidiPorts::withdraw (std::mutex& ownerLock, juce::String& sourceIdentifier, juce::String& destinationIdentifier)
+{
+    juce::String source, destination;
+    {
+        const std::lock_guard<std::mutex> lock (ownerLock);
+        std::swap (source, sourceIdentifier);
+        std::swap (destination, destinationIdentifier);
+    }
+
+    if (source.isNotEmpty())
+        withdraw (source);
+
+    if (destination.isNotEmpty())
+        withdraw (destination);
+}
+
 void VirtualMidiPorts::withdrawAll()
 {
     juce::StringArray identifiers;

@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <memory>
+#include <mutex>
 
 // In-process MIDI ports for the emulated pedal. The emulator publishes sources
 // (ports the plug-in reads from) and destinations (ports the plug-in writes to).
@@ -37,6 +38,11 @@ public:
     // called again (a call in progress on another thread is waited for).
     void withdraw (const juce::String& identifier);
     void withdrawAll();
+
+    // Withdraws a source and a destination whose identifiers the caller keeps
+    // under its own lock: they are emptied under that lock and withdrawn outside
+    // it, as withdrawal waits for callbacks that may take it.
+    void withdraw (std::mutex& ownerLock, juce::String& sourceIdentifier, juce::String& destinationIdentifier);
 
     // Queues the message for each started plug-in input of the source; false
     // when none took it (not published, not opened or not started).
