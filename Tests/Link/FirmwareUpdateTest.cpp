@@ -295,11 +295,29 @@ TEST_F (FirmwareUpdateTest, ThePedalsOwnBootloaderIsTakenFirstAndABusyOneIsNever
     ASSERT_NE (flash.getBootDevice(), nullptr);
     EXPECT_EQ (flash.getBootDevice()->getName(), pedalBootloader);
 
-    // A second job finds the first bootloader busy and waits for one of its own.
-    Job second (smallFirmware (0x000106), {});
+    // Two more jobs find the first bootloader busy and wait for one of their own.
+    Job second (smallFirmware (0x000106), {}), third (smallFirmware (0x000106), {});
+    JobRecorder secondRecorder, thirdRecorder;
+    second.addListener (&secondRecorder);
+    third.addListener (&thirdRecorder);
     second.start (false);
+    third.start (false);
     EXPECT_EQ (second.getBootDevice(), nullptr);
     EXPECT_TRUE (second.isTimerRunning (Job::waitTimerId));
+
+    // A bootloader that appears goes to one of them; the other, left without, fails.
+    foreign.withdraw();
+    bootManager->scanForDevices();
+    foreign.publish (genericBootloader);
+    bootManager->scanForDevices();
+    ASSERT_NE ((second.getBootDevice() == nullptr), (third.getBootDevice() == nullptr));
+
+    auto& left = second.getBootDevice() == nullptr ? second : third;
+    auto& leftRecorder = &left == &second ? secondRecorder : thirdRecorder;
+    left.timerCallback (Job::waitTimerId);
+    ASSERT_TRUE (relayUntilComplete (left, leftRecorder));
+    EXPECT_EQ (left.getResult(), Job::flashDeviceNotFound);
+    EXPECT_EQ (leftRecorder.lastStatus(), timedOut);
 }
 
 TEST_F (FirmwareUpdateTest, ABootloaderWhoseOutputNeverOpensFailsRatherThanCompleting)
