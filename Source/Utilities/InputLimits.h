@@ -49,4 +49,7 @@ constexpr size_t firmwareArchiveBytes = 8u << 20;
 // and the bootloader messages in one.
 constexpr size_t firmwareFileBytes = 1u << 20;
 constexpr int firmwareMessages = 8192;
+
+// The other host's list of excluded MIDI ports, read beside that host.
+constexpr size_t excludedPortsFileBytes = 1u << 20;
 } // namespace InputLimits

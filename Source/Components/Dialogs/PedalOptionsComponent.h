@@ -1,0 +1,61 @@
+#pragma once
+
+#include "Components/Dialogs/AlertBoxComponent.h"
+#include "Settings/DeviceSettings.h"
+
+#include <juce_gui_basics/juce_gui_basics.h>
+#include <functional>
+
+// "Device Options": the attached pedal's block size, buffer sizes and extra
+// latency, written straight into its settings, a latency calibration on
+// request, and the host's block size and total latency, refreshed every 250 ms.
+// The callback links it to its opener:
+//   0  "Done": close the dialog
+//   1  "Calibrate", and every block-size choice: ask the pedal for a calibration
+//   2  every refresh: fill the tree's "hostBlockSize" and "totalLatency"
+class PedalOptionsComponent : public AlertBoxComponent, private DeviceSettings::Listener
+{
+public:
+    using Callback = std::function<void (int, juce::ValueTree&)>;
+
+    enum Code
+    {
+        done = 0,
+        calibrate = 1,
+        refresh = 2
+    };
+
+    static constexpr int refreshTimerId = 0;
+    static constexpr int refreshIntervalMs = 250;
+
+    PedalOptionsComponent (juce::ValueTree settingsTree, bool needsCalibration, Callback callback);
+    ~PedalOptionsComponent() override;
+
+    void updateUI();
+
+    bool needsCalibrationFirst() const noexcept { return needsCalibration; }
+    juce::TextEditor* getLatencyEditor() const noexcept { return latencyEditor; }
+    juce::Label* getHostBlockSizeLabel() const noexcept { return hostBlockSizeLabel; }
+    juce::Label* getTotalLatencyLabel() const noexcept { return totalLatencyLabel; }
+    juce::TextButton* getDoneButton() const noexcept { return doneButton; }
+    juce::ComboBox* findComboBox (const juce::String& name) const;
+
+    void timerCallback (int timerId) override;
+    void comboBoxChanged (juce::ComboBox* comboBox) override;
+    void buttonClicked (juce::Button* button) override;
+    void textEditorTextChanged (juce::TextEditor& editor) override;
+
+private:
+    void settingsChanged() override;
+
+    juce::ValueTree tree;
+    DeviceSettings deviceSettings;
+    Callback optionsCallback;
+    bool needsCalibration;
+    juce::TextEditor* latencyEditor = nullptr;
+    juce::Label* hostBlockSizeLabel = nullptr;
+    juce::Label* totalLatencyLabel = nullptr;
+    juce::TextButton* doneButton = nullptr;
+
+    JUCE_DECLARE_NON_COPYABLE (PedalOptionsComponent)
+};
