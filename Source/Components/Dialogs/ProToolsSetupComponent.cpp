@@ -87,24 +87,24 @@ void ProToolsSetupComponent::buttonClicked (juce::Button* button)
     }
     else if (shown == 2)
     {
-        switch (writeDesktopCopy())
+        const auto written = writeDesktopCopy();
+
+        if (written == Written::ok)
         {
-            case Written::ok:
-            {
-                auto& platform = PlatformServices::get();
-                platform.revealInFileManager (platform.getHostApplicationFolder());
-                platform.revealInFileManager (platform.getDesktopFolder().getChildFile (ExcludedPortsList::fileName));
-                setMessage (reviewAndCopy);
-                break;
-            }
-            case Written::unreadable: setMessage (notRead); break;
-            case Written::unwritable: setMessage (notWritten); break;
+            auto& platform = PlatformServices::get();
+            platform.revealInFileManager (platform.getHostApplicationFolder());
+            platform.revealInFileManager (platform.getDesktopFolder().getChildFile (ExcludedPortsList::fileName));
+            setMessage (reviewAndCopy);
+            startTimer (pollTimerId, pollIntervalMs);
+        }
+        else
+        {
+            // Said as it is, and never followed by "Complete!".
+            setMessage (written == Written::unreadable ? notRead : notWritten);
         }
 
-        // Whatever the copy's fate, the host's file may still come to list both.
         deleteAllButtons();
         addButton ("Cancel", cancel);
-        startTimer (pollTimerId, pollIntervalMs);
     }
 
     updateLayout();

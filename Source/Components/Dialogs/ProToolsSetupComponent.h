@@ -10,7 +10,8 @@
 // "ExcludedMIDIPorts.txt" to the Desktop and shows both places in the file
 // manager, then polls the host's file every 250 ms until it lists the pedal's
 // port and the bootloader's. A copy that could not be made is reported as
-// such. Result 0 ("Cancel") goes to the callback, which closes the dialog.
+// such, and then nothing is polled. Result 0 ("Cancel") goes to the callback,
+// which closes the dialog.
 class ProToolsSetupComponent : public AlertBoxComponent
 {
 public:
