@@ -62,6 +62,8 @@ void AlertManager::DecoratedAlertBox::retire (std::shared_ptr<juce::Component> g
 
     // Gone from the screen now, deaf to clicks already queued for it, and
     // deleted after the call that closed it has returned.
+    if (auto* box = dynamic_cast<AlertBoxComponent*> (gone.get()))
+        box->dismiss();
     gone->setEnabled (false);
     gone->setVisible (false);
     parent->removeChildComponent (gone.get());

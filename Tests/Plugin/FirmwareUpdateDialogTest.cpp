@@ -378,3 +378,29 @@ TEST_F (FirmwareDialogTest, ClosingTheEditorMidFlashStopsTheCarriedImagesTransfe
     EXPECT_NE (bootloader.getState(), EmulatedBootloader::State::flashed);
     EXPECT_TRUE (results.empty());
 }
+
+TEST_F (FirmwareDialogTest, ADialogReplacedWhileDownloadingNeverGoesOnToFlash)
+{
+    attachPedal();
+    const auto archive = serveFirmware (0x010300);
+    serveVersionFile (R"({"pluginVersion":"0.2.0","firmwareVersion":"1.3.0","firmwareURL":")" + archive + "\"}");
+    ASSERT_TRUE (open (VersionQuery::queryUpToDate));
+    ASSERT_TRUE (runUntilState (FirmwareUpdateComponent::onlineUpdateAvailable));
+    press ("OK");
+
+    // The download ends, and its completion waits in the message queue while
+    // the automatic Device Options prompt replaces the dialog.
+    auto& replaced = dialog();
+    auto* download = replaced.getDownloadController();
+    ASSERT_NE (download, nullptr);
+    ASSERT_TRUE (download->waitForThreadToExit (10000));
+    ASSERT_EQ (download->getResult(), FirmwareDownloadController::downloadSucceeded);
+    ASSERT_TRUE (manager->alert_pedalOptions (juce::ValueTree ("DEVICE"), false, [] (int, juce::ValueTree&) {}));
+
+    replaced.threadComplete (false);
+    EXPECT_EQ (replaced.getState(), FirmwareUpdateComponent::downloading);
+    EXPECT_EQ (replaced.getUpdateController(), nullptr);
+    runUntil ([] { return false; }, 200);
+    EXPECT_EQ (enterBootloaderSent(), 0);
+    EXPECT_TRUE (results.empty());
+}

@@ -252,6 +252,12 @@ void AlertBoxComponent::paint (juce::Graphics& g)
 }
 
 //==============================================================================
+void AlertBoxComponent::dismiss()
+{
+    dismissed = true;
+    stopTimer (deferredResultTimerId);
+}
+
 void AlertBoxComponent::visibilityChanged()
 {
     if (! isVisible())
@@ -270,7 +276,7 @@ void AlertBoxComponent::timerCallback (int timerId)
 
 void AlertBoxComponent::buttonClicked (juce::Button* button)
 {
-    if (dynamic_cast<juce::ToggleButton*> (button) != nullptr)
+    if (dismissed || dynamic_cast<juce::ToggleButton*> (button) != nullptr)
         return;
 
     if (callback)

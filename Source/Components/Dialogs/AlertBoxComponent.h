@@ -57,6 +57,12 @@ public:
 
     void setCallback (Callback newCallback) { callback = std::move (newCallback); }
 
+    // The box has left the screen for good and is about to be deleted: from now
+    // on it starts nothing and reports nothing. It may be inside its own
+    // callback when this is called. Overrides call the base.
+    virtual void dismiss();
+    bool isDismissed() const noexcept { return dismissed; }
+
     juce::Label& getTitleLabel() noexcept { return titleLabel; }
     AttributedLabel& getMessageLabel() noexcept { return messageLabel; }
     juce::String getMessage() const { return messageLabel.getText(); }
@@ -78,6 +84,7 @@ protected:
     int pendingResult = 0;
 
 private:
+    bool dismissed = false;
     juce::Label titleLabel;
     AttributedLabel messageLabel;
     juce::OwnedArray<juce::TextButton> buttons;

@@ -161,6 +161,9 @@ void FirmwareUpdateComponent::addAutoCheckToggle()
 //==============================================================================
 void FirmwareUpdateComponent::buttonClicked (juce::Button* button)
 {
+    if (isDismissed())
+        return;
+
     switch (button->getCommandID())
     {
         case close:
@@ -251,12 +254,26 @@ void FirmwareUpdateComponent::setStatusMessage (const juce::String& text)
     repaint();
 }
 
-void FirmwareUpdateComponent::threadComplete (bool ok)
+void FirmwareUpdateComponent::stopListening()
 {
     for (ThreadWithProgress* job : { (ThreadWithProgress*) queryController.get(), (ThreadWithProgress*) updateController.get(),
                                      (ThreadWithProgress*) downloadController.get() })
         if (job != nullptr)
             job->removeListener (this);
+}
+
+void FirmwareUpdateComponent::dismiss()
+{
+    AlertBoxComponent::dismiss();
+    stopListening();
+}
+
+void FirmwareUpdateComponent::threadComplete (bool ok)
+{
+    // A completion already queued when the dialog closed moves nothing on.
+    stopListening();
+    if (isDismissed())
+        return;
 
     switch (state)
     {

@@ -80,6 +80,10 @@ public:
     // The maker's site as the messages name it.
     static juce::String websiteName();
 
+    // Stops listening to its jobs, so that a closed dialog never moves on to a
+    // download or a flash; the jobs stop when the dialog is deleted.
+    void dismiss() override;
+
     juce::Colour getBackgroundColour() const override;
     void buttonClicked (juce::Button* button) override;
     void buttonStateChanged (juce::Button* button) override;
@@ -96,6 +100,7 @@ public:
 
 private:
     void addAutoCheckToggle();
+    void stopListening();
     void startDownload();
     void report (int code);
 

@@ -73,6 +73,12 @@ PedalOptionsComponent::~PedalOptionsComponent()
     deviceSettings.removeListener (this);
 }
 
+void PedalOptionsComponent::dismiss()
+{
+    AlertBoxComponent::dismiss();
+    stopTimer (refreshTimerId);
+}
+
 juce::ComboBox* PedalOptionsComponent::findComboBox (const juce::String& name) const
 {
     for (int i = 0; i < getNumRows(); ++i)
@@ -132,6 +138,9 @@ void PedalOptionsComponent::comboBoxChanged (juce::ComboBox* comboBox)
 
 void PedalOptionsComponent::buttonClicked (juce::Button* button)
 {
+    if (isDismissed())
+        return;
+
     const auto code = button->getCommandID();
     if (code == calibrate)
         needsCalibration = false;

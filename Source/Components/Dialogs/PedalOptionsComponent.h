@@ -32,6 +32,7 @@ public:
     ~PedalOptionsComponent() override;
 
     void updateUI();
+    void dismiss() override;
 
     bool needsCalibrationFirst() const noexcept { return needsCalibration; }
     juce::TextEditor* getLatencyEditor() const noexcept { return latencyEditor; }

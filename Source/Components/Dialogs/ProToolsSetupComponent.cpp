@@ -68,9 +68,18 @@ bool ProToolsSetupComponent::isDeviceExcluded (const juce::String& name)
     return ExcludedPortsList::lists (text, name.toStdString());
 }
 
+void ProToolsSetupComponent::dismiss()
+{
+    AlertBoxComponent::dismiss();
+    stopTimer (pollTimerId);
+}
+
 //==============================================================================
 void ProToolsSetupComponent::buttonClicked (juce::Button* button)
 {
+    if (isDismissed())
+        return;
+
     const auto result = button->getCommandID();
     if (result != proceed)
     {

@@ -28,6 +28,8 @@ public:
 
     int getStep() const noexcept { return step; }
 
+    void dismiss() override;
+
     void timerCallback (int timerId) override;
     void buttonClicked (juce::Button* button) override;
 
