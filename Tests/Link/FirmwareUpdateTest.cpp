@@ -95,22 +95,7 @@ protected:
         device.getDriver().sendSysExMessage (Sysex::SystemGroup, Sysex::EnterBootloader, nullptr, 0);
     }
 
-    bool runUntil (const std::function<bool()>& done, int timeoutMs = 60000)
-    {
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds (timeoutMs);
-
-        while (! done())
-        {
-            if (std::chrono::steady_clock::now() > deadline)
-                return false;
-
-            bootManager->scanForDevices();
-            rig.getManager().scanForDevices();
-            juce::MessageManager::getInstance()->runDispatchLoopUntil (20);
-        }
-
-        return true;
-    }
+    bool runUntil (const std::function<bool()>& done, int timeoutMs = 60000) { return rig.runUntil (done, timeoutMs); }
 
     bool runUntilComplete() { return runUntil ([this] { return recorder.completions > 0; }); }
 

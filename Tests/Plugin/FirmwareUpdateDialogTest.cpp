@@ -1,186 +1,260 @@
+#include "Components/Dialogs/FirmwareUpdateComponent.h"
 #include "Devices/FirmwareImage.h"
-#include "Support/FirmwareDialogRig.h"
+#include "Emulation/SyntheticFirmware.h"
+#include "Support/DesktopRecorder.h"
+#include "Support/DialogRig.h"
+#include "Support/LinkRig.h"
+#include "Support/LoopbackHttpServer.h"
+#include "Support/ZipMaker.h"
+#include "Windows/AlertManager.h"
 
 #include <gtest/gtest.h>
 
 namespace
 {
-using State = FirmwareUpdateComponent::State;
+using Dialog = FirmwareUpdateComponent;
 
 const std::string site = "www.example.com";
 const std::string checking = "Checking for updates | Checking online for new plugin & firmware updates... | Cancel (0)";
 const std::string offerCarried = "Firmware Update | Update pedal firmware to v0.1.5? | OK (3) Cancel (0) | toggle on";
+const std::string offerDownload = "Firmware Update | Download & update pedal firmware to v1.3.0? | OK (2) Cancel (0) | toggle on";
+const std::string complete = "Firmware Update | Update complete | OK (0)";
 
-struct FirmwareDialogTest : ::testing::Test, FirmwareDialogRig
+// A firmware stream of three records that the emulated bootloader takes.
+std::string smallFirmware (juce::uint32 version)
 {
+    const auto bytes = SyntheticFirmware::buildPayload (version, 3);
+    return { bytes.begin(), bytes.end() };
+}
+
+// The processor's part: the pedal it holds, forgotten when the manager lets it
+// go (as when it restarts into its bootloader).
+struct TrackedPedal : PedalHolder, UsbBaseDeviceManager<UsbDevice>::Listener
+{
+    explicit TrackedPedal (UsbBaseDeviceManager<UsbDevice>& m) : manager (m) { manager.addListener (this); }
+    ~TrackedPedal() override { manager.removeListener (this); }
+    void deviceRemoved (UsbDevice* gone) override { device = gone == device ? nullptr : device; }
+    UsbBaseDeviceManager<UsbDevice>& manager;
+};
+
+// The firmware update dialog as the editor opens it, with the emulated pedal
+// (and its bootloader), a version server on this computer, and the desktop
+// recorded. The message loop runs the jobs' relays, the scans and the MIDI.
+struct FirmwareDialogTest : ::testing::Test
+{
+    static constexpr const char* versionPath = "/QZR/latest.json";
+
+    FirmwareDialogTest() { VersionQueryController::setVersionFileAddress (server.url (versionPath)); }
+
+    ~FirmwareDialogTest() override
+    {
+        manager.reset();
+        VersionQueryController::setVersionFileAddress (juce::URL ("http://127.0.0.1:1/QZR/latest.json"));
+    }
+
+    // Attaches the pedal in Audio use, reporting this firmware version.
+    void attachPedal (int version = LinkRig::pedalVersion)
+    {
+        rig.pedal.setFirmwareVersion (version);
+        rig.driver().connect (modeAudio);
+        rig.drain();
+        pedal.device = rig.findDevice();
+        rig.pedal.clearReceivedMessages();
+    }
+
+    void serveVersionFile (const std::string& json) { server.serve (versionPath, LoopbackHttpServer::text (json)); }
+
+    // A firmware archive holding a small stream of this version, and its address.
+    std::string serveFirmware (juce::uint32 version)
+    {
+        server.serve ("/fw.zip", LoopbackHttpServer::text (toString (makeZip ({ { "Pedal.syx", smallFirmware (version) } }))));
+        return server.address ("/fw.zip");
+    }
+
+    juce::File writeFirmwareFile (const juce::String& name, juce::uint32 version)
+    {
+        ScratchFolder::write (files.folder, name.toStdString(), smallFirmware (version));
+        return files.folder.getChildFile (name);
+    }
+
+    bool open (int status, juce::uint32 version = 0)
+    {
+        VersionQuery query;
+        query.status = status;
+        query.version = VersionNumber (version);
+        return manager->alert_updateFirmware (query, settings, [this] (int result) { results.push_back (result); });
+    }
+
+    FirmwareUpdateComponent& dialog()
+    {
+        auto* shown = dynamic_cast<FirmwareUpdateComponent*> (manager->alert.box.get());
+        EXPECT_NE (shown, nullptr);
+        return *shown;
+    }
+
+    // What the dialog shows, and its toggle's state.
+    std::string shows()
+    {
+        auto* toggle = dialog().getAutoCheckToggle();
+        return describe (dialog()) + (toggle == nullptr ? "" : toggle->getToggleState() ? " | toggle on" : " | toggle off");
+    }
+
+    void press (const juce::String& text) { click (*findButton (dialog(), text)); }
+
+    bool runUntil (const std::function<bool()>& done, int timeoutMs = 30000) { return rig.runUntil (done, timeoutMs); }
+
+    bool runUntilState (FirmwareUpdateComponent::State state)
+    {
+        return runUntil ([this, state] { return manager->alert.isShowing() && dialog().getState() == state; });
+    }
+
+    LinkRig rig;
+    juce::SharedResourcePointer<UsbBaseDeviceManager<UsbBootDevice>> bootManager;
+    LoopbackHttpServer server;
+    DesktopRecorder desktop;
+    ScratchFolder files;
+    TrackedPedal pedal { rig.getManager() };
+    DialogParent parent;
+    juce::PropertySet settings;
+    std::vector<int> results;
+    std::unique_ptr<AlertManager> manager = std::make_unique<AlertManager> (pedal, parent);
+
     int enterBootloaderSent() const { return rig.pedal.countReceived (Sysex::SystemGroup, Sysex::EnterBootloader); }
+
+    // Opens the dialog after a check that finds firmware 1.3.0 online at that address.
+    void offerOnlineFirmware (const std::string& address)
+    {
+        serveVersionFile (R"({"pluginVersion":"0.2.0","firmwareVersion":"1.3.0")" + (address.empty() ? "" : R"(,"firmwareURL":")" + address + "\"") + "}");
+        ASSERT_TRUE (open (VersionQuery::queryUpToDate));
+        ASSERT_TRUE (runUntilState (Dialog::onlineUpdateAvailable));
+    }
 };
 } // namespace
 
 //==============================================================================
-TEST_F (FirmwareDialogTest, ACheckEndsInTheStateItsAnswerSelectsAndClosingReportsOne)
+TEST_F (FirmwareDialogTest, EachWayInEndsInTheStateItsAnswerSelectsAndReportsWhetherAJobRan)
 {
+    const std::string pluginOffer = "Plugin Update | Plugin update v0.3.1 is available.\nPlease go to " + site
+                                  + " to download\nand install this update. | Visit website (1) Close (0) | toggle on";
     const struct
     {
         const char* what;
-        int pedalVersion;
-        std::string versionFile; // empty: none is served
-        State state;
+        int pedalVersion, status;
+        juce::uint32 version;
+        std::string versionFile; // "-": none served
+        Dialog::State state;
         std::string shown;
+        int result;
     } cases[] = {
-        { "no version file", 0x010203, "", FirmwareUpdateComponent::checkFailed,
+        { "no version file", 0x010203, 0, 0, "-", Dialog::checkFailed,
           "Checking for updates | Unable to download version information.\nPlease go to " + site
-              + " to check\nfor updates. | Visit website (1) Close (0) | toggle on" },
-        { "nothing newer", 0x010203, R"({"pluginVersion":"0.2.0","firmwareVersion":"1.2.3"})", FirmwareUpdateComponent::upToDate,
-          "Checking for updates | Already up-to-date | Close (0) | toggle on" },
-        { "a newer plug-in", 0x010203, R"({"pluginVersion":"0.3.1","firmwareVersion":"9.0.0"})",
-          FirmwareUpdateComponent::pluginUpdateAvailable,
-          "Plugin Update | Plugin update v0.3.1 is available.\nPlease go to " + site
-              + " to download\nand install this update. | Visit website (1) Close (0) | toggle on" },
-        { "newer firmware online", 0x010203, R"({"pluginVersion":"0.2.0","firmwareVersion":"1.3.0"})",
-          FirmwareUpdateComponent::onlineUpdateAvailable,
-          "Firmware Update | Download & update pedal firmware to v1.3.0? | OK (2) Cancel (0) | toggle on" },
-        { "a pedal older than the carried image", 0x000100, R"({"pluginVersion":"0.2.0","firmwareVersion":"1.3.0"})",
-          FirmwareUpdateComponent::embeddedUpdateAvailable, offerCarried },
+              + " to check\nfor updates. | Visit website (1) Close (0) | toggle on", 1 },
+        { "nothing newer", 0x010203, 1, 0, R"({"pluginVersion":"0.2.0","firmwareVersion":"1.2.3"})", Dialog::upToDate,
+          "Checking for updates | Already up-to-date | Close (0) | toggle on", 1 },
+        { "a newer plug-in", 0x010203, 0, 0, R"({"pluginVersion":"0.3.1","firmwareVersion":"9.0.0"})", Dialog::pluginUpdateAvailable, pluginOffer, 1 },
+        { "newer firmware online", 0x010203, 0, 0, R"({"pluginVersion":"0.2.0","firmwareVersion":"1.3.0"})", Dialog::onlineUpdateAvailable, offerDownload, 1 },
+        { "a pedal older than the carried image", 0x000100, 0, 0, R"({"pluginVersion":"0.2.0","firmwareVersion":"1.3.0"})",
+          Dialog::embeddedUpdateAvailable, offerCarried, 1 },
+        { "the carried image, offered at once", 0x010203, 2, 0x090909, "", Dialog::embeddedUpdateAvailable, offerCarried, 0 },
+        { "online firmware, offered at once", 0x010203, 3, 0x010300, "", Dialog::onlineUpdateAvailable, offerDownload, 0 },
+        { "a plug-in, offered at once", 0x010203, 4, 0x000301, "", Dialog::pluginUpdateAvailable, pluginOffer, 0 },
     };
 
+    size_t requests = 0;
     for (const auto& c : cases)
     {
         SCOPED_TRACE (c.what);
         attachPedal (c.pedalVersion);
-        server.serve (versionPath, c.versionFile.empty() ? LoopbackHttpServer::text ("", 404) : LoopbackHttpServer::text (c.versionFile));
+        server.serve (versionPath, c.versionFile == "-" ? LoopbackHttpServer::text ("", 404) : LoopbackHttpServer::text (c.versionFile));
         results.clear();
 
-        ASSERT_TRUE (open (VersionQuery::queryFailed));
-        EXPECT_EQ (shows(), checking);
-        saveSnapshot (dialog(), "firmware-checking");
-        ASSERT_TRUE (runUntil ([this] { return dialog().getState() != FirmwareUpdateComponent::checking; }));
+        ASSERT_TRUE (open (c.status, c.version));
+        if (c.status < 2)
+        {
+            EXPECT_EQ (shows(), checking);
+            saveSnapshot (dialog(), "firmware-checking");
+            ++requests;
+        }
+        ASSERT_TRUE (runUntil ([this] { return dialog().getState() != Dialog::checking; }));
         EXPECT_EQ (dialog().getState(), c.state);
         EXPECT_EQ (shows(), c.shown);
-        saveSnapshot (dialog(), juce::String ("firmware-state-") + juce::String ((int) c.state));
+        saveSnapshot (dialog(), "firmware-state-" + juce::String ((int) c.state));
+        EXPECT_EQ (server.getRequests().size(), requests);
+
+        if (c.state == Dialog::embeddedUpdateAvailable)
+        {
+            EXPECT_EQ ((juce::uint32) dialog().getVersion(), FirmwareImage::getFirmwareVersion());
+            EXPECT_EQ (dialog().getFirmware(), FirmwareImage::getPayload());
+        }
 
         press (c.shown.find ("Close (0)") != std::string::npos ? "Close" : "Cancel");
-        EXPECT_EQ (results, std::vector<int> { 1 });
+        EXPECT_EQ (results, std::vector<int> { c.result });
         EXPECT_FALSE (manager->alert.isShowing());
     }
 
-    EXPECT_TRUE (rig.pedal.getReceivedMessages().empty()) << "a check never touches the pedal";
+    EXPECT_TRUE (rig.pedal.getReceivedMessages().empty()) << "none of this touches the pedal";
 }
 
-TEST_F (FirmwareDialogTest, OpenedWithAnAnswerItOffersAtOnceWithoutAsking)
-{
-    const struct
-    {
-        int status;
-        juce::uint32 version;
-        std::string shown;
-    } cases[] = {
-        { VersionQuery::queryFirmwareRequired, 0, offerCarried },
-        { VersionQuery::queryFirmwareAvailable, 0x010300, "Firmware Update | Download & update pedal firmware to v1.3.0? | OK (2) Cancel (0) | toggle on" },
-        { VersionQuery::queryPluginAvailable, 0x000301, "Plugin Update | Plugin update v0.3.1 is available.\nPlease go to " + site
-                                                             + " to download\nand install this update. | Visit website (1) Close (0) | toggle on" },
-    };
-
-    for (const auto& c : cases)
-    {
-        ASSERT_TRUE (open (c.status, c.version));
-        EXPECT_EQ (shows(), c.shown);
-    }
-
-    // The carried image, whatever version the opener named.
-    ASSERT_TRUE (open (VersionQuery::queryFirmwareRequired, 0x090909));
-    EXPECT_EQ ((juce::uint32) dialog().getVersion(), FirmwareImage::getFirmwareVersion());
-    EXPECT_EQ (dialog().getFirmware(), FirmwareImage::getPayload());
-    EXPECT_EQ (dialog().getFirmware().getSize(), (size_t) FirmwareImage::carriedPayloadLength);
-
-    runUntil ([] { return false; }, 100);
-    EXPECT_TRUE (server.getRequests().empty());
-
-    // A closed offer reports 0: nothing ran.
-    press ("Cancel");
-    EXPECT_EQ (results, std::vector<int> { 0 });
-}
-
-TEST_F (FirmwareDialogTest, CancelWhileCheckingReportsZeroAndEndsTheCheck)
+TEST_F (FirmwareDialogTest, CancelWhileCheckingReportsZeroAndLetsTheCheckGo)
 {
     LoopbackHttpServer::Reply stall;
     stall.stall = true;
     server.serve (versionPath, stall);
-
     ASSERT_TRUE (open (VersionQuery::queryUpToDate));
     ASSERT_TRUE (server.waitForRequests (1));
+
     const juce::Component::SafePointer<juce::Component> box (&dialog());
     press ("Cancel");
-
     EXPECT_EQ (results, std::vector<int> { 0 });
-    ASSERT_TRUE (runUntil ([&box] { return box == nullptr; }, 5000)) << "the stalled check is let go at once";
+    EXPECT_TRUE (runUntil ([&box] { return box == nullptr; }, 5000));
 }
 
 TEST_F (FirmwareDialogTest, VisitWebsiteOpensOnlyAWebAddressAndReportsZero)
 {
-    const struct
-    {
-        std::string pluginInfoURL; // empty: none in the version file
-        std::string opened;
-    } cases[] = {
-        { "https://www.example.org/pellion/news", "open https://www.example.org/pellion/news" },
+    const std::pair<std::string, std::string> cases[] = {
+        { R"(,"pluginInfoURL":"https://www.example.org/pellion/news")", "open https://www.example.org/pellion/news" },
         { "", "open https://www.example.com/pellion/" },
-        { "file:///etc/passwd", "open https://www.example.com/pellion/" },
-        { "https://x.example.com/$(reboot)", "open https://www.example.com/pellion/" },
+        { R"(,"pluginInfoURL":"file:///etc/passwd")", "open https://www.example.com/pellion/" },
+        { R"x(,"pluginInfoURL":"https://x.example.com/$(reboot)")x", "open https://www.example.com/pellion/" },
     };
 
-    for (const auto& c : cases)
+    for (const auto& [property, opened] : cases)
     {
-        SCOPED_TRACE (c.pluginInfoURL);
-        serveVersionFile (R"({"pluginVersion":"0.3.0")" + (c.pluginInfoURL.empty() ? "" : R"(,"pluginInfoURL":")" + c.pluginInfoURL + "\"") + "}");
+        serveVersionFile (R"({"pluginVersion":"0.3.0")" + property + "}");
         desktop.calls.clear();
         results.clear();
-
         ASSERT_TRUE (open (VersionQuery::queryUpToDate));
-        ASSERT_TRUE (runUntilState (FirmwareUpdateComponent::pluginUpdateAvailable));
+        ASSERT_TRUE (runUntilState (Dialog::pluginUpdateAvailable));
         press ("Visit website");
-
-        EXPECT_EQ (desktop.calls, std::vector<std::string> { c.opened });
+        EXPECT_EQ (desktop.calls, std::vector<std::string> { opened });
         EXPECT_EQ (results, std::vector<int> { 0 });
     }
 }
 
-TEST_F (FirmwareDialogTest, TheToggleWritesTheSettingAtOnceAndItHoldsForTheNextDialog)
+TEST_F (FirmwareDialogTest, TheToggleWritesTheSettingAtOnceEvenWhenTheDialogIsCancelled)
 {
     ASSERT_TRUE (open (VersionQuery::queryFirmwareRequired));
-    auto* toggle = dialog().getAutoCheckToggle();
-    ASSERT_NE (toggle, nullptr);
-    EXPECT_TRUE (toggle->getToggleState()) << "on while the setting is absent";
-
-    click (*toggle);
-    EXPECT_TRUE (settings.containsKey ("checkForUpdates"));
+    EXPECT_TRUE (dialog().getAutoCheckToggle()->getToggleState()) << "on while the setting is absent";
+    click (*dialog().getAutoCheckToggle());
     EXPECT_FALSE (settings.getBoolValue ("checkForUpdates", true));
     EXPECT_TRUE (results.empty());
 
     press ("Cancel");
     ASSERT_TRUE (open (VersionQuery::queryPluginAvailable, 0x000300));
     EXPECT_FALSE (dialog().getAutoCheckToggle()->getToggleState());
-    click (*dialog().getAutoCheckToggle());
-    EXPECT_TRUE (settings.getBoolValue ("checkForUpdates", false));
 }
 
 //==============================================================================
-TEST_F (FirmwareDialogTest, OnlineFirmwareIsDownloadedFlashedIntoTheAttachedPedalAndReportsZero)
+TEST_F (FirmwareDialogTest, OnlineFirmwareIsDownloadedAndFlashedIntoTheAttachedPedal)
 {
     attachPedal();
-    const auto archive = serveFirmware (0x010300);
-    serveVersionFile (R"({"pluginVersion":"0.2.0","firmwareVersion":"1.3.0","firmwareURL":")" + archive + "\"}");
-
-    ASSERT_TRUE (open (VersionQuery::queryUpToDate));
-    ASSERT_TRUE (runUntilState (FirmwareUpdateComponent::onlineUpdateAvailable));
+    offerOnlineFirmware (serveFirmware (0x010300));
     press ("OK");
-    EXPECT_EQ (dialog().getState(), FirmwareUpdateComponent::downloading);
     EXPECT_EQ (shows(), "Firmware Update | Download & update pedal firmware to v1.3.0? | Cancel (0)");
     saveSnapshot (dialog(), "firmware-downloading");
 
-    ASSERT_TRUE (runUntilState (FirmwareUpdateComponent::updateComplete));
-
-    EXPECT_EQ (shows(), "Firmware Update | Update complete | OK (0)");
+    ASSERT_TRUE (runUntilState (Dialog::updateComplete));
+    EXPECT_EQ (shows(), complete);
     EXPECT_EQ (enterBootloaderSent(), 1);
     EXPECT_EQ (rig.pedal.getBootloader().getMessages().size(), 7u);
     ASSERT_NE (rig.findDevice(), nullptr);
@@ -193,38 +267,22 @@ TEST_F (FirmwareDialogTest, OnlineFirmwareIsDownloadedFlashedIntoTheAttachedPeda
 
 TEST_F (FirmwareDialogTest, DownloadFailuresStayInTheMessageAndReportOne)
 {
-    const struct
-    {
-        const char* what;
-        std::function<std::string()> address;
-        std::string message;
-    } cases[] = {
-        { "no archive", [this] { return server.address ("/missing.zip"); }, "Download failed" },
-        { "no address", [] { return std::string(); }, "Download failed" },
-        { "no update file in the archive", [this]
-          {
-              server.serve ("/readme.zip", LoopbackHttpServer::text (toString (makeZip ({ { "readme.txt", "hello" } }))));
-              return server.address ("/readme.zip");
-          },
-          "Downloaded file is not valid" },
+    server.serve ("/readme.zip", LoopbackHttpServer::text (toString (makeZip ({ { "readme.txt", "hello" } }))));
+    const std::pair<std::string, std::string> cases[] = {
+        { server.address ("/missing.zip"), "Download failed" },
+        { "", "Download failed" },
+        { server.address ("/readme.zip"), "Downloaded file is not valid" },
     };
 
     attachPedal();
-    for (const auto& c : cases)
+    for (const auto& [address, message] : cases)
     {
-        SCOPED_TRACE (c.what);
-        const auto address = c.address();
-        serveVersionFile (R"({"pluginVersion":"0.2.0","firmwareVersion":"1.3.0")"
-                          + (address.empty() ? "" : R"(,"firmwareURL":")" + address + "\"") + "}");
         results.clear();
-
-        ASSERT_TRUE (open (VersionQuery::queryUpToDate));
-        ASSERT_TRUE (runUntilState (FirmwareUpdateComponent::onlineUpdateAvailable));
+        offerOnlineFirmware (address);
         press ("OK");
-        ASSERT_TRUE (runUntilState (FirmwareUpdateComponent::downloadFailed));
-        EXPECT_EQ (shows(), "Firmware Update | " + c.message + " | Close (0)");
+        ASSERT_TRUE (runUntilState (Dialog::downloadFailed));
+        EXPECT_EQ (shows(), "Firmware Update | " + message + " | Close (0)");
         saveSnapshot (dialog(), "firmware-download-failed");
-
         press ("Close");
         EXPECT_EQ (results, std::vector<int> { 1 });
     }
@@ -233,143 +291,113 @@ TEST_F (FirmwareDialogTest, DownloadFailuresStayInTheMessageAndReportOne)
 }
 
 //==============================================================================
-TEST_F (FirmwareDialogTest, OnlyOneDroppedSyxFileIsTakenAndOnlyWhileTheCarriedImageIsOffered)
+TEST_F (FirmwareDialogTest, OneDroppedSyxFileIsFlashedInsteadOfTheCarriedImage)
 {
+    attachPedal();
     const auto good = writeFirmwareFile ("update.syx", 0x000107);
-    const auto upper = writeFirmwareFile ("UPDATE.SYX", 0x000107);
-    const auto other = writeFirmwareFile ("update.bin", 0x000107);
+    const auto path = good.getFullPathName();
 
     ASSERT_TRUE (open (VersionQuery::queryFirmwareAvailable, 0x010300));
-    EXPECT_FALSE (dialog().isInterestedInFileDrag ({ good.getFullPathName() })) << "not while a download is offered";
+    EXPECT_FALSE (dialog().isInterestedInFileDrag ({ path })) << "only while the carried image is offered";
 
     ASSERT_TRUE (open (VersionQuery::queryFirmwareRequired));
     auto& d = dialog();
-    EXPECT_FALSE (d.isInterestedInFileDrag ({ upper.getFullPathName() }));
-    EXPECT_FALSE (d.isInterestedInFileDrag ({ other.getFullPathName() }));
-    EXPECT_FALSE (d.isInterestedInFileDrag ({ good.getFullPathName(), good.getFullPathName() }));
-    EXPECT_FALSE (d.isInterestedInFileDrag ({ "update.syx" }));
-    d.filesDropped ({ upper.getFullPathName() }, 10, 10);
+    for (const juce::StringArray& refused : { juce::StringArray { writeFirmwareFile ("UPDATE.SYX", 1).getFullPathName() },
+                                              juce::StringArray { writeFirmwareFile ("update.bin", 1).getFullPathName() },
+                                              juce::StringArray { path, path }, juce::StringArray { "update.syx" } })
+    {
+        EXPECT_FALSE (d.isInterestedInFileDrag (refused)) << refused.joinIntoString (",");
+        d.filesDropped (refused, 10, 10);
+    }
     EXPECT_EQ (shows(), offerCarried);
 
-    ASSERT_TRUE (d.isInterestedInFileDrag ({ good.getFullPathName() }));
-    d.fileDragEnter ({ good.getFullPathName() }, 10, 10);
-    const auto dragged = saveSnapshot (d, "firmware-file-dragged-over");
-    EXPECT_EQ (argb (dragged, 30, 30), 0xFF808080u);
-    d.fileDragExit ({ good.getFullPathName() });
+    ASSERT_TRUE (d.isInterestedInFileDrag ({ path }));
+    d.fileDragEnter ({ path }, 10, 10);
+    EXPECT_EQ (argb (saveSnapshot (d, "firmware-file-dragged-over"), 30, 30), 0xFF808080u);
+    d.filesDropped ({ path }, 10, 10);
     EXPECT_EQ (argb (snapshot (d), 30, 30), 0xFF201717u);
-
-    d.fileDragEnter ({ good.getFullPathName() }, 10, 10);
-    d.filesDropped ({ good.getFullPathName() }, 10, 10);
-    EXPECT_FALSE (d.isDragOver());
-    EXPECT_EQ (d.getState(), FirmwareUpdateComponent::embeddedUpdateAvailable);
-    EXPECT_EQ (shows(), "Firmware Update | Update pedal firmware from " + good.getFullPathName().toStdString()
-                            + "? | OK (3) Cancel (0) | toggle on");
+    EXPECT_EQ (shows(), "Firmware Update | Update pedal firmware from " + path.toStdString() + "? | OK (3) Cancel (0) | toggle on");
     saveSnapshot (d, "firmware-file-dropped");
-}
 
-TEST_F (FirmwareDialogTest, ADroppedFileIsFlashedInsteadOfTheCarriedImage)
-{
-    attachPedal();
-    const auto file = writeFirmwareFile ("update.syx", 0x000107);
-
-    ASSERT_TRUE (open (VersionQuery::queryFirmwareRequired));
-    dialog().filesDropped ({ file.getFullPathName() }, 10, 10);
     press ("OK");
-
-    EXPECT_TRUE (dialog().isFlashing());
-    EXPECT_EQ (dialog().getNumButtons(), 0);
+    EXPECT_TRUE (d.isFlashing());
+    EXPECT_EQ (d.getNumButtons(), 0);
     EXPECT_EQ (enterBootloaderSent(), 1);
-    EXPECT_FALSE (rig.findDevice() != nullptr && rig.findDevice()->getDriver().isAudioDeviceOpen());
-    runUntil ([this] { return dialog().getProgress() > 0.0; }, 5000);
+    runUntil ([&d] { return d.getProgress() > 0.0; }, 5000);
     saveSnapshot (parent, "firmware-updating");
 
-    ASSERT_TRUE (runUntilState (FirmwareUpdateComponent::updateComplete));
-    EXPECT_EQ (shows(), "Firmware Update | Update complete | OK (0)");
+    ASSERT_TRUE (runUntilState (Dialog::updateComplete));
+    EXPECT_EQ (shows(), complete);
     EXPECT_EQ (rig.pedal.getBootloader().getMessages().size(), 7u) << "the file, not the carried image";
     EXPECT_EQ (rig.findDevice()->getDriver().getFirmwareVersion(), 0x000107);
-    saveSnapshot (dialog(), "firmware-complete");
-
     press ("OK");
     EXPECT_EQ (results, std::vector<int> { 0 });
 }
 
-TEST_F (FirmwareDialogTest, UpdateDataThatCannotBeLoadedEndsWithItsReasonAndReportsMinusOne)
-{
-    const auto broken = files.folder.getChildFile ("broken.syx");
-    ASSERT_TRUE (broken.replaceWithText ("not firmware"));
-
-    ASSERT_TRUE (open (VersionQuery::queryFirmwareRequired));
-    dialog().filesDropped ({ broken.getFullPathName() }, 10, 10);
-    press ("OK");
-
-    ASSERT_TRUE (runUntilState (FirmwareUpdateComponent::updateComplete));
-    EXPECT_EQ (shows(), "Firmware Update | Failed to load update file | OK (0)");
-    press ("OK");
-    EXPECT_EQ (results, std::vector<int> { -1 });
-}
-
-TEST_F (FirmwareDialogTest, NoBootloaderInTimeOffersRetryWhichFlashesOnceOneAppears)
+TEST_F (FirmwareDialogTest, AFlashThatCannotStartEndsWithItsReasonAndItsResult)
 {
     const auto file = writeFirmwareFile ("update.syx", 0x000108);
+    const auto broken = files.folder.getChildFile ("broken.syx");
+    ASSERT_TRUE (broken.replaceWithText ("not firmware"));
+    const std::string timedOut = "Firmware Update | Operation timeout\n\nDevice not found\nor not ready | Retry (3) Cancel (0)";
     rig.unplugAndScan();
 
-    for (const auto& [answer, result] : { std::pair ("Cancel", 2), std::pair ("Retry", 0) })
+    const struct
     {
-        SCOPED_TRACE (answer);
+        const char* what;
+        juce::File dropped;
+        std::vector<const char*> answers; // after the first outcome
+        std::string firstShown;
+        int result;
+    } cases[] = {
+        { "unreadable data", broken, { "OK" }, "Firmware Update | Failed to load update file | OK (0)", -1 },
+        { "no bootloader, cancelled", file, { "Cancel" }, timedOut, 2 },
+        { "no bootloader, then one for the retry", file, { "Retry", "OK" }, timedOut, 0 },
+    };
+
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE (c.what);
         results.clear();
         ASSERT_TRUE (open (VersionQuery::queryFirmwareRequired));
-        dialog().filesDropped ({ file.getFullPathName() }, 10, 10);
+        dialog().filesDropped ({ c.dropped.getFullPathName() }, 10, 10);
         press ("OK");
 
+        // No bootloader: the sixty-second wait, driven.
         auto* job = dialog().getUpdateController();
-        ASSERT_NE (job, nullptr);
-        ASSERT_TRUE (job->isTimerRunning (FirmwareUpdateController::waitTimerId));
         EXPECT_EQ (job->getTimerInterval (FirmwareUpdateController::waitTimerId), 60000);
-        ASSERT_TRUE (runUntil ([this] { return dialog().getMessage().startsWith ("Waiting for device"); }));
-        job->timerCallback (FirmwareUpdateController::waitTimerId); // the sixty seconds, driven
+        ASSERT_TRUE (runUntil ([this] { return ! dialog().isFlashing() || dialog().getMessage().startsWith ("Waiting for device"); }));
+        if (dialog().isFlashing())
+            job->timerCallback (FirmwareUpdateController::waitTimerId);
+        ASSERT_TRUE (runUntil ([this] { return ! dialog().isFlashing(); }));
+        EXPECT_EQ (shows(), c.firstShown);
+        saveSnapshot (dialog(), "firmware-ended");
 
-        ASSERT_TRUE (runUntilState (FirmwareUpdateComponent::updateFailed));
-        EXPECT_EQ (shows(), "Firmware Update | Operation timeout\n\nDevice not found\nor not ready | Retry (3) Cancel (0)");
-        saveSnapshot (dialog(), "firmware-timeout");
-
-        juce::String closing (answer);
-        if (result == 0)
+        for (const auto* answer : c.answers)
         {
-            rig.pedal.publishBootloader (UsbBootDevice::pedalBootloaderName);
+            if (juce::String (answer) == "Retry")
+            {
+                rig.pedal.publishBootloader (UsbBootDevice::pedalBootloaderName);
+                press (answer);
+                EXPECT_NE (dialog().getUpdateController(), job) << "a new job";
+                ASSERT_TRUE (runUntilState (Dialog::updateComplete));
+                EXPECT_EQ (shows(), complete);
+                continue;
+            }
             press (answer);
-            EXPECT_NE (dialog().getUpdateController(), job) << "a new job";
-            ASSERT_TRUE (runUntilState (FirmwareUpdateComponent::updateComplete));
-            EXPECT_EQ (shows(), "Firmware Update | Update complete | OK (0)");
-            closing = "OK";
         }
-
-        press (closing);
-        EXPECT_EQ (results, std::vector<int> { result });
+        EXPECT_EQ (results, std::vector<int> { c.result });
     }
 }
 
-TEST_F (FirmwareDialogTest, ClosingTheEditorMidFlashStopsTheCarriedImagesTransfer)
+//==============================================================================
+TEST_F (FirmwareDialogTest, ClosingTheEditorMidFlashStopsTheTransfer)
 {
     attachPedal();
     ASSERT_TRUE (open (VersionQuery::queryFirmwareRequired));
     press ("OK");
-    EXPECT_EQ (enterBootloaderSent(), 1);
-
     auto& bootloader = rig.pedal.getBootloader();
     ASSERT_TRUE (runUntil ([&bootloader] { return bootloader.getMessages().size() >= 20; }));
-    EXPECT_GT (dialog().getProgress(), 0.0);
-
-    // The carried image's own messages, in order.
-    juce::MidiBuffer carried;
-    ASSERT_TRUE (FirmwareUpdateController::loadBuffer (carried, FirmwareImage::getPayload()));
-    const auto received = bootloader.getMessages();
-    size_t i = 0;
-    for (const auto event : carried)
-    {
-        if (i == received.size())
-            break;
-        EXPECT_EQ (received[i++], Bytes (event.data, event.data + event.numBytes));
-    }
 
     manager.reset();
     const auto sent = bootloader.getMessages().size();
@@ -382,23 +410,17 @@ TEST_F (FirmwareDialogTest, ClosingTheEditorMidFlashStopsTheCarriedImagesTransfe
 TEST_F (FirmwareDialogTest, ADialogReplacedWhileDownloadingNeverGoesOnToFlash)
 {
     attachPedal();
-    const auto archive = serveFirmware (0x010300);
-    serveVersionFile (R"({"pluginVersion":"0.2.0","firmwareVersion":"1.3.0","firmwareURL":")" + archive + "\"}");
-    ASSERT_TRUE (open (VersionQuery::queryUpToDate));
-    ASSERT_TRUE (runUntilState (FirmwareUpdateComponent::onlineUpdateAvailable));
+    offerOnlineFirmware (serveFirmware (0x010300));
     press ("OK");
 
-    // The download ends, and its completion waits in the message queue while
-    // the automatic Device Options prompt replaces the dialog.
+    // The download ends, and its completion still waits in the message queue
+    // when the automatic Device Options prompt replaces the dialog.
     auto& replaced = dialog();
-    auto* download = replaced.getDownloadController();
-    ASSERT_NE (download, nullptr);
-    ASSERT_TRUE (download->waitForThreadToExit (10000));
-    ASSERT_EQ (download->getResult(), FirmwareDownloadController::downloadSucceeded);
+    ASSERT_TRUE (replaced.getDownloadController()->waitForThreadToExit (10000));
+    ASSERT_EQ (replaced.getDownloadController()->getResult(), FirmwareDownloadController::downloadSucceeded);
     ASSERT_TRUE (manager->alert_pedalOptions (juce::ValueTree ("DEVICE"), false, [] (int, juce::ValueTree&) {}));
 
     replaced.threadComplete (false);
-    EXPECT_EQ (replaced.getState(), FirmwareUpdateComponent::downloading);
     EXPECT_EQ (replaced.getUpdateController(), nullptr);
     runUntil ([] { return false; }, 200);
     EXPECT_EQ (enterBootloaderSent(), 0);

@@ -1,12 +1,11 @@
 #pragma once
 
+#include "Components/Dialogs/AlertBoxComponent.h"
+#include "Devices/UsbDevice.h"
 #include "LookAndFeel/LookAndFeel_Custom.h"
 #include "Support/Drawing.h"
 
-#include "Devices/UsbDevice.h"
-
 #include <gtest/gtest.h>
-#include <juce_gui_basics/juce_gui_basics.h>
 #include <string>
 #include <utility>
 #include <vector>
@@ -15,15 +14,14 @@
 // white, with the plug-in's default style installed as the editor installs it.
 struct DialogParent : juce::Component
 {
-    DialogParent (int width = 480, int height = 540)
+    DialogParent()
     {
         juce::LookAndFeel::setDefaultLookAndFeel (&style.get());
-        setSize (width, height);
+        setSize (480, 540);
         setVisible (true);
     }
 
     ~DialogParent() override { juce::LookAndFeel::setDefaultLookAndFeel (nullptr); }
-
     void paint (juce::Graphics& g) override { g.fillAll (juce::Colours::white); }
 
     juce::SharedResourcePointer<LookAndFeel_Custom> style;
@@ -43,9 +41,7 @@ inline void click (juce::Button& button)
     juce::MessageManager::getInstance()->runDispatchLoopUntil (10);
 }
 
-// The push button of a dialog with that text, or null.
-template <typename Box>
-juce::TextButton* findButton (Box& box, const juce::String& text)
+inline juce::TextButton* findButton (AlertBoxComponent& box, const juce::String& text)
 {
     for (int i = 0; i < box.getNumButtons(); ++i)
         if (box.getButton (i)->getButtonText() == text)
@@ -53,9 +49,7 @@ juce::TextButton* findButton (Box& box, const juce::String& text)
     return nullptr;
 }
 
-// Every button text of a dialog, left to right, with its result code.
-template <typename Box>
-std::vector<std::pair<std::string, int>> buttonsOf (Box& box)
+inline std::vector<std::pair<std::string, int>> buttonsOf (AlertBoxComponent& box)
 {
     std::vector<std::pair<std::string, int>> found;
     for (int i = 0; i < box.getNumButtons(); ++i)
@@ -63,22 +57,25 @@ std::vector<std::pair<std::string, int>> buttonsOf (Box& box)
     return found;
 }
 
+// What a dialog shows: "title | message |" and each button with its code.
+inline std::string describe (AlertBoxComponent& box)
+{
+    auto text = box.getTitleLabel().getText().toStdString() + " | " + box.getMessage().toStdString() + " |";
+    for (const auto& [label, code] : buttonsOf (box))
+        text += " " + label + " (" + std::to_string (code) + ")";
+    return text;
+}
+
 // Writes a picture of the component into the build folder, for people to look at.
 inline juce::Image saveSnapshot (juce::Component& component, const juce::String& name)
 {
     auto image = snapshot (component);
-#ifdef PELLION_DIALOG_SHOTS_DIR
     const juce::File folder (PELLION_DIALOG_SHOTS_DIR);
     folder.createDirectory();
-    juce::FileOutputStream out (folder.getChildFile (name + ".png"));
+    const auto file = folder.getChildFile (name + ".png");
+    file.deleteFile();
+    juce::FileOutputStream out (file);
     if (out.openedOk())
-    {
-        out.setPosition (0);
-        out.truncate();
         juce::PNGImageFormat().writeImageToStream (image, out);
-    }
-#else
-    juce::ignoreUnused (name);
-#endif
     return image;
 }

@@ -160,6 +160,27 @@ public:
         getManager().scanForDevices();
     }
 
+    // Runs the message loop (relays, MIDI, timers), scanning for pedals and
+    // bootloaders as the managers' own timers would, until done; false when the
+    // time ran out first.
+    bool runUntil (const std::function<bool()>& done, int timeoutMs = 60000)
+    {
+        const juce::SharedResourcePointer<UsbBaseDeviceManager<UsbBootDevice>> bootManager;
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds (timeoutMs);
+
+        while (! done())
+        {
+            if (std::chrono::steady_clock::now() > deadline)
+                return false;
+
+            bootManager->scanForDevices();
+            getManager().scanForDevices();
+            juce::MessageManager::getInstance()->runDispatchLoopUntil (20);
+        }
+
+        return true;
+    }
+
     // Deletes what no audio thread can reach any more; true once nothing waits.
     bool releaseRetired (int timeoutMs = 2000)
     {

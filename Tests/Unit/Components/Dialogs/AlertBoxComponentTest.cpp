@@ -28,12 +28,7 @@ const Layout layouts[] = {
     { "two buttons", 443, 183, {}, okCancel, {}, { 44, 10, 355, 118 }, { { 84, 135, 132, 28 }, { 226, 135, 132, 28 } }, {} },
     { "a title", 443, 183, "T", okCancel, { 44, 18, 355, 23 }, { 44, 41, 355, 71 },
       { { 84, 119, 132, 28 }, { 226, 119, 132, 28 } }, {} },
-    { "two labels sharing a row, no buttons", 400, 300, {},
-      [] (AlertBoxComponent& box)
-      {
-          box.addLabel ("left", 0.5f);
-          box.addLabel ("right", 0.0f);
-      },
+    { "two labels sharing a row, no buttons", 400, 300, {}, [] (AlertBoxComponent& box) { box.addLabel ("left", 0.5f), box.addLabel ("right", 0.0f); },
       {}, { 40, 10, 320, 135 }, {}, { { 80, 197, 120, 30 }, { 200, 197, 120, 30 } } },
     { "a double row at full width, then a toggle", 400, 300, {},
       [] (AlertBoxComponent& box)
@@ -46,11 +41,7 @@ const Layout layouts[] = {
       },
       {}, { 40, 10, 320, 58 }, { { 109, 252, 182, 28 } }, { { 40, 68, 320, 116 }, { 80, 198, 240, 30 } } },
     { "a three-unit message and a split at the end with nothing to share", 400, 300, "Title",
-      [] (AlertBoxComponent& box)
-      {
-          box.setMessage ("one\ntwo\nthree", 3);
-          box.addLabel ("alone", 0.4f);
-      },
+      [] (AlertBoxComponent& box) { box.setMessage ("one\ntwo\nthree", 3), box.addLabel ("alone", 0.4f); },
       { 40, 25, 320, 40 }, { 40, 65, 320, 138 }, {}, { { 80, 211, 96, 30 } } },
     { "too small for anything", 30, 20, {}, okCancel, {}, { 3, 2, 24, 0 }, { { 10, 2, 0, 14 }, { 20, 2, 0, 14 } }, {} },
 };
@@ -69,8 +60,7 @@ TEST (AlertBoxComponent, LaysOutByRowUnitsAtEverySize)
         box.updateLayout();
 
         EXPECT_EQ (box.getTitleLabel().isVisible(), layout.title.isNotEmpty());
-        if (layout.title.isNotEmpty())
-            EXPECT_EQ (box.getTitleLabel().getBounds(), layout.titleBounds);
+        EXPECT_EQ (box.getTitleLabel().getBounds(), layout.titleBounds);
         EXPECT_EQ (box.getMessageLabel().getBounds(), layout.message);
 
         ASSERT_EQ (box.getNumButtons(), (int) layout.buttons.size());
