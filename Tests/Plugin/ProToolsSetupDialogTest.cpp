@@ -102,9 +102,9 @@ TEST_F (ProToolsSetupTest, CompleteShowsOnceTheHostsFileListsBothNamesAndCancelC
     for (int continues = 0; continues < 3; ++continues)
     {
         auto& shown = open();
-        saveSnapshot (shown, "setup-step" + juce::String (continues + 1));
         for (int i = 0; i < continues; ++i)
             click (*findButton (shown, "Continue"));
+        saveSnapshot (shown, "setup-step" + juce::String (continues + 1));
         click (*findButton (shown, "Cancel"));
         EXPECT_FALSE (manager.alert.isShowing()) << continues;
     }
