@@ -1,10 +1,20 @@
 #pragma once
 
+#include "Components/Face/PedalComponent.h"
+#include "Components/Menus/MenuIds.h"
+#include "Components/Menus/PopupMenuDataSource.h"
 #include "Devices/UsbDeviceClient.h"
+#include "Devices/UsbDeviceManager.h"
+#include "LookAndFeel/LookAndFeel_Custom.h"
+#include "LookAndFeel/LookAndFeel_PopupMenu.h"
+#include "LookAndFeel/LookAndFeel_PopupMenuWithHeader.h"
+#include "Presets/PresetFormat.h"
+#include "Windows/AlertManager.h"
 
 #include <juce_audio_processors/juce_audio_processors.h>
 
 class VelmoraAudioProcessor;
+struct PedalUse;
 
 // The update notice's style: a translucent dark rounded box, faintly tinted
 // with the button colour, the tint growing under the mouse and when pressed.
@@ -16,25 +26,136 @@ public:
     juce::Font getTextButtonFont (juce::TextButton&, int buttonHeight) override;
 };
 
-// The plug-in window: a fixed 480 x 540 picture of the pedal.
+// The plug-in window: a fixed 480 x 540 picture of the pedal with a menu bar.
+// It carries the pedal face, the settings button with its menus, the status
+// line naming the pedal's use and an update notice that shows when the
+// version check finds something newer; its dialogs run through the alert
+// manager. Its timers feed the meters and lights, follow the version check and
+// bring up the device options once for a pedal that needs calibrating.
 class VelmoraAudioProcessorEditor : public juce::AudioProcessorEditor,
-                                    public UsbDeviceClient::ClientListener,
-                                    private juce::ChangeListener
+                                    public juce::ChangeListener,
+                                    private juce::Button::Listener,
+                                    private juce::MultiTimer,
+                                    public UsbDeviceClient::ClientListener
 {
 public:
     static constexpr int editorWidth = 480;
     static constexpr int editorHeight = 540;
 
+    enum TimerIds
+    {
+        meterTimerId = 0,        // meters and lights
+        updateNoticeTimerId = 1, // the update notice follows the version check
+        optionsPromptTimerId = 2 // the device options, once, for a pedal to calibrate
+    };
+
+    static constexpr int meterIntervalMs = 50;
+    static constexpr int updateNoticeIntervalMs = 1000;
+    static constexpr int optionsPromptIntervalMs = 2000;
+
+    // The settings menu's value of openMenu while it is shown.
+    static constexpr int settingsMenuOpen = 2;
+
+    // The settings menu opens this far left of the button's right edge, at least this wide.
+    static constexpr int menuWidth = 160;
+    static constexpr int menuItemHeight = 27;
+    static constexpr int informationRowWidth = 240;
+
     explicit VelmoraAudioProcessorEditor (VelmoraAudioProcessor& processor);
     ~VelmoraAudioProcessorEditor() override;
 
+    void mouseDown (const juce::MouseEvent&) override {}
     void paint (juce::Graphics& g) override;
+    void resized() override;
+
+    // The settings button opens or closes the settings menu; the update notice
+    // opens the update dialog. Neither does anything while a dialog is shown.
+    void buttonClicked (juce::Button* button) override;
+    void buttonStateChanged (juce::Button* button) override;
+
+    // The pedal confirmed a mode: the status line follows what the processor holds.
     void deviceConnected() override;
 
-private:
-    void changeListenerCallback (juce::ChangeBroadcaster*) override { repaint(); }
+    void timerCallback (int timerId) override;
+    using juce::MultiTimer::getTimerInterval;
+    using juce::MultiTimer::isTimerRunning;
 
+    void changeListenerCallback (juce::ChangeBroadcaster*) override;
+
+    // Writes the status line for a use, channel setting and pedalboard leg.
+    void updateSettingLabel (int mode, int channel, int config);
+
+    //==============================================================================
+    // The settings menu as it would open now, with the pedal names its device
+    // entries refer to appended to names. Alt held shows "Update Firmware...".
+    juce::PopupMenu getSettingsMenu (juce::StringArray& names, bool altHeld);
+
+    // The connected pedals with their uses and channel choices, and the bootloader entry.
+    juce::PopupMenu getDeviceMenu (juce::StringArray& names);
+    bool getOptionClickable (UsbDevice* pedal, MENU_DEVICE_OPTIONS option);
+    bool getSubMenuClickable (UsbDevice* pedal, SUBMENU_OPTIONS submenu);
+
+    // What the settings menu's choice does; names are those the menu was built with.
+    void settingsMenuCallback (int result, juce::StringArray names);
+
+    // Opens the device options for the attached pedal; nothing without one.
+    void alert_pedalOptions();
+
+    //==============================================================================
+    std::unique_ptr<PedalComponent> pedalComponent;
     VelmoraAudioProcessor& processor;
+    int mainInputChannels = 2;
+    int mainOutputChannels = 2;
+    juce::SharedResourcePointer<UsbBaseDeviceManager<UsbDevice>> deviceManager;
+    juce::SharedResourcePointer<UsbBaseDeviceManager<UsbBootDevice>> bootDeviceManager;
+    AudioValueTreeState& state;
+    juce::SharedResourcePointer<LookAndFeel_Custom> lookAndFeel;
+    LookAndFeel_PopupMenu popupMenuStyle;
+    LookAndFeel_PopupMenuWithHeader popupMenuWithHeaderStyle;
+    LookAndFeel_HighlightButton highlightButtonStyle;
+    juce::Image chassisImage;
+    juce::Image menubarImage;
+    juce::Image settingsButtonOpenImage;
+    juce::ImageButton settingsButton;
+    juce::TooltipWindow tooltipWindow;
+    PopupMenuDataSource<PresetFormat> firstPresetSource;
+    PopupMenuDataSource<PresetFormat> userPresetSource;
+    juce::Label statusLabel;
+    juce::String statusText;
+    int openMenu = 0;
+    juce::Button* pressedButton = nullptr;
+    int openMenuAtPress = 0;
+    juce::TextButton updateNoticeButton;
+    AlertManager alertManager;
+
+private:
+    struct DeviceState
+    {
+        int mode = modeNone;
+        int channel = -1;
+        int config = pedalboardNone;
+    };
+
+    DeviceState currentDeviceState() const;
+    PedalUse pedalUse (UsbDevice& pedal) const;
+
+    void showSettingsMenu();
+    void setSettingsButtonImages (const juce::Image& normal, const juce::Image& over, const juce::Image& down);
+    void openUpdateDialog (VersionQuery query, bool reattachAfterwards);
+    void recordPendingDevice();
+    void chooseDevice (const MenuIds::DeviceChoice& choice, const juce::StringArray& names);
+    void disconnect();
+    void openSetupDialog (int pedal, const juce::StringArray& names);
+    void pedalOptionsCallback (int code, juce::ValueTree& tree);
+
+    void updateMetersAndLights();
+    void updateIndicators();
+    void updateNotice();
+    void promptForDeviceOptions();
+    bool needsCalibration (UsbDevice& pedal) const;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (VelmoraAudioProcessorEditor)
 };
+
+// The settings menu's callback: reaches the editor only while it exists.
+void settingsMenuCallback (int result, VelmoraAudioProcessorEditor* editor, juce::StringArray names);

@@ -119,6 +119,10 @@ public:
     bool isAwaitingHostState() const noexcept { return stateArbiter.isAwaitingHostState(); }
     StateArbiter& getStateArbiter() noexcept { return stateArbiter; }
     const PresetFormat& getDefaultPreset() const noexcept { return defaultPreset; }
+    juce::OwnedArray<PresetFormat>& getFirstPresets() noexcept { return firstPresets; }
+    juce::OwnedArray<PresetFormat>& getUserPresets() noexcept { return userPresets; }
+    // The block size the host last prepared with.
+    int getHostBlockSize() const noexcept { return blockSize.load(); }
     PluginSettings* getSettings() const noexcept { return settings.get(); }
     OnlineUpdater& getOnlineUpdater() noexcept { return onlineUpdater; }
     PendingDevice& getPendingDevice() noexcept { return pendingDevice; }

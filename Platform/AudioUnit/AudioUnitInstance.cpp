@@ -92,6 +92,7 @@ int32_t AudioUnitInstance::dispatch (int32_t selector, void* args)
         case KAU_GetProgramName:      return getProgramName (static_cast<KAUProgramArgs*> (args));
         case KAU_CreateEditor:        return createEditor (static_cast<KAUEditorArgs*> (args));
         case KAU_DestroyEditor:       return destroyEditor();
+        case KAU_GetEditorImage:      return getEditorImage (static_cast<KAUImageArgs*> (args));
         default:                      return KAU_ErrInvalidSelector;
     }
 }
@@ -486,6 +487,11 @@ int32_t AudioUnitInstance::createEditor (KAUEditorArgs* args)
     if (! onMessageThread())
         return KAU_ErrWrongThread;
 
+    // A window needs a display; without one the framework would fail inside.
+    if (editor == nullptr && args->showOnDesktop != 0
+        && juce::Desktop::getInstance().getDisplays().getPrimaryDisplay() == nullptr)
+        return KAU_ErrNoDisplay;
+
     if (editor == nullptr)
     {
         editor.reset (processor->createEditorIfNeeded());
@@ -498,6 +504,7 @@ int32_t AudioUnitInstance::createEditor (KAUEditorArgs* args)
             editor->setOpaque (true);
             editor->addToDesktop (juce::ComponentPeer::windowHasTitleBar | juce::ComponentPeer::windowHasCloseButton);
             editor->setVisible (true);
+            editor->toFront (true);
         }
     }
 
@@ -512,6 +519,37 @@ int32_t AudioUnitInstance::destroyEditor()
         return KAU_ErrWrongThread;
 
     deleteEditor();
+    return KAU_OK;
+}
+
+int32_t AudioUnitInstance::getEditorImage (KAUImageArgs* args)
+{
+    if (args == nullptr)
+        return KAU_ErrInvalidArgument;
+
+    if (! onMessageThread())
+        return KAU_ErrWrongThread;
+
+    if (editor == nullptr)
+        return KAU_ErrNoEditor;
+
+    args->width = editor->getWidth();
+    args->height = editor->getHeight();
+
+    if (args->pixels == nullptr)
+        return KAU_OK;
+
+    if (args->capacity < 0 || (int64_t) args->capacity < (int64_t) args->width * args->height)
+        return KAU_ErrBufferTooSmall;
+
+    const auto image = editor->createComponentSnapshot (editor->getLocalBounds(), true, 1.0f);
+    const juce::Image::BitmapData pixels (image, juce::Image::BitmapData::readOnly);
+
+    for (int y = 0; y < args->height; ++y)
+        for (int x = 0; x < args->width; ++x)
+            args->pixels[(size_t) y * (size_t) args->width + (size_t) x] =
+                x < image.getWidth() && y < image.getHeight() ? pixels.getPixelColour (x, y).getARGB() : 0u;
+
     return KAU_OK;
 }
 

@@ -51,6 +51,7 @@ private:
 
     int32_t createEditor (KAUEditorArgs* args);
     int32_t destroyEditor();
+    int32_t getEditorImage (KAUImageArgs* args);
     void deleteEditor();
 
     std::unique_ptr<VelmoraAudioProcessor> processor;

@@ -63,7 +63,9 @@ enum
     KAU_ErrTooManyFrames = -6,
     KAU_ErrInvalidProperty = -7,
     KAU_ErrBufferTooSmall = -8,
-    KAU_ErrWrongThread  = -9    /* the call belongs on the message thread */
+    KAU_ErrWrongThread  = -9,   /* the call belongs on the message thread */
+    KAU_ErrNoDisplay    = -10,  /* a window was asked for, but there is no display to show it on */
+    KAU_ErrNoEditor     = -11   /* the call needs an open editor */
 };
 
 /* Selectors of KestrunAUEntry. */
@@ -88,7 +90,8 @@ enum
     KAU_SetState,               /* KAUDataArgs */
     KAU_GetProgramName,         /* KAUProgramArgs */
     KAU_CreateEditor,           /* KAUEditorArgs; message thread */
-    KAU_DestroyEditor           /* no arguments; message thread */
+    KAU_DestroyEditor,          /* no arguments; message thread */
+    KAU_GetEditorImage          /* KAUImageArgs: the open editor's picture; message thread */
 };
 
 /* Properties (KAU_GetProperty / KAU_SetProperty), all plain integers or text. */
@@ -218,10 +221,22 @@ typedef struct KAUProgramArgs
 
 typedef struct KAUEditorArgs
 {
-    int32_t showOnDesktop;      /* in: 1 puts the editor in a window of its own */
+    int32_t showOnDesktop;      /* in: 1 puts the editor in a window of its own (KAU_ErrNoDisplay without a display) */
     int32_t width;              /* out */
     int32_t height;             /* out */
 } KAUEditorArgs;
+
+/* The open editor as its window shows it, drawn now: width x height pixels,
+   rows top to bottom, each 0xAARRGGBB with straight alpha. Call with pixels
+   NULL to learn the size; a buffer of fewer than width x height pixels is
+   refused with KAU_ErrBufferTooSmall. */
+typedef struct KAUImageArgs
+{
+    uint32_t* pixels;           /* out: the caller's buffer, or NULL */
+    int32_t capacity;           /* in: pixels the buffer holds */
+    int32_t width;              /* out */
+    int32_t height;             /* out */
+} KAUImageArgs;
 
 typedef struct KAUFactoryArgs
 {

@@ -1,4 +1,5 @@
 #include "Commands.h"
+#include "EditorPicture.h"
 #include "EventPrinter.h"
 #include "LoadedPlugin.h"
 #include "SignalTools.h"
@@ -139,6 +140,12 @@ public:
         {
             needArguments (! first.empty() && argument.empty(), "program N");
             requireOk (plugin.setCurrentProgram (requireWholeNumber ("program", first, 0, INT32_MAX)), "program");
+        }
+        else if (command == "screenshot")
+        {
+            needArguments (! rest.empty(), "screenshot FILE");
+            const auto written = saveEditorPicture (plugin, rest);
+            std::cout << "wrote editor picture: " << written << '\n';
         }
         else if (command == "begin" || command == "end")
         {

@@ -7,6 +7,7 @@
 int describeCommand (const Arguments& args);
 int renderCommand (const Arguments& args);
 int automateCommand (const Arguments& args);
+int screenshotCommand (const Arguments& args);
 
 // What the host renders with when not told otherwise.
 constexpr double defaultSampleRate = 48000.0;

@@ -78,6 +78,8 @@ const char* resultName (int32_t result)
         case KAU_ErrInvalidProperty:    return "KAU_ErrInvalidProperty";
         case KAU_ErrBufferTooSmall:     return "KAU_ErrBufferTooSmall";
         case KAU_ErrWrongThread:        return "KAU_ErrWrongThread";
+        case KAU_ErrNoDisplay:          return "KAU_ErrNoDisplay";
+        case KAU_ErrNoEditor:           return "KAU_ErrNoEditor";
         default:                        return "unknown result";
     }
 }
@@ -328,6 +330,29 @@ int32_t PluginInstance::prepare (double sampleRate, int32_t maximumFramesPerBloc
 int32_t PluginInstance::unprepare()    { return dispatch (KAU_Unprepare, nullptr); }
 int32_t PluginInstance::reset()        { return dispatch (KAU_Reset, nullptr); }
 int32_t PluginInstance::destroyEditor() { return dispatch (KAU_DestroyEditor, nullptr); }
+
+PluginInstance::EditorImage PluginInstance::editorImage() const
+{
+    KAUImageArgs args { nullptr, 0, 0, 0 };
+    check (dispatch (KAU_GetEditorImage, &args), "KAU_GetEditorImage");
+
+    if (args.width <= 0 || args.height <= 0 || args.width > maximumEditorSide || args.height > maximumEditorSide)
+        throw PluginError ("KAU_GetEditorImage gave a size of " + std::to_string (args.width) + " x "
+                               + std::to_string (args.height), KAU_ErrInvalidArgument);
+
+    EditorImage image;
+    image.width = args.width;
+    image.height = args.height;
+    image.pixels.resize ((size_t) args.width * (size_t) args.height);
+    args.pixels = image.pixels.data();
+    args.capacity = (int32_t) image.pixels.size();
+    check (dispatch (KAU_GetEditorImage, &args), "KAU_GetEditorImage");
+
+    if (args.width != image.width || args.height != image.height)
+        throw PluginError ("the editor changed its size while being pictured", KAU_ErrInvalidArgument);
+
+    return image;
+}
 int32_t PluginInstance::idle()         { return dispatch (KAU_Idle, nullptr); }
 
 int32_t PluginInstance::render (float** channels, int numChannels, int numFrames)

@@ -113,9 +113,21 @@ public:
     int32_t setCurrentProgram (int32_t index);
     std::string programName (int32_t index) const;
 
+    // The editor's picture: rows top to bottom, pixels 0xAARRGGBB.
+    struct EditorImage
+    {
+        int32_t width = 0;
+        int32_t height = 0;
+        std::vector<uint32_t> pixels;
+    };
+
+    // An editor larger than this on either side is taken for a mistake.
+    static constexpr int32_t maximumEditorSide = 8192;
+
     // Editor.
     EditorResult createEditor (bool showOnDesktop);
     int32_t destroyEditor();
+    EditorImage editorImage() const;
 
     // Runs the plug-in's pending messages and timers; call it from the message thread.
     int32_t idle();

@@ -45,6 +45,9 @@ std::string usage()
            "      program N          chooses program N\n"
            "      state-save FILE    saves the state\n"
            "      state-load FILE    restores a saved state\n"
+           "      screenshot FILE    opens the editor in a window (once), lets it settle and saves its picture as PNG\n"
+           "  pellion-host screenshot BUNDLE FILE.png\n"
+           "      opens a fresh instance's editor in a window and saves its picture as PNG (needs a display)\n"
            "  pellion-host --help\n"
            "BUNDLE is the plug-in's shared library, e.g. build/debug/Pellion.component/Pellion.so.\n";
 }
@@ -65,6 +68,7 @@ int main (int argc, char** argv)
         if (command == "describe")  return describeCommand (args);
         if (command == "render")    return renderCommand (args);
         if (command == "automate")  return automateCommand (args);
+        if (command == "screenshot") return screenshotCommand (args);
 
         if (command == "--help" || command == "-h")
         {

@@ -1,0 +1,149 @@
+// The editor's timers: meters and lights, the update notice, the device options prompt.
+#include "PluginEditor.h"
+
+#include "Components/Face/MeterFeed.h"
+#include "Devices/Midi/SysexMessage.h"
+#include "PluginProcessor.h"
+
+namespace
+{
+juce::String noticeText (int status)
+{
+    switch (status)
+    {
+        case VersionQuery::queryFirmwareRequired:  return "Firmware Update\nRequired...";
+        case VersionQuery::queryFirmwareAvailable: return "Firmware Update\nAvailable...";
+        case VersionQuery::queryPluginAvailable:   return "Plugin Update\nAvailable...";
+        default:                                   return {};
+    }
+}
+
+// The extra latency a client's audio applies: this build's clients carry no
+// audio bridge yet, so none applies one.
+int appliedExtraLatency (const UsbDeviceClient&)
+{
+    return 0;
+}
+} // namespace
+
+void VelmoraAudioProcessorEditor::timerCallback (int timerId)
+{
+    if (timerId == meterTimerId)
+        updateMetersAndLights();
+    else if (timerId == updateNoticeTimerId)
+        updateNotice();
+    else if (timerId == optionsPromptTimerId)
+        promptForDeviceOptions();
+
+    if (timerId != meterTimerId && timerId != updateNoticeTimerId)
+        updateIndicators();
+}
+
+void VelmoraAudioProcessorEditor::updateMetersAndLights()
+{
+    // In mono the pedal's first channel feeds both meters.
+    pedalComponent->setPeaks (MeterFeed::takePeaks (processor.getUsbClient(), processor.getChannelSetting()));
+    updateIndicators();
+}
+
+void VelmoraAudioProcessorEditor::updateIndicators()
+{
+    auto& face = *pedalComponent;
+
+    const auto indicator = (juce::uint8) processor.getLedState();
+    if (indicator != face.ledState)
+    {
+        face.ledState = indicator;
+        const bool down = (indicator & 1) != 0;
+        if (face.footswitch->forceDown != down)
+        {
+            face.footswitch->forceDown = down;
+            face.footswitch->repaint();
+        }
+    }
+
+    int connection = modeNone;
+    if (auto* device = processor.getDevice())
+        connection = isRequestableMode (device->getDriver().getState()) ? device->getDriver().getState() : modeNone;
+
+    for (auto* light : { &face.ledUsb, &face.ledPower })
+    {
+        if ((*light)->index != connection)
+        {
+            (*light)->index = connection;
+            (*light)->updateImage();
+        }
+    }
+}
+
+void VelmoraAudioProcessorEditor::updateNotice()
+{
+    auto* device = processor.getDevice();
+    const int firmware = device != nullptr ? device->getDriver().getFirmwareVersion() : 0;
+    const auto status = processor.getOnlineUpdater().getResult (VersionNumber ((juce::uint32) firmware)).status;
+    const auto text = noticeText (status);
+
+    if (text.isNotEmpty() && text != updateNoticeButton.getButtonText())
+    {
+        updateNoticeButton.setButtonText (text);
+        updateNoticeButton.repaint();
+    }
+
+    updateNoticeButton.setVisible (text.isNotEmpty());
+}
+
+//==============================================================================
+bool VelmoraAudioProcessorEditor::needsCalibration (UsbDevice& pedal) const
+{
+    if (pedal.getDriver().getState() != modeAudio)
+        return false;
+
+    bool clientWithoutLatency = false;
+    for (const auto& entry : pedal.getController().getEntries())
+        if (entry.client != nullptr && appliedExtraLatency (*entry.client) == 0)
+            clientWithoutLatency = true;
+
+    return clientWithoutLatency && pedal.getDriver().getSettings().extraLatency.get() == 0;
+}
+
+// Once per editor, and never in place of a flash: while one runs the prompt waits.
+void VelmoraAudioProcessorEditor::promptForDeviceOptions()
+{
+    auto* device = processor.getDevice();
+    if (device == nullptr || ! needsCalibration (*device) || alertManager.isFlashing())
+        return;
+
+    stopTimer (optionsPromptTimerId);
+    alert_pedalOptions();
+}
+
+void VelmoraAudioProcessorEditor::alert_pedalOptions()
+{
+    auto* device = processor.getDevice();
+    if (device == nullptr)
+        return;
+
+    alertManager.alert_pedalOptions (device->getDriver().getSettingsTree(), needsCalibration (*device),
+                                     [this] (int code, juce::ValueTree& tree) { pedalOptionsCallback (code, tree); });
+}
+
+void VelmoraAudioProcessorEditor::pedalOptionsCallback (int code, juce::ValueTree& tree)
+{
+    if (code == 2)
+    {
+        tree.setProperty ("hostBlockSize", processor.getHostBlockSize(), nullptr);
+        tree.setProperty ("totalLatency", processor.getLatencySamples(), nullptr);
+        return;
+    }
+
+    if (code != 1)
+        return;
+
+    // A calibration request; a pedalboard leg is not calibrated from here.
+    auto* device = processor.getDevice();
+    if (device == nullptr || device->getDriver().getState() == modePedalboard)
+        return;
+
+    const uint8_t start = 1;
+    device->getDriver().sendSysExMessage (Sysex::SystemGroup, Sysex::Calibrate, &start, 1);
+}

@@ -1,0 +1,31 @@
+#include "EditorPicture.h"
+
+#include "PngFile.h"
+
+#include <chrono>
+#include <stdexcept>
+#include <thread>
+
+std::string saveEditorPicture (PluginInstance& plugin, const std::string& path, int idleMs)
+{
+    const auto opened = plugin.createEditor (true);
+
+    if (opened.result == KAU_ErrNoDisplay)
+        throw std::runtime_error ("there is no display to open the editor's window on: set DISPLAY, "
+                                  "or run under Xvfb with a window manager (scripts/run.sh starts them)");
+
+    if (opened.result != KAU_OK)
+        throw std::runtime_error (std::string ("the plug-in did not open its editor: ") + resultName (opened.result));
+
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds (idleMs);
+    do
+    {
+        plugin.idle();
+        std::this_thread::sleep_for (std::chrono::milliseconds (5));
+    }
+    while (std::chrono::steady_clock::now() < until);
+
+    const auto image = plugin.editorImage();
+    writePngFile (path, image.width, image.height, image.pixels);
+    return path + " (" + std::to_string (image.width) + " x " + std::to_string (image.height) + ")";
+}
