@@ -138,7 +138,8 @@ juce::PopupMenu VelmoraAudioProcessorEditor::getSettingsMenu (juce::StringArray&
         hardware.addCustomItem (MENU_ID_SERIAL_NUMBER, info ("Serial Number: None"));
     }
 
-    hardware.addCustomItem (MENU_ID_SEPARATOR, std::make_unique<PopupMenuLineComponent> (informationRowWidth));
+    hardware.addCustomItem (MENU_ID_SEPARATOR, std::make_unique<PopupMenuLineComponent> (informationRowWidth), nullptr,
+                            PopupMenuLineComponent::accessibleTitle);
 
     if (bootable || altHeld)
         hardware.addItem (plainItem (MENU_ID_UPDATE_FIRMWARE, "Update Firmware...", pedal != nullptr || bootable));
@@ -153,7 +154,8 @@ juce::PopupMenu VelmoraAudioProcessorEditor::getSettingsMenu (juce::StringArray&
     juce::PopupMenu plugin;
     plugin.addCustomItem (MENU_ID_SOFTWARE_VERSION,
                           info (juce::String ("Software Version: ") + VelmoraAudioProcessor::pluginVersionString));
-    plugin.addCustomItem (MENU_ID_SEPARATOR, std::make_unique<PopupMenuLineComponent> (informationRowWidth));
+    plugin.addCustomItem (MENU_ID_SEPARATOR, std::make_unique<PopupMenuLineComponent> (informationRowWidth), nullptr,
+                          PopupMenuLineComponent::accessibleTitle);
     plugin.addItem (plainItem (MENU_ID_UPDATE_PLUGIN, "Update Plugin...", true));
 
     menu.addSubMenu ("Select Device", deviceMenu, deviceMenuUsable);

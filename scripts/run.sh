@@ -1,15 +1,20 @@
 #!/usr/bin/env bash
 # Sets up the machine, builds only what it runs (the plug-in, the host
-# stand-in, the pedal demo and the face screenshots), then loads the bundle as a
-# host would: describes it and renders a test tone through it, saving the audio
-# and the plug-in's state; then drives the pedal link against the emulated
-# pedal, printing every frame; then draws the pedal face.
+# stand-in, the pedal demo, the face and editor screenshots), then loads the
+# bundle as a host would: describes it and renders a test tone through it,
+# saving the audio and the plug-in's state; then drives the pedal link against
+# the emulated pedal, printing every frame; then draws the pedal face; then
+# opens the editor in a host's window and at work against the emulated pedal
+# (on a virtual display unless DISPLAY is set).
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 cd "$root"
 
 scripts/setup.sh
-scripts/build.sh build/debug -DCMAKE_BUILD_TYPE=Debug -- Pellion pellion-host pellion-pedal-demo pellion-face-shots
+scripts/build.sh build/debug -DCMAKE_BUILD_TYPE=Debug -- Pellion pellion-host pellion-pedal-demo pellion-face-shots \
+  pellion-editor-shots
+source scripts/display.sh
+pellion_start_virtual_display
 
 host=build/debug/Tools/HostStandIn/pellion-host
 bundle=build/debug/Pellion.component/Pellion.so
@@ -29,3 +34,15 @@ build/debug/Tools/PedalDemo/pellion-pedal-demo
 echo
 echo "== The pedal face, in every use and channel setting (pictures written to build/debug/face-shots)"
 build/debug/Tools/FaceShots/pellion-face-shots build/debug/face-shots
+
+echo
+echo "== The editor in a host's window, through the bundle's entry points (pictures written to build/debug/editor-shots)"
+mkdir -p build/debug/editor-shots
+"$host" screenshot "$bundle" build/debug/editor-shots/host-fresh-instance.png
+printf '%s\n' "text bypass Off" "set mixWet 96" "set dacL 110" "render 8" \
+  "screenshot build/debug/editor-shots/host-scripted.png" > build/debug/editor-shots/host.script
+"$host" automate "$bundle" build/debug/editor-shots/host.script
+
+echo
+echo "== The editor at work against the emulated pedal"
+build/debug/Tools/EditorShots/pellion-editor-shots build/debug/editor-shots

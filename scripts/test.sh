@@ -9,6 +9,10 @@ cd "$root"
 
 scripts/setup.sh
 
+# The editor's window and menu tests need a display: a virtual one unless one is set.
+source scripts/display.sh
+pellion_start_virtual_display
+
 echo "== AddressSanitizer + UndefinedBehaviorSanitizer"
 scripts/build.sh build/asan -DCMAKE_BUILD_TYPE=Debug -DPELLION_SANITIZE=ON
 (

@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <optional>
+#include <utility>
 #include <string>
 #include <sys/wait.h>
 #include <vector>
@@ -16,13 +18,14 @@ struct ToolResult
     std::string output;     // stdout and stderr
 };
 
-// Runs pellion-host in `folder` with `arguments`, where "{bundle}" stands for the built bundle.
-ToolResult runTool (const std::filesystem::path& folder, std::string arguments)
+// Runs pellion-host in `folder` with `arguments`, where "{bundle}" stands for the
+// built bundle, after the environment settings in `environment` ("NAME=value" or "-u NAME").
+ToolResult runTool (const std::filesystem::path& folder, std::string arguments, const std::string& environment = {})
 {
     for (auto at = arguments.find ("{bundle}"); at != std::string::npos; at = arguments.find ("{bundle}"))
         arguments.replace (at, 8, PELLION_BUNDLE_PATH);
 
-    const auto command = "cd '" + folder.string() + "' && " PELLION_HOST_TOOL " " + arguments + " 2>&1";
+    const auto command = "cd '" + folder.string() + "' && env " + environment + " " PELLION_HOST_TOOL " " + arguments + " 2>&1";
     ToolResult result;
     FILE* pipe = popen (command.c_str(), "r");
 
@@ -66,6 +69,7 @@ const ToolCase toolCases[] = {
     { "automate {bundle} good.script", 0,
       { "> text bypass Off\n", "bypass = 0 (Off)\n", "wrote state: {folder}/script.state\n" } },
     { "automate {bundle} bad.script", 1, { "bad.script:2: 'loud' is neither a number nor a text of adcL" } },
+    { "screenshot {bundle}", 2, { "screenshot needs a BUNDLE and a FILE.png", "pellion-host screenshot BUNDLE FILE.png" } },
 };
 
 TEST (HostTool, RunsItsCommandsAndRefusesWhatItCannotDoWithAClearMessage)
@@ -92,6 +96,49 @@ TEST (HostTool, RunsItsCommandsAndRefusesWhatItCannotDoWithAClearMessage)
             EXPECT_NE (result.output.find (shown), std::string::npos) << shown << "\nin:\n" << result.output;
         }
     }
+}
+
+// Width and height from a PNG file's header, or nothing when it is not one.
+std::optional<std::pair<uint32_t, uint32_t>> pngSize (const std::filesystem::path& file)
+{
+    std::ifstream in (file, std::ios::binary);
+    std::vector<unsigned char> head (24);
+    if (! in.read (reinterpret_cast<char*> (head.data()), 24))
+        return std::nullopt;
+
+    const std::vector<unsigned char> signature { 0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0, 0, 0, 13, 'I', 'H', 'D', 'R' };
+    if (! std::equal (signature.begin(), signature.end(), head.begin()))
+        return std::nullopt;
+
+    const auto word = [&head] (int at) { return (uint32_t) head[at] << 24 | (uint32_t) head[at + 1] << 16 | (uint32_t) head[at + 2] << 8 | head[at + 3]; };
+    return std::pair { word (16), word (20) };
+}
+
+// The editor in a window of its own, pictured as PNG: a fresh instance, and a
+// scripted one. Without a display the tool says what it needs.
+TEST (HostTool, PicturesTheEditorsWindow)
+{
+    const auto folder = std::filesystem::path (std::getenv ("HOME")) / "shots";
+    std::filesystem::create_directories (folder);
+
+    const auto refused = runTool (folder, "screenshot {bundle} none.png", "-u DISPLAY");
+    EXPECT_EQ (refused.exitCode, 1);
+    EXPECT_NE (refused.output.find ("there is no display to open the editor's window on"), std::string::npos) << refused.output;
+    EXPECT_FALSE (std::filesystem::exists (folder / "none.png"));
+
+    const char* display = std::getenv ("DISPLAY");
+    if (display == nullptr || *display == 0)
+        GTEST_SKIP() << "no X display: set DISPLAY (scripts/test.sh runs the tests under Xvfb with openbox)";
+
+    const auto fresh = runTool (folder, "screenshot {bundle} fresh.png");
+    EXPECT_EQ (fresh.exitCode, 0) << fresh.output;
+    EXPECT_NE (fresh.output.find ("wrote editor picture: fresh.png (480 x 540)"), std::string::npos) << fresh.output;
+    EXPECT_EQ (pngSize (folder / "fresh.png"), std::pair (480u, 540u));
+
+    std::ofstream (folder / "shots.script") << "text bypass Off\nset mixWet 100\nscreenshot scripted.png\nrender 4\n";
+    const auto scripted = runTool (folder, "automate {bundle} shots.script");
+    EXPECT_EQ (scripted.exitCode, 0) << scripted.output;
+    EXPECT_EQ (pngSize (folder / "scripted.png"), std::pair (480u, 540u));
 }
 
 TEST (HostTool, LoadsABundleNamedWithoutAFolder)

@@ -6,6 +6,9 @@
 class PopupMenuLineComponent : public juce::PopupMenu::CustomComponent
 {
 public:
+    // What a screen reader says for it: the menu can choose it, so it needs a name.
+    static constexpr const char* accessibleTitle = "Separator";
+
     explicit PopupMenuLineComponent (int idealWidth);
 
     void paint (juce::Graphics& g) override;

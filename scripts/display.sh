@@ -1,0 +1,48 @@
+# Sourced by test.sh and run.sh: gives what follows an X display for the
+# editor's windows and menus. A DISPLAY already set is used as it is; otherwise
+# a virtual one is started (Xvfb, with openbox as its window manager: without
+# one the framework's X error handling ends the process) and stopped again when
+# the sourcing script exits. Without Xvfb the display tests skip.
+
+pellion_virtual_display_pids=()
+
+pellion_stop_virtual_display() {
+  local pid
+  for pid in "${pellion_virtual_display_pids[@]}"; do
+    kill "$pid" 2>/dev/null || true
+  done
+  pellion_virtual_display_pids=()
+}
+
+pellion_start_virtual_display() {
+  if [ -n "${DISPLAY:-}" ]; then
+    return 0
+  fi
+  if ! command -v Xvfb >/dev/null || ! command -v openbox >/dev/null; then
+    echo "display: no Xvfb or openbox; the tests that need a window skip" >&2
+    return 0
+  fi
+
+  local numberFile
+  numberFile="$(mktemp)"
+  # -displayfd picks a free display number and writes it once the server is ready.
+  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$numberFile" >/dev/null 2>&1 &
+  pellion_virtual_display_pids+=("$!")
+  trap pellion_stop_virtual_display EXIT
+
+  local tries=0
+  while [ ! -s "$numberFile" ] && [ $tries -lt 100 ]; do sleep 0.1; tries=$((tries + 1)); done
+  if [ ! -s "$numberFile" ]; then
+    echo "display: Xvfb did not start; the tests that need a window skip" >&2
+    rm -f "$numberFile"
+    pellion_stop_virtual_display
+    return 0
+  fi
+
+  export DISPLAY=":$(head -n1 "$numberFile")"
+  rm -f "$numberFile"
+  openbox --sm-disable >/dev/null 2>&1 &
+  pellion_virtual_display_pids+=("$!")
+  sleep 0.5
+  echo "display: Xvfb with openbox on $DISPLAY"
+}
