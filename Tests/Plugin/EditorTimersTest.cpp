@@ -13,12 +13,6 @@ using Timers = VelmoraAudioProcessorEditor::TimerIds;
 class EditorTimersTest : public EditorTest
 {
 protected:
-    void attach (int mode, int channel, int leg = pedalboardNone)
-    {
-        processor->setUsbDevice (LinkRig::pedalName, mode, channel, leg);
-        rig.drain();
-    }
-
     // One host block through the processor with these peaks on its two channels.
     void play (float left, float right)
     {
@@ -30,96 +24,80 @@ protected:
         processor->processBlock (block, midi);
     }
 
-    std::pair<float, float> meters() const { return { editor->pedalComponent->meterL->level, editor->pedalComponent->meterR->level }; }
+    void tick (int id) { editor->timerCallback (id); }
+
+    PedalComponent& face() const { return *editor->pedalComponent; }
+    std::pair<float, float> meters() const { return { face().meterL->level, face().meterR->level }; }
+    std::pair<int, int> lights() const { return { face().ledUsb->index, face().ledPower->index }; }
 };
 } // namespace
 
-TEST_F (EditorTimersTest, ThreeTimersRunAtTheirPeriods)
+// Meters every 50 ms from the client's peaks: both channels in stereo, the first
+// on both meters in mono; without anything new they fall by 0.6 a tick and the
+// peak window holds. Without a client they get silence.
+TEST_F (EditorTimersTest, MetersAndPeakWindowFollowTheClientsPeaks)
 {
     for (auto [id, period] : { std::pair { Timers::meterTimerId, 50 }, { Timers::updateNoticeTimerId, 1000 },
                                { Timers::optionsPromptTimerId, 2000 } })
+        EXPECT_TRUE (editor->isTimerRunning (id) && editor->getTimerInterval (id) == period) << id;
+
+    face().meterL->level = 0.5f;
+    tick (Timers::meterTimerId);
+    EXPECT_EQ (meters(), std::pair (0.3f, 0.0f));
+
+    for (const auto& [channel, right] : { std::pair { channelStereo, 0.25f }, { channelMonoLeft, 0.5f }, { channelMonoRight, 0.5f } })
     {
-        EXPECT_TRUE (editor->isTimerRunning (id));
-        EXPECT_EQ (editor->getTimerInterval (id), period);
-    }
-}
-
-// The meters take the client's peaks each tick: both channels in stereo, the
-// first on both meters in mono, and fall by 0.6 per tick while nothing new comes.
-TEST_F (EditorTimersTest, MetersAndPeakWindowFollowTheClientsPeaks)
-{
-    auto& face = *editor->pedalComponent;
-    face.meterL->level = 0.5f;
-    editor->timerCallback (Timers::meterTimerId); // no client: silence
-    EXPECT_FLOAT_EQ (meters().first, 0.3f);
-    EXPECT_FLOAT_EQ (meters().second, 0.0f);
-
-    const struct { int channel; float left, right; } rows[] = {
-        { channelStereo, 0.5f, 0.25f },
-        { channelMonoLeft, 0.5f, 0.5f },
-        { channelMonoRight, 0.5f, 0.5f },
-    };
-
-    for (const auto& row : rows)
-    {
-        SCOPED_TRACE (row.channel);
-        attach (modeAudio, row.channel);
-        face.meterL->level = face.meterR->level = 0.0f;
-        face.meterWindow->latestPeak = 0.0f;
-        face.meterWindow->setDisplayedPeak (0.0f);
-        editor->timerCallback (Timers::meterTimerId); // whatever came before
+        SCOPED_TRACE (channel);
+        attach (modeAudio, channel);
+        tick (Timers::meterTimerId); // whatever came before
+        face().meterL->level = face().meterR->level = face().meterWindow->latestPeak = 0.0f;
+        face().meterWindow->setDisplayedPeak (0.0f);
 
         play (0.5f, 0.25f);
-        editor->timerCallback (Timers::meterTimerId);
-        EXPECT_FLOAT_EQ (meters().first, row.left);
-        EXPECT_FLOAT_EQ (meters().second, row.right);
-        EXPECT_FLOAT_EQ (face.meterWindow->getDisplayedPeak(), 0.5f);
-
-        // Nothing new: both fall, the window holds its reading.
-        editor->timerCallback (Timers::meterTimerId);
-        EXPECT_FLOAT_EQ (meters().first, row.left * 0.6f);
-        EXPECT_FLOAT_EQ (meters().second, row.right * 0.6f);
-        EXPECT_FLOAT_EQ (face.meterWindow->getDisplayedPeak(), 0.5f);
+        tick (Timers::meterTimerId);
+        EXPECT_EQ (meters(), std::pair (0.5f, right));
+        tick (Timers::meterTimerId);
+        EXPECT_EQ (meters(), std::pair (0.5f * 0.6f, right * 0.6f));
+        EXPECT_EQ (face().meterWindow->getDisplayedPeak(), 0.5f);
         processor->disconnectUsbClient();
     }
 }
 
-// The footswitch shows the pedal's switch from bit 0 of its indicator byte;
-// the USB and power lights show the connection.
+// The footswitch shows bit 0 of the pedal's indicator byte; the USB and power
+// lights show the connection, after every timer.
 TEST_F (EditorTimersTest, FootswitchAndLightsFollowThePedal)
 {
-    auto& face = *editor->pedalComponent;
-    const auto lights = [&face] { return std::pair { face.ledUsb->index, face.ledPower->index }; };
-
-    editor->timerCallback (Timers::meterTimerId);
-    EXPECT_EQ (lights(), std::pair (0, 0));
-    EXPECT_EQ (face.ledUsb->getImage(), Images::LED_USB_Off.getImage());
-
-    attach (modeControl, channelStereo);
-    editor->timerCallback (Timers::meterTimerId);
-    EXPECT_EQ (lights(), std::pair (1, 1));
-    EXPECT_EQ (face.ledUsb->getImage(), Images::LED_Red_On.getImage());
-
-    attach (modeAudio, channelStereo);
-    editor->timerCallback (Timers::optionsPromptTimerId); // the indicator step follows every other timer too
-    EXPECT_EQ (lights(), std::pair (2, 2));
-    EXPECT_EQ (face.ledUsb->getImage(), Images::LED_Green_On.getImage());
-    EXPECT_EQ (face.ledPower->getImage(), Images::LED_Red_On.getImage()); // its last picture
+    const struct { int mode; std::pair<int, int> lights; const ImageSelector &usb, &power; } uses[] = {
+        { modeNone, { 0, 0 }, Images::LED_USB_Off, Images::LED_Red_Off },
+        { modeControl, { 1, 1 }, Images::LED_Red_On, Images::LED_Red_On },
+        { modeAudio, { 2, 2 }, Images::LED_Green_On, Images::LED_Red_On }, // power at its last picture
+        { modePedalboard, { 3, 3 }, Images::LED_Green_On, Images::LED_Red_On },
+    };
+    for (const auto& use : uses)
+    {
+        if (use.mode != modeNone)
+            attach (use.mode, channelStereo, use.mode == modePedalboard ? pedalboardIn : pedalboardNone);
+        tick (use.mode == modeAudio ? Timers::optionsPromptTimerId : Timers::meterTimerId);
+        EXPECT_EQ (lights(), use.lights);
+        EXPECT_EQ (face().ledUsb->getImage(), use.usb.getImage());
+        EXPECT_EQ (face().ledPower->getImage(), use.power.getImage());
+        if (editor->alertManager.alert.isShowing()) // the device options the Audio use brought up
+            editor->alertManager.alert.reset();
+    }
 
     for (const auto& [byte, down] : { std::pair<uint8_t, bool> { 0x05, true }, { 0x04, false }, { 0x01, true } })
     {
         ASSERT_TRUE (rig.pedal.sendLedState (byte));
         rig.drain();
-        editor->timerCallback (Timers::meterTimerId);
-        EXPECT_EQ (face.ledState, byte);
-        EXPECT_EQ (face.footswitch->forceDown, down);
+        tick (Timers::meterTimerId);
+        EXPECT_EQ (face().ledState, byte);
+        EXPECT_EQ (face().footswitch->forceDown, down);
     }
 
     processor->disconnectUsbClient();
-    editor->timerCallback (42);
+    tick (42);
     EXPECT_EQ (lights(), std::pair (0, 0));
-    EXPECT_EQ (face.ledState, 0);
-    EXPECT_FALSE (face.footswitch->forceDown);
+    EXPECT_FALSE (face().footswitch->forceDown);
 }
 
 // The notice shows what the automatic version check found for the pedal's firmware.
@@ -128,34 +106,24 @@ TEST_F (EditorTimersTest, TheUpdateNoticeFollowsTheVersionCheck)
     LoopbackHttpServer server;
     VersionQueryController::setVersionFileAddress (server.url ("/QZR/latest.json"));
 
-    struct Row
-    {
-        const char* file;   // nullptr: no version file
-        int pedalFirmware;  // 0: no pedal
-        const char* text;   // nullptr: hidden, the text left as it was
-    };
-
-    const Row rows[] = {
+    const struct { const char* file; int firmware; const char* text; } rows[] = { // firmware 0: no pedal; text null: hidden
         { R"({"pluginVersion":"0.2.0","firmwareVersion":"1.2.3"})", 0x010203, nullptr },
         { R"({"pluginVersion":"0.2.0","firmwareVersion":"1.2.3"})", 0x000001, "Firmware Update\nRequired..." },
         { R"({"pluginVersion":"0.2.0","firmwareVersion":"1.3.0"})", 0x010203, "Firmware Update\nAvailable..." },
         { nullptr, 0x010203, nullptr },
         { R"({"pluginVersion":"0.3.0","firmwareVersion":"1.3.0"})", 0x010203, "Plugin Update\nAvailable..." },
-        { R"({"pluginVersion":"0.2.0","firmwareVersion":"9.0.0"})", 0, nullptr }, // no pedal: no firmware status
+        { R"({"pluginVersion":"0.2.0","firmwareVersion":"9.0.0"})", 0, nullptr },
     };
 
-    juce::String shown = editor->updateNoticeButton.getButtonText();
+    auto shown = editor->updateNoticeButton.getButtonText();
     for (const auto& row : rows)
     {
         SCOPED_TRACE (row.file != nullptr ? row.file : "no file");
-        server.serve ("/QZR/latest.json", row.file != nullptr ? LoopbackHttpServer::text (row.file)
-                                                              : LoopbackHttpServer::text ("", 404));
+        server.serve ("/QZR/latest.json", LoopbackHttpServer::text (row.file != nullptr ? row.file : "", row.file != nullptr ? 200 : 404));
         processor->disconnectUsbClient();
-        if (row.pedalFirmware != 0)
-        {
-            rig.pedal.setFirmwareVersion (row.pedalFirmware);
+        rig.pedal.setFirmwareVersion (row.firmware);
+        if (row.firmware != 0)
             attach (modeControl, channelStereo);
-        }
 
         auto& updater = processor->getOnlineUpdater();
         updater.reset();
@@ -163,9 +131,8 @@ TEST_F (EditorTimersTest, TheUpdateNoticeFollowsTheVersionCheck)
         for (int i = 0; i < 500 && updater.getQuery()->isThreadRunning(); ++i)
             juce::Thread::sleep (5);
 
-        editor->timerCallback (Timers::updateNoticeTimerId);
-        if (row.text != nullptr)
-            shown = row.text;
+        tick (Timers::updateNoticeTimerId);
+        shown = row.text != nullptr ? juce::String (row.text) : shown; // hiding leaves the text
         EXPECT_EQ (editor->updateNoticeButton.isVisible(), row.text != nullptr);
         EXPECT_EQ (editor->updateNoticeButton.getButtonText(), shown);
     }
@@ -174,39 +141,32 @@ TEST_F (EditorTimersTest, TheUpdateNoticeFollowsTheVersionCheck)
     VersionQueryController::setVersionFileAddress (juce::URL ("http://127.0.0.1:1/QZR/latest.json"));
 }
 
-// An uncalibrated pedal in Audio use brings up the device options once, in place
-// of any dialog but a running flash.
+// An uncalibrated pedal in Audio use brings up the device options once, in
+// place of any dialog but a running flash.
 TEST_F (EditorTimersTest, AnUncalibratedPedalInAudioUseBringsUpTheDeviceOptionsOnce)
 {
-    const auto tick = [this] { editor->timerCallback (Timers::optionsPromptTimerId); };
-
-    tick();
+    tick (Timers::optionsPromptTimerId);
     attach (modeControl, channelStereo);
-    tick();
+    tick (Timers::optionsPromptTimerId);
     rig.driver().getSettings().extraLatency.setValue (120, nullptr);
     attach (modeAudio, channelStereo);
-    tick();
+    tick (Timers::optionsPromptTimerId);
     EXPECT_FALSE (editor->alertManager.alert.isShowing());
-    EXPECT_TRUE (editor->isTimerRunning (Timers::optionsPromptTimerId));
 
-    // Never in place of a flash: the prompt waits for it.
     rig.driver().getSettings().extraLatency.setValue (0, nullptr);
-    editor->settingsMenuCallback (MENU_ID_UPDATE_FIRMWARE, {});
+    choose (MENU_ID_UPDATE_FIRMWARE);
     auto* flash = shownDialog<FirmwareUpdateComponent>();
-    ASSERT_NE (flash, nullptr);
     flash->prepareState (FirmwareUpdateComponent::updating);
-    tick();
+    tick (Timers::optionsPromptTimerId);
     EXPECT_EQ (shownDialog<FirmwareUpdateComponent>(), flash);
     EXPECT_TRUE (editor->isTimerRunning (Timers::optionsPromptTimerId));
 
-    // Any other dialog gives way, its callback not called.
     editor->alertManager.alert.reset();
     bool confirmed = false;
     editor->alertManager.alert_withCallback ("Title", "Message", [&confirmed] (int) { confirmed = true; });
-    tick();
-    auto* options = shownDialog<PedalOptionsComponent>();
-    ASSERT_NE (options, nullptr);
-    EXPECT_TRUE (options->needsCalibrationFirst());
+    tick (Timers::optionsPromptTimerId);
+    ASSERT_NE (shownDialog<PedalOptionsComponent>(), nullptr);
+    EXPECT_TRUE (shownDialog<PedalOptionsComponent>()->needsCalibrationFirst());
     EXPECT_FALSE (confirmed);
     EXPECT_FALSE (editor->isTimerRunning (Timers::optionsPromptTimerId));
 }

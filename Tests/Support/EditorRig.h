@@ -11,21 +11,17 @@
 #include <memory>
 #include <string>
 
-// An editor as a host holds it: made by its processor, told before it goes.
+// An editor as a host holds it: made by its processor, which is told before it goes.
 struct OpenEditor
 {
     explicit OpenEditor (VelmoraAudioProcessor& p)
-        : processor (p), editor (dynamic_cast<VelmoraAudioProcessorEditor*> (p.createEditorIfNeeded()))
-    {
-    }
-
+        : processor (p), editor (dynamic_cast<VelmoraAudioProcessorEditor*> (p.createEditorIfNeeded())) {}
     ~OpenEditor() { close(); }
 
     void close()
     {
-        if (editor == nullptr)
-            return;
-        processor.editorBeingDeleted (editor.get());
+        if (editor != nullptr)
+            processor.editorBeingDeleted (editor.get());
         editor.reset();
     }
 
@@ -44,8 +40,8 @@ inline std::unique_ptr<VelmoraAudioProcessor> makeHostedProcessor()
     return processor;
 }
 
-// A processor with its editor open, beside the emulated pedal of the link rig.
-// The rig comes first so that it outlives both.
+// A processor with its editor open, beside the emulated pedal of the link rig,
+// which comes first so that it outlives both.
 class EditorTest : public ::testing::Test
 {
 protected:
@@ -55,8 +51,7 @@ protected:
         processor.reset();
     }
 
-    // A menu choice as the settings menu hands it over, with the names of the
-    // pedals the menu lists now; then the pedal's answers arrive.
+    // A settings menu result with the names the device menu lists now; then the pedal answers.
     void choose (int result)
     {
         juce::StringArray names;
@@ -65,48 +60,44 @@ protected:
         rig.drain();
     }
 
+    void attach (int mode, int channel, int leg = pedalboardNone)
+    {
+        processor->setUsbDevice (LinkRig::pedalName, mode, channel, leg);
+        rig.drain();
+    }
+
     juce::String status() const { return editor->statusLabel.getText(); }
 
-    // The dialog shown, as the type asked for; null when another or none is shown.
     template <typename Dialog>
-    Dialog* shownDialog() const
-    {
-        return dynamic_cast<Dialog*> (editor->alertManager.alert.box.get());
-    }
+    Dialog* shownDialog() const { return dynamic_cast<Dialog*> (editor->alertManager.alert.box.get()); }
 
     LinkRig rig;
     std::unique_ptr<VelmoraAudioProcessor> processor = makeHostedProcessor();
     OpenEditor editor { *processor };
 };
 
-// The entries of one pedal's block of a device menu, named by use and channel
-// ("AS" Audio Stereo, "CL" Control Mono-L, "IR" Pedalboard IN R, "OS" OUT
-// Stereo, ...), with the submenus by name.
+// Block k of a device menu: its entries named by use and channel ("AS" Audio
+// Stereo, "CL" Control Mono-L, "IR" Pedalboard IN R, "OS" OUT Stereo, ...) with
+// their ids, which can be chosen and which are ticked, and the enabled submenus.
 struct DeviceBlock
 {
     std::map<std::string, int> ids;
-    std::string clickable, ticked, submenus; // space-separated codes and submenu names, in menu order
-    juce::String header;
-    juce::Font headerFont;
+    std::string clickable, ticked, submenus; // space-separated, in menu order
+    const PopupMenuHeaderItemComponent* header = nullptr; // owned by the menu
     bool disconnectClickable = false;
 };
 
-// Reads block k (0-based) of a device menu.
 inline DeviceBlock readDeviceBlock (const juce::PopupMenu& menu, int k)
 {
     DeviceBlock block;
-    const auto append = [] (std::string& list, const std::string& word) { list += (list.empty() ? "" : " ") + word; };
-
-    const auto readChoices = [&] (const juce::PopupMenu& submenu, const std::string& prefix)
+    const auto append = [] (std::string& list, const juce::String& word) { list += (list.empty() ? "" : " ") + word.toStdString(); };
+    const auto readChoices = [&] (const juce::PopupMenu& submenu, const juce::String& use)
     {
         for (juce::PopupMenu::MenuItemIterator it (submenu); it.next();)
         {
             auto* row = dynamic_cast<PopupMenuTextItemComponent*> (it.getItem().customComponent.get());
-            if (row == nullptr)
-                continue;
-            const auto suffix = row->text == "Stereo" ? "S" : row->text.containsChar ('L') ? "L" : "R";
-            const auto code = prefix + suffix;
-            block.ids[code] = it.getItem().itemID;
+            const auto code = use + (row->text == "Stereo" ? "S" : row->text.containsChar ('L') ? "L" : "R");
+            block.ids[code.toStdString()] = it.getItem().itemID;
             if (row->clickable)
                 append (block.clickable, code);
             if (row->ticked)
@@ -118,42 +109,26 @@ inline DeviceBlock readDeviceBlock (const juce::PopupMenu& menu, int k)
     for (juce::PopupMenu::MenuItemIterator it (menu); it.next();)
     {
         const auto& item = it.getItem();
-        if (auto* header = dynamic_cast<PopupMenuHeaderItemComponent*> (item.customComponent.get()))
-        {
-            if (++headers == k)
-            {
-                block.header = header->getName();
-                block.headerFont = header->font;
-            }
-            continue;
-        }
-
+        if (auto* header = dynamic_cast<PopupMenuHeaderItemComponent*> (item.customComponent.get()); header != nullptr && ++headers == k)
+            block.header = header;
         if (headers != k)
             continue;
-
         if (auto* row = dynamic_cast<PopupMenuTextItemComponent*> (item.customComponent.get()))
-            block.disconnectClickable = row->text == "Disconnect" && row->clickable && item.itemID == MENU_ID_DISCONNECT;
-
+            block.disconnectClickable = item.itemID == MENU_ID_DISCONNECT && row->text == "Disconnect" && row->clickable;
         if (item.subMenu == nullptr)
             continue;
 
         if (item.isEnabled)
-            append (block.submenus, item.text.toStdString());
-
-        if (item.text == "Pedalboard")
-        {
+            append (block.submenus, item.text);
+        if (item.text != "Pedalboard")
+            readChoices (*item.subMenu, item.text.substring (0, 1));
+        else
             for (juce::PopupMenu::MenuItemIterator leg (*item.subMenu); leg.next();)
             {
                 if (leg.getItem().isEnabled)
-                    append (block.submenus, leg.getItem().text.toStdString());
-                readChoices (*leg.getItem().subMenu, leg.getItem().text == "IN" ? "I" : "O");
+                    append (block.submenus, leg.getItem().text);
+                readChoices (*leg.getItem().subMenu, leg.getItem().text.substring (0, 1));
             }
-        }
-        else
-        {
-            readChoices (*item.subMenu, item.text == "Audio" ? "A" : "C");
-        }
     }
-
     return block;
 }

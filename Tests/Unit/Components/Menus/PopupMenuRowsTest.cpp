@@ -8,13 +8,19 @@
 #include "Support/Drawing.h"
 
 #include <gtest/gtest.h>
+#include <array>
 
 namespace
 {
-juce::MouseEvent releaseAt (juce::Component& component, juce::Point<float> position)
+// The highest alpha the row paints within an area (all of it by default).
+int inkAlpha (juce::Component& row, juce::Rectangle<int> area = { 0, 0, 1000, 1000 })
 {
-    return { juce::Desktop::getInstance().getMainMouseSource(), position, {}, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f,
-             &component, &component, juce::Time(), position, juce::Time(), 1, false };
+    const auto image = snapshot (row);
+    int highest = 0;
+    for (int x = area.getX(); x < juce::jmin (area.getRight(), image.getWidth()); ++x)
+        for (int y = area.getY(); y < juce::jmin (area.getBottom(), image.getHeight()); ++y)
+            highest = juce::jmax (highest, (int) image.getPixelAt (x, y).getAlpha());
+    return highest;
 }
 
 std::pair<int, int> idealSize (juce::PopupMenu::CustomComponent& row)
@@ -24,34 +30,26 @@ std::pair<int, int> idealSize (juce::PopupMenu::CustomComponent& row)
     return { w, h };
 }
 
-// The highest alpha the row paints within an area (all of it by default).
-int inkAlpha (juce::Component& row, juce::Rectangle<int> area = { 0, 0, 10000, 10000 })
-{
-    const auto image = snapshot (row);
-    area = area.getIntersection (image.getBounds());
-    int highest = 0;
-    for (int x = area.getX(); x < area.getRight(); ++x)
-        for (int y = area.getY(); y < area.getBottom(); ++y)
-            highest = juce::jmax (highest, (int) image.getPixelAt (x, y).getAlpha());
-    return highest;
-}
-
-// Rows painted as the menu's style paints them.
+// Rows as the menu's style paints them.
 struct PopupRows : testing::Test
 {
-    template <typename Row>
-    Row& styled (Row& row, int width, int height)
+    PopupRows()
     {
-        row.setLookAndFeel (&style);
-        row.setSize (width, height);
-        return row;
+        for (auto* row : rows())
+            row->setLookAndFeel (&style);
+        info.setSize (240, 27);
+        choosable.setSize (80, 27);
+        disabled.setSize (80, 27);
+        line.setSize (240, 1);
     }
 
     ~PopupRows() override
     {
-        for (auto* row : std::initializer_list<juce::Component*> { &info, &choosable, &disabled, &line, &header })
+        for (auto* row : rows())
             row->setLookAndFeel (nullptr);
     }
+
+    std::array<juce::Component*, 5> rows() { return { &info, &choosable, &disabled, &line, &header }; }
 
     LookAndFeel_PopupMenu style;
     juce::Image tick = Images::Menu_check.getImage();
@@ -65,67 +63,59 @@ struct PopupRows : testing::Test
 
 TEST_F (PopupRows, SizesFollowTheirWidthsNotTheirTexts)
 {
-    EXPECT_EQ (idealSize (info), std::make_pair (240, 27));
-    EXPECT_EQ (idealSize (disabled), std::make_pair (80, 27));
-    EXPECT_EQ (idealSize (line), std::make_pair (240, 1));
+    EXPECT_EQ (idealSize (info), std::pair (240, 27));
+    EXPECT_EQ (idealSize (disabled), std::pair (80, 27));
+    EXPECT_EQ (idealSize (line), std::pair (240, 1));
 
-    // The header is measured with the menu's font, then grows by a quarter and a half.
-    header.setLookAndFeel (&style);
+    // A header is measured with the menu's font, then a quarter wider and half again as high.
     int w = 0, h = 0;
     style.getIdealPopupMenuItemSize ("QZR-1A2B", false, -1, w, h);
-    EXPECT_EQ (idealSize (header), std::make_pair (w + w / 4, h + h / 2));
+    EXPECT_EQ (idealSize (header), std::pair (w + w / 4, h + h / 2));
 }
 
-TEST_F (PopupRows, OnlyAReleaseOnAClickableRowChoosesIt)
+TEST_F (PopupRows, OnlyAReleaseInsideAClickableRowChoosesIt)
 {
-    const auto intercepts = [] (juce::Component& row)
-    {
-        bool self = false, children = false;
-        row.getInterceptsMouseClicks (self, children);
-        return self && children;
-    };
-    EXPECT_TRUE (intercepts (choosable));
-    EXPECT_FALSE (intercepts (disabled));
-    EXPECT_FALSE (intercepts (info));
     EXPECT_FALSE (choosable.isTriggeredAutomatically() || info.isTriggeredAutomatically() || header.isTriggeredAutomatically());
     EXPECT_TRUE (line.isTriggeredAutomatically());
+    bool self = false, children = false;
+    disabled.getInterceptsMouseClicks (self, children);
+    EXPECT_FALSE (self || children);
 
-    styled (choosable, 80, 27);
-    styled (disabled, 80, 27);
-
-    // Outside a menu a row that tries to choose itself reports an assertion:
-    // only the release inside the clickable row gets that far.
+    // Outside a menu a row that chooses itself reports an assertion: only the
+    // release inside the clickable row gets that far.
+    const auto release = [] (juce::Component& row, float x, float y)
+    {
+        row.mouseUp ({ juce::Desktop::getInstance().getMainMouseSource(), { x, y }, {}, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f,
+                       &row, &row, juce::Time(), { x, y }, juce::Time(), 1, false });
+    };
     AssertionCounter assertions;
-    choosable.mouseUp (releaseAt (choosable, { 85.0f, 10.0f }));
-    choosable.mouseUp (releaseAt (choosable, { 10.0f, -1.0f }));
-    disabled.mouseUp (releaseAt (disabled, { 10.0f, 10.0f }));
+    release (choosable, 85.0f, 10.0f);
+    release (choosable, 10.0f, -1.0f);
+    release (disabled, 10.0f, 10.0f);
     EXPECT_EQ (assertions.count, 0);
-
-    choosable.mouseUp (releaseAt (choosable, { 79.0f, 26.0f }));
+    release (choosable, 79.0f, 26.0f);
     EXPECT_GT (assertions.count, 0);
 }
 
 TEST_F (PopupRows, InformationRowsLookActiveAndChoicesThatCannotBeMadeLookDimmed)
 {
-    EXPECT_GT (inkAlpha (styled (info, 240, 27)), 0xF0);
-    EXPECT_EQ (inkAlpha (styled (disabled, 80, 27)), 0x4C);
+    EXPECT_GT (inkAlpha (info), 0xF0);
+    EXPECT_EQ (inkAlpha (disabled), 0x4C);
 
-    // Highlighting shows on a clickable row only.
-    styled (choosable, 80, 27);
-    choosable.setHighlighted (true);
-    EXPECT_TRUE (coloursNear (argb (snapshot (choosable), 70, 2), 0x4CFFFFFF, 2));
-    info.setHighlighted (true);
-    EXPECT_EQ (argb (snapshot (info), 235, 2), 0u);
-
-    // The tick of a ticked row, never of an unticked one; both leave it its room.
+    // The tick of a ticked row only, in the room both leave for it.
     const juce::Rectangle<int> tickArea (9, 1, tick.getWidth(), 25);
-    choosable.setHighlighted (false);
     EXPECT_GT (inkAlpha (choosable, tickArea), 0x80);
     EXPECT_EQ (inkAlpha (disabled, tickArea), 0);
 
-    EXPECT_TRUE (coloursNear (argb (snapshot (styled (line, 240, 1)), 100, 0), 0x4CFFFFFF, 1));
+    // A highlight on a clickable row only.
+    choosable.setHighlighted (true);
+    info.setHighlighted (true);
+    EXPECT_TRUE (coloursNear (argb (snapshot (choosable), 70, 2), 0x4CFFFFFF, 2));
+    EXPECT_EQ (argb (snapshot (info), 235, 2), 0u);
 
-    // A header paints its name in the style's header colour, and nothing when too narrow.
-    EXPECT_GT (inkAlpha (styled (header, 120, 27)), 0xF0);
-    EXPECT_EQ (inkAlpha (styled (header, 2, 27)), 0);
+    EXPECT_TRUE (coloursNear (argb (snapshot (line), 100, 0), 0x4CFFFFFF, 1));
+    header.setSize (120, 27);
+    EXPECT_GT (inkAlpha (header), 0xF0);
+    header.setSize (2, 27);
+    EXPECT_EQ (inkAlpha (header), 0);
 }
