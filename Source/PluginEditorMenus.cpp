@@ -85,6 +85,10 @@ void VelmoraAudioProcessorEditor::setSettingsButtonImages (const juce::Image& no
 
 void VelmoraAudioProcessorEditor::showSettingsMenu()
 {
+    // A menu is placed on a display; the framework fails inside without one.
+    if (juce::Desktop::getInstance().getDisplays().getPrimaryDisplay() == nullptr)
+        return;
+
     setSettingsButtonImages (settingsButtonOpenImage, settingsButtonOpenImage, settingsButtonOpenImage);
 
     const auto button = settingsButton.getScreenBounds();
