@@ -141,6 +141,19 @@ TEST_F (DeviceMenuTest, EachPedalHasItsBlockOfIdsAndTheNamesFollowTheMenu)
     EXPECT_EQ (readDeviceBlock (menu, 0).ids, firstIds);
     for (const auto& [code, id] : firstIds)
         EXPECT_EQ (readDeviceBlock (menu, 1).ids.at (code), id + 100) << code;
+
+    // The ids hold ten pedals: an eleventh is not listed, as its ids would be taken for other entries.
+    std::vector<std::unique_ptr<EmulatedPedal>> more;
+    for (int i = 0; i < 9; ++i)
+        more.emplace_back (std::make_unique<EmulatedPedal> (rig.ports, rig.audioTypes, "QZR-F00" + juce::String (i), 0x20 + i))->plugIn();
+    rig.getManager().scanForDevices();
+    ASSERT_EQ (rig.getManager().getNumDevices(), 11);
+    names.clear();
+    const auto full = (*editor)->getDeviceMenu (names);
+    EXPECT_EQ (names.size(), 10);
+    EXPECT_EQ (readDeviceBlock (full, 9).ids.at ("OR"), 5931);
+    EXPECT_EQ (readDeviceBlock (full, 10).header, nullptr);
+    release();
 }
 
 // "Bootable device" with "Update Firmware..." for an instance without a pedal only.
