@@ -134,7 +134,9 @@ TEST_F (SettingsMenuTest, DeviceChoicesAttachChangeAndDetachThroughTheProcessor)
         EXPECT_EQ (processor->getChannelSetting(), step.channel);
         EXPECT_EQ (processor->getUsbClient() != nullptr ? processor->getUsbClient()->getPedalboardLeg() : -1, step.leg);
         if (step.mode != 0)
+        {
             EXPECT_EQ (processor->getValueTreeState().getParameter ("channelSetting")->get(), step.channel);
+        }
         EXPECT_EQ (systemCommands (rig), step.commands);
         EXPECT_EQ (status(), step.status);
         EXPECT_EQ (editor->chassisImage, step.chassis.getImage());
@@ -165,8 +167,10 @@ TEST_F (SettingsMenuTest, UpdateDialogsRecordThePedalAndReattachItAfterwards)
         const auto& pending = processor->getPendingDevice();
         EXPECT_EQ (pending.name, row.reattach ? LinkRig::pedalName : "");
         if (row.reattach)
+        {
             EXPECT_EQ (std::tie (pending.mode, pending.channelSetting, pending.pedalboardMode),
                        std::tie (row.attached.mode, row.attached.channel, row.attached.leg));
+        }
 
         auto* dialog = shownDialog<FirmwareUpdateComponent>();
         ASSERT_NE (dialog, nullptr);
