@@ -23,10 +23,10 @@ void VelmoraAudioProcessor::processBlock (juce::AudioBuffer<float>& buffer, juce
     const AudioThreadGuard::Scope inBlock (hostAudioGuard);
     midi.clear();
 
-    // The pedal's audio bridge is not part of this build yet: audio passes
-    // through, and the attached client still feeds the meters.
+    // The processor does not prepare its client's audio bridge yet: audio
+    // passes through, and the attached client's meters show the host's block.
     if (auto* client = audioClient.load())
-        client->getNextAudioBlock (juce::AudioSourceChannelInfo (buffer));
+        client->getPeakDetector().update (buffer);
 }
 
 void VelmoraAudioProcessor::processBlockBypassed (juce::AudioBuffer<float>&, juce::MidiBuffer& midi)

@@ -24,6 +24,7 @@ UsbDeviceClient* UsbDevice::addClient (int channel, int leg)
     clients.push_back (std::make_unique<UsbDeviceClient> (name));
     auto* client = clients.back().get();
     client->setController (&controller);
+    driver.copySettingsTo (*client);
     controller.addClient (client, channel, leg);
     return client;
 }
@@ -37,6 +38,12 @@ void UsbDevice::removeClient (UsbDeviceClient* client)
         return;
 
     controller.removeClient (client);
+
+    // Its timers and calibration end now; the audio threads may still pass
+    // through it until it is deleted, but it reaches nothing of the pedal.
+    client->getAudioSource().shutDown();
+    client->setController (nullptr);
+
     auto detached = std::move (*found);
     clients.erase (found);
     retired.retire (std::move (detached));

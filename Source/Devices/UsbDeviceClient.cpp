@@ -1,13 +1,34 @@
 #include "Devices/UsbDeviceClient.h"
 
-void UsbDeviceClient::deviceConnected()
+#include "Devices/UsbDeviceController.h"
+#include "Devices/UsbDeviceDriver.h"
+
+UsbDeviceClient::UsbDeviceClient (const juce::String& pedalName) : bridge (*this), deviceName (pedalName)
 {
+}
+
+UsbDeviceClient::~UsbDeviceClient()
+{
+    bridge.shutDown();
+    listeners.clear();
+}
+
+void UsbDeviceClient::deviceConnected (int mode)
+{
+    if (mode == modeAudio && bridge.getPendingParameters().extraLatency == 0 && controller != nullptr)
+        controller->startCalibration (this);
+
     listeners.call ([] (ClientListener& l) { l.deviceConnected(); });
 }
 
 void UsbDeviceClient::deliverMessage (SysexMessage& message)
 {
     listeners.call ([&message] (ClientListener& l) { l.incomingMidiMessage (message); });
+}
+
+void UsbDeviceClient::deliverLatency (int latencySamples)
+{
+    listeners.call ([latencySamples] (ClientListener& l) { l.latencyChanged (latencySamples); });
 }
 
 void UsbDeviceClient::setPedalboardLeg (int leg) noexcept
@@ -18,14 +39,37 @@ void UsbDeviceClient::setPedalboardLeg (int leg) noexcept
 
 void UsbDeviceClient::getNextAudioBlock (const juce::AudioSourceChannelInfo& info)
 {
+    bridge.getNextAudioBlock (info);
+
+    // The meters show what came back from the pedal.
     if (info.buffer != nullptr)
         peakDetector.update (*info.buffer);
 }
 
-void UsbDeviceClient::audioDeviceIOCallback (const float* const*, int, float* const* outputs, int numOutputs,
-                                             int numSamples) noexcept
+void UsbDeviceClient::audioDeviceIOCallback (const float* const* inputs, int numInputs, float* const* outputs,
+                                             int numOutputs, int numSamples) noexcept
 {
-    for (int i = 0; i < numOutputs; ++i)
-        if (outputs[i] != nullptr)
-            juce::FloatVectorOperations::clear (outputs[i], numSamples);
+    bridge.audioDeviceIOCallbackWithContext (inputs, numInputs, outputs, numOutputs, numSamples, {});
+}
+
+void UsbDeviceClient::configureAudioDevice()
+{
+    if (controller != nullptr)
+        controller->getDriver().configureAudioDevice();
+}
+
+bool UsbDeviceClient::isAudioDeviceOpen() const
+{
+    return controller != nullptr && controller->getDriver().isAudioDeviceOpen();
+}
+
+int UsbDeviceClient::getDeliveredBlockSize() const
+{
+    return controller != nullptr ? controller->getDriver().getDeliveredBlockSize() : 0;
+}
+
+void UsbDeviceClient::audioParametersApplied (AudioIODeviceSource&)
+{
+    if (controller != nullptr)
+        controller->getDriver().audioParametersApplied (this);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Devices/Audio/AudioIODeviceSource.h"
 #include "Devices/Audio/AudioPeakDetector.h"
 #include "Devices/DeviceModes.h"
 #include "Devices/Midi/SysexMessage.h"
@@ -10,8 +11,9 @@
 class UsbDeviceController;
 
 // One plug-in instance attached to a pedal. It belongs to its pedal; the
-// processor and, when open at attach time, the editor listen to it.
-class UsbDeviceClient
+// processor and, when open at attach time, the editor listen to it. It carries
+// the instance's audio bridge to the pedal and the peak detector of its meters.
+class UsbDeviceClient : private AudioIODeviceSource::Owner
 {
 public:
     class ClientListener
@@ -23,25 +25,25 @@ public:
         virtual void latencyChanged (int) {}
     };
 
-    explicit UsbDeviceClient (const juce::String& pedalName) : deviceName (pedalName) {}
-    ~UsbDeviceClient() { listeners.clear(); }
+    explicit UsbDeviceClient (const juce::String& pedalName);
+    ~UsbDeviceClient() override;
 
     // Listeners are called on the message thread, last added first.
     void addListener (ClientListener* listener) { listeners.add (listener); }
     void removeListener (ClientListener* listener) { listeners.remove (listener); }
 
-    // The pedal confirmed a mode; called on the primary client only. (The audio
-    // bridge, when it comes, calibrates the latency here in Audio use.)
-    void deviceConnected();
+    // The pedal confirmed a mode (a Mode); called on the primary client only.
+    // In Audio use, without a measured latency, it first calibrates.
+    void deviceConnected (int mode);
 
-    // A message from the pedal, to every listener.
+    // A message from the pedal, and a new latency of the link, to every listener.
     void deliverMessage (SysexMessage& message);
+    void deliverLatency (int latencySamples);
 
     // Host audio thread: the block goes through the pedal, then feeds the meters.
     void getNextAudioBlock (const juce::AudioSourceChannelInfo& info);
 
-    // Pedal audio thread: the device channels this client was handed. The
-    // outputs carry nothing of the host's yet, so they are silenced.
+    // Pedal audio thread: the device channels this client was handed.
     void audioDeviceIOCallback (const float* const* inputs, int numInputs, float* const* outputs,
                                 int numOutputs, int numSamples) noexcept;
 
@@ -49,15 +51,22 @@ public:
     void setController (UsbDeviceController* c) noexcept { controller = c; }
 
     const juce::String& getDeviceName() const noexcept { return deviceName; }
+    AudioIODeviceSource& getAudioSource() noexcept { return bridge; }
     AudioPeakDetector& getPeakDetector() noexcept { return peakDetector; }
 
     // The pedalboard leg this instance serves (a PedalModeConfig), none outside
     // Pedalboard use. Safe on any thread.
     void setPedalboardLeg (int leg) noexcept;
-    int getPedalboardLeg() const noexcept { return pedalboardLeg.load(); }
+    int getPedalboardLeg() const noexcept override { return pedalboardLeg.load(); }
 
 private:
+    void configureAudioDevice() override;
+    bool isAudioDeviceOpen() const override;
+    int getDeliveredBlockSize() const override;
+    void audioParametersApplied (AudioIODeviceSource&) override;
+
     UsbDeviceController* controller = nullptr;
+    AudioIODeviceSource bridge;
     AudioPeakDetector peakDetector;
     juce::String deviceName;
     juce::ListenerList<ClientListener> listeners;

@@ -1,5 +1,7 @@
 #include "Devices/UsbDeviceController.h"
 
+#include "Devices/UsbDeviceDriver.h"
+
 #include <algorithm>
 
 UsbDeviceController::UsbDeviceController (UsbDeviceDriver& d, RetiredObjects& r)
@@ -14,8 +16,25 @@ UsbDeviceController::~UsbDeviceController()
 
 void UsbDeviceController::publish (std::unique_ptr<Entries> next)
 {
+    updateSplit (*next);
     std::unique_ptr<const Entries> previous (entries.exchange (next.release()));
     retired.retire (std::move (previous));
+}
+
+void UsbDeviceController::updateSplit (const Entries& list) noexcept
+{
+    // The setting chosen last decides; with no client left the flag stays as it was.
+    auto latest = std::max_element (list.begin(), list.end(),
+                                    [] (const auto& a, const auto& b) { return a.chosen < b.chosen; });
+
+    if (latest != list.end())
+        split.store (latest->channel != channelStereo ? 1 : 0);
+}
+
+UsbDeviceClient* UsbDeviceController::getPrimaryClient() const noexcept
+{
+    const auto& current = getEntries();
+    return current.empty() ? nullptr : current.front().client;
 }
 
 void UsbDeviceController::addClient (UsbDeviceClient* client, int channel, int leg)
@@ -24,9 +43,8 @@ void UsbDeviceController::addClient (UsbDeviceClient* client, int channel, int l
     jassert ((int) current.size() < maximumClients && isChannelSetting (channel) && isPedalboardLeg (leg));
 
     auto next = std::make_unique<Entries> (current);
-    next->push_back ({ client, channel, leg });
+    next->push_back ({ client, channel, leg, ++choices });
     publish (std::move (next));
-    setSplit (channel);
 }
 
 void UsbDeviceController::removeClient (UsbDeviceClient* client)
@@ -45,12 +63,48 @@ void UsbDeviceController::removeClient (UsbDeviceClient* client)
 void UsbDeviceController::setChannel (UsbDeviceClient* client, int channel)
 {
     jassert (isChannelSetting (channel));
-    setSplit (channel);
 
     auto next = std::make_unique<Entries> (getEntries());
     for (auto& entry : *next)
+    {
         if (entry.client == client)
+        {
             entry.channel = channel;
+            entry.chosen = ++choices;
+        }
+    }
 
     publish (std::move (next));
+}
+
+//==============================================================================
+void UsbDeviceController::triggerLatencyCalibration()
+{
+    // A copy: a completion may change the entries on the way.
+    const auto current = getEntries();
+    for (const auto& entry : current)
+        startCalibration (entry.client);
+}
+
+void UsbDeviceController::startCalibration (UsbDeviceClient* client)
+{
+    if (client->getAudioSource().startLatencyCalibration ([this] (std::optional<int> latency) { calibrationEnded (latency); }))
+        calibrationStatus = CalibrationStatus::running;
+}
+
+void UsbDeviceController::calibrationEnded (std::optional<int> latencySamples)
+{
+    const uint8_t done[] = { 0 };
+    driver.sendSysExMessage (Sysex::SystemGroup, Sysex::Calibrate, done, 1);
+
+    if (! latencySamples.has_value())
+    {
+        // Nothing measured: the stored latency stays.
+        calibrationStatus = CalibrationStatus::timedOut;
+        return;
+    }
+
+    calibrationStatus = CalibrationStatus::measured;
+    lastMeasuredLatency = *latencySamples;
+    driver.getSettings().extraLatency.setValue (*latencySamples, nullptr);
 }

@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <memory>
+#include <optional>
 #include <vector>
 
 class UsbDeviceDriver;
@@ -16,12 +17,16 @@ struct ClientEntry
     UsbDeviceClient* client = nullptr;
     int channel = channelStereo;   // ChannelSetting
     int leg = pedalboardNone;      // PedalModeConfig
+    uint32_t chosen = 0;           // when its channel setting was last chosen, in attach and change order
 };
 
 // Which clients use a pedal, on which channels and legs. The entries change on
 // the message thread and are walked by the pedal's audio thread: every change
 // publishes a new list, and the old one is retired until that thread has moved on.
 // Which channels each pedalboard leg has in use follows from the entries.
+//
+// It also runs the pedal's latency calibrations: each ends by telling the pedal
+// so (Calibrate [0]) and, when it measured something, storing it as "extraLatency".
 class UsbDeviceController
 {
 public:
@@ -36,6 +41,7 @@ public:
 
     // Message thread: the current entries, in attach order; the first is primary.
     const Entries& getEntries() const noexcept { return *entries.load(); }
+    UsbDeviceClient* getPrimaryClient() const noexcept;
 
     // Pedal audio thread, inside the driver's audio guard. Loads and swaps are
     // sequentially consistent: the guard's counters and this pointer must agree.
@@ -43,20 +49,34 @@ public:
 
     UsbDeviceDriver& getDriver() const noexcept { return driver; }
 
-    // Whether the latest attach or channel change asked for one mono channel:
-    // the pedal's two channels then go one to a client. Safe on any thread.
+    // Whether the channel setting chosen last among the attached clients is
+    // mono: the pedal's two channels then go one to a client. Safe on any thread.
     bool isSplit() const noexcept { return split.load() != 0; }
+
+    // Calibrations, message thread: one on every attached client (the pedal
+    // asked), or on one client (a connection without a measured latency).
+    void triggerLatencyCalibration();
+    void startCalibration (UsbDeviceClient* client);
+
+    // How the latest calibration ended.
+    enum class CalibrationStatus { none, running, measured, timedOut };
+    CalibrationStatus getCalibrationStatus() const noexcept { return calibrationStatus; }
+    int getLastMeasuredLatency() const noexcept { return lastMeasuredLatency; }
 
     static constexpr int maximumClients = 5;
 
 private:
     void publish (std::unique_ptr<Entries> next);
-    void setSplit (int channel) noexcept { split.store (channel != channelStereo ? 1 : 0); }
+    void updateSplit (const Entries& list) noexcept;
+    void calibrationEnded (std::optional<int> latencySamples);
 
     UsbDeviceDriver& driver;
     RetiredObjects& retired;
     std::atomic<const Entries*> entries;
     std::atomic<int> split { 0 };
+    uint32_t choices = 0;
+    CalibrationStatus calibrationStatus = CalibrationStatus::none;
+    int lastMeasuredLatency = 0;
 
     JUCE_DECLARE_NON_COPYABLE (UsbDeviceController)
 };

@@ -15,6 +15,7 @@ UsbDeviceDriver::UsbDeviceDriver (const juce::String& deviceName,
       name (deviceName),
       deviceType (AudioDeviceTypes::create())
 {
+    settings.addListener (this);
     midiDevice.addListener (this);
 }
 
@@ -22,6 +23,7 @@ UsbDeviceDriver::~UsbDeviceDriver()
 {
     stopTimer (keepAliveTimerId);
     midiDevice.removeListener (this);
+    settings.removeListener (this);
     releaseAudio();
 }
 
@@ -179,6 +181,11 @@ void UsbDeviceDriver::handleSystemMessage (const SysexMessage& message)
             notifyStatusChanged();
             break;
 
+        case Sysex::Calibrate:
+            if (controller != nullptr)
+                controller->triggerLatencyCalibration();
+            break;
+
         default:
             break;
     }
@@ -194,8 +201,9 @@ void UsbDeviceDriver::notifyConnected()
     listeners.call ([this] (Listener& l) { l.deviceConnected (this); });
 
     // Only the primary client hears of the confirmed mode.
-    if (controller != nullptr && ! controller->getEntries().empty())
-        controller->getEntries().front().client->deviceConnected();
+    if (controller != nullptr)
+        if (auto* primary = controller->getPrimaryClient())
+            primary->deviceConnected (getState());
 }
 
 bool UsbDeviceDriver::isStillAttached (UsbDeviceClient* client) const
@@ -215,8 +223,34 @@ void UsbDeviceDriver::enableAudio()
     if (audioDevice == nullptr)
         return;
 
-    openAudioDevice (sampleRate, settings.blockSize.get());
+    wantedRate = sampleRate.load();
+    wantedBlockSize = getEffectiveBlockSize();
+    openAudioDevice (wantedRate, wantedBlockSize);
     startAudioDevice();
+
+    // Every bridge sizes its rings for what the device really delivers.
+    if (isAudioDeviceOpen())
+    {
+        reopened = true;
+        audioParametersApplied (nullptr);
+    }
+}
+
+int UsbDeviceDriver::getEffectiveBlockSize() const
+{
+    if (const int setting = settings.blockSize.get(); setting > 0)
+        return setting;
+
+    if (controller != nullptr)
+        if (auto* primary = controller->getPrimaryClient())
+            return primary->getAudioSource().getPendingParameters().hostBlock;
+
+    return 0;
+}
+
+int UsbDeviceDriver::getDeliveredBlockSize() const
+{
+    return isAudioDeviceOpen() ? audioDevice->getCurrentBufferSizeSamples() : 0;
 }
 
 void UsbDeviceDriver::openAudioDevice (int rate, int blockSize)
@@ -224,6 +258,7 @@ void UsbDeviceDriver::openAudioDevice (int rate, int blockSize)
     if (audioDevice == nullptr)
         return;
 
+    // The error text is not needed: whether the device is open says it all.
     audioDevice->open (juce::BigInteger (channelMask), juce::BigInteger (channelMask), (double) rate, blockSize);
 }
 
@@ -233,23 +268,147 @@ void UsbDeviceDriver::startAudioDevice()
         return;
 
     if (! audioDevice->isOpen())
-        openAudioDevice (sampleRate, fallbackBlockSize);
+        openAudioDevice (sampleRate.load(), fallbackBlockSize);
+
+    if (! audioDevice->isOpen())
+        return;
+
+    if (controller != nullptr)
+        for (const auto& entry : controller->getEntries())
+            entry.client->getAudioSource().requestStart();
+
+    audioDevice->start (this);
+}
+
+void UsbDeviceDriver::configureAudioDevice()
+{
+    if (audioDevice == nullptr)
+        return;
+
+    const int rate = sampleRate.load();
+    const int blockSize = getEffectiveBlockSize();
+
+    // Compared with what was asked for, not with a fallback the device took instead.
+    if (audioDevice->isOpen() && rate == wantedRate && blockSize == wantedBlockSize)
+    {
+        if (! audioDevice->isPlaying())
+            audioDevice->start (this);
+
+        return;
+    }
+
+    audioDevice->close();
+    wantedRate = rate;
+    wantedBlockSize = blockSize;
+    openAudioDevice (rate, blockSize);
+
+    if (! audioDevice->isOpen())
+        openAudioDevice (rate, fallbackBlockSize);
 
     if (audioDevice->isOpen())
+    {
+        reopened = true;
         audioDevice->start (this);
+    }
+}
+
+void UsbDeviceDriver::audioParametersApplied (UsbDeviceClient* client)
+{
+    // After a reopen the device may deliver another block size: the other
+    // bridges restart with it (they find the device as they want it now).
+    if (std::exchange (reopened, false) && controller != nullptr && ! refreshingBridges)
+    {
+        const juce::ScopedValueSetter<bool> refreshing (refreshingBridges, true);
+        const auto current = controller->getEntries();
+
+        for (const auto& entry : current)
+        {
+            auto& bridge = entry.client->getAudioSource();
+            if (entry.client != client && bridge.hasAppliedParameters())
+                bridge.updateAudioParameters (bridge.getStreamingState() != AudioIODeviceSource::stopped);
+        }
+    }
+
+    announceLatencyIfChanged();
 }
 
 void UsbDeviceDriver::releaseAudio()
 {
     // Deleting the device stops it, and stopping waits for its callback to return.
     audioDevice.reset();
+    wantedRate = 0;
+    wantedBlockSize = -1;
 }
 
+//==============================================================================
+void UsbDeviceDriver::copySettingsTo (UsbDeviceClient& client)
+{
+    client.getAudioSource().setPendingSettings (settings.blockSize.get(), settings.inAdjust.get(),
+                                                settings.outAdjust.get(), settings.extraLatency.get());
+}
+
+void UsbDeviceDriver::settingsChanged()
+{
+    if (controller == nullptr)
+        return;
+
+    const auto current = controller->getEntries();
+    for (const auto& entry : current)
+    {
+        copySettingsTo (*entry.client);
+        auto& bridge = entry.client->getAudioSource();
+        bridge.updateAudioParameters (bridge.getStreamingState() != AudioIODeviceSource::stopped);
+    }
+
+    announceLatencyIfChanged();
+}
+
+int UsbDeviceDriver::computeLatency() const
+{
+    if (controller == nullptr)
+        return 0;
+
+    auto* primary = controller->getPrimaryClient();
+    return primary != nullptr ? primary->getAudioSource().getLatencySamples() : 0;
+}
+
+void UsbDeviceDriver::announceLatencyIfChanged()
+{
+    const int figure = computeLatency();
+
+    if (figure > 0 && figure != latency)
+        notifyLatencyChanged();
+}
+
+void UsbDeviceDriver::notifyLatencyChanged (int)
+{
+    const int figure = computeLatency();
+
+    if (controller != nullptr)
+    {
+        const auto current = controller->getEntries();
+        for (const auto& entry : current)
+            if (isStillAttached (entry.client))
+                entry.client->deliverLatency (figure);
+    }
+
+    listeners.call ([figure] (Listener& l) { l.deviceLatencyChanged (figure); });
+    latency = figure;
+}
+
+//==============================================================================
 void UsbDeviceDriver::audioDeviceIOCallbackWithContext (const float* const* inputs, int numInputs,
                                                         float* const* outputs, int numOutputs, int numSamples,
                                                         const juce::AudioIODeviceCallbackContext&)
 {
     const AudioThreadGuard::Scope inCallback (audioGuard);
+
+    // Whatever no client writes stays silent, and a client that does not feed
+    // the outputs never has to clear another's.
+    for (int channel = 0; channel < numOutputs; ++channel)
+        if (outputs[channel] != nullptr)
+            juce::FloatVectorOperations::clear (outputs[channel], numSamples);
+
     const int mode = getState();
 
     if (controller == nullptr || (mode != modeAudio && mode != modePedalboard))

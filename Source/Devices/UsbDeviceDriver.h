@@ -13,14 +13,16 @@
 // The protocol end of one connected pedal: its device id, the connection state,
 // the mode handshake, a keep-alive every second and a watchdog that drops a
 // pedal that falls silent. It owns the pedal's MIDI ports, its settings and its
-// audio device.
-//
-// Not yet here, as the audio bridge comes with them: the driver hears nothing
-// of its settings' changes, and tells nobody of a latency.
+// audio device, which it opens when the pedal confirms Audio or Pedalboard use
+// and hands, channel by channel, to the clients' audio bridges. It hands its
+// settings to the bridges whenever they change and tells the clients of the
+// round-trip latency.
 class UsbDeviceController;
+class UsbDeviceClient;
 
 class UsbDeviceDriver : public juce::AudioIODeviceCallback,
                         private MidiDevice::Listener,
+                        private DeviceSettings::Listener,
                         private juce::MultiTimer
 {
 public:
@@ -83,8 +85,36 @@ public:
     bool isAudioDeviceOpen() const { return audioDevice != nullptr && audioDevice->isOpen(); }
     juce::AudioIODevice* getAudioDevice() const noexcept { return audioDevice.get(); }
 
+    // The block size the device is opened with: the "blockSize" setting, or
+    // the primary client's host block when it is 0 (0 while neither is known).
+    int getEffectiveBlockSize() const;
+
+    // What the open device really calls back with, else 0.
+    int getDeliveredBlockSize() const;
+
+    // Message thread: reopens the device when its rate or block size no longer
+    // matches, and starts it. A bridge asks for this when it takes new parameters.
+    void configureAudioDevice();
+
+    // Message thread: a bridge took new parameters. After a reopen the other
+    // bridges take theirs again; a changed latency is announced.
+    void audioParametersApplied (UsbDeviceClient* client);
+
     // The rate the audio device is opened at; the host's rate once it prepares.
-    void setSampleRate (int rate) noexcept { sampleRate = rate; }
+    // Safe on any thread.
+    void setSampleRate (int rate) noexcept { sampleRate.store (rate); }
+    int getSampleRate() const noexcept { return sampleRate.load(); }
+
+    // The round-trip latency from the primary client's bridge: 0 without a
+    // client or before its bridge has parameters; the latency last announced.
+    int computeLatency() const;
+    int getLatency() const noexcept { return latency; }
+
+    // Recomputes the latency and tells every client's listeners, then the driver's.
+    void notifyLatencyChanged (int unused = 0);
+
+    // The four settings a bridge takes from the pedal's settings.
+    void copySettingsTo (UsbDeviceClient& client);
 
     juce::ValueTree& getSettingsTree() noexcept { return settingsTree; }
     DeviceSettings& getSettings() noexcept { return settings; }
@@ -96,6 +126,8 @@ public:
 
     // Keep-alive and watchdog: one tick of timer 1; other ids do nothing.
     void timerCallback (int timerId) override;
+    using juce::MultiTimer::isTimerRunning;
+    using juce::MultiTimer::getTimerInterval;
 
     // A message from the pedal, on the message thread.
     void incomingMidiMessage (MidiDevice* device, const juce::MidiMessage& message) override;
@@ -111,6 +143,8 @@ public:
     void audioDeviceStopped() override {}
 
 private:
+    void settingsChanged() override;
+    void announceLatencyIfChanged();
     void handleSystemMessage (const SysexMessage& message);
     void setState (int newState);
     void notifyStatusChanged();
@@ -128,7 +162,11 @@ private:
     std::atomic<int> state { modeNone };
     int slot = 1;
     int firmwareVersion = 0;
-    int sampleRate = 44100;
+    std::atomic<int> sampleRate { 44100 };
+    int latency = -1;
+    int wantedRate = 0, wantedBlockSize = -1; // what the device was last opened for
+    bool reopened = false;                    // since the bridges last took the device's block size
+    bool refreshingBridges = false;
     juce::String name;
     UsbDeviceController* controller = nullptr;
     std::unique_ptr<juce::AudioIODeviceType> deviceType;

@@ -24,6 +24,8 @@ public:
     std::pair<float, float> readMono();
 
     void timerCallback() override;
+    using juce::Timer::isTimerRunning;
+    using juce::Timer::getTimerInterval;
 
 private:
     static void raise (std::atomic<float>& peak, float value) noexcept;

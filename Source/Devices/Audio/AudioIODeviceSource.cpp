@@ -1,0 +1,519 @@
+#include "Devices/Audio/AudioIODeviceSource.h"
+
+#include "Devices/DeviceModes.h"
+#include "Utilities/HostClock.h"
+
+#include <algorithm>
+#include <cmath>
+#include <thread>
+
+namespace
+{
+// Samples the interpolator may reach beyond what a read consumes.
+constexpr int interpolatorReach = 8;
+
+template <typename Value>
+void raise (std::atomic<Value>& maximum, Value value) noexcept
+{
+    auto current = maximum.load();
+    while (value > current && ! maximum.compare_exchange_weak (current, value))
+    {
+    }
+}
+} // namespace
+
+AudioIODeviceSource::Targets AudioIODeviceSource::computeTargets (int hostBlock, int deviceBlock, int inAdjust,
+                                                                  int outAdjust) noexcept
+{
+    Targets t;
+
+    if (hostBlock <= 0)
+        return t;
+
+    const int device = deviceBlock > 0 ? deviceBlock : hostBlock;
+    const float sum = (float) (hostBlock + device);
+    const int larger = std::max (hostBlock, device);
+
+    // A ring must hold its target with the larger block on top of it.
+    const int largest = ringCapacity - 1 - 2 * larger - interpolatorReach;
+    t.streamable = largest >= hostBlock + device;
+
+    auto target = [&] (int adjust)
+    {
+        const auto wanted = (int) ((float) adjust * (float) larger + sum);
+
+        if (wanted <= largest)
+            return wanted;
+
+        t.clamped = true;
+        return std::max (largest, 0);
+    };
+
+    t.toDevice = target (outAdjust);
+    t.fromDevice = target (inAdjust);
+    t.toRange = std::min (3 * larger, t.toDevice / 2);
+    t.fromRange = std::min (3 * larger, t.fromDevice / 2);
+
+    // A limit the ring cannot reach would never catch an overflow.
+    t.toLimit = std::min (8 * t.toDevice, ringCapacity - 1);
+    t.fromLimit = std::min (8 * t.fromDevice, ringCapacity - 1);
+    return t;
+}
+
+int AudioIODeviceSource::estimateLatency (const Parameters& p) noexcept
+{
+    if (p.hostBlock <= 0)
+        return 0;
+
+    return computeTargets (p.hostBlock, p.deviceBlock, p.inAdjust, p.outAdjust).latency (p.extraLatency);
+}
+
+AudioIODeviceSource::AudioIODeviceSource (Owner& ownerToUse) : owner (ownerToUse)
+{
+    startTimer (driftTimerId, driftIntervalMs);
+    startTimer (restartTimerId, restartIntervalMs);
+}
+
+AudioIODeviceSource::~AudioIODeviceSource()
+{
+    shutDown();
+}
+
+void AudioIODeviceSource::shutDown()
+{
+    stopTimer (driftTimerId);
+    stopTimer (restartTimerId);
+    stopTimer (calibrationTimerId);
+    cancelPendingUpdate();
+    state.store (stopped);
+    prepared.store (false);
+    detector.cancel();
+    calibrationDone = nullptr; // never called
+}
+
+//==============================================================================
+void AudioIODeviceSource::prepareToPlay (int samplesPerBlockExpected, double sampleRate)
+{
+    pendingSampleRate.store (sampleRate);
+    pendingHostBlock.store (samplesPerBlockExpected);
+    prepared.store (true);
+
+    if (juce::MessageManager::existsAndIsCurrentThread())
+    {
+        updateAudioParameters (true);
+        return;
+    }
+
+    // The pedal's audio device is shared: only the message thread may reopen it.
+    state.store (stopped);
+    triggerAsyncUpdate();
+}
+
+void AudioIODeviceSource::releaseResources()
+{
+    prepared.store (false);
+    state.store (stopped);
+}
+
+void AudioIODeviceSource::handleAsyncUpdate()
+{
+    if (prepared.load())
+        updateAudioParameters (true);
+}
+
+void AudioIODeviceSource::setPendingSettings (int deviceBlock, int inAdjust, int outAdjust, int extraLatency) noexcept
+{
+    pending.deviceBlock = deviceBlock;
+    pending.inAdjust = inAdjust;
+    pending.outAdjust = outAdjust;
+    pending.extraLatency = extraLatency;
+}
+
+const AudioIODeviceSource::Parameters& AudioIODeviceSource::getPendingParameters() noexcept
+{
+    pending.sampleRate = pendingSampleRate.load();
+    pending.hostBlock = pendingHostBlock.load();
+    return pending;
+}
+
+void AudioIODeviceSource::updateAudioParameters (bool start)
+{
+    const auto next = getPendingParameters();
+
+    if (! (next.sampleRate > 0.0) || next.hostBlock <= 0)
+        return;
+
+    state.store (stopped);
+    resetStreaming();
+
+    if (next.sampleRate != applied.sampleRate)
+    {
+        toDeviceControl.forgetDrift();
+        fromDeviceControl.forgetDrift();
+    }
+
+    applied = next;
+    owner.configureAudioDevice();
+
+    // The device's own block size where it tells us, else the one asked for;
+    // larger callbacks seen since it last changed are taken as the truth.
+    const int delivered = owner.getDeliveredBlockSize();
+
+    if (delivered != lastDelivered)
+        observedDeviceBlock = 0;
+
+    lastDelivered = delivered;
+    const int asked = applied.deviceBlock > 0 ? applied.deviceBlock : applied.hostBlock;
+    deviceBlockInUse = std::max (delivered > 0 ? delivered : asked, observedDeviceBlock);
+    largestDeviceCallback.store (0);
+
+    hostTiming.configure (HostClock::ticksFor (applied.hostBlock, applied.sampleRate));
+    deviceTiming.configure (HostClock::ticksFor (deviceBlockInUse, applied.sampleRate));
+
+    targets = computeTargets (applied.hostBlock, deviceBlockInUse, applied.inAdjust, applied.outAdjust);
+    const int gainRange = std::min (targets.toRange, targets.fromRange);
+    toDeviceControl.configure (targets.toDevice, targets.toRange, targets.toLimit, gainRange);
+    fromDeviceControl.configure (targets.fromDevice, targets.fromRange, targets.fromLimit, gainRange);
+    ticksPerSample = (double) HostClock::ticksPerSecond() / applied.sampleRate;
+
+    const int rampLength = (int) std::floor (0.1 * applied.sampleRate);
+    toDevice.setRatioRampLength (rampLength);
+    fromDevice.setRatioRampLength (rampLength);
+
+    hostPiece = std::max (1, applied.hostBlock);
+    latency.store (targets.latency (applied.extraLatency));
+    appliedValid = true;
+
+    if (start)
+        requestStart();
+
+    owner.audioParametersApplied (*this);
+}
+
+void AudioIODeviceSource::requestStart()
+{
+    if (! appliedValid || ! prepared.load() || ! targets.streamable || ! owner.isAudioDeviceOpen())
+        return;
+
+    int expected = stopped;
+    state.compare_exchange_strong (expected, startRequested);
+}
+
+void AudioIODeviceSource::resetStreaming()
+{
+    jassert (state.load() == stopped);
+
+    // A callback that saw the state before it was stopped may still be in the
+    // rings: let it leave. Callbacks entering now see stopped and keep out.
+    while (hostGate.isBusy() || deviceGate.isBusy())
+        std::this_thread::yield();
+
+    for (auto* ring : { &fromDevice, &toDevice })
+    {
+        ring->reset();
+        ring->clear();
+    }
+
+    toDeviceControl.restart();
+    fromDeviceControl.restart();
+    hostTiming.resetCounts();
+    deviceTiming.resetCounts();
+}
+
+void AudioIODeviceSource::fault (int kind) noexcept
+{
+    // Only streaming can fail: a stop that came first stays.
+    int expected = streaming;
+    state.compare_exchange_strong (expected, kind);
+}
+
+//==============================================================================
+void AudioIODeviceSource::prime() noexcept
+{
+    // The host side stores only its own indices: the from-device ring's read
+    // index and the to-device ring's write index.
+    fromDevice.setReadBehindWrite (targets.fromDevice);
+    toDevice.setWriteAheadOfRead (targets.toDevice);
+}
+
+void AudioIODeviceSource::getNextAudioBlock (const juce::AudioSourceChannelInfo& info)
+{
+    const CallbackGate::Scope inside (hostGate);
+    auto* buffer = info.buffer;
+
+    if (buffer == nullptr || info.numSamples <= 0 || info.startSample < 0
+        || info.startSample + info.numSamples > buffer->getNumSamples())
+    {
+        refusedHostBlocks.fetch_add (1, std::memory_order_relaxed);
+        return;
+    }
+
+    int current = state.load();
+
+    if (current == running)
+    {
+        // Primed before streaming shows, so the device side never reads an unprimed ring.
+        prime();
+        state.compare_exchange_strong (current, streaming);
+        info.clearActiveBufferRegion();
+        return;
+    }
+
+    if (current != streaming)
+    {
+        info.clearActiveBufferRegion();
+        return;
+    }
+
+    const auto now = HostClock::now();
+    hostTiming.record (now);
+    const int leg = owner.getPedalboardLeg();
+
+    if (info.numSamples > hostPiece)
+        oversizedHostBlocks.fetch_add (1, std::memory_order_relaxed);
+
+    for (int done = 0; done < info.numSamples;)
+    {
+        const int piece = std::min (hostPiece, info.numSamples - done);
+
+        if (! processHostPiece (*buffer, info.startSample + done, piece, leg, now))
+        {
+            buffer->clear (info.startSample + done, info.numSamples - done);
+            return;
+        }
+
+        done += piece;
+    }
+}
+
+int AudioIODeviceSource::producedSince (int64_t now, const CallbackTiming& writer, int writerBlock) const noexcept
+{
+    const auto last = writer.getPrevious();
+
+    if (last < 0 || now <= last)
+        return 0;
+
+    return (int) std::lround (std::min ((double) writerBlock, (double) (now - last) / ticksPerSample));
+}
+
+bool AudioIODeviceSource::processHostPiece (juce::AudioBuffer<float>& buffer, int start, int numSamples,
+                                            int leg, int64_t now) noexcept
+{
+    const int numChannels = buffer.getNumChannels();
+
+    if (leg != pedalboardIn
+        && ! toDevice.writeBuffer (buffer.getArrayOfReadPointers(), numChannels, numSamples, start, true))
+    {
+        fault (hostWriteFailed);
+        return false;
+    }
+
+    // The OUT leg sends the block on and keeps it.
+    if (leg == pedalboardOut)
+        return true;
+
+    if (! fromDevice.readBuffer (buffer.getArrayOfWritePointers(), numChannels, numSamples, start, true))
+    {
+        fault (hostReadFailed);
+        return false;
+    }
+
+    const int fill = fromDevice.getFill();
+    fromDeviceControl.offer (fill + producedSince (now, deviceTiming, deviceBlockInUse), bothOnTime());
+
+    if (fill < 1 || fill >= targets.fromLimit)
+    {
+        fault (hostFillOutOfRange);
+        return false;
+    }
+
+    return true;
+}
+
+void AudioIODeviceSource::audioDeviceIOCallbackWithContext (const float* const* inputs, int numInputs,
+                                                            float* const* outputs, int numOutputs, int numSamples,
+                                                            const juce::AudioIODeviceCallbackContext&)
+{
+    if (numSamples <= 0)
+        return;
+
+    const int leg = owner.getPedalboardLeg();
+    const bool feedsOutputs = leg != pedalboardIn;
+
+    {
+        const CallbackGate::Scope inside (deviceGate);
+        int current = state.load();
+
+        if (current != stopped)
+        {
+            raise (largestDeviceCallback, numSamples);
+            const auto now = HostClock::now();
+            deviceTiming.record (now);
+
+            // The OUT leg takes nothing back (its host side never reads), and a
+            // calibration is never heard.
+            if (leg != pedalboardOut)
+            {
+                const bool mustFit = current == streaming;
+                const bool written = detector.isMeasuring()
+                                         ? fromDevice.writeBuffer (nullptr, 0, numSamples, 0, mustFit)
+                                         : fromDevice.writeBuffer (inputs, numInputs, numSamples, 0, mustFit);
+
+                if (! written && mustFit)
+                    fault (deviceWriteFailed);
+            }
+
+            // Outputs left alone here were cleared by the driver or belong to another client.
+            if (feedsOutputs && current == streaming
+                && ! toDevice.readBuffer (outputs, numOutputs, numSamples, 0, true))
+                fault (deviceReadFailed);
+
+            if (current == startRequested)
+                state.compare_exchange_strong (current, running);
+
+            if (state.load() == streaming && feedsOutputs)
+            {
+                const int fill = toDevice.getFill();
+                toDeviceControl.offer (fill + producedSince (now, hostTiming, applied.hostBlock), bothOnTime());
+
+                if (fill < 1 || fill >= targets.toLimit)
+                    fault (deviceFillOutOfRange);
+            }
+        }
+    }
+
+    detector.process (inputs, numInputs, outputs, numOutputs, numSamples, feedsOutputs);
+}
+
+//==============================================================================
+void AudioIODeviceSource::timerCallback (int timerId)
+{
+    switch (timerId)
+    {
+        case driftTimerId:
+            controlDrift();
+            break;
+
+        case restartTimerId:
+            if (isFault (state.load()))
+                restart();
+            break;
+
+        case calibrationTimerId:
+            deliverCalibration();
+            break;
+
+        default:
+            break;
+    }
+}
+
+void AudioIODeviceSource::controlDrift()
+{
+    // A device that calls back with larger blocks than it said: size the rings for them.
+    if (appliedValid && largestDeviceCallback.load() > deviceBlockInUse && state.load() != stopped)
+    {
+        observedDeviceBlock = largestDeviceCallback.load();
+        updateAudioParameters (true);
+        return;
+    }
+
+    const int toLow = toDeviceControl.takeLow();
+    const int fromLow = fromDeviceControl.takeLow();
+    chooseSetPoints (toLow, fromLow);
+    const float toOffset = toDeviceControl.steer (toLow);
+    const float fromOffset = fromDeviceControl.steer (fromLow);
+
+    if (isFault (state.load()))
+    {
+        restart();
+        return;
+    }
+
+    toDevice.setRatio (1.0 - (double) toOffset);
+    fromDevice.setRatio (1.0 - (double) fromOffset);
+}
+
+void AudioIODeviceSource::chooseSetPoints (int toLow, int fromLow)
+{
+    if (toDeviceControl.isSteering() || fromDeviceControl.isSteering())
+        return;
+
+    const int leg = owner.getPedalboardLeg();
+
+    // A pedalboard leg uses one ring: it is held where it first was.
+    if (leg == pedalboardOut && toLow >= 0)
+        toDeviceControl.setSetPoint ((float) toLow);
+    else if (leg == pedalboardIn && fromLow >= 0)
+        fromDeviceControl.setSetPoint ((float) fromLow);
+
+    if (leg != pedalboardNone || toLow < 0 || fromLow < 0)
+        return;
+
+    // Right after priming, the two lows add up to the two targets, whatever the
+    // phase of the clocks; that sum is the latency and is held at the targets.
+    // How it splits between the rings depends on that phase: it is taken from
+    // the first measurement.
+    const float sum = (float) (targets.toDevice + targets.fromDevice);
+    const float balance = (float) (toLow - fromLow);
+    toDeviceControl.setSetPoint ((sum + balance) / 2.0f);
+    fromDeviceControl.setSetPoint ((sum - balance) / 2.0f);
+}
+
+void AudioIODeviceSource::restart()
+{
+    lastFault = state.load();
+    ++restartCount;
+    state.store (stopped);
+    resetStreaming();
+    state.store (startRequested);
+}
+
+//==============================================================================
+bool AudioIODeviceSource::startLatencyCalibration (CalibrationCallback callback)
+{
+    const int delivered = owner.getDeliveredBlockSize();
+    const auto settings = getPendingParameters();
+    const int block = delivered > 0 ? delivered
+                    : settings.deviceBlock > 0 ? settings.deviceBlock
+                    : settings.hostBlock;
+
+    if (block <= 0)
+        return false;
+
+    calibrationDone = std::move (callback);
+    detector.start (block);
+    startTimer (calibrationTimerId, calibrationIntervalMs);
+    return true;
+}
+
+void AudioIODeviceSource::deliverCalibration()
+{
+    const int s = detector.getState();
+
+    if (s != AudioLatencyDetector::detected && s != AudioLatencyDetector::timedOut)
+        return;
+
+    // Either way the calibration is over: the timer stops, and whoever asked hears of it once.
+    stopTimer (calibrationTimerId);
+    const auto result = detector.takeResult();
+
+    if (auto done = std::exchange (calibrationDone, nullptr))
+        done (result);
+}
+
+AudioIODeviceSource::Diagnostics AudioIODeviceSource::getDiagnostics() const noexcept
+{
+    Diagnostics d;
+    d.restarts = restartCount;
+    d.lastFault = lastFault;
+    d.hostLate = hostTiming.getTotalLate();
+    d.deviceLate = deviceTiming.getTotalLate();
+    d.hostLongestIntervalTicks = hostTiming.getLongestIntervalTicks();
+    d.deviceLongestIntervalTicks = deviceTiming.getLongestIntervalTicks();
+    d.ringViolations = fromDevice.getViolationCount() + toDevice.getViolationCount();
+    d.oversizedHostBlocks = oversizedHostBlocks.load();
+    d.refusedHostBlocks = refusedHostBlocks.load();
+    d.largestDeviceCallback = largestDeviceCallback.load();
+    return d;
+}

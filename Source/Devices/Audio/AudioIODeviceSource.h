@@ -1,0 +1,263 @@
+#pragma once
+
+#include "Devices/Audio/AudioLatencyDetector.h"
+#include "Devices/Audio/CallbackTiming.h"
+#include "Devices/Audio/RingDriftController.h"
+#include "Utilities/ResamplingCircularAudioBuffer.h"
+
+#include <juce_audio_devices/juce_audio_devices.h>
+#include <juce_events/juce_events.h>
+#include <atomic>
+#include <functional>
+#include <optional>
+
+// One plug-in instance's audio between the host's audio thread and the pedal's
+// audio thread. The host side pushes each host block into the to-device ring
+// and refills it from the from-device ring; the device side moves the device
+// inputs into the from-device ring and feeds the device outputs from the
+// to-device ring. Both readers resample, steered once a second so that the two
+// clocks may drift apart. An atomic streaming state gates both sides, catches
+// faults and restarts streaming. It also hosts the latency calibration.
+//
+// Threads: getNextAudioBlock on the host's audio thread, the device callback on
+// the pedal's audio thread, everything else on the message thread, except
+// prepareToPlay and releaseResources, which the host may call from any thread:
+// they only stop streaming and leave the rest (which may reopen the pedal's
+// shared audio device) to the message thread.
+class AudioIODeviceSource : public juce::AudioSource,
+                            public juce::AudioIODeviceCallback,
+                            public juce::MultiTimer,
+                            private juce::AsyncUpdater
+{
+public:
+    enum StreamingState
+    {
+        stopped = 0,
+        startRequested = 1,
+        running = 2,
+        streaming = 3,
+        // Faults: each is answered by a full restart.
+        hostReadFailed = 4,
+        deviceReadFailed = 5,
+        hostFillOutOfRange = 6,
+        deviceFillOutOfRange = 7,
+        hostWriteFailed = 8,   // the to-device ring overflowed
+        deviceWriteFailed = 9  // the from-device ring overflowed
+    };
+
+    static constexpr bool isFault (int state) noexcept { return state > streaming; }
+
+    enum TimerIds
+    {
+        driftTimerId = 0,       // drift control and restart
+        restartTimerId = 1,     // restart only
+        calibrationTimerId = 2  // the calibration's result
+    };
+
+    static constexpr int driftIntervalMs = 1000;
+    static constexpr int restartIntervalMs = 100;
+    static constexpr int calibrationIntervalMs = 100;
+    static constexpr int ringCapacity = CircularAudioBuffer::defaultCapacity;
+    static constexpr int latencyAllowance = 56; // added to the rings' targets and the extra latency
+
+    // What the bridge needs of the pedal it belongs to.
+    class Owner
+    {
+    public:
+        virtual ~Owner() = default;
+
+        // Any thread: the pedalboard leg this bridge serves (a PedalModeConfig).
+        virtual int getPedalboardLeg() const noexcept = 0;
+
+        // Message thread: makes the pedal's shared audio device run at the
+        // pedal's rate and block size, reopening it if needed.
+        virtual void configureAudioDevice() = 0;
+        virtual bool isAudioDeviceOpen() const = 0;
+
+        // Message thread: the block size the open device delivers, else 0.
+        virtual int getDeliveredBlockSize() const = 0;
+
+        // Message thread: the bridge took new parameters (its latency may have changed).
+        virtual void audioParametersApplied (AudioIODeviceSource&) = 0;
+    };
+
+    // What the rings are sized and steered by.
+    struct Parameters
+    {
+        double sampleRate = 44100.0;
+        int hostBlock = 0;
+        int deviceBlock = 0; // the "blockSize" setting: 0 follows the host
+        int inAdjust = 0;
+        int outAdjust = 1;
+        int extraLatency = 0;
+    };
+
+    // Targets, ranges and limits of the two rings for these block sizes. A
+    // target that would leave no room for a block on top of it is clamped.
+    struct Targets
+    {
+        int toDevice = 0, fromDevice = 0;
+        int toRange = 0, fromRange = 0;
+        int toLimit = 0, fromLimit = 0;
+        bool clamped = false;
+        bool streamable = false; // the blocks fit the rings at all
+
+        int latency (int extraLatency) const noexcept { return toDevice + fromDevice + extraLatency + latencyAllowance; }
+    };
+
+    static Targets computeTargets (int hostBlock, int deviceBlock, int inAdjust, int outAdjust) noexcept;
+
+    // The latency a bridge with these parameters reports, the device
+    // delivering the block size it is asked for; 0 without a host block.
+    static int estimateLatency (const Parameters& parameters) noexcept;
+
+    using CalibrationCallback = std::function<void (std::optional<int>)>;
+
+    explicit AudioIODeviceSource (Owner& owner);
+    ~AudioIODeviceSource() override;
+
+    //==============================================================================
+    // juce::AudioSource
+    void prepareToPlay (int samplesPerBlockExpected, double sampleRate) override;
+    void releaseResources() override;
+    void getNextAudioBlock (const juce::AudioSourceChannelInfo& info) override;
+
+    // juce::AudioIODeviceCallback: this bridge's device channels.
+    void audioDeviceIOCallbackWithContext (const float* const* inputs, int numInputs, float* const* outputs,
+                                           int numOutputs, int numSamples,
+                                           const juce::AudioIODeviceCallbackContext& context) override;
+    void audioDeviceAboutToStart (juce::AudioIODevice*) override {}
+    void audioDeviceStopped() override {}
+
+    void timerCallback (int timerId) override;
+
+    //==============================================================================
+    // Message thread: the pedal's settings ("blockSize", "inAdjust",
+    // "outAdjust", "extraLatency"), taken up by the next updateAudioParameters.
+    void setPendingSettings (int deviceBlock, int inAdjust, int outAdjust, int extraLatency) noexcept;
+
+    // Message thread: stops streaming, takes the pending parameters and, when
+    // start is set and the pedal's device is open, asks for streaming again.
+    void updateAudioParameters (bool start);
+
+    // Message thread, only while stopped: rings, ratios and drift control as at
+    // a fresh start. Waits for a callback still in flight to leave.
+    void resetStreaming();
+
+    // Message thread: asks for streaming when stopped, prepared and the
+    // device is open (the driver, when it starts the device).
+    void requestStart();
+
+    // Message thread: arms a latency calibration; the callback later gets the
+    // measured latency in samples, or nothing when it timed out. Without any
+    // block size known the calibration is not started, the callback is dropped
+    // and the result is false.
+    bool startLatencyCalibration (CalibrationCallback callback);
+
+    // Message thread: no more timers, calibrations or streaming (before the
+    // bridge's owner is detached from its pedal).
+    void shutDown();
+
+    //==============================================================================
+    int getStreamingState() const noexcept { return state.load(); }
+    int getCalibrationState() const noexcept { return detector.getState(); }
+
+    // The latency figure: both targets + extraLatency + 56 samples; 0 until
+    // parameters were applied. Any thread.
+    int getLatencySamples() const noexcept { return latency.load(); }
+
+    // Message thread.
+    const Parameters& getAppliedParameters() const noexcept { return applied; }
+    const Parameters& getPendingParameters() noexcept;
+    bool hasAppliedParameters() const noexcept { return appliedValid; }
+    int getDeviceBlockInUse() const noexcept { return deviceBlockInUse; }
+    const Targets& getTargets() const noexcept { return targets; }
+    const RingDriftController& getToDeviceControl() const noexcept { return toDeviceControl; }
+    const RingDriftController& getFromDeviceControl() const noexcept { return fromDeviceControl; }
+    double getToDeviceRatio() const noexcept { return toDevice.getRatio(); }
+    double getFromDeviceRatio() const noexcept { return fromDevice.getRatio(); }
+    int getToDeviceFill() const noexcept { return toDevice.getFill(); }
+    int getFromDeviceFill() const noexcept { return fromDevice.getFill(); }
+
+    // Diagnostics, never shown: kept up to date, cleared only with the bridge.
+    struct Diagnostics
+    {
+        int restarts = 0;
+        int lastFault = stopped;
+        int hostLate = 0, deviceLate = 0;
+        int64_t hostLongestIntervalTicks = 0, deviceLongestIntervalTicks = 0;
+        uint32_t ringViolations = 0;       // counts the rings refused
+        uint32_t oversizedHostBlocks = 0;  // host blocks above the prepared size, taken in pieces
+        uint32_t refusedHostBlocks = 0;    // buffers the host side could not use
+        int largestDeviceCallback = 0;     // since the last update
+    };
+
+    Diagnostics getDiagnostics() const noexcept;
+
+private:
+    // Marks the stretch of a callback in which it may touch the rings, so that
+    // the message thread can wait for it to leave before resetting them.
+    class CallbackGate
+    {
+    public:
+        struct Scope
+        {
+            explicit Scope (CallbackGate& g) noexcept : gate (g) { gate.inside.store (true); }
+            ~Scope() { gate.inside.store (false); }
+            CallbackGate& gate;
+        };
+
+        bool isBusy() const noexcept { return inside.load(); }
+
+    private:
+        std::atomic<bool> inside { false };
+    };
+
+    void handleAsyncUpdate() override;
+    void prime() noexcept;
+    bool processHostPiece (juce::AudioBuffer<float>& buffer, int start, int numSamples, int leg, int64_t now) noexcept;
+    // The samples a writer has produced since its last callback, as if it wrote continuously.
+    int producedSince (int64_t now, const CallbackTiming& writer, int writerBlock) const noexcept;
+    void fault (int kind) noexcept;
+    void restart();
+    void controlDrift();
+    void chooseSetPoints (int toLow, int fromLow);
+    void deliverCalibration();
+    bool bothOnTime() const noexcept { return ! hostTiming.isLate() && ! deviceTiming.isLate(); }
+
+    Owner& owner;
+    std::atomic<int> state { stopped };
+    CallbackGate hostGate, deviceGate;
+
+    ResamplingCircularAudioBuffer fromDevice, toDevice;
+    RingDriftController toDeviceControl, fromDeviceControl;
+    CallbackTiming hostTiming, deviceTiming;
+    AudioLatencyDetector detector;
+    CalibrationCallback calibrationDone;
+
+    // Pending parameters: rate and host block from the host's prepare, the
+    // rest from the pedal's settings on the message thread.
+    std::atomic<double> pendingSampleRate { 44100.0 };
+    std::atomic<int> pendingHostBlock { 0 };
+    Parameters pending;
+
+    // Applied parameters: written on the message thread while both sides are
+    // idle and stopped, read by the audio threads once they see a start.
+    Parameters applied;
+    Targets targets;
+    int deviceBlockInUse = 0;
+    int observedDeviceBlock = 0;
+    int lastDelivered = 0;
+    int hostPiece = 1;
+    double ticksPerSample = 1.0;
+    bool appliedValid = false;
+    std::atomic<bool> prepared { false };
+    std::atomic<int> latency { 0 };
+
+    int restartCount = 0;
+    int lastFault = stopped;
+    std::atomic<uint32_t> oversizedHostBlocks { 0 }, refusedHostBlocks { 0 };
+    std::atomic<int> largestDeviceCallback { 0 };
+
+    JUCE_DECLARE_NON_COPYABLE (AudioIODeviceSource)
+};

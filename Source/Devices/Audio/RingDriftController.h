@@ -1,0 +1,71 @@
+#pragma once
+
+#include "Utilities/AtomicMinimum.h"
+
+#include <atomic>
+
+// Steers the reader of one of the bridge's rings so that the ring's low stays
+// at its set point. The audio threads offer the ring's fill right after each
+// read, plus what its writer has produced since its last block, as if the
+// writer wrote continuously: a fill that does not jump by a block whenever the
+// two clocks' callbacks change their order. Once a second the message thread
+// takes the lowest on-time fill and turns it into a ratio offset for the
+// reader, never beyond +/-100 ppm: proportional, with one gain for both rings
+// of a bridge, and a slow integral term that learns the drift of the clocks so
+// that the fill returns to its set point instead of settling off it.
+//
+// The set points come from the bridge (see AudioIODeviceSource::controlDrift).
+class RingDriftController
+{
+public:
+    static constexpr float maximumOffset = 1.0e-4f;
+    static constexpr float smoothingWeight = 0.3f;
+    static constexpr float integralGain = 0.02f;
+
+    // Message thread, while the ring's reader and writer are idle.
+    void configure (int target, int range, int limit, int gainRange) noexcept;
+
+    // Audio threads: the ring's fill after a read; onTime when no callback was late.
+    void offer (int fill, bool onTime) noexcept
+    {
+        lowest.offer (fill);
+
+        if (onTime)
+            lowestOnTime.offer (fill);
+    }
+
+    // Message thread, once a second: the lowest on-time fill since the last
+    // take, or -1.
+    int takeLow() noexcept;
+
+    // Message thread: the ratio offset for this low (-1 or no set point yet:
+    // the previous offset stays).
+    float steer (int low) noexcept;
+
+    void setSetPoint (float fill) noexcept { setPoint = fill; hasSetPoint = true; }
+    bool isSteering() const noexcept { return hasSetPoint; }
+
+    // A restart: lows and set point forgotten, no offset. The integral term,
+    // which has learnt the drift of the clocks, stays.
+    void restart() noexcept;
+
+    // The clocks changed (another rate): the learnt drift goes too.
+    void forgetDrift() noexcept { integral = 0.0f; }
+
+    int getTarget() const noexcept { return target; }
+    int getRange() const noexcept { return range; }
+    int getLimit() const noexcept { return limit; }
+    float getSetPoint() const noexcept { return hasSetPoint ? setPoint : -1.0f; }
+    float getOffset() const noexcept { return offset; }
+    float getSmoothedFill() const noexcept { return smoothed; }
+
+    // The lowest fill of every measurement, late ones too, at the last take, or -1.
+    int getLastLowestFill() const noexcept { return lastLowest; }
+
+private:
+    AtomicMinimum lowest, lowestOnTime;
+    int target = 1024, range = 192, limit = 0, gainRange = 192;
+    float smoothed = 0.0f, setPoint = 0.0f, offset = 0.0f, integral = 0.0f;
+    bool hasSetPoint = false, seeded = false;
+    int lastLowest = -1;
+};
