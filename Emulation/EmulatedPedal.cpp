@@ -51,7 +51,7 @@ void EmulatedPedal::plugIn()
 
     if (! audioPublished)
     {
-        audio.publish (name);
+        audio.publish (name, &audioPath);
         audioPublished = true;
     }
 
@@ -273,6 +273,7 @@ bool EmulatedPedal::sendModeOff()
 
 bool EmulatedPedal::sendCalibrate()
 {
+    audioPath.beginCalibration();
     return send (buildFrame (Sysex::SystemGroup, Sysex::Calibrate, {}));
 }
 
@@ -405,6 +406,9 @@ void EmulatedPedal::receive (const juce::MidiMessage& message)
                     mode = modeFor (answer);
                     released = false;
 
+                    if (mode == modeAudio)
+                        audioPath.beginCalibration();
+
                     if (modeReply == ModeReply::none)
                         break;
 
@@ -423,6 +427,11 @@ void EmulatedPedal::receive (const juce::MidiMessage& message)
 
                 case Sysex::EnterBootloader:
                     toBootloader = frame.deviceId == deviceId;
+                    break;
+
+                case Sysex::Calibrate:
+                    if (frame.length >= 1 && frame.payload[0] == 0)
+                        audioPath.endCalibration();
                     break;
 
                 case Sysex::KeepAlive:

@@ -2,6 +2,7 @@
 
 #include "Devices/DeviceModes.h"
 #include "Emulation/EmulatedBootloader.h"
+#include "Emulation/EmulatedPedalAudio.h"
 #include "Emulation/VirtualAudioDeviceTypes.h"
 #include "Emulation/VirtualMidiPorts.h"
 
@@ -15,7 +16,9 @@
 //
 // Ports: plugIn() publishes a MIDI source and destination, both named exactly
 // after the pedal (the source is its transmitter, the plug-in's input), and an
-// audio device of that name. A bootloader port pair can be published alongside.
+// audio device of that name, whose far end is the pedal's audio path (see
+// EmulatedPedalAudio: the round trip, and why calibrating takes 20 samples
+// less). A bootloader port pair can be published alongside.
 //
 // Frames it sends: F0 00 5A 3D 00 02 <id> <(group << 4) | slot> <command> <payload> F7,
 // its own id and slot (default 2) unless a misbehaviour says otherwise. All of
@@ -41,6 +44,8 @@
 //   Bootloader" (see EmulatedBootloader). After a complete firmware stream it
 //   comes back (plugIn()) with the flashed firmware version; a rejected stream
 //   leaves it in the bootloader, a power loss leaves it with no ports at all.
+// - Calibrate (System 0x0D) [0]: the plug-in's calibration is over. It is
+//   calibrating from its own Calibrate, or from answering ModeAudio, until then.
 // - Frames for another id, other commands and non-sysex messages: recorded only.
 // Every message it receives on its own ports is recorded in order; the
 // bootloader records its own.
@@ -109,6 +114,9 @@ public:
     // Valid frames received with this group and command, whatever their id.
     int countReceived (uint8_t group, uint8_t command) const;
 
+    // Its audio path: round trip, gains, captures.
+    EmulatedPedalAudio& getAudio() noexcept { return audioPath; }
+
     // Sending, through its source. False when nothing took the message.
     bool announce();
     bool sendModeOff();            // also leaves its mode
@@ -141,6 +149,7 @@ private:
 
     VirtualMidiPorts& ports;
     VirtualAudioDeviceTypes& audio;
+    EmulatedPedalAudio audioPath;
     const juce::String name;
     const uint8_t deviceId;
 

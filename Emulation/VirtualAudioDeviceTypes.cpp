@@ -1,212 +1,50 @@
 #include "Emulation/VirtualAudioDeviceTypes.h"
 
-#include <atomic>
-#include <chrono>
-#include <condition_variable>
+#include <map>
 #include <mutex>
-#include <thread>
 
 struct VirtualAudioDeviceTypes::Registry
 {
-    mutable std::mutex mutex;
-    juce::StringArray names;
+    using Slot = VirtualAudioDevice::Slot;
 
-    juce::StringArray snapshot() const
+    mutable std::mutex mutex;
+    std::map<juce::String, std::shared_ptr<Slot>> slots; // every name ever used, published or not
+    bool manualByDefault = false;
+
+    std::shared_ptr<Slot> slotFor (const juce::String& name)
     {
         const std::lock_guard<std::mutex> lock (mutex);
+        auto& slot = slots[name];
+
+        if (slot == nullptr)
+        {
+            slot = std::make_shared<Slot>();
+            slot->behaviour.manual = manualByDefault;
+        }
+
+        return slot;
+    }
+
+    juce::StringArray publishedNames() const
+    {
+        const std::lock_guard<std::mutex> lock (mutex);
+        juce::StringArray names;
+        for (auto& [name, slot] : slots)
+            if (slot->present.load())
+                names.add (name);
         return names;
     }
 
-    bool contains (const juce::String& name) const
+    std::shared_ptr<Slot> findPublished (const juce::String& name) const
     {
         const std::lock_guard<std::mutex> lock (mutex);
-        return names.contains (name);
+        auto found = slots.find (name);
+        return found != slots.end() && found->second->present.load() ? found->second : nullptr;
     }
 };
 
 namespace
 {
-constexpr int numChannels = 2;
-constexpr double defaultSampleRate = 48000.0;
-constexpr int defaultBufferSize = 512;
-constexpr int minBufferSize = 32;
-constexpr int maxBufferSize = 2048;
-
-class EmulatedAudioDevice final : public juce::AudioIODevice
-{
-public:
-    explicit EmulatedAudioDevice (const juce::String& deviceName)
-        : juce::AudioIODevice (deviceName, VirtualAudioDeviceTypes::typeName)
-    {
-    }
-
-    ~EmulatedAudioDevice() override { close(); }
-
-    juce::StringArray getOutputChannelNames() override { return { "Output 1", "Output 2" }; }
-    juce::StringArray getInputChannelNames() override { return { "Input 1", "Input 2" }; }
-    juce::Array<double> getAvailableSampleRates() override { return { 44100.0, 48000.0, 96000.0 }; }
-
-    juce::Array<int> getAvailableBufferSizes() override
-    {
-        juce::Array<int> sizes;
-        for (int size = minBufferSize; size <= maxBufferSize; size *= 2)
-            sizes.add (size);
-        return sizes;
-    }
-
-    int getDefaultBufferSize() override { return defaultBufferSize; }
-
-    juce::String open (const juce::BigInteger& inputChannels, const juce::BigInteger& outputChannels,
-                       double sampleRate, int bufferSizeSamples) override
-    {
-        close();
-
-        if (sampleRate <= 0)
-            sampleRate = defaultSampleRate;
-
-        if (! getAvailableSampleRates().contains (sampleRate))
-            return lastError = "Unsupported sample rate: " + juce::String (sampleRate);
-
-        currentSampleRate = sampleRate;
-        currentBufferSize = bufferSizeSamples > 0 ? juce::jlimit (minBufferSize, maxBufferSize, bufferSizeSamples)
-                                                  : defaultBufferSize;
-        activeInputs = {};
-        activeOutputs = {};
-
-        for (int channel = 0; channel < numChannels; ++channel)
-        {
-            activeInputs.setBit (channel, inputChannels[channel]);
-            activeOutputs.setBit (channel, outputChannels[channel]);
-        }
-
-        opened = true;
-        lastError = {};
-        return {};
-    }
-
-    void close() override
-    {
-        stop();
-        opened = false;
-    }
-
-    bool isOpen() override { return opened; }
-
-    void start (juce::AudioIODeviceCallback* newCallback) override
-    {
-        if (! opened || newCallback == nullptr)
-            return;
-
-        newCallback->audioDeviceAboutToStart (this);
-
-        {
-            const std::lock_guard<std::mutex> lock (callbackMutex);
-            callback = newCallback;
-        }
-
-        if (! playing.exchange (true))
-        {
-            {
-                const std::lock_guard<std::mutex> lock (threadMutex);
-                quit = false;
-            }
-
-            audioThread = std::thread ([this] { run(); });
-        }
-    }
-
-    void stop() override
-    {
-        if (playing.exchange (false))
-        {
-            {
-                const std::lock_guard<std::mutex> lock (threadMutex);
-                quit = true;
-            }
-
-            wake.notify_all();
-            audioThread.join();
-        }
-
-        juce::AudioIODeviceCallback* stopped = nullptr;
-        {
-            const std::lock_guard<std::mutex> lock (callbackMutex);
-            std::swap (stopped, callback);
-        }
-
-        if (stopped != nullptr)
-            stopped->audioDeviceStopped();
-    }
-
-    bool isPlaying() override { return playing; }
-    juce::String getLastError() override { return lastError; }
-    int getCurrentBufferSizeSamples() override { return currentBufferSize; }
-    double getCurrentSampleRate() override { return currentSampleRate; }
-    int getCurrentBitDepth() override { return 32; }
-    juce::BigInteger getActiveOutputChannels() const override { return activeOutputs; }
-    juce::BigInteger getActiveInputChannels() const override { return activeInputs; }
-    int getOutputLatencyInSamples() override { return currentBufferSize; }
-    int getInputLatencyInSamples() override { return currentBufferSize; }
-
-private:
-    // The block size, rate and channels only change while this thread is stopped.
-    void run()
-    {
-        juce::AudioBuffer<float> inputs (numChannels, currentBufferSize);
-        juce::AudioBuffer<float> outputs (numChannels, currentBufferSize);
-        const float* inputPointers[numChannels] {};
-        float* outputPointers[numChannels] {};
-        int numInputs = 0, numOutputs = 0;
-
-        for (int channel = 0; channel < numChannels; ++channel)
-        {
-            if (activeInputs[channel])
-                inputPointers[numInputs++] = inputs.getReadPointer (channel);
-
-            if (activeOutputs[channel])
-                outputPointers[numOutputs++] = outputs.getWritePointer (channel);
-        }
-
-        const auto period = std::chrono::duration_cast<std::chrono::steady_clock::duration> (
-            std::chrono::duration<double> (currentBufferSize / currentSampleRate));
-        auto due = std::chrono::steady_clock::now();
-
-        for (;;)
-        {
-            {
-                const std::lock_guard<std::mutex> lock (callbackMutex);
-                if (callback != nullptr)
-                {
-                    inputs.clear();
-                    outputs.clear();
-                    callback->audioDeviceIOCallbackWithContext (inputPointers, numInputs, outputPointers, numOutputs,
-                                                                currentBufferSize, {});
-                }
-            }
-
-            due += period;
-            std::unique_lock<std::mutex> lock (threadMutex);
-            if (wake.wait_until (lock, due, [this] { return quit; }))
-                return;
-        }
-    }
-
-    juce::String lastError;
-    double currentSampleRate = defaultSampleRate;
-    int currentBufferSize = defaultBufferSize;
-    juce::BigInteger activeInputs, activeOutputs;
-    bool opened = false;
-    std::atomic<bool> playing { false };
-
-    std::mutex callbackMutex;
-    juce::AudioIODeviceCallback* callback = nullptr;
-
-    std::mutex threadMutex;
-    std::condition_variable wake;
-    bool quit = false;
-    std::thread audioThread;
-};
-
 class EmulatedDeviceType final : public juce::AudioIODeviceType
 {
 public:
@@ -215,13 +53,13 @@ public:
     {
     }
 
-    void scanForDevices() override { names = registry->snapshot(); }
+    void scanForDevices() override { names = registry->publishedNames(); }
     juce::StringArray getDeviceNames (bool) const override { return names; }
     int getDefaultDeviceIndex (bool) const override { return names.isEmpty() ? -1 : 0; }
 
     int getIndexOfDevice (juce::AudioIODevice* device, bool) const override
     {
-        return dynamic_cast<EmulatedAudioDevice*> (device) != nullptr ? names.indexOf (device->getName()) : -1;
+        return dynamic_cast<VirtualAudioDevice*> (device) != nullptr ? names.indexOf (device->getName()) : -1;
     }
 
     bool hasSeparateInputsAndOutputs() const override { return true; }
@@ -235,7 +73,8 @@ public:
         if (deviceName.isEmpty() || (inputDeviceName.isNotEmpty() && inputDeviceName != deviceName))
             return nullptr;
 
-        return registry->contains (deviceName) ? new EmulatedAudioDevice (deviceName) : nullptr;
+        auto slot = registry->findPublished (deviceName);
+        return slot != nullptr ? new VirtualAudioDevice (deviceName, VirtualAudioDeviceTypes::typeName, slot) : nullptr;
     }
 
 private:
@@ -265,16 +104,73 @@ void VirtualAudioDeviceTypes::uninstall()
     installed = false;
 }
 
-void VirtualAudioDeviceTypes::publish (const juce::String& deviceName)
+void VirtualAudioDeviceTypes::publish (const juce::String& deviceName, VirtualAudioEndpoint* endpoint)
 {
-    const std::lock_guard<std::mutex> lock (registry->mutex);
-    registry->names.addIfNotAlreadyThere (deviceName);
+    auto slot = registry->slotFor (deviceName);
+    const std::lock_guard<std::mutex> lock (slot->mutex);
+    slot->endpoint = endpoint;
+    slot->present.store (true);
 }
 
 void VirtualAudioDeviceTypes::withdraw (const juce::String& deviceName)
 {
+    auto slot = registry->slotFor (deviceName);
+    const std::lock_guard<std::mutex> lock (slot->mutex); // waits for an endpoint call in progress
+    slot->present.store (false);
+    slot->endpoint = nullptr;
+}
+
+void VirtualAudioDeviceTypes::setBehaviour (const juce::String& deviceName, const VirtualAudioBehaviour& behaviour)
+{
+    auto slot = registry->slotFor (deviceName);
+    const std::lock_guard<std::mutex> lock (slot->mutex);
+    slot->behaviour = behaviour;
+}
+
+VirtualAudioBehaviour VirtualAudioDeviceTypes::getBehaviour (const juce::String& deviceName) const
+{
+    auto slot = registry->slotFor (deviceName);
+    const std::lock_guard<std::mutex> lock (slot->mutex);
+    return slot->behaviour;
+}
+
+void VirtualAudioDeviceTypes::setManualByDefault (bool manual)
+{
     const std::lock_guard<std::mutex> lock (registry->mutex);
-    registry->names.removeString (deviceName);
+    registry->manualByDefault = manual;
+
+    for (auto& [name, slot] : registry->slots)
+    {
+        const std::lock_guard<std::mutex> slotLock (slot->mutex);
+        slot->behaviour.manual = manual;
+    }
+}
+
+const VirtualAudioCounters& VirtualAudioDeviceTypes::getCounters (const juce::String& deviceName)
+{
+    return registry->slotFor (deviceName)->counters;
+}
+
+VirtualAudioDevice* VirtualAudioDeviceTypes::findOpenDevice (const juce::String& deviceName) const
+{
+    auto slot = registry->slotFor (deviceName);
+    const std::lock_guard<std::mutex> lock (slot->mutex);
+    return slot->live;
+}
+
+std::vector<VirtualAudioDevice*> VirtualAudioDeviceTypes::getOpenDevices() const
+{
+    const std::lock_guard<std::mutex> lock (registry->mutex);
+    std::vector<VirtualAudioDevice*> devices;
+
+    for (auto& [name, slot] : registry->slots)
+    {
+        const std::lock_guard<std::mutex> slotLock (slot->mutex);
+        if (slot->live != nullptr)
+            devices.push_back (slot->live);
+    }
+
+    return devices;
 }
 
 std::unique_ptr<juce::AudioIODeviceType> VirtualAudioDeviceTypes::createDeviceType()

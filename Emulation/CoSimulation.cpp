@@ -1,0 +1,126 @@
+#include "Emulation/CoSimulation.h"
+
+#include <cmath>
+#include <limits>
+
+CoSimulation::CoSimulation (VirtualAudioDeviceTypes& d) : devices (d) {}
+
+void CoSimulation::setHost (double sampleRate, int blockSize, int numChannels, HostBlock block)
+{
+    host = std::move (block);
+    hostRate = sampleRate;
+    hostBlockSize = std::max (1, blockSize);
+    hostStart = clock.getTicks();
+    hostBlocks = 0;
+    hostBuffer.setSize (std::max (1, numChannels), hostBlockSize);
+}
+
+void CoSimulation::stopHost()
+{
+    host = nullptr;
+}
+
+void CoSimulation::addPeriodicWork (int intervalMs, std::function<void()> work)
+{
+    const auto interval = SimulatedHostClock::fromSeconds (intervalMs / 1000.0);
+    periodic.push_back ({ interval, clock.getTicks() + interval, std::move (work) });
+}
+
+int64_t CoSimulation::nextHostTime() const noexcept
+{
+    if (host == nullptr)
+        return std::numeric_limits<int64_t>::max();
+
+    // Exact on the host's nominal rate: no rounding error adds up over an hour.
+    const double seconds = (double) (hostBlocks * hostBlockSize) / hostRate;
+    return hostStart + (int64_t) std::llround (seconds * (double) SimulatedHostClock::ticksPerSecondValue);
+}
+
+bool CoSimulation::step (int64_t limit)
+{
+    enum class Kind { none, work, device, host };
+    auto kind = Kind::none;
+    auto when = std::numeric_limits<int64_t>::max();
+    Periodic* work = nullptr;
+    VirtualAudioDevice* device = nullptr;
+
+    for (auto& p : periodic)
+    {
+        if (p.next < when)
+        {
+            when = p.next;
+            kind = Kind::work;
+            work = &p;
+        }
+    }
+
+    for (auto* d : devices.getOpenDevices())
+    {
+        const auto t = d->getNextPeriodTime();
+        if (t >= 0 && t < when)
+        {
+            when = t;
+            kind = Kind::device;
+            device = d;
+        }
+    }
+
+    if (const auto t = nextHostTime(); t < when)
+    {
+        when = t;
+        kind = Kind::host;
+    }
+
+    if (kind == Kind::none || when > limit)
+        return false;
+
+    clock.setTicks (std::max (when, clock.getTicks()));
+
+    switch (kind)
+    {
+        case Kind::work:
+            work->next += work->interval;
+            work->work(); // may add work: `work` is not used after this
+            break;
+
+        case Kind::device:
+            device->runNextPeriod();
+            break;
+
+        case Kind::host:
+        {
+            const auto first = hostBlocks * hostBlockSize;
+            ++hostBlocks;
+            hostBuffer.clear();
+            host (hostBuffer, first);
+            break;
+        }
+
+        case Kind::none:
+            break;
+    }
+
+    return true;
+}
+
+void CoSimulation::run (double seconds)
+{
+    const auto end = clock.getTicks() + SimulatedHostClock::fromSeconds (seconds);
+
+    while (step (end))
+    {
+    }
+
+    clock.setTicks (std::max (end, clock.getTicks()));
+}
+
+bool CoSimulation::runUntil (const std::function<bool()>& condition, double maxSeconds)
+{
+    const auto end = clock.getTicks() + SimulatedHostClock::fromSeconds (maxSeconds);
+
+    while (! condition())
+        if (! step (end))
+            return false;
+
+    return true;
+}

@@ -1,0 +1,65 @@
+#pragma once
+
+#include "Emulation/SimulatedHostClock.h"
+#include "Emulation/VirtualAudioDeviceTypes.h"
+
+#include <juce_audio_basics/juce_audio_basics.h>
+#include <functional>
+#include <vector>
+
+// Runs the host's blocks, the virtual audio devices' periods and periodic
+// message-thread work in simulated time, one event after another on the
+// calling thread, in time order: the host's blocks at its nominal rate, each
+// manual device's periods at its own (drifting, jittered) clock, the work at
+// its intervals. The host clock follows the simulation, so callback timing is
+// simulated too. Nothing waits for real time: an hour of audio runs in seconds.
+//
+// Events at the same time run as: message work, devices, then the host.
+class CoSimulation
+{
+public:
+    // One host block: the buffer carries the host's input in and its output
+    // back out; firstSample is the host's sample counter at its start.
+    using HostBlock = std::function<void (juce::AudioBuffer<float>& block, int64_t firstSample)>;
+
+    // Its devices (those opened manual) are run; installs its clock for its lifetime.
+    explicit CoSimulation (VirtualAudioDeviceTypes& devices);
+
+    // From now on, blocks of blockSize samples at sampleRate.
+    void setHost (double sampleRate, int blockSize, int numChannels, HostBlock block);
+    void stopHost();
+
+    // Message-thread work every intervalMs of simulated time, from now on.
+    void addPeriodicWork (int intervalMs, std::function<void()> work);
+
+    void run (double seconds);
+    // Runs until the condition holds after an event; false when time ran out first.
+    bool runUntil (const std::function<bool()>& condition, double maxSeconds);
+
+    int64_t getTicks() const noexcept { return clock.getTicks(); }
+    int64_t getMilliseconds() const noexcept { return clock.getTicks() / 1'000'000; }
+    double getSeconds() const noexcept { return (double) clock.getTicks() / (double) SimulatedHostClock::ticksPerSecondValue; }
+    int64_t getHostSamples() const noexcept { return hostBlocks * hostBlockSize; }
+    SimulatedHostClock& getClock() noexcept { return clock; }
+
+private:
+    struct Periodic
+    {
+        int64_t interval, next;
+        std::function<void()> work;
+    };
+
+    // The next event up to `limit`: runs it and returns true, or returns false.
+    bool step (int64_t limit);
+    int64_t nextHostTime() const noexcept;
+
+    SimulatedHostClock clock;
+    VirtualAudioDeviceTypes& devices;
+    std::vector<Periodic> periodic;
+
+    HostBlock host;
+    double hostRate = 48000.0;
+    int hostBlockSize = 0;
+    int64_t hostStart = 0, hostBlocks = 0;
+    juce::AudioBuffer<float> hostBuffer;
+};
