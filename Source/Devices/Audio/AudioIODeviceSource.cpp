@@ -252,7 +252,10 @@ void AudioIODeviceSource::getNextAudioBlock (const juce::AudioSourceChannelInfo&
 
     if (current == running)
     {
-        // Primed before streaming shows, so the device side never reads an unprimed ring.
+        // Primed before streaming shows, so the device side never reads an
+        // unprimed ring. This block starts the host's timing, which the
+        // to-device ring's measurements count from.
+        hostTiming.record (HostClock::now());
         prime();
         state.compare_exchange_strong (current, streaming);
         info.clearActiveBufferRegion();
