@@ -1,5 +1,6 @@
 #include "Emulation/CoSimulation.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -20,10 +21,17 @@ void CoSimulation::stopHost()
     host = nullptr;
 }
 
-void CoSimulation::addPeriodicWork (int intervalMs, std::function<void()> work)
+int CoSimulation::addPeriodicWork (int intervalMs, std::function<void()> work)
 {
     const auto interval = SimulatedHostClock::fromSeconds (intervalMs / 1000.0);
-    periodic.push_back ({ interval, clock.getTicks() + interval, std::move (work) });
+    periodic.push_back ({ ++lastWorkId, interval, clock.getTicks() + interval, std::move (work) });
+    return lastWorkId;
+}
+
+void CoSimulation::removePeriodicWork (int id)
+{
+    periodic.erase (std::remove_if (periodic.begin(), periodic.end(), [id] (const auto& p) { return p.id == id; }),
+                    periodic.end());
 }
 
 int64_t CoSimulation::nextHostTime() const noexcept
@@ -79,9 +87,13 @@ bool CoSimulation::step (int64_t limit)
     switch (kind)
     {
         case Kind::work:
+        {
+            // The work may add or remove work: it runs from a copy.
             work->next += work->interval;
-            work->work(); // may add work: `work` is not used after this
+            const auto run = work->work;
+            run();
             break;
+        }
 
         case Kind::device:
             device->runNextPeriod();

@@ -22,6 +22,8 @@ public:
     // back out; firstSample is the host's sample counter at its start.
     using HostBlock = std::function<void (juce::AudioBuffer<float>& block, int64_t firstSample)>;
 
+    static constexpr double defaultSampleRate = 48000.0;
+
     // Its devices (those opened manual) are run; installs its clock for its lifetime.
     explicit CoSimulation (VirtualAudioDeviceTypes& devices);
 
@@ -29,8 +31,10 @@ public:
     void setHost (double sampleRate, int blockSize, int numChannels, HostBlock block);
     void stopHost();
 
-    // Message-thread work every intervalMs of simulated time, from now on.
-    void addPeriodicWork (int intervalMs, std::function<void()> work);
+    // Message-thread work every intervalMs of simulated time, from now on;
+    // returns an id for removing it.
+    int addPeriodicWork (int intervalMs, std::function<void()> work);
+    void removePeriodicWork (int id);
 
     void run (double seconds);
     // Runs until the condition holds after an event; false when time ran out first.
@@ -45,6 +49,7 @@ public:
 private:
     struct Periodic
     {
+        int id;
         int64_t interval, next;
         std::function<void()> work;
     };
@@ -56,6 +61,7 @@ private:
     SimulatedHostClock clock;
     VirtualAudioDeviceTypes& devices;
     std::vector<Periodic> periodic;
+    int lastWorkId = 0;
 
     HostBlock host;
     double hostRate = 48000.0;

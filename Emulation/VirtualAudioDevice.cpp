@@ -238,6 +238,11 @@ void VirtualAudioDevice::runPeriod (bool called)
 
     if (called)
     {
+        // Like many devices, it hands the callback output buffers that still
+        // hold something: a callback must write or clear them.
+        for (int channel = 0; channel < numChannels; ++channel)
+            juce::FloatVectorOperations::fill (out[channel], staleSample, numSamples);
+
         const float* inputPointers[numChannels] {};
         float* outputPointers[numChannels] {};
         int numInputs = 0, numOutputs = 0;

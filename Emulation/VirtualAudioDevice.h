@@ -45,7 +45,8 @@ struct VirtualAudioCounters
 };
 
 // One opened virtual audio device: two inputs and two outputs whose far end is
-// its name's endpoint. It runs on a thread of its own at its clock's rate, or,
+// its name's endpoint. Its output buffers reach the callback holding stale
+// samples (staleSample), as buffers a device reuses do. It runs on a thread of its own at its clock's rate, or,
 // in manual mode, when its driver (the co-simulation) runs its due periods on
 // the host clock. Unplugging its name stops its callbacks.
 class VirtualAudioDevice final : public juce::AudioIODevice
@@ -58,6 +59,7 @@ public:
     static constexpr int defaultBufferSize = 512;
     static constexpr int minBufferSize = 16;
     static constexpr int maxBufferSize = 4096;
+    static constexpr float staleSample = 0.125f;
 
     VirtualAudioDevice (const juce::String& name, const juce::String& typeName, std::shared_ptr<Slot> slot);
     ~VirtualAudioDevice() override;

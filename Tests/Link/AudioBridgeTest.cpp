@@ -1,0 +1,231 @@
+#include "Support/AudioLinkRig.h"
+
+#include <gtest/gtest.h>
+#include <thread>
+
+// The audio bridge's streaming states against the emulated pedal, in
+// co-simulation: priming, streaming, each fault and its restart, stops and
+// parameter changes.
+namespace
+{
+using Bridge = AudioIODeviceSource;
+
+struct Settings
+{
+    int blockSize = 0, inAdjust = 0, outAdjust = 1;
+};
+
+// One emulated pedal with one client; each case makes its own.
+struct BridgeRig
+{
+    // Attaches one client, its latency already known (no calibration at connection).
+    UsbDeviceClient* attach (int mode, int leg, int hostBlock, Settings s = {})
+    {
+        auto& settings = rig.driver().getSettings();
+        settings.extraLatency.setValue (100, nullptr);
+        settings.blockSize.setValue (s.blockSize, nullptr);
+        settings.inAdjust.setValue (s.inAdjust, nullptr);
+        settings.outAdjust.setValue (s.outAdjust, nullptr);
+        client = rig.attach (mode, hostBlock, channelStereo, leg);
+        bridge = &client->getAudioSource();
+        stream (hostBlock);
+        return client;
+    }
+
+    // The host sends a steady 0.25 and keeps what came back.
+    void stream (int hostBlock)
+    {
+        rig.streamHost ({ client }, hostBlock,
+                        [] (auto& block, auto) { block.applyGain (0.0f); for (int c = 0; c < 2; ++c) juce::FloatVectorOperations::fill (block.getWritePointer (c), 0.25f, block.getNumSamples()); },
+                        [this] (auto& block, auto) { lastOutput = block.getMagnitude (0, 0, block.getNumSamples()); });
+    }
+
+    int state() const { return bridge->getStreamingState(); }
+
+    bool runUntilState (std::function<bool (int)> wanted, double seconds)
+    {
+        return rig.sim.runUntil ([&] { return wanted (state()); }, seconds);
+    }
+
+    AudioLinkRig rig;
+    UsbDeviceClient* client = nullptr;
+    Bridge* bridge = nullptr;
+    float lastOutput = 0.0f;
+};
+
+struct AudioBridge : ::testing::Test, BridgeRig
+{
+};
+
+TEST_F (AudioBridge, AStartPrimesBothRingsAtTheirTargetsWithOneSilentBlockThenStreams)
+{
+    attach (modeAudio, pedalboardNone, 512);
+    EXPECT_EQ (state(), Bridge::startRequested);
+    EXPECT_EQ (bridge->getLatencySamples(), 1536 + 1024 + 100 + 56);
+
+    // The device's next callback: running. The host's next block primes and is silent.
+    ASSERT_TRUE (runUntilState ([] (int s) { return s == Bridge::running; }, 0.1));
+    ASSERT_TRUE (runUntilState ([] (int s) { return s == Bridge::streaming; }, 0.1));
+    EXPECT_EQ (lastOutput, 0.0f);
+    EXPECT_EQ (bridge->getToDeviceFill(), bridge->getTargets().toDevice);
+    EXPECT_EQ (bridge->getFromDeviceFill(), bridge->getTargets().fromDevice);
+
+    // Then the pedal's audio comes back, and nothing fails for a minute.
+    rig.sim.run (60.0);
+    EXPECT_EQ (state(), Bridge::streaming);
+    EXPECT_FLOAT_EQ (lastOutput, 0.25f);
+    EXPECT_EQ (bridge->getDiagnostics().restarts, 0);
+    EXPECT_EQ (bridge->getToDeviceRatio(), 1.0); // equal clocks: nothing to steer
+    EXPECT_EQ (bridge->getFromDeviceRatio(), 1.0);
+}
+
+TEST (AudioBridgeFaults, EachIsAnsweredByACleanRestartWithin100Milliseconds)
+{
+    struct Case
+    {
+        const char* name;
+        int leg;
+        Settings settings;
+        double clockPpm;
+        std::function<void (BridgeRig&)> cause;
+        int fault;
+    };
+
+    auto stallDevice = [] (double seconds) { return [seconds] (BridgeRig& t) { t.rig.openDevice()->stall (seconds); }; };
+    auto pauseHost = [] (BridgeRig& t) { t.rig.sim.stopHost(); };
+    auto hugeHostBlock = [] (BridgeRig& t)
+    {
+        juce::AudioBuffer<float> huge (2, Bridge::ringCapacity + 1);
+        huge.clear();
+        t.client->getNextAudioBlock (juce::AudioSourceChannelInfo (huge));
+    };
+    auto nothing = [] (BridgeRig&) {};
+
+    const Case cases[] = {
+        { "device stalls: the host finds too little", pedalboardNone, {}, 0.0, stallDevice (0.2), Bridge::hostReadFailed },
+        { "host pauses: the device finds too little", pedalboardNone, {}, 0.0, pauseHost, Bridge::deviceReadFailed },
+        { "device far too fast for the IN leg's ring", pedalboardIn, {}, 5000.0, nothing, Bridge::hostFillOutOfRange },
+        { "device far too slow for the OUT leg's ring", pedalboardOut, {}, -5000.0, nothing, Bridge::deviceFillOutOfRange },
+        { "device stalls under the OUT leg: the ring overflows", pedalboardOut, { 2048, 0, 2 }, 0.0, stallDevice (1.0), Bridge::hostWriteFailed },
+        { "host pauses over the IN leg: the ring overflows", pedalboardIn, {}, 0.0, pauseHost, Bridge::deviceWriteFailed },
+        { "a host block beyond the ring", pedalboardNone, {}, 0.0, hugeHostBlock, Bridge::hostReadFailed },
+    };
+
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE (c.name);
+        BridgeRig t;
+        VirtualAudioBehaviour behaviour;
+        behaviour.clockPpm = c.clockPpm;
+        t.rig.setDeviceBehaviour (behaviour);
+        t.attach (c.leg == pedalboardNone ? modeAudio : modePedalboard, c.leg, 512, c.settings);
+        ASSERT_TRUE (t.runUntilState ([] (int s) { return s == Bridge::streaming; }, 0.5));
+
+        c.cause (t);
+        ASSERT_TRUE (t.runUntilState (Bridge::isFault, 120.0));
+        EXPECT_EQ (t.state(), c.fault);
+
+        // Within 100 ms stopped, reset and asked to start again; then streaming.
+        const auto faultAt = t.rig.sim.getSeconds();
+        ASSERT_TRUE (t.runUntilState ([] (int s) { return ! Bridge::isFault (s); }, 0.1));
+        EXPECT_LE (t.rig.sim.getSeconds() - faultAt, 0.1);
+        EXPECT_EQ (t.bridge->getDiagnostics().restarts, 1);
+        EXPECT_EQ (t.bridge->getDiagnostics().lastFault, c.fault);
+        t.stream (512);
+        EXPECT_TRUE (t.runUntilState ([] (int s) { return s == Bridge::streaming; }, 1.0));
+    }
+}
+
+TEST_F (AudioBridge, AStopHoldsUntilTheHostPreparesAgain)
+{
+    attach (modeAudio, pedalboardNone, 512);
+    ASSERT_TRUE (runUntilState ([] (int s) { return s == Bridge::streaming; }, 0.5));
+
+    bridge->releaseResources();
+    rig.sim.run (2.0);
+    EXPECT_EQ (state(), Bridge::stopped);
+    EXPECT_EQ (lastOutput, 0.0f);
+
+    // Neither the driver starting streams nor a restart tick moves it.
+    rig.driver().startAudioDevice();
+    bridge->timerCallback (Bridge::restartTimerId);
+    EXPECT_EQ (state(), Bridge::stopped);
+
+    bridge->prepareToPlay (512, AudioLinkRig::sampleRate);
+    EXPECT_TRUE (runUntilState ([] (int s) { return s == Bridge::streaming; }, 0.5));
+    EXPECT_EQ (bridge->getDiagnostics().restarts, 0);
+}
+
+TEST_F (AudioBridge, ParameterChangesRestartStreamingAndReopenTheDeviceOnlyForRateOrBlockSize)
+{
+    attach (modeAudio, pedalboardNone, 512);
+    ASSERT_TRUE (runUntilState ([] (int s) { return s == Bridge::streaming; }, 0.5));
+    auto& counters = rig.deviceCounters();
+    auto& settings = rig.driver().getSettings();
+
+    struct Case { const char* name; std::function<void()> change; int reopens; int latency; };
+    const Case cases[] = {
+        { "buffer settings", [&] { settings.outAdjust.setValue (2, nullptr); settings.inAdjust.setValue (1, nullptr); }, 0, 2048 + 1536 + 100 + 56 },
+        { "the pedal's block size", [&] { settings.blockSize.setValue (256, nullptr); }, 1, (2 * 512 + 768) + (512 + 768) + 100 + 56 },
+        { "the host's rate", [&] { rig.driver().setSampleRate (44100); bridge->prepareToPlay (512, 44100.0); }, 1, (2 * 512 + 768) + (512 + 768) + 100 + 56 },
+        { "the host's block, which the pedal follows no more", [&] { bridge->prepareToPlay (256, 44100.0); }, 0, (2 * 256 + 512) + (256 + 512) + 100 + 56 },
+    };
+
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE (c.name);
+        const int opens = counters.opens.load();
+        c.change();
+        EXPECT_EQ (counters.opens.load() - opens, c.reopens);
+        EXPECT_EQ (bridge->getLatencySamples(), c.latency);
+        EXPECT_EQ (rig.driver().getLatency(), c.latency);
+        EXPECT_TRUE (runUntilState ([] (int s) { return s == Bridge::streaming; }, 0.5));
+    }
+
+    EXPECT_EQ (rig.openDevice()->getCurrentSampleRate(), 44100.0);
+    EXPECT_EQ (rig.openDevice()->getCurrentBufferSizeSamples(), 256);
+    EXPECT_EQ (bridge->getDiagnostics().restarts, 0);
+
+    // Nothing to apply without a rate or a host block.
+    bridge->prepareToPlay (0, 44100.0);
+    bridge->prepareToPlay (512, 0.0);
+    EXPECT_EQ (bridge->getAppliedParameters().hostBlock, 256);
+    EXPECT_EQ (bridge->getAppliedParameters().sampleRate, 44100.0);
+}
+
+TEST_F (AudioBridge, AHostPreparingOffTheMessageThreadOnlyStopsAndLeavesTheDeviceToTheMessageThread)
+{
+    attach (modeAudio, pedalboardNone, 512);
+    ASSERT_TRUE (runUntilState ([] (int s) { return s == Bridge::streaming; }, 0.5));
+    const int opens = rig.deviceCounters().opens.load();
+
+    std::thread ([this] { bridge->prepareToPlay (1024, AudioLinkRig::sampleRate); }).join();
+    EXPECT_EQ (state(), Bridge::stopped);
+    EXPECT_EQ (rig.deviceCounters().opens.load(), opens);
+    EXPECT_EQ (bridge->getAppliedParameters().hostBlock, 512);
+
+    juce::MessageManager::getInstance()->runDispatchLoopUntil (20);
+    EXPECT_EQ (rig.deviceCounters().opens.load(), opens + 1);
+    EXPECT_EQ (rig.openDevice()->getCurrentBufferSizeSamples(), 1024);
+    EXPECT_EQ (bridge->getAppliedParameters().hostBlock, 1024);
+    EXPECT_EQ (state(), Bridge::startRequested);
+}
+
+TEST_F (AudioBridge, LateCallbacksAreCountedAndKeptOutOfDriftControlWithoutAFault)
+{
+    VirtualAudioBehaviour behaviour;
+    behaviour.lateEvery = 7;
+    behaviour.lateSeconds = 0.004;
+    rig.setDeviceBehaviour (behaviour);
+    attach (modeAudio, pedalboardNone, 512);
+    ASSERT_TRUE (runUntilState ([] (int s) { return s == Bridge::streaming; }, 0.5));
+
+    rig.sim.run (30.0);
+    const auto d = bridge->getDiagnostics();
+    EXPECT_GT (d.deviceLate, 400);
+    EXPECT_EQ (d.hostLate, 0);
+    EXPECT_EQ (d.restarts, 0);
+    EXPECT_EQ (state(), Bridge::streaming);
+    EXPECT_GT (d.deviceLongestIntervalTicks, SimulatedHostClock::fromSeconds (512 / 48000.0 + 0.003));
+}
+} // namespace

@@ -1,0 +1,142 @@
+#include "Support/AudioLinkRig.h"
+
+#include <gtest/gtest.h>
+
+// Latency calibration against the emulated pedal: at connection, on the
+// pedal's request, and when nothing comes back.
+namespace
+{
+using Status = UsbDeviceController::CalibrationStatus;
+
+const Bytes calibrationOver = LinkRig::frame (Sysex::SystemGroup, Sysex::Calibrate, { 0 });
+
+int framesSent (LinkRig& rig, const Bytes& frame)
+{
+    const auto received = rig.pedal.getReceivedMessages();
+    return (int) std::count (received.begin(), received.end(), frame);
+}
+
+struct LatencyLog : UsbDeviceClient::ClientListener
+{
+    void deviceConnected() override {}
+    void latencyChanged (int samples) override { latencies.push_back (samples); }
+    std::vector<int> latencies;
+};
+
+TEST (LatencyCalibration, AtConnectionStoresWhatMakesTheReportedLatencyTheMeasuredOneForSeveralRoundTrips)
+{
+    struct Case { int roundTrip, hostBlock, blockSize; };
+    const Case cases[] = { { 300, 256, 0 }, { 612, 256, 256 }, { 1500, 512, 0 }, { 2600, 1024, 2048 }, { 777, 64, 96 } };
+
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE (c.roundTrip);
+        AudioLinkRig rig;
+        rig.pedalAudio().setRoundTrip (c.roundTrip);
+        rig.driver().getSettings().blockSize.setValue (c.blockSize, nullptr);
+
+        auto* client = rig.attach (modeAudio, c.hostBlock);
+        LatencyLog log;
+        client->addListener (&log);
+        auto& bridge = client->getAudioSource();
+        auto& controller = rig.device().getController();
+        EXPECT_EQ (controller.getCalibrationStatus(), Status::running);
+
+        // The host hears none of it.
+        ImpulseProbe probe (48000);
+        float heardWhileCalibrating = 0.0f;
+        rig.streamHost ({ client }, c.hostBlock, [&] (auto& block, auto first) { probe.fill (block, first); },
+                        [&] (auto& block, auto first)
+                        {
+                            if (bridge.getCalibrationState() != AudioLatencyDetector::idle)
+                                heardWhileCalibrating = std::max (heardWhileCalibrating, block.getMagnitude (0, block.getNumSamples()));
+                            probe.take (block, first);
+                        });
+
+        ASSERT_TRUE (rig.sim.runUntil ([&] { return controller.getCalibrationStatus() == Status::measured; }, 2.0));
+        EXPECT_EQ (heardWhileCalibrating, 0.0f);
+        EXPECT_EQ (rig.driver().getSettings().extraLatency.get(), c.roundTrip - 32);
+        EXPECT_EQ (framesSent (rig, calibrationOver), 1);
+        EXPECT_FALSE (bridge.isTimerRunning (AudioIODeviceSource::calibrationTimerId));
+
+        const int latency = bridge.getLatencySamples();
+        EXPECT_EQ (latency, bridge.getTargets().toDevice + bridge.getTargets().fromDevice + c.roundTrip - 32 + 56);
+        EXPECT_EQ (log.latencies, std::vector<int> { latency });
+
+        // What the host then measures, impulse in, impulse out, is what is reported.
+        rig.sim.run (3.0);
+        EXPECT_FALSE (rig.pedalAudio().isCalibrating());
+        ASSERT_FALSE (probe.arrivals.empty());
+        EXPECT_EQ (probe.arrivals.back().delay, (double) latency);
+        client->removeListener (&log);
+    }
+}
+
+TEST (LatencyCalibration, APedalRequestCalibratesEveryClientAndEachSaysWhenItIsOver)
+{
+    AudioLinkRig rig;
+    rig.pedalAudio().setRoundTrip (900);
+    rig.driver().getSettings().extraLatency.setValue (250, nullptr);
+
+    // Pedalboard use: every client is handed the pedal's channels.
+    auto* out = rig.attach (modePedalboard, 512, channelStereo, pedalboardOut);
+    rig.attach (modePedalboard, 512, channelStereo, pedalboardIn);
+    rig.attach (modePedalboard, 512, channelMonoLeft, pedalboardIn);
+    rig.device().getController().setChannel (out, channelStereo); // all shared
+    ASSERT_EQ (rig.driver().getSettings().extraLatency.get(), 0); // Pedalboard use stores none
+
+    rig.pedal.clearReceivedMessages();
+    ASSERT_TRUE (rig.pedal.sendCalibrate());
+    auto& controller = rig.device().getController();
+    ASSERT_TRUE (rig.sim.runUntil ([&] { return framesSent (rig, calibrationOver) == 3; }, 2.0));
+    EXPECT_EQ (controller.getCalibrationStatus(), Status::measured);
+    EXPECT_EQ (rig.driver().getSettings().extraLatency.get(), 900 - 32);
+}
+
+TEST (LatencyCalibration, OneThatHearsNothingStopsTellsThePedalStoresNothingAndSaysSo)
+{
+    AudioLinkRig rig;
+    rig.pedalAudio().setGain (0, 0.0f);
+    auto* client = rig.attach (modeAudio, 512);
+    auto& bridge = client->getAudioSource();
+    auto& controller = rig.device().getController();
+    rig.streamHost ({ client }, 512, {}, {});
+
+    ASSERT_TRUE (rig.sim.runUntil ([&] { return controller.getCalibrationStatus() != Status::running; }, 2.0));
+    EXPECT_EQ (controller.getCalibrationStatus(), Status::timedOut);
+    EXPECT_EQ (bridge.getCalibrationState(), AudioLatencyDetector::timedOut);
+    EXPECT_FALSE (bridge.isTimerRunning (AudioIODeviceSource::calibrationTimerId));
+    EXPECT_EQ (framesSent (rig, calibrationOver), 1);
+    EXPECT_EQ (rig.driver().getSettings().extraLatency.get(), 0);
+    EXPECT_FALSE (rig.driver().getSettingsTree().hasProperty ("extraLatency"));
+
+    // The stream itself carries on.
+    rig.sim.run (1.0);
+    EXPECT_EQ (bridge.getStreamingState(), AudioIODeviceSource::streaming);
+}
+
+TEST (LatencyCalibration, ADeviceThatDeliversAnotherBlockSizeStillMeasuresTrue)
+{
+    AudioLinkRig rig;
+    VirtualAudioBehaviour behaviour;
+    behaviour.deliveredBlockSize = 384;
+    rig.setDeviceBehaviour (behaviour);
+    rig.pedalAudio().setRoundTrip (1111);
+
+    auto* client = rig.attach (modeAudio, 512);
+    auto& bridge = client->getAudioSource();
+    ImpulseProbe probe (48000);
+    rig.streamHost ({ client }, 512, [&] (auto& block, auto first) { probe.fill (block, first); },
+                    [&] (auto& block, auto first) { probe.take (block, first); });
+
+    ASSERT_TRUE (rig.sim.runUntil ([&] { return rig.driver().getSettings().extraLatency.get() != 0; }, 2.0));
+    EXPECT_EQ (rig.driver().getSettings().extraLatency.get(), 1111 - 32);
+    EXPECT_EQ (bridge.getDeviceBlockInUse(), 384);
+    EXPECT_EQ (rig.openDevice()->getCurrentBufferSizeSamples(), 384);
+
+    rig.sim.run (3.0);
+    ASSERT_FALSE (probe.arrivals.empty());
+    EXPECT_EQ (probe.arrivals.back().delay, (double) bridge.getLatencySamples());
+    EXPECT_EQ (bridge.getDiagnostics().restarts, 0);
+}
+} // namespace
