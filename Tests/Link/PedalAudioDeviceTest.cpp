@@ -1,0 +1,159 @@
+#include "Support/AudioLinkRig.h"
+
+#include <gtest/gtest.h>
+
+// The driver's side of the pedal's audio: how it opens the device, hands its
+// settings to the bridges, announces the latency and shares the channels out.
+namespace
+{
+using Status = UsbDeviceController::CalibrationStatus;
+
+struct LatencyLog : UsbDeviceClient::ClientListener, UsbDeviceDriver::Listener
+{
+    void deviceConnected() override {}
+    void latencyChanged (int samples) override { clients.push_back (samples); }
+    void deviceLatencyChanged (int samples) override { driver.push_back (samples); }
+    std::vector<int> clients, driver;
+};
+
+TEST (PedalAudioDevice, OpensWithTheEffectiveBlockSizeAndFallsBackTo256WhenAnOpenFails)
+{
+    struct Case
+    {
+        const char* name;
+        int setting, hostBlock;
+        int failOpens, refused;
+        int opened, opens;
+    };
+
+    const Case cases[] = {
+        { "the setting", 128, 512, 0, 0, 128, 1 },
+        { "0 follows the host", 0, 1024, 0, 0, 1024, 1 },
+        { "a failed open falls back", 128, 512, 1, 0, 256, 1 },
+        { "a refused block size falls back", 0, 1024, 0, 1024, 256, 1 },
+    };
+
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE (c.name);
+        AudioLinkRig rig;
+        VirtualAudioBehaviour behaviour;
+        behaviour.failOpens = c.failOpens;
+        if (c.refused > 0)
+            behaviour.refusedBlockSizes.add (c.refused);
+        rig.setDeviceBehaviour (behaviour);
+        rig.driver().getSettings().blockSize.setValue (c.setting, nullptr);
+        rig.driver().getSettings().extraLatency.setValue (100, nullptr);
+
+        auto* client = rig.attach (modeAudio, c.hostBlock);
+        ASSERT_NE (rig.openDevice(), nullptr);
+        EXPECT_EQ (rig.openDevice()->getCurrentBufferSizeSamples(), c.opened);
+        EXPECT_EQ (rig.openDevice()->getCurrentSampleRate(), AudioLinkRig::sampleRate);
+        EXPECT_EQ (rig.deviceCounters().opens.load(), c.opens);
+        EXPECT_EQ (rig.deviceCounters().starts.load(), 1);
+        EXPECT_EQ (client->getAudioSource().getDeviceBlockInUse(), c.opened);
+
+        // Confirming the mode again opens nothing more.
+        rig.driver().enableAudio();
+        EXPECT_EQ (rig.deviceCounters().opens.load(), c.opens);
+    }
+}
+
+TEST (PedalAudioDevice, BeforeAnyHostPreparesTheSettingOf0IsHandedToTheOpen)
+{
+    AudioLinkRig rig;
+    rig.driver().setSampleRate (48000);
+    rig.driver().connect (modeAudio);
+    rig.device().addClient (channelStereo, pedalboardNone);
+    ASSERT_TRUE (rig.sim.runUntil ([&] { return rig.openDevice() != nullptr; }, 1.0));
+    EXPECT_EQ (rig.openDevice()->getCurrentBufferSizeSamples(), VirtualAudioDevice::defaultBufferSize);
+}
+
+TEST (PedalAudioDevice, SettingsReachEveryBridgeAndOnlyAChangedLatencyIsAnnounced)
+{
+    AudioLinkRig rig;
+    auto& settings = rig.driver().getSettings();
+    settings.extraLatency.setValue (100, nullptr);
+    auto* first = rig.attach (modeAudio, 512, channelMonoLeft);
+    auto* second = rig.attach (modeAudio, 512, channelMonoRight);
+    second->getAudioSource().releaseResources();
+
+    LatencyLog log;
+    first->addListener (&log);
+    second->addListener (&log);
+    rig.driver().addListener (&log);
+
+    settings.inAdjust.setValue (2, nullptr);
+    const int expected = 1536 + (2 * 512 + 1024) + 100 + 56;
+    EXPECT_EQ (log.clients, (std::vector<int> { expected, expected }));
+    EXPECT_EQ (log.driver, std::vector<int> { expected });
+    EXPECT_EQ (rig.driver().getLatency(), expected);
+
+    for (auto* client : { first, second })
+        EXPECT_EQ (client->getAudioSource().getPendingParameters().inAdjust, 2);
+
+    // The stopped bridge took the settings without being started.
+    EXPECT_EQ (first->getAudioSource().getStreamingState(), AudioIODeviceSource::startRequested);
+    EXPECT_EQ (second->getAudioSource().getStreamingState(), AudioIODeviceSource::stopped);
+
+    // A write of the same value, or of a setting the latency does not show, announces nothing new.
+    log.clients.clear();
+    log.driver.clear();
+    settings.inAdjust.setValue (2, nullptr);
+    settings.blockSize.setValue (512, nullptr);
+    EXPECT_TRUE (log.clients.empty());
+    EXPECT_TRUE (log.driver.empty());
+
+    rig.driver().removeListener (&log);
+    first->removeListener (&log);
+    second->removeListener (&log);
+}
+
+TEST (PedalAudioDevice, OnlyAnAudioConnectionWithoutAStoredLatencyCalibrates)
+{
+    struct Case { int mode, extraLatency; Status status; };
+    const Case cases[] = {
+        { modeAudio, 0, Status::running },
+        { modeAudio, 25, Status::none },
+        { modeControl, 0, Status::none },
+        { modePedalboard, 0, Status::none },
+    };
+
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE (c.mode);
+        AudioLinkRig rig;
+        rig.driver().getSettings().extraLatency.setValue (c.extraLatency, nullptr);
+        rig.attach (c.mode, 512);
+        EXPECT_EQ (rig.device().getController().getCalibrationStatus(), c.status);
+        EXPECT_EQ (rig.driver().getSettings().extraLatency.get(), c.mode == modePedalboard ? 0 : c.extraLatency);
+    }
+}
+
+TEST (PedalAudioDevice, TheSplitFollowsTheChannelChosenLastAmongTheClientsThatStay)
+{
+    AudioLinkRig rig;
+    auto& device = rig.device();
+    auto& controller = device.getController();
+    rig.driver().getSettings().extraLatency.setValue (100, nullptr);
+
+    auto* left = rig.attach (modeAudio, 512, channelMonoLeft);
+    auto* stereo = rig.attach (modeAudio, 512, channelStereo);
+    EXPECT_FALSE (controller.isSplit());
+
+    device.removeClient (stereo);
+    EXPECT_TRUE (controller.isSplit());
+
+    auto* right = rig.attach (modeAudio, 512, channelMonoRight);
+    controller.setChannel (left, channelStereo);
+    EXPECT_FALSE (controller.isSplit());
+
+    device.removeClient (left);
+    EXPECT_TRUE (controller.isSplit());
+    EXPECT_EQ (controller.getPrimaryClient(), right);
+
+    // With nobody left it stays as it was.
+    device.removeClient (right);
+    EXPECT_TRUE (controller.isSplit());
+}
+} // namespace
