@@ -103,7 +103,6 @@ public:
     // The rate the audio device is opened at; the host's rate once it prepares.
     // Safe on any thread.
     void setSampleRate (int rate) noexcept { sampleRate.store (rate); }
-    int getSampleRate() const noexcept { return sampleRate.load(); }
 
     // The round-trip latency from the primary client's bridge: 0 without a
     // client or before its bridge has parameters; the latency last announced.

@@ -58,7 +58,9 @@ TEST (LatencyTruth, AnImpulseComesBackExactlyTheReportedLatencyLaterForEverySett
                     EXPECT_EQ (bridge.getDeviceBlockInUse(), blockSize > 0 ? blockSize : hostBlock);
 
                     if (outAdjust > 0)
+                    {
                         EXPECT_EQ (bridge.getDiagnostics().restarts, restarts);
+                    }
                 }
             }
         }
