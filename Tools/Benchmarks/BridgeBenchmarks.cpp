@@ -6,6 +6,7 @@
 // JUCE's are run at a drift's ratio, since at exactly 1 they only copy. Time
 // per sample counts each channel's samples once.
 
+#include "Blocks.h"
 #include "Comparisons.h"
 
 #include "Devices/Audio/AudioIODeviceSource.h"
@@ -20,12 +21,6 @@ constexpr int numChannels = 2;
 constexpr double sampleRate = 48000.0;
 constexpr double driftRatio = 1.0001;
 
-void reportPerSample (benchmark::State& state, int blockSize)
-{
-    state.counters["per_sample"] = benchmark::Counter (
-        (double) (blockSize * numChannels), benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
-}
-
 // A pedal whose device is open and delivers the host's block size.
 struct OpenPedal final : AudioIODeviceSource::Owner
 {
@@ -38,16 +33,6 @@ struct OpenPedal final : AudioIODeviceSource::Owner
     int blockSize;
 };
 
-juce::AudioBuffer<float> noise (int numSamples)
-{
-    juce::AudioBuffer<float> buffer (numChannels, numSamples);
-    juce::Random random (1);
-    for (int c = 0; c < numChannels; ++c)
-        for (int i = 0; i < numSamples; ++i)
-            buffer.setSample (c, i, random.nextFloat() * 2.0f - 1.0f);
-    return buffer;
-}
-
 void BridgeHostAndDevice (benchmark::State& state)
 {
     const juce::ScopedJuceInitialiser_GUI framework; // the bridge's timers need a message thread
@@ -56,7 +41,7 @@ void BridgeHostAndDevice (benchmark::State& state)
     AudioIODeviceSource bridge (pedal);
     bridge.prepareToPlay (blockSize, sampleRate);
 
-    auto host = noise (blockSize), inputs = noise (blockSize);
+    auto host = Blocks::noise (numChannels, blockSize), inputs = Blocks::noise (numChannels, blockSize);
     juce::AudioBuffer<float> outputs (numChannels, blockSize);
     const juce::AudioSourceChannelInfo info (host);
 
@@ -76,13 +61,13 @@ void BridgeHostAndDevice (benchmark::State& state)
     if (bridge.getStreamingState() != AudioIODeviceSource::streaming)
         state.SkipWithError ("the bridge stopped streaming");
 
-    reportPerSample (state, blockSize);
+    Blocks::reportPerSample (state, blockSize * numChannels);
 }
 
 void JuceLagrangeBothWays (benchmark::State& state)
 {
     const int blockSize = (int) state.range (0);
-    const auto input = noise (blockSize + 8);
+    const auto input = Blocks::noise (numChannels, blockSize + 8);
     juce::LagrangeInterpolator toDevice[numChannels], fromDevice[numChannels];
     juce::AudioBuffer<float> out (numChannels, blockSize), back (numChannels, blockSize + 8);
 
@@ -97,14 +82,14 @@ void JuceLagrangeBothWays (benchmark::State& state)
         benchmark::ClobberMemory();
     }
 
-    reportPerSample (state, blockSize);
+    Blocks::reportPerSample (state, blockSize * numChannels);
 }
 
 void PlainRingsBothWays (benchmark::State& state)
 {
     const int blockSize = (int) state.range (0);
     CircularAudioBuffer toDevice, fromDevice;
-    auto host = noise (blockSize), inputs = noise (blockSize);
+    auto host = Blocks::noise (numChannels, blockSize), inputs = Blocks::noise (numChannels, blockSize);
     juce::AudioBuffer<float> outputs (numChannels, blockSize);
 
     for (auto _ : state)
@@ -116,7 +101,7 @@ void PlainRingsBothWays (benchmark::State& state)
         benchmark::ClobberMemory();
     }
 
-    reportPerSample (state, blockSize);
+    Blocks::reportPerSample (state, blockSize * numChannels);
 }
 } // namespace
 

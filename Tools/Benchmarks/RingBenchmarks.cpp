@@ -2,6 +2,7 @@
 // LagrangeInterpolator on the same blocks, and against the plain ring's
 // two-segment copy. The ratio is a steady drift correction, as in streaming.
 
+#include "Blocks.h"
 #include "Comparisons.h"
 
 #include "Utilities/ResamplingCircularAudioBuffer.h"
@@ -14,29 +15,13 @@ constexpr int numChannels = 2;
 constexpr int ringLength = CircularAudioBuffer::defaultCapacity;
 constexpr double driftRatio = 1.0001;
 
-juce::AudioBuffer<float> noise (int numSamples)
-{
-    juce::AudioBuffer<float> buffer (numChannels, numSamples);
-    juce::Random random (1);
-    for (int c = 0; c < numChannels; ++c)
-        for (int i = 0; i < numSamples; ++i)
-            buffer.setSample (c, i, random.nextFloat() * 2.0f - 1.0f);
-    return buffer;
-}
-
-void reportPerSample (benchmark::State& state, int blockSize)
-{
-    state.counters["per_sample"] = benchmark::Counter (
-        (double) (blockSize * numChannels), benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
-}
-
 // Reads blocks from a ring full of noise; the writer's index jumps ahead
 // whenever the reader nears it, so no write is timed.
 template <typename Ring>
 void readRing (benchmark::State& state, Ring& ring)
 {
     const int blockSize = (int) state.range (0);
-    const auto input = noise (ringLength - 1);
+    const auto input = Blocks::noise (numChannels, ringLength - 1);
     ring.writeBuffer (input.getArrayOfReadPointers(), numChannels, ringLength - 1, 0, true);
     juce::AudioBuffer<float> out (numChannels, blockSize);
 
@@ -49,7 +34,7 @@ void readRing (benchmark::State& state, Ring& ring)
         benchmark::ClobberMemory();
     }
 
-    reportPerSample (state, blockSize);
+    Blocks::reportPerSample (state, blockSize * numChannels);
 }
 
 void ResamplingRead (benchmark::State& state)
@@ -68,7 +53,7 @@ void PlainRingRead (benchmark::State& state)
 void JuceLagrangeRead (benchmark::State& state)
 {
     const int blockSize = (int) state.range (0);
-    const auto input = noise (ringLength);
+    const auto input = Blocks::noise (numChannels, ringLength);
     const int reach = (int) (blockSize * driftRatio) + 4;
     juce::LagrangeInterpolator interpolators[numChannels];
     juce::AudioBuffer<float> out (numChannels, blockSize);
@@ -87,7 +72,7 @@ void JuceLagrangeRead (benchmark::State& state)
         benchmark::ClobberMemory();
     }
 
-    reportPerSample (state, blockSize);
+    Blocks::reportPerSample (state, blockSize * numChannels);
 }
 } // namespace
 

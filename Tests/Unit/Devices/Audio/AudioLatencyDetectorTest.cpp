@@ -11,9 +11,19 @@ namespace
 // played `roundTrip` samples later (times `gain`), like a pedal would.
 struct Loop
 {
+    Loop (int roundTripToUse = 612, float gainToUse = 1.0f) : roundTrip (roundTripToUse), gain (gainToUse) {}
+
+    // A measurement told of blocks of `told` samples, called back with `delivered`.
+    Loop (int told, int delivered, int roundTripToUse, float gainToUse = 1.0f) : Loop (roundTripToUse, gainToUse)
+    {
+        detector.start (told);
+        finished = run (delivered);
+    }
+
     AudioLatencyDetector detector;
-    int roundTrip = 612;
-    float gain = 1.0f;
+    int roundTrip;
+    float gain;
+    bool finished = false;
     std::vector<float> played;   // output channel 0, by device sample
     int callbacks = 0;
     int impulseCallback = -1;
@@ -69,10 +79,8 @@ TEST (AudioLatencyDetector, PreRollsSilentlyThenFindsTheImpulseAndReportsItLess3
     for (const auto& c : cases)
     {
         SCOPED_TRACE (c.block);
-        Loop loop;
-        loop.roundTrip = c.roundTrip;
-        loop.detector.start (c.block);
-        ASSERT_TRUE (loop.run (c.block));
+        Loop loop (c.block, c.block, c.roundTrip);
+        ASSERT_TRUE (loop.finished);
 
         EXPECT_EQ (loop.impulseCallback, c.preRollBlocks);
         EXPECT_EQ (loop.impulseLength, AudioLatencyDetector::impulseLength);
@@ -89,54 +97,43 @@ TEST (AudioLatencyDetector, PreRollsSilentlyThenFindsTheImpulseAndReportsItLess3
 TEST (AudioLatencyDetector, CountsTheSamplesDeliveredWhateverBlockSizeItWasToldOf)
 {
     // Told 512, called back with 384: the position still counts real samples.
-    Loop loop;
-    loop.roundTrip = 1000;
-    loop.detector.start (512);
-    ASSERT_TRUE (loop.run (384));
+    Loop loop (512, 384, 1000);
+    ASSERT_TRUE (loop.finished);
     EXPECT_EQ (loop.detector.takeResult(), std::optional<int> (1000 - 32));
 }
 
 TEST (AudioLatencyDetector, TimesOutWithoutAReturnAndAfterOneBlockAboveThePreRoll)
 {
     // Nothing comes back: 32 blocks of listening, then timed out for good.
-    Loop silent;
-    silent.gain = 0.0f;
-    silent.detector.start (512);
-    ASSERT_TRUE (silent.run (512));
+    Loop silent (512, 512, 612, 0.0f);
+    ASSERT_TRUE (silent.finished);
     EXPECT_EQ (silent.callbacks, 32 + 1 + 32 + 1);
     EXPECT_EQ (silent.detector.getState(), AudioLatencyDetector::timedOut);
     EXPECT_EQ (silent.detector.takeResult(), std::nullopt);
 
     // A block above the pre-roll length: the impulse at once, then an immediate time-out.
-    Loop huge;
-    huge.detector.start (20000);
-    ASSERT_TRUE (huge.run (20000));
+    Loop huge (20000, 20000, 612);
+    ASSERT_TRUE (huge.finished);
     EXPECT_EQ (huge.impulseCallback, 0);
     EXPECT_EQ (huge.detector.getState(), AudioLatencyDetector::timedOut);
 }
 
 TEST (AudioLatencyDetector, AShortCallbackCarriesAShortImpulseAndBothPolaritiesCount)
 {
-    Loop shortBlocks;
-    shortBlocks.roundTrip = 30;
-    shortBlocks.detector.start (5);
-    ASSERT_TRUE (shortBlocks.run (5));
+    Loop shortBlocks (5, 5, 30);
+    ASSERT_TRUE (shortBlocks.finished);
     EXPECT_EQ (shortBlocks.impulseLength, 5);
 
-    for (float gain : { 0.8f, -0.8f }) // the impulse 0.5 comes back at exactly +-0.4
+    // The impulse of 0.5 comes back at exactly +-0.4, or just below.
+    const std::pair<float, int> returns[] = { { 0.8f, AudioLatencyDetector::detected },
+                                              { -0.8f, AudioLatencyDetector::detected },
+                                              { 0.79f, AudioLatencyDetector::timedOut } };
+    for (auto [gain, state] : returns)
     {
-        Loop loop;
-        loop.gain = gain;
-        loop.detector.start (64);
-        ASSERT_TRUE (loop.run (64));
-        EXPECT_EQ (loop.detector.getState(), AudioLatencyDetector::detected) << gain;
+        Loop loop (64, 64, 612, gain);
+        ASSERT_TRUE (loop.finished);
+        EXPECT_EQ (loop.detector.getState(), state) << gain;
     }
-
-    Loop below;
-    below.gain = 0.79f;
-    below.detector.start (64);
-    ASSERT_TRUE (below.run (64));
-    EXPECT_EQ (below.detector.getState(), AudioLatencyDetector::timedOut);
 }
 
 TEST (AudioLatencyDetector, AStartDuringAMeasurementBeginsAgainWithAFreshPreRoll)
