@@ -57,9 +57,10 @@ juce::String VirtualAudioDevice::open (const juce::BigInteger& inputChannels, co
         return fail ("Unsupported sample rate: " + juce::String (sampleRate));
 
     currentSampleRate = sampleRate;
-    currentBufferSize = wanted.deliveredBlockSize > 0 ? wanted.deliveredBlockSize
-                      : bufferSizeSamples > 0         ? juce::jlimit (minBufferSize, maxBufferSize, bufferSizeSamples)
-                                                      : defaultBufferSize;
+    const int asked = bufferSizeSamples > 0 ? juce::jlimit (minBufferSize, maxBufferSize, bufferSizeSamples)
+                                            : defaultBufferSize;
+    currentBufferSize = wanted.deliveredBlockSize > 0 ? wanted.deliveredBlockSize : asked;
+    reportedBufferSize = wanted.misreportsBlockSize ? asked : currentBufferSize;
     activeInputs = {};
     activeOutputs = {};
 

@@ -31,7 +31,8 @@ struct VirtualAudioBehaviour
     int lateEvery = 0;            // every nth callback comes lateSeconds late (its samples are kept)
     double lateSeconds = 0.0;
     int missEvery = 0;            // every nth period has no callback (its samples are lost)
-    int deliveredBlockSize = 0;   // calls back with this size, whatever was asked, and says so
+    int deliveredBlockSize = 0;   // calls back with this size, whatever was asked, and says so...
+    bool misreportsBlockSize = false; // ...or says it took the size it was asked for
     int failOpens = 0;            // the next n opens fail
     juce::Array<int> refusedBlockSizes; // opens that ask for one of these fail
     uint32_t seed = 1;            // of the jitter
@@ -78,7 +79,7 @@ public:
     void stop() override;
     bool isPlaying() override { return playing; }
     juce::String getLastError() override { return lastError; }
-    int getCurrentBufferSizeSamples() override { return currentBufferSize; }
+    int getCurrentBufferSizeSamples() override { return reportedBufferSize; }
     double getCurrentSampleRate() override { return currentSampleRate; }
     int getCurrentBitDepth() override { return 32; }
     juce::BigInteger getActiveOutputChannels() const override { return activeOutputs; }
@@ -111,7 +112,7 @@ private:
     std::shared_ptr<Slot> slot;
     juce::String lastError;
     double currentSampleRate = defaultSampleRate;
-    int currentBufferSize = defaultBufferSize;
+    int currentBufferSize = defaultBufferSize, reportedBufferSize = defaultBufferSize;
     juce::BigInteger activeInputs, activeOutputs;
     bool opened = false;
     std::atomic<bool> playing { false };

@@ -229,3 +229,47 @@ TEST_F (AudioBridge, LateCallbacksAreCountedAndKeptOutOfDriftControlWithoutAFaul
     EXPECT_GT (d.deviceLongestIntervalTicks, SimulatedHostClock::fromSeconds (512 / 48000.0 + 0.003));
 }
 } // namespace
+
+namespace
+{
+TEST_F (AudioBridge, ADeviceThatCallsBackWithLargerBlocksThanItSaysIsTakenAtItsWord)
+{
+    // Asked for 256, it says 256 and calls back with 768.
+    VirtualAudioBehaviour behaviour;
+    behaviour.deliveredBlockSize = 768;
+    behaviour.misreportsBlockSize = true;
+    rig.setDeviceBehaviour (behaviour);
+    attach (modeAudio, pedalboardNone, 512, { 256, 0, 1 });
+    ASSERT_EQ (rig.openDevice()->getCurrentBufferSizeSamples(), 256);
+
+    // Within a drift tick the rings are sized for the blocks that really come.
+    rig.sim.run (1.5);
+    EXPECT_EQ (bridge->getDeviceBlockInUse(), 768);
+    EXPECT_EQ (bridge->getTargets().toDevice, 768 + 512 + 768);
+    const int restarts = bridge->getDiagnostics().restarts;
+
+    rig.sim.run (30.0);
+    EXPECT_EQ (state(), Bridge::streaming);
+    EXPECT_EQ (bridge->getDiagnostics().restarts, restarts);
+    EXPECT_FLOAT_EQ (lastOutput, 0.25f);
+}
+
+TEST_F (AudioBridge, AnUnpluggedPedalsDeviceCallsBackNoMore)
+{
+    attach (modeAudio, pedalboardNone, 512);
+    ASSERT_TRUE (runUntilState ([] (int s) { return s == Bridge::streaming; }, 0.5));
+    const auto& counters = rig.deviceCounters();
+
+    rig.pedal.withdrawAudio();
+    const auto callbacks = counters.callbacks.load();
+    rig.sim.run (0.5);
+    EXPECT_EQ (counters.callbacks.load(), callbacks);
+    EXPECT_NE (state(), Bridge::streaming); // the host's side ran dry
+
+    // The next scan finds the pedal gone and takes its device with it.
+    rig.sim.stopHost();
+    rig.getManager().scanForDevices();
+    EXPECT_EQ (rig.findDevice(), nullptr);
+    EXPECT_EQ (counters.stops.load(), 1);
+}
+} // namespace

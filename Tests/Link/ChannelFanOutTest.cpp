@@ -4,8 +4,9 @@
 
 // Which clients of a pedal get which of its audio channels, end to end: each
 // client's host sends its own level, the pedal returns its left channel at
-// gain 1 and its right one at 0.5, and the table says what the pedal receives
-// on each channel and what each client's host gets back.
+// gain 1 and its right one at 0.5 with its polarity inverted, and the table
+// says what the pedal receives on each channel and what each client's host
+// gets back.
 namespace
 {
 struct Client
@@ -30,14 +31,14 @@ constexpr int none = pedalboardNone, in = pedalboardIn, out = pedalboardOut;
 TEST (ChannelFanOut, UsesSplitsAndLegsAsOneTable)
 {
     const Case cases[] = {
-        { "audio, one stereo client", modeAudio, { { S, none, a, a, a / 2 } }, a, a },
-        { "audio, two stereo clients: only the first", modeAudio, { { S, none, a, a, a / 2 }, { S, none, b, 0, 0 } }, a, a },
-        { "audio, left then right", modeAudio, { { L, none, a, a, 0 }, { R, none, b, b / 2, 0 } }, a, b },
-        { "audio, right then left: by channel, not order", modeAudio, { { R, none, a, a / 2, 0 }, { L, none, b, b, 0 } }, b, a },
-        { "audio, only a right client: the left stays silent", modeAudio, { { R, none, a, a / 2, 0 } }, 0, a },
-        { "audio, a stereo client after a mono one: the first gets both", modeAudio, { { L, none, a, a, a / 2 }, { S, none, b, 0, 0 } }, a, a },
-        { "pedalboard, OUT then IN", modePedalboard, { { S, out, a, a, a }, { S, in, b, a, a / 2 } }, a, a },
-        { "pedalboard, IN then OUT: the IN leg clears nothing", modePedalboard, { { S, in, b, a, a / 2 }, { S, out, a, a, a } }, a, a },
+        { "audio, one stereo client", modeAudio, { { S, none, a, a, -a / 2 } }, a, a },
+        { "audio, two stereo clients: only the first", modeAudio, { { S, none, a, a, -a / 2 }, { S, none, b, 0, 0 } }, a, a },
+        { "audio, left then right", modeAudio, { { L, none, a, a, 0 }, { R, none, b, -b / 2, 0 } }, a, b },
+        { "audio, right then left: by channel, not order", modeAudio, { { R, none, a, -a / 2, 0 }, { L, none, b, b, 0 } }, b, a },
+        { "audio, only a right client: the left stays silent", modeAudio, { { R, none, a, -a / 2, 0 } }, 0, a },
+        { "audio, a stereo client after a mono one: the first gets both", modeAudio, { { L, none, a, a, -a / 2 }, { S, none, b, 0, 0 } }, a, a },
+        { "pedalboard, OUT then IN", modePedalboard, { { S, out, a, a, a }, { S, in, b, a, -a / 2 } }, a, a },
+        { "pedalboard, IN then OUT: the IN leg clears nothing", modePedalboard, { { S, in, b, a, -a / 2 }, { S, out, a, a, a } }, a, a },
         { "pedalboard, mono legs on the left", modePedalboard, { { L, out, a, a, a }, { L, in, b, a, 0 } }, a, 0 },
         { "pedalboard split: a stereo leg gets nothing", modePedalboard, { { L, out, a, a, a }, { S, out, c, 0, 0 }, { L, in, b, a, 0 } }, a, 0 },
     };
@@ -46,7 +47,7 @@ TEST (ChannelFanOut, UsesSplitsAndLegsAsOneTable)
     {
         SCOPED_TRACE (test.name);
         AudioLinkRig rig;
-        rig.pedalAudio().setGain (1, 0.5f);
+        rig.pedalAudio().setGain (1, -0.5f);
         rig.driver().getSettings().extraLatency.setValue (100, nullptr);
 
         std::vector<UsbDeviceClient*> clients;
@@ -76,6 +77,7 @@ TEST (ChannelFanOut, UsesSplitsAndLegsAsOneTable)
 
         EXPECT_NEAR (pedal.getReceived (0, window + 1000), test.pedalLeft, 1.0e-6f);
         EXPECT_NEAR (pedal.getReceived (1, window + 1000), test.pedalRight, 1.0e-6f);
+        EXPECT_NEAR (pedal.getSent (1, window + 1000), -0.5f * test.pedalRight, 1.0e-6f);
 
         for (size_t i = 0; i < clients.size(); ++i)
         {
