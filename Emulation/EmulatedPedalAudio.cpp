@@ -1,6 +1,8 @@
 #include "Emulation/EmulatedPedalAudio.h"
 
-#include <juce_core/juce_core.h>
+#include <juce_audio_basics/juce_audio_basics.h>
+
+#include <algorithm>
 
 EmulatedPedalAudio::EmulatedPedalAudio() : history ((size_t) (numChannels * historyLength), 0.0f)
 {
@@ -69,30 +71,46 @@ void EmulatedPedalAudio::followCalibration (int64_t sampleCounter) noexcept
         calibrating.store (false);
 }
 
+void EmulatedPedalAudio::copyCaptured (std::vector<float>& capture, int channel, int64_t firstSample,
+                                       const float* samples, int numSamples) noexcept
+{
+    const auto from = std::max (firstSample, captureStart);
+    const auto to = std::min (firstSample + numSamples, captureStart + captureLength);
+
+    if (from < to)
+        std::copy (samples + (from - firstSample), samples + (to - firstSample),
+                   capture.begin() + (channel * captureLength + (from - captureStart)));
+}
+
 void EmulatedPedalAudio::fillInputs (int64_t sampleCounter, float* const* inputs, int numInputs,
                                      int numSamples) noexcept
 {
     followCalibration (sampleCounter);
     const int delay = calibrating.load() ? roundTrip.load() : roundTrip.load() + effectDelay;
 
+    // Only what the device has played before this period can come back: the
+    // samples from before its start and from this period read as silence.
+    const auto first = sampleCounter - delay;
+    const int silentBefore = (int) std::clamp<int64_t> (-first, 0, numSamples);
+    const int known = (int) std::clamp<int64_t> (sampleCounter - std::max<int64_t> (first, 0), 0, numSamples - silentBefore);
+
     for (int c = 0; c < std::min (numInputs, (int) numChannels); ++c)
     {
-        const float gain = gains[(size_t) c].load();
+        float* in = inputs[c];
         const float* received = history.data() + (size_t) c * historyLength;
+        std::fill (in, in + numSamples, 0.0f);
 
-        for (int i = 0; i < numSamples; ++i)
+        for (int done = 0; done < known;)
         {
-            // Only what the device has played by now can come back.
-            const auto source = sampleCounter + i - delay;
-            const bool known = source >= 0 && source < sampleCounter;
-            inputs[c][i] = known ? gain * received[source & (historyLength - 1)] : 0.0f;
+            const auto index = (int) ((first + silentBefore + done) & (historyLength - 1));
+            const int run = std::min (known - done, historyLength - index);
+            juce::FloatVectorOperations::copyWithMultiply (in + silentBefore + done, received + index,
+                                                           gains[(size_t) c].load(), run);
+            done += run;
         }
-    }
 
-    for (int c = 0; c < std::min (numInputs, (int) numChannels); ++c)
-        for (int i = 0; i < numSamples; ++i)
-            if (auto offset = sampleCounter + i - captureStart; offset >= 0 && offset < captureLength)
-                sentCapture[(size_t) (c * captureLength + offset)] = inputs[c][i];
+        copyCaptured (sentCapture, c, sampleCounter, in, numSamples);
+    }
 }
 
 void EmulatedPedalAudio::takeOutputs (int64_t sampleCounter, const float* const* outputs, int numOutputs,
@@ -102,14 +120,15 @@ void EmulatedPedalAudio::takeOutputs (int64_t sampleCounter, const float* const*
     {
         float* received = history.data() + (size_t) c * historyLength;
 
-        for (int i = 0; i < numSamples; ++i)
+        for (int done = 0; done < numSamples;)
         {
-            const auto sample = sampleCounter + i;
-            received[sample & (historyLength - 1)] = outputs[c][i];
-
-            if (auto offset = sample - captureStart; offset >= 0 && offset < captureLength)
-                receivedCapture[(size_t) (c * captureLength + offset)] = outputs[c][i];
+            const auto index = (int) ((sampleCounter + done) & (historyLength - 1));
+            const int run = std::min (numSamples - done, historyLength - index);
+            std::copy (outputs[c] + done, outputs[c] + done + run, received + index);
+            done += run;
         }
+
+        copyCaptured (receivedCapture, c, sampleCounter, outputs[c], numSamples);
     }
 
     lastSample.store (sampleCounter + numSamples);

@@ -80,6 +80,8 @@ private:
     void command (bool begin) noexcept;
     void followCalibration (int64_t sampleCounter) noexcept;
     float captured (const std::vector<float>& samples, int channel, int64_t sample) const noexcept;
+    void copyCaptured (std::vector<float>& capture, int channel, int64_t firstSample, const float* samples,
+                       int numSamples) noexcept;
 
     std::atomic<int> roundTrip { defaultRoundTrip };
     std::array<std::atomic<float>, numChannels> gains;
