@@ -15,6 +15,14 @@
 // simulated too. Nothing waits for real time: an hour of audio runs in seconds.
 //
 // Events at the same time run as: message work, devices, then the host.
+//
+// The host's block is whatever the caller makes of it, a client's
+// getNextAudioBlock or a processor's processBlock:
+//   CoSimulation sim (audioTypes);                      // devices opened manual
+//   LinkTimers timers (manager, ports);
+//   sim.addPeriodicWork (10, [&] { timers.runDue (sim.getMilliseconds()); });
+//   sim.setHost (48000.0, 512, 2, [&] (auto& block, auto) { processor.processBlock (block, midi); });
+//   sim.run (3600.0);
 class CoSimulation
 {
 public:

@@ -61,6 +61,7 @@ void LinkTimers::runDue (int64_t nowMs)
         for (auto* client : clients)
         {
             auto& bridge = client->getAudioSource();
+            bridge.applyPendingUpdate(); // what JUCE's message loop would deliver
 
             for (int id : { (int) AudioIODeviceSource::driftTimerId, (int) AudioIODeviceSource::restartTimerId,
                             (int) AudioIODeviceSource::calibrationTimerId })

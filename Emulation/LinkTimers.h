@@ -11,7 +11,8 @@
 // scan, each pedal's MIDI drain and keep-alive, each client's bridge and peak
 // detector, and the retirement of objects the audio threads have left. Each
 // runs when its own timer is running and its period is up, by calling its
-// callback; JUCE's message loop is never pumped.
+// callback; a bridge's pending update is applied at every pass. JUCE's message
+// loop is never pumped.
 class LinkTimers
 {
 public:

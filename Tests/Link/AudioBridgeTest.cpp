@@ -204,11 +204,18 @@ TEST_F (AudioBridge, AHostPreparingOffTheMessageThreadOnlyStopsAndLeavesTheDevic
     EXPECT_EQ (rig.deviceCounters().opens.load(), opens);
     EXPECT_EQ (bridge->getAppliedParameters().hostBlock, 512);
 
-    juce::MessageManager::getInstance()->runDispatchLoopUntil (20);
+    rig.sim.run (0.01); // the next message-thread pass
     EXPECT_EQ (rig.deviceCounters().opens.load(), opens + 1);
     EXPECT_EQ (rig.openDevice()->getCurrentBufferSizeSamples(), 1024);
     EXPECT_EQ (bridge->getAppliedParameters().hostBlock, 1024);
-    EXPECT_EQ (state(), Bridge::startRequested);
+    EXPECT_NE (state(), Bridge::stopped);
+
+    // A caller on the message thread may ask for the same.
+    bridge->prepareLater (512, AudioLinkRig::sampleRate);
+    EXPECT_EQ (state(), Bridge::stopped);
+    EXPECT_EQ (bridge->getAppliedParameters().hostBlock, 1024);
+    rig.sim.run (0.01);
+    EXPECT_EQ (bridge->getAppliedParameters().hostBlock, 512);
 }
 
 TEST_F (AudioBridge, LateCallbacksAreCountedAndKeptOutOfDriftControlWithoutAFault)

@@ -94,15 +94,23 @@ void AudioIODeviceSource::shutDown()
 //==============================================================================
 void AudioIODeviceSource::prepareToPlay (int samplesPerBlockExpected, double sampleRate)
 {
+    if (! juce::MessageManager::existsAndIsCurrentThread())
+    {
+        prepareLater (samplesPerBlockExpected, sampleRate);
+        return;
+    }
+
     pendingSampleRate.store (sampleRate);
     pendingHostBlock.store (samplesPerBlockExpected);
     prepared.store (true);
+    updateAudioParameters (true);
+}
 
-    if (juce::MessageManager::existsAndIsCurrentThread())
-    {
-        updateAudioParameters (true);
-        return;
-    }
+void AudioIODeviceSource::prepareLater (int samplesPerBlockExpected, double sampleRate)
+{
+    pendingSampleRate.store (sampleRate);
+    pendingHostBlock.store (samplesPerBlockExpected);
+    prepared.store (true);
 
     // The pedal's audio device is shared: only the message thread may reopen it.
     state.store (stopped);

@@ -21,9 +21,9 @@
 //
 // Threads: getNextAudioBlock on the host's audio thread, the device callback on
 // the pedal's audio thread, everything else on the message thread, except
-// prepareToPlay and releaseResources, which the host may call from any thread:
-// they only stop streaming and leave the rest (which may reopen the pedal's
-// shared audio device) to the message thread.
+// prepareToPlay, prepareLater and releaseResources, which any thread may call:
+// off the message thread they only stop streaming and leave the rest (which
+// may reopen the pedal's shared audio device) to the message thread.
 class AudioIODeviceSource : public juce::AudioSource,
                             public juce::AudioIODeviceCallback,
                             public juce::MultiTimer,
@@ -117,8 +117,17 @@ public:
     ~AudioIODeviceSource() override;
 
     //==============================================================================
-    // juce::AudioSource
+    // juce::AudioSource. On the message thread the new parameters apply at
+    // once; elsewhere as prepareLater.
     void prepareToPlay (int samplesPerBlockExpected, double sampleRate) override;
+
+    // Any thread: stops streaming now and applies the parameters on the message
+    // thread soon after (for a caller that must not wait, such as one holding
+    // the host's callback lock).
+    void prepareLater (int samplesPerBlockExpected, double sampleRate);
+
+    // Message thread: applies a pending prepareLater now, if there is one.
+    void applyPendingUpdate() { handleUpdateNowIfNeeded(); }
     void releaseResources() override;
     void getNextAudioBlock (const juce::AudioSourceChannelInfo& info) override;
 
