@@ -10,11 +10,13 @@
 // writer wrote continuously: a fill that does not jump by a block whenever the
 // two clocks' callbacks change their order. Once a second the message thread
 // takes the lowest on-time fill and turns it into a ratio offset for the
-// reader, never beyond +/-100 ppm: proportional, with one gain for both rings
-// of a bridge, and a slow integral term that learns the drift of the clocks so
-// that the fill returns to its set point instead of settling off it.
+// reader, never beyond +/-100 ppm. Proportional, with one gain for both rings
+// of a bridge: a drift between the clocks drains one ring as fast as it fills
+// the other, and equal and opposite corrections leave the sum of the fills,
+// which is the latency, alone. A slow integral term learns the drift, so the
+// fill returns to its set point instead of settling off it in proportion.
 //
-// The set points come from the bridge (see AudioIODeviceSource::controlDrift).
+// The set points come from the bridge (AudioIODeviceSource::chooseSetPoints).
 class RingDriftController
 {
 public:
