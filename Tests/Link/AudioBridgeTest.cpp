@@ -71,9 +71,13 @@ TEST_F (AudioBridge, AStartPrimesBothRingsAtTheirTargetsWithOneSilentBlockThenSt
     EXPECT_EQ (bridge->getFromDeviceFill(), bridge->getTargets().fromDevice);
 
     // Then the pedal's audio comes back, and nothing fails for a minute.
+    rig.pedalAudio().setGain (1, 0.5f);
     rig.sim.run (60.0);
     EXPECT_EQ (state(), Bridge::streaming);
     EXPECT_FLOAT_EQ (lastOutput, 0.25f);
+
+    // The meters show what came back, not what the host sent.
+    EXPECT_EQ (client->getPeakDetector().readStereo(), std::make_pair (0.25f, 0.125f));
     EXPECT_EQ (bridge->getDiagnostics().restarts, 0);
     EXPECT_EQ (bridge->getToDeviceRatio(), 1.0); // equal clocks: nothing to steer
     EXPECT_EQ (bridge->getFromDeviceRatio(), 1.0);
