@@ -41,3 +41,16 @@ target_include_directories(pellion_juce INTERFACE
   $<TARGET_PROPERTY:pellion_juce,INCLUDE_DIRECTORIES>)
 target_compile_definitions(pellion_juce INTERFACE
   $<TARGET_PROPERTY:pellion_juce,COMPILE_DEFINITIONS>)
+
+# The fuzz build instruments the framework code that outside input reaches
+# (text, XML, JSON, ZIP, MIDI, values, parameters and state); the drawing,
+# windowing, message-loop and device modules see none, and compiling them
+# instrumented would only make the build slower.
+if(PELLION_FUZZ)
+  set_source_files_properties(
+    ${JUCE_MODULES_DIR}/juce_graphics/juce_graphics.cpp
+    ${JUCE_MODULES_DIR}/juce_gui_basics/juce_gui_basics.cpp
+    ${JUCE_MODULES_DIR}/juce_events/juce_events.cpp
+    ${JUCE_MODULES_DIR}/juce_audio_devices/juce_audio_devices.cpp
+    PROPERTIES COMPILE_OPTIONS "-fno-sanitize=fuzzer-no-link,address,undefined")
+endif()
