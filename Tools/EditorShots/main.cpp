@@ -1,7 +1,7 @@
 // Pictures of the editor at work: attached to the emulated pedal in Audio use
-// with its levels moving, the device options that an uncalibrated pedal brings
-// up, the settings menu with its submenus, and the firmware update dialog from
-// the version check to a finished flash through the emulated bootloader. The
+// with its levels moving, its device options, the settings menu with its
+// submenus, and the firmware update dialog from the version check to a
+// finished flash through the emulated bootloader. The
 // version file comes from a server on this computer; the settings live in a
 // temporary home folder. The menus need a display (run.sh starts one); without
 // one they are left out.
@@ -174,17 +174,22 @@ int main (int argc, char** argv)
         processor->getOnlineUpdater().startQuery();
         runUntil ([&] { return editor->updateNoticeButton.isVisible(); }, 5000);
 
-        // An uncalibrated pedal brings up the device options by itself.
-        runUntil ([&] { return dynamic_cast<PedalOptionsComponent*> (editor->alertManager.alert.box.get()) != nullptr; }, 5000);
-        if (auto* options = dynamic_cast<PedalOptionsComponent*> (editor->alertManager.alert.box.get()))
+        // The device options, as "Device Options..." opens them. The pedal was
+        // calibrated as it was attached (a pedal without a latency is measured at
+        // once), so the prompt that an uncalibrated pedal would bring up stays away.
+        const auto calibrated = [&]
         {
-            runFor (300);
-            shots.take ("device-options-uncalibrated", "the device options an uncalibrated pedal brings up (Done waits for a calibration)");
-            click (*button (*options, "Calibrate"));
-            runFor (300);
-            shots.take ("device-options-calibrating", "after Calibrate: the request went to the pedal, Done is enabled");
-            click (*button (*options, "Done"));
-        }
+            auto* pedal = processor->getDevice();
+            return pedal != nullptr && pedal->getDriver().getSettings().extraLatency.get() != 0;
+        };
+        runUntil (calibrated, 5000);
+        editor->settingsMenuCallback (MENU_ID_DEVICE_OPTIONS, names);
+        auto* options = dynamic_cast<PedalOptionsComponent*> (editor->alertManager.alert.box.get());
+        if (options == nullptr)
+            throw std::runtime_error ("\"Device Options...\" opened no dialog");
+        runFor (300);
+        shots.take ("device-options", "Device Options...: the measured latency, the host's block size and the total latency");
+        click (*button (*options, "Done"));
 
         // Moving levels: a tone whose level rises and falls differently on each side.
         double phase = 0.0;
