@@ -70,6 +70,7 @@ TEST_F (DeviceMenuTest, EntriesAreEnabledAndTickedByWhatEveryInstanceHolds)
         std::optional<Hold> mine;
         int hostIn, hostOut;
         const char *clickable, *ticked, *submenus;
+        bool mineFirst = false; // this instance attaches before the others
     };
 
     const char* const allButOut = "AS AL AR CS CL CR IS IL IR";
@@ -91,15 +92,23 @@ TEST_F (DeviceMenuTest, EntriesAreEnabledAndTickedByWhatEveryInstanceHolds)
         { "another on OUT Mono-L alone", { { 0, 3, 0, 1 } }, {}, 2, 2, "OR", "", "Pedalboard OUT" },
         { "another on IN Stereo, mine OUT Mono-R", { { 0, 3, 2, 0 } }, Hold { 0, 3, 1, 1 }, 2, 2, "OS OL OR", "OR", "Pedalboard OUT" },
         { "another on IN Stereo, mine OUT of the other pedal", { { 0, 3, 2, 0 } }, Hold { 1, 3, 2, 1 }, 2, 2, "", "", "" },
+        // Shared, this instance may only pick its own entry again, not the free channel beside another.
+        { "mine Audio Mono-L beside another on Audio Mono-R", { { 0, 2, 1 } }, Hold { 0, 2, 0 }, 2, 2, "AL", "AL", "Audio" },
+        { "another on OUT Mono-R alone", { { 0, 3, 1, 1 } }, {}, 2, 2, "OL OR", "", "Pedalboard OUT" },
+        // The latest attach was stereo, so the pedal is not split: the OUT mono entry is no longer ticked.
+        { "mine OUT Mono-R, then another on IN Stereo", { { 0, 3, 2, 0 } }, Hold { 0, 3, 1, 1 }, 2, 2, "OS OL OR", "", "Pedalboard OUT", true },
     };
 
     for (const auto& row : rows)
     {
         SCOPED_TRACE (row.what);
+        release(); // the row before, once its menu (which refers to its editor's styles) has gone
         makeMine (row.hostIn, row.hostOut);
+        if (row.mine && row.mineFirst)
+            attach (*mine, *row.mine);
         for (const auto& hold : row.others)
             attach (*others.emplace_back (makeProcessor()), hold);
-        if (row.mine)
+        if (row.mine && ! row.mineFirst)
             attach (*mine, *row.mine);
 
         juce::StringArray names;
@@ -124,7 +133,6 @@ TEST_F (DeviceMenuTest, EntriesAreEnabledAndTickedByWhatEveryInstanceHolds)
         EXPECT_EQ ((*editor)->getSubMenuClickable (pedal, SUBMENU_AUDIO), block.submenus.find ("Audio") != std::string::npos);
         EXPECT_FALSE ((*editor)->getOptionClickable (pedal, (MENU_DEVICE_OPTIONS) 4));
         EXPECT_TRUE ((*editor)->getSubMenuClickable (pedal, (SUBMENU_OPTIONS) 7));
-        release();
     }
 }
 
@@ -132,15 +140,16 @@ TEST_F (DeviceMenuTest, EachPedalHasItsBlockOfIdsAndTheNamesFollowTheMenu)
 {
     makeMine (2, 2);
     juce::StringArray names { "kept" };
-    const auto menu = (*editor)->getDeviceMenu (names);
-    EXPECT_EQ (names, juce::StringArray ("kept", LinkRig::pedalName, secondPedal)); // only appended to
-
     const std::map<std::string, int> firstIds { { "AS", 1022 }, { "AL", 1020 }, { "AR", 1021 }, { "CS", 1012 },
                                                 { "CL", 1010 }, { "CR", 1011 }, { "IS", 1032 }, { "IL", 1030 },
                                                 { "IR", 1031 }, { "OS", 5032 }, { "OL", 5030 }, { "OR", 5031 } };
-    EXPECT_EQ (readDeviceBlock (menu, 0).ids, firstIds);
-    for (const auto& [code, id] : firstIds)
-        EXPECT_EQ (readDeviceBlock (menu, 1).ids.at (code), id + 100) << code;
+    {
+        const auto menu = (*editor)->getDeviceMenu (names);
+        EXPECT_EQ (names, juce::StringArray ("kept", LinkRig::pedalName, secondPedal)); // only appended to
+        EXPECT_EQ (readDeviceBlock (menu, 0).ids, firstIds);
+        for (const auto& [code, id] : firstIds)
+            EXPECT_EQ (readDeviceBlock (menu, 1).ids.at (code), id + 100) << code;
+    }
 
     // The ids hold ten pedals: an eleventh is not listed, as its ids would be taken for other entries.
     std::vector<std::unique_ptr<EmulatedPedal>> more;
@@ -149,11 +158,13 @@ TEST_F (DeviceMenuTest, EachPedalHasItsBlockOfIdsAndTheNamesFollowTheMenu)
     rig.getManager().scanForDevices();
     ASSERT_EQ (rig.getManager().getNumDevices(), 11);
     names.clear();
-    const auto full = (*editor)->getDeviceMenu (names);
-    EXPECT_EQ (names.size(), 10);
-    EXPECT_EQ (readDeviceBlock (full, 9).ids.at ("OR"), 5931);
-    EXPECT_EQ (readDeviceBlock (full, 10).header, nullptr);
-    release();
+    {
+        const auto full = (*editor)->getDeviceMenu (names);
+        EXPECT_EQ (names.size(), 10);
+        EXPECT_EQ (readDeviceBlock (full, 9).ids.at ("OR"), 5931);
+        EXPECT_EQ (readDeviceBlock (full, 10).header, nullptr);
+    }
+    release(); // before the pedals it lists
 }
 
 // "Bootable device" with "Update Firmware..." for an instance without a pedal only.
