@@ -430,8 +430,17 @@ void EmulatedPedal::receive (const juce::MidiMessage& message)
                     break;
 
                 case Sysex::Calibrate:
-                    if (frame.length >= 1 && frame.payload[0] == 0)
+                    // [1] asks for a calibration, which the pedal starts by asking
+                    // every plug-in instance to measure; [0] says it is over.
+                    if (frame.length >= 1 && frame.payload[0] == 1)
+                    {
+                        audioPath.beginCalibration();
+                        replies.push_back (buildFrameLocked (Sysex::SystemGroup, Sysex::Calibrate, {}));
+                    }
+                    else if (frame.length >= 1 && frame.payload[0] == 0)
+                    {
                         audioPath.endCalibration();
+                    }
                     break;
 
                 case Sysex::KeepAlive:

@@ -44,8 +44,10 @@
 //   Bootloader" (see EmulatedBootloader). After a complete firmware stream it
 //   comes back (plugIn()) with the flashed firmware version; a rejected stream
 //   leaves it in the bootloader, a power loss leaves it with no ports at all.
-// - Calibrate (System 0x0D) [0]: the plug-in's calibration is over. It is
-//   calibrating from its own Calibrate, or from answering ModeAudio, until then.
+// - Calibrate (System 0x0D) [1]: a request for a calibration (the device
+//   options' "Calibrate"), answered with its own Calibrate, which has every
+//   attached plug-in instance measure. [0]: the plug-in's calibration is over.
+//   It is calibrating from its own Calibrate, or from answering ModeAudio, until then.
 // - Frames for another id, other commands and non-sysex messages: recorded only.
 // Every message it receives on its own ports is recorded in order; the
 // bootloader records its own.

@@ -219,27 +219,54 @@ TEST_F (SettingsMenuTest, WhileAFlashRunsNoChoiceAttachesOrDetaches)
     EXPECT_TRUE (systemCommands (rig).empty());
 }
 
-TEST_F (SettingsMenuTest, DeviceOptionsAskThePedalToCalibrateAndShowTheHostsFigures)
+// "Calibrate" asks the pedal for a calibration (never in Pedalboard use); the
+// pedal's answer has this instance measure the round trip, and the result,
+// stored as the pedal's latency, shows in the field.
+TEST_F (SettingsMenuTest, DeviceOptionsCalibrateAgainstThePedalAndShowTheHostsFigures)
 {
+    using Status = UsbDeviceController::CalibrationStatus;
     choose (MENU_ID_DEVICE_OPTIONS);
     EXPECT_FALSE (editor->alertManager.alert.isShowing()); // no pedal
 
     processor->prepareToPlay (48000.0, 256);
-    for (const auto& [mode, calibrates] : { std::pair { modeAudio, true }, { modePedalboard, false } })
+    const auto calibrationRequest = LinkRig::frame (Sysex::SystemGroup, Sysex::Calibrate, { 1 });
+    const auto calibrationOver = LinkRig::frame (Sysex::SystemGroup, Sysex::Calibrate, { 0 });
+
+    for (const auto& [mode, calibrates] : { std::pair { modePedalboard, false }, { modeAudio, true } })
     {
+        SCOPED_TRACE (mode);
+        // A latency that no measurement gives: attaching in Audio use then measures
+        // nothing by itself, and no prompt for an uncalibrated pedal comes.
+        auto& latency = rig.driver().getSettings().extraLatency;
+        latency.setValue (1, nullptr);
         attach (mode, channelStereo, mode == modePedalboard ? pedalboardIn : pedalboardNone);
+        latency.setValue (1, nullptr); // Pedalboard use has set it to 0
+        auto& controller = rig.device().getController();
+        const auto measured = [&controller] { return controller.getCalibrationStatus() == Status::measured; };
+
         choose (MENU_ID_DEVICE_OPTIONS);
         auto* options = shownDialog<PedalOptionsComponent>();
         ASSERT_NE (options, nullptr);
         options->updateUI();
         EXPECT_EQ (options->getHostBlockSizeLabel()->getText(), "256");
         EXPECT_EQ (options->getTotalLatencyLabel()->getText(), juce::String (processor->getLatencySamples()));
+        auto& field = *options->getLatencyEditor();
+        EXPECT_EQ (field.getText(), "1");
 
         rig.pedal.clearReceivedMessages();
         click (*findButton (*options, "Calibrate"));
-        const auto expected = calibrates ? std::vector<Bytes> { LinkRig::frame (Sysex::SystemGroup, Sysex::Calibrate, { 1 }) }
-                                         : std::vector<Bytes>();
-        EXPECT_EQ (rig.receivedInGroup (Sysex::SystemGroup), expected);
+        EXPECT_EQ (rig.receivedInGroup (Sysex::SystemGroup), calibrates ? std::vector<Bytes> { calibrationRequest } : std::vector<Bytes>());
+
+        if (calibrates)
+        {
+            ASSERT_TRUE (rig.runUntil ([&] { return measured() && field.getText() != "1"; }, 20000));
+            EXPECT_EQ (shownDialog<PedalOptionsComponent>(), options);
+            EXPECT_EQ (latency.get(), controller.getLastMeasuredLatency());
+            EXPECT_GT (latency.get(), 1);
+            EXPECT_EQ (field.getText(), juce::String (latency.get()));
+            EXPECT_EQ (rig.receivedInGroup (Sysex::SystemGroup).back(), calibrationOver);
+        }
+
         options->updateUI();
         click (*findButton (*options, "Done"));
         EXPECT_FALSE (editor->alertManager.alert.isShowing());
