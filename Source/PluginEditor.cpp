@@ -133,8 +133,9 @@ VelmoraAudioProcessorEditor::~VelmoraAudioProcessorEditor()
 
     setLookAndFeel (nullptr);
 
-    // An open menu closes now and its callback runs with 0, choosing nothing,
-    // while this editor still exists.
+    // An open menu closes now and its callback runs while this editor still
+    // exists, choosing nothing: also a choice made just before the close.
+    closing = true;
     juce::PopupMenu::dismissAllActiveMenus();
     openMenu = 0;
 

@@ -154,6 +154,9 @@ private:
     void promptForDeviceOptions();
     bool needsCalibration (UsbDevice& pedal) const;
 
+    // Set while the editor is being destroyed: menu results then choose nothing.
+    bool closing = false;
+
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (VelmoraAudioProcessorEditor)
 };
 

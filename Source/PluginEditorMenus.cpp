@@ -272,7 +272,7 @@ void VelmoraAudioProcessorEditor::settingsMenuCallback (int result, juce::String
     setSettingsButtonImages (Images::Hamburger_button.getImage(), Images::Hamburger_hover.getImage(),
                              Images::Hamburger_button.getImage());
 
-    if (result == MENU_ID_NONE)
+    if (result == MENU_ID_NONE || closing)
         return;
 
     if (const auto choice = MenuIds::decodeDeviceChoice (result))

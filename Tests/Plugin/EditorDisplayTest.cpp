@@ -58,6 +58,29 @@ protected:
     }
 
     bool menuClosed() { return menus (*editor).isEmpty() && editor->openMenu == 0; }
+
+    // Releases the mouse on the row of the innermost open menu that shows this text.
+    bool releaseRow (const juce::String& text)
+    {
+        std::function<PopupMenuTextItemComponent* (juce::Component&)> find = [&find, &text] (juce::Component& parent)
+        {
+            for (auto* child : parent.getChildren())
+                if (auto* row = dynamic_cast<PopupMenuTextItemComponent*> (child); row != nullptr && row->text == text)
+                    return row;
+                else if (auto* found = find (*child))
+                    return found;
+            return (PopupMenuTextItemComponent*) nullptr;
+        };
+
+        auto* row = find (*menus (*editor).getLast());
+        if (row == nullptr)
+            return false;
+
+        const auto centre = row->getLocalBounds().getCentre().toFloat();
+        row->mouseUp ({ juce::Desktop::getInstance().getMainMouseSource(), centre, {}, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, row, row,
+                        juce::Time(), centre, juce::Time(), 1, false });
+        return true;
+    }
 };
 
 // Counts the paints that cover the whole window, as a change message asks for.
@@ -101,24 +124,23 @@ TEST_F (EditorDisplayTest, TheSettingsButtonOpensItsMenuAndASecondClickClosesIt)
 TEST_F (EditorDisplayTest, ARowReleasedInTheMenuAttachesThePedal)
 {
     openMenu (1, 2); // Select Device, the pedal's Audio choices
-    std::function<PopupMenuTextItemComponent* (juce::Component&)> stereo = [&stereo] (juce::Component& parent)
-    {
-        for (auto* child : parent.getChildren())
-            if (auto* row = dynamic_cast<PopupMenuTextItemComponent*> (child); row != nullptr && row->text == "Stereo")
-                return row;
-            else if (auto* found = stereo (*child))
-                return found;
-        return (PopupMenuTextItemComponent*) nullptr;
-    };
-    auto* row = stereo (*menus (*editor)[2]);
-    ASSERT_NE (row, nullptr);
-
-    const auto centre = row->getLocalBounds().getCentre().toFloat();
-    row->mouseUp ({ juce::Desktop::getInstance().getMainMouseSource(), centre, {}, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, row, row,
-                    juce::Time(), centre, juce::Time(), 1, false });
+    ASSERT_TRUE (releaseRow ("Stereo"));
     ASSERT_TRUE (runUntil ([this] { return processor->getDevice() != nullptr && menuClosed(); }));
     rig.drain();
     EXPECT_EQ (status(), "Audio : Stereo ");
+}
+
+// A choice whose callback is still on its way when the editor closes reaches
+// the editor during its destruction, and there chooses nothing: nothing is
+// attached (or opened) on behalf of a window that is going.
+TEST_F (EditorDisplayTest, AChoiceStillOnItsWayWhenTheEditorClosesChoosesNothing)
+{
+    openMenu (1, 2);
+    ASSERT_TRUE (releaseRow ("Stereo"));
+    editor.close();
+    rig.drain();
+    EXPECT_EQ (processor->getDevice(), nullptr);
+    EXPECT_EQ (processor->getUsbClient(), nullptr);
 }
 
 // Closing with menus open ends them at once: their windows are gone with the editor.
