@@ -260,8 +260,16 @@ void VirtualAudioDevice::runPeriod (bool called)
         {
             const std::lock_guard<std::mutex> lock (callbackMutex);
             if (callback != nullptr)
+            {
+                if (behaviour.watch != nullptr)
+                    behaviour.watch->enteringCallback();
+
                 callback->audioDeviceIOCallbackWithContext (inputPointers, numInputs, outputPointers, numOutputs,
                                                             numSamples, {});
+
+                if (behaviour.watch != nullptr)
+                    behaviour.watch->leftCallback();
+            }
         }
 
         slot->counters.callbacks.fetch_add (1);

@@ -22,6 +22,16 @@ public:
                               int numSamples) noexcept = 0;
 };
 
+// Told right before and right after every call into a device's callback, on
+// the thread that makes it: tests that watch what the callback itself does.
+class VirtualAudioCallbackWatch
+{
+public:
+    virtual ~VirtualAudioCallbackWatch() = default;
+    virtual void enteringCallback() noexcept = 0;
+    virtual void leftCallback() noexcept = 0;
+};
+
 // How a virtual audio device behaves; set per device name before or while it runs.
 struct VirtualAudioBehaviour
 {
@@ -36,6 +46,7 @@ struct VirtualAudioBehaviour
     int failOpens = 0;            // the next n opens fail
     juce::Array<int> refusedBlockSizes; // opens that ask for one of these fail
     uint32_t seed = 1;            // of the jitter
+    VirtualAudioCallbackWatch* watch = nullptr; // outlives the devices started with it
 };
 
 // What happened to the devices of one name, over every device made for it.

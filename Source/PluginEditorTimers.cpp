@@ -18,11 +18,10 @@ juce::String noticeText (int status)
     }
 }
 
-// The extra latency a client's audio applies: this build's clients carry no
-// audio bridge yet, so none applies one.
-int appliedExtraLatency (const UsbDeviceClient&)
+// The extra latency a client's audio bridge works with now.
+int appliedExtraLatency (UsbDeviceClient& client)
 {
-    return 0;
+    return client.getAudioSource().getAppliedParameters().extraLatency;
 }
 } // namespace
 
@@ -132,7 +131,7 @@ void VelmoraAudioProcessorEditor::pedalOptionsCallback (int code, juce::ValueTre
     if (code == 2)
     {
         tree.setProperty ("hostBlockSize", processor.getHostBlockSize(), nullptr);
-        tree.setProperty ("totalLatency", processor.getLatencySamples(), nullptr);
+        tree.setProperty ("totalLatency", processor.getReportedLatency(), nullptr);
         return;
     }
 

@@ -37,6 +37,10 @@ VelmoraAudioProcessor::VelmoraAudioProcessor()
     deviceManager->setRecentSettings (DeviceSettingsFiles::loadNewest (getDeviceSettingsPath()));
     deviceManager->addListener (this);
 
+    // The dry line starts silent, sized for the host's block until it prepares.
+    rememberRecentSettings();
+    audioBuffers = std::make_unique<AudioBuffers> (blockSize, AudioIODeviceSource::largestLatency (blockSize));
+
     // The first flush reports every parameter's starting value; that is no edit.
     reportingInitialValues = true;
     juce::MemoryBlock startUpState;
@@ -47,11 +51,15 @@ VelmoraAudioProcessor::VelmoraAudioProcessor()
 
     if (settings->shouldCheckForUpdates())
         startTimer (updateCheckTimerId, updateCheckDelayMs);
+
+    startTimer (audioWatchTimerId, audioWatchIntervalMs);
 }
 
 VelmoraAudioProcessor::~VelmoraAudioProcessor()
 {
-    disconnectUsbClient();
+    cancelPendingUpdate();
+    stopTimer (audioWatchTimerId);
+    detachFromPedal();
     deviceManager->removeListener (this);
 
     settings->saveIfNeeded();
@@ -122,5 +130,9 @@ void VelmoraAudioProcessor::timerCallback (int timerId)
     {
         stopTimer (updateCheckTimerId);
         onlineUpdater.startQuery();
+    }
+    else if (timerId == audioWatchTimerId)
+    {
+        watchPedalAudio();
     }
 }

@@ -17,8 +17,11 @@
 #include "Parameters/PedalControllers.h"
 #include "Presets/PresetFormat.h"
 
+#include "Utilities/CircularAudioBuffer.h"
+
 #include <juce_audio_processors/juce_audio_processors.h>
 #include <atomic>
+#include <mutex>
 
 // The object a host creates for every plug-in instance. It owns the parameter
 // store, the programs and the host state, and the link to one pedal.
@@ -29,7 +32,8 @@ class VelmoraAudioProcessor : public juce::AudioProcessor,
                               public UsbDeviceDriver::Listener,
                               public UsbBaseDeviceManager<UsbDevice>::Listener,
                               public UsbDeviceClient::ClientListener,
-                              public juce::ChangeBroadcaster
+                              public juce::ChangeBroadcaster,
+                              private juce::AsyncUpdater
 {
 public:
     static constexpr const char* pluginName = "Pellion";
@@ -39,11 +43,15 @@ public:
     enum TimerIds
     {
         reconnectTimerId = 1,
-        updateCheckTimerId = 2
+        updateCheckTimerId = 2,
+        audioWatchTimerId = 3
     };
 
     static constexpr int reconnectDelayMs = 200;
     static constexpr int updateCheckDelayMs = 3000;
+    static constexpr int audioWatchIntervalMs = 500;
+    // Dry audio played while the pedal should carry it, before the failure is logged.
+    static constexpr double fallbackReportSeconds = 0.5;
 
     VelmoraAudioProcessor();
     ~VelmoraAudioProcessor() override;
@@ -88,6 +96,7 @@ public:
     using UsbDeviceDriver::Listener::deviceConnected;
     using UsbDeviceDriver::Listener::incomingMidiMessage;
     void timerCallback (int timerId) override;
+    void latencyChanged (int latencySamples) override;
 
     //==============================================================================
     // Attaches to the pedal of that name, or changes how the current pedal is used.
@@ -123,6 +132,11 @@ public:
     juce::OwnedArray<PresetFormat>& getUserPresets() noexcept { return userPresets; }
     // The block size the host last prepared with.
     int getHostBlockSize() const noexcept { return blockSize.load(); }
+    bool isPrepared() const noexcept { return prepared.load(); }
+    // The latency last reported to the host, in samples; any thread.
+    int getReportedLatency() const noexcept { return reportedLatency.load(); }
+    // Whether a failure of the pedal's audio was logged since the last attach.
+    bool hasLoggedAudioFallback() const noexcept { return audioFallbackLogged; }
     PluginSettings* getSettings() const noexcept { return settings.get(); }
     OnlineUpdater& getOnlineUpdater() noexcept { return onlineUpdater; }
     PendingDevice& getPendingDevice() noexcept { return pendingDevice; }
@@ -138,6 +152,38 @@ private:
     void openSettings();
     void loadUserPresets();
 
+    // The host's audio: the buffers the block processing works in, built
+    // outside the callback lock and published under it.
+    struct AudioBuffers
+    {
+        AudioBuffers (int blockSize, int largestLatency);
+
+        CircularAudioBuffer dryBuffer;       // the dry delay line
+        juce::AudioBuffer<float> dryBlock;   // the delayed dry signal of one piece
+        juce::AudioBuffer<float> monoBuffer; // what mono use sends through the pedal
+        const int blockSize;                 // host blocks are taken in pieces of at most this
+
+        bool fits (int latency) const noexcept { return latency + blockSize < dryBuffer.getCapacity(); }
+    };
+
+    void processBlockEx (juce::AudioBuffer<float>& buffer, juce::MidiBuffer& midi, bool bypassed);
+    void processPiece (juce::AudioBuffer<float>& block, AudioBuffers& buffers, bool bypassed) noexcept;
+    bool routeThroughPedal (juce::AudioBuffer<float>& block, AudioBuffers& buffers) noexcept;
+    void readDelayedDry (AudioBuffers& buffers, int numSamples) noexcept;
+
+    void prepareClient (double rate, int block);
+    void handleAsyncUpdate() override;
+    void rememberRecentSettings();
+    int estimateLatency (int hostBlock) const noexcept;
+    int computeLatency();
+    void reportLatency();
+    void reportLatency (int latency);
+    void ensureDryCapacity (int latency);
+    void watchPedalAudio();
+    juce::String describeAudioFailure();
+
+    // Detaches as disconnectUsbClient does, without telling the host; false when nothing was attached.
+    bool detachFromPedal();
     void detachClient();
     void closePedalLink (UsbDevice& device, bool sendRelease);
     void applyControllerPairs (const SysexMessage& message);
@@ -178,9 +224,11 @@ private:
     UsbDeviceClient* usbClient = nullptr;
     juce::SharedResourcePointer<UsbBaseDeviceManager<UsbDevice>> deviceManager;
 
-    // What the host audio thread may use; cleared before anything it points to goes.
+    // What the host audio thread may use; cleared before anything it points to
+    // goes. A host's preparing thread reaches the client inside a guard of its own.
     std::atomic<UsbDeviceClient*> audioClient { nullptr };
-    AudioThreadGuard hostAudioGuard;
+    std::atomic<UsbDevice*> audioDevice { nullptr };
+    AudioThreadGuard hostAudioGuard, prepareGuard;
 
     // Read by hosts asking for the state on their own threads.
     std::atomic<int> channelSetting { -1 };
@@ -191,6 +239,19 @@ private:
     std::atomic<int> blockSize { 512 };
     AudioMute muteGain;
     AudioSmoothedValue wetGain { 0.1f };
+
+    // Built by preparing threads and the message thread, one at a time.
+    std::mutex audioBuffersBuilding;
+    std::unique_ptr<AudioBuffers> audioBuffers;
+    // The latency the dry path is delayed by; the host's audio thread only.
+    int dryLatency = 0;
+    std::atomic<int> reportedLatency { 0 };
+    // The recent settings' "blockSize", "inAdjust", "outAdjust" and
+    // "extraLatency", for a latency estimate off the message thread.
+    std::atomic<uint64_t> recentSettings { 0 };
+    // Samples in a row that played dry while the pedal should carry the audio.
+    std::atomic<int> samplesWithoutPedalAudio { 0 };
+    bool audioFallbackLogged = false;
 
     int currentProgram = 0;
     std::atomic<int> requestedProgram { 0 };

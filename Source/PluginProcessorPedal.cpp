@@ -68,10 +68,16 @@ void VelmoraAudioProcessor::setUsbDevice (juce::StringRef name, int mode, int ch
         if (auto* editor = dynamic_cast<VelmoraAudioProcessorEditor*> (getActiveEditor()))
             usbClient->addListener (editor);
 
-        if (prepared)
-            driver.setSampleRate ((int) sampleRate.load());
-
+        audioDevice.store (device);
         audioClient.store (usbClient);
+        audioFallbackLogged = false;
+
+        // The bridge is made ready for the host's blocks (the driver announces
+        // what that does to the latency), and the host hears of the latency.
+        if (prepared)
+            prepareClient (sampleRate, blockSize);
+
+        reportLatency();
     }
 
     // A pedal that was not found leaves an existing attachment, and with it the
@@ -88,7 +94,10 @@ void VelmoraAudioProcessor::detachClient()
     auto* client = usbClient;
     usbClient = nullptr;
     audioClient.store (nullptr);
+    audioDevice.store (nullptr);
 
+    // Its streaming stops before it goes; the audio threads play dry from now on.
+    client->getAudioSource().releaseResources();
     client->removeListener (this);
     currentDevice->getDriver().removeListener (this);
     currentDevice->removeClient (client);
@@ -106,8 +115,14 @@ void VelmoraAudioProcessor::closePedalLink (UsbDevice& device, bool sendRelease)
 
 void VelmoraAudioProcessor::disconnectUsbClient()
 {
+    if (detachFromPedal())
+        reportLatency();
+}
+
+bool VelmoraAudioProcessor::detachFromPedal()
+{
     if (usbClient == nullptr || currentDevice == nullptr)
-        return;
+        return false;
 
     auto* device = currentDevice;
     detachClient();
@@ -122,6 +137,8 @@ void VelmoraAudioProcessor::disconnectUsbClient()
 
     if (lastClient)
         ledState.store (0);
+
+    return true;
 }
 
 void VelmoraAudioProcessor::deviceAdded (UsbDevice*)
@@ -140,12 +157,17 @@ void VelmoraAudioProcessor::deviceRemoved (UsbDevice* device)
 
     device->getDriver().removeListener (this);
     if (usbClient != nullptr)
+    {
+        usbClient->getAudioSource().releaseResources();
         usbClient->removeListener (this);
+    }
     usbClient = nullptr;
     audioClient.store (nullptr);
+    audioDevice.store (nullptr);
     currentDevice = nullptr;
     sendChangeMessage();
     ledState.store (0);
+    reportLatency();
 }
 
 void VelmoraAudioProcessor::deviceStatusChanged (UsbDeviceDriver* driver)
@@ -171,6 +193,7 @@ void VelmoraAudioProcessor::deviceStatusChanged (UsbDeviceDriver* driver)
     currentDevice = nullptr;
     ledState.store (0);
     sendChangeMessage();
+    reportLatency();
 }
 
 void VelmoraAudioProcessor::deviceConnected()

@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <utility>
 
 namespace
 {
@@ -336,30 +337,35 @@ int32_t AudioUnitInstance::prepare (KAUPrepareArgs* args)
         || args->maximumFramesPerBlock > KAU_MAX_FRAMES_PER_BLOCK)
         return KAU_ErrInvalidArgument;
 
-    const juce::ScopedLock lock (processor->getCallbackLock());
-
-    if (prepared)
+    // The render holds the processor's callback lock. Here it is taken only to
+    // stop rendering and to let it go on: allocating and preparing, which may
+    // take long, happen while no render can use what changes.
+    if (stopRendering())
         processor->releaseResources();
 
-    maximumFrames = args->maximumFramesPerBlock;
-    scratch.setSize (2, maximumFrames);
+    scratch.setSize (2, args->maximumFramesPerBlock);
     midi.ensureSize (256);
+    processor->setRateAndBufferSizeDetails (args->sampleRate, args->maximumFramesPerBlock);
+    processor->prepareToPlay (args->sampleRate, args->maximumFramesPerBlock);
 
-    processor->setRateAndBufferSizeDetails (args->sampleRate, maximumFrames);
-    processor->prepareToPlay (args->sampleRate, maximumFrames);
+    const juce::ScopedLock lock (processor->getCallbackLock());
+    maximumFrames = args->maximumFramesPerBlock;
     prepared = true;
     return KAU_OK;
 }
 
 int32_t AudioUnitInstance::unprepare()
 {
-    const juce::ScopedLock lock (processor->getCallbackLock());
-
-    if (prepared)
+    if (stopRendering())
         processor->releaseResources();
 
-    prepared = false;
     return KAU_OK;
+}
+
+bool AudioUnitInstance::stopRendering()
+{
+    const juce::ScopedLock lock (processor->getCallbackLock());
+    return std::exchange (prepared, false);
 }
 
 int32_t AudioUnitInstance::reset()

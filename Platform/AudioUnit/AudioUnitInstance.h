@@ -40,6 +40,8 @@ private:
     void audioProcessorChanged (juce::AudioProcessor*, const ChangeDetails& details) override;
 
     int32_t prepare (KAUPrepareArgs* args);
+    // Waits for a render in progress; true when the instance was prepared.
+    bool stopRendering();
     int32_t unprepare();
     int32_t reset();
     int32_t render (KAURenderArgs* args);

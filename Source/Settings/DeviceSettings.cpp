@@ -7,7 +7,7 @@ DeviceSettings::DeviceSettings (juce::ValueTree& tree)
     : blockSize (tree, juce::Identifier ("blockSize"), nullptr, 0, AllowedValueConstrainer<BlockSizeConstrainer>::constrain),
       outAdjust (tree, juce::Identifier ("outAdjust"), nullptr, 1, AllowedValueConstrainer<BufferSizeConstrainer>::constrain),
       inAdjust (tree, juce::Identifier ("inAdjust"), nullptr, 0, AllowedValueConstrainer<BufferSizeConstrainer>::constrain),
-      extraLatency (tree, juce::Identifier ("extraLatency"), nullptr, 0, RangeConstrainer<int, 0, 9999>::constrain)
+      extraLatency (tree, juce::Identifier ("extraLatency"), nullptr, 0, RangeConstrainer<int, 0, maximumExtraLatency>::constrain)
 {
     jassert (tree.hasType (ID::DEVICE));
 

@@ -53,6 +53,9 @@ public:
         virtual void settingsChanged() = 0;
     };
 
+    // The largest "extraLatency" a pedal may store, in samples.
+    static constexpr int maximumExtraLatency = 9999;
+
     explicit DeviceSettings (juce::ValueTree& tree);
 
     // Listeners are called last added first; one may add or remove listeners

@@ -236,33 +236,48 @@ TEST_F (HostTest, RenderingRefusesCallsInTheWrongOrder)
     EXPECT_EQ (plugin->render (block.pointers, 2, 256), KAU_ErrNotPrepared);
 }
 
-TEST_F (HostTest, AudioPassesThroughUnchangedWithoutAPedal)
+// Without a pedal the track plays dry, delayed by the latency the host is told
+// (what a pedal with the newest settings would add): bypassed or not, a mono
+// track too; extra channels come back silent.
+TEST_F (HostTest, WithoutAPedalTheTrackComesBackDryDelayedByTheReportedLatency)
 {
-    ASSERT_EQ (plugin->prepare (44100.0, 512), KAU_OK);
+    constexpr int frames = 512, blocks = 8;
+    const auto input = [] (int channel, int sample) { return (channel == 0 ? 0.5f : -0.25f) * std::sin (0.01f * (float) (sample + 7 * channel)); };
 
-    for (bool bypassed : { false, true })
+    for (int channels : { 2, 1, 4 })
     {
-        ASSERT_EQ (plugin->setBypass (bypassed), KAU_OK);
-        StereoBlock block (512);
-        const auto left = block.left;
-        const auto right = block.right;
+        SCOPED_TRACE (channels);
+        auto instance = open();
+        ASSERT_EQ (instance->prepare (44100.0, frames), KAU_OK);
+        const int latency = instance->latencySamples();
+        EXPECT_EQ (latency, (512 + 1024) + 1024 + 56); // "outAdjust" 1, "inAdjust" 0, no extra latency
 
-        ASSERT_EQ (plugin->render (block.pointers, 2, 512), KAU_OK);
-        EXPECT_EQ (block.left, left);
-        EXPECT_EQ (block.right, right);
+        std::vector<std::vector<float>> out ((size_t) channels);
+        for (int b = 0; b < blocks; ++b)
+        {
+            ASSERT_EQ (instance->setBypass (b % 2 != 0), KAU_OK);
+            std::vector<std::vector<float>> block ((size_t) channels, std::vector<float> (frames));
+            std::vector<float*> pointers;
+            for (int c = 0; c < channels; ++c)
+            {
+                for (int i = 0; i < frames; ++i)
+                    block[(size_t) c][(size_t) i] = input (c, b * frames + i);
+                pointers.push_back (block[(size_t) c].data());
+            }
+
+            ASSERT_EQ (instance->render (pointers.data(), channels, frames), KAU_OK);
+            for (int c = 0; c < channels; ++c)
+                out[(size_t) c].insert (out[(size_t) c].end(), block[(size_t) c].begin(), block[(size_t) c].end());
+        }
+
+        for (int c = 0; c < channels; ++c)
+        {
+            std::vector<float> expected ((size_t) (frames * blocks), 0.0f);
+            for (int i = latency; c < 2 && i < frames * blocks; ++i)
+                expected[(size_t) i] = input (c, i - latency);
+            EXPECT_EQ (out[(size_t) c], expected) << "channel " << c;
+        }
     }
-
-    // A mono host track is served too, and extra channels come back silent.
-    std::vector<float> mono (300, 0.125f);
-    float* one[1] = { mono.data() };
-    ASSERT_EQ (plugin->render (one, 1, 300), KAU_OK);
-    EXPECT_EQ (mono, std::vector<float> (300, 0.125f));
-
-    std::vector<std::vector<float>> four (4, std::vector<float> (64, 0.5f));
-    float* quad[4] = { four[0].data(), four[1].data(), four[2].data(), four[3].data() };
-    ASSERT_EQ (plugin->render (quad, 4, 64), KAU_OK);
-    EXPECT_EQ (four[0], std::vector<float> (64, 0.5f));
-    EXPECT_EQ (four[3], std::vector<float> (64, 0.0f));
 }
 
 //==============================================================================

@@ -13,15 +13,14 @@ using Timers = VelmoraAudioProcessorEditor::TimerIds;
 class EditorTimersTest : public EditorTest
 {
 protected:
-    // One host block through the processor with these peaks on its two channels.
+    // One block back from the pedal with these peaks on its two channels, as the client measures it.
     void play (float left, float right)
     {
         juce::AudioBuffer<float> block (2, 64);
         block.clear();
         block.setSample (0, 10, left);
         block.setSample (1, 20, right);
-        juce::MidiBuffer midi;
-        processor->processBlock (block, midi);
+        processor->getUsbClient()->getPeakDetector().update (block);
     }
 
     void tick (int id) { editor->timerCallback (id); }

@@ -1,4 +1,4 @@
-#include "Support/LockCounting.h"
+#include "Support/RealtimeCounting.h"
 #include "Support/PluginFixture.h"
 #include "Parameters/ParameterTable.h"
 
@@ -103,31 +103,38 @@ TEST_F (ParameterStoreTest, HostAutomationWaitsForTheNextPassWhoseIntervalAdapts
     EXPECT_EQ (intervals, expected);
 }
 
-TEST_F (ParameterStoreTest, AHostAudioThreadTakesNoLockToSetAParameterOrRenderABlock)
+TEST_F (ParameterStoreTest, AHostAudioThreadTakesNoLockAndAllocatesNothingToSetAParameterOrRenderABlock)
 {
     auto* mix = param ("mixWet");
     juce::AudioBuffer<float> buffer (2, 64);
     juce::MidiBuffer midi;
-    int locksWhileRendering = -1, locksOfAMutex = -1;
+    int locksWhileRendering = -1, allocationsWhileRendering = -1, locksOfAMutex = -1, allocationsOfAMalloc = -1;
 
     std::thread ([&]
     {
         {
-            const LockCounting counting;
+            const RealtimeCounting counting;
             hostView (mix).setValue (mix->convertTo0to1 (10.0f));
             processor->processBlock (buffer, midi);
             locksWhileRendering = counting.locksTaken();
+            allocationsWhileRendering = counting.allocations();
         }
 
-        // The counter itself sees a lock.
+        // The counters themselves see a lock and an allocation.
         std::mutex mutex;
-        const LockCounting counting;
+        static void* volatile block = nullptr;
+        const RealtimeCounting counting;
         const std::lock_guard<std::mutex> lock (mutex);
+        block = std::malloc (16);
+        std::free (block);
         locksOfAMutex = counting.locksTaken();
+        allocationsOfAMalloc = counting.allocations();
     }).join();
 
     EXPECT_EQ (locksWhileRendering, 0);
+    EXPECT_EQ (allocationsWhileRendering, 0);
     EXPECT_EQ (locksOfAMutex, 1);
+    EXPECT_EQ (allocationsOfAMalloc, 1);
     EXPECT_EQ (mix->get(), 10);
 }
 

@@ -1,6 +1,7 @@
 #include "Devices/Audio/AudioIODeviceSource.h"
 
 #include "Devices/DeviceModes.h"
+#include "Settings/DeviceSettings.h"
 #include "Utilities/HostClock.h"
 
 #include <algorithm>
@@ -66,6 +67,18 @@ int AudioIODeviceSource::estimateLatency (const Parameters& p) noexcept
         return 0;
 
     return computeTargets (p.hostBlock, p.deviceBlock, p.inAdjust, p.outAdjust).latency (p.extraLatency);
+}
+
+int AudioIODeviceSource::largestLatency (int hostBlock) noexcept
+{
+    const int largestAdjust = BufferSizeConstrainer::allowedValues().getLast();
+    int largest = 0;
+
+    for (int deviceBlock : BlockSizeConstrainer::allowedValues())
+        largest = std::max (largest, estimateLatency ({ 0.0, hostBlock, deviceBlock, largestAdjust, largestAdjust,
+                                                        DeviceSettings::maximumExtraLatency }));
+
+    return largest;
 }
 
 AudioIODeviceSource::AudioIODeviceSource (Owner& ownerToUse) : owner (ownerToUse)

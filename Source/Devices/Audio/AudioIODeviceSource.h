@@ -111,6 +111,10 @@ public:
     // delivering the block size it is asked for; 0 without a host block.
     static int estimateLatency (const Parameters& parameters) noexcept;
 
+    // The largest latency the pedal's settings allow with this host block,
+    // for a device that delivers the block sizes it is asked for.
+    static int largestLatency (int hostBlock) noexcept;
+
     using CalibrationCallback = std::function<void (std::optional<int>)>;
 
     explicit AudioIODeviceSource (Owner& owner);

@@ -1,0 +1,128 @@
+#include "Support/ProcessorAudioRig.h"
+
+#include <gtest/gtest.h>
+
+// The latency the processor reports is what the host's audio really takes,
+// through the pedal and around it: an impulse and a burst of noise come out
+// exactly that many samples later, on the wet path (all wet) and on the dry
+// path (all dry), at equal clocks, for every block size and buffer setting.
+namespace
+{
+struct Delays
+{
+    int impulse, burst;
+    bool operator== (const Delays& o) const { return impulse == o.impulse && burst == o.burst; }
+};
+
+std::ostream& operator<< (std::ostream& out, const Delays& d)
+{
+    return out << "impulse " << d.impulse << ", burst " << d.burst;
+}
+
+// The wet and the dry delay of what the rig's first processor plays now.
+class DelayMeter
+{
+public:
+    explicit DelayMeter (ProcessorAudioRig& r) : rig (r)
+    {
+        rig.play ([this] (auto& block, auto first) { if (probe) probe->fill (block, first); },
+                  [this] (int, auto& block, auto first) { if (probe) probe->take (block, first); });
+    }
+
+    // With "mixWet" at this value, once the gains have settled.
+    Delays measure (int mixWet)
+    {
+        rig.setParameter ("mixWet", mixWet);
+        rig.sim.run (settleSeconds);
+
+        // A window long enough to catch an echo several blocks later than reported.
+        probe = std::make_unique<EchoProbe> (rig.sim.getHostSamples(), rig.processor().getLatencySamples() + 8192);
+        const bool heard = rig.sim.runUntil ([this] { return probe->isDone(); }, 2.0);
+        const Delays delays { probe->impulseDelay(), probe->burstDelay() };
+        probe.reset();
+        return heard ? delays : Delays { -1, -1 };
+    }
+
+    // The mute ramp (0.06 s) and the wet/dry ramp (0.1 s) are over by then.
+    static constexpr double settleSeconds = 0.15;
+
+private:
+    ProcessorAudioRig& rig;
+    std::unique_ptr<EchoProbe> probe;
+};
+
+TEST (ProcessorLatency, WetAndDryComeOutExactlyTheReportedLatencyLaterForEverySetting)
+{
+    constexpr int roundTrip = 2600; // at least the largest device block
+
+    for (int hostBlock : { 64, 256, 512, 1024 })
+    {
+        ProcessorAudioRig rig;
+        rig.pedalAudio().setRoundTrip (roundTrip);
+        rig.storeCalibratedLatency();
+        rig.prepare (hostBlock);
+        ASSERT_TRUE (rig.attach (modeAudio));
+        rig.pedalAudio().endCalibration();
+
+        auto& processor = rig.processor();
+        auto& bridge = processor.getUsbClient()->getAudioSource();
+        auto& settings = rig.driver().getSettings();
+        DelayMeter meter (rig);
+
+        for (int blockSize : BlockSizeConstrainer::allowedValues())
+        {
+            for (int inAdjust : BufferSizeConstrainer::allowedValues())
+            {
+                for (int outAdjust : BufferSizeConstrainer::allowedValues())
+                {
+                    SCOPED_TRACE (testing::Message() << "host " << hostBlock << ", block size " << blockSize
+                                                     << ", in " << inAdjust << ", out " << outAdjust);
+                    settings.blockSize.setValue (blockSize, nullptr);
+                    settings.inAdjust.setValue (inAdjust, nullptr);
+                    settings.outAdjust.setValue (outAdjust, nullptr);
+                    ASSERT_TRUE (rig.runUntilStreaming (processor.getUsbClient()));
+
+                    const int latency = processor.getLatencySamples();
+                    EXPECT_EQ (latency, bridge.getLatencySamples());
+                    EXPECT_EQ (meter.measure (127), (Delays { latency, latency })) << "wet";
+                    EXPECT_EQ (meter.measure (0), (Delays { latency, latency })) << "dry";
+                    EXPECT_EQ (bridge.getToDeviceRatio(), 1.0);
+                    EXPECT_EQ (bridge.getFromDeviceRatio(), 1.0);
+                }
+            }
+        }
+    }
+}
+
+// The pedal's calibration at connection, through the processor: the latency
+// it stores makes what the host is told what the host's audio then takes.
+TEST (ProcessorLatency, ACalibrationStoresWhatMakesTheReportedLatencyTheMeasuredOne)
+{
+    struct Case { int roundTrip, hostBlock, blockSize; };
+    const Case cases[] = { { 300, 256, 0 }, { 612, 256, 256 }, { 1500, 512, 0 }, { 2600, 1024, 2048 }, { 777, 64, 96 } };
+
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE (c.roundTrip);
+        ProcessorAudioRig rig;
+        rig.pedalAudio().setRoundTrip (c.roundTrip);
+        rig.driver().getSettings().blockSize.setValue (c.blockSize, nullptr);
+        rig.prepare (c.hostBlock);
+        DelayMeter meter (rig);
+
+        ASSERT_TRUE (rig.attach (modeAudio));
+        auto& controller = rig.device().getController();
+        ASSERT_TRUE (rig.sim.runUntil ([&] { return controller.getCalibrationStatus() == UsbDeviceController::CalibrationStatus::measured; }, 3.0));
+        EXPECT_EQ (rig.driver().getSettings().extraLatency.get(), c.roundTrip - 32);
+
+        auto& processor = rig.processor();
+        ASSERT_TRUE (rig.runUntilStreaming (processor.getUsbClient()));
+        const auto& targets = processor.getUsbClient()->getAudioSource().getTargets();
+        const int latency = processor.getLatencySamples();
+        EXPECT_EQ (latency, targets.toDevice + targets.fromDevice + c.roundTrip - 32 + 56);
+        EXPECT_EQ (processor.getReportedLatency(), latency);
+        EXPECT_EQ (meter.measure (127), (Delays { latency, latency })) << "wet";
+        EXPECT_EQ (meter.measure (0), (Delays { latency, latency })) << "dry";
+    }
+}
+} // namespace

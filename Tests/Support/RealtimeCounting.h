@@ -1,0 +1,26 @@
+#pragma once
+
+// Counts the mutexes the calling thread locks and the heap allocations it makes
+// while one of these lives. The Plugin tests are linked with every
+// pthread_mutex_lock, malloc and operator new of the system and the framework
+// routed through counters (Tests/Plugin/RealtimeCounting.cpp).
+class RealtimeCounting
+{
+public:
+    RealtimeCounting();
+    ~RealtimeCounting();
+
+    int locksTaken() const;
+    int allocations() const;
+
+    // Counting stops while one of these lives, and goes on after it.
+    struct Pause
+    {
+        Pause();
+        ~Pause();
+        bool wasCounting;
+    };
+
+    RealtimeCounting (const RealtimeCounting&) = delete;
+    RealtimeCounting& operator= (const RealtimeCounting&) = delete;
+};
