@@ -179,6 +179,7 @@ private:
     void reportLatency();
     void reportLatency (int latency);
     void ensureDryCapacity (int latency);
+    void tellHostLatency();
     void watchPedalAudio();
     juce::String describeAudioFailure();
 
@@ -246,6 +247,7 @@ private:
     // The latency the dry path is delayed by; the host's audio thread only.
     int dryLatency = 0;
     std::atomic<int> reportedLatency { 0 };
+    std::mutex latencyTelling;
     // The recent settings' "blockSize", "inAdjust", "outAdjust" and
     // "extraLatency", for a latency estimate off the message thread.
     std::atomic<uint64_t> recentSettings { 0 };

@@ -100,7 +100,7 @@ void VelmoraAudioProcessor::prepareToPlay (double newSampleRate, int newBlockSiz
     }
 
     next.reset();
-    setLatencySamples (latency);
+    tellHostLatency();
 }
 
 void VelmoraAudioProcessor::releaseResources()
@@ -180,7 +180,15 @@ void VelmoraAudioProcessor::reportLatency (int latency)
     // The dry line grows first, so that the audio thread can take the new delay at once.
     ensureDryCapacity (latency);
     reportedLatency = latency;
-    setLatencySamples (latency);
+    tellHostLatency();
+}
+
+// A host may prepare on its own thread while the message thread reports: the
+// host always ends up told the latency reported last.
+void VelmoraAudioProcessor::tellHostLatency()
+{
+    const std::lock_guard<std::mutex> telling (latencyTelling);
+    setLatencySamples (reportedLatency.load());
 }
 
 void VelmoraAudioProcessor::latencyChanged (int)

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <chrono>
 #include <memory>
+#include <optional>
 #include <thread>
 
 namespace
@@ -29,6 +30,7 @@ public:
 };
 
 // A host audio thread: processBlock on a 2 x 256 buffer as fast as it can,
+// holding the processor's callback lock as the framework's wrappers do, and
 // timing each call so a blocked block shows.
 class HostAudioThread
 {
@@ -63,11 +65,42 @@ private:
                 juce::FloatVectorOperations::fill (buffer.getWritePointer (channel), 0.25f, 256);
 
             const auto start = std::chrono::steady_clock::now();
-            processor.processBlock (buffer, midi);
+            {
+                const juce::ScopedLock rendering (processor.getCallbackLock());
+                processor.processBlock (buffer, midi);
+            }
             const auto took = std::chrono::duration_cast<std::chrono::microseconds> (std::chrono::steady_clock::now() - start);
 
             longestMicroseconds.store (std::max (longestMicroseconds.load(), (long) took.count()));
             blocks.fetch_add (1);
+        }
+    }
+
+    VelmoraAudioProcessor& processor;
+    std::atomic<bool> running { true };
+    std::thread thread;
+};
+
+// A host preparing again and again on a thread of its own, at other block sizes.
+class HostPrepareThread
+{
+public:
+    explicit HostPrepareThread (VelmoraAudioProcessor& p) : processor (p), thread ([this] { run(); }) {}
+    ~HostPrepareThread()
+    {
+        running.store (false);
+        thread.join();
+    }
+
+private:
+    void run()
+    {
+        for (int round = 0; running.load(); ++round)
+        {
+            processor.prepareToPlay (44100.0, round % 2 == 0 ? 128 : 256);
+            std::this_thread::sleep_for (std::chrono::milliseconds (1));
+            if (round % 8 == 7)
+                processor.releaseResources();
         }
     }
 
@@ -103,6 +136,11 @@ TEST (ClientHandOverStressTest, AttachDetachSwitchAndUnplugWhileEveryAudioThread
             const int secondChannel = split ? channelMonoRight : channelStereo;
             const int firstLeg = pedalboard ? pedalboardIn : pedalboardNone;
             const int secondLeg = pedalboard ? pedalboardOut : pedalboardNone;
+
+            // Every third round the first instance's host prepares again meanwhile.
+            std::optional<HostPrepareThread> preparing;
+            if (round % 3 == 0)
+                preparing.emplace (*first);
 
             first->setUsbDevice (pedalName, mode, firstChannel, firstLeg);
             rig.drain();

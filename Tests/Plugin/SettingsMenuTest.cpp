@@ -7,6 +7,7 @@
 #include "Support/EditorRig.h"
 
 #include <gtest/gtest.h>
+#include <algorithm>
 
 namespace
 {
@@ -255,7 +256,10 @@ TEST_F (SettingsMenuTest, DeviceOptionsCalibrateAgainstThePedalAndShowTheHostsFi
 
         rig.pedal.clearReceivedMessages();
         click (*findButton (*options, "Calibrate"));
-        EXPECT_EQ (rig.receivedInGroup (Sysex::SystemGroup), calibrates ? std::vector<Bytes> { calibrationRequest } : std::vector<Bytes>());
+        // A measurement of the pedal's may end meanwhile: its Calibrate [0] is no request.
+        auto received = rig.receivedInGroup (Sysex::SystemGroup);
+        received.erase (std::remove (received.begin(), received.end(), calibrationOver), received.end());
+        EXPECT_EQ (received, calibrates ? std::vector<Bytes> { calibrationRequest } : std::vector<Bytes>());
 
         if (calibrates)
         {

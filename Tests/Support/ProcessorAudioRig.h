@@ -85,7 +85,13 @@ public:
                 for (int c = 0; c < 2; ++c)
                     out.copyFrom (c, 0, in, c, 0, in.getNumSamples());
 
-                const auto call = [this, i, &out] { processors[i]->processBlock (out, midi); };
+                const auto call = [this, i, &out]
+                {
+                    if (bypassedByHost)
+                        processors[i]->processBlockBypassed (out, midi);
+                    else
+                        processors[i]->processBlock (out, midi);
+                };
                 around ? around (call) : call();
 
                 if (output)
@@ -94,7 +100,8 @@ public:
         });
     }
 
-    int block = 512;
+    int block = 512;          // the host's blocks, from the next play on
+    bool bypassedByHost = false;
 
 private:
     std::vector<std::unique_ptr<VelmoraAudioProcessor>> processors;
