@@ -3,7 +3,9 @@
 # stand-in, the pedal demo, the face and editor screenshots), then loads the
 # bundle as a host would: describes it and renders a test tone through it,
 # saving the audio and the plug-in's state; then drives the pedal link against
-# the emulated pedal, printing every frame; then draws the pedal face; then
+# the emulated pedal, printing every frame, and renders a signal through the
+# pedal, printing the reported and the measured latency and the levels; then
+# draws the pedal face; then
 # opens the editor in a host's window and at work against the emulated pedal
 # (on a virtual display unless DISPLAY is set).
 set -euo pipefail
@@ -28,7 +30,7 @@ echo "== A test tone through the plug-in"
   --out build/debug/pellion-demo.wav --state-out build/debug/pellion-demo.state
 
 echo
-echo "== The pedal link, against the emulated pedal"
+echo "== The pedal link and the track's audio through it, against the emulated pedal"
 build/debug/Tools/PedalDemo/pellion-pedal-demo
 
 echo

@@ -1,8 +1,11 @@
 // Shows the pedal link at work against the emulated pedal: discovery, the mode
 // handshake, the state exchange, a knob move, a message from the pedal, the
-// release. Every frame on the wire is printed as it passes.
+// track's audio through the pedal, the release. Every frame on the wire is
+// printed as it passes.
+#include "AudioDemo.h"
 #include "Emulation/EmulatedPedal.h"
 #include "PluginProcessor.h"
+#include "Support/TestHome.h"
 
 #include <iostream>
 
@@ -39,12 +42,17 @@ const char* modeName (int mode)
 
 int main()
 {
+    const TemporaryHome home; // the demo's settings never reach the real settings folder
     const juce::ScopedJuceInitialiser_GUI framework;
 
     VirtualMidiPorts ports;
     VirtualAudioDeviceTypes audioTypes;
     ports.install();
     audioTypes.install();
+
+    // The pedal's audio device runs in simulated time, from the start.
+    audioTypes.setManualByDefault (true);
+    CoSimulation sim (audioTypes);
 
     const juce::String name ("QZR-1A2B");
     EmulatedPedal pedal (ports, audioTypes, name, 0x15);
@@ -54,6 +62,8 @@ int main()
 
     {
         VelmoraAudioProcessor processor;
+        processor.enableAllBuses();
+        processor.prepareToPlay (48000.0, 512);
         auto& manager = processor.getDeviceManager();
         manager.scanForDevices();
         std::cout << "pedals found: " << manager.getNumDevices() << "\n";
@@ -79,6 +89,8 @@ int main()
         settle (ports, manager, name);
         std::cout << "  dacL " << processor.getValueTreeState().getParameter ("dacL")->get() << ", dacR "
                   << processor.getValueTreeState().getParameter ("dacR")->get() << "\n";
+
+        showAudioThroughThePedal (processor, pedal, ports, sim);
 
         std::cout << "detaching\n";
         processor.disconnectUsbClient();
