@@ -1,7 +1,7 @@
 // Pictures of the editor at work: attached to the emulated pedal in Audio use
-// with its levels moving, its device options, the settings menu with its
-// submenus, and the firmware update dialog from the version check to a
-// finished flash through the emulated bootloader. The
+// with its levels moving, the device options that an uncalibrated pedal brings
+// up and its calibration, the settings menu with its submenus, and the firmware update dialog from
+// the version check to a finished flash through the emulated bootloader. The
 // version file comes from a server on this computer; the settings live in a
 // temporary home folder. The menus need a display (run.sh starts one); without
 // one they are left out.
@@ -72,6 +72,7 @@ struct EmulatedRig
     {
         ports.install();
         audioTypes.install();
+        audioTypes.setManualByDefault (true); // called back in step with the host's blocks
         pedal.setFirmwareVersion (pedalFirmware);
         pedal.plugIn();
     }
@@ -83,9 +84,13 @@ struct EmulatedRig
     EmulatedPedal pedal { ports, audioTypes, pedalName, 0x15 };
 };
 
-// One host block of a tone whose level follows `level` (0 to 1) over time.
-void playBlock (VelmoraAudioProcessor& processor, double& phase, float left, float right)
+// One host block of a tone at these levels through the processor, and one
+// callback of the pedal's audio device, which runs in step with the host.
+void playBlock (VelmoraAudioProcessor& processor, VirtualAudioDeviceTypes& audioTypes, double& phase, float left, float right)
 {
+    if (auto* device = audioTypes.findOpenDevice (pedalName))
+        device->runNextPeriod();
+
     juce::AudioBuffer<float> block (2, blockSize);
     for (int i = 0; i < blockSize; ++i)
     {
@@ -163,8 +168,7 @@ int main (int argc, char** argv)
         }
 
         Shots shots (folder, *editor);
-        std::cout << "Editor pictures (levels fed from the host's audio through the processor to the meters; the pedal's\n"
-                     "own audio path is not part of this build, so the pedal returns nothing to listen to):\n";
+        std::cout << "Editor pictures (the meters show a tone of the host's coming back from the emulated pedal):\n";
 
         // Attached as the device menu attaches: Audio, stereo. The automatic version
         // check finds newer firmware online.
@@ -174,22 +178,32 @@ int main (int argc, char** argv)
         processor->getOnlineUpdater().startQuery();
         runUntil ([&] { return editor->updateNoticeButton.isVisible(); }, 5000);
 
-        // The device options, as "Device Options..." opens them. The pedal was
-        // calibrated as it was attached (a pedal without a latency is measured at
-        // once), so the prompt that an uncalibrated pedal would bring up stays away.
-        const auto calibrated = [&]
-        {
-            auto* pedal = processor->getDevice();
-            return pedal != nullptr && pedal->getDriver().getSettings().extraLatency.get() != 0;
-        };
-        runUntil (calibrated, 5000);
-        editor->settingsMenuCallback (MENU_ID_DEVICE_OPTIONS, names);
+        // An uncalibrated pedal brings up the device options by itself: the pedal's
+        // audio device runs in step with the host's blocks here, so the measurement
+        // that an attach starts has not ended yet.
+        runUntil ([&] { return dynamic_cast<PedalOptionsComponent*> (editor->alertManager.alert.box.get()) != nullptr; }, 5000);
         auto* options = dynamic_cast<PedalOptionsComponent*> (editor->alertManager.alert.box.get());
         if (options == nullptr)
-            throw std::runtime_error ("\"Device Options...\" opened no dialog");
-        runFor (300);
-        shots.take ("device-options", "Device Options...: the measured latency, the host's block size and the total latency");
-        click (*button (*options, "Done"));
+            throw std::runtime_error ("an uncalibrated pedal brought up no device options");
+        {
+            runFor (300);
+            shots.take ("device-options-uncalibrated", "the device options an uncalibrated pedal brings up (Done waits for a calibration)");
+            click (*button (*options, "Calibrate"));
+            runFor (300);
+            shots.take ("device-options-calibrating", "after Calibrate: the request went to the pedal, Done is enabled");
+
+            // The pedal asks for the measurement, which runs while the host plays.
+            double silence = 0.0;
+            auto& stored = processor->getDevice()->getDriver().getSettings().extraLatency;
+            for (int block = 0; block < 400 && stored.get() == 0; ++block)
+            {
+                playBlock (*processor, rig.audioTypes, silence, 0.0f, 0.0f);
+                runFor (2);
+            }
+            runFor (300);
+            shots.take ("device-options-calibrated", "the pedal's round trip measured: the extra latency and the total follow it");
+            click (*button (*options, "Done"));
+        }
 
         // Moving levels: a tone whose level rises and falls differently on each side.
         double phase = 0.0;
@@ -199,7 +213,7 @@ int main (int argc, char** argv)
             for (int step = 1; step <= 10; ++step)
             {
                 const auto swing = 0.6f + 0.4f * (float) step / 10.0f;
-                playBlock (*processor, phase, targets[frame].first * swing, targets[frame].second * swing);
+                playBlock (*processor, rig.audioTypes, phase, targets[frame].first * swing, targets[frame].second * swing);
                 runFor (25);
             }
             shots.take ("editor-audio-levels-" + juce::String (frame + 1),
