@@ -57,18 +57,20 @@ struct AudioBridge : ::testing::Test, BridgeRig
 {
 };
 
-TEST_F (AudioBridge, AStartPrimesBothRingsAtTheirTargetsWithOneSilentBlockThenStreams)
+TEST_F (AudioBridge, AStartPrimesBothRingsWithTheirTargetsWithOneSilentBlockThenStreams)
 {
     attach (modeAudio, pedalboardNone, 512);
     EXPECT_EQ (state(), Bridge::startRequested);
     EXPECT_EQ (bridge->getLatencySamples(), 1536 + 1024 + 100 + 56);
 
-    // The device's next callback: running. The host's next block primes and is silent.
+    // The device's next callback: running. The host's next block primes and is
+    // silent. Together the rings hold their targets; the to-device ring 4
+    // samples more, for its reader to look ahead.
     ASSERT_TRUE (runUntilState ([] (int s) { return s == Bridge::running; }, 0.1));
     ASSERT_TRUE (runUntilState ([] (int s) { return s == Bridge::streaming; }, 0.1));
     EXPECT_EQ (lastOutput, 0.0f);
-    EXPECT_EQ (bridge->getToDeviceFill(), bridge->getTargets().toDevice);
-    EXPECT_EQ (bridge->getFromDeviceFill(), bridge->getTargets().fromDevice);
+    EXPECT_EQ (bridge->getToDeviceFill(), bridge->getTargets().toDevice + 4);
+    EXPECT_EQ (bridge->getFromDeviceFill(), bridge->getTargets().fromDevice - 4);
 
     // Then the pedal's audio comes back, and nothing fails for a minute.
     rig.pedalAudio().setGain (1, 0.5f);

@@ -91,6 +91,8 @@ TEST (ProcessorLatency, WetAndDryComeOutExactlyTheReportedLatencyLaterForEverySe
                 }
             }
         }
+
+        EXPECT_EQ (bridge.getDiagnostics().restarts, 0);
     }
 }
 

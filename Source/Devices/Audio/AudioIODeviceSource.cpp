@@ -13,6 +13,9 @@ namespace
 // Samples the interpolator may reach beyond what a read consumes.
 constexpr int interpolatorReach = 8;
 
+// Samples a resampling read needs ready beyond what it consumes.
+constexpr int readerLookAhead = 4;
+
 template <typename Value>
 void raise (std::atomic<Value>& maximum, Value value) noexcept
 {
@@ -251,10 +254,20 @@ void AudioIODeviceSource::fault (int kind) noexcept
 //==============================================================================
 void AudioIODeviceSource::prime() noexcept
 {
+    // A reader needs readerLookAhead samples beyond what it reads. Before a
+    // device callback that comes right after a host block the to-device ring
+    // holds as little as its target less a host block: with the small output
+    // buffer (a target of the two blocks) exactly the device's block, and the
+    // read fails. The from-device ring, primed on a host block, always holds a
+    // host block more than its reader needs: those samples move from it to the
+    // other, and the latency, which is their sum, stays. A pedalboard leg uses
+    // one ring and keeps both at their targets.
+    const int moved = owner.getPedalboardLeg() == pedalboardNone ? std::min (readerLookAhead, targets.fromDevice) : 0;
+
     // The host side stores only its own indices: the from-device ring's read
     // index and the to-device ring's write index.
-    fromDevice.setReadBehindWrite (targets.fromDevice);
-    toDevice.setWriteAheadOfRead (targets.toDevice);
+    fromDevice.setReadBehindWrite (targets.fromDevice - moved);
+    toDevice.setWriteAheadOfRead (targets.toDevice + moved);
 }
 
 void AudioIODeviceSource::getNextAudioBlock (const juce::AudioSourceChannelInfo& info)
