@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <functional>
+#include <thread>
 
 // The processor's audio path against the emulated pedal: the dry/wet and
 // bypass crossfades, the mute around a latency change, mono use of a stereo
@@ -95,6 +96,8 @@ TEST (ProcessorAudioPath, MixAndBypassCrossfadeWithoutClicks)
         { "bypassed by the host", [&] { rig.bypassedByHost = true; }, 0.5f },
         { "the host's bypass off", [&] { rig.bypassedByHost = false; }, -0.5f },
         { "half wet", [&] { rig.setParameter ("mixWet", 64); }, 0.5f - 64.0f / 127.0f },
+        // Automation from the host reaches the audio at once, not at the store's next flush.
+        { "all dry, automated", [&] { hostView (rig.processor().getValueTreeState().getParameter ("mixWet")).setValue (0.0f); }, 0.5f },
     };
 
     for (const auto& step : steps)
@@ -329,6 +332,61 @@ TEST (ProcessorAudioPath, HostBlocksLongerThanPreparedAreTakenInPieces)
             }
         }
     }
+}
+
+// A device that calls back with larger blocks than any setting asks for needs
+// a longer dry line than the host's block was prepared with: it grows, and
+// wet and dry stay together.
+TEST (ProcessorAudioPath, TheDryLineGrowsForADeviceWithLargerBlocksThanAnySetting)
+{
+    ProcessorAudioRig rig;
+    VirtualAudioBehaviour behaviour;
+    behaviour.deliveredBlockSize = 8000;
+    rig.setDeviceBehaviour (behaviour);
+    rig.pedalAudio().setRoundTrip (8100);
+    rig.storeCalibratedLatency();
+    rig.driver().getSettings().inAdjust.setValue (2, nullptr);
+    rig.driver().getSettings().outAdjust.setValue (2, nullptr);
+    rig.prepare (64);
+    DelayMeter meter (rig);
+
+    ASSERT_TRUE (rig.attach (modeAudio));
+    rig.pedalAudio().endCalibration();
+    ASSERT_TRUE (rig.runUntilStreaming (rig.processor().getUsbClient()));
+
+    const int latency = rig.processor().getLatencySamples();
+    EXPECT_GT (latency, AudioIODeviceSource::largestLatency (64));
+    EXPECT_EQ (meter.measure (127), (Delays { latency, latency })) << "wet";
+    EXPECT_EQ (meter.measure (0), (Delays { latency, latency })) << "dry";
+}
+
+// A host that prepares on a thread of its own only stops the pedal's audio
+// there; the message thread reopens the shared device, restarts the stream and
+// tells the host the new latency.
+TEST (ProcessorAudioPath, PreparingOnAHostThreadLeavesTheSharedDeviceToTheMessageThread)
+{
+    ProcessorAudioRig rig;
+    invertingPedal (rig);
+    rig.prepare (256);
+    rig.play ({}, {});
+    ASSERT_TRUE (rig.attach (modeAudio));
+    auto& processor = rig.processor();
+    auto& bridge = processor.getUsbClient()->getAudioSource();
+    ASSERT_TRUE (rig.runUntilStreaming (processor.getUsbClient()));
+
+    std::thread ([&processor] { processor.prepareToPlay (ProcessorAudioRig::sampleRate, 512); }).join();
+    EXPECT_EQ (bridge.getStreamingState(), AudioIODeviceSource::stopped);
+    EXPECT_EQ (rig.openDevice()->getCurrentBufferSizeSamples(), 256);
+
+    const int expected = (512 + 1024) + 1024 + rig.pedalAudio().calibratedLatency() + 56;
+    for (int i = 0; i < 100 && processor.getLatencySamples() != expected; ++i)
+        juce::MessageManager::getInstance()->runDispatchLoopUntil (5);
+
+    EXPECT_EQ (processor.getLatencySamples(), expected);
+    EXPECT_EQ (rig.openDevice()->getCurrentBufferSizeSamples(), 512);
+    rig.block = 512;
+    rig.play ({}, {});
+    EXPECT_TRUE (rig.runUntilStreaming (processor.getUsbClient()));
 }
 
 //==============================================================================

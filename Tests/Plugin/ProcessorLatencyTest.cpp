@@ -8,49 +8,6 @@
 // path (all dry), at equal clocks, for every block size and buffer setting.
 namespace
 {
-struct Delays
-{
-    int impulse, burst;
-    bool operator== (const Delays& o) const { return impulse == o.impulse && burst == o.burst; }
-};
-
-std::ostream& operator<< (std::ostream& out, const Delays& d)
-{
-    return out << "impulse " << d.impulse << ", burst " << d.burst;
-}
-
-// The wet and the dry delay of what the rig's first processor plays now.
-class DelayMeter
-{
-public:
-    explicit DelayMeter (ProcessorAudioRig& r) : rig (r)
-    {
-        rig.play ([this] (auto& block, auto first) { if (probe) probe->fill (block, first); },
-                  [this] (int, auto& block, auto first) { if (probe) probe->take (block, first); });
-    }
-
-    // With "mixWet" at this value, once the gains have settled.
-    Delays measure (int mixWet)
-    {
-        rig.setParameter ("mixWet", mixWet);
-        rig.sim.run (settleSeconds);
-
-        // A window long enough to catch an echo several blocks later than reported.
-        probe = std::make_unique<EchoProbe> (rig.sim.getHostSamples(), rig.processor().getLatencySamples() + 8192);
-        const bool heard = rig.sim.runUntil ([this] { return probe->isDone(); }, 2.0);
-        const Delays delays { probe->impulseDelay(), probe->burstDelay() };
-        probe.reset();
-        return heard ? delays : Delays { -1, -1 };
-    }
-
-    // The mute ramp (0.06 s) and the wet/dry ramp (0.1 s) are over by then.
-    static constexpr double settleSeconds = 0.15;
-
-private:
-    ProcessorAudioRig& rig;
-    std::unique_ptr<EchoProbe> probe;
-};
-
 TEST (ProcessorLatency, WetAndDryComeOutExactlyTheReportedLatencyLaterForEverySetting)
 {
     constexpr int roundTrip = 2600; // at least the largest device block

@@ -1,5 +1,6 @@
 #include "Support/RealtimeCounting.h"
 
+#include <atomic>
 #include <cstddef>
 #include <cstdlib>
 #include <new>
@@ -8,13 +9,17 @@
 namespace
 {
 thread_local bool counting = false;
-thread_local int locks = 0;
-thread_local int allocated = 0;
+thread_local int locks = 0, allocated = 0;
+thread_local int watchedDepth = 0, locksHolding = 0, allocatedHolding = 0;
+std::atomic<const void*> watched { nullptr };
 
 void countAllocation() noexcept
 {
     if (counting)
+    {
         ++allocated;
+        allocatedHolding += watchedDepth > 0 ? 1 : 0;
+    }
 }
 } // namespace
 
@@ -34,12 +39,25 @@ void* __real__ZnamRKSt9nothrow_t (size_t, const std::nothrow_t&);
 void* __real__ZnwmSt11align_val_t (size_t, std::align_val_t);
 void* __real__ZnamSt11align_val_t (size_t, std::align_val_t);
 
+int __real_pthread_mutex_unlock (pthread_mutex_t*);
+
 int __wrap_pthread_mutex_lock (pthread_mutex_t* mutex)
 {
     if (counting)
+    {
         ++locks;
+        locksHolding += watchedDepth > 0 ? 1 : 0;
+    }
 
-    return __real_pthread_mutex_lock (mutex);
+    const int result = __real_pthread_mutex_lock (mutex);
+    watchedDepth += result == 0 && mutex == watched.load() ? 1 : 0;
+    return result;
+}
+
+int __wrap_pthread_mutex_unlock (pthread_mutex_t* mutex)
+{
+    watchedDepth -= mutex == watched.load() && watchedDepth > 0 ? 1 : 0;
+    return __real_pthread_mutex_unlock (mutex);
 }
 
 void* __wrap_malloc (size_t size) { countAllocation(); return __real_malloc (size); }
@@ -56,9 +74,23 @@ void* __wrap__ZnamSt11align_val_t (size_t size, std::align_val_t a) { countAlloc
 
 RealtimeCounting::RealtimeCounting()
 {
-    locks = 0;
-    allocated = 0;
+    locks = allocated = locksHolding = allocatedHolding = 0;
     counting = true;
+}
+
+void RealtimeCounting::watch (const void* mutex)
+{
+    watched.store (mutex);
+}
+
+int RealtimeCounting::locksWhileHolding() const
+{
+    return locksHolding;
+}
+
+int RealtimeCounting::allocationsWhileHolding() const
+{
+    return allocatedHolding;
 }
 
 RealtimeCounting::~RealtimeCounting()

@@ -2,7 +2,10 @@
 #include "Support/RealtimeCounting.h"
 
 #include <gtest/gtest.h>
+#include <cstdlib>
+#include <functional>
 #include <optional>
+#include <thread>
 
 // Neither the processor's block processing nor the pedal's audio callback locks
 // or allocates: streaming, while instances attach, change channels and detach,
@@ -98,5 +101,57 @@ TEST (RealtimeHygiene, NoLockAndNoAllocationOnEitherAudioPathThroughAttachDetach
     EXPECT_EQ (counts.host.allocations, 0);
     EXPECT_EQ (counts.device.locks, 0);
     EXPECT_EQ (counts.device.allocations, 0);
+}
+
+// The host's render holds the processor's callback lock: whoever else takes it
+// (preparing on the message thread or a host's own, with or without a pedal,
+// the dry line growing) builds everything first and only publishes inside it.
+TEST (RealtimeHygiene, NothingIsAllocatedOrLockedWhileTheCallbackLockIsHeld)
+{
+    ProcessorAudioRig rig;
+    auto& processor = rig.processor();
+    rig.storeCalibratedLatency();
+    RealtimeCounting::watch (&processor.getCallbackLock());
+
+    struct Counts
+    {
+        int allocations = 0, allocationsInside = 0, locksInside = 0;
+    };
+
+    const auto count = [] (const std::function<void()>& step)
+    {
+        const RealtimeCounting counting;
+        step();
+        return Counts { counting.allocations(), counting.allocationsWhileHolding(), counting.locksWhileHolding() };
+    };
+
+    const auto onHostThread = [&count] (const std::function<void()>& step)
+    {
+        Counts counts;
+        std::thread ([&] { counts = count (step); }).join();
+        return counts;
+    };
+
+    const struct { const char* step; std::function<Counts()> run; bool allocates; } steps[] = {
+        { "the watch sees what happens inside the lock", [&] { return count ([&] { const juce::ScopedLock inside (processor.getCallbackLock()); std::free (std::malloc (16)); }); }, true },
+        { "a prepare with new buffers", [&] { return count ([&] { rig.prepare (256); }); }, true },
+        { "an attach", [&] { return count ([&] { ASSERT_TRUE (rig.attach (modeAudio)); }); }, true },
+        { "a prepare that reopens the pedal's device", [&] { return count ([&] { rig.prepare (1024); }); }, true },
+        { "a prepare on the host's thread", [&] { return onHostThread ([&] { processor.prepareToPlay (ProcessorAudioRig::sampleRate, 128); }); }, true },
+        { "what the message thread does after it", [&] { return count ([] { juce::MessageManager::getInstance()->runDispatchLoopUntil (20); }); }, true },
+        { "a release on the host's thread", [&] { return onHostThread ([&] { processor.releaseResources(); }); }, false },
+        { "a detach", [&] { return count ([&] { processor.disconnectUsbClient(); }); }, true },
+    };
+
+    for (const auto& step : steps)
+    {
+        SCOPED_TRACE (step.step);
+        const auto counts = step.run();
+        EXPECT_EQ (counts.allocations > 0, step.allocates);
+        EXPECT_EQ (counts.allocationsInside, &step == &steps[0] ? 1 : 0);
+        EXPECT_EQ (counts.locksInside, 0);
+    }
+
+    RealtimeCounting::watch (nullptr);
 }
 } // namespace

@@ -13,6 +13,13 @@ public:
     int locksTaken() const;
     int allocations() const;
 
+    // What the thread did while it held this mutex (a juce::CriticalSection is
+    // its mutex), besides: locks taken and allocations made inside it. One
+    // mutex is watched at a time; null watches none.
+    static void watch (const void* mutex);
+    int locksWhileHolding() const;
+    int allocationsWhileHolding() const;
+
     // Counting stops while one of these lives, and goes on after it.
     struct Pause
     {
