@@ -25,10 +25,7 @@ struct LatencyLog : UsbDeviceClient::ClientListener
 
 TEST (LatencyCalibration, AtConnectionStoresWhatMakesTheReportedLatencyTheMeasuredOneForSeveralRoundTrips)
 {
-    struct Case { int roundTrip, hostBlock, blockSize; };
-    const Case cases[] = { { 300, 256, 0 }, { 612, 256, 256 }, { 1500, 512, 0 }, { 2600, 1024, 2048 }, { 777, 64, 96 } };
-
-    for (const auto& c : cases)
+    for (const auto& c : calibrationCases)
     {
         SCOPED_TRACE (c.roundTrip);
         AudioLinkRig rig;
@@ -118,9 +115,7 @@ TEST (LatencyCalibration, OneThatHearsNothingStopsTellsThePedalStoresNothingAndS
 TEST (LatencyCalibration, ADeviceThatDeliversAnotherBlockSizeStillMeasuresTrue)
 {
     AudioLinkRig rig;
-    VirtualAudioBehaviour behaviour;
-    behaviour.deliveredBlockSize = 384;
-    rig.setDeviceBehaviour (behaviour);
+    rig.deliverBlocksOf (384);
     rig.pedalAudio().setRoundTrip (1111);
 
     auto* client = rig.attach (modeAudio, 512);

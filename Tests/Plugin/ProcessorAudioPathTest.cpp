@@ -340,9 +340,7 @@ TEST (ProcessorAudioPath, HostBlocksLongerThanPreparedAreTakenInPieces)
 TEST (ProcessorAudioPath, TheDryLineGrowsForADeviceWithLargerBlocksThanAnySetting)
 {
     ProcessorAudioRig rig;
-    VirtualAudioBehaviour behaviour;
-    behaviour.deliveredBlockSize = 8000;
-    rig.setDeviceBehaviour (behaviour);
+    rig.deliverBlocksOf (8000);
     rig.pedalAudio().setRoundTrip (8100);
     rig.storeCalibratedLatency();
     rig.driver().getSettings().inAdjust.setValue (2, nullptr);

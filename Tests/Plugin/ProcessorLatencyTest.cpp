@@ -57,10 +57,7 @@ TEST (ProcessorLatency, WetAndDryComeOutExactlyTheReportedLatencyLaterForEverySe
 // it stores makes what the host is told what the host's audio then takes.
 TEST (ProcessorLatency, ACalibrationStoresWhatMakesTheReportedLatencyTheMeasuredOne)
 {
-    struct Case { int roundTrip, hostBlock, blockSize; };
-    const Case cases[] = { { 300, 256, 0 }, { 612, 256, 256 }, { 1500, 512, 0 }, { 2600, 1024, 2048 }, { 777, 64, 96 } };
-
-    for (const auto& c : cases)
+    for (const auto& c : calibrationCases)
     {
         SCOPED_TRACE (c.roundTrip);
         ProcessorAudioRig rig;

@@ -36,6 +36,14 @@ public:
         audioTypes.setBehaviour (LinkRig::pedalName, manual);
     }
 
+    // A pedal whose device calls back with this block size, whatever it is asked for.
+    void deliverBlocksOf (int blockSize)
+    {
+        VirtualAudioBehaviour behaviour;
+        behaviour.deliveredBlockSize = blockSize;
+        setDeviceBehaviour (behaviour);
+    }
+
     VirtualAudioDevice* openDevice() const { return audioTypes.findOpenDevice (LinkRig::pedalName); }
     const VirtualAudioCounters& deviceCounters() { return audioTypes.getCounters (LinkRig::pedalName); }
 
@@ -77,3 +85,12 @@ public:
     CoSimulation sim { audioTypes };
     LinkTimers timers { getManager(), ports };
 };
+
+// Round trips that calibrations are checked with, each with the host's block and the "blockSize" setting.
+struct CalibrationCase
+{
+    int roundTrip, hostBlock, blockSize;
+};
+
+inline constexpr CalibrationCase calibrationCases[] = { { 300, 256, 0 }, { 612, 256, 256 }, { 1500, 512, 0 },
+                                                        { 2600, 1024, 2048 }, { 777, 64, 96 } };
