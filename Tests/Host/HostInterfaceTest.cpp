@@ -1,11 +1,13 @@
 #include "Host/HostFixture.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdio>
 #include <iterator>
 #include <limits>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace
@@ -234,6 +236,43 @@ TEST_F (HostTest, RenderingRefusesCallsInTheWrongOrder)
 
     EXPECT_EQ (plugin->unprepare(), KAU_OK);
     EXPECT_EQ (plugin->render (block.pointers, 2, 256), KAU_ErrNotPrepared);
+}
+
+// A host that prepares again while its audio thread renders: each render runs
+// on a whole preparation or is refused while one is under way, never between.
+TEST_F (HostTest, PreparingAgainWhileAnotherThreadRendersIsSafe)
+{
+    ASSERT_EQ (plugin->prepare (48000.0, 512), KAU_OK);
+    std::atomic<bool> running { true };
+    std::atomic<int> rendered { 0 }, refused { 0 }, failed { 0 };
+
+    std::thread audio ([&]
+    {
+        StereoBlock block (256);
+        while (running.load())
+        {
+            const auto result = plugin->render (block.pointers, 2, 256);
+            (result == KAU_OK ? rendered : result == KAU_ErrNotPrepared ? refused : failed).fetch_add (1);
+        }
+    });
+
+    for (int i = 0; i < 50; ++i)
+    {
+        // Each preparation comes while the audio thread is at work.
+        for (const int calls = rendered.load() + refused.load(); rendered.load() + refused.load() < calls + 2;)
+            std::this_thread::yield();
+
+        EXPECT_EQ (plugin->prepare (48000.0, i % 2 == 0 ? 256 : 1024), KAU_OK);
+        if (i % 10 == 9)
+        {
+            EXPECT_EQ (plugin->unprepare(), KAU_OK);
+        }
+    }
+
+    running.store (false);
+    audio.join();
+    EXPECT_GT (rendered.load(), 0);
+    EXPECT_EQ (failed.load(), 0);
 }
 
 // Without a pedal the track plays dry, delayed by the latency the host is told
