@@ -16,7 +16,6 @@
 #include "Parameters/AudioValueTreeState.h"
 #include "Parameters/PedalControllers.h"
 #include "Presets/PresetFormat.h"
-
 #include "Utilities/CircularAudioBuffer.h"
 
 #include <juce_audio_processors/juce_audio_processors.h>
@@ -132,11 +131,8 @@ public:
     juce::OwnedArray<PresetFormat>& getUserPresets() noexcept { return userPresets; }
     // The block size the host last prepared with.
     int getHostBlockSize() const noexcept { return blockSize.load(); }
-    bool isPrepared() const noexcept { return prepared.load(); }
     // The latency last reported to the host, in samples; any thread.
     int getReportedLatency() const noexcept { return reportedLatency.load(); }
-    // Whether a failure of the pedal's audio was logged since the last attach.
-    bool hasLoggedAudioFallback() const noexcept { return audioFallbackLogged; }
     PluginSettings* getSettings() const noexcept { return settings.get(); }
     OnlineUpdater& getOnlineUpdater() noexcept { return onlineUpdater; }
     PendingDevice& getPendingDevice() noexcept { return pendingDevice; }
@@ -244,7 +240,8 @@ private:
     // Built by preparing threads and the message thread, one at a time.
     std::mutex audioBuffersBuilding;
     std::unique_ptr<AudioBuffers> audioBuffers;
-    // The latency the dry path is delayed by; the host's audio thread only.
+    // The latency the dry path is delayed by: the audio thread's, and a
+    // prepare's under the callback lock.
     int dryLatency = 0;
     std::atomic<int> reportedLatency { 0 };
     std::mutex latencyTelling;

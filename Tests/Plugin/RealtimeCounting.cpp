@@ -2,7 +2,6 @@
 
 #include <atomic>
 #include <cstddef>
-#include <cstdlib>
 #include <new>
 #include <pthread.h>
 
@@ -13,42 +12,51 @@ thread_local int locks = 0, allocated = 0;
 thread_local int watchedDepth = 0, locksHolding = 0, allocatedHolding = 0;
 std::atomic<const void*> watched { nullptr };
 
-void countAllocation() noexcept
+void count (int& total, int& holding) noexcept
 {
     if (counting)
     {
-        ++allocated;
-        allocatedHolding += watchedDepth > 0 ? 1 : 0;
+        ++total;
+        holding += watchedDepth > 0 ? 1 : 0;
     }
 }
 } // namespace
 
 // The linker sends every call of these in the test program (the framework's
 // included) to the __wrap_ versions, which count and call the real ones.
+#define PELLION_COUNTED_ALLOCATION(name, parameters, arguments) \
+    void* __real_##name parameters;                             \
+    void* __wrap_##name parameters                              \
+    {                                                           \
+        count (allocated, allocatedHolding);                    \
+        return __real_##name arguments;                         \
+    }
+
 extern "C"
 {
-int __real_pthread_mutex_lock (pthread_mutex_t*);
-void* __real_malloc (size_t);
-void* __real_calloc (size_t, size_t);
-void* __real_realloc (void*, size_t);
-int __real_posix_memalign (void**, size_t, size_t);
-void* __real__Znwm (size_t);
-void* __real__Znam (size_t);
-void* __real__ZnwmRKSt9nothrow_t (size_t, const std::nothrow_t&);
-void* __real__ZnamRKSt9nothrow_t (size_t, const std::nothrow_t&);
-void* __real__ZnwmSt11align_val_t (size_t, std::align_val_t);
-void* __real__ZnamSt11align_val_t (size_t, std::align_val_t);
+PELLION_COUNTED_ALLOCATION (malloc, (size_t size), (size))
+PELLION_COUNTED_ALLOCATION (calloc, (size_t n, size_t size), (n, size))
+PELLION_COUNTED_ALLOCATION (realloc, (void* p, size_t size), (p, size))
+PELLION_COUNTED_ALLOCATION (_Znwm, (size_t size), (size))
+PELLION_COUNTED_ALLOCATION (_Znam, (size_t size), (size))
+PELLION_COUNTED_ALLOCATION (_ZnwmRKSt9nothrow_t, (size_t size, const std::nothrow_t& t), (size, t))
+PELLION_COUNTED_ALLOCATION (_ZnamRKSt9nothrow_t, (size_t size, const std::nothrow_t& t), (size, t))
+PELLION_COUNTED_ALLOCATION (_ZnwmSt11align_val_t, (size_t size, std::align_val_t a), (size, a))
+PELLION_COUNTED_ALLOCATION (_ZnamSt11align_val_t, (size_t size, std::align_val_t a), (size, a))
 
+int __real_posix_memalign (void**, size_t, size_t);
+int __wrap_posix_memalign (void** p, size_t alignment, size_t size)
+{
+    count (allocated, allocatedHolding);
+    return __real_posix_memalign (p, alignment, size);
+}
+
+int __real_pthread_mutex_lock (pthread_mutex_t*);
 int __real_pthread_mutex_unlock (pthread_mutex_t*);
 
 int __wrap_pthread_mutex_lock (pthread_mutex_t* mutex)
 {
-    if (counting)
-    {
-        ++locks;
-        locksHolding += watchedDepth > 0 ? 1 : 0;
-    }
-
+    count (locks, locksHolding);
     const int result = __real_pthread_mutex_lock (mutex);
     watchedDepth += result == 0 && mutex == watched.load() ? 1 : 0;
     return result;
@@ -59,17 +67,6 @@ int __wrap_pthread_mutex_unlock (pthread_mutex_t* mutex)
     watchedDepth -= mutex == watched.load() && watchedDepth > 0 ? 1 : 0;
     return __real_pthread_mutex_unlock (mutex);
 }
-
-void* __wrap_malloc (size_t size) { countAllocation(); return __real_malloc (size); }
-void* __wrap_calloc (size_t count, size_t size) { countAllocation(); return __real_calloc (count, size); }
-void* __wrap_realloc (void* p, size_t size) { countAllocation(); return __real_realloc (p, size); }
-int __wrap_posix_memalign (void** p, size_t alignment, size_t size) { countAllocation(); return __real_posix_memalign (p, alignment, size); }
-void* __wrap__Znwm (size_t size) { countAllocation(); return __real__Znwm (size); }
-void* __wrap__Znam (size_t size) { countAllocation(); return __real__Znam (size); }
-void* __wrap__ZnwmRKSt9nothrow_t (size_t size, const std::nothrow_t& t) { countAllocation(); return __real__ZnwmRKSt9nothrow_t (size, t); }
-void* __wrap__ZnamRKSt9nothrow_t (size_t size, const std::nothrow_t& t) { countAllocation(); return __real__ZnamRKSt9nothrow_t (size, t); }
-void* __wrap__ZnwmSt11align_val_t (size_t size, std::align_val_t a) { countAllocation(); return __real__ZnwmSt11align_val_t (size, a); }
-void* __wrap__ZnamSt11align_val_t (size_t size, std::align_val_t a) { countAllocation(); return __real__ZnamSt11align_val_t (size, a); }
 }
 
 RealtimeCounting::RealtimeCounting()
@@ -78,42 +75,9 @@ RealtimeCounting::RealtimeCounting()
     counting = true;
 }
 
-void RealtimeCounting::watch (const void* mutex)
-{
-    watched.store (mutex);
-}
-
-int RealtimeCounting::locksWhileHolding() const
-{
-    return locksHolding;
-}
-
-int RealtimeCounting::allocationsWhileHolding() const
-{
-    return allocatedHolding;
-}
-
-RealtimeCounting::~RealtimeCounting()
-{
-    counting = false;
-}
-
-int RealtimeCounting::locksTaken() const
-{
-    return locks;
-}
-
-int RealtimeCounting::allocations() const
-{
-    return allocated;
-}
-
-RealtimeCounting::Pause::Pause() : wasCounting (counting)
-{
-    counting = false;
-}
-
-RealtimeCounting::Pause::~Pause()
-{
-    counting = wasCounting;
-}
+RealtimeCounting::~RealtimeCounting() { counting = false; }
+int RealtimeCounting::locksTaken() const { return locks; }
+int RealtimeCounting::allocations() const { return allocated; }
+void RealtimeCounting::watch (const void* mutex) { watched.store (mutex); }
+int RealtimeCounting::locksWhileHolding() const { return locksHolding; }
+int RealtimeCounting::allocationsWhileHolding() const { return allocatedHolding; }

@@ -2,6 +2,7 @@
 #include "Support/RealtimeCounting.h"
 
 #include <gtest/gtest.h>
+#include <array>
 #include <cstdlib>
 #include <functional>
 #include <optional>
@@ -13,35 +14,20 @@
 // audio paths is counted by the interposers the Plugin tests are linked with.
 namespace
 {
-class CallbackCounts final : public VirtualAudioCallbackWatch
+// Totals over every host block and every device callback, each counted on its own.
+struct CallbackCounts final : VirtualAudioCallbackWatch
 {
-public:
-    struct Totals
-    {
-        long calls = 0, locks = 0, allocations = 0;
-    };
-
     void enteringCallback() noexcept override { counting.emplace(); }
     void leftCallback() noexcept override { finish (device); }
+    void aroundHost (const std::function<void()>& call) { counting.emplace(); call(); finish (host); }
 
-    void aroundHost (const std::function<void()>& call)
+    void finish (std::array<long, 3>& totals)
     {
-        counting.emplace();
-        call();
-        finish (host);
-    }
-
-    Totals host, device;
-
-private:
-    void finish (Totals& totals)
-    {
-        ++totals.calls;
-        totals.locks += counting->locksTaken();
-        totals.allocations += counting->allocations();
+        totals = { totals[0] + 1, totals[1] + counting->locksTaken(), totals[2] + counting->allocations() };
         counting.reset();
     }
 
+    std::array<long, 3> host {}, device {}; // calls, locks, allocations
     std::optional<RealtimeCounting> counting;
 };
 
@@ -65,13 +51,11 @@ TEST (RealtimeHygiene, NoLockAndNoAllocationOnEitherAudioPathThroughAttachDetach
               },
               {}, [&counts] (const auto& call) { counts.aroundHost (call); });
 
-    const auto streamFor = [&] (double seconds) { rig.sim.run (seconds); };
     auto& first = rig.processor (0);
     auto& second = rig.processor (1);
-
     ASSERT_TRUE (rig.attach (modeAudio, channelStereo, pedalboardNone, 0));
     ASSERT_TRUE (rig.runUntilStreaming (first.getUsbClient()));
-    streamFor (1.0);
+    rig.sim.run (1.0);
 
     // A stalled device: the bridge fails, restarts and streams again.
     auto& bridge = first.getUsbClient()->getAudioSource();
@@ -81,31 +65,31 @@ TEST (RealtimeHygiene, NoLockAndNoAllocationOnEitherAudioPathThroughAttachDetach
 
     // A second instance, both switched to one channel each, a new buffer
     // setting, a calibration the pedal asks for, then both leave.
-    ASSERT_TRUE (rig.attach (modeAudio, channelStereo, pedalboardNone, 1));
-    streamFor (0.5);
-    first.setUsbDevice (LinkRig::pedalName, modeAudio, channelMonoLeft, pedalboardNone);
-    second.setUsbDevice (LinkRig::pedalName, modeAudio, channelMonoRight, pedalboardNone);
-    streamFor (0.5);
-    rig.driver().getSettings().outAdjust.setValue (2, nullptr);
-    streamFor (0.5);
-    ASSERT_TRUE (rig.pedal.sendCalibrate());
-    streamFor (1.0);
-    second.disconnectUsbClient();
-    streamFor (0.5);
-    first.disconnectUsbClient();
-    streamFor (0.5);
+    const std::function<void()> steps[] = {
+        [&] { ASSERT_TRUE (rig.attach (modeAudio, channelStereo, pedalboardNone, 1)); },
+        [&] { first.setUsbDevice (LinkRig::pedalName, modeAudio, channelMonoLeft, pedalboardNone); },
+        [&] { second.setUsbDevice (LinkRig::pedalName, modeAudio, channelMonoRight, pedalboardNone); },
+        [&] { rig.driver().getSettings().outAdjust.setValue (2, nullptr); },
+        [&] { ASSERT_TRUE (rig.pedal.sendCalibrate()); },
+        [&] { second.disconnectUsbClient(); },
+        [&] { first.disconnectUsbClient(); },
+    };
+    for (const auto& step : steps)
+    {
+        step();
+        rig.sim.run (0.5);
+    }
 
-    EXPECT_GT (counts.host.calls, 2000);
-    EXPECT_GT (counts.device.calls, 2000);
-    EXPECT_EQ (counts.host.locks, 0);
-    EXPECT_EQ (counts.host.allocations, 0);
-    EXPECT_EQ (counts.device.locks, 0);
-    EXPECT_EQ (counts.device.allocations, 0);
+    EXPECT_GT (counts.host[0], 2000);
+    EXPECT_GT (counts.device[0], 2000);
+    EXPECT_EQ (counts.host, (std::array<long, 3> { counts.host[0], 0, 0 }));
+    EXPECT_EQ (counts.device, (std::array<long, 3> { counts.device[0], 0, 0 }));
 }
 
 // The host's render holds the processor's callback lock: whoever else takes it
-// (preparing on the message thread or a host's own, with or without a pedal,
-// the dry line growing) builds everything first and only publishes inside it.
+// (preparing on the message thread or a host's own, with or without a pedal)
+// builds everything first and only publishes inside it. A host's own thread
+// only stops the pedal's stream; the shared device is the message thread's.
 TEST (RealtimeHygiene, NothingIsAllocatedOrLockedWhileTheCallbackLockIsHeld)
 {
     ProcessorAudioRig rig;
@@ -113,18 +97,14 @@ TEST (RealtimeHygiene, NothingIsAllocatedOrLockedWhileTheCallbackLockIsHeld)
     rig.storeCalibratedLatency();
     RealtimeCounting::watch (&processor.getCallbackLock());
 
-    struct Counts
-    {
-        int allocations = 0, allocationsInside = 0, locksInside = 0;
-    };
-
+    // Allocations, and allocations and locks inside the callback lock.
+    using Counts = std::array<int, 3>;
     const auto count = [] (const std::function<void()>& step)
     {
         const RealtimeCounting counting;
         step();
         return Counts { counting.allocations(), counting.allocationsWhileHolding(), counting.locksWhileHolding() };
     };
-
     const auto onHostThread = [&count] (const std::function<void()>& step)
     {
         Counts counts;
@@ -137,8 +117,25 @@ TEST (RealtimeHygiene, NothingIsAllocatedOrLockedWhileTheCallbackLockIsHeld)
         { "a prepare with new buffers", [&] { return count ([&] { rig.prepare (256); }); }, true },
         { "an attach", [&] { return count ([&] { ASSERT_TRUE (rig.attach (modeAudio)); }); }, true },
         { "a prepare that reopens the pedal's device", [&] { return count ([&] { rig.prepare (1024); }); }, true },
-        { "a prepare on the host's thread", [&] { return onHostThread ([&] { processor.prepareToPlay (ProcessorAudioRig::sampleRate, 128); }); }, true },
-        { "what the message thread does after it", [&] { return count ([] { juce::MessageManager::getInstance()->runDispatchLoopUntil (20); }); }, true },
+        { "a prepare on the host's thread, which only stops the pedal's stream", [&]
+          {
+              const auto counts = onHostThread ([&] { processor.prepareToPlay (ProcessorAudioRig::sampleRate, 128); });
+              EXPECT_EQ (processor.getUsbClient()->getAudioSource().getStreamingState(), AudioIODeviceSource::stopped);
+              EXPECT_EQ (rig.openDevice()->getCurrentBufferSizeSamples(), 1024); // the shared device is left alone
+              return counts;
+          }, true },
+        { "the message thread then reopens the device and tells the host", [&]
+          {
+              auto& bridge = processor.getUsbClient()->getAudioSource();
+              const auto counts = count ([&]
+              {
+                  for (int i = 0; i < 100 && bridge.getAppliedParameters().hostBlock != 128; ++i)
+                      juce::MessageManager::getInstance()->runDispatchLoopUntil (5);
+              });
+              EXPECT_EQ (rig.openDevice()->getCurrentBufferSizeSamples(), 128);
+              EXPECT_EQ (processor.getLatencySamples(), bridge.getLatencySamples());
+              return counts;
+          }, true },
         { "a release on the host's thread", [&] { return onHostThread ([&] { processor.releaseResources(); }); }, false },
         { "a detach", [&] { return count ([&] { processor.disconnectUsbClient(); }); }, true },
     };
@@ -147,9 +144,9 @@ TEST (RealtimeHygiene, NothingIsAllocatedOrLockedWhileTheCallbackLockIsHeld)
     {
         SCOPED_TRACE (step.step);
         const auto counts = step.run();
-        EXPECT_EQ (counts.allocations > 0, step.allocates);
-        EXPECT_EQ (counts.allocationsInside, &step == &steps[0] ? 1 : 0);
-        EXPECT_EQ (counts.locksInside, 0);
+        EXPECT_EQ (counts[0] > 0, step.allocates);
+        EXPECT_EQ (counts[1], &step == &steps[0] ? 1 : 0);
+        EXPECT_EQ (counts[2], 0);
     }
 
     RealtimeCounting::watch (nullptr);

@@ -3,10 +3,13 @@
 #include "Support/AudioLinkRig.h"
 #include "Support/PluginFixture.h"
 
+#include <algorithm>
 #include <array>
+#include <cmath>
 #include <functional>
 #include <ostream>
 #include <memory>
+#include <tuple>
 #include <vector>
 
 // Processors beside the emulated pedal in co-simulation, as a host runs them:
@@ -111,52 +114,75 @@ private:
     juce::MidiBuffer midi;
 };
 
-// Sends one impulse and, 256 samples later, one burst of noise into the host's
-// channels, and finds both in what comes out: the impulse where the output
-// peaks, the burst at the lag where it correlates best with the output.
-class EchoProbe
+struct Delays
+{
+    int impulse, burst;
+    bool operator== (const Delays& o) const { return impulse == o.impulse && burst == o.burst; }
+};
+
+inline std::ostream& operator<< (std::ostream& out, const Delays& d)
+{
+    return out << "impulse " << d.impulse << ", burst " << d.burst;
+}
+
+// How late what the rig's first processor plays comes out: it sends one
+// impulse and, 256 samples later, one burst of noise into the host's channels,
+// and finds the impulse where the output peaks and the burst at the lag where
+// it correlates best with the output.
+class DelayMeter
 {
 public:
     static constexpr int burstOffset = 256, burstLength = 64;
 
-    // From host sample `start` on, listening for up to `window` samples.
-    EchoProbe (int64_t startSample, int windowLength) : start (startSample), window (windowLength)
+    explicit DelayMeter (ProcessorAudioRig& r) : rig (r)
     {
         juce::Random random (7);
         for (auto& s : burst)
             s = random.nextFloat() - 0.5f;
-        heard.reserve ((size_t) window);
+
+        rig.play ([this] (auto& block, int64_t first) { send (block, first); },
+                  [this] (int, auto& block, int64_t first) { listen (block, first); });
     }
 
-    void fill (juce::AudioBuffer<float>& block, int64_t first) const
+    // With "mixWet" at this value, once the mute (0.06 s) and the wet/dry
+    // ramp (0.1 s) are over; -1 for what never came back.
+    Delays measure (int mixWet)
     {
-        for (int i = 0; i < block.getNumSamples(); ++i)
+        rig.setParameter ("mixWet", mixWet);
+        rig.sim.run (0.15);
+
+        // A window long enough to catch an echo several blocks later than reported.
+        start = rig.sim.getHostSamples();
+        window = rig.processor().getLatencySamples() + 8192;
+        heard.clear();
+        const bool done = rig.sim.runUntil ([this] { return (int) heard.size() >= window; }, 2.0);
+        window = 0;
+        return done ? Delays { impulseDelay(), burstDelay() } : Delays { -1, -1 };
+    }
+
+private:
+    void send (juce::AudioBuffer<float>& block, int64_t first) const
+    {
+        for (int i = 0; i < block.getNumSamples() && window > 0; ++i)
         {
             const auto at = first + i - start;
             const float s = at == 0 ? 1.0f : at >= burstOffset && at < burstOffset + burstLength ? burst[(size_t) (at - burstOffset)] : 0.0f;
-            if (s != 0.0f)
-                for (int c = 0; c < block.getNumChannels(); ++c)
-                    block.setSample (c, i, s);
+            for (int c = 0; c < block.getNumChannels() && s != 0.0f; ++c)
+                block.setSample (c, i, s);
         }
     }
 
-    void take (const juce::AudioBuffer<float>& block, int64_t first)
+    void listen (const juce::AudioBuffer<float>& block, int64_t first)
     {
-        for (int i = 0; i < block.getNumSamples() && ! isDone(); ++i)
+        for (int i = 0; i < block.getNumSamples() && (int) heard.size() < window; ++i)
             if (first + i >= start)
                 heard.push_back (block.getSample (0, i));
     }
 
-    bool isDone() const noexcept { return (int) heard.size() >= window; }
-
-    // Samples from sending to hearing, or -1 when nothing came back.
     int impulseDelay() const
     {
-        int peak = -1;
-        for (int i = 0; i < (int) heard.size(); ++i)
-            if (std::abs (heard[(size_t) i]) > 0.75f && (peak < 0 || std::abs (heard[(size_t) i]) > std::abs (heard[(size_t) peak])))
-                peak = i;
-        return peak;
+        const auto peak = std::max_element (heard.begin(), heard.end(), [] (float a, float b) { return std::abs (a) < std::abs (b); });
+        return peak != heard.end() && std::abs (*peak) > 0.75f ? (int) (peak - heard.begin()) : -1;
     }
 
     int burstDelay() const
@@ -172,60 +198,14 @@ public:
             for (int i = 0; i < burstLength; ++i)
                 sum += burst[(size_t) i] * heard[(size_t) (l + burstOffset + i)];
             if (sum > best)
-            {
-                best = sum;
-                lag = l;
-            }
+                std::tie (best, lag) = std::make_pair (sum, l);
         }
         return lag;
     }
 
-private:
-    const int64_t start;
-    const int window;
-    std::array<float, burstLength> burst {};
-    std::vector<float> heard;
-};
-
-struct Delays
-{
-    int impulse, burst;
-    bool operator== (const Delays& o) const { return impulse == o.impulse && burst == o.burst; }
-};
-
-inline std::ostream& operator<< (std::ostream& out, const Delays& d)
-{
-    return out << "impulse " << d.impulse << ", burst " << d.burst;
-}
-
-// The wet or the dry delay of what the rig's first processor plays.
-class DelayMeter
-{
-public:
-    explicit DelayMeter (ProcessorAudioRig& r) : rig (r)
-    {
-        rig.play ([this] (auto& block, auto first) { if (probe) probe->fill (block, first); },
-                  [this] (int, auto& block, auto first) { if (probe) probe->take (block, first); });
-    }
-
-    // With "mixWet" at this value, once the gains have settled.
-    Delays measure (int mixWet)
-    {
-        rig.setParameter ("mixWet", mixWet);
-        rig.sim.run (settleSeconds);
-
-        // A window long enough to catch an echo several blocks later than reported.
-        probe = std::make_unique<EchoProbe> (rig.sim.getHostSamples(), rig.processor().getLatencySamples() + 8192);
-        const bool heard = rig.sim.runUntil ([this] { return probe->isDone(); }, 2.0);
-        const Delays delays { probe->impulseDelay(), probe->burstDelay() };
-        probe.reset();
-        return heard ? delays : Delays { -1, -1 };
-    }
-
-    // The mute ramp (0.06 s) and the wet/dry ramp (0.1 s) are over by then.
-    static constexpr double settleSeconds = 0.15;
-
-private:
     ProcessorAudioRig& rig;
-    std::unique_ptr<EchoProbe> probe;
+    std::array<float, burstLength> burst {};
+    int64_t start = 0;
+    int window = 0;
+    std::vector<float> heard;
 };

@@ -20,14 +20,6 @@ public:
     int locksWhileHolding() const;
     int allocationsWhileHolding() const;
 
-    // Counting stops while one of these lives, and goes on after it.
-    struct Pause
-    {
-        Pause();
-        ~Pause();
-        bool wasCounting;
-    };
-
     RealtimeCounting (const RealtimeCounting&) = delete;
     RealtimeCounting& operator= (const RealtimeCounting&) = delete;
 };
