@@ -282,6 +282,7 @@ TEST (ProcessorAudioPath, TheHostIsToldTheBridgesLatencyOrTheRecentSettingsEstim
 {
     // The newest settings file in the folder: "blockSize" 128, "inAdjust" 2, "outAdjust" 0, "extraLatency" 300.
     const juce::File recent (PluginFolders::settingsPath() + "QZR-9999-settings.xml");
+    ASSERT_TRUE (recent.getParentDirectory().createDirectory());
     ASSERT_TRUE (recent.replaceWithText ("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
                                          "<DEVICE blockSize=\"128\" inAdjust=\"2\" outAdjust=\"0\" extraLatency=\"300\"/>\n"));
     recent.setLastModificationTime (juce::Time::getCurrentTime() + juce::RelativeTime::hours (1));
