@@ -157,10 +157,10 @@ bool EmulatedBootloader::check (const Bytes& m)
 {
     const auto size = (int) m.size();
 
-    if (size < SF::endBytes || m.front() != 0xF0 || m.back() != 0xF7)
+    if (size < SF::lengthOf (SF::end) || m.front() != 0xF0 || m.back() != 0xF7)
         return reject ("not a complete message");
 
-    if (std::memcmp (m.data() + 1, SF::manufacturer, 3) != 0)
+    if (std::memcmp (m.data() + 1, SF::maker, 3) != 0)
         return reject ("another manufacturer");
 
     if (! std::equal (identity.begin(), identity.end(), m.begin() + 4))

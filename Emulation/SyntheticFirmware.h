@@ -4,6 +4,7 @@
 // that generates the plug-in's carried firmware image writes it, and the
 // emulated bootloader checks every message against it; nothing here comes from
 // a real product. No framework code, so the generator builds before the plug-in.
+// The frame, the commands and their lengths are the plug-in's own (BootloaderFrame).
 //
 // Every message: F0, the manufacturer 00 5A 3D, the bootloader's three identity
 // bytes, a command, its data bytes, F7. The last data byte is a checksum: the
@@ -22,6 +23,8 @@
 // The carried image: version 0.1.5, 978 records in blocks of 256, 256, 256 and
 // 210, so 985 messages and 46073 bytes, behind the 16-byte "QZRI" header.
 
+#include "Devices/BootloaderFrame.h"
+
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -29,47 +32,16 @@
 
 namespace SyntheticFirmware
 {
+using namespace BootloaderFrame;
 using Identity = std::array<uint8_t, 3>;
 
-constexpr uint8_t manufacturer[] = { 0x00, 0x5A, 0x3D };
 constexpr Identity pedalIdentity { 0x00, 0x03, 0x51 };
-
-enum Command : uint8_t
-{
-    begin = 0x7A,
-    blockEnd = 0x7C,
-    header = 0x7D,
-    record = 0x7E,
-    end = 0x7F
-};
-
-constexpr int beginBytes = 13;
-constexpr int headerBytes = 24;
-constexpr int recordBytes = 47;
-constexpr int blockEndBytes = 15;
-constexpr int endBytes = 10;
-constexpr int commandPosition = 7;
 constexpr int firmwareBytesPerRecord = 35;
-constexpr int recordsPerBlock = 256;
 constexpr char name[] = "QZR-BOOT "; // nine characters
 
 constexpr int carriedRecords = 978;
 constexpr uint32_t carriedVersion = 0x000105;
 constexpr size_t imageHeaderBytes = 16;
-
-// The length of a message with this command, or 0 for an unknown command.
-constexpr int lengthOf (uint8_t command)
-{
-    switch (command)
-    {
-        case begin: return beginBytes;
-        case header: return headerBytes;
-        case record: return recordBytes;
-        case blockEnd: return blockEndBytes;
-        case end: return endBytes;
-        default: return 0;
-    }
-}
 
 constexpr int blocksFor (int records) { return (records + recordsPerBlock - 1) / recordsPerBlock; }
 
@@ -106,7 +78,7 @@ inline void appendMessage (std::vector<uint8_t>& out, const Identity& identity, 
 {
     const auto start = out.size();
     out.push_back (0xF0);
-    out.insert (out.end(), std::begin (manufacturer), std::end (manufacturer));
+    out.insert (out.end(), std::begin (maker), std::end (maker));
     out.insert (out.end(), identity.begin(), identity.end());
     out.push_back (command);
     out.insert (out.end(), data.begin(), data.end());
