@@ -28,11 +28,16 @@ Outcome extractUpdateFile (const void* archive, size_t size, juce::MemoryBlock& 
     if (found < 0)
         return Outcome::archiveNotValid;
 
-    if (! SafeZipFile::readEntry (*zip, found, updateFile, InputLimits::firmwareFileBytes) || updateFile.isEmpty())
+    switch (SafeZipFile::readEntry (archive, size, found, updateFile, InputLimits::firmwareFileBytes))
     {
-        updateFile.reset();
-        return Outcome::contentNotValid;
+        case SafeZipFile::Entry::damaged: return Outcome::archiveNotValid;
+        case SafeZipFile::Entry::unsupported:
+        case SafeZipFile::Entry::tooLarge: return Outcome::contentNotValid;
+        case SafeZipFile::Entry::read: break;
     }
+
+    if (updateFile.isEmpty())
+        return Outcome::contentNotValid;
 
     return Outcome::extracted;
 }

@@ -10,8 +10,9 @@ namespace FirmwareArchive
 enum class Outcome
 {
     extracted,
-    archiveNotValid, // not a ZIP archive, unsafe entry names, no ".syx" entry or several
-    contentNotValid  // the entry is empty, unreadable or too large
+    archiveNotValid, // not a ZIP archive, unsafe entry names, no ".syx" entry or several, or the
+                     // entry's records disagree with each other or with its data (sizes, CRC-32)
+    contentNotValid  // the entry is empty, encrypted, compressed in another way, or too large
 };
 
 // The update file on success; an empty block otherwise.

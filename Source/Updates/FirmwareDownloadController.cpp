@@ -1,6 +1,7 @@
 #include "Updates/FirmwareDownloadController.h"
 
 #include "Updates/FirmwareArchive.h"
+#include "Updates/FirmwareUpdateFile.h"
 #include "Updates/HttpGet.h"
 #include "Updates/UpdateServer.h"
 #include "Utilities/InputLimits.h"
@@ -33,6 +34,14 @@ void FirmwareDownloadController::run()
         case FirmwareArchive::Outcome::archiveNotValid: return reportStatusMessage ("Downloaded file is not valid");
         case FirmwareArchive::Outcome::contentNotValid: return reportStatusMessage ("File content is not valid");
         case FirmwareArchive::Outcome::extracted: break;
+    }
+
+    // Only a whole firmware is a complete download; a part of one never goes on to be flashed.
+    juce::MidiBuffer messages;
+    if (FirmwareUpdateFile::split (data, messages) != FirmwareUpdateFile::Problem::none)
+    {
+        data.reset();
+        return reportStatusMessage ("File content is not valid");
     }
 
     reportStatusMessage ("Download complete");

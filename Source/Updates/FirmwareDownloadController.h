@@ -7,7 +7,8 @@
 
 // Downloads a firmware archive into memory and takes out its update file,
 // reporting "Downloading...", the size read so far, and how it ended. The
-// result stays a failure until exactly one non-empty ".syx" entry was taken.
+// result stays a failure until exactly one ".syx" entry was taken, intact
+// (its sizes and CRC-32 as the archive records them), and holds a whole firmware.
 class FirmwareDownloadController : public ThreadWithProgress
 {
 public:

@@ -1,6 +1,7 @@
 #include "Updates/FirmwareUpdateController.h"
 
 #include "Devices/FirmwareImage.h"
+#include "Updates/FirmwareUpdateFile.h"
 #include "Updates/VersionNumber.h"
 #include "Utilities/InputLimits.h"
 #include "Utilities/SafeFileReader.h"
@@ -36,39 +37,22 @@ FirmwareUpdateController::~FirmwareUpdateController()
 //==============================================================================
 bool FirmwareUpdateController::loadBuffer (juce::MidiBuffer& buffer, const juce::MemoryBlock& bytes)
 {
-    buffer.clear();
-    const auto* data = static_cast<const uint8_t*> (bytes.getData());
-    const auto size = bytes.getSize();
-
-    if (size == 0 || size > InputLimits::firmwareFileBytes)
-        return false;
-
-    int count = 0;
-
-    for (size_t start = 0; start < size;)
-    {
-        auto end = start + 1;
-        while (end < size && data[end] < 0x80)
-            ++end;
-
-        // A stray byte, a message that runs off the end, or one cut short by
-        // another status byte (a new F0 included) spoils the whole file.
-        if (data[start] != 0xF0 || end == size || data[end] != 0xF7 || ++count > InputLimits::firmwareMessages
-            || ! buffer.addEvent (data + start, (int) (end + 1 - start), 0))
-        {
-            buffer.clear();
-            return false;
-        }
-
-        start = end + 1;
-    }
-
-    return true;
+    return FirmwareUpdateFile::split (bytes, buffer) == FirmwareUpdateFile::Problem::none;
 }
 
 //==============================================================================
-void FirmwareUpdateController::start (bool pedalAttached)
+bool FirmwareUpdateController::start (bool pedalAttached)
 {
+    // Checked before anything reaches a pedal: an update that fails is never sent, nor asked for.
+    loadFailure = load();
+    loaded = true;
+
+    if (loadFailure.isNotEmpty())
+    {
+        launchThread();
+        return false;
+    }
+
     if (! pedalAttached && bootManager->getNumDevices() > 0)
     {
         // Never shared: a bootloader that another job is flashing is left to it.
@@ -81,6 +65,7 @@ void FirmwareUpdateController::start (bool pedalAttached)
         startTimer (waitTimerId, bootloaderWaitMs);
 
     launchThread();
+    return true;
 }
 
 void FirmwareUpdateController::take (UsbBootDevice* device)
@@ -154,17 +139,12 @@ void FirmwareUpdateController::run()
     reportProgress (-1.0);
     result = flashPending;
 
-    juce::MidiBuffer buffer;
-    if (! load (buffer))
-    {
-        if (updateFilePath.isNotEmpty())
-            return finish ("Failed to load update file");
+    // Launched without start(), the job loads here, before waiting for anything.
+    if (! loaded)
+        loadFailure = load();
 
-        // No bytes at all: the carried image was refused, and the user is told why.
-        const auto problem = image.isEmpty() ? FirmwareImage::checkCarriedImage() : FirmwareImage::Problem::none;
-        return finish ("Failed to load firmware image"
-                       + (problem == FirmwareImage::Problem::none ? juce::String() : "\n\n" + FirmwareImage::describe (problem)));
-    }
+    if (loadFailure.isNotEmpty())
+        return finish (loadFailure);
 
     auto* device = waitForBootloader();
     if (device == nullptr)
@@ -173,7 +153,7 @@ void FirmwareUpdateController::run()
     phase = Phase::sending;
     reportStatusMessage (updatingText);
 
-    switch (send (buffer, device))
+    switch (send (messages, device))
     {
         case Sent::aborted: return finish ("Aborted");
         case Sent::noPort: return finish (noPortText);
@@ -201,16 +181,24 @@ void FirmwareUpdateController::run()
     finish ("Update complete", flashSucceeded);
 }
 
-bool FirmwareUpdateController::load (juce::MidiBuffer& buffer)
+juce::String FirmwareUpdateController::load()
 {
-    if (updateFilePath.isEmpty())
-        return loadBuffer (buffer, image);
+    if (updateFilePath.isNotEmpty())
+    {
+        juce::MemoryBlock bytes;
+        if (juce::File::isAbsolutePath (updateFilePath))
+            SafeFileReader::read (juce::File (updateFilePath), bytes, InputLimits::firmwareFileBytes);
 
-    juce::MemoryBlock bytes;
-    if (juce::File::isAbsolutePath (updateFilePath))
-        SafeFileReader::read (juce::File (updateFilePath), bytes, InputLimits::firmwareFileBytes);
+        return loadBuffer (messages, bytes) ? juce::String() : "Failed to load update file";
+    }
 
-    return loadBuffer (buffer, bytes);
+    if (loadBuffer (messages, image))
+        return {};
+
+    // No bytes at all: the carried image was refused, and the user is told why.
+    const auto problem = image.isEmpty() ? FirmwareImage::checkCarriedImage() : FirmwareImage::Problem::none;
+    return "Failed to load firmware image"
+         + (problem == FirmwareImage::Problem::none ? juce::String() : "\n\n" + FirmwareImage::describe (problem));
 }
 
 UsbBootDevice* FirmwareUpdateController::waitForBootloader()

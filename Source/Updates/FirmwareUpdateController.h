@@ -11,10 +11,11 @@
 #include <mutex>
 
 // Flashes the pedal through its MIDI bootloader: loads the update (a dropped
-// ".syx" file, else the given bytes), waits for a bootloader, sends it every
-// message in file order with a 10 ms pause after each, and then waits for the
-// pedal to come back with the new firmware. Success is reported only once the
-// pedal has restarted (reporting the expected version, when one was set).
+// ".syx" file, else the given bytes) and checks that it is a whole firmware,
+// waits for a bootloader, sends it every message in file order with a 10 ms
+// pause after each, and then waits for the pedal to come back with the new
+// firmware. Success is reported only once the pedal has restarted (reporting
+// the expected version, when one was set).
 class FirmwareUpdateController : public ThreadWithProgress,
                                  public juce::MultiTimer,
                                  private UsbBaseDeviceManager<UsbBootDevice>::Listener,
@@ -52,20 +53,19 @@ public:
     using Pause = std::function<void (int milliseconds)>;
     void setMessagePause (Pause pause) { messagePause = std::move (pause); }
 
-    // With no pedal attached in normal use, takes the bootloader manager's first
+    // Loads and checks the update first. When it is a whole firmware: with no
+    // pedal attached in normal use, takes the bootloader manager's first
     // bootloader (unless another job uses it), else waits up to 60 s for one to
-    // appear; then launches. Whoever calls this then sends an attached pedal
+    // appear. Then launches; a job whose update failed only reports why. True
+    // when the update loaded: only then may the caller send an attached pedal
     // EnterBootloader. Message thread.
-    void start (bool pedalAttached);
+    bool start (bool pedalAttached);
 
     int getResult() const noexcept { return result.load(); }
     UsbBootDevice* getBootDevice() const noexcept { return bootDevice.load(); }
 
-    // Splits a firmware update file into its messages, in file order: each
-    // starts with F0 and ends with the first F7, with only data bytes between,
-    // back to back. False, with the buffer empty, for an empty file, a stray
-    // byte, a message cut short by the next one or by the end, a message the
-    // buffer cannot hold, or more than the limits allow.
+    // Splits a whole firmware into its messages, in file order (see
+    // FirmwareUpdateFile). False, with the buffer empty, for anything else.
     static bool loadBuffer (juce::MidiBuffer& buffer, const juce::MemoryBlock& bytes);
 
     void run() override;
@@ -82,7 +82,7 @@ private:
     void deviceAdded (UsbBootDevice* device) override;
     void deviceRemoved (UsbBootDevice* device) override;
     void take (UsbBootDevice* device);
-    bool load (juce::MidiBuffer& buffer);
+    juce::String load();
     UsbBootDevice* waitForBootloader();
     Sent send (const juce::MidiBuffer& buffer, UsbBootDevice* device);
     void finish (const juce::String& status, int outcome = flashPending);
@@ -100,6 +100,11 @@ private:
     PedalRestartWatch restartWatch;
     const juce::MemoryBlock image;
     const juce::String updateFilePath;
+
+    // The messages to send, or why there are none; filled before the launch.
+    juce::MidiBuffer messages;
+    juce::String loadFailure;
+    bool loaded = false;
     Pause messagePause { [] (int milliseconds) { juce::Thread::sleep (milliseconds); } };
     bool restartWaitStarted = false;
 

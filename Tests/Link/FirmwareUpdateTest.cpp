@@ -1,6 +1,7 @@
 #include "Devices/Audio/AudioDeviceTypes.h"
 #include "Devices/FirmwareImage.h"
 #include "Emulation/EmulatedBootloader.h"
+#include "Support/HostileFirmware.h"
 #include "Support/JobRecorder.h"
 #include "Support/LinkRig.h"
 #include "Updates/FirmwareUpdateController.h"
@@ -320,7 +321,7 @@ TEST_F (FirmwareUpdateTest, ABootloaderWhoseOutputNeverOpensFailsRatherThanCompl
     EXPECT_TRUE (rig.pedal.getBootloader().getMessages().empty());
 }
 
-TEST_F (FirmwareUpdateTest, UpdateDataThatDoesNotLoadFailsBeforeAnyBootloaderIsTouched)
+TEST_F (FirmwareUpdateTest, UpdateDataThatIsNoWholeFirmwareFailsBeforeAnyBootloaderIsTouched)
 {
     const auto folder = juce::File::getSpecialLocation (juce::File::tempDirectory).getChildFile ("pellion-" + juce::Uuid().toString());
     ASSERT_TRUE (folder.createDirectory());
@@ -340,16 +341,42 @@ TEST_F (FirmwareUpdateTest, UpdateDataThatDoesNotLoadFailsBeforeAnyBootloaderIsT
         { "update data with a stray byte", juce::MemoryBlock ("\x05\xF0\xF7", 3), {}, "Failed to load firmware image" },
     };
 
-    for (const auto& [what, image, path, status] : cases)
+    const auto expectRefused = [this] (const juce::MemoryBlock& image, const juce::String& path, const std::string& status)
     {
-        SCOPED_TRACE (what);
         recorder = {};
-        makeJob (image, path).start (false);
+        EXPECT_FALSE (makeJob (image, path).start (false)) << "no pedal may be sent into its bootloader";
+        EXPECT_EQ (job->getBootDevice(), nullptr) << "nor a bootloader taken";
+        EXPECT_FALSE (job->isTimerRunning (Job::waitTimerId));
         ASSERT_TRUE (relayUntilComplete (*job, recorder));
         EXPECT_EQ (job->getResult(), Job::flashPending);
         EXPECT_EQ (recorder.statuses(), Strings { status });
         EXPECT_TRUE (rig.pedal.getBootloader().getMessages().empty());
+        EXPECT_FALSE (rig.pedal.getBootloader().getSourceIdentifier().isEmpty()) << "still there, untouched";
         job.reset();
+    };
+
+    for (const auto& [what, image, path, status] : cases)
+    {
+        SCOPED_TRACE (what);
+        expectRefused (image, path, status);
+    }
+
+    // Launched without start(), the job still loads before it waits for anything.
+    recorder = {};
+    makeJob (juce::MemoryBlock ("\xF0\xF7", 2)).launchThread();
+    ASSERT_TRUE (relayUntilComplete (*job, recorder));
+    EXPECT_EQ (recorder.statuses(), Strings { "Failed to load firmware image" });
+    job.reset();
+
+    // Whatever is not a whole firmware, dropped or handed in.
+    const auto firmware = smallFirmware (0x000106);
+    const auto dropped = folder.getChildFile ("dropped.syx");
+    for (const auto& c : HostileFirmware::syxFiles (toString (firmware)))
+    {
+        SCOPED_TRACE (c.what);
+        ASSERT_TRUE (dropped.replaceWithData (c.bytes.data(), c.bytes.size()));
+        expectRefused (firmware, dropped.getFullPathName(), "Failed to load update file");
+        expectRefused ({ c.bytes.data(), c.bytes.size() }, {}, "Failed to load firmware image");
     }
 
     folder.deleteRecursively();

@@ -3,9 +3,9 @@
 #include "Emulation/SyntheticFirmware.h"
 #include "Support/DesktopRecorder.h"
 #include "Support/DialogRig.h"
+#include "Support/HostileFirmware.h"
 #include "Support/LinkRig.h"
 #include "Support/LoopbackHttpServer.h"
-#include "Support/ZipMaker.h"
 #include "Windows/AlertManager.h"
 
 #include <gtest/gtest.h>
@@ -268,11 +268,22 @@ TEST_F (FirmwareDialogTest, OnlineFirmwareIsDownloadedAndFlashedIntoTheAttachedP
 TEST_F (FirmwareDialogTest, DownloadFailuresStayInTheMessageAndReportOne)
 {
     server.serve ("/readme.zip", LoopbackHttpServer::text (toString (makeZip ({ { "readme.txt", "hello" } }))));
-    const std::pair<std::string, std::string> cases[] = {
+    std::vector<std::pair<std::string, std::string>> cases = {
         { server.address ("/missing.zip"), "Download failed" },
         { "", "Download failed" },
         { server.address ("/readme.zip"), "Downloaded file is not valid" },
     };
+
+    // Damaged archives and archives of no whole firmware: never "Download complete", never flashed.
+    for (const auto& c : HostileFirmware::archives (smallFirmware (0x010300)))
+    {
+        if (c.status == "Download complete")
+            continue;
+
+        const auto path = "/hostile" + std::to_string (cases.size()) + ".zip";
+        server.serve (path, LoopbackHttpServer::text (c.archive));
+        cases.push_back ({ server.address (path), c.status });
+    }
 
     attachPedal();
     for (const auto& [address, message] : cases)
@@ -288,6 +299,7 @@ TEST_F (FirmwareDialogTest, DownloadFailuresStayInTheMessageAndReportOne)
     }
 
     EXPECT_EQ (enterBootloaderSent(), 0);
+    EXPECT_TRUE (rig.pedal.getBootloader().getMessages().empty());
 }
 
 //==============================================================================
@@ -334,6 +346,32 @@ TEST_F (FirmwareDialogTest, OneDroppedSyxFileIsFlashedInsteadOfTheCarriedImage)
     EXPECT_EQ (results, std::vector<int> { 0 });
 }
 
+TEST_F (FirmwareDialogTest, ADroppedFileThatIsNoWholeFirmwareNeverSendsThePedalIntoItsBootloader)
+{
+    attachPedal();
+    auto* attached = pedal.device;
+    ASSERT_NE (attached, nullptr);
+
+    for (const auto& c : HostileFirmware::syxFiles (smallFirmware (0x000107)))
+    {
+        SCOPED_TRACE (c.what);
+        results.clear();
+        files.write ("hostile.syx", c.bytes);
+        ASSERT_TRUE (open (VersionQuery::queryFirmwareRequired));
+        dialog().filesDropped ({ files.folder.getChildFile ("hostile.syx").getFullPathName() }, 10, 10);
+        press ("OK");
+
+        ASSERT_TRUE (runUntilState (Dialog::updateComplete));
+        EXPECT_EQ (shows(), "Firmware Update | Failed to load update file | OK (0)");
+        press ("OK");
+        EXPECT_EQ (results, std::vector<int> { -1 });
+    }
+
+    EXPECT_EQ (enterBootloaderSent(), 0);
+    EXPECT_EQ (rig.findDevice(), attached) << "the pedal stayed as it was";
+    EXPECT_TRUE (rig.pedal.getBootloader().getMessages().empty());
+}
+
 TEST_F (FirmwareDialogTest, AFlashThatCannotStartEndsWithItsReasonAndItsResult)
 {
     const auto file = writeFirmwareFile ("update.syx", 0x000108);
@@ -363,9 +401,9 @@ TEST_F (FirmwareDialogTest, AFlashThatCannotStartEndsWithItsReasonAndItsResult)
         dialog().filesDropped ({ c.dropped.getFullPathName() }, 10, 10);
         press ("OK");
 
-        // No bootloader: the sixty-second wait, driven.
+        // No bootloader: the sixty-second wait, driven; data that does not load waits for none.
         auto* job = dialog().getUpdateController();
-        EXPECT_EQ (job->getTimerInterval (FirmwareUpdateController::waitTimerId), 60000);
+        EXPECT_EQ (job->getTimerInterval (FirmwareUpdateController::waitTimerId), c.result == -1 ? 0 : 60000);
         ASSERT_TRUE (runUntil ([this] { return ! dialog().isFlashing() || dialog().getMessage().startsWith ("Waiting for device"); }));
         if (dialog().isFlashing())
             job->timerCallback (FirmwareUpdateController::waitTimerId);

@@ -231,9 +231,8 @@ void FirmwareUpdateComponent::startUpdater()
     job->setExpectedFirmwareVersion (droppedFile.isEmpty() ? (juce::uint32) version : 0u);
     updateController = std::move (job);
     updateController->addListener (this);
-    updateController->start (device != nullptr);
-
-    if (device != nullptr)
+    // Update data that fails its check never sends the pedal into its bootloader.
+    if (updateController->start (device != nullptr) && device != nullptr)
     {
         auto& driver = device->getDriver();
         driver.releaseAudio();

@@ -1,4 +1,5 @@
-#include "Support/ZipMaker.h"
+#include "Devices/FirmwareImage.h"
+#include "Support/HostileFirmware.h"
 #include "Updates/FirmwareArchive.h"
 #include "Utilities/InputLimits.h"
 
@@ -55,6 +56,25 @@ TEST (FirmwareArchive, TakesExactlyOneNonEmptySyxEntry)
         {
             EXPECT_EQ (file.getSize(), 0u);
         }
+    }
+}
+
+TEST (FirmwareArchive, AnEntryIsTakenOnlyWhenEveryRecordOfItAgreesWithItsData)
+{
+    const auto firmware = toString (FirmwareImage::getPayload());
+
+    for (const auto& c : HostileFirmware::archives (firmware))
+    {
+        SCOPED_TRACE (c.what);
+        juce::MemoryBlock file ("stale", 5);
+        EXPECT_EQ (FirmwareArchive::extractUpdateFile (c.archive.data(), c.archive.size(), file), c.outcome);
+
+        if (c.outcome != Outcome::extracted)
+            EXPECT_EQ (file.getSize(), 0u);
+        else if (c.status == "Download complete")
+            EXPECT_EQ (toString (file), firmware);
+        else
+            EXPECT_EQ (toString (file), HostileFirmware::join (HostileFirmware::messagesOf (firmware), 493)) << "half, as declared";
     }
 }
 

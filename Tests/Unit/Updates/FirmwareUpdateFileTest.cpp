@@ -1,75 +1,81 @@
+#include "Devices/FirmwareImage.h"
+#include "Support/HostileFirmware.h"
 #include "Updates/FirmwareUpdateController.h"
-#include "Utilities/InputLimits.h"
 
 #include <gtest/gtest.h>
 
 namespace
 {
-using Bytes = std::vector<uint8_t>;
+using Problem = FirmwareUpdateFile::Problem;
+using HostileFirmware::Messages;
 
-std::vector<Bytes> split (const Bytes& bytes, bool& loaded)
+const std::string carried = toString (FirmwareImage::getPayload());
+
+// The smallest firmware the carried one gives: begin, header, three records, their block end, end.
+std::string smallFirmware()
+{
+    const auto m = HostileFirmware::messagesOf (carried);
+    return m[0] + m[1] + m[2] + m[3] + m[4] + m[258] + m.back();
+}
+
+Messages split (const std::string& bytes, Problem& problem)
 {
     juce::MidiBuffer buffer;
     buffer.addEvent (juce::MidiMessage::noteOn (1, 60, (juce::uint8) 100), 0); // replaced, never appended to
-    loaded = FirmwareUpdateController::loadBuffer (buffer, juce::MemoryBlock (bytes.data(), bytes.size()));
+    problem = FirmwareUpdateFile::split (juce::MemoryBlock (bytes.data(), bytes.size()), buffer);
 
-    std::vector<Bytes> messages;
+    Messages messages;
     for (const auto event : buffer)
-        messages.emplace_back (event.data, event.data + event.numBytes);
+        messages.emplace_back (reinterpret_cast<const char*> (event.data), (size_t) event.numBytes);
     return messages;
 }
 
-struct SplitCase
+TEST (FirmwareUpdateFile, AWholeFirmwareSplitsIntoItsMessagesInFileOrder)
 {
-    const char* what;
-    Bytes file;
-    std::vector<Bytes> messages; // empty: the file is refused
-};
-
-const SplitCase splitCases[] = {
-    { "two messages back to back", { 0xF0, 0x01, 0xF7, 0xF0, 0x02, 0xF7 }, { { 0xF0, 0x01, 0xF7 }, { 0xF0, 0x02, 0xF7 } } },
-    { "an empty message", { 0xF0, 0xF7 }, { { 0xF0, 0xF7 } } },
-    { "an empty file", {}, {} },
-    { "a stray byte before the first message", { 0x05, 0xF0, 0x01, 0xF7 }, {} },
-    { "a stray byte between messages", { 0xF0, 0x01, 0xF7, 0x05, 0xF0, 0x02, 0xF7 }, {} },
-    { "a stray byte after the last message", { 0xF0, 0x01, 0xF7, 0x05 }, {} },
-    { "a status byte inside", { 0xF0, 0x01, 0x90, 0xF7 }, {} },
-    { "a message cut short by the next (not silently shortened)", { 0xF0, 0x01, 0xF0, 0x02, 0xF7 }, {} },
-    { "no end", { 0xF0, 0x01, 0x02 }, {} },
-    { "an end without a start", { 0xF7 }, {} },
-};
-
-TEST (FirmwareUpdateFile, SplitsCompleteMessagesInOrderAndRefusesAnythingElseWhole)
-{
-    for (const auto& c : splitCases)
+    for (const auto& firmware : { carried, smallFirmware() })
     {
-        SCOPED_TRACE (c.what);
-        bool loaded = false;
-        EXPECT_EQ (split (c.file, loaded), c.messages);
-        EXPECT_EQ (loaded, ! c.messages.empty());
+        Problem problem = Problem::empty;
+        const auto messages = split (firmware, problem);
+        EXPECT_EQ (problem, Problem::none);
+        EXPECT_EQ (messages, HostileFirmware::messagesOf (firmware));
+        EXPECT_EQ (HostileFirmware::join (messages), firmware);
+    }
+
+    EXPECT_EQ (HostileFirmware::messagesOf (carried).size(), 985u);
+    EXPECT_EQ (HostileFirmware::messagesOf (smallFirmware()).size(), 7u);
+}
+
+TEST (FirmwareUpdateFile, AnythingButAWholeFirmwareIsRefusedWholeWithWhatIsWrong)
+{
+    for (const auto& firmware : { carried, smallFirmware() })
+    {
+        for (const auto& c : HostileFirmware::syxFiles (firmware))
+        {
+            SCOPED_TRACE (c.what + " of " + std::to_string (firmware.size()) + " bytes");
+            Problem problem = Problem::none;
+            EXPECT_TRUE (split (c.bytes, problem).empty());
+            EXPECT_EQ (problem, c.problem);
+
+            juce::MidiBuffer buffer;
+            EXPECT_FALSE (FirmwareUpdateController::loadBuffer (buffer, juce::MemoryBlock (c.bytes.data(), c.bytes.size())));
+            EXPECT_TRUE (buffer.isEmpty());
+        }
     }
 }
 
-TEST (FirmwareUpdateFile, MessagesTooLargeForTheBufferOrTooManyAreRefusedNotDropped)
+TEST (FirmwareUpdateFile, BlocksHoldUpTo256RecordsAndEveryMessageItsCommandsLength)
 {
-    Bytes large { 0xF0 };
-    large.insert (large.end(), 65535, 0x11);
-    large.push_back (0xF7);
+    const auto m = HostileFirmware::messagesOf (carried);
+    std::string fullBlock = m[0] + m[1];
+    for (int i = 0; i < BootloaderFrame::recordsPerBlock; ++i)
+        fullBlock += m[2];
 
-    Bytes many;
-    for (int i = 0; i <= InputLimits::firmwareMessages; ++i)
-        many.insert (many.end(), { 0xF0, 0xF7 });
+    Problem problem = Problem::empty;
+    EXPECT_EQ (split (fullBlock + m[258] + m.back(), problem).size(), 260u);
+    EXPECT_EQ (problem, Problem::none);
 
-    for (const auto* file : { &large, &many })
-    {
-        bool loaded = true;
-        EXPECT_TRUE (split (*file, loaded).empty());
-        EXPECT_FALSE (loaded);
-    }
-
-    // One message fewer than the limit loads.
-    many.resize (many.size() - 2);
-    bool loaded = false;
-    EXPECT_EQ ((int) split (many, loaded).size(), InputLimits::firmwareMessages);
+    const std::pair<uint8_t, int> lengths[] = { { 0x7A, 13 }, { 0x7D, 24 }, { 0x7E, 47 }, { 0x7C, 15 }, { 0x7F, 10 }, { 0x7B, 0 }, { 0x00, 0 } };
+    for (const auto& [command, length] : lengths)
+        EXPECT_EQ (BootloaderFrame::lengthOf (command), length) << (int) command;
 }
 } // namespace

@@ -1,6 +1,7 @@
+#include "Devices/FirmwareImage.h"
+#include "Support/HostileFirmware.h"
 #include "Support/JobRecorder.h"
 #include "Support/LoopbackHttpServer.h"
-#include "Support/ZipMaker.h"
 #include "Updates/FirmwareDownloadController.h"
 #include "Updates/VersionQueryController.h"
 #include "Utilities/InputLimits.h"
@@ -16,7 +17,7 @@ using Strings = std::vector<std::string>;
 
 const std::string versionPath = "/QZR/latest.json";
 const std::string currentFile = R"({"pluginVersion":"0.2.0","firmwareVersion":"0.1.7","firmwareURL":"https://assets.example.com/fw.zip"})";
-const std::string syx = "\xF0\x01\xF7";
+const std::string syx = toString (FirmwareImage::getPayload());
 
 Reply withLength (Reply reply, long length)
 {
@@ -46,15 +47,16 @@ protected:
         return job.getResult (VersionNumber (deviceFirmware));
     }
 
-    Strings download (const Reply& reply)
+    // The statuses of a download of this reply, which must fail unless the data is expected.
+    Strings download (const Reply& reply, const std::string& expectedData = {})
     {
         server.serve ("/fw.zip", reply);
         FirmwareDownloadController job (server.url ("/fw.zip"));
         job.addListener (&recorder);
         job.launchThread();
         EXPECT_TRUE (relayUntilComplete (job, recorder));
-        EXPECT_EQ (job.getResult(), FirmwareDownloadController::downloadFailed);
-        EXPECT_EQ (job.getData().getSize(), 0u);
+        EXPECT_EQ (job.getResult(), expectedData.empty() ? FirmwareDownloadController::downloadFailed : FirmwareDownloadController::downloadSucceeded);
+        EXPECT_EQ (toString (job.getData()), expectedData);
 
         const auto statuses = recorder.statuses();
         recorder = {};
@@ -172,6 +174,23 @@ TEST_F (WebJobsTest, EveryFailedDownloadEndsWithItsTextAndNoData)
 
     for (const auto& [what, reply, text] : cases)
         EXPECT_EQ (download (reply), Strings { text }) << what;
+}
+
+TEST_F (WebJobsTest, OnlyAnIntactArchiveHoldingAWholeFirmwareIsADownload)
+{
+    for (const auto& c : HostileFirmware::archives (syx))
+    {
+        SCOPED_TRACE (c.what);
+        const bool complete = c.status == "Download complete";
+        EXPECT_EQ (download (Server::text (c.archive), complete ? syx : std::string()), Strings { c.status });
+    }
+
+    // Intact archives of files that are no whole firmware.
+    for (const auto& c : HostileFirmware::syxFiles (syx))
+    {
+        SCOPED_TRACE (c.what);
+        EXPECT_EQ (download (Server::text (toString (makeZip ({ { "pedal.syx", c.bytes } })))), Strings { "File content is not valid" });
+    }
 }
 
 TEST_F (WebJobsTest, AnAbortMidTransferEndsPromptlyAsAFailedDownload)
