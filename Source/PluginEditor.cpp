@@ -106,12 +106,6 @@ VelmoraAudioProcessorEditor::VelmoraAudioProcessorEditor (VelmoraAudioProcessor&
     chassisImage = Images::PL_chassis_Stereo.getImage();
     menubarImage = Images::Menubar_base.getImage();
 
-    // The face starts from the stored channel setting, which outlives an attachment.
-    int storedChannel = channelStereo;
-    if (auto* parameter = state.getParameter ("channelSetting"))
-        storedChannel = parameter->get();
-    const auto mode = currentDeviceState().mode;
-
     setInterceptsMouseClicks (false, true);
     processor.addChangeListener (this);
     stopWantingKeyboardFocus (*this);
@@ -121,7 +115,7 @@ VelmoraAudioProcessorEditor::VelmoraAudioProcessorEditor (VelmoraAudioProcessor&
     startTimer (updateNoticeTimerId, updateNoticeIntervalMs);
     startTimer (optionsPromptTimerId, optionsPromptIntervalMs);
 
-    pedalComponent->updateEditor (storedChannel, mode, currentDeviceState().config);
+    skinFace (faceChannel(), device.mode, device.config);
 }
 
 VelmoraAudioProcessorEditor::~VelmoraAudioProcessorEditor()
@@ -187,6 +181,7 @@ void VelmoraAudioProcessorEditor::buttonStateChanged (juce::Button* button)
 
 void VelmoraAudioProcessorEditor::changeListenerCallback (juce::ChangeBroadcaster*)
 {
+    followProcessor();
     repaint();
     if (pedalComponent != nullptr)
         pedalComponent->repaint();
@@ -208,14 +203,48 @@ VelmoraAudioProcessorEditor::DeviceState VelmoraAudioProcessorEditor::currentDev
     return current;
 }
 
+// While attached the face shows the attachment's channel setting; without one,
+// the stored setting, which outlives an attachment.
+int VelmoraAudioProcessorEditor::faceChannel() const
+{
+    if (processor.getDevice() != nullptr && isChannelSetting (processor.getChannelSetting()))
+        return processor.getChannelSetting();
+
+    auto* parameter = state.getParameter ("channelSetting");
+    return parameter != nullptr ? parameter->get() : channelStereo;
+}
+
+void VelmoraAudioProcessorEditor::skinFace (int channel, int mode, int config)
+{
+    faceState = { mode, channel, config };
+    pedalComponent->updateEditor (channel, mode, config);
+}
+
+void VelmoraAudioProcessorEditor::followProcessor()
+{
+    if (pedalComponent == nullptr)
+        return;
+
+    const auto current = currentDeviceState();
+    if (current != shownState)
+        updateSettingLabel (current.mode, current.channel, current.config);
+
+    // Without a use the face keeps the one it showed last, so a choice that let
+    // the pedal go still shows the layout chosen.
+    const bool inUse = isRequestableMode (current.mode);
+    const DeviceState wanted { inUse ? current.mode : faceState.mode, faceChannel(), inUse ? current.config : faceState.config };
+    if (wanted != faceState)
+        skinFace (wanted.channel, wanted.mode, wanted.config);
+}
+
 void VelmoraAudioProcessorEditor::deviceConnected()
 {
-    const auto current = currentDeviceState();
-    updateSettingLabel (current.mode, current.channel, current.config);
+    followProcessor();
 }
 
 void VelmoraAudioProcessorEditor::updateSettingLabel (int mode, int channel, int config)
 {
+    shownState = { mode, channel, config };
     statusText = StatusLine::textFor (mode, channel, config);
     statusLabel.setText (statusText, juce::dontSendNotification);
 }

@@ -73,7 +73,7 @@ public:
     void buttonClicked (juce::Button* button) override;
     void buttonStateChanged (juce::Button* button) override;
 
-    // The pedal confirmed a mode: the status line follows what the processor holds.
+    // The pedal confirmed a mode: the status line and face follow what the processor holds.
     void deviceConnected() override;
 
     void timerCallback (int timerId) override;
@@ -84,6 +84,12 @@ public:
 
     // Writes the status line for a use, channel setting and pedalboard leg.
     void updateSettingLabel (int mode, int channel, int config);
+
+    // The status line and the face show what the processor holds now, however
+    // it came to hold it: a menu, the reconnect timer, a restored state, a
+    // pedal that went. Run on every change message, every confirmation and
+    // every meter tick.
+    void followProcessor();
 
     //==============================================================================
     // The settings menu as it would open now, with the pedal names its device
@@ -134,9 +140,13 @@ private:
         int mode = modeNone;
         int channel = -1;
         int config = pedalboardNone;
+
+        bool operator!= (const DeviceState& o) const noexcept { return mode != o.mode || channel != o.channel || config != o.config; }
     };
 
     DeviceState currentDeviceState() const;
+    int faceChannel() const;
+    void skinFace (int channel, int mode, int config);
     PedalUse pedalUse (UsbDevice& pedal) const;
 
     void showSettingsMenu();
@@ -156,6 +166,8 @@ private:
 
     // Set while the editor is being destroyed: menu results then choose nothing.
     bool closing = false;
+    // What the status line and the face were last given.
+    DeviceState shownState, faceState;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (VelmoraAudioProcessorEditor)
 };

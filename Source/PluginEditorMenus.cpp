@@ -359,7 +359,7 @@ void VelmoraAudioProcessorEditor::chooseDevice (const MenuIds::DeviceChoice& cho
         updateSettingLabel (choice.mode, choice.channel, choice.leg);
     }
 
-    pedalComponent->updateEditor (choice.channel, choice.mode, choice.leg);
+    skinFace (choice.channel, choice.mode, choice.leg);
 }
 
 void VelmoraAudioProcessorEditor::disconnect()

@@ -43,6 +43,7 @@ void VelmoraAudioProcessorEditor::updateMetersAndLights()
     // In mono the pedal's first channel feeds both meters.
     pedalComponent->setPeaks (MeterFeed::takePeaks (processor.getUsbClient(), processor.getChannelSetting()));
     updateIndicators();
+    followProcessor();
 }
 
 void VelmoraAudioProcessorEditor::updateIndicators()

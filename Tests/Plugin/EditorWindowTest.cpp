@@ -57,12 +57,15 @@ TEST_F (EditorWindowTest, TheWindowIsThePedalUnderItsMenuBar)
     EXPECT_TRUE (coloursNear (argb (shot, 2, 2), argb (Images::Menubar_base.getImage(), 2, 2), 8));
 }
 
-// Built from what the processor holds; an editor opened after the attach hears
-// of the pedal once the processor attaches again.
-TEST_F (EditorWindowTest, TheStatusLineAndFaceStartFromTheProcessorAndFollowThePedal)
+// Built from what the processor holds, and following it from then on, however
+// it changes: within a meter tick, with or without a change message or the
+// pedal's answer. Without a use the face keeps the use it showed last and takes
+// the stored channel setting, which outlives an attachment.
+TEST_F (EditorWindowTest, TheStatusLineAndFaceStartFromTheProcessorAndFollowIt)
 {
     editor.close();
-    processor->getValueTreeState().getParameter ("channelSetting")->set (channelMonoRight, GestureTracker::internalSource);
+    auto* stored = processor->getValueTreeState().getParameter ("channelSetting");
+    stored->set (channelMonoRight, GestureTracker::internalSource);
     attach (modeAudio, channelMonoRight);
 
     OpenEditor reopened (*processor);
@@ -70,11 +73,37 @@ TEST_F (EditorWindowTest, TheStatusLineAndFaceStartFromTheProcessorAndFollowTheP
     EXPECT_EQ (reopened->chassisImage, Images::PL_chassis_Mono.getImage());
     EXPECT_FALSE (reopened->pedalComponent->faderDacL->isVisible());
 
-    processor->disconnectUsbClient();
-    processor->setUsbDevice (LinkRig::pedalName, modePedalboard, channelMonoLeft, pedalboardOut);
-    EXPECT_EQ (reopened->statusLabel.getText(), "Audio : Mono R ");
-    rig.drain();
-    EXPECT_EQ (reopened->statusLabel.getText(), "Pedalboard : OUT - L");
+    auto& face = *reopened->pedalComponent;
+    const struct
+    {
+        const char* what;
+        std::function<void()> change;
+        const char* status;
+        const ImageSelector& chassis;
+        bool left, right; // which output faders show
+    } steps[] = {
+        { "another use attached elsewhere, not yet answered",
+          [&] { processor->disconnectUsbClient(); processor->setUsbDevice (LinkRig::pedalName, modePedalboard, channelMonoLeft, pedalboardOut); },
+          "Pedalboard : OUT - L", Images::PL_chassis_Mono_Out, true, false },
+        { "its channel changed elsewhere, which sends no change message",
+          [&] { rig.drain(); processor->setUsbDevice (LinkRig::pedalName, modePedalboard, channelStereo, pedalboardOut); },
+          "Pedalboard : OUT - S", Images::PL_chassis_Stereo_Out, true, true },
+        { "detached elsewhere", [&] { processor->disconnectUsbClient(); }, "Not Connected", Images::PL_chassis_Mono_Out, false, true },
+        { "the stored setting changed, as a restored state changes it",
+          [&] { stored->set (channelStereo, GestureTracker::internalSource); }, "Not Connected", Images::PL_chassis_Stereo_Out, true, true },
+        { "attached in Control use", [&] { attach (modeControl, channelMonoLeft); }, "Control : Mono L ", Images::PL_chassis_Mono_In, true, false },
+        { "the pedal unplugged", [&] { rig.unplugAndScan(); }, "Not Connected", Images::PL_chassis_Stereo_In, true, true },
+    };
+
+    for (const auto& step : steps)
+    {
+        SCOPED_TRACE (step.what);
+        step.change();
+        reopened->timerCallback (VelmoraAudioProcessorEditor::meterTimerId);
+        EXPECT_EQ (reopened->statusLabel.getText(), step.status);
+        EXPECT_EQ (reopened->chassisImage, step.chassis.getImage());
+        EXPECT_EQ (std::pair (face.faderDacL->isVisible(), face.faderDacR->isVisible()), std::pair (step.left, step.right));
+    }
 }
 
 TEST_F (EditorWindowTest, EditorsShareTheStyleAndTheManagersAndOneClosingLeavesThemToTheOther)
