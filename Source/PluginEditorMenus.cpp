@@ -70,6 +70,9 @@ void VelmoraAudioProcessorEditor::buttonClicked (juce::Button* button)
     }
     else if (button == &updateNoticeButton)
     {
+        if (alertManager.isPedalFlashing())
+            return;
+
         recordPendingDevice();
         const int firmware = processor.getDevice() != nullptr ? processor.getDevice()->getDriver().getFirmwareVersion() : 0;
         openUpdateDialog (processor.getOnlineUpdater().getResult (VersionNumber ((juce::uint32) firmware)), true);
@@ -118,6 +121,8 @@ juce::PopupMenu VelmoraAudioProcessorEditor::getSettingsMenu (juce::StringArray&
 
     auto* pedal = processor.getDevice();
     const bool bootable = pedal == nullptr && bootDeviceManager->getNumDevices() > 0;
+    // Nothing is done to a pedal that some instance is flashing.
+    const bool flashing = alertManager.isPedalFlashing();
 
     juce::PopupMenu hardware;
     hardware.setLookAndFeel (&popupMenuStyle);
@@ -146,13 +151,13 @@ juce::PopupMenu VelmoraAudioProcessorEditor::getSettingsMenu (juce::StringArray&
                             PopupMenuLineComponent::accessibleTitle);
 
     if (bootable || altHeld)
-        hardware.addItem (plainItem (MENU_ID_UPDATE_FIRMWARE, "Update Firmware...", pedal != nullptr || bootable));
+        hardware.addItem (plainItem (MENU_ID_UPDATE_FIRMWARE, "Update Firmware...", (pedal != nullptr || bootable) && ! flashing));
 
     if (pedal != nullptr)
     {
         const auto use = pedal->getDriver().getState();
         if (use == modeAudio || use == modePedalboard)
-            hardware.addItem (plainItem (MENU_ID_DEVICE_OPTIONS, "Device Options...", true));
+            hardware.addItem (plainItem (MENU_ID_DEVICE_OPTIONS, "Device Options...", ! flashing));
     }
 
     juce::PopupMenu plugin;
@@ -171,8 +176,10 @@ juce::PopupMenu VelmoraAudioProcessorEditor::getSettingsMenu (juce::StringArray&
 //==============================================================================
 PedalUse VelmoraAudioProcessorEditor::pedalUse (UsbDevice& pedal) const
 {
-    return PedalUse::read (pedal, processor.getDevice(), processor.getUsbClient(), processor.getChannelSetting(),
-                           mainInputChannels, mainOutputChannels);
+    auto use = PedalUse::read (pedal, processor.getDevice(), processor.getUsbClient(), processor.getChannelSetting(),
+                               mainInputChannels, mainOutputChannels);
+    use.flashing = deviceManager->getFlashes().isFlashing (pedal.getName());
+    return use;
 }
 
 bool VelmoraAudioProcessorEditor::getOptionClickable (UsbDevice* pedal, MENU_DEVICE_OPTIONS option)
@@ -241,8 +248,8 @@ juce::PopupMenu VelmoraAudioProcessorEditor::getDeviceMenu (juce::StringArray& n
         menu.addSubMenu ("Control", control, DeviceMenuRules::isSubMenuClickable (use, SUBMENU_CONTROL), tickIcon (tick), false, 0);
         menu.addSubMenu ("Pedalboard", pedalboard, DeviceMenuRules::isSubMenuClickable (use, SUBMENU_PEDALBOARD),
                          tickIcon (tick), false, 0);
-        menu.addCustomItem (MENU_ID_DISCONNECT,
-                            std::make_unique<PopupMenuTextItemComponent> ("Disconnect", outChoiceWidth, true, false, tick));
+        menu.addCustomItem (MENU_ID_DISCONNECT, std::make_unique<PopupMenuTextItemComponent> ("Disconnect", outChoiceWidth,
+                                                                                             ! use.flashing, false, tick));
         menu.addSeparator();
 
         names.add (pedal->getName());
@@ -295,6 +302,9 @@ void VelmoraAudioProcessorEditor::settingsMenuCallback (int result, juce::String
 
         case MENU_ID_UPDATE_FIRMWARE:
         {
+            if (alertManager.isPedalFlashing())
+                break;
+
             VersionQuery carriedFirmware;
             carriedFirmware.status = VersionQuery::queryFirmwareRequired;
             recordPendingDevice();
@@ -329,12 +339,10 @@ void VelmoraAudioProcessorEditor::settingsMenuCallback (int result, juce::String
 
 void VelmoraAudioProcessorEditor::chooseDevice (const MenuIds::DeviceChoice& choice, const juce::StringArray& names)
 {
-    // Nothing takes the pedal away from a flash, or gives it back, while it runs.
-    if (alertManager.isFlashing())
-        return;
-
+    // Nothing takes a pedal away from a flash, or gives it back, while it runs,
+    // whichever instance flashes it.
     const auto name = choice.pedal < names.size() ? names[choice.pedal] : juce::String();
-    if (name.isEmpty())
+    if (name.isEmpty() || alertManager.isPedalFlashing() || deviceManager->getFlashes().isFlashing (name))
         return;
 
     auto* channelParameter = state.getParameter ("channelSetting");
@@ -364,7 +372,7 @@ void VelmoraAudioProcessorEditor::chooseDevice (const MenuIds::DeviceChoice& cho
 
 void VelmoraAudioProcessorEditor::disconnect()
 {
-    if (alertManager.isFlashing())
+    if (alertManager.isPedalFlashing())
         return;
 
     processor.disconnectUsbClient();

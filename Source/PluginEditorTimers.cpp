@@ -106,11 +106,12 @@ bool VelmoraAudioProcessorEditor::needsCalibration (UsbDevice& pedal) const
     return clientWithoutLatency && pedal.getDriver().getSettings().extraLatency.get() == 0;
 }
 
-// Once per editor, and never in place of a flash: while one runs the prompt waits.
+// Once per editor, and never over a flash, whichever instance runs it: while
+// one runs the prompt waits.
 void VelmoraAudioProcessorEditor::promptForDeviceOptions()
 {
     auto* device = processor.getDevice();
-    if (device == nullptr || ! needsCalibration (*device) || alertManager.isFlashing())
+    if (device == nullptr || ! needsCalibration (*device) || alertManager.isPedalFlashing())
         return;
 
     stopTimer (optionsPromptTimerId);

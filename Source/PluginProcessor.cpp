@@ -122,6 +122,14 @@ void VelmoraAudioProcessor::timerCallback (int timerId)
         if (pendingDevice.name.isEmpty())
             return;
 
+        // A pedal that some instance is flashing is left alone; the timer asks
+        // again until the flash is over.
+        if (deviceManager->getFlashes().isFlashing (pendingDevice.name))
+        {
+            startTimer (reconnectTimerId, reconnectDelayMs);
+            return;
+        }
+
         if (currentDevice == nullptr || currentDevice->getName() == pendingDevice.name)
             setUsbDevice (pendingDevice.name, pendingDevice.mode, pendingDevice.channelSetting,
                           pendingDevice.pedalboardMode);

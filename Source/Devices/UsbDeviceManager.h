@@ -2,6 +2,7 @@
 
 #include "Devices/Audio/AudioDeviceTypes.h"
 #include "Devices/Midi/MidiPorts.h"
+#include "Devices/PedalFlashes.h"
 #include "Devices/UsbBootDevice.h"
 #include "Devices/UsbDevice.h"
 #include "Settings/DeviceSettingsFiles.h"
@@ -68,6 +69,11 @@ public:
 
     // Where clients, client lists and pedals wait until no audio thread can reach them.
     RetiredObjects& getRetiredObjects() noexcept { return retired; }
+
+    // The pedals being flashed now, by name; they outlast the pedals' own objects,
+    // which go while a pedal sits in its bootloader.
+    PedalFlashes& getFlashes() noexcept { return flashes; }
+    const PedalFlashes& getFlashes() const noexcept { return flashes; }
 
     // One scan: keeps the devices still present, adds the new ones (each announced
     // at once), then saves and removes the vanished ones. A device found under its
@@ -220,6 +226,7 @@ private:
     }
 
     bool periodic = false;
+    PedalFlashes flashes;
     RetiredObjects retired;
     juce::ListenerList<Listener> listeners;
     juce::OwnedArray<DeviceType> devices;

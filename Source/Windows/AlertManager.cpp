@@ -109,6 +109,12 @@ bool AlertManager::isFlashing() const
     return dialog != nullptr && dialog->isFlashing();
 }
 
+bool AlertManager::isPedalFlashing() const
+{
+    auto* device = holder.getDevice();
+    return isFlashing() || (device != nullptr && pedalManager->getFlashes().isFlashing (device->getName()));
+}
+
 //==============================================================================
 bool AlertManager::alert_withCallback (const juce::String& title, const juce::String& message,
                                        std::function<void (int)> callback)
@@ -137,7 +143,7 @@ bool AlertManager::alert_withCallback (const juce::String& title, const juce::St
 
 bool AlertManager::alert_updateFirmware (VersionQuery query, juce::PropertySet& settings, std::function<void (int)> callback)
 {
-    if (isFlashing())
+    if (isPedalFlashing())
         return false;
 
     auto closer = makeCloser();
@@ -158,6 +164,9 @@ bool AlertManager::alert_updateFirmware (VersionQuery query, juce::PropertySet& 
 
 bool AlertManager::alert_resetFactoryPresets()
 {
+    if (isPedalFlashing())
+        return false;
+
     return alert_withCallback ("Reset Factory Presets", "Reset pedal presets to factory defaults?", [this] (int result)
     {
         if (result == 1)
@@ -167,6 +176,9 @@ bool AlertManager::alert_resetFactoryPresets()
 
 bool AlertManager::alert_resetFirmware()
 {
+    if (isPedalFlashing())
+        return false;
+
     return alert_withCallback ("Reset Firmware to Factory Version", "Reset pedal firmware to the original version?",
                                [this] (int result)
     {
@@ -200,7 +212,7 @@ void AlertManager::resetFirmware()
 bool AlertManager::alert_pedalOptions (juce::ValueTree settingsTree, bool needsCalibration,
                                        std::function<void (int, juce::ValueTree&)> callback)
 {
-    if (isFlashing())
+    if (isPedalFlashing())
         return false;
 
     auto closer = makeCloser();

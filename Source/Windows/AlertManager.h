@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Devices/UsbDevice.h"
+#include "Devices/UsbDeviceManager.h"
 #include "Updates/VersionQuery.h"
 
 #include <juce_gui_basics/juce_gui_basics.h>
@@ -13,7 +14,8 @@
 // reach the editor) and a shadow follows the box. A new dialog replaces the one
 // shown without calling its callback, except while a firmware flash runs: then
 // every opener refuses, and returns false, so that nothing interrupts the
-// flash. Message thread only.
+// flash. The dialogs that act on the pedal also refuse while any instance of
+// the process flashes it. Message thread only.
 class AlertManager
 {
 public:
@@ -84,7 +86,11 @@ public:
     // replace it, and nothing may detach or reattach the pedal meanwhile.
     bool isFlashing() const;
 
+    // That, or the holder's pedal is being flashed from anywhere in the process.
+    bool isPedalFlashing() const;
+
     UsbDevice::Holder& holder;
+    juce::SharedResourcePointer<UsbBaseDeviceManager<UsbDevice>> pedalManager;
     DecoratedAlertBox alert;
 
 private:

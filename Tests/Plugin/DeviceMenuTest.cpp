@@ -71,6 +71,7 @@ TEST_F (DeviceMenuTest, EntriesAreEnabledAndTickedByWhatEveryInstanceHolds)
         int hostIn, hostOut;
         const char *clickable, *ticked, *submenus;
         bool mineFirst = false; // this instance attaches before the others
+        bool flashing = false;  // some instance is flashing the pedal
     };
 
     const char* const allButOut = "AS AL AR CS CL CR IS IL IR";
@@ -97,6 +98,9 @@ TEST_F (DeviceMenuTest, EntriesAreEnabledAndTickedByWhatEveryInstanceHolds)
         { "another on OUT Mono-R alone", { { 0, 3, 1, 1 } }, {}, 2, 2, "OL OR", "", "Pedalboard OUT" },
         // The latest attach was stereo, so the pedal is not split: the OUT mono entry is no longer ticked.
         { "mine OUT Mono-R, then another on IN Stereo", { { 0, 3, 2, 0 } }, Hold { 0, 3, 1, 1 }, 2, 2, "OS OL OR", "", "Pedalboard OUT", true },
+        // A pedal being flashed offers nothing, not even "Disconnect", until it is back.
+        { "a free pedal being flashed", {}, {}, 2, 2, "", "", "", false, true },
+        { "mine alone, Audio Mono-L, being flashed", {}, Hold { 0, 2, 0 }, 2, 2, "", "AL", "", false, true },
     };
 
     for (const auto& row : rows)
@@ -111,6 +115,8 @@ TEST_F (DeviceMenuTest, EntriesAreEnabledAndTickedByWhatEveryInstanceHolds)
         if (row.mine && ! row.mineFirst)
             attach (*mine, *row.mine);
 
+        const auto claim = row.flashing ? rig.getManager().getFlashes().claim (LinkRig::pedalName) : nullptr;
+
         juce::StringArray names;
         const auto menu = (*editor)->getDeviceMenu (names);
         const auto block = readDeviceBlock (menu, 0);
@@ -118,7 +124,8 @@ TEST_F (DeviceMenuTest, EntriesAreEnabledAndTickedByWhatEveryInstanceHolds)
         EXPECT_EQ (block.clickable, row.clickable);
         EXPECT_EQ (block.ticked, row.ticked);
         EXPECT_EQ (block.submenus, row.submenus);
-        EXPECT_TRUE (block.disconnectClickable);
+        EXPECT_EQ (block.disconnectClickable, ! row.flashing);
+        EXPECT_TRUE (readDeviceBlock (menu, 1).disconnectClickable) << "the other pedal is not being flashed";
 
         // The header names the pedal, in SemiBold when it is this instance's.
         ASSERT_NE (block.header, nullptr);

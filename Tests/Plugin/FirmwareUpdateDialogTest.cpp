@@ -445,22 +445,30 @@ TEST_F (FirmwareDialogTest, ClosingTheEditorMidFlashStopsTheTransfer)
     EXPECT_TRUE (results.empty());
 }
 
-TEST_F (FirmwareDialogTest, ADialogReplacedWhileDownloadingNeverGoesOnToFlash)
+// From the start of a download that will flash, the pedal is claimed for the
+// whole process and nothing replaces the dialog; cancelled while it downloads,
+// the dialog never goes on to flash and lets the pedal go.
+TEST_F (FirmwareDialogTest, ADialogCancelledWhileDownloadingNeverGoesOnToFlash)
 {
     attachPedal();
     offerOnlineFirmware (serveFirmware (0x010300));
     press ("OK");
+    auto& cancelled = dialog();
+    EXPECT_TRUE (cancelled.isFlashing());
+    EXPECT_TRUE (rig.getManager().getFlashes().isFlashing (LinkRig::pedalName));
+    EXPECT_FALSE (manager->alert_pedalOptions (juce::ValueTree ("DEVICE"), false, [] (int, juce::ValueTree&) {}));
 
     // The download ends, and its completion still waits in the message queue
-    // when the automatic Device Options prompt replaces the dialog.
-    auto& replaced = dialog();
-    ASSERT_TRUE (replaced.getDownloadController()->waitForThreadToExit (10000));
-    ASSERT_EQ (replaced.getDownloadController()->getResult(), FirmwareDownloadController::downloadSucceeded);
-    ASSERT_TRUE (manager->alert_pedalOptions (juce::ValueTree ("DEVICE"), false, [] (int, juce::ValueTree&) {}));
+    // when "Cancel" is clicked (without running the loop).
+    ASSERT_TRUE (cancelled.getDownloadController()->waitForThreadToExit (10000));
+    ASSERT_EQ (cancelled.getDownloadController()->getResult(), FirmwareDownloadController::downloadSucceeded);
+    cancelled.buttonClicked (findButton (cancelled, "Cancel"));
+    EXPECT_EQ (results, std::vector<int> { 1 }) << "a check ran before";
+    EXPECT_FALSE (rig.getManager().getFlashes().isFlashing (LinkRig::pedalName));
 
-    replaced.threadComplete (false);
-    EXPECT_EQ (replaced.getUpdateController(), nullptr);
+    cancelled.threadComplete (false);
+    EXPECT_EQ (cancelled.getUpdateController(), nullptr);
     runUntil ([] { return false; }, 200);
     EXPECT_EQ (enterBootloaderSent(), 0);
-    EXPECT_TRUE (results.empty());
+    EXPECT_EQ (results, std::vector<int> { 1 });
 }

@@ -3,8 +3,10 @@
 #include "Components/Dialogs/ProToolsSetupComponent.h"
 #include "Components/Images.h"
 #include "Components/Menus/PopupMenuLineComponent.h"
+#include "Emulation/SyntheticFirmware.h"
 #include "Support/DialogRig.h"
 #include "Support/EditorRig.h"
+#include "Support/ScratchFolder.h"
 
 #include <gtest/gtest.h>
 #include <algorithm>
@@ -50,7 +52,7 @@ TEST_F (SettingsMenuTest, ItsEntriesFollowThePedalTheBootloaderAndTheAltKey)
     const std::string options = " | 2007:Device Options...";
     const std::string update = " | 2006:Update Firmware...";
 
-    const struct { const char* what; int mode; bool reply, listed, bootloader, alt, selectDevice; std::string hardware; } rows[] = {
+    const struct { const char* what; int mode; bool reply, listed, bootloader, alt, selectDevice; std::string hardware; bool flashing = false; } rows[] = {
         { "nothing connected", 0, true, false, false, false, false, none },
         { "nothing connected, Alt held", 0, true, false, false, true, false, none + update + " (off)" },
         { "a bootloader only", 0, true, false, true, false, true, none + update },
@@ -61,6 +63,8 @@ TEST_F (SettingsMenuTest, ItsEntriesFollowThePedalTheBootloaderAndTheAltKey)
         { "Control use, Alt held", 1, true, true, false, true, true, pedal + update },
         { "Audio use", 2, true, true, false, false, true, pedal + options },
         { "Pedalboard use", 3, true, true, false, false, true, pedal + options },
+        { "Audio use, Alt held, the pedal flashed by another instance", 2, true, true, false, true, true,
+          pedal + update + " (off)" + options + " (off)", true },
     };
 
     for (const auto& row : rows)
@@ -77,6 +81,7 @@ TEST_F (SettingsMenuTest, ItsEntriesFollowThePedalTheBootloaderAndTheAltKey)
             processor->setUsbDevice (LinkRig::pedalName, row.mode, channelStereo, row.mode == 3 ? pedalboardIn : pedalboardNone);
         if (row.reply)
             rig.drain();
+        const auto claim = row.flashing ? rig.getManager().getFlashes().claim (LinkRig::pedalName) : nullptr;
 
         juce::StringArray names;
         const auto menu = editor->getSettingsMenu (names, row.alt);
@@ -201,23 +206,115 @@ TEST_F (SettingsMenuTest, UpdateDialogsRecordThePedalAndReattachItAfterwards)
     }
 }
 
-// While a flash runs nothing takes the pedal away or gives it back.
-TEST_F (SettingsMenuTest, WhileAFlashRunsNoChoiceAttachesOrDetaches)
+// Two instances share the pedal, and this one flashes it. From its "OK" until
+// the pedal is back with the new firmware, the other's menus neither let the
+// pedal go nor take it, its dialogs over the pedal and its prompt wait, and its
+// reconnect timer leaves it alone, also once the pedal is listed again but has
+// not yet said which firmware it runs. Then both instances take it again and
+// the prompt comes.
+TEST_F (SettingsMenuTest, WhileOneInstanceFlashesThePedalNoInstanceDisturbsItAndBothRecover)
 {
-    choose (MenuIds::deviceEntry (0, modeAudio, channelStereo));
+    ScratchFolder files;
+    const auto bytes = SyntheticFirmware::buildPayload (0x000107, 3);
+    files.write ("update.syx", { bytes.begin(), bytes.end() });
+
+    auto other = makeHostedProcessor();
+    OpenEditor otherEditor (*other);
+    rig.driver().getSettings().extraLatency.setValue (0, nullptr); // uncalibrated: the other's prompt is due
+    attach (modeAudio, channelMonoLeft);
+    other->setUsbDevice (LinkRig::pedalName, modeAudio, channelMonoRight, pedalboardNone);
+    rig.drain();
+    ASSERT_EQ (rig.device().getNumClients(), 2);
+    other->getPendingDevice() = { LinkRig::pedalName, channelMonoRight, modeAudio, pedalboardNone };
+    auto& flashes = rig.getManager().getFlashes();
+
     choose (MENU_ID_UPDATE_FIRMWARE);
-    shownDialog<FirmwareUpdateComponent>()->prepareState (FirmwareUpdateComponent::updating);
-    ASSERT_TRUE (editor->alertManager.isFlashing());
+    auto* flash = shownDialog<FirmwareUpdateComponent>();
+    ASSERT_NE (flash, nullptr);
+    flash->filesDropped ({ files.folder.getChildFile ("update.syx").getFullPathName() }, 10, 10);
+    // The pedal will come back without answering a mode request until told to.
+    rig.pedal.setModeReply (EmulatedPedal::ModeReply::none);
+    flash->buttonClicked (findButton (*flash, "OK"));
+    ASSERT_TRUE (flashes.isFlashing (LinkRig::pedalName));
 
-    rig.pedal.clearReceivedMessages();
-    for (int result : { (int) MENU_ID_DISCONNECT, MenuIds::deviceEntry (0, modeAudio, channelStereo),
-                        MenuIds::deviceEntry (0, modeControl, channelMonoLeft) })
-        choose (result);
+    const auto otherDialog = [&otherEditor] { return otherEditor->alertManager.alert.box.get(); };
+    const auto leftAlone = [&] (bool attached)
+    {
+        const auto* client = other->getUsbClient();
+        EXPECT_EQ (client != nullptr, attached);
 
-    ASSERT_NE (processor->getDevice(), nullptr);
-    EXPECT_EQ (processor->getChannelSetting(), channelStereo);
-    EXPECT_EQ (status(), "Audio : Stereo ");
-    EXPECT_TRUE (systemCommands (rig).empty());
+        // The pedal's entries, while it is listed, cannot be chosen; no choice, listed or not, acts.
+        juce::StringArray names;
+        const auto menu = otherEditor->getDeviceMenu (names);
+        if (names.contains (LinkRig::pedalName))
+        {
+            const auto block = readDeviceBlock (menu, 0);
+            EXPECT_EQ (block.clickable + "|" + block.submenus, "|");
+            EXPECT_FALSE (block.disconnectClickable);
+        }
+        for (int result : { (int) MENU_ID_DISCONNECT, MenuIds::deviceEntry (0, modeAudio, channelMonoRight),
+                            MenuIds::deviceEntry (0, modeControl, channelStereo), MenuIds::deviceEntry (0, modeAudio, channelStereo) })
+            otherEditor->settingsMenuCallback (result, { LinkRig::pedalName });
+        EXPECT_EQ (other->getUsbClient(), client);
+        EXPECT_EQ (other->getChannelSetting(), channelMonoRight); // kept when the pedal went
+
+        // Its dialogs over the pedal and its prompt wait.
+        if (attached)
+        {
+            for (int result : { (int) MENU_ID_UPDATE_FIRMWARE, (int) MENU_ID_DEVICE_OPTIONS, (int) MENU_ID_RESET_PRESETS,
+                                (int) MENU_ID_RESET_FIRMWARE })
+                otherEditor->settingsMenuCallback (result, { LinkRig::pedalName });
+            otherEditor->buttonClicked (&otherEditor->updateNoticeButton);
+        }
+        otherEditor->timerCallback (VelmoraAudioProcessorEditor::optionsPromptTimerId);
+        EXPECT_EQ (otherDialog(), nullptr);
+        EXPECT_TRUE (otherEditor->isTimerRunning (VelmoraAudioProcessorEditor::optionsPromptTimerId));
+
+        // The reconnect timer asks again later rather than attach.
+        other->timerCallback (VelmoraAudioProcessor::reconnectTimerId);
+        EXPECT_EQ (other->getUsbClient(), client);
+        EXPECT_EQ (other->getTimerInterval (VelmoraAudioProcessor::reconnectTimerId), 200);
+    };
+
+    {
+        SCOPED_TRACE ("the pedal has gone into its bootloader");
+        leftAlone (true);
+    }
+
+    // The real timers run from here: the other's reconnect asks every 200 ms.
+    ASSERT_TRUE (rig.runUntil ([&] { return rig.findDevice() != nullptr
+                                            && rig.pedal.countReceived (Sysex::SystemGroup, Sysex::ModeControl) > 0; }))
+        << "the pedal did not come back";
+    ASSERT_TRUE (flash->isFlashing());
+    {
+        SCOPED_TRACE ("the pedal is back, its firmware not yet reported");
+        leftAlone (false);
+        EXPECT_EQ (processor->getDevice(), nullptr);
+    }
+
+    // The pedal answers: the flash is over, and the other instance takes its pedal again by itself.
+    rig.pedal.setModeReply (EmulatedPedal::ModeReply::normal);
+    ASSERT_TRUE (rig.pedal.sendFrame (Sysex::SystemGroup, Sysex::ModeControl, rig.pedal.versionPayload()));
+    ASSERT_TRUE (rig.runUntil ([&] { return flash->getState() == FirmwareUpdateComponent::updateComplete; }))
+        << "the flash did not end";
+    EXPECT_EQ (flash->getMessage(), "Update complete");
+    EXPECT_FALSE (flashes.isFlashing (LinkRig::pedalName));
+
+    click (*findButton (*flash, "OK"));
+    ASSERT_TRUE (rig.runUntil ([&] { return processor->getUsbClient() != nullptr && other->getUsbClient() != nullptr
+                                            && rig.driver().getState() == modeAudio; }, 10000))
+        << "both instances did not attach again";
+    EXPECT_EQ (processor->getChannelSetting(), channelMonoLeft);
+    EXPECT_EQ (other->getChannelSetting(), channelMonoRight);
+    EXPECT_EQ (rig.device().getNumClients(), 2);
+    EXPECT_EQ (rig.driver().getFirmwareVersion(), 0x000107);
+    otherEditor->timerCallback (VelmoraAudioProcessorEditor::meterTimerId);
+    EXPECT_EQ (otherEditor->statusLabel.getText(), "Audio : Mono R ");
+
+    // The prompt that waited now comes.
+    ASSERT_EQ (rig.driver().getSettings().extraLatency.get(), 0);
+    otherEditor->timerCallback (VelmoraAudioProcessorEditor::optionsPromptTimerId);
+    EXPECT_NE (dynamic_cast<PedalOptionsComponent*> (otherDialog()), nullptr);
 }
 
 // "Calibrate" asks the pedal for a calibration (never in Pedalboard use); the

@@ -24,11 +24,13 @@ FirmwareUpdateComponent::FirmwareUpdateComponent (UsbDevice::Holder* holder, con
 
 FirmwareUpdateComponent::~FirmwareUpdateComponent()
 {
-    // The progress bar reads our progress: it goes first. Deleting a job stops its thread.
+    // The progress bar reads our progress: it goes first. Deleting a job stops
+    // its thread; only then is the pedal free again.
     deleteAllRows();
     downloadController.reset();
     updateController.reset();
     queryController.reset();
+    flashClaim.reset();
 }
 
 juce::String FirmwareUpdateComponent::websiteName()
@@ -62,6 +64,7 @@ void FirmwareUpdateComponent::prepareState (State newState)
     autoCheckToggle = nullptr;
     acceptsDrop = false;
     state = newState;
+    claimPedalWhileFlashing();
 
     const auto versionText = [this] { return VersionNumber::versionStringFromNumber (version); };
 
@@ -151,6 +154,18 @@ void FirmwareUpdateComponent::prepareState (State newState)
 
     updateLayout();
     repaint();
+}
+
+// Every instance in the process leaves the pedal alone while it is flashed: a
+// claim from the start of the download or flash until the job has ended.
+void FirmwareUpdateComponent::claimPedalWhileFlashing()
+{
+    if (! isFlashing())
+        flashClaim.reset();
+    else if (flashClaim == nullptr)
+        flashClaim = pedalManager->getFlashes().claim (deviceHolder != nullptr && deviceHolder->getDevice() != nullptr
+                                                           ? deviceHolder->getDevice()->getName()
+                                                           : juce::String());
 }
 
 void FirmwareUpdateComponent::addAutoCheckToggle()
@@ -265,6 +280,9 @@ void FirmwareUpdateComponent::dismiss()
 {
     AlertBoxComponent::dismiss();
     stopListening();
+
+    // Gone from the screen, it flashes nothing more: its job stops as it is deleted.
+    flashClaim.reset();
 }
 
 void FirmwareUpdateComponent::threadComplete (bool ok)

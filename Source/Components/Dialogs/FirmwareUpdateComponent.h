@@ -69,8 +69,10 @@ public:
     double getProgress() const noexcept { return progress; }
     bool isDragOver() const noexcept { return dragOver; }
 
-    // A flash runs from its start until its job completes; the dialog must stay.
-    bool isFlashing() const noexcept { return state == updating; }
+    // A flash runs from the start of a download that will flash, or of the
+    // flash itself, until its job completes, which is once the pedal has come
+    // back: the dialog must stay, and the pedal is claimed for the whole process.
+    bool isFlashing() const noexcept { return state == downloading || state == updating; }
 
     // The running or last jobs.
     VersionQueryController* getQueryController() const noexcept { return queryController.get(); }
@@ -81,7 +83,8 @@ public:
     static juce::String websiteName();
 
     // Stops listening to its jobs, so that a closed dialog never moves on to a
-    // download or a flash; the jobs stop when the dialog is deleted.
+    // download or a flash, and lets go of the pedal; the jobs stop when the
+    // dialog is deleted.
     void dismiss() override;
 
     juce::Colour getBackgroundColour() const override;
@@ -103,6 +106,7 @@ private:
     void stopListening();
     void startDownload();
     void report (int code);
+    void claimPedalWhileFlashing();
 
     UsbDevice::Holder* deviceHolder;
     VersionQuery versionQuery;
@@ -120,6 +124,8 @@ private:
     juce::ToggleButton* autoCheckToggle = nullptr;
     juce::String droppedFile;
     juce::MemoryBlock firmware;
+    juce::SharedResourcePointer<UsbBaseDeviceManager<UsbDevice>> pedalManager;
+    std::unique_ptr<PedalFlashes::Claim> flashClaim;
 
     JUCE_DECLARE_NON_COPYABLE (FirmwareUpdateComponent)
 };

@@ -134,6 +134,9 @@ bool isTicked (const PedalUse& u, MENU_DEVICE_OPTIONS option)
 
 bool isClickable (const PedalUse& u, MENU_DEVICE_OPTIONS option)
 {
+    if (u.flashing)
+        return false;
+
     const bool ticked = isTicked (u, option);
     const bool freeOrOnly = u.isFree() || u.isOnly();
     const bool stereoIn = u.hostInputs == 2;

@@ -30,6 +30,9 @@ struct PedalUse
     int hostInputs = 2;
     int hostOutputs = 2;
 
+    // Some instance is flashing the pedal: no entry may be chosen until it is back.
+    bool flashing = false;
+
     bool isFree() const noexcept { return clients == 0; }
     bool isOnly() const noexcept { return mine && clients == 1; }
 
