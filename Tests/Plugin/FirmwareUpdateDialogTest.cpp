@@ -6,6 +6,8 @@
 #include "Support/HostileFirmware.h"
 #include "Support/LinkRig.h"
 #include "Support/LoopbackHttpServer.h"
+#include "Support/PluginFixture.h"
+#include "Support/ZipMaker.h"
 #include "Windows/AlertManager.h"
 
 #include <gtest/gtest.h>
@@ -82,7 +84,12 @@ struct FirmwareDialogTest : ::testing::Test
         VersionQuery query;
         query.status = status;
         query.version = VersionNumber (version);
-        return manager->alert_updateFirmware (query, settings, [this] (int result) { results.push_back (result); });
+        return manager->alert_updateFirmware (query, settings, [this] (int result)
+        {
+            results.push_back (result);
+            if (afterResult)
+                afterResult (result);
+        });
     }
 
     FirmwareUpdateComponent& dialog()
@@ -117,9 +124,49 @@ struct FirmwareDialogTest : ::testing::Test
     DialogParent parent;
     juce::PropertySet settings;
     std::vector<int> results;
+    std::function<void (int)> afterResult; // what the editor does with the result
     std::unique_ptr<AlertManager> manager = std::make_unique<AlertManager> (pedal, parent);
 
     int enterBootloaderSent() const { return rig.pedal.countReceived (Sysex::SystemGroup, Sysex::EnterBootloader); }
+
+    // The whole chain from the offer of the carried image, as the editor runs it
+    // for an instance in Audio Stereo use: "OK" flashes the image into the
+    // emulated bootloader; the pedal comes back with it; "OK" ends the dialog
+    // with 0, upon which the processor attaches the recorded pedal 200 ms later.
+    void flashCarriedImageAndReattach()
+    {
+        auto instance = makeProcessor();
+        instance->getPendingDevice() = { LinkRig::pedalName, channelStereo, modeAudio, pedalboardNone };
+        afterResult = [&instance] (int result)
+        {
+            if (result == 0)
+                instance->startTimer (VelmoraAudioProcessor::reconnectTimerId, VelmoraAudioProcessor::reconnectDelayMs);
+        };
+
+        press ("OK");
+        EXPECT_EQ (enterBootloaderSent(), 1);
+        ASSERT_TRUE (runUntil ([this] { return dialog().getState() != Dialog::updating; }, 180000)) << "the flash never ended";
+        EXPECT_EQ (shows(), complete);
+        auto& bootloader = rig.pedal.getBootloader();
+        EXPECT_EQ (bootloader.getState(), EmulatedBootloader::State::flashed) << bootloader.getReason();
+        EXPECT_EQ (bootloader.getMessages().size(), 985u);
+        EXPECT_EQ (instance->getDevice(), nullptr) << "the pedal went into its bootloader";
+
+        press ("OK");
+        afterResult = nullptr;
+        EXPECT_EQ (results, std::vector<int> { 0 });
+        EXPECT_FALSE (manager->alert.isShowing());
+        EXPECT_EQ (instance->getTimerInterval (VelmoraAudioProcessor::reconnectTimerId), 200);
+
+        ASSERT_TRUE (runUntil ([&instance] { return instance->getUsbClient() != nullptr
+                                                    && instance->getDevice()->getDriver().getFirmwareVersion() != 0; }, 10000))
+            << "the pedal was not attached again";
+        auto& driver = instance->getDevice()->getDriver();
+        EXPECT_EQ (instance->getDevice()->getName(), LinkRig::pedalName);
+        EXPECT_EQ (driver.getState(), modeAudio);
+        EXPECT_EQ (instance->getChannelSetting(), channelStereo);
+        EXPECT_EQ ((juce::uint32) driver.getFirmwareVersion(), FirmwareImage::getFirmwareVersion());
+    }
 
     // Opens the dialog after a check that finds firmware 1.3.0 online at that address.
     void offerOnlineFirmware (const std::string& address)
@@ -145,6 +192,7 @@ TEST_F (FirmwareDialogTest, EachWayInEndsInTheStateItsAnswerSelectsAndReportsWhe
         Dialog::State state;
         std::string shown;
         int result;
+        bool flash = false; // "OK" flashes the offer, and the dialog is ended with "OK"
     } cases[] = {
         { "no version file", 0x010203, 0, 0, "-", Dialog::checkFailed,
           "Checking for updates | Unable to download version information.\nPlease go to " + site
@@ -158,6 +206,7 @@ TEST_F (FirmwareDialogTest, EachWayInEndsInTheStateItsAnswerSelectsAndReportsWhe
         { "the carried image, offered at once", 0x010203, 2, 0x090909, "", Dialog::embeddedUpdateAvailable, offerCarried, 0 },
         { "online firmware, offered at once", 0x010203, 3, 0x010300, "", Dialog::onlineUpdateAvailable, offerDownload, 0 },
         { "a plug-in, offered at once", 0x010203, 4, 0x000301, "", Dialog::pluginUpdateAvailable, pluginOffer, 0 },
+        { "the carried image, flashed", 0x000100, 2, 0, "", Dialog::embeddedUpdateAvailable, offerCarried, 0, true },
     };
 
     size_t requests = 0;
@@ -187,12 +236,17 @@ TEST_F (FirmwareDialogTest, EachWayInEndsInTheStateItsAnswerSelectsAndReportsWhe
             EXPECT_EQ (dialog().getFirmware(), FirmwareImage::getPayload());
         }
 
+        if (c.flash)
+        {
+            flashCarriedImageAndReattach();
+            continue;
+        }
+
         press (c.shown.find ("Close (0)") != std::string::npos ? "Close" : "Cancel");
         EXPECT_EQ (results, std::vector<int> { c.result });
         EXPECT_FALSE (manager->alert.isShowing());
+        EXPECT_TRUE (rig.pedal.getReceivedMessages().empty()) << "none of this touches the pedal";
     }
-
-    EXPECT_TRUE (rig.pedal.getReceivedMessages().empty()) << "none of this touches the pedal";
 }
 
 TEST_F (FirmwareDialogTest, CancelWhileCheckingReportsZeroAndLetsTheCheckGo)
