@@ -132,8 +132,16 @@ void VelmoraAudioProcessorEditor::pedalOptionsCallback (int code, juce::ValueTre
 {
     if (code == 2)
     {
+        // The total is the latency the host is told, brought up to date first,
+        // so that every refresh shows the latest change.
+        processor.followLatency();
         tree.setProperty ("hostBlockSize", processor.getHostBlockSize(), nullptr);
-        tree.setProperty ("totalLatency", processor.getReportedLatency(), nullptr);
+        tree.setProperty ("totalLatency", processor.getLatencySamples(), nullptr);
+
+        auto* device = processor.getDevice();
+        const bool failed = device != nullptr
+                            && device->getController().getCalibrationStatus() == UsbDeviceController::CalibrationStatus::timedOut;
+        tree.setProperty ("calibrationFailed", failed, nullptr);
         return;
     }
 

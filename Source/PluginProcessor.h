@@ -107,6 +107,10 @@ public:
     // Sends the whole state to the pedal as one preset record.
     void sendStateToDevice();
 
+    // Tells the host the latency the pedal's settings give now, when that has
+    // changed since it was last told. Message thread.
+    void followLatency();
+
     // Applies a state chunk; message thread only.
     void setMemBlockStateInformation (const juce::MemoryBlock& block);
 

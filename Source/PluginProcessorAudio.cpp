@@ -354,10 +354,17 @@ void VelmoraAudioProcessor::readDelayedDry (AudioBuffers& buffers, int numSample
 //==============================================================================
 // Message thread: a pedal that should carry the audio but does not is said
 // once per attachment; the latency the host knows follows every change.
-void VelmoraAudioProcessor::watchPedalAudio()
+void VelmoraAudioProcessor::followLatency()
 {
+    jassert (isMessageThread());
+
     if (computeLatency() != reportedLatency.load())
         reportLatency();
+}
+
+void VelmoraAudioProcessor::watchPedalAudio()
+{
+    followLatency();
 
     if (audioFallbackLogged || usbClient == nullptr || ! prepared)
         return;

@@ -3,6 +3,7 @@
 #include "Devices/UsbDeviceDriver.h"
 
 #include <algorithm>
+#include <utility>
 
 UsbDeviceController::UsbDeviceController (UsbDeviceDriver& d, RetiredObjects& r)
     : driver (d), retired (r), entries (new Entries())
@@ -99,8 +100,12 @@ void UsbDeviceController::calibrationEnded (std::optional<int> latencySamples)
 
     if (! latencySamples.has_value())
     {
-        // Nothing measured: the stored latency stays.
-        calibrationStatus = CalibrationStatus::timedOut;
+        // Nothing measured: the stored latency stays, and whoever reads the log
+        // learns why, once for all the clients of this calibration.
+        if (std::exchange (calibrationStatus, CalibrationStatus::timedOut) != CalibrationStatus::timedOut)
+            juce::Logger::writeToLog ("Pellion: the latency calibration of " + driver.getName()
+                                      + " heard nothing come back and timed out; the extra latency stays "
+                                      + juce::String (driver.getSettings().extraLatency.get()) + ".");
         return;
     }
 

@@ -95,7 +95,6 @@ TEST_F (PedalOptionsTest, ShowsThePedalsSettingsAndTheOpenersFiguresEvery250Ms)
     dialog.timerCallback (Options::refreshTimerId);
     EXPECT_EQ (dialog.getHostBlockSizeLabel()->getText() + " " + dialog.getTotalLatencyLabel()->getText(), "1024 77");
     EXPECT_EQ (codes, std::vector<int> { Options::refresh });
-    saveSnapshot (parent, "device-options-in-editor");
 
     // A stored block size that is not offered shows "Same As Host" and stays stored.
     rig.driver().getSettingsTree().setProperty ("blockSize", 500, nullptr);
@@ -126,9 +125,10 @@ TEST_F (PedalOptionsTest, ChoicesWriteThePedalsSettingsAndABlockSizeAsksForACali
     EXPECT_TRUE (rig.pedal.getReceivedMessages().empty());
 }
 
-TEST_F (PedalOptionsTest, TheLatencyFieldStoresEachNumberTypedAndRefusesTheRest)
+TEST_F (PedalOptionsTest, TheLatencyFieldStoresEachNumberTypedKeepsItsTextUntilCommittedAndRefusesTheRest)
 {
-    auto& field = *open().getLatencyEditor();
+    auto& dialog = open();
+    auto& field = *dialog.getLatencyEditor();
     field.setText ({}, false);
 
     const std::tuple<const char*, const char*, int> steps[] = { { "1", "1", 1 }, { "2", "12", 12 }, { "x", "12", 12 },
@@ -139,12 +139,41 @@ TEST_F (PedalOptionsTest, TheLatencyFieldStoresEachNumberTypedAndRefusesTheRest)
         EXPECT_EQ (field.getText() + " " + juce::String (pedalSettings().extraLatency.get()), juce::String (shown) + " " + juce::String (stored));
     }
 
-    // Cleared, it stores 0 and shows it.
+    // Cleared, it stores 0, and shows it once committed.
     field.selectAll();
     type (field, {});
     EXPECT_EQ (pedalSettings().extraLatency.get(), 0);
+    EXPECT_EQ (field.getText(), "");
+    field.keyPressed (juce::KeyPress (juce::KeyPress::returnKey));
+    juce::MessageManager::getInstance()->runDispatchLoopUntil (10);
     EXPECT_EQ (field.getText(), "0");
     EXPECT_TRUE (rig.pedal.getReceivedMessages().empty());
+
+    // A latency stored elsewhere while a number is typed (a calibration ending)
+    // leaves the typed text alone until the field is committed; the rest of the
+    // dialog follows at once.
+    const std::pair<const char*, std::function<void()>> commits[] = {
+        { "Return", [&field] { field.keyPressed (juce::KeyPress (juce::KeyPress::returnKey)); } },
+        { "Escape", [&field] { field.keyPressed (juce::KeyPress (juce::KeyPress::escapeKey)); } },
+        { "leaving the field", [&field] { field.focusLost (juce::Component::focusChangedByMouseClick); } },
+        { "another control used", [&dialog] { choose (*dialog.findComboBox ("inAdjust"), "Medium"); } },
+    };
+    int elsewhere = 300;
+    for (const auto& [what, commit] : commits)
+    {
+        SCOPED_TRACE (what);
+        field.selectAll();
+        type (field, "7");
+        pedalSettings().extraLatency.setValue (++elsewhere, nullptr);
+        pedalSettings().outAdjust.setValue (elsewhere % 3, nullptr);
+        EXPECT_EQ (field.getText(), "7");
+        EXPECT_EQ (dialog.findComboBox ("outAdjust")->getSelectedItemIndex(), elsewhere % 3);
+
+        commit();
+        juce::MessageManager::getInstance()->runDispatchLoopUntil (10);
+        EXPECT_EQ (field.getText(), juce::String (elsewhere));
+        EXPECT_EQ (pedalSettings().extraLatency.get(), elsewhere);
+    }
 }
 
 TEST_F (PedalOptionsTest, AnUncalibratedPedalGetsDoneOnceCalibratedAndTheResultShowsInTheField)

@@ -1,4 +1,5 @@
 #include "Settings/PluginFolders.h"
+#include "Support/LogLines.h"
 #include "Support/ProcessorAudioRig.h"
 
 #include <gtest/gtest.h>
@@ -169,19 +170,6 @@ TEST (ProcessorAudioPath, MonoUseSendsTheAverageThroughItsChannelAndKeepsTheDryS
 // Whatever keeps the pedal's audio from this instance, the track plays dry,
 // never silent, and a failure is logged once, on the message thread. A
 // calibration, which keeps the pedal's return from the host, is no failure.
-struct LogLines : juce::Logger
-{
-    LogLines() { juce::Logger::setCurrentLogger (this); }
-    ~LogLines() override { juce::Logger::setCurrentLogger (previous); }
-    void logMessage (const juce::String& message) override
-    {
-        if (message.startsWith ("Pellion: "))
-            lines.add (message);
-    }
-
-    juce::Logger* const previous = juce::Logger::getCurrentLogger();
-    juce::StringArray lines;
-};
 
 TEST (ProcessorAudioPath, WithoutThePedalsAudioTheTrackPlaysDryAndTheFailureIsLoggedOnce)
 {

@@ -1,5 +1,7 @@
 #include "Components/Dialogs/PedalOptionsComponent.h"
 
+#include <utility>
+
 namespace
 {
 template <typename Table>
@@ -16,7 +18,7 @@ PedalOptionsComponent::PedalOptionsComponent (juce::ValueTree settingsTree, bool
       optionsCallback (std::move (callbackToUse)),
       needsCalibration (shouldCalibrate)
 {
-    setMessage ("Please select your desired audio block size, or calibrate the current block size.", 2);
+    setMessage (askingText, 2);
 
     const auto bufferSizes = AllowedValueConstrainer<BufferSizeConstrainer>::options();
 
@@ -99,6 +101,15 @@ void PedalOptionsComponent::updateUI()
     hostBlockSizeLabel->setText (juce::String ((int) answers["hostBlockSize"]), juce::dontSendNotification);
     totalLatencyLabel->setText (juce::String ((int) answers["totalLatency"]), juce::dontSendNotification);
     doneButton->setEnabled (! needsCalibration);
+
+    // A calibration that heard nothing stored nothing: the message says so until the next one.
+    const juce::String message (answers["calibrationFailed"] ? calibrationFailedText : askingText);
+    if (message != getMessage())
+    {
+        setMessage (message, 2);
+        updateLayout();
+        repaint();
+    }
 }
 
 void PedalOptionsComponent::timerCallback (int timerId)
@@ -111,6 +122,7 @@ void PedalOptionsComponent::timerCallback (int timerId)
 
 void PedalOptionsComponent::comboBoxChanged (juce::ComboBox* comboBox)
 {
+    commitLatency();
     const auto name = comboBox->getName();
     juce::ValueTree none;
 
@@ -141,6 +153,7 @@ void PedalOptionsComponent::buttonClicked (juce::Button* button)
     if (isDismissed())
         return;
 
+    commitLatency();
     const auto code = button->getCommandID();
     if (code == calibrate)
         needsCalibration = false;
@@ -153,11 +166,38 @@ void PedalOptionsComponent::buttonClicked (juce::Button* button)
 
 void PedalOptionsComponent::textEditorTextChanged (juce::TextEditor& editor)
 {
+    typingLatency = true;
     deviceSettings.extraLatency.setValue (editor.getText().getIntValue(), deviceSettings.extraLatency.getUndoManager());
     needsCalibration = false;
 }
 
+void PedalOptionsComponent::textEditorReturnKeyPressed (juce::TextEditor&) { commitLatency(); }
+void PedalOptionsComponent::textEditorEscapeKeyPressed (juce::TextEditor&) { commitLatency(); }
+void PedalOptionsComponent::textEditorFocusLost (juce::TextEditor&) { commitLatency(); }
+
+// Each number typed is stored at once; committing shows what is stored now.
+void PedalOptionsComponent::commitLatency()
+{
+    if (std::exchange (typingLatency, false))
+        showSettings();
+}
+
 void PedalOptionsComponent::settingsChanged()
 {
-    latencyEditor->setText (juce::String (deviceSettings.extraLatency.get()), false);
+    showSettings();
+}
+
+// Every control shows the pedal's setting, changed here or elsewhere, without a
+// change message of its own.
+void PedalOptionsComponent::showSettings()
+{
+    findComboBox ("blockSize")->setSelectedItemIndex (positionOf<BlockSizeConstrainer> (deviceSettings.blockSize),
+                                                      juce::dontSendNotification);
+    findComboBox ("outAdjust")->setSelectedItemIndex (positionOf<BufferSizeConstrainer> (deviceSettings.outAdjust),
+                                                      juce::dontSendNotification);
+    findComboBox ("inAdjust")->setSelectedItemIndex (positionOf<BufferSizeConstrainer> (deviceSettings.inAdjust),
+                                                     juce::dontSendNotification);
+
+    if (! typingLatency)
+        latencyEditor->setText (juce::String (deviceSettings.extraLatency.get()), false);
 }

@@ -9,10 +9,14 @@
 // "Device Options": the attached pedal's block size, buffer sizes and extra
 // latency, written straight into its settings, a latency calibration on
 // request, and the host's block size and total latency, refreshed every 250 ms.
+// Its controls follow the pedal's settings wherever they change, except that a
+// latency being typed keeps its text until it is committed (Return, Escape,
+// leaving the field, or another control of the dialog used).
 // The callback links it to its opener:
 //   0  "Done": close the dialog
 //   1  "Calibrate", and every block-size choice: ask the pedal for a calibration
-//   2  every refresh: fill the tree's "hostBlockSize" and "totalLatency"
+//   2  every refresh: fill the tree's "hostBlockSize" and "totalLatency", and
+//      "calibrationFailed" when the latest calibration heard nothing back
 class PedalOptionsComponent : public AlertBoxComponent, private DeviceSettings::Listener
 {
 public:
@@ -27,6 +31,10 @@ public:
 
     static constexpr int refreshTimerId = 0;
     static constexpr int refreshIntervalMs = 250;
+
+    static constexpr const char* askingText = "Please select your desired audio block size, or calibrate the current block size.";
+    static constexpr const char* calibrationFailedText
+        = "Calibration failed: nothing came back from the pedal. The latency was not changed.";
 
     PedalOptionsComponent (juce::ValueTree settingsTree, bool needsCalibration, Callback callback);
     ~PedalOptionsComponent() override;
@@ -45,14 +53,20 @@ public:
     void comboBoxChanged (juce::ComboBox* comboBox) override;
     void buttonClicked (juce::Button* button) override;
     void textEditorTextChanged (juce::TextEditor& editor) override;
+    void textEditorReturnKeyPressed (juce::TextEditor& editor) override;
+    void textEditorEscapeKeyPressed (juce::TextEditor& editor) override;
+    void textEditorFocusLost (juce::TextEditor& editor) override;
 
 private:
     void settingsChanged() override;
+    void showSettings();
+    void commitLatency();
 
     juce::ValueTree tree;
     DeviceSettings deviceSettings;
     Callback optionsCallback;
     bool needsCalibration;
+    bool typingLatency = false;
     juce::TextEditor* latencyEditor = nullptr;
     juce::Label* hostBlockSizeLabel = nullptr;
     juce::Label* totalLatencyLabel = nullptr;
