@@ -97,6 +97,13 @@ std::shared_ptr<AlertManager::Closer> AlertManager::makeCloser()
     return std::make_shared<Closer> (*this);
 }
 
+void AlertManager::presentTall (std::shared_ptr<juce::Component> box)
+{
+    const auto w = alert.parent->getWidth();
+    const auto h = alert.parent->getHeight();
+    present (std::move (box), w - 67, 4 * h / 5 - 10);
+}
+
 void AlertManager::present (std::shared_ptr<juce::Component> box, int width, int height)
 {
     alert.show (std::move (box));
@@ -226,9 +233,7 @@ bool AlertManager::alert_pedalOptions (juce::ValueTree settingsTree, bool needsC
     });
     closer->box = box.get();
 
-    const auto w = alert.parent->getWidth();
-    const auto h = alert.parent->getHeight();
-    present (std::move (box), w - 67, 4 * h / 5 - 10);
+    presentTall (std::move (box));
     return true;
 }
 
@@ -245,8 +250,6 @@ bool AlertManager::alert_setupProTools (const juce::String& portName)
     });
     closer->box = box.get();
 
-    const auto w = alert.parent->getWidth();
-    const auto h = alert.parent->getHeight();
-    present (std::move (box), w - 77, 3 * h / 5 - 20);
+    presentTall (std::move (box));
     return true;
 }

@@ -80,6 +80,8 @@ public:
                              std::function<void (int, juce::ValueTree&)> callback);
 
     // The set-up dialog for excluding the pedal's MIDI ports in the other host.
+    // It takes the device options dialog's size: its texts run to twelve lines,
+    // which need that height to be drawn in the message font's own size.
     bool alert_setupProTools (const juce::String& portName);
 
     // A firmware flash is running in the dialog shown: no other dialog may
@@ -96,6 +98,8 @@ public:
 private:
     // Shows the box, centred with that size.
     void present (std::shared_ptr<juce::Component> box, int width, int height);
+    // The size of the dialogs with the most rows: the device options and the set-up.
+    void presentTall (std::shared_ptr<juce::Component> box);
 
     // A callback that closes its own box, once the box is known, unless another box has replaced it.
     struct Closer;

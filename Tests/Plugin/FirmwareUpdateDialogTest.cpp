@@ -383,7 +383,6 @@ TEST_F (FirmwareDialogTest, OneDroppedSyxFileIsFlashedInsteadOfTheCarriedImage)
     d.filesDropped ({ path }, 10, 10);
     EXPECT_EQ (argb (snapshot (d), 30, 30), 0xFF201717u);
     EXPECT_EQ (shows(), "Firmware Update | Update pedal firmware from " + path.toStdString() + "? | OK (3) Cancel (0) | toggle on");
-    saveSnapshot (d, "firmware-file-dropped");
 
     press ("OK");
     EXPECT_TRUE (d.isFlashing());
@@ -424,6 +423,51 @@ TEST_F (FirmwareDialogTest, ADroppedFileThatIsNoWholeFirmwareNeverSendsThePedalI
     EXPECT_EQ (enterBootloaderSent(), 0);
     EXPECT_EQ (rig.findDevice(), attached) << "the pedal stayed as it was";
     EXPECT_TRUE (rig.pedal.getBootloader().getMessages().empty());
+}
+
+TEST_F (FirmwareDialogTest, ADroppedFilesPathTakesThreeRowsBrokenAfterItsFoldersAtFullSize)
+{
+    // The gap between the title and the message, and the drawn lines, in a picture of the dialog.
+    const auto measure = [this] (const juce::String& picture)
+    {
+        const auto image = saveSnapshot (dialog(), picture);
+        const auto rows = inkRows (image, dialog().getLocalBounds().reduced (12, 10));
+        EXPECT_GE (rows.size(), 3u) << picture;
+        return rows.size() < 2 ? 0 : rows[1].getStart() - rows[0].getEnd();
+    };
+
+    // The dialog's own three-row messages, and a one-row one.
+    ASSERT_TRUE (open (VersionQuery::queryPluginAvailable, 0x000301));
+    const auto threeRowGap = measure ("firmware-plugin-offered");
+    ASSERT_TRUE (open (VersionQuery::queryFirmwareRequired));
+    const auto oneRowGap = measure ("firmware-carried-image-offered");
+    EXPECT_GE (oneRowGap, 20);
+    EXPECT_GE (threeRowGap, 12);
+
+    const struct
+    {
+        const char* path;
+        const char* picture;
+        std::vector<std::string> lines;
+    } drops[] = {
+        { "/home/anna/Downloads/QZR-firmware/QZR-1A2B-firmware-v0.1.7.syx", "firmware-file-dropped",
+          { "Update pedal firmware from", "/home/anna/Downloads/QZR-firmware/", "QZR-1A2B-firmware-v0.1.7.syx?" } },
+        { "/home/anna/update.syx", "firmware-short-file-dropped", { "Update pedal firmware from", "/home/anna/update.syx?" } },
+    };
+
+    for (const auto& drop : drops)
+    {
+        SCOPED_TRACE (drop.path);
+        ASSERT_TRUE (open (VersionQuery::queryFirmwareRequired));
+        dialog().filesDropped ({ drop.path }, 10, 10);
+        ASSERT_EQ (dialog().getDroppedFile(), drop.path);
+
+        const auto& message = dialog().getMessageLabel();
+        EXPECT_EQ ((int) message.getProperties().getWithDefault ("nrows", 1), 3);
+        EXPECT_EQ (message.getDrawnScale(), 1.0f);
+        EXPECT_EQ (drawnLines (message), drop.lines);
+        EXPECT_GE (measure (drop.picture), threeRowGap) << "the title keeps at least the gap of the other three-row messages";
+    }
 }
 
 TEST_F (FirmwareDialogTest, AFlashThatCannotStartEndsWithItsReasonAndItsResult)

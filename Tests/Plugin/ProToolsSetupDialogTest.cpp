@@ -4,6 +4,7 @@
 #include "Windows/AlertManager.h"
 
 #include <gtest/gtest.h>
+#include <tuple>
 
 namespace
 {
@@ -112,16 +113,18 @@ TEST_F (ProToolsSetupTest, CompleteShowsOnceTheHostsFileListsBothNamesAndCancelC
 
 TEST_F (ProToolsSetupTest, ACopyThatCannotBeMadeIsReportedAndNeverEndsInComplete)
 {
-    const std::pair<std::function<void()>, std::string> cases[] = {
+    const std::tuple<std::function<void()>, std::string, const char*> cases[] = {
         { [this] { ScratchFolder::remove (desktop.desktop.folder); },
-          "Unable to write file\n\nExcludedMIDIPorts.txt\n\nto your Desktop.\nPlease add the two lines to the file\n"
-          "in the Pro Tools program directory yourself." },
+          "Unable to write file\n\nExcludedMIDIPorts.txt\n\nto your Desktop.\nPlease add the two lines\n\nQZR-1A2B\n" + boot
+              + "\n\nto the file in the\nPro Tools program directory yourself.",
+          "setup-not-written" },
         { [this] { writeHostFile (std::string (2u << 20, 'A')); }, // too long to read whole
-          "Unable to read file\n\nExcludedMIDIPorts.txt\n\nin the Pro Tools program directory.\nPlease add the two lines\n"
-          "to that file yourself." },
+          "Unable to read file\n\nExcludedMIDIPorts.txt\n\nin the Pro Tools program directory.\nPlease add the two lines\n\nQZR-1A2B\n"
+              + boot + "\n\nto that file yourself.",
+          "setup-not-read" },
     };
 
-    for (const auto& [spoil, message] : cases)
+    for (const auto& [spoil, message, picture] : cases)
     {
         spoil();
         auto& dialog = openAndContinueTwice();
@@ -129,7 +132,7 @@ TEST_F (ProToolsSetupTest, ACopyThatCannotBeMadeIsReportedAndNeverEndsInComplete
         EXPECT_FALSE (desktopCopy().exists());
         EXPECT_TRUE (desktop.calls.empty());
         EXPECT_FALSE (dialog.isTimerRunning (SetupDialog::pollTimerId));
-        saveSnapshot (dialog, "setup-failed");
+        saveSnapshot (dialog, picture);
 
         desktop.desktop.folder.createDirectory();
         writeHostFile ("");

@@ -3,6 +3,8 @@
 #include "Components/Dialogs/AlertBoxComponent.h"
 #include "Devices/UsbDevice.h"
 #include "LookAndFeel/LookAndFeel_Custom.h"
+#include "Support/ButtonClick.h"
+#include "Support/DrawnAtRest.h"
 #include "Support/Drawing.h"
 
 #include <gtest/gtest.h>
@@ -34,11 +36,11 @@ struct PedalHolder : UsbDevice::Holder
     UsbDevice* device = nullptr;
 };
 
-// Clicks a button as a user would: through the framework's click path.
+// Clicks a button as a user would, and lets it come up again.
 inline void click (juce::Button& button)
 {
-    button.triggerClick();
-    juce::MessageManager::getInstance()->runDispatchLoopUntil (10);
+    const auto text = button.getButtonText();
+    EXPECT_TRUE (clickAndRelease (button)) << "the button \"" << text << "\" did not come up again within 10 s of its click";
 }
 
 inline juce::TextButton* findButton (AlertBoxComponent& box, const juce::String& text)
@@ -66,9 +68,31 @@ inline std::string describe (AlertBoxComponent& box)
     return text;
 }
 
+// The lines a label draws, each without the blanks it ends with.
+inline std::vector<std::string> drawnLines (const AttributedLabel& label)
+{
+    const auto& original = label.getAttributedString();
+    juce::AttributedString drawn;
+    drawn.setJustification (original.getJustification());
+    drawn.setWordWrap (original.getWordWrap());
+    drawn.append (label.getDrawnText(), original.getNumAttributes() > 0 ? original.getAttribute (0).font : juce::Font());
+
+    juce::TextLayout layout;
+    layout.createLayout (drawn, (float) label.getWidth());
+
+    std::vector<std::string> lines;
+    for (int i = 0; i < layout.getNumLines(); ++i)
+    {
+        const auto range = layout.getLine (i).stringRange;
+        lines.push_back (drawn.getText().substring (range.getStart(), range.getEnd()).trimEnd().toStdString());
+    }
+    return lines;
+}
+
 // Writes a picture of the component into the build folder, for people to look at.
 inline juce::Image saveSnapshot (juce::Component& component, const juce::String& name)
 {
+    EXPECT_EQ (notAtRest (component).joinIntoString ("; "), "") << name;
     auto image = snapshot (component);
     const juce::File folder (PELLION_DIALOG_SHOTS_DIR);
     folder.createDirectory();

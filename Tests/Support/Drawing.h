@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <vector>
 
 // Painting into images and reading pixels back, without a display.
 
@@ -42,4 +43,31 @@ inline ::testing::AssertionResult coloursNear (std::uint32_t actual, std::uint32
     return ::testing::AssertionFailure() << "0x" << juce::String::toHexString ((juce::int64) actual).toUpperCase()
                                          << " is not within " << tolerance << " of 0x"
                                          << juce::String::toHexString ((juce::int64) expected).toUpperCase();
+}
+
+// The runs of rows of the area that hold ink, top first: rows with a pixel
+// whose every colour channel reaches minimumLevel (light text on a dark
+// dialog). The gap between two runs is next.getStart() - previous.getEnd().
+inline std::vector<juce::Range<int>> inkRows (const juce::Image& image, juce::Rectangle<int> area, int minimumLevel = 150)
+{
+    std::vector<juce::Range<int>> runs;
+    int start = -1;
+    for (int y = area.getY(); y <= area.getBottom(); ++y)
+    {
+        bool ink = false;
+        for (int x = area.getX(); y < area.getBottom() && x < area.getRight() && ! ink; ++x)
+        {
+            const auto c = image.getPixelAt (x, y);
+            ink = c.getRed() >= minimumLevel && c.getGreen() >= minimumLevel && c.getBlue() >= minimumLevel;
+        }
+
+        if (ink && start < 0)
+            start = y;
+        else if (! ink && start >= 0)
+        {
+            runs.emplace_back (start, y);
+            start = -1;
+        }
+    }
+    return runs;
 }

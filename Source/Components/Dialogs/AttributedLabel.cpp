@@ -42,25 +42,77 @@ juce::AttributedString scaled (const juce::AttributedString& text, float factor)
     return result;
 }
 
-// The framework wraps lines only between words: a word wider than a line (a
-// file's path) gets line breaks of its own.
+bool isFolderSeparator (juce::juce_wchar c)
+{
+    return c == '/' || c == '\\';
+}
+
+// A word wider than the line, in lines: broken after folder separators, so
+// that each line ends with a whole folder name; a name wider than a line by
+// itself is broken between characters.
+juce::String breakWord (const juce::String& word, const juce::Font& font, float width)
+{
+    const auto fits = [&font, width] (const juce::String& s) { return font.getStringWidthFloat (s) <= width; };
+
+    juce::StringArray parts;
+    juce::String part;
+    for (auto c : word)
+    {
+        part += c;
+        if (isFolderSeparator (c))
+        {
+            parts.add (part);
+            part.clear();
+        }
+    }
+    if (part.isNotEmpty())
+        parts.add (part);
+
+    juce::StringArray lines;
+    juce::String line;
+    const auto endLine = [&lines, &line]
+    {
+        if (line.isNotEmpty())
+            lines.add (line);
+        line.clear();
+    };
+
+    for (const auto& p : parts)
+    {
+        if (fits (line + p))
+        {
+            line += p;
+            continue;
+        }
+
+        endLine();
+        if (fits (p))
+        {
+            line = p;
+            continue;
+        }
+
+        for (auto c : p)
+        {
+            if (line.isNotEmpty() && ! fits (line + juce::String::charToString (c)))
+                endLine();
+            line += c;
+        }
+    }
+
+    endLine();
+    return lines.joinIntoString ("\n");
+}
+
+// The framework wraps lines only between words: a word wider than a line gets
+// line breaks of its own.
 juce::String breakLongWords (const juce::String& text, const juce::Font& font, float width)
 {
     juce::String result, word;
 
     const auto flush = [&]
     {
-        juce::String piece;
-        for (auto c : word)
-        {
-            if (piece.isNotEmpty() && font.getStringWidthFloat (piece + juce::String::charToString (c)) > width)
-            {
-                result << piece << "\n";
-                piece.clear();
-            }
-            piece += juce::String::charToString (c);
-        }
-        result << piece;
+        result << (font.getStringWidthFloat (word) > width ? breakWord (word, font, width) : word);
         word.clear();
     };
 
@@ -69,11 +121,11 @@ juce::String breakLongWords (const juce::String& text, const juce::Font& font, f
         if (juce::CharacterFunctions::isWhitespace (c))
         {
             flush();
-            result += juce::String::charToString (c);
+            result += c;
         }
         else
         {
-            word += juce::String::charToString (c);
+            word += c;
         }
     }
 
@@ -82,32 +134,40 @@ juce::String breakLongWords (const juce::String& text, const juce::Font& font, f
 }
 } // namespace
 
+AttributedLabel::Fitted AttributedLabel::fitted() const
+{
+    constexpr float minimumScale = 0.6f;
+    const auto width = (float) getWidth();
+    const auto height = (float) getHeight();
+
+    Fitted result { attributedString, 1.0f };
+    juce::TextLayout layout;
+    layout.createLayout (result.text, width);
+
+    if (layout.getWidth() > width + 0.5f && result.text.getNumAttributes() == 1)
+    {
+        const auto& attribute = result.text.getAttribute (0);
+        juce::AttributedString broken;
+        broken.setJustification (result.text.getJustification());
+        broken.setWordWrap (result.text.getWordWrap());
+        broken.append (breakLongWords (result.text.getText(), attribute.font, width), attribute.font, attribute.colour);
+        result.text = broken;
+        layout.createLayout (result.text, width);
+    }
+
+    for (int step = 0; step < 3 && layout.getHeight() > height && result.scale > minimumScale; ++step)
+    {
+        result.scale = juce::jmax (minimumScale, result.scale * height / layout.getHeight());
+        layout.createLayout (scaled (result.text, result.scale), width);
+    }
+
+    return result;
+}
+
 void AttributedLabel::paint (juce::Graphics& g)
 {
-    // Too wide a word is broken, and too tall a text is drawn smaller, down to 60 %.
-    constexpr float minimumScale = 0.6f;
-    const auto bounds = getLocalBounds().toFloat();
-    auto text = attributedString;
+    const auto text = fitted();
     juce::TextLayout layout;
-    layout.createLayout (text, bounds.getWidth());
-
-    if (layout.getWidth() > bounds.getWidth() + 0.5f && text.getNumAttributes() == 1)
-    {
-        const auto& attribute = text.getAttribute (0);
-        juce::AttributedString broken;
-        broken.setJustification (text.getJustification());
-        broken.setWordWrap (text.getWordWrap());
-        broken.append (breakLongWords (text.getText(), attribute.font, bounds.getWidth()), attribute.font, attribute.colour);
-        text = broken;
-        layout.createLayout (text, bounds.getWidth());
-    }
-
-    auto factor = 1.0f;
-    for (int step = 0; step < 3 && layout.getHeight() > bounds.getHeight() && factor > minimumScale; ++step)
-    {
-        factor = juce::jmax (minimumScale, factor * bounds.getHeight() / layout.getHeight());
-        layout.createLayout (scaled (text, factor), bounds.getWidth());
-    }
-
-    layout.draw (g, bounds);
+    layout.createLayout (text.scale < 1.0f ? scaled (text.text, text.scale) : text.text, (float) getWidth());
+    layout.draw (g, getLocalBounds().toFloat());
 }

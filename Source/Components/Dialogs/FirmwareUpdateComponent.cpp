@@ -367,7 +367,8 @@ void FirmwareUpdateComponent::filesDropped (const juce::StringArray& files, int,
     if (filesAreAcceptable (files))
     {
         droppedFile = files[0];
-        setMessage ("Update pedal firmware from " + droppedFile + "?");
+        // A path takes lines of its own: three rows, as the other long messages have.
+        setMessage ("Update pedal firmware from " + droppedFile + "?", 3);
         updateLayout();
     }
 

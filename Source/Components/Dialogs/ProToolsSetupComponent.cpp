@@ -30,11 +30,16 @@ bool readList (const juce::File& file, std::string& text)
     return true;
 }
 
+// The two lines the other host's list needs.
+juce::String portLines (const juce::String& portName)
+{
+    return portName + "\n" + ExcludedPortsList::bootloaderPort;
+}
+
 juce::String explanation (const juce::String& portName)
 {
     return "Before you can use this pedal\nyou must tell Pro Tools to ignore the\npedal's MIDI interfaces by adding two lines\n\n"
-         + portName + "\n" + ExcludedPortsList::bootloaderPort
-         + "\n\nto file ExcludedMIDIPorts.txt\nin the Pro Tools program directory.\n\nDo you want help to do this?";
+         + portLines (portName) + "\n\nto file ExcludedMIDIPorts.txt\nin the Pro Tools program directory.\n\nDo you want help to do this?";
 }
 
 const char* const whatHappensNext = "The next step will write file\n\nExcludedMIDIPorts.txt\n\nto your Desktop and open two\n"
@@ -42,10 +47,18 @@ const char* const whatHappensNext = "The next step will write file\n\nExcludedMI
                                     "Pro Tools program directory.";
 const char* const reviewAndCopy = "Please review the file\n\nExcludedMIDIPorts.txt\n\nthen copy it into the\nPro Tools program directory.";
 const char* const complete = "Complete!\n\nPlease restart Pro Tools for\nthe change to take effect";
-const char* const notRead = "Unable to read file\n\nExcludedMIDIPorts.txt\n\nin the Pro Tools program directory.\n"
-                            "Please add the two lines\nto that file yourself.";
-const char* const notWritten = "Unable to write file\n\nExcludedMIDIPorts.txt\n\nto your Desktop.\n"
-                               "Please add the two lines to the file\nin the Pro Tools program directory yourself.";
+
+juce::String notRead (const juce::String& portName)
+{
+    return "Unable to read file\n\nExcludedMIDIPorts.txt\n\nin the Pro Tools program directory.\nPlease add the two lines\n\n"
+         + portLines (portName) + "\n\nto that file yourself.";
+}
+
+juce::String notWritten (const juce::String& portName)
+{
+    return "Unable to write file\n\nExcludedMIDIPorts.txt\n\nto your Desktop.\nPlease add the two lines\n\n" + portLines (portName)
+         + "\n\nto the file in the\nPro Tools program directory yourself.";
+}
 } // namespace
 
 ProToolsSetupComponent::ProToolsSetupComponent (const juce::String& name, std::function<void (int)> callbackToUse)
@@ -109,7 +122,7 @@ void ProToolsSetupComponent::buttonClicked (juce::Button* button)
         else
         {
             // Said as it is, and never followed by "Complete!".
-            setMessage (written == Written::unreadable ? notRead : notWritten);
+            setMessage (written == Written::unreadable ? notRead (portName) : notWritten (portName));
         }
 
         deleteAllButtons();
