@@ -46,5 +46,5 @@ printf '%s\n' "text bypass Off" "set mixWet 96" "set dacL 110" "render 8" \
 "$host" automate "$bundle" build/debug/editor-shots/host.script
 
 echo
-echo "== The editor at work against the emulated pedal"
+echo "== The editor at work against the emulated pedal, and every dialog (pictures written to build/debug/editor-shots)"
 build/debug/Tools/EditorShots/pellion-editor-shots build/debug/editor-shots

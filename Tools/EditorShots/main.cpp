@@ -1,69 +1,72 @@
-// Pictures of the editor at work: attached to the emulated pedal in Audio use
-// with its levels moving, the device options that an uncalibrated pedal brings
-// up and its calibration, the settings menu with its submenus, and the firmware update dialog from
-// the version check to a finished flash through the emulated bootloader. The
-// version file comes from a server on this computer; the settings live in a
-// temporary home folder. The menus need a display (run.sh starts one); without
-// one they are left out.
+// Pictures of the editor at work, and of every dialog it shows, as a user
+// meets them: the emulated pedal, on firmware 0.1.2, older than the 0.1.5 the
+// plug-in carries, is attached in Audio use with its levels moving; the
+// device options its missing calibration brings up; the settings menu; the
+// confirmations and the set-up dialog; then the firmware story in the order a
+// user lives it: the carried image offered and a file dropped on the dialog,
+// a flash whose pedal was unplugged, the carried image flashed, the newer
+// firmware online downloaded and flashed, nothing newer, the version file out
+// of reach, an archive that cannot be had, and a newer plug-in. The version
+// file and the archives come from a server on this computer, the settings and
+// the Desktop live in temporary folders, and nothing is launched.
+//
+// Each picture waits for the state its caption names; a state that does not
+// come ends the tool with a message and exit code 1. The menus need a display
+// (run.sh starts one); without one they are left out.
 
 #include "Components/Dialogs/FirmwareUpdateComponent.h"
 #include "Components/Dialogs/PedalOptionsComponent.h"
+#include "Components/Dialogs/ProToolsSetupComponent.h"
+#include "Devices/FirmwareImage.h"
 #include "Emulation/EmulatedPedal.h"
+#include "Emulation/SyntheticFirmware.h"
 #include "PluginEditor.h"
 #include "PluginProcessor.h"
+#include "Shots/PictureFolder.h"
+#include "Shots/StateWait.h"
+#include "Support/ButtonClick.h"
+#include "Support/DesktopRecorder.h"
+#include "Support/DrawnAtRest.h"
 #include "Support/LoopbackHttpServer.h"
 #include "Support/TestHome.h"
+#include "Support/ZipMaker.h"
 
 #include <juce_gui_basics/juce_gui_basics.h>
 
 #include <cmath>
-#include <functional>
 #include <iostream>
+#include <stdexcept>
 
 namespace
 {
 const juce::String pedalName ("QZR-1A2B");
-constexpr int pedalFirmware = 0x010203;
+constexpr int firstFirmware = 0x000102;  // older than the carried image
+constexpr int onlineFirmware = 0x000106; // newer than the carried image
 constexpr double sampleRate = 48000.0;
 constexpr int blockSize = 512;
+
+constexpr const char* firmwareRequired = "Firmware Update\nRequired...";
+constexpr const char* firmwareAvailable = "Firmware Update\nAvailable...";
+constexpr const char* pluginAvailable = "Plugin Update\nAvailable...";
+
+using Dialog = FirmwareUpdateComponent;
 
 void runFor (int milliseconds)
 {
     juce::MessageManager::getInstance()->runDispatchLoopUntil (milliseconds);
 }
 
-bool runUntil (const std::function<bool()>& condition, int timeoutMs)
+juce::String versionText (int version)
 {
-    for (int waited = 0; waited < timeoutMs && ! condition(); waited += 10)
-        runFor (10);
-    return condition();
+    return VersionNumber::versionStringFromNumber (VersionNumber ((juce::uint32) version));
 }
 
-juce::String versionFile (const char* plugin, const char* firmware)
+void click (juce::Button& button)
 {
-    return juce::String (R"({"pluginVersion":")") + plugin + R"(","firmwareVersion":")" + firmware
-           + R"(","firmwareURL":"http://127.0.0.1:1/firmware.zip"})";
+    if (! clickAndRelease (button))
+        throw std::runtime_error ("the button \"" + button.getButtonText().toStdString() + "\" stayed down after its click");
+    runFor (30);
 }
-
-class Shots
-{
-public:
-    Shots (const juce::File& folderToUse, juce::Component& editorToShoot) : folder (folderToUse), editor (editorToShoot) {}
-
-    void take (const juce::String& name, const juce::String& what)
-    {
-        const auto file = folder.getChildFile (name + ".png");
-        const auto image = editor.createComponentSnapshot (editor.getLocalBounds(), true, 1.0f);
-        juce::MemoryOutputStream png;
-        if (! juce::PNGImageFormat().writeImageToStream (image, png) || ! file.replaceWithData (png.getData(), png.getDataSize()))
-            throw std::runtime_error ("cannot write " + file.getFullPathName().toStdString());
-        std::cout << "  " << file.getFullPathName() << "  " << what << "\n";
-    }
-
-private:
-    const juce::File folder;
-    juce::Component& editor;
-};
 
 // The pedal, its ports and audio device, in this process.
 struct EmulatedRig
@@ -73,7 +76,7 @@ struct EmulatedRig
         ports.install();
         audioTypes.install();
         audioTypes.setManualByDefault (true); // called back in step with the host's blocks
-        pedal.setFirmwareVersion (pedalFirmware);
+        pedal.setFirmwareVersion (firstFirmware);
         pedal.plugIn();
     }
 
@@ -82,6 +85,36 @@ struct EmulatedRig
     VirtualMidiPorts ports;
     VirtualAudioDeviceTypes audioTypes;
     EmulatedPedal pedal { ports, audioTypes, pedalName, 0x15 };
+};
+
+// The maker's server: the version file and the firmware archives.
+struct MakersServer
+{
+    static constexpr const char* versionPath = "/QZR/latest.json";
+
+    MakersServer() { VersionQueryController::setVersionFileAddress (server.url (versionPath)); }
+    ~MakersServer() { VersionQueryController::setVersionFileAddress (juce::URL ("http://127.0.0.1:1/QZR/latest.json")); }
+
+    void publish (const char* plugin, int firmware, const std::string& archivePath)
+    {
+        server.serve (versionPath, LoopbackHttpServer::text (R"({"pluginVersion":")" + std::string (plugin) + R"(","firmwareVersion":")"
+                                                             + versionText (firmware).toStdString() + R"(","firmwareURL":")"
+                                                             + server.address (archivePath) + "\"}"));
+    }
+
+    void withdrawVersionFile() { server.serve (versionPath, LoopbackHttpServer::text ("", 404)); }
+
+    // An archive with the firmware stream of this version; its body waits for release() when held.
+    void serveArchive (const std::string& path, int firmware, bool held)
+    {
+        const auto stream = SyntheticFirmware::buildPayload ((juce::uint32) firmware, 60);
+        auto reply = LoopbackHttpServer::text (toString (makeZip ({ { "QZR-firmware.syx", std::string (stream.begin(), stream.end()) } })));
+        if (held)
+            reply.holdAt = { 0 };
+        server.serve (path, reply);
+    }
+
+    LoopbackHttpServer server;
 };
 
 // One host block of a tone at these levels through the processor, and one
@@ -118,178 +151,433 @@ void press (juce::Component* window, int keyCode)
         window->keyPressed (juce::KeyPress (keyCode));
 }
 
-juce::TextButton* button (AlertBoxComponent& box, const juce::String& text)
+// The editor of one processor against the emulated pedal, and the pictures of it.
+class Session
 {
-    for (int i = 0; i < box.getNumButtons(); ++i)
-        if (box.getButton (i)->getButtonText() == text)
-            return box.getButton (i);
-    throw std::runtime_error ("the dialog has no button \"" + text.toStdString() + "\"");
-}
-
-void click (juce::Button& b)
-{
-    b.triggerClick();
-    runFor (30);
-}
-} // namespace
-
-int main (int argc, char** argv)
-{
-    const TemporaryHome home;
-    const juce::ScopedJuceInitialiser_GUI framework;
-    const auto folder = juce::File::getCurrentWorkingDirectory().getChildFile (argc > 1 ? argv[1] : "editor-shots");
-    if (! folder.createDirectory())
+public:
+    Session (const juce::File& folder, const juce::File& homeFolder) : pictures (folder), home (homeFolder)
     {
-        std::cerr << "pellion-editor-shots: cannot create " << folder.getFullPathName() << "\n";
-        return 1;
-    }
+        maker.serveArchive ("/firmware-0.1.6.zip", onlineFirmware, true);
+        maker.publish ("0.2.0", onlineFirmware, "/firmware-0.1.6.zip");
 
-    try
-    {
-        LoopbackHttpServer server;
-        VersionQueryController::setVersionFileAddress (server.url ("/QZR/latest.json"));
-        server.serve ("/QZR/latest.json", LoopbackHttpServer::text (versionFile ("0.2.0", "1.3.0").toStdString()));
-
-        EmulatedRig rig;
-        auto processor = std::make_unique<VelmoraAudioProcessor>();
+        processor = std::make_unique<VelmoraAudioProcessor>();
         processor->enableAllBuses();
         processor->prepareToPlay (sampleRate, blockSize);
         processor->getDeviceManager().scanForDevices();
 
-        std::unique_ptr<VelmoraAudioProcessorEditor> editor (
-            dynamic_cast<VelmoraAudioProcessorEditor*> (processor->createEditorIfNeeded()));
-        const bool windowed = juce::Desktop::getInstance().getDisplays().getPrimaryDisplay() != nullptr;
+        editor.reset (dynamic_cast<VelmoraAudioProcessorEditor*> (processor->createEditorIfNeeded()));
+        if (editor == nullptr)
+            throw std::runtime_error ("the processor made no editor");
+
+        windowed = juce::Desktop::getInstance().getDisplays().getPrimaryDisplay() != nullptr;
         if (windowed)
         {
             editor->addToDesktop (juce::ComponentPeer::windowHasTitleBar);
             editor->setVisible (true);
             editor->toFront (true);
-            runUntil ([&] { return editor->isShowing(); }, 2000);
+            waitForState ("the editor's window on the display", [this] { return editor->isShowing(); }, 5000);
         }
+    }
 
-        Shots shots (folder, *editor);
-        std::cout << "Editor pictures (the meters show a tone of the host's coming back from the emulated pedal):\n";
-
-        // Attached as the device menu attaches: Audio, stereo. The automatic version
-        // check finds newer firmware online.
-        juce::StringArray names;
-        editor->getDeviceMenu (names);
-        editor->settingsMenuCallback (MenuIds::deviceEntry (0, modeAudio, channelStereo), names);
-        processor->getOnlineUpdater().startQuery();
-        runUntil ([&] { return editor->updateNoticeButton.isVisible(); }, 5000);
-
-        // An uncalibrated pedal brings up the device options by itself: the pedal's
-        // audio device runs in step with the host's blocks here, so the measurement
-        // that an attach starts has not ended yet.
-        runUntil ([&] { return dynamic_cast<PedalOptionsComponent*> (editor->alertManager.alert.box.get()) != nullptr; }, 5000);
-        auto* options = dynamic_cast<PedalOptionsComponent*> (editor->alertManager.alert.box.get());
-        if (options == nullptr)
-            throw std::runtime_error ("an uncalibrated pedal brought up no device options");
-        {
-            runFor (300);
-            shots.take ("device-options-uncalibrated", "the device options an uncalibrated pedal brings up (Done waits for a calibration)");
-            click (*button (*options, "Calibrate"));
-            runFor (300);
-            shots.take ("device-options-calibrating", "after Calibrate: the request went to the pedal, Done is enabled");
-
-            // The pedal asks for the measurement, which runs while the host plays.
-            double silence = 0.0;
-            auto& stored = processor->getDevice()->getDriver().getSettings().extraLatency;
-            for (int block = 0; block < 400 && stored.get() == 0; ++block)
-            {
-                playBlock (*processor, rig.audioTypes, silence, 0.0f, 0.0f);
-                runFor (2);
-            }
-            runFor (300);
-            shots.take ("device-options-calibrated", "the pedal's round trip measured: the extra latency and the total follow it");
-            click (*button (*options, "Done"));
-        }
-
-        // Moving levels: a tone whose level rises and falls differently on each side.
-        double phase = 0.0;
-        const std::pair<float, float> targets[] = { { 0.95f, 0.5f }, { 0.35f, 0.85f }, { 0.1f, 0.25f } };
-        for (int frame = 0; frame < 3; ++frame)
-        {
-            for (int step = 1; step <= 10; ++step)
-            {
-                const auto swing = 0.6f + 0.4f * (float) step / 10.0f;
-                playBlock (*processor, rig.audioTypes, phase, targets[frame].first * swing, targets[frame].second * swing);
-                runFor (25);
-            }
-            shots.take ("editor-audio-levels-" + juce::String (frame + 1),
-                        "Audio : Stereo, the meters moving (" + juce::String (frame + 1)
-                            + " of 3; the peak window holds the highest for 2 s), the update notice showing");
-        }
-
-        if (windowed)
-        {
-            const std::pair<int, const char*> submenus[] = { { 1, "settings-menu-select-device" },
-                                                             { 2, "settings-menu-about-hardware" },
-                                                             { 3, "settings-menu-about-plugin" } };
-            for (const auto& [position, name] : submenus)
-            {
-                click (editor->settingsButton);
-                runUntil ([&] { return menuWindow (*editor, 0) != nullptr; }, 2000);
-                for (int i = 0; i < position; ++i)
-                    press (menuWindow (*editor, 0), juce::KeyPress::downKey);
-                press (menuWindow (*editor, 0), juce::KeyPress::rightKey);
-                if (position == 1) // on into the Audio choices of the pedal
-                    press (menuWindow (*editor, 1), juce::KeyPress::rightKey);
-                runFor (200);
-                shots.take (name, "the settings menu, a submenu open");
-                juce::PopupMenu::dismissAllActiveMenus();
-                runUntil ([&] { return menuWindow (*editor, 0) == nullptr; }, 2000);
-            }
-        }
-        else
-        {
-            std::cout << "  (no display: the settings menu is left out; run.sh runs this under Xvfb)\n";
-        }
-
-        const auto dialog = [&] { return dynamic_cast<FirmwareUpdateComponent*> (editor->alertManager.alert.box.get()); };
-
-        // "Update Plugin...": a fresh check, which finds the newer firmware online.
-        editor->settingsMenuCallback (MENU_ID_UPDATE_PLUGIN, names);
-        shots.take ("firmware-checking", "Update Plugin...: checking for updates");
-        runUntil ([&] { return dialog() != nullptr && dialog()->getState() != FirmwareUpdateComponent::checking; }, 5000);
-        shots.take ("firmware-online-available", "the check found newer firmware online");
-        click (*button (*dialog(), "Cancel"));
-
-        server.serve ("/QZR/latest.json", LoopbackHttpServer::text (versionFile ("0.2.0", "1.2.3").toStdString()));
-        editor->settingsMenuCallback (MENU_ID_UPDATE_PLUGIN, names);
-        runUntil ([&] { return dialog() != nullptr && dialog()->getState() != FirmwareUpdateComponent::checking; }, 5000);
-        shots.take ("firmware-up-to-date", "nothing newer");
-        click (*button (*dialog(), "Close"));
-
-        // A newer plug-in: the notice says so, and opens the dialog.
-        server.serve ("/QZR/latest.json", LoopbackHttpServer::text (versionFile ("0.3.0", "1.2.3").toStdString()));
-        processor->getOnlineUpdater().reset();
-        processor->getOnlineUpdater().startQuery();
-        runUntil ([&] { return editor->updateNoticeButton.getButtonText().startsWith ("Plugin"); }, 5000);
-        runFor (100);
-        shots.take ("editor-plugin-update-notice", "the update notice for a newer plug-in");
-        click (editor->updateNoticeButton);
-        shots.take ("firmware-plugin-available", "the notice's dialog: a newer plug-in");
-        click (*button (*dialog(), "Close"));
-
-        // "Update Firmware...": the carried image, flashed through the emulated bootloader.
-        editor->settingsMenuCallback (MENU_ID_UPDATE_FIRMWARE, names);
-        shots.take ("firmware-carried-image", "Update Firmware...: the firmware image the plug-in carries");
-        click (*button (*dialog(), "OK"));
-        runUntil ([&] { return dialog() == nullptr || dialog()->getProgress() >= 0.4; }, 30000);
-        shots.take ("firmware-updating", "flashing through the bootloader");
-        runUntil ([&] { return dialog() == nullptr || dialog()->getState() == FirmwareUpdateComponent::updateComplete; }, 60000);
-        shots.take ("firmware-update-complete", "the pedal came back with its new firmware");
-        if (dialog() != nullptr)
-            click (*button (*dialog(), "OK"));
-        runUntil ([&] { return processor->getDevice() != nullptr && processor->getDevice()->getDriver().getState() == modeAudio; }, 5000);
-        runFor (300);
-        shots.take ("editor-after-update", "200 ms after the dialog the instance is attached again, as it was");
-
+    ~Session()
+    {
         processor->editorBeingDeleted (editor.get());
         editor.reset();
         processor.reset();
-        VersionQueryController::setVersionFileAddress (juce::URL ("http://127.0.0.1:1/QZR/latest.json"));
+    }
+
+    void attachAndMeasure();
+    void playLevels();
+    void showMenus();
+    void showConfirmationsAndSetUp();
+    void offerTheCarriedImage();
+    void flashWithoutThePedal();
+    void flashTheCarriedImage();
+    void downloadAndFlash();
+    void checkWhenNothingIsNewer();
+    void failToDownload();
+    void offerANewerPlugin();
+
+private:
+    void take (const juce::String& name, const juce::String& caption) const
+    {
+        if (const auto wrong = notAtRest (*editor); ! wrong.isEmpty())
+            throw std::runtime_error (name.toStdString() + " would show " + wrong.joinIntoString ("; ").toStdString());
+        pictures.write (*editor, name, caption);
+    }
+
+    void menu (int id)
+    {
+        juce::StringArray names;
+        editor->getDeviceMenu (names);
+        editor->settingsMenuCallback (id, names);
+        runFor (30);
+    }
+
+    AlertBoxComponent* box() const { return dynamic_cast<AlertBoxComponent*> (editor->alertManager.alert.box.get()); }
+    Dialog* dialog() const { return dynamic_cast<Dialog*> (box()); }
+
+    Dialog& dialogIn (Dialog::State state, const juce::String& what, int timeoutMs = 10000)
+    {
+        waitForState ("the firmware dialog: " + what, [this, state] { return dialog() != nullptr && dialog()->getState() == state; }, timeoutMs);
+        return *dialog();
+    }
+
+    void pressButton (const juce::String& text)
+    {
+        auto* shown = box();
+        if (shown == nullptr)
+            throw std::runtime_error ("no dialog to press \"" + text.toStdString() + "\" in");
+        for (int i = 0; i < shown->getNumButtons(); ++i)
+            if (shown->getButton (i)->getButtonText() == text)
+                return click (*shown->getButton (i));
+        throw std::runtime_error ("the dialog has no button \"" + text.toStdString() + "\"");
+    }
+
+    bool noticeShows (const char* text) const
+    {
+        return editor->updateNoticeButton.isVisible() && editor->updateNoticeButton.getButtonText() == text;
+    }
+
+    void waitForNotice (const char* text)
+    {
+        waitForState (juce::String ("the update notice \"") + text + "\"", [this, text] { return noticeShows (text); }, 10000);
+    }
+
+    int pedalFirmware() const
+    {
+        auto* device = processor->getDevice();
+        return device != nullptr ? device->getDriver().getFirmwareVersion() : 0;
+    }
+
+    void waitForAttached (int firmware)
+    {
+        waitForState ("the pedal attached in Audio use with firmware " + versionText (firmware), [this, firmware]
+        {
+            auto* device = processor->getDevice();
+            return device != nullptr && device->getDriver().getState() == modeAudio && device->getDriver().getFirmwareVersion() == firmware;
+        }, 10000);
+    }
+
+    // The maker publishes something new, and the check that an instance runs when it starts finds it.
+    void publishAndCheckAgain (const char* plugin, int firmware, const std::string& archivePath, const char* notice)
+    {
+        maker.publish (plugin, firmware, archivePath);
+        processor->getOnlineUpdater().reset();
+        processor->getOnlineUpdater().startQuery();
+        waitForNotice (notice);
+    }
+
+    DesktopRecorder desktop;
+    const PictureFolder pictures;
+    const juce::File home;
+    MakersServer maker;
+    EmulatedRig rig;
+    std::unique_ptr<VelmoraAudioProcessor> processor;
+    std::unique_ptr<VelmoraAudioProcessorEditor> editor;
+    bool windowed = false;
+};
+
+//==============================================================================
+// Attached as the device menu attaches: Audio, stereo. The automatic version
+// check finds the carried image newer than the pedal's firmware. An
+// uncalibrated pedal brings up the device options by itself: the pedal's audio
+// device runs in step with the host's blocks here, so the measurement that an
+// attach starts has not ended yet.
+void Session::attachAndMeasure()
+{
+    menu (MenuIds::deviceEntry (0, modeAudio, channelStereo));
+    processor->getOnlineUpdater().startQuery();
+    waitForAttached (firstFirmware);
+    waitForNotice (firmwareRequired);
+
+    const auto options = [this] { return dynamic_cast<PedalOptionsComponent*> (box()); };
+    waitForState ("the device options an uncalibrated pedal brings up", [&options] { return options() != nullptr; }, 10000);
+    runFor (300);
+    take ("device-options-uncalibrated", "the device options an uncalibrated pedal brings up (Done waits for a calibration)");
+    pressButton ("Calibrate");
+    runFor (300);
+    take ("device-options-calibrating", "after Calibrate: the request went to the pedal, Done is enabled");
+
+    // The pedal asks for the measurement, which runs while the host plays.
+    double silence = 0.0;
+    auto& stored = processor->getDevice()->getDriver().getSettings().extraLatency;
+    for (int block = 0; block < 400 && stored.get() == 0; ++block)
+    {
+        playBlock (*processor, rig.audioTypes, silence, 0.0f, 0.0f);
+        runFor (2);
+    }
+    waitForState ("the pedal's round trip measured", [&stored] { return stored.get() != 0; }, 1000);
+    runFor (300);
+    take ("device-options-calibrated", "the pedal's round trip measured: the extra latency and the total follow it");
+    pressButton ("Done");
+}
+
+// Moving levels: a tone whose level rises and falls differently on each side.
+void Session::playLevels()
+{
+    double phase = 0.0;
+    const std::pair<float, float> targets[] = { { 0.95f, 0.5f }, { 0.35f, 0.85f }, { 0.1f, 0.25f } };
+    for (int frame = 0; frame < 3; ++frame)
+    {
+        for (int step = 1; step <= 10; ++step)
+        {
+            const auto swing = 0.6f + 0.4f * (float) step / 10.0f;
+            playBlock (*processor, rig.audioTypes, phase, targets[frame].first * swing, targets[frame].second * swing);
+            runFor (25);
+        }
+        waitForNotice (firmwareRequired);
+        take ("editor-audio-levels-" + juce::String (frame + 1),
+              "Audio : Stereo, the meters moving (" + juce::String (frame + 1)
+                  + " of 3; the peak window holds the highest for 2 s); the notice: the pedal's firmware "
+                  + versionText (firstFirmware) + " is older than the " + versionText ((int) FirmwareImage::getFirmwareVersion())
+                  + " the plug-in carries");
+    }
+}
+
+void Session::showMenus()
+{
+    if (! windowed)
+    {
+        std::cout << "  (no display: the settings menu is left out; run.sh runs this under Xvfb)\n";
+        return;
+    }
+
+    const std::tuple<int, const char*, juce::String> submenus[] = {
+        { 1, "settings-menu-select-device", "the settings menu: Select Device, the pedal's Audio choices (Stereo ticked)" },
+        { 2, "settings-menu-about-hardware", "the settings menu: About Hardware, the pedal's name, firmware " + versionText (firstFirmware) + " and serial number" },
+        { 3, "settings-menu-about-plugin", juce::String ("the settings menu: About Plugin, the plug-in's version ") + VelmoraAudioProcessor::pluginVersionString },
+    };
+    for (const auto& [position, name, caption] : submenus)
+    {
+        click (editor->settingsButton);
+        waitForState ("the settings menu open", [this] { return menuWindow (*editor, 0) != nullptr; }, 5000);
+        for (int i = 0; i < position; ++i)
+            press (menuWindow (*editor, 0), juce::KeyPress::downKey);
+        press (menuWindow (*editor, 0), juce::KeyPress::rightKey);
+        waitForState (juce::String ("the submenu of ") + name + " open", [this] { return menuWindow (*editor, 1) != nullptr; }, 5000);
+        if (position == 1) // on into the Audio choices of the pedal
+        {
+            press (menuWindow (*editor, 1), juce::KeyPress::rightKey);
+            waitForState ("the pedal's Audio choices open", [this] { return menuWindow (*editor, 2) != nullptr; }, 5000);
+        }
+        runFor (200);
+        take (name, caption);
+        juce::PopupMenu::dismissAllActiveMenus();
+        waitForState ("the settings menu closed", [this] { return menuWindow (*editor, 0) == nullptr; }, 5000);
+    }
+}
+
+// No menu offers the confirmations or the set-up dialog; the menu ids that
+// open them are what a host integration would use.
+void Session::showConfirmationsAndSetUp()
+{
+    const std::tuple<int, const char*, const char*> confirmations[] = {
+        { MENU_ID_RESET_PRESETS, "confirmation-reset-presets", "Reset Factory Presets: OK sends the reset to the pedal, Cancel nothing" },
+        { MENU_ID_RESET_FIRMWARE, "confirmation-reset-firmware", "Reset Firmware to Factory Version: OK sends the reset to the pedal, Cancel nothing" },
+    };
+    for (const auto& [id, name, caption] : confirmations)
+    {
+        menu (id);
+        waitForState (juce::String ("the confirmation ") + name, [this] { return box() != nullptr && box()->getNumButtons() == 2; }, 2000);
+        take (name, caption);
+        pressButton ("Cancel");
+    }
+
+    const auto setUp = [this] { return dynamic_cast<ProToolsSetupComponent*> (box()); };
+    menu (MENU_ID_SETUP_BASE);
+    waitForState ("the set-up dialog's first step", [&setUp] { return setUp() != nullptr && setUp()->getStep() == 1; }, 2000);
+    take ("setup-step1", "the Pro Tools set-up: what the other host must be told");
+    pressButton ("Continue");
+    take ("setup-step2", "the set-up's second step: what Continue will do");
+    pressButton ("Continue");
+    waitForState ("the set-up waiting for the host's list", [&setUp] { return setUp() != nullptr && setUp()->isTimerRunning (ProToolsSetupComponent::pollTimerId); }, 2000);
+    take ("setup-step3", "the set-up's third step: the merged list written to the Desktop, both folders shown");
+
+    // The user copies the list beside the host.
+    const auto copy = desktop.desktop.folder.getChildFile ("ExcludedMIDIPorts.txt");
+    if (! copy.copyFileTo (desktop.hostFolder.folder.getChildFile ("ExcludedMIDIPorts.txt")))
+        throw std::runtime_error ("the set-up wrote no list to the Desktop");
+    waitForState ("the set-up complete", [this] { return box() != nullptr && box()->getMessage().startsWith ("Complete!"); }, 5000);
+    take ("setup-complete", "the host's list names both ports: the set-up is complete");
+
+    // Another time, the Desktop cannot be written.
+    ScratchFolder::remove (desktop.desktop.folder);
+    menu (MENU_ID_SETUP_BASE);
+    pressButton ("Continue");
+    pressButton ("Continue");
+    waitForState ("the set-up telling the list was not written", [this] { return box() != nullptr && box()->getMessage().startsWith ("Unable to write"); }, 2000);
+    take ("setup-failed", "the Desktop cannot be written: the set-up names the two lines to add by hand");
+    pressButton ("Cancel");
+    desktop.desktop.folder.createDirectory();
+}
+
+// The notice opens the dialog with the carried image; a file dragged over it
+// and dropped on it takes the image's place; the user cancels.
+void Session::offerTheCarriedImage()
+{
+    click (editor->updateNoticeButton);
+    auto& offer = dialogIn (Dialog::embeddedUpdateAvailable, "the carried image offered");
+    take ("firmware-carried-image", "the notice's dialog: the carried firmware " + versionText ((int) FirmwareImage::getFirmwareVersion())
+                                        + " for the pedal's " + versionText (pedalFirmware()));
+
+    const auto file = home.getChildFile ("Downloads/QZR-1A2B-firmware-v0.1.6.syx");
+    const auto stream = SyntheticFirmware::buildPayload ((juce::uint32) onlineFirmware, 60);
+    if (! file.getParentDirectory().createDirectory() || ! file.replaceWithData (stream.data(), stream.size()))
+        throw std::runtime_error ("cannot write " + file.getFullPathName().toStdString());
+
+    const juce::StringArray files { file.getFullPathName() };
+    if (! offer.isInterestedInFileDrag (files))
+        throw std::runtime_error ("the dialog refuses " + file.getFullPathName().toStdString());
+    offer.fileDragEnter (files, 20, 20);
+    take ("firmware-file-dragged-over", "a \".syx\" file dragged over the dialog");
+    offer.filesDropped (files, 20, 20);
+    if (offer.getDroppedFile() != file.getFullPathName())
+        throw std::runtime_error ("the dialog did not take the dropped file");
+    take ("firmware-file-dropped", "the file dropped: OK would flash it instead of the carried image (" + juce::String (file.getFullPathName().length())
+                                       + " characters, broken after its folders)");
+    pressButton ("Cancel");
+}
+
+// "Update Firmware..." with the carried image, the pedal unplugged before OK:
+// no bootloader comes (the sixty-second wait is cut short here), the user
+// cancels, plugs the pedal in again and attaches it.
+void Session::flashWithoutThePedal()
+{
+    menu (MENU_ID_UPDATE_FIRMWARE);
+    dialogIn (Dialog::embeddedUpdateAvailable, "the carried image offered");
+
+    rig.pedal.unplug();
+    processor->getDeviceManager().scanForDevices();
+    waitForState ("the processor letting the unplugged pedal go", [this] { return processor->getDevice() == nullptr; }, 5000);
+    waitForState ("the notice gone with the pedal", [this] { return ! editor->updateNoticeButton.isVisible(); }, 5000);
+
+    pressButton ("OK");
+    waitForState ("the flash waiting for a bootloader", [this]
+    {
+        return dialog() != nullptr && dialog()->isFlashing() && dialog()->getMessage().startsWith ("Waiting for device");
+    }, 5000);
+    dialog()->getUpdateController()->timerCallback (FirmwareUpdateController::waitTimerId);
+    dialogIn (Dialog::updateFailed, "no bootloader came");
+    take ("firmware-update-failed", "the pedal was unplugged before OK: no bootloader came within 60 s (the wait cut short here)");
+    pressButton ("Cancel");
+
+    rig.pedal.plugIn();
+    processor->getDeviceManager().scanForDevices();
+    waitForState ("the pedal listed again", [this] { return processor->getDeviceManager().findDevice (pedalName) != nullptr; }, 5000);
+    menu (MenuIds::deviceEntry (0, modeAudio, channelStereo));
+    waitForAttached (firstFirmware);
+    waitForNotice (firmwareRequired);
+}
+
+// "Update Firmware...": the carried image, flashed through the emulated
+// bootloader; 200 ms after OK the instance is attached again, and the notice
+// now offers the newer firmware online.
+void Session::flashTheCarriedImage()
+{
+    menu (MENU_ID_UPDATE_FIRMWARE);
+    dialogIn (Dialog::embeddedUpdateAvailable, "the carried image offered");
+    pressButton ("OK");
+    waitForState ("the flash 40 % done", [this] { return dialog() != nullptr && dialog()->isFlashing() && dialog()->getProgress() >= 0.4; }, 30000);
+    take ("firmware-updating", "flashing the carried image through the bootloader");
+    dialogIn (Dialog::updateComplete, "the flash complete", 60000);
+    if (! dialog()->getMessage().startsWith ("Update complete"))
+        throw std::runtime_error ("the flash ended with: " + dialog()->getMessage().toStdString());
+    auto* restarted = processor->getDeviceManager().findDevice (pedalName);
+    take ("firmware-update-complete", "the pedal came back with firmware "
+                                          + versionText (restarted != nullptr ? restarted->getDriver().getFirmwareVersion() : 0));
+    pressButton ("OK");
+
+    waitForAttached ((int) FirmwareImage::getFirmwareVersion());
+    waitForNotice (firmwareAvailable);
+    take ("editor-after-update", "200 ms after OK the instance is attached again, as it was, with firmware "
+                                     + versionText (pedalFirmware()) + "; the notice offers the " + versionText (onlineFirmware) + " online");
+}
+
+// "Update Plugin..." checks afresh and finds the newer firmware; then the
+// notice downloads and flashes it.
+void Session::downloadAndFlash()
+{
+    menu (MENU_ID_UPDATE_PLUGIN);
+    dialogIn (Dialog::checking, "checking");
+    take ("firmware-checking", "Update Plugin...: checking for updates");
+    dialogIn (Dialog::onlineUpdateAvailable, "newer firmware online");
+    take ("firmware-online-available", "the check found firmware " + versionText (onlineFirmware) + " online");
+    pressButton ("Cancel");
+
+    click (editor->updateNoticeButton);
+    dialogIn (Dialog::onlineUpdateAvailable, "the notice's offer of the firmware online");
+    pressButton ("OK");
+    waitForState ("the download under way", [this] { return dialog() != nullptr && dialog()->getMessage().startsWith ("Downloading"); }, 10000);
+    take ("firmware-downloading", "downloading firmware " + versionText (onlineFirmware));
+    maker.server.release();
+    dialogIn (Dialog::updateComplete, "the downloaded firmware flashed", 60000);
+    pressButton ("OK");
+    waitForAttached (onlineFirmware);
+    waitForState ("the notice gone", [this] { return ! editor->updateNoticeButton.isVisible(); }, 5000);
+}
+
+void Session::checkWhenNothingIsNewer()
+{
+    menu (MENU_ID_UPDATE_PLUGIN);
+    dialogIn (Dialog::upToDate, "nothing newer");
+    take ("firmware-up-to-date", "Update Plugin... with the pedal on " + versionText (pedalFirmware()) + ", the newest: nothing newer, no notice");
+    pressButton ("Close");
+
+    maker.withdrawVersionFile();
+    menu (MENU_ID_UPDATE_PLUGIN);
+    dialogIn (Dialog::checkFailed, "the version file out of reach");
+    take ("firmware-check-failed", "Update Plugin... while the version file cannot be had");
+    pressButton ("Close");
+}
+
+// The maker publishes 0.1.7, whose archive cannot be had.
+void Session::failToDownload()
+{
+    publishAndCheckAgain ("0.2.0", 0x000107, "/firmware-0.1.7.zip", firmwareAvailable);
+    click (editor->updateNoticeButton);
+    dialogIn (Dialog::onlineUpdateAvailable, "the notice's offer of 0.1.7");
+    pressButton ("OK");
+    dialogIn (Dialog::downloadFailed, "the download failed");
+    take ("firmware-download-failed", "the maker lists firmware 0.1.7, but its archive cannot be had");
+    pressButton ("Close");
+}
+
+// A newer plug-in: the notice says so, and opens the dialog.
+void Session::offerANewerPlugin()
+{
+    publishAndCheckAgain ("0.3.0", 0x000107, "/firmware-0.1.7.zip", pluginAvailable);
+    runFor (100);
+    take ("editor-plugin-update-notice", "the update notice for the newer plug-in 0.3.0");
+    click (editor->updateNoticeButton);
+    dialogIn (Dialog::pluginUpdateAvailable, "a newer plug-in");
+    take ("firmware-plugin-available", "the notice's dialog: plug-in 0.3.0");
+    pressButton ("Close");
+}
+} // namespace
+
+int main (int argc, char** argv)
+{
+    // The processor's settings, and the file dropped on the dialog, live here.
+    const TemporaryHome home;
+    const juce::ScopedJuceInitialiser_GUI framework;
+
+    try
+    {
+        Session session (juce::File::getCurrentWorkingDirectory().getChildFile (argc > 1 ? argv[1] : "editor-shots"),
+                         juce::File (home.getPath()));
+        std::cout << "Editor pictures (the meters show a tone of the host's coming back from the emulated pedal):\n";
+        session.attachAndMeasure();
+        session.playLevels();
+        session.showMenus();
+        session.showConfirmationsAndSetUp();
+        session.offerTheCarriedImage();
+        session.flashWithoutThePedal();
+        session.flashTheCarriedImage();
+        session.downloadAndFlash();
+        session.checkWhenNothingIsNewer();
+        session.failToDownload();
+        session.offerANewerPlugin();
     }
     catch (const std::exception& e)
     {

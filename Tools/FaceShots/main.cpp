@@ -1,15 +1,19 @@
 // Writes a picture of the pedal face for every use and channel setting the
-// face distinguishes, with known levels in the meters, and prints where.
+// face distinguishes, with known levels in the meters, and prints where. The
+// legend is read back from the parameters, and every picture is checked to
+// show it; a face that does not is an error, not a picture.
 
 #include "Components/Face/PedalComponent.h"
 #include "Components/Images.h"
 #include "LookAndFeel/LookAndFeel_Custom.h"
 #include "LookAndFeel/SpecialFonts.h"
 #include "Parameters/ParameterTable.h"
+#include "Shots/PictureFolder.h"
 
 #include <juce_gui_basics/juce_gui_basics.h>
 
 #include <iostream>
+#include <stdexcept>
 
 namespace
 {
@@ -74,6 +78,54 @@ const Setting settings[] = {
 constexpr float leftPeak = 0.75f;
 constexpr float rightPeak = 0.3f;
 
+int valueOf (AudioValueTreeState& store, const char* id)
+{
+    return (int) store.getParameterAsValue (id).getValue();
+}
+
+// The face as the editor shows it for a pedal attached in this setting.
+void show (FaceFrame& frame, const Setting& setting)
+{
+    frame.status = setting.status;
+    auto& face = frame.face;
+    face.updateEditor (setting.channel, setting.mode, setting.config);
+
+    // The lights show the pedal's connection, as the editor's timer sets them.
+    for (auto* light : { &face.ledUsb, &face.ledPower })
+    {
+        (*light)->index = setting.mode;
+        (*light)->updateImage();
+    }
+
+    // Without a pedal the editor feeds the meters nothing.
+    const auto stereo = setting.channel == 2 || setting.channel == -1;
+    if (setting.mode == 0)
+        face.setPeaks ({ 0.0f, 0.0f });
+    else
+        face.setPeaks ({ leftPeak, stereo ? rightPeak : leftPeak });
+    juce::MessageManager::getInstance()->runDispatchLoopUntil (30);
+}
+
+// Every control at its parameter's value, so that the legend holds for the picture.
+void checkShowsStore (PedalComponent& face, AudioValueTreeState& store, const juce::String& name)
+{
+    const std::pair<const char*, juce::Slider*> sliders[] = {
+        { "dacL", face.faderDacL.get() }, { "dacR", face.faderDacR.get() }, { "adcL", face.faderAdcL.get() },
+        { "adcR", face.faderAdcR.get() }, { "mixWet", face.knobMix.get() },
+    };
+    for (const auto& [id, slider] : sliders)
+        if ((int) slider->getValue() != valueOf (store, id))
+            throw std::runtime_error (name.toStdString() + ": the " + id + " control shows " + std::to_string ((int) slider->getValue())
+                                      + ", not " + std::to_string (valueOf (store, id)));
+
+    const std::pair<const char*, juce::Button*> buttons[] = {
+        { "dacLink", face.toggleDacLink.get() }, { "adcLink", face.toggleAdcLink.get() }, { "bypass", face.footswitch.get() },
+    };
+    for (const auto& [id, button] : buttons)
+        if (button->getToggleState() != (valueOf (store, id) != 0))
+            throw std::runtime_error (name.toStdString() + ": the " + id + " switch does not show " + std::to_string (valueOf (store, id)));
+}
+
 void showValue (SliderComponent& slider)
 {
     slider.showValue = true;
@@ -84,73 +136,56 @@ void showValue (SliderComponent& slider)
 int main (int argc, char** argv)
 {
     const juce::ScopedJuceInitialiser_GUI framework;
-    const auto folder = juce::File::getCurrentWorkingDirectory().getChildFile (argc > 1 ? argv[1] : "face-shots");
-    if (! folder.createDirectory())
-    {
-        std::cerr << "pellion-face-shots: cannot create " << folder.getFullPathName() << "\n";
-        return 1;
-    }
-
     LookAndFeel_Custom style;
     juce::LookAndFeel::setDefaultLookAndFeel (&style);
 
-    AudioValueTreeState store ("Pellion", "0.2.0");
-    juce::OwnedArray<AudioValueTreeState::Parameter> parameters;
-    ParameterTable::create (store, [&parameters] (auto parameter) { parameters.add (parameter.release()); });
-
-    const std::pair<const char*, int> values[] = { { "dacL", 127 }, { "dacR", 101 }, { "adcL", 90 }, { "adcR", 64 },
-                                                   { "mixWet", 80 }, { "dacLink", 0 }, { "adcLink", 1 }, { "bypass", 1 } };
-    for (const auto& [id, value] : values)
-        store.getParameterAsValue (id) = value;
-
-    std::cout << "Levels: faders dacL 127, dacR 101, adcL 90, adcR 64 (of 127), mix 80, output link off, input link on,\n"
-              << "effect on; meter peaks " << leftPeak << " left and " << rightPeak << " right (the left one in mono).\n";
-
-    auto shoot = [&folder] (FaceFrame& frame, const juce::String& name)
+    try
     {
+        const PictureFolder pictures (juce::File::getCurrentWorkingDirectory().getChildFile (argc > 1 ? argv[1] : "face-shots"));
+
+        AudioValueTreeState store ("Pellion", "0.2.0");
+        juce::OwnedArray<AudioValueTreeState::Parameter> parameters;
+        ParameterTable::create (store, [&parameters] (auto parameter) { parameters.add (parameter.release()); });
+
+        // The links first: while a link is on, setting one side moves the other to the same value.
+        const std::pair<const char*, int> values[] = { { "dacLink", 0 }, { "adcLink", 1 }, { "dacL", 127 }, { "dacR", 101 },
+                                                       { "adcL", 90 },   { "mixWet", 80 }, { "bypass", 1 } };
+        for (const auto& [id, value] : values)
+            store.getParameterAsValue (id) = value;
         juce::MessageManager::getInstance()->runDispatchLoopUntil (30);
-        const auto file = folder.getChildFile (name + ".png");
-        const auto image = frame.createComponentSnapshot (frame.getLocalBounds(), true, 1.0f);
-        juce::MemoryOutputStream png;
-        if (! juce::PNGImageFormat().writeImageToStream (image, png) || ! file.replaceWithData (png.getData(), png.getDataSize()))
-        {
-            std::cerr << "pellion-face-shots: cannot write " << file.getFullPathName() << "\n";
-            return false;
-        }
-        std::cout << "  " << file.getFullPathName() << "\n";
-        return true;
-    };
 
-    for (const auto& setting : settings)
-    {
+        const auto mixPercent = (int) (valueOf (store, "mixWet") * 100.0 / 127.0 + 0.5);
+        std::cout << "Levels (of 127): output faders L " << valueOf (store, "dacL") << " and R " << valueOf (store, "dacR")
+                  << " (output link " << (valueOf (store, "dacLink") != 0 ? "on" : "off") << "), input faders L "
+                  << valueOf (store, "adcL") << " and R " << valueOf (store, "adcR") << " (input link "
+                  << (valueOf (store, "adcLink") != 0 ? "on: the right input follows the left" : "off") << "),\n"
+                  << "mix " << valueOf (store, "mixWet") << " (the knob reads " << mixPercent << "), effect "
+                  << (valueOf (store, "bypass") != 0 ? "on" : "off") << "; meter peaks " << leftPeak << " left and " << rightPeak
+                  << " right (the left one in mono; none without a pedal). The USB and POWER lights show the use: dark without a pedal,\n"
+                  << "USB red in Control use and green in Audio and Pedalboard use, POWER lit whenever a pedal is attached.\n";
+
+        for (const auto& setting : settings)
+        {
+            FaceFrame frame (store);
+            show (frame, setting);
+            checkShowsStore (frame.face, store, setting.name);
+            pictures.write (frame, setting.name, setting.status);
+        }
+
+        // The value boxes while the pointer is over a fader and the knob.
         FaceFrame frame (store);
-        frame.status = setting.status;
-        auto& face = frame.face;
-        face.updateEditor (setting.channel, setting.mode, setting.config);
-
-        // The lights show the pedal's connection, as the editor's timer sets them.
-        for (auto* light : { &face.ledUsb, &face.ledPower })
-        {
-            (*light)->index = setting.mode;
-            (*light)->updateImage();
-        }
-
-        const auto stereo = setting.channel == 2 || setting.channel == -1;
-        face.setPeaks ({ leftPeak, stereo ? rightPeak : leftPeak });
-
-        if (! shoot (frame, setting.name))
-            return 1;
+        show (frame, settings[4]);
+        checkShowsStore (frame.face, store, "audio-stereo-values-shown");
+        showValue (*frame.face.faderDacR);
+        showValue (*frame.face.knobMix);
+        pictures.write (frame, "audio-stereo-values-shown", "Audio : Stereo, the values of the right output fader and the mix knob shown");
     }
-
-    // The value boxes while the pointer is over a fader and the knob.
-    FaceFrame frame (store);
-    frame.status = "Audio : Stereo";
-    frame.face.updateEditor (2, 2, -1);
-    frame.face.setPeaks ({ leftPeak, rightPeak });
-    showValue (*frame.face.faderDacR);
-    showValue (*frame.face.knobMix);
-    if (! shoot (frame, "audio-stereo-values-shown"))
+    catch (const std::exception& e)
+    {
+        std::cerr << "pellion-face-shots: " << e.what() << "\n";
+        juce::LookAndFeel::setDefaultLookAndFeel (nullptr);
         return 1;
+    }
 
     juce::LookAndFeel::setDefaultLookAndFeel (nullptr);
     return 0;
