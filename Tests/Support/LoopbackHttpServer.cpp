@@ -4,23 +4,21 @@
 #include <chrono>
 #include <limits>
 #include <netinet/in.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 namespace
 {
-// Never SIGPIPE: a client that gave up must not end the test program.
-bool sendAll (juce::StreamingSocket& client, const std::string& bytes)
+// The client closed its end (or reset it): a peek finds the end of the stream.
+bool hasHungUp (juce::StreamingSocket& client)
 {
-    for (size_t sent = 0; sent < bytes.size();)
-    {
-        const auto n = ::send (client.getRawSocketHandle(), bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
-        if (n <= 0)
-            return false;
-        sent += (size_t) n;
-    }
+    pollfd events { client.getRawSocketHandle(), POLLIN, 0 };
+    if (::poll (&events, 1, 0) <= 0)
+        return false;
 
-    return true;
+    char byte;
+    return ::recv (client.getRawSocketHandle(), &byte, 1, MSG_PEEK | MSG_DONTWAIT) <= 0;
 }
 } // namespace
 
@@ -105,11 +103,60 @@ bool LoopbackHttpServer::waitForRequests (size_t count, int timeoutMs) const
     return changed.wait_for (lock, std::chrono::milliseconds (timeoutMs), [&] { return requests.size() >= count; });
 }
 
-bool LoopbackHttpServer::waitForRelease (size_t count)
+bool LoopbackHttpServer::waitForHolds (size_t count, int timeoutMs) const { return waitFor (holds, count, timeoutMs); }
+bool LoopbackHttpServer::waitForHangUps (size_t count, int timeoutMs) const { return waitFor (hangUps, count, timeoutMs); }
+
+bool LoopbackHttpServer::waitFor (const size_t& counter, size_t count, int timeoutMs) const
 {
     std::unique_lock<std::mutex> lock (mutex);
-    changed.wait (lock, [&] { return releases >= count || stopping; });
-    return ! stopping;
+    return changed.wait_for (lock, std::chrono::milliseconds (timeoutMs), [&] { return counter >= count; });
+}
+
+void LoopbackHttpServer::note (size_t& counter)
+{
+    {
+        const std::lock_guard<std::mutex> lock (mutex);
+        ++counter;
+    }
+    changed.notify_all();
+}
+
+// Until the release-th release(); false when the client hangs up first or the server stops.
+bool LoopbackHttpServer::hold (juce::StreamingSocket& client, size_t releaseCount)
+{
+    note (holds);
+
+    for (;;)
+    {
+        {
+            std::unique_lock<std::mutex> lock (mutex);
+            if (changed.wait_for (lock, std::chrono::milliseconds (20), [&] { return releases >= releaseCount || stopping; }))
+                return ! stopping;
+        }
+
+        if (hasHungUp (client))
+        {
+            note (hangUps);
+            return false;
+        }
+    }
+}
+
+// Never SIGPIPE: a client that gave up must not end the test program.
+bool LoopbackHttpServer::send (juce::StreamingSocket& client, const std::string& bytes)
+{
+    for (size_t sent = 0; sent < bytes.size();)
+    {
+        const auto n = ::send (client.getRawSocketHandle(), bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
+        if (n <= 0)
+        {
+            note (hangUps);
+            return false;
+        }
+        sent += (size_t) n;
+    }
+
+    return true;
 }
 
 void LoopbackHttpServer::acceptConnections()
@@ -165,31 +212,54 @@ void LoopbackHttpServer::handle (std::unique_ptr<juce::StreamingSocket> client)
     changed.notify_all();
 
     if (reply.stall)
+        hold (*client, std::numeric_limits<size_t>::max());
+    else
+        this->reply (*client, reply);
+}
+
+bool LoopbackHttpServer::reply (juce::StreamingSocket& client, const Reply& reply)
+{
+    std::string head = "HTTP/1.1 " + std::to_string (reply.status) + " Status\r\n";
+    if (! reply.closeDelimited)
+        head += "Content-Length: " + std::to_string (reply.announcedLength >= 0 ? (size_t) reply.announcedLength : reply.body.size()) + "\r\n";
+    if (! reply.location.empty())
+        head += "Location: " + reply.location + "\r\n";
+    head += "Connection: close\r\n";
+    for (const auto& line : reply.headers)
+        head += line + "\r\n";
+
+    size_t releaseCount = 0;
+
+    // The repeated lines in batches, so that a client meets a head that keeps coming.
+    for (size_t i = 0; i < reply.repeats; ++i)
     {
-        waitForRelease (std::numeric_limits<size_t>::max());
-        return;
+        head += reply.repeatedHeader + std::to_string (i) + "\r\n";
+
+        if (i + 1 == reply.holdInHead || head.size() >= 16384)
+        {
+            if (! send (client, head) || (i + 1 == reply.holdInHead && ! hold (client, ++releaseCount)))
+                return false;
+            head.clear();
+        }
     }
 
-    const auto length = reply.announcedLength >= 0 ? (size_t) reply.announcedLength : reply.body.size();
-    std::string response = "HTTP/1.1 " + std::to_string (reply.status) + " Status\r\nContent-Length: " + std::to_string (length) + "\r\n";
-    if (! reply.location.empty())
-        response += "Location: " + reply.location + "\r\n";
-
-    if (! sendAll (*client, response + "Connection: close\r\n\r\n"))
-        return;
+    if (! send (client, head + "\r\n"))
+        return false;
 
     // The body in pieces that end at each hold.
     size_t sent = 0;
     for (size_t i = 0; i <= reply.holdAt.size(); ++i)
     {
         const auto end = i < reply.holdAt.size() ? std::min (reply.holdAt[i], reply.body.size()) : reply.body.size();
-        if (! sendAll (*client, reply.body.substr (sent, end - sent)))
-            return;
+        if (! send (client, reply.body.substr (sent, end - sent)))
+            return false;
 
         sent = end;
-        if (i < reply.holdAt.size() && ! waitForRelease (i + 1))
-            return;
+        if (i < reply.holdAt.size() && ! hold (client, ++releaseCount))
+            return false;
     }
+
+    return true;
 }
 
 UnansweredPort::UnansweredPort()

@@ -12,8 +12,10 @@
 // A small HTTP server on 127.0.0.1 (an ephemeral port) inside the test process.
 // It records every request's line and headers and answers each path as a test
 // asked: a body, an error, a redirect, a stall, a body shorter than its
-// announced length, or a body held back at given points until release().
-// Other paths get 404. One thread per connection.
+// announced length or ended by closing the connection, a head of many lines,
+// or a reply held back at given points until release(). It notes every client
+// that hangs up before its whole reply was sent. Other paths get 404. One
+// thread per connection.
 class LoopbackHttpServer
 {
 public:
@@ -23,8 +25,18 @@ public:
         std::string location;             // sent as a Location header when set
         std::string body;
         long announcedLength = -1;        // Content-Length; -1: the body's size
+        bool closeDelimited = false;      // no Content-Length: the body ends as the connection closes
         bool stall = false;               // read the request, then answer nothing
         std::vector<size_t> holdAt;       // body offsets, ascending, each waiting for the next release()
+
+        // Header lines after the others: first these as they stand, then
+        // repeatedHeader, each line ending in its index: "Location: /ok"
+        // gives "Location: /ok0", "Location: /ok1"...; the head holds after
+        // holdInHead of them until the next release().
+        std::vector<std::string> headers;
+        std::string repeatedHeader;
+        size_t repeats = 0;
+        size_t holdInHead = std::string::npos;
     };
 
     struct Request
@@ -51,10 +63,19 @@ public:
     std::vector<Request> getRequests() const;
     bool waitForRequests (size_t count, int timeoutMs = 5000) const;
 
+    // Until this many replies have reached a hold point, or this many clients
+    // have hung up before their whole reply was sent.
+    bool waitForHolds (size_t count, int timeoutMs = 5000) const;
+    bool waitForHangUps (size_t count, int timeoutMs = 5000) const;
+
 private:
     void acceptConnections();
     void handle (std::unique_ptr<juce::StreamingSocket> client);
-    bool waitForRelease (size_t count);
+    bool reply (juce::StreamingSocket& client, const Reply& reply);
+    bool send (juce::StreamingSocket& client, const std::string& bytes);
+    bool hold (juce::StreamingSocket& client, size_t releaseCount);
+    bool waitFor (const size_t& counter, size_t count, int timeoutMs) const;
+    void note (size_t& counter);
 
     juce::StreamingSocket listener;
     int port = 0;
@@ -63,7 +84,7 @@ private:
     mutable std::condition_variable changed;
     std::map<std::string, Reply> replies;
     std::vector<Request> requests;
-    size_t releases = 0;
+    size_t releases = 0, holds = 0, hangUps = 0;
     bool stopping = false;
 
     std::vector<std::thread> handlers;
