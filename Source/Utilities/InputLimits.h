@@ -42,6 +42,13 @@ constexpr int midiMessageBytes = 33;
 // The version file fetched from the update server.
 constexpr size_t versionFileBytes = 64u * 1024;
 
+// The head of one response from the update server, interim responses included:
+// its header fields, its bytes (status lines and line ends counted), and a
+// redirect's target.
+constexpr int httpHeaderFields = 100;
+constexpr size_t httpHeadBytes = 32u * 1024;
+constexpr size_t httpLocationBytes = 8u * 1024;
+
 // A downloaded firmware archive, as transferred.
 constexpr size_t firmwareArchiveBytes = 8u << 20;
 
