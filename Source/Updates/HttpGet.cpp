@@ -1,5 +1,7 @@
 #include "Updates/HttpGet.h"
 
+#include "Updates/CurlTransfer.h"
+
 namespace
 {
 struct Address
@@ -82,10 +84,9 @@ bool isRedirectStatus (int status)
 }
 } // namespace
 
-HttpGet::HttpGet (const juce::URL& address, const juce::String& headers, int connectionTimeoutMs,
+HttpGet::HttpGet (const juce::URL& address, const juce::String& extraHeaders, int connectionTimeoutMs,
                   juce::Thread* owningThread)
-    : extraHeaders (headers),
-      timeoutMs (juce::jmax (1, connectionTimeoutMs)),
+    : transfer (std::make_unique<CurlTransfer> (extraHeaders, juce::jmax (1, connectionTimeoutMs))),
       owner (owningThread),
       current (address.toString (true))
 {
@@ -93,7 +94,7 @@ HttpGet::HttpGet (const juce::URL& address, const juce::String& headers, int con
     {
         owner->addListener (this);
         if (owner->threadShouldExit())
-            cancelled = true;
+            transfer->cancel();
     }
 }
 
@@ -102,60 +103,37 @@ HttpGet::~HttpGet()
     // First, so that no exit request reaches a half-destroyed transfer.
     if (owner != nullptr)
         owner->removeListener (this);
-
-    const std::lock_guard<std::mutex> lock (streamLock);
-    stream.reset();
 }
 
 void HttpGet::cancel()
 {
-    cancelled = true;
-
-    const std::lock_guard<std::mutex> lock (streamLock);
-    if (stream != nullptr)
-        stream->cancel();
-}
-
-bool HttpGet::connect (const juce::String& address)
-{
-    juce::WebInputStream* opened = nullptr;
-    {
-        const std::lock_guard<std::mutex> lock (streamLock);
-        stream.reset();
-
-        if (cancelled)
-            return false;
-
-        stream = std::make_unique<juce::WebInputStream> (juce::URL (address), false);
-        stream->withExtraHeaders (extraHeaders).withConnectionTimeout (timeoutMs).withNumRedirectsToFollow (0);
-        opened = stream.get();
-    }
-
-    // Outside the lock, so that cancel() can interrupt the connection.
-    if (! opened->connect (nullptr) || cancelled)
-        return false;
-
-    statusCode = opened->getStatusCode();
-    announcedLength = opened->getTotalLength();
-    received = 0;
-    return true;
+    transfer->cancel();
 }
 
 bool HttpGet::open()
 {
+    opened = false;
     statusCode = 0;
 
     for (int hop = 0;; ++hop)
     {
-        // The text the client will be handed, checked as such.
-        const auto address = juce::URL (current).toString (true);
-        if (! isAllowedAddress (address) || ! connect (address))
+        // The very text checked is the text the client is handed.
+        const auto address = current;
+        if (! isAllowedAddress (address) || ! transfer->fetchHead (address))
             return false;
 
-        if (! isRedirectStatus (statusCode))
-            return statusCode == 200;
+        const auto& head = transfer->getHead();
+        statusCode = head.getStatusCode();
 
-        const auto target = resolveLocation (address, stream->getResponseHeaders()["Location"]);
+        if (! isRedirectStatus (statusCode))
+        {
+            received = 0;
+            opened = statusCode == 200;
+            return opened;
+        }
+
+        // Its body, announced or ended by the connection, is never read.
+        const auto target = resolveLocation (address, head.getLocation());
 
         if (hop >= maximumRedirects || ! isAllowedRedirect (address, target))
             return false;
@@ -166,23 +144,18 @@ bool HttpGet::open()
 
 int HttpGet::read (void* destination, int maximumBytes)
 {
-    if (cancelled || stream == nullptr || maximumBytes <= 0)
+    if (! opened)
         return 0;
 
-    const auto n = stream->read (destination, maximumBytes);
-    if (n <= 0)
-        return 0;
-
+    const auto n = transfer->read (destination, maximumBytes);
     received += n;
     return n;
 }
 
 bool HttpGet::endedCleanly() const
 {
-    if (cancelled || stream == nullptr || stream->isError())
-        return false;
-
-    return announcedLength < 0 || received == announcedLength;
+    const auto announced = transfer->getAnnouncedLength();
+    return opened && transfer->endedCleanly() && (announced < 0 || received == announced);
 }
 
 bool HttpGet::readAll (juce::MemoryBlock& into, size_t maximumBytes)

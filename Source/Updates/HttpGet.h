@@ -1,17 +1,20 @@
 #pragma once
 
 #include <juce_core/juce_core.h>
-#include <atomic>
 #include <memory>
-#include <mutex>
+
+class CurlTransfer;
 
 // One HTTP GET as the update jobs make it: with the plug-in's extra header, a
 // finite connection time-out, and redirects followed here rather than by the
 // HTTP client, so that every address on the way is checked: https anywhere,
-// plain http only on this computer, and never from https down to http.
+// plain http only on this computer, and never from https down to http. A
+// response head past its limits, or a redirect with more than one Location or
+// one too long, is refused before it is whole.
 //
 // When the owning thread is asked to exit, the transfer is cancelled at once,
-// so no job waits for a server that has stalled.
+// whatever the server does (stalls, or keeps sending): the cancel takes no
+// lock and wakes the transfer wherever it waits.
 class HttpGet : private juce::Thread::Listener
 {
 public:
@@ -51,19 +54,13 @@ public:
 
 private:
     void exitSignalSent() override { cancel(); }
-    bool connect (const juce::String& address);
 
-    const juce::String extraHeaders;
-    const int timeoutMs;
+    const std::unique_ptr<CurlTransfer> transfer;
     juce::Thread* const owner;
     juce::String current;
 
-    std::mutex streamLock;
-    std::unique_ptr<juce::WebInputStream> stream;
-    std::atomic<bool> cancelled { false };
-
+    bool opened = false;
     int statusCode = 0;
-    juce::int64 announcedLength = -1;
     juce::int64 received = 0;
 
     JUCE_DECLARE_NON_COPYABLE (HttpGet)

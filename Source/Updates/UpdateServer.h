@@ -12,9 +12,7 @@ constexpr const char* productPage = "https://www.example.com/pellion/";
 constexpr const char* extraHeaders = "User-Agent: zvk-plugin";
 
 // How long both web jobs wait for a connection, and for a stalled transfer to
-// move on. Short, because the HTTP client cannot be interrupted while it
-// connects: deleting a job whose server never takes the connection (a
-// firewall that drops packets) waits for this time-out, and a host that
-// closes the plug-in then waits with it.
+// move on. Deleting a job never waits for it: the transfer is cancelled at
+// once, connecting or not.
 constexpr int connectionTimeoutMs = 3000;
 } // namespace UpdateServer

@@ -25,6 +25,24 @@ Reply withLength (Reply reply, long length)
     return reply;
 }
 
+Reply closeDelimited (Reply reply)
+{
+    reply.closeDelimited = true;
+    return reply;
+}
+
+// The reply with more header lines: these as they stand, then count lines of repeated, numbered.
+Reply withHeaders (Reply reply, Strings lines, const std::string& repeated = {}, size_t count = 0)
+{
+    reply.headers = std::move (lines);
+    reply.repeatedHeader = repeated;
+    reply.repeats = count;
+    return reply;
+}
+
+// The server's own header fields: Content-Length and Connection.
+constexpr size_t ownFields = 2;
+
 // Every job of a case fetches from the test's own server; the relay is driven by hand.
 class WebJobsTest : public ::testing::Test
 {
@@ -87,30 +105,74 @@ TEST_F (WebJobsTest, EveryBrokenAnswerIsAFailedQuery)
         server.serve ("/r" + std::to_string (i), Server::redirect ("/r" + std::to_string (i + 1)));
     server.serve ("/r6", Server::text (currentFile));
 
-    const std::pair<const char*, Reply> cases[] = {
-        { "missing key", Server::text (R"({"firmwareVersion":"0.1.5"})") },
-        { "wrong type", Server::text (R"({"pluginVersion":0.2})") },
-        { "root array", Server::text (R"([{"pluginVersion":"0.2.0"}])") },
-        { "empty body", Server::text ("") },
-        { "malformed", Server::text (R"({"pluginVersion":)") },
-        { "404 with a version file", Server::text (currentFile, 404) },
-        { "500", Server::text ("oops", 500) },
-        { "body shorter than announced", withLength (Server::text (currentFile), (long) currentFile.size() + 10) },
-        { "oversized body", Server::text (currentFile + std::string (InputLimits::versionFileBytes, ' ')) },
-        { "six redirects", Server::redirect ("/r1") },
-        { "redirect to plain http elsewhere", Server::redirect ("http://192.0.2.1/QZR/latest.json") },
-        { "redirect to another scheme", Server::redirect ("ftp://127.0.0.1/QZR/latest.json") },
+    const auto fields = (size_t) InputLimits::httpHeaderFields;
+    const auto longLocation = "/" + std::string (InputLimits::httpLocationBytes, 'l');
+
+    // What the server is sent: a refused redirect is never followed.
+    const std::tuple<const char*, Reply, size_t> cases[] = {
+        { "missing key", Server::text (R"({"firmwareVersion":"0.1.5"})"), 1 },
+        { "wrong type", Server::text (R"({"pluginVersion":0.2})"), 1 },
+        { "root array", Server::text (R"([{"pluginVersion":"0.2.0"}])"), 1 },
+        { "empty body", Server::text (""), 1 },
+        { "malformed", Server::text (R"({"pluginVersion":)"), 1 },
+        { "404 with a version file", Server::text (currentFile, 404), 1 },
+        { "500", Server::text ("oops", 500), 1 },
+        { "body shorter than announced", withLength (Server::text (currentFile), (long) currentFile.size() + 10), 1 },
+        { "oversized body", Server::text (currentFile + std::string (InputLimits::versionFileBytes, ' ')), 1 },
+        { "six redirects", Server::redirect ("/r1"), 6 },
+        { "redirect to plain http elsewhere", Server::redirect ("http://192.0.2.1/QZR/latest.json"), 1 },
+        { "redirect to another scheme", Server::redirect ("ftp://127.0.0.1/QZR/latest.json"), 1 },
+        { "100,000 Location lines", withHeaders (Server::redirect ({}), {}, "Location: /ok", 100000), 1 },
+        { "a Location line twice", withHeaders (Server::redirect ("/r6"), { "Location: /r6" }), 1 },
+        { "a Location past its limit", Server::redirect (longLocation), 1 },
+        { "a Location with a space", Server::redirect ("/r6 /r5"), 1 },
+        { "400,000 header lines", withHeaders (Server::text (currentFile), {}, "X-Filler: ", 400000), 1 },
+        { "one header field past the limit", withHeaders (Server::text (currentFile), {}, "X-Filler: ", fields - ownFields + 1), 1 },
+        { "a head past its limit in one line", withHeaders (Server::text (currentFile), { "X-Pad: " + std::string (InputLimits::httpHeadBytes, 'p') }), 1 },
+        { "a head past its limit in short lines", withHeaders (Server::text (currentFile), {}, "X-Pad: " + std::string (600, 'p'), 60), 1 },
     };
 
-    for (const auto& [what, reply] : cases)
+    for (const auto& [what, reply, requests] : cases)
     {
+        const auto before = server.getRequests().size();
         auto answer = query (reply, 0x000100);
         EXPECT_EQ (answer.status, VersionQuery::queryFailed) << what;
         EXPECT_EQ (answer.properties.getAllProperties().size(), 0) << what;
+        EXPECT_EQ (server.getRequests().size() - before, requests) << what;
     }
 
     // Five redirects on this computer are followed.
     EXPECT_EQ (query (Server::redirect (server.address ("/r2"), 301), 0).status, VersionQuery::queryUpToDate);
+}
+
+TEST_F (WebJobsTest, HeadsWithinTheLimitsAreReadAndRedirectsFollowedHoweverTheirBodyEnds)
+{
+    const std::string moved = "/moved", longest = "/moved?" + std::string (InputLimits::httpLocationBytes - 7, 'q');
+    server.serve (moved, Server::text (currentFile));
+    server.serve (longest, Server::text (currentFile));
+    auto withBody = Server::redirect (moved);
+    withBody.body = "<html>moved</html>";
+
+    // The path the version file finally came from.
+    const std::tuple<const char*, Reply, std::string> cases[] = {
+        { "a redirect announcing no body", Server::redirect (moved), moved },
+        { "a redirect whose empty body ends with the connection", closeDelimited (Server::redirect (moved)), moved },
+        { "a redirect with a body", withBody, moved },
+        { "a redirect to the longest Location", Server::redirect (longest), longest },
+        { "a version file that ends with the connection", closeDelimited (Server::text (currentFile)), versionPath },
+        { "as many header fields as allowed", withHeaders (Server::text (currentFile), {}, "X-Filler: ", (size_t) InputLimits::httpHeaderFields - ownFields), versionPath },
+        { "a long header line within the limit", withHeaders (Server::text (currentFile), { "X-Pad: " + std::string (InputLimits::httpHeadBytes - 200, 'p') }), versionPath },
+    };
+
+    for (const auto& [what, reply, path] : cases)
+    {
+        const auto before = server.getRequests().size();
+        EXPECT_EQ (query (reply, 0x000105).status, VersionQuery::queryFirmwareAvailable) << what;
+
+        const auto requests = server.getRequests();
+        ASSERT_EQ (requests.size() - before, path == versionPath ? 1u : 2u) << what;
+        EXPECT_TRUE (requests.back().line == "GET " + path + " HTTP/1.1") << what;
+    }
 }
 
 TEST_F (WebJobsTest, AStalledServerFailsTheQueryAfterTheTimeOutAndNeverHoldsUpItsDeletion)
@@ -170,6 +232,8 @@ TEST_F (WebJobsTest, EveryFailedDownloadEndsWithItsTextAndNoData)
         { "cut short of its length", withLength (good, (long) good.body.size() + 100), "Download failed" },
         { "larger than any firmware archive", Server::text (std::string (InputLimits::firmwareArchiveBytes + 1, 'x')), "Download failed" },
         { "redirected to plain http elsewhere", Server::redirect ("http://192.0.2.1/fw.zip"), "Download failed" },
+        { "100,000 Location lines", withHeaders (Server::redirect ({}), {}, "Location: /ok", 100000), "Download failed" },
+        { "400,000 header lines", withHeaders (good, {}, "X-Filler: ", 400000), "Download failed" },
     };
 
     for (const auto& [what, reply, text] : cases)
@@ -191,6 +255,37 @@ TEST_F (WebJobsTest, OnlyAnIntactArchiveHoldingAWholeFirmwareIsADownload)
         SCOPED_TRACE (c.what);
         EXPECT_EQ (download (Server::text (toString (makeZip ({ { "pedal.syx", c.bytes } })))), Strings { "File content is not valid" });
     }
+}
+
+// The head stops after a few of its 400,000 lines until a release that never
+// comes, and the jobs' time-out is ten minutes: only the cancel can end them.
+TEST_F (WebJobsTest, StoppingAJobInTheMidstOfAHugeHeadWaitsNeitherForTheServerNorForATimeOut)
+{
+    auto reply = withHeaders (Server::text (currentFile), {}, "X-Filler: ", 400000);
+    reply.holdInHead = 64;
+    server.serve (versionPath, reply);
+    server.serve ("/fw.zip", reply);
+    constexpr int tenMinutes = 10 * 60 * 1000;
+
+    VersionQueryController query;
+    query.setConnectionTimeoutMs (tenMinutes);
+    FirmwareDownloadController download (server.url ("/fw.zip"));
+    download.setConnectionTimeoutMs (tenMinutes);
+
+    const std::pair<const char*, ThreadWithProgress*> jobs[] = { { "query", &query }, { "download", &download } };
+    size_t stopped = 0;
+
+    for (const auto& [what, job] : jobs)
+    {
+        job->launchThread();
+        ASSERT_TRUE (server.waitForHolds (stopped + 1, 20000)) << what << ": the server holds the head";
+        EXPECT_TRUE (job->stopThread (job->getStopTimeoutMs())) << what << ": the job ends";
+        EXPECT_TRUE (server.waitForHangUps (++stopped, 20000)) << what << ": the client hangs up mid-head";
+    }
+
+    EXPECT_EQ (query.getResult (VersionNumber (0x000100)).status, VersionQuery::queryFailed);
+    EXPECT_EQ (download.getResult(), FirmwareDownloadController::downloadFailed);
+    EXPECT_EQ (server.getRequests().size(), 2u);
 }
 
 TEST_F (WebJobsTest, AnAbortMidTransferEndsPromptlyAsAFailedDownload)
