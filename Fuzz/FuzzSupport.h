@@ -2,6 +2,7 @@
 
 #include <juce_events/juce_events.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -21,6 +22,29 @@ inline void useScratchHome()
     std::filesystem::create_directories (folder, ignored);
     std::ofstream (folder / "settings.xml") << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
                                                "<PROPERTIES>\n  <VALUE name=\"checkForUpdates\" val=\"0\"/>\n</PROPERTIES>\n";
+}
+
+// A framework assertion ends the run as a crash does: each one is a rule of
+// the framework that no outside input may be able to break.
+inline void failOnFrameworkAssertions()
+{
+    struct Trap : juce::Logger
+    {
+        void logMessage (const juce::String& message) override
+        {
+            if (! message.startsWith ("JUCE Assertion failure"))
+                return;
+
+            std::fprintf (stderr, "%s\n", message.toRawUTF8());
+            __builtin_trap();
+        }
+    };
+
+    // Never freed. Disarmed at exit, where the framework reports the singletons
+    // that a run which never shuts it down leaves behind.
+    static auto* trap = new Trap();
+    juce::Logger::setCurrentLogger (trap);
+    std::atexit ([] { juce::Logger::setCurrentLogger (nullptr); });
 }
 
 // The framework's message manager, created once for the whole fuzzing run and

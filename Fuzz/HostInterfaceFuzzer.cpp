@@ -371,6 +371,7 @@ extern "C" int LLVMFuzzerTestOneInput (const uint8_t* data, size_t size)
     static auto* keeper = []
     {
         useScratchHome();
+        failOnFrameworkAssertions();
         const KAUFactoryArgs factory { KAU_INTERFACE_VERSION };
         return KestrunAUFactory (&factory);
     }();

@@ -45,6 +45,23 @@ std::optional<StateChunk::Device> readDevice (const juce::XmlElement& element)
     return StateChunk::Device { name, *mode, *channel, *leg };
 }
 
+// Children are told by their exact tag, as the value tree the chunk stands for
+// tells its children's types apart. (The framework's lookups by name ignore
+// case, and assert when that is what made them match.)
+bool isTagged (const juce::XmlElement& element, const juce::Identifier& tag)
+{
+    return element.getTagName() == tag.toString();
+}
+
+const juce::XmlElement* firstChild (const juce::XmlElement& parent, const juce::Identifier& tag)
+{
+    for (const auto* child : parent.getChildIterator())
+        if (isTagged (*child, tag))
+            return child;
+
+    return nullptr;
+}
+
 // The document's text: the length field cut to the data, read up to its first
 // zero byte as the framework reads text, with broken UTF-8 replaced.
 std::unique_ptr<juce::XmlElement> parseText (const uint8_t* bytes, size_t size)
@@ -122,8 +139,11 @@ std::optional<StateChunk::Decoded> StateChunk::decode (const void* data, size_t 
     // Later "PARAM"s of one id win; only the ids a restore reads are kept.
     auto* stored = new juce::DynamicObject();
     const juce::var storedValues (stored);
-    for (const auto* param : xml->getChildWithTagNameIterator (ID::PARAM.toString()))
+    for (const auto* param : xml->getChildIterator())
     {
+        if (! isTagged (*param, ID::PARAM))
+            continue;
+
         const auto id = param->getStringAttribute (ID::id);
         const auto& keys = PresetFormat::presetKeys();
         const auto key = std::find_if (keys.begin(), keys.end(), [&id] (const auto& k) { return k.toString() == id; });
@@ -135,12 +155,12 @@ std::optional<StateChunk::Decoded> StateChunk::decode (const void* data, size_t 
     }
     decoded.presetValues.setProperties (storedValues);
 
-    if (const auto* preset = xml->getChildByName (ID::PRESET))
+    if (const auto* preset = firstChild (*xml, ID::PRESET))
         decoded.program = Program { preset->getStringAttribute ("name").substring (0, maximumNameCharacters),
                                     readInt (*preset, "program").value_or (0),
                                     readBoolean (preset->getStringAttribute ("modified")) };
 
-    if (const auto* device = xml->getChildByName (ID::DEVICE))
+    if (const auto* device = firstChild (*xml, ID::DEVICE))
         decoded.device = readDevice (*device);
 
     return decoded;

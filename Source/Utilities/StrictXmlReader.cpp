@@ -3,9 +3,52 @@
 #include "Utilities/Utf8Check.h"
 
 #include <cstring>
+#include <string_view>
+#include <utility>
 
 namespace
 {
+// The character an entity's name between '&' and ';' stands for: one of the
+// five standard names or a character reference. 0 for anything else.
+juce::juce_wchar decodeEntity (std::string_view name)
+{
+    static const std::pair<std::string_view, char> standard[] = {
+        { "lt", '<' }, { "gt", '>' }, { "amp", '&' }, { "quot", '"' }, { "apos", '\'' }
+    };
+
+    for (const auto& [text, character] : standard)
+        if (name == text)
+            return character;
+
+    if (name.size() < 2 || name[0] != '#')
+        return 0;
+
+    const bool hex = name[1] == 'x' || name[1] == 'X';
+    const auto digits = name.substr (hex ? 2 : 1);
+    if (digits.empty())
+        return 0;
+
+    // At most ten bytes in all, so the value cannot overflow.
+    int64_t code = 0;
+    for (const char c : digits)
+    {
+        int digit = -1;
+        if (c >= '0' && c <= '9')                  digit = c - '0';
+        else if (hex && c >= 'a' && c <= 'f')      digit = c - 'a' + 10;
+        else if (hex && c >= 'A' && c <= 'F')      digit = c - 'A' + 10;
+
+        if (digit < 0)
+            return 0;
+
+        code = code * (hex ? 16 : 10) + digit;
+    }
+
+    if (code <= 0 || code > 0x10ffff || (code >= 0xd800 && code <= 0xdfff))
+        return 0;
+
+    return (juce::juce_wchar) code;
+}
+
 class Reader
 {
 public:
@@ -126,32 +169,16 @@ private:
             if (semicolon == nullptr)
                 return false;
 
-            const juce::String entity (position + 1, (size_t) (semicolon - position - 1));
+            // Decoded from the bytes themselves: an entity's name is outside text
+            // that may hold any byte, and the framework takes a plain char* as ASCII.
+            const std::string_view entity (position + 1, (size_t) (semicolon - position - 1));
             position = semicolon + 1;
 
-            if (entity == "lt")        out.writeByte ('<');
-            else if (entity == "gt")   out.writeByte ('>');
-            else if (entity == "amp")  out.writeByte ('&');
-            else if (entity == "quot") out.writeByte ('"');
-            else if (entity == "apos") out.writeByte ('\'');
-            else if (entity.startsWithChar ('#'))
-            {
-                const bool hex = entity[1] == 'x' || entity[1] == 'X';
-                const auto digits = entity.substring (hex ? 2 : 1);
-
-                if (digits.isEmpty() || ! digits.containsOnly (hex ? "0123456789abcdefABCDEF" : "0123456789"))
-                    return false;
-
-                const auto code = hex ? digits.getHexValue64() : digits.getLargeIntValue();
-                if (code <= 0 || code > 0x10ffff || (code >= 0xd800 && code <= 0xdfff))
-                    return false;
-
-                out << juce::String::charToString ((juce::juce_wchar) code);
-            }
-            else
-            {
+            const auto character = decodeEntity (entity);
+            if (character == 0)
                 return false;
-            }
+
+            out << juce::String::charToString (character);
         }
 
         if (atEnd())

@@ -1,9 +1,11 @@
 #include "State/StateChunk.h"
+#include "Support/AssertionCounter.h"
 #include "Support/StateChunks.h"
 
 #include <gtest/gtest.h>
 #include <juce_audio_processors/juce_audio_processors.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -81,11 +83,17 @@ TEST (StateChunkCodec, OnlyAFramedDocumentWithinItsLimitsDecodes)
         { "an unfinished document", frame (cut, 0x7FFFFFFF), false },
         { "a zero byte inside the document", frame (text.substr (0, 50) + std::string (1, '\0') + text.substr (50)), false },
         { "a document type", frame ("<!DOCTYPE Pellion [<!ENTITY a \"b\">]><Pellion/>"), false },
+        { "an entity named in 8-bit text", frame (document (preset ("a&\xE9;b", "0", "0"))), false },
+        { "an entity named in broken UTF-8", frame (document (preset ("a&#\xCB\xD3;b", "0", "0"))), false },
         { "larger than any state", frame (document (std::string (StateChunk::maximumBytes, ' '))), false },
     };
 
+    AssertionCounter assertions;
+
     for (const auto& c : cases)
         EXPECT_EQ (decode (c.bytes).has_value(), c.decodes) << c.what;
+
+    EXPECT_EQ (assertions.count, 0);
 }
 
 //==============================================================================
@@ -159,6 +167,41 @@ TEST (StateChunkCodec, StoredValuesAreReadSafelyTheLastOfAnIdWinning)
     EXPECT_EQ (values.getName(), "None");
     EXPECT_FALSE (decoded->bypass);
     EXPECT_FALSE (decoded->program.has_value());
+}
+
+TEST (StateChunkCodec, ChildrenAreToldByTheirExactTagTheRootsCaseIsLeftToTheProcessor)
+{
+    const auto stored = param ("adcL", "5") + param ("bypass", "1") + preset ("Kept", "0", "1")
+                      + "<DEVICE name=\"QZR-1A2B\" mode=\"2\" channelSetting=\"2\" pedalboardMode=\"-1\"/>";
+    std::string lowered = stored;
+    for (const auto* tag : { "PARAM", "PRESET", "DEVICE" })
+        for (auto at = lowered.find (tag); at != std::string::npos; at = lowered.find (tag))
+            lowered.replace (at, std::strlen (tag), juce::String (tag).toLowerCase().toStdString());
+
+    // The framework's own lookups would match these ignoring case, and assert.
+    AssertionCounter assertions;
+
+    for (const auto* root : { "Pellion", "PELLION", "pellion" })
+    {
+        SCOPED_TRACE (root);
+        const auto exact = decode (frame (document (stored, root)));
+        ASSERT_TRUE (exact.has_value());
+        EXPECT_EQ (exact->rootTag, root);
+        EXPECT_EQ (exact->presetValues.getValue ("adcL"), 5);
+        EXPECT_TRUE (exact->bypass);
+        ASSERT_TRUE (exact->program.has_value());
+        EXPECT_EQ (exact->program->name, "Kept");
+        EXPECT_TRUE (exact->device.has_value());
+
+        const auto other = decode (frame (document (lowered, root)));
+        ASSERT_TRUE (other.has_value());
+        EXPECT_EQ (other->presetValues.getValue ("adcL"), 63);
+        EXPECT_FALSE (other->bypass);
+        EXPECT_FALSE (other->program.has_value());
+        EXPECT_FALSE (other->device.has_value());
+    }
+
+    EXPECT_EQ (assertions.count, 0);
 }
 
 TEST (StateChunkCodec, BrokenUtf8IsReplacedAndLongNamesAreCut)
