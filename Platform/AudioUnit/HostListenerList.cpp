@@ -1,83 +1,78 @@
 #include "HostListenerList.h"
 
-#include <algorithm>
-
-HostListenerList::HostListenerList()
-    : listeners (std::make_shared<const List>())
+namespace
 {
+std::pair<uintptr_t, uintptr_t> keyOf (KAUListenerProc proc, void* userData)
+{
+    return { reinterpret_cast<uintptr_t> (proc), reinterpret_cast<uintptr_t> (userData) };
 }
+} // namespace
 
 void HostListenerList::add (KAUListenerProc proc, void* userData)
 {
-    auto listener = std::make_shared<Listener>();
-    listener->proc = proc;
-    listener->userData = userData;
-
     const std::lock_guard<std::mutex> guard (lock);
-    auto grown = std::make_shared<List> (*listeners);
-    grown->push_back (std::move (listener));
-    listeners = std::move (grown);
+    const auto position = listeners.insert (listeners.end(), Listener { proc, userData, ++lastSerial });
+    // A multimap puts an equal key after those already there.
+    byKey.emplace (keyOf (proc, userData), position);
 }
 
 bool HostListenerList::remove (KAUListenerProc proc, void* userData)
 {
     std::unique_lock<std::mutex> guard (lock);
+    const auto found = byKey.find (keyOf (proc, userData));
 
-    const auto found = std::find_if (listeners->begin(), listeners->end(), [&] (const auto& listener)
-    {
-        return listener->proc == proc && listener->userData == userData;
-    });
-
-    if (found == listeners->end())
+    if (found == byKey.end())
         return false;
 
-    const auto listener = *found;
-    listener->removed = true;
+    const auto position = found->second;
+    byKey.erase (found);
 
-    auto shrunk = std::make_shared<List> (*listeners);
-    shrunk->erase (shrunk->begin() + (found - listeners->begin()));
-    listeners = std::move (shrunk);
+    auto& listener = *position;
+    listener.removed = true;
+    ++listener.removersWaiting;
 
     // Calls on this thread are the remover's own: waiting for them would never end.
-    callEnded.wait (guard, [&] { return calledOnlyHere (*listener); });
+    callEnded.wait (guard, [&] { return calledOnlyHere (listener); });
+
+    --listener.removersWaiting;
+    eraseIfUnused (position);
     return true;
 }
 
 void HostListenerList::call (int32_t event, int32_t index, float value)
 {
-    std::shared_ptr<const List> snapshot;
-    {
-        const std::lock_guard<std::mutex> guard (lock);
-        snapshot = listeners;
-    }
+    std::unique_lock<std::mutex> guard (lock);
+    // Listeners added from here on are later in the list and hear the next event.
+    const auto last = lastSerial;
 
-    for (const auto& listener : *snapshot)
+    for (auto position = listeners.begin(); position != listeners.end() && position->serial <= last;)
     {
-        ActiveCall call { std::this_thread::get_id(), nullptr };
+        auto& listener = *position;
 
-        if (! enter (*listener, call))
+        if (listener.removed)
+        {
+            ++position;
             continue;
+        }
 
-        listener->proc (listener->userData, event, index, value);
-        leave (*listener, call);
+        // While this call is active the listener stays in the list, so the walk
+        // can go on from it however the list changes meanwhile.
+        ActiveCall call { std::this_thread::get_id(), listener.activeCalls };
+        listener.activeCalls = &call;
+
+        guard.unlock();
+        listener.proc (listener.userData, event, index, value);
+        guard.lock();
+
+        const auto next = std::next (position);
+        leave (position, call);
+        position = next;
     }
 }
 
-bool HostListenerList::enter (Listener& listener, ActiveCall& call)
+void HostListenerList::leave (Position position, ActiveCall& call)
 {
-    const std::lock_guard<std::mutex> guard (lock);
-
-    if (listener.removed)
-        return false;
-
-    call.next = listener.activeCalls;
-    listener.activeCalls = &call;
-    return true;
-}
-
-void HostListenerList::leave (Listener& listener, ActiveCall& call)
-{
-    const std::lock_guard<std::mutex> guard (lock);
+    auto& listener = *position;
 
     for (auto** link = &listener.activeCalls; *link != nullptr; link = &(*link)->next)
     {
@@ -88,9 +83,18 @@ void HostListenerList::leave (Listener& listener, ActiveCall& call)
         }
     }
 
+    if (! listener.removed)
+        return;
+
     // A remover may be waiting for the calls on other threads to end.
-    if (listener.removed)
-        callEnded.notify_all();
+    callEnded.notify_all();
+    eraseIfUnused (position);
+}
+
+void HostListenerList::eraseIfUnused (Position position)
+{
+    if (position->removed && position->activeCalls == nullptr && position->removersWaiting == 0)
+        listeners.erase (position);
 }
 
 bool HostListenerList::calledOnlyHere (const Listener& listener)

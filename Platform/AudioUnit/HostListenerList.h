@@ -3,26 +3,29 @@
 #include "KestrunAU.h"
 
 #include <condition_variable>
-#include <memory>
+#include <cstdint>
+#include <list>
+#include <map>
 #include <mutex>
 #include <thread>
-#include <vector>
+#include <utility>
 
 // The host's listeners of one instance.
 //
-// An event goes to a snapshot of the list, called outside the lock: a listener
-// may add or remove listeners (itself too) and may take its host's own locks
-// while another host thread adds or removes. A listener added during an event
-// first hears the next one; one removed during an event is not called again.
-// remove() returns only once no other thread is still inside the listener, so
-// the host may free its user data; from within the listener it does not wait.
+// Listeners are called outside the lock: a listener may add or remove
+// listeners (itself too) and may take its host's own locks while another host
+// thread adds or removes. A listener added during an event first hears the
+// next one; one removed during an event is not called again. remove() returns
+// only once no other thread is still inside the listener, so the host may free
+// its user data; from within the listener it does not wait.
+//
+// Adding and removing cost the same however many listeners there are: nothing
+// is copied, the list is walked only by events.
 class HostListenerList
 {
 public:
-    HostListenerList();
-
     void add (KAUListenerProc proc, void* userData);
-    // False when no such listener was added.
+    // False when no such listener was added. Of several equal ones, the first added goes.
     bool remove (KAUListenerProc proc, void* userData);
 
     void call (int32_t event, int32_t index, float value);
@@ -35,21 +38,27 @@ private:
         ActiveCall* next;
     };
 
+    // Everything but proc and userData is guarded by lock.
     struct Listener
     {
         KAUListenerProc proc;
         void* userData;
-        bool removed = false;           // both guarded by lock
-        ActiveCall* activeCalls = nullptr;
+        uint64_t serial;                    // order of adding
+        bool removed = false;
+        ActiveCall* activeCalls = nullptr;  // a listener being called stays in the list
+        int removersWaiting = 0;            // and so does one a remover waits for
     };
 
-    using List = std::vector<std::shared_ptr<Listener>>;
+    using Position = std::list<Listener>::iterator;
+    using Key = std::pair<uintptr_t, uintptr_t>;
 
-    bool enter (Listener& listener, ActiveCall& call);
-    void leave (Listener& listener, ActiveCall& call);
+    void leave (Position position, ActiveCall& call);
+    void eraseIfUnused (Position position);
     static bool calledOnlyHere (const Listener& listener);
 
     std::mutex lock;
     std::condition_variable callEnded;
-    std::shared_ptr<const List> listeners;
+    std::list<Listener> listeners;          // in order of adding; removed ones only while in use
+    std::multimap<Key, Position> byKey;     // the listeners not removed; equal keys in order of adding
+    uint64_t lastSerial = 0;
 };

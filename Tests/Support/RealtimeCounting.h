@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstddef>
+
 // Counts the mutexes the calling thread locks and the heap allocations it makes
 // while one of these lives. The Plugin tests are linked with every
 // pthread_mutex_lock, malloc and operator new of the system and the framework
@@ -12,6 +14,7 @@ public:
 
     int locksTaken() const;
     int allocations() const;
+    size_t bytesAllocated() const;
 
     // What the thread did while it held this mutex (a juce::CriticalSection is
     // its mutex), besides: locks taken and allocations made inside it. One
