@@ -7,6 +7,7 @@
 #include "KestrunAU.h"
 
 #include <juce_events/juce_events.h>
+#include <atomic>
 #include <mutex>
 
 #define KESTRUN_EXPORT extern "C" __attribute__ ((visibility ("default")))
@@ -44,6 +45,17 @@ bool onMessageThread()
     return juce::MessageManager::existsAndIsCurrentThread();
 }
 
+// Calls into the bundle under way on the message thread.
+std::atomic<int> messageThreadCalls { 0 };
+
+struct MessageThreadCall
+{
+    MessageThreadCall() { messageThreadCalls += counted ? 1 : 0; }
+    ~MessageThreadCall() { messageThreadCalls -= counted ? 1 : 0; }
+
+    const bool counted = onMessageThread();
+};
+
 // Hosts hold handles, never pointers: a closed or made-up handle finds nothing.
 using Instances = HandleTable<AudioUnitInstance, KAU_MAX_INSTANCES>;
 
@@ -57,6 +69,40 @@ Instances::Handle toHandle (KAUInstance* instance)
 {
     return reinterpret_cast<Instances::Handle> (instance);
 }
+
+// A host may exit, or unload the bundle, with instances still open. Then the
+// bundle's static objects are destroyed, the framework's among them (its timer
+// lock), while the framework's threads still run and use them. So whatever was
+// left open is closed first, and the framework shut down, on the thread that
+// exits: by then no other host thread may be calling in. An exit from within a
+// call (a host listener's, the window system's error handler) leaves them:
+// closing would pull the objects out from under that call.
+void closeInstancesLeftOpen()
+{
+    if (messageThreadCalls.load() > 0)
+        return;
+
+    if (auto* messages = juce::MessageManager::getInstanceWithoutCreating())
+        if (! messages->isThisTheMessageThread())
+            messages->setCurrentThreadAsMessageThread();
+
+    while (auto* instance = instances().removeAny())
+    {
+        delete instance;
+        releaseFramework();
+    }
+}
+
+// Static objects go in the reverse order of their making. One of these is made
+// once the first instance is open, again after the first idle call (which
+// starts the framework's timer thread) and after the first editor opens, so
+// that one goes before every static object made on the way (the framework's
+// record of its threads, its leak counters). Whichever goes first closes what
+// is left.
+struct ClosesInstancesLeftOpen
+{
+    ~ClosesInstancesLeftOpen() { closeInstancesLeftOpen(); }
+};
 } // namespace
 
 //==============================================================================
@@ -74,6 +120,7 @@ KESTRUN_EXPORT KAUInstance* KestrunAUFactory (const KAUFactoryArgs* args)
         return nullptr;
     }
 
+    const MessageThreadCall call;
     auto instance = std::make_unique<AudioUnitInstance>();
     const auto handle = instances().add (instance.get());
 
@@ -85,11 +132,16 @@ KESTRUN_EXPORT KAUInstance* KestrunAUFactory (const KAUFactoryArgs* args)
     }
 
     instance.release();
+    // Made now, as the framework's threads would make it later.
+    juce::Thread::getCurrentThread();
+    static const ClosesInstancesLeftOpen afterTheFirstInstance;
     return reinterpret_cast<KAUInstance*> (handle);
 }
 
 KESTRUN_EXPORT int32_t KestrunAUEntry (KAUInstance* instance, int32_t selector, void* args)
 {
+    const MessageThreadCall call;
+
     if (selector == KAU_Idle)
     {
         if (! onMessageThread())
@@ -99,6 +151,7 @@ KESTRUN_EXPORT int32_t KestrunAUEntry (KAUInstance* instance, int32_t selector, 
         {
         }
 
+        static const ClosesInstancesLeftOpen afterTheFirstIdle;
         return KAU_OK;
     }
 
@@ -117,5 +170,12 @@ KESTRUN_EXPORT int32_t KestrunAUEntry (KAUInstance* instance, int32_t selector, 
         return KAU_OK;
     }
 
-    return object->dispatch (selector, args);
+    const auto result = object->dispatch (selector, args);
+
+    if (selector == KAU_CreateEditor && result == KAU_OK)
+    {
+        static const ClosesInstancesLeftOpen afterTheFirstEditor;
+    }
+
+    return result;
 }

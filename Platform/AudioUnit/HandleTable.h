@@ -61,6 +61,18 @@ public:
         return object;
     }
 
+    // The object of some live handle, which is removed; null when none is live.
+    Object* removeAny()
+    {
+        const std::lock_guard<std::mutex> guard (lock);
+
+        for (auto& slot : slots)
+            if (slot.handle.exchange (0, std::memory_order_acq_rel) != 0)
+                return slot.object.load (std::memory_order_relaxed);
+
+        return nullptr;
+    }
+
 private:
     struct Slot
     {

@@ -17,6 +17,11 @@
     Handles: a handle that is not a live instance (closed, or never created) is
     refused with KAU_ErrInvalidInstance; it is never used.
 
+    Exit and unloading: instances still open when the host exits, or unloads
+    the bundle, are closed then, on the exiting thread, before the bundle's own
+    static objects go. No other host thread may be calling in by then; an exit
+    from within a call into the bundle (from a listener, say) leaves them open.
+
     Texts handed in are zero-terminated, well-formed UTF-8 of at most
     KAU_MAX_TEXT_BYTES bytes with the zero; any other is refused with
     KAU_ErrInvalidArgument.
