@@ -36,6 +36,11 @@ target_compile_definitions(pellion_juce
     $<$<CONFIG:Debug>:JUCE_DEBUG=1>
     $<$<NOT:$<CONFIG:Debug>>:NDEBUG=1>)
 
+# No "JUCE v7.0.5" on stderr from every Debug program and bundle that loads:
+# a host's output is the host's. Only the one source that prints it needs this.
+set_source_files_properties(${JUCE_MODULES_DIR}/juce_core/juce_core.cpp
+  PROPERTIES COMPILE_DEFINITIONS JUCE_DISABLE_JUCE_VERSION_PRINTING=1)
+
 # Consumers need the modules' include paths and definitions, not their sources.
 target_include_directories(pellion_juce INTERFACE
   $<TARGET_PROPERTY:pellion_juce,INCLUDE_DIRECTORIES>)

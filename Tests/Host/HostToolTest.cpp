@@ -9,9 +9,14 @@
 #include <fstream>
 #include <utility>
 #include <string>
+#include <chrono>
+#include <csignal>
+#include <poll.h>
+#include <spawn.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <sys/wait.h>
+#include <fcntl.h>
 #include <unistd.h>
 #include <vector>
 
@@ -50,8 +55,12 @@ struct ToolCase
 {
     const char* arguments;
     int exitCode;
-    std::vector<std::string> shown;
+    std::vector<std::string> shown;     // "{folder}" stands for the folder the tool runs in
+    std::vector<std::string> absent = {};
 };
+
+// What a command refused before any work: its whole output is one line.
+const std::string helpPointer = " (pellion-host --help shows how to use it)\n";
 
 // In the order given: later cases read files earlier ones wrote.
 const ToolCase toolCases[] = {
@@ -61,20 +70,50 @@ const ToolCase toolCases[] = {
     { "--help", 0,
       { "--rate HZ          sample rate, 1000 to 1000000", "--block N          frames per block, 1 to 65536",
         "text ID TEXT", "expect ID VALUE", "state-load FILE" } },
-    { "render {bundle} --block 65537", 2, { "--block needs a whole number from 1 to 65536, not '65537'", "usage:" } },
-    { "render {bundle} --rate 500", 2, { "--rate needs a number from 1000 to 1000000, not '500'" } },
+    { "render {bundle} --seconds 0.1 --set bypass=Off --set mixWet=100 --out out.wav --state-out saved.state", 0,
+      { "rendered 4800 frames at 48000 Hz in blocks of 512\n", "  mixWet = 100 (100)\n", "  bypass = 0 (Off)\n",
+        "wrote audio: {folder}/out.wav\n", "wrote state: {folder}/saved.state\n" },
+      { "warning" } },
+    { "render {bundle} --seconds 0.1 --state-in saved.state", 0, { "  mixWet = 100 (100)\n", "  bypass = 0 (Off)\n" } },
+    { "render {bundle} --state-in out.wav", 1, { "error: out.wav is not a plug-in state: it does not start with \"VC2!\"" } },
+
+    // A value out of range is set to the nearest end, and the user is told.
+    { "render {bundle} --seconds 0.1 --set mixWet=500 --set adcL=-3", 0,
+      { "warning: mixWet = 500 is outside its range 0 .. 127; it was set to 127 (127)\n",
+        "warning: adcL = -3 is outside its range 0 .. 127; it was set to 0 (0)\n", "  mixWet = 127 (127)\n" } },
     { "render {bundle} --set mixWet=loud", 1,
       { "error: 'loud' is neither a number nor a text of mixWet, which shows values from '0' to '127'" } },
     { "render {bundle} --set bypass=on", 1, { "'on' is neither a number nor a text of bypass" } },
-    { "render {bundle} --seconds 0.1 --set bypass=Off --set mixWet=100 --out out.wav --state-out saved.state", 0,
-      { "rendered 4800 frames at 48000 Hz in blocks of 512\n", "  mixWet = 100 (100)\n", "  bypass = 0 (Off)\n",
-        "wrote audio: {folder}/out.wav\n", "wrote state: {folder}/saved.state\n" } },
-    { "render {bundle} --seconds 0.1 --state-in saved.state", 0, { "  mixWet = 100 (100)\n", "  bypass = 0 (Off)\n" } },
-    { "render {bundle} --state-in out.wav", 1, { "error: out.wav is not a plug-in state: it does not start with \"VC2!\"" } },
+
+    // Files that cannot be written are refused before anything is rendered.
+    { "render {bundle} --seconds 0.1 --out missing/out.wav", 1,
+      { "pellion-host: error: cannot write missing/out.wav: there is no folder missing\n" }, { "rendered" } },
+    { "render {bundle} --seconds 0.1 --state-out missing/saved.state", 1,
+      { "pellion-host: error: cannot write missing/saved.state: there is no folder missing\n" }, { "rendered" } },
+    { "render {bundle} --seconds 0.1 --out folder.wav", 1,
+      { "pellion-host: error: cannot write folder.wav: it is a folder\n" }, { "rendered" } },
+    { "render {bundle} --seconds 0.1 --out good.script/out.wav", 1,
+      { "pellion-host: error: cannot write good.script/out.wav: good.script is not a folder\n" }, { "rendered" } },
     { "automate {bundle} good.script", 0,
-      { "> text bypass Off\n", "bypass = 0 (Off)\n", "wrote state: {folder}/script.state\n" } },
+      { "> text bypass Off\n", "bypass = 0 (Off)\n", "wrote state: {folder}/script.state\n",
+        "warning: mixWet = 500 is outside its range 0 .. 127; it was set to 127 (127)\n" } },
     { "automate {bundle} bad.script", 1, { "bad.script:2: 'loud' is neither a number nor a text of adcL" } },
-    { "screenshot {bundle}", 2, { "screenshot needs a BUNDLE and a FILE.png", "pellion-host screenshot BUNDLE FILE.png" } },
+    { "automate {bundle} lost-state.script", 1, { "lost-state.script:1: cannot write missing/x.state: there is no folder missing" } },
+    { "automate {bundle} jpeg.script", 1,
+      { "jpeg.script:2: 'shot.jpg' does not end in .png, the only kind of file written here\n" }, { "rendered", "wrote" } },
+
+    // Arguments the tool cannot use: one line, naming the argument and pointing to --help.
+    { "render {bundle} --block 65537", 2,
+      { "pellion-host: --block needs a whole number from 1 to 65536, not '65537'" + helpPointer } },
+    { "render {bundle} --rate 500", 2, { "pellion-host: --rate needs a number from 1000 to 1000000, not '500'" + helpPointer } },
+    { "render {bundle} --loud", 2, { "pellion-host: unknown option: --loud" + helpPointer } },
+    { "render {bundle} --seconds 0.1 --out out.mp3", 2,
+      { "pellion-host: 'out.mp3' does not end in .wav, the only kind of file written here" + helpPointer } },
+    { "screenshot {bundle}", 2, { "pellion-host: screenshot needs a BUNDLE and a FILE.png" + helpPointer } },
+    { "screenshot {bundle} shot.jpg", 2,
+      { "pellion-host: 'shot.jpg' does not end in .png, the only kind of file written here" + helpPointer } },
+    { "paint {bundle}", 2, { "pellion-host: unknown command 'paint'" + helpPointer } },
+    { "", 2, { "pellion-host: no command given" + helpPointer } },
 };
 
 TEST (HostTool, RunsItsCommandsAndRefusesWhatItCannotDoWithAClearMessage)
@@ -82,10 +121,12 @@ TEST (HostTool, RunsItsCommandsAndRefusesWhatItCannotDoWithAClearMessage)
     const char* home = std::getenv ("HOME");
     ASSERT_NE (home, nullptr);
     const auto folder = std::filesystem::path (home) / "tool";
-    std::filesystem::create_directories (folder);
+    std::filesystem::create_directories (folder / "folder.wav");
     std::ofstream (folder / "good.script") << "# comment\n\ntext bypass Off\nget bypass\nexpect bypass Off\n"
-                                              "state-save script.state\nstate-load script.state\n";
+                                              "state-save script.state\nstate-load script.state\nset mixWet 500\n";
     std::ofstream (folder / "bad.script") << "set adcL 3\ntext adcL loud\n";
+    std::ofstream (folder / "lost-state.script") << "state-save missing/x.state\n";
+    std::ofstream (folder / "jpeg.script") << "render 1\nscreenshot shot.jpg\n";
 
     for (const auto& c : toolCases)
     {
@@ -93,14 +134,29 @@ TEST (HostTool, RunsItsCommandsAndRefusesWhatItCannotDoWithAClearMessage)
         const auto result = runTool (folder, c.arguments);
         EXPECT_EQ (result.exitCode, c.exitCode) << result.output;
 
+        // The framework's banner never reaches a user of the tool.
+        EXPECT_EQ (result.output.find ("JUCE v"), std::string::npos) << result.output;
+
         for (auto shown : c.shown)
         {
             if (const auto at = shown.find ("{folder}"); at != std::string::npos)
                 shown.replace (at, 8, folder.string());
 
             EXPECT_NE (result.output.find (shown), std::string::npos) << shown << "\nin:\n" << result.output;
+
+            // A refusal before any work is that one line and nothing else.
+            if (c.exitCode == 2)
+            {
+                EXPECT_EQ (result.output, shown);
+            }
         }
+
+        for (const auto& absent : c.absent)
+            EXPECT_EQ (result.output.find (absent), std::string::npos) << absent << "\nin:\n" << result.output;
     }
+
+    for (const auto* never : { "missing", "out.mp3", "shot.jpg" })
+        EXPECT_FALSE (std::filesystem::exists (folder / never)) << never;
 }
 
 // Width and height from a PNG file's header; zeros when it is not one.
@@ -173,6 +229,81 @@ TEST (HostTool, PicturesTheEditorsWindow)
     std::ofstream (folder / "shots.script") << "text bypass Off\nscreenshot scripted.png\nrender 4\n";
     EXPECT_EQ (runTool (folder, "automate {bundle} shots.script").exitCode, 0);
     EXPECT_EQ (pngSize (folder / "scripted.png"), std::pair (480u, 540u));
+}
+
+// An X server of the test's own without a window manager, as xvfb-run starts
+// one. Its display stays empty when none could be started.
+class BareXServer
+{
+public:
+    BareXServer()
+    {
+        int ready[2];
+        if (pipe (ready) != 0)
+            return;
+
+        // Xvfb writes its display number to this descriptor once it serves.
+        const auto readyFd = std::to_string (ready[1]);
+        const char* const arguments[] = { "Xvfb", "-displayfd", readyFd.c_str(), "-nolisten", "tcp",
+                                          "-screen", "0", "640x480x24", nullptr };
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init (&actions);
+        posix_spawn_file_actions_addclose (&actions, ready[0]);
+        posix_spawn_file_actions_addopen (&actions, 1, "/dev/null", O_WRONLY, 0);
+        posix_spawn_file_actions_addopen (&actions, 2, "/dev/null", O_WRONLY, 0);
+        const bool spawned = posix_spawnp (&pid, "Xvfb", &actions, nullptr, const_cast<char* const*> (arguments), environ) == 0;
+        posix_spawn_file_actions_destroy (&actions);
+        close (ready[1]);
+
+        std::string number;
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds (30);
+        pollfd readable { ready[0], POLLIN, 0 };
+
+        while (spawned && std::chrono::steady_clock::now() < deadline && poll (&readable, 1, 100) >= 0)
+        {
+            char c = 0;
+            if ((readable.revents & (POLLIN | POLLHUP)) == 0)
+                continue;
+            if (read (ready[0], &c, 1) != 1 || c == '\n')
+                break;
+            number += c;
+        }
+
+        close (ready[0]);
+        pid = spawned ? pid : -1;
+        if (! number.empty())
+            display = ":" + number;
+    }
+
+    ~BareXServer()
+    {
+        if (pid > 0)
+        {
+            kill (pid, SIGTERM);
+            waitpid (pid, nullptr, 0);
+        }
+    }
+
+    std::string display;
+
+private:
+    pid_t pid = -1;
+};
+
+// Without a window manager the plug-in's window gets X errors for the hints it
+// sets; the tool lets them pass, as hosts do, and pictures the editor all the same.
+TEST (HostTool, PicturesTheEditorOnADisplayWithoutAWindowManager)
+{
+    const BareXServer server;
+    if (server.display.empty())
+        GTEST_SKIP() << "no Xvfb could be started (apt install xvfb)";
+
+    const auto folder = std::filesystem::path (std::getenv ("HOME")) / "bare";
+    std::filesystem::create_directories (folder);
+    const auto result = runTool (folder, "screenshot {bundle} bare.png", "DISPLAY=" + server.display);
+    EXPECT_EQ (result.exitCode, 0) << result.output;
+    EXPECT_EQ (result.output, "wrote editor picture: bare.png (480 x 540)\n");
+    EXPECT_EQ (pngSize (folder / "bare.png"), std::pair (480u, 540u));
 }
 
 TEST (HostTool, LoadsABundleNamedWithoutAFolder)

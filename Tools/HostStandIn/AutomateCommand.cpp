@@ -98,7 +98,7 @@ public:
             if (! parseDouble (argument, value))
                 throw std::runtime_error ("'" + argument + "' is not a number; 'text ID TEXT' sets a parameter from a text");
 
-            requireOk (plugin.setParameter (index, (float) value), "set");
+            loaded.setParameter (index, (float) value);
         }
         else if (command == "text")
         {
@@ -129,6 +129,7 @@ public:
         else if (command == "state-save")
         {
             needArguments (! rest.empty(), "state-save FILE");
+            requireWritableFile (rest);
             std::cout << "wrote state: " << writeStateFile (rest, plugin.getState()) << '\n';
         }
         else if (command == "state-load")
@@ -143,7 +144,8 @@ public:
         }
         else if (command == "screenshot")
         {
-            needArguments (! rest.empty(), "screenshot FILE");
+            needArguments (! rest.empty(), "screenshot FILE.png");
+            requireWritableFile (rest, ".png");
             const auto written = saveEditorPicture (plugin, rest);
             std::cout << "wrote editor picture: " << written << '\n';
         }

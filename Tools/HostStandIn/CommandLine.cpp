@@ -2,10 +2,14 @@
 
 #include "PluginInstance.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <unistd.h>
 
 bool parseDouble (const std::string& text, double& value)
 {
@@ -40,6 +44,38 @@ int requireWholeNumber (const std::string& option, const std::string& text, long
                           + std::to_string (maximum) + ", not '" + text + "'");
 
     return (int) value;
+}
+
+void requireWritableFile (const std::string& path, const std::string& ending)
+{
+    const auto lower = [] (std::string text)
+    {
+        std::transform (text.begin(), text.end(), text.begin(), [] (unsigned char c) { return (char) std::tolower (c); });
+        return text;
+    };
+
+    if (! ending.empty() && (path.size() <= ending.size() || lower (path.substr (path.size() - ending.size())) != lower (ending)))
+        throw UsageError ("'" + path + "' does not end in " + ending + ", the only kind of file written here");
+
+    namespace fs = std::filesystem;
+    std::error_code error;
+    const fs::path file (path);
+    const auto folder = file.parent_path().empty() ? fs::path (".") : file.parent_path();
+
+    if (fs::is_directory (file, error))
+        throw std::runtime_error ("cannot write " + path + ": it is a folder");
+
+    if (! fs::exists (folder, error))
+        throw std::runtime_error ("cannot write " + path + ": there is no folder " + folder.string());
+
+    if (! fs::is_directory (folder, error))
+        throw std::runtime_error ("cannot write " + path + ": " + folder.string() + " is not a folder");
+
+    if (access (folder.c_str(), W_OK) != 0)
+        throw std::runtime_error ("cannot write " + path + ": the folder " + folder.string() + " is not writable");
+
+    if (fs::exists (file, error) && access (file.c_str(), W_OK) != 0)
+        throw std::runtime_error ("cannot write " + path + ": the file is read-only");
 }
 
 void requireOk (int32_t result, const std::string& what)

@@ -1,6 +1,7 @@
 #include "EditorPicture.h"
 
 #include "PngFile.h"
+#include "WindowSystemErrors.h"
 
 #include <chrono>
 #include <stdexcept>
@@ -8,11 +9,13 @@
 
 std::string saveEditorPicture (PluginInstance& plugin, const std::string& path, int idleMs)
 {
+    keepGoingOnWindowSystemErrors();
     const auto opened = plugin.createEditor (true);
 
     if (opened.result == KAU_ErrNoDisplay)
-        throw std::runtime_error ("there is no display to open the editor's window on: set DISPLAY, "
-                                  "or run under Xvfb with a window manager (scripts/run.sh starts them)");
+        throw std::runtime_error ("there is no display to open the editor's window on: set DISPLAY to a running "
+                                  "X server (a bare Xvfb will do), or leave it unset and use scripts/run.sh, "
+                                  "which starts a display of its own (scripts/display.sh)");
 
     if (opened.result != KAU_OK)
         throw std::runtime_error (std::string ("the plug-in did not open its editor: ") + resultName (opened.result));

@@ -3,6 +3,7 @@
 #include "CommandLine.h"
 
 #include <filesystem>
+#include <iostream>
 
 LoadedPlugin::LoadedPlugin (const std::string& bundlePath)
 {
@@ -61,6 +62,17 @@ float LoadedPlugin::valueOfText (int32_t index, const std::string& text) const
     throw std::runtime_error ("'" + text + "' is neither a number nor a text of " + identifier (index)
                               + ", which shows values from '" + plugin->valueToText (index, info.minValue)
                               + "' to '" + plugin->valueToText (index, info.maxValue) + "'");
+}
+
+void LoadedPlugin::setParameter (int32_t index, float value) const
+{
+    requireOk (plugin->setParameter (index, value), "setting " + identifier (index));
+    const auto info = plugin->parameterInfo (index);
+
+    if (value < info.minValue || value > info.maxValue)
+        std::cerr << "warning: " << identifier (index) << " = " << formatNumber (value) << " is outside its range "
+                  << formatNumber (info.minValue) << " .. " << formatNumber (info.maxValue) << "; it was set to "
+                  << valueWithText (index) << '\n';
 }
 
 std::string LoadedPlugin::valueWithText (int32_t index) const

@@ -32,6 +32,10 @@ public:
     float valueOf (int32_t index, const std::string& text) const;
     // Only a text the parameter shows: any other would silently read as some value.
     float valueOfText (int32_t index, const std::string& text) const;
+    // Sets a parameter to a value in host units. One outside the parameter's
+    // range is set to the nearest end, which a warning on stderr names.
+    void setParameter (int32_t index, float value) const;
+
     // The parameter's value and its text, e.g. "1 (On)".
     std::string valueWithText (int32_t index) const;
 

@@ -164,6 +164,13 @@ int renderCommand (const Arguments& args)
         throw UsageError ("render needs a BUNDLE");
 
     auto options = parseOptions (args);
+
+    if (! options.outPath.empty())
+        requireWritableFile (options.outPath, ".wav");
+
+    if (! options.stateOut.empty())
+        requireWritableFile (options.stateOut);
+
     AudioData file;
 
     if (! options.inPath.empty())
@@ -202,7 +209,7 @@ int renderCommand (const Arguments& args)
     for (auto& [identifier, text] : options.settings)
     {
         const auto index = loaded.parameterIndex (identifier);
-        requireOk (plugin.setParameter (index, loaded.valueOf (index, text)), "setting " + identifier);
+        loaded.setParameter (index, loaded.valueOf (index, text));
     }
 
     if (options.bypass)

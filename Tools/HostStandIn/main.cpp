@@ -27,7 +27,8 @@ std::string usage()
            "      --block N          frames per block, 1 to " + std::to_string (KAU_MAX_FRAMES_PER_BLOCK)
                                     + " (default " + std::to_string (defaultBlockFrames) + ")\n"
            "      --out FILE.wav     writes the output as 32-bit float\n"
-           "      --set ID=VALUE     sets a parameter: a number in host units, or a text it shows; repeatable\n"
+           "      --set ID=VALUE     sets a parameter: a number in host units (one outside the parameter's\n"
+           "                         range is set to its nearest end, with a warning), or a text it shows; repeatable\n"
            "      --bypass           renders through the plug-in's bypassed path\n"
            "      --state-in FILE    restores a state saved by --state-out or state-save first\n"
            "      --state-out FILE   saves the state after rendering\n"
@@ -45,9 +46,10 @@ std::string usage()
            "      program N          chooses program N\n"
            "      state-save FILE    saves the state\n"
            "      state-load FILE    restores a saved state\n"
-           "      screenshot FILE    opens the editor in a window (once), lets it settle and saves its picture as PNG\n"
+           "      screenshot FILE.png  opens the editor in a window (once), lets it settle and saves its picture\n"
            "  pellion-host screenshot BUNDLE FILE.png\n"
-           "      opens a fresh instance's editor in a window and saves its picture as PNG (needs a display)\n"
+           "      opens a fresh instance's editor in a window and saves its picture (needs an X display;\n"
+           "      scripts/run.sh starts one of its own)\n"
            "  pellion-host --help\n"
            "BUNDLE is the plug-in's shared library, e.g. build/debug/Pellion.component/Pellion.so.\n";
 }
@@ -80,7 +82,7 @@ int main (int argc, char** argv)
     }
     catch (const UsageError& e)
     {
-        std::cerr << "pellion-host: " << e.what() << '\n' << usage();
+        std::cerr << "pellion-host: " << e.what() << " (pellion-host --help shows how to use it)\n";
         return 2;
     }
     catch (const std::exception& e)
