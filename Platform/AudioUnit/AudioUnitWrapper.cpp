@@ -45,13 +45,23 @@ bool onMessageThread()
     return juce::MessageManager::existsAndIsCurrentThread();
 }
 
-// Calls into the bundle under way on the message thread.
+// Calls into the bundle under way on the message thread; other threads' calls
+// (a render's) touch nothing shared here.
 std::atomic<int> messageThreadCalls { 0 };
 
 struct MessageThreadCall
 {
-    MessageThreadCall() { messageThreadCalls += counted ? 1 : 0; }
-    ~MessageThreadCall() { messageThreadCalls -= counted ? 1 : 0; }
+    MessageThreadCall()
+    {
+        if (counted)
+            ++messageThreadCalls;
+    }
+
+    ~MessageThreadCall()
+    {
+        if (counted)
+            --messageThreadCalls;
+    }
 
     const bool counted = onMessageThread();
 };
