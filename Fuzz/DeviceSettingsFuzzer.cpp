@@ -12,6 +12,7 @@
 extern "C" int LLVMFuzzerTestOneInput (const uint8_t* data, size_t size)
 {
     initialiseFramework();
+    failOnFrameworkAssertions();
     static const auto folder = scratchFolder();
 
     juce::ValueTree tree (ID::DEVICE);

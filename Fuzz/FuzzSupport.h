@@ -25,7 +25,8 @@ inline void useScratchHome()
 }
 
 // A framework assertion ends the run as a crash does: each one is a rule of
-// the framework that no outside input may be able to break.
+// the framework that no outside input may be able to break. Cheap to call for
+// every input; installed once.
 inline void failOnFrameworkAssertions()
 {
     struct Trap : juce::Logger
@@ -40,11 +41,16 @@ inline void failOnFrameworkAssertions()
         }
     };
 
-    // Never freed. Disarmed at exit, where the framework reports the singletons
-    // that a run which never shuts it down leaves behind.
-    static auto* trap = new Trap();
-    juce::Logger::setCurrentLogger (trap);
-    std::atexit ([] { juce::Logger::setCurrentLogger (nullptr); });
+    // Disarmed at exit (before the trap goes), where the framework reports the
+    // singletons that a run which never shuts it down leaves behind.
+    static Trap trap;
+    static const bool installed = []
+    {
+        juce::Logger::setCurrentLogger (&trap);
+        std::atexit ([] { juce::Logger::setCurrentLogger (nullptr); });
+        return true;
+    }();
+    juce::ignoreUnused (installed);
 }
 
 // The framework's message manager, created once for the whole fuzzing run and

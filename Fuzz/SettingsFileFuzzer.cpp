@@ -41,6 +41,7 @@ void check (bool condition)
 extern "C" int LLVMFuzzerTestOneInput (const uint8_t* data, size_t size)
 {
     initialiseFramework();
+    failOnFrameworkAssertions();
     static const auto folder = scratchFolder();
     const auto file = folder.getChildFile ("settings.xml");
     const auto keptCopy = PluginSettings::keptCopy (file, 1);

@@ -75,8 +75,9 @@ bool DeviceSettingsFiles::readFile (const juce::File& file, juce::ValueTree& tre
 
 bool DeviceSettingsFiles::readText (const char* utf8, size_t numBytes, juce::ValueTree& tree)
 {
+    // The exact tag: the framework's own match ignores case, and asserts when that is what matched.
     const auto xml = StrictXmlReader::parse (utf8, numBytes);
-    if (xml == nullptr || ! xml->hasTagName (ID::DEVICE.toString()))
+    if (xml == nullptr || xml->getTagName() != ID::DEVICE.toString())
         return false;
 
     const auto loaded = juce::ValueTree::fromXml (*xml);

@@ -76,14 +76,19 @@ bool PluginSettings::read()
     if (! SafeFileReader::read (file, bytes, InputLimits::settingsFileBytes))
         return false;
 
+    // Tags are matched as the framework matches them in its properties files,
+    // ignoring case, but compared here: its own lookups assert on such a match.
     const auto document = StrictXmlReader::parse (static_cast<const char*> (bytes.getData()), bytes.getSize());
-    if (document == nullptr || ! document->hasTagName (fileTag))
+    if (document == nullptr || ! document->getTagName().equalsIgnoreCase (fileTag))
         return false;
 
     // As the framework reads its properties files: a value held as an element is kept as its text.
     auto& properties = getAllProperties();
-    for (auto* element : document->getChildWithTagNameIterator (valueTag))
+    for (auto* element : document->getChildIterator())
     {
+        if (! element->getTagName().equalsIgnoreCase (valueTag))
+            continue;
+
         const auto name = element->getStringAttribute (nameAttribute);
         if (name.isEmpty())
             continue;

@@ -1,3 +1,4 @@
+#include "Support/AssertionCounter.h"
 #include "Support/LoopbackHttpServer.h"
 #include "Support/SettingsFolder.h"
 #include "Utilities/StrictXmlReader.h"
@@ -136,6 +137,14 @@ TEST_F (ProcessorStartupTest, UpdateChecksSwitchedOffStayOffAndAnUnchangedFileIs
     processor->getSettings()->setValue ("checkForUpdates", true);
     processor.reset();
     EXPECT_EQ (storedValue ("checkForUpdates"), "1");
+
+    // Tags in another case read as the framework reads its properties files, and reach none of its assertions.
+    const AssertionCounter assertions;
+    writeFile ("settings.xml", xmlDeclaration + "<properties><Value name=\"checkForUpdates\" val=\"0\"/></properties>");
+    open();
+    EXPECT_FALSE (processor->isTimerRunning (updateTimer));
+    processor.reset();
+    EXPECT_EQ (assertions.count, 0);
 }
 
 // The framework's XML reader recurses once per element and over-reads on
@@ -244,9 +253,13 @@ TEST_F (ProcessorStartupTest, TheNewestReadableDeviceSettingsBecomeTheRecentSett
         { "the newer of two", { { "QZR-3C4D-settings.xml", blockSize128 }, { "QZR-1A2B-settings.xml", blockSize256 } }, "256" },
         { "not the first name", { { "QZR-1A2B-settings.xml", blockSize256 }, { "QZR-3C4D-settings.xml", blockSize128 } }, "128" },
         { "a hostile newest file", { { "QZR-1A2B-settings.xml", blockSize128 }, { "QZR-3C4D-settings.xml", hostileXml } }, nullptr },
+        { "a newest file tagged in another case", { { "QZR-1A2B-settings.xml", blockSize128 },
+                                                    { "QZR-3C4D-settings.xml", xmlDeclaration + "<device blockSize=\"256\"/>" } }, nullptr },
         { "no matching name", { { "QZR-1A2B-other.xml", blockSize128 }, { "settings-QZR-1A2B.xml", blockSize128 } }, nullptr },
         { "a newest name that is not UTF-8", { { "QZR-1A2B-settings.xml", blockSize128 }, { "QZR-\xe0-settings.xml", blockSize256 } }, "128" },
     };
+
+    const AssertionCounter assertions;
 
     for (const auto& c : cases)
     {
@@ -265,6 +278,8 @@ TEST_F (ProcessorStartupTest, TheNewestReadableDeviceSettingsBecomeTheRecentSett
             EXPECT_EQ (recentSettings().getNumProperties(), 0);
         processor.reset();
     }
+
+    EXPECT_EQ (assertions.count, 0);
 }
 
 //==============================================================================
