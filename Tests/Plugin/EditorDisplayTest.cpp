@@ -7,9 +7,12 @@
 
 namespace
 {
+// Windows and menus come when the X server and the window manager get to them:
+// a busy machine may take seconds, so the deadline is generous.
 bool runUntil (const std::function<bool()>& condition)
 {
-    for (int i = 0; i < 200 && ! condition(); ++i)
+    const auto deadline = juce::Time::getMillisecondCounter() + 60000;
+    while (! condition() && juce::Time::getMillisecondCounter() < deadline)
         juce::MessageManager::getInstance()->runDispatchLoopUntil (10);
     return condition();
 }
@@ -24,12 +27,12 @@ juce::Array<juce::Component*> menus (juce::Component& editor)
     return found;
 }
 
-void showInWindow (juce::Component& window)
+bool showInWindow (juce::Component& window)
 {
     window.addToDesktop (juce::ComponentPeer::windowHasTitleBar);
     window.setVisible (true);
     window.toFront (true);
-    runUntil ([&window] { return window.isShowing() && juce::Process::isForegroundProcess(); });
+    return runUntil ([&window] { return window.isShowing() && juce::Process::isForegroundProcess(); });
 }
 
 class EditorDisplayTest : public EditorTest
@@ -39,7 +42,7 @@ protected:
     {
         if (juce::Desktop::getInstance().getDisplays().getPrimaryDisplay() == nullptr)
             GTEST_SKIP() << "no X display: set DISPLAY (scripts/test.sh runs these tests under Xvfb with openbox)";
-        showInWindow (*editor);
+        ASSERT_TRUE (showInWindow (*editor)) << "the editor's window shows in front";
     }
 
     // Clicks the settings button, then walks the menus with the keyboard: down
@@ -47,13 +50,14 @@ protected:
     void openMenu (int downs = 0, int submenus = 0)
     {
         editor->settingsButton.triggerClick();
-        ASSERT_TRUE (runUntil ([this] { return menus (*editor).size() == 1; }));
+        ASSERT_TRUE (runUntil ([this] { return menus (*editor).size() == 1; })) << "the settings menu opens";
         for (int i = 0; i < downs; ++i)
             menus (*editor)[0]->keyPressed (juce::KeyPress (juce::KeyPress::downKey));
         for (int level = 0; level < submenus; ++level)
         {
             menus (*editor)[level]->keyPressed (juce::KeyPress (juce::KeyPress::rightKey));
-            ASSERT_TRUE (runUntil ([this, level] { return menus (*editor).size() == level + 2; }));
+            ASSERT_TRUE (runUntil ([this, level] { return menus (*editor).size() == level + 2; }))
+                << "submenu " << level + 1 << " opens";
         }
     }
 
@@ -106,7 +110,7 @@ TEST_F (EditorDisplayTest, TheSettingsButtonOpensItsMenuAndASecondClickClosesIt)
     for (const auto& [alt, hardwareEntries] : { std::pair { false, 4 }, { true, 5 } })
     {
         juce::ModifierKeys::currentModifiers = alt ? juce::ModifierKeys (juce::ModifierKeys::altModifier) : juce::ModifierKeys();
-        openMenu (2, 1);
+        ASSERT_NO_FATAL_FAILURE (openMenu (2, 1));
         juce::ModifierKeys::currentModifiers = juce::ModifierKeys();
         EXPECT_EQ (menus (*editor)[1]->getNumChildComponents(), hardwareEntries);
         EXPECT_EQ (editor->openMenu, VelmoraAudioProcessorEditor::settingsMenuOpen);
@@ -117,13 +121,13 @@ TEST_F (EditorDisplayTest, TheSettingsButtonOpensItsMenuAndASecondClickClosesIt)
         EXPECT_TRUE (runUntil ([this] { return menuClosed(); }));
         EXPECT_EQ (button.getNormalImage(), Images::Hamburger_button.getImage());
     }
-    openMenu();
+    ASSERT_NO_FATAL_FAILURE (openMenu());
 }
 
 // Through the real menu: a release on a row chooses it, and the editor attaches.
 TEST_F (EditorDisplayTest, ARowReleasedInTheMenuAttachesThePedal)
 {
-    openMenu (1, 2); // Select Device, the pedal's Audio choices
+    ASSERT_NO_FATAL_FAILURE (openMenu (1, 2)); // Select Device, the pedal's Audio choices
     ASSERT_TRUE (releaseRow ("Stereo"));
     ASSERT_TRUE (runUntil ([this] { return processor->getDevice() != nullptr && menuClosed(); }));
     rig.drain();
@@ -135,7 +139,7 @@ TEST_F (EditorDisplayTest, ARowReleasedInTheMenuAttachesThePedal)
 // attached (or opened) on behalf of a window that is going.
 TEST_F (EditorDisplayTest, AChoiceStillOnItsWayWhenTheEditorClosesChoosesNothing)
 {
-    openMenu (1, 2);
+    ASSERT_NO_FATAL_FAILURE (openMenu (1, 2));
     ASSERT_TRUE (releaseRow ("Stereo"));
     editor.close();
     rig.drain();
@@ -146,7 +150,7 @@ TEST_F (EditorDisplayTest, AChoiceStillOnItsWayWhenTheEditorClosesChoosesNothing
 // Closing with menus open ends them at once: their windows are gone with the editor.
 TEST_F (EditorDisplayTest, ClosingWithTheMenuOpenEndsTheMenuAtOnce)
 {
-    openMenu (1, 1);
+    ASSERT_NO_FATAL_FAILURE (openMenu (1, 1));
     const juce::Component::SafePointer<juce::Component> main (menus (*editor)[0]), sub (menus (*editor)[1]);
     editor.close();
     EXPECT_EQ (main.getComponent(), nullptr);
@@ -158,18 +162,18 @@ TEST_F (EditorDisplayTest, AChangeMessageOfTheProcessorRepaintsTheWholeWindow)
 {
     editor.close();
     CountingEditor window (*processor);
-    showInWindow (window);
+    ASSERT_TRUE (showInWindow (window)) << "the counting editor's window shows in front";
 
     // Once settled from its first exposures, the window's meters repaint only themselves.
     bool settled = false;
-    for (int i = 0; i < 10 && ! settled; ++i)
+    for (int i = 0; i < 200 && ! settled; ++i)
     {
         window.wholePaints = 0;
         juce::MessageManager::getInstance()->runDispatchLoopUntil (150);
         settled = window.wholePaints == 0;
     }
-    ASSERT_TRUE (settled);
+    ASSERT_TRUE (settled) << "the window stops repainting itself whole after its first exposures";
 
     processor->sendChangeMessage();
-    EXPECT_TRUE (runUntil ([&window] { return window.wholePaints > 0; }));
+    EXPECT_TRUE (runUntil ([&window] { return window.wholePaints > 0; })) << "the change message repaints the whole window";
 }
