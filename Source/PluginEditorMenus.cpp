@@ -59,9 +59,12 @@ void VelmoraAudioProcessorEditor::buttonClicked (juce::Button* button)
     openMenu = 0;
     juce::PopupMenu::dismissAllActiveMenus();
 
-    // Pressing the button may already have closed its menu before the click arrives.
+    // Pressing the button may already have closed its menu before the click
+    // arrives. A press belongs to one click only: a click with no press of its
+    // own (a triggered one, while the last flash still shows) must not reuse it.
     if (wasOpen == 0 && button == pressedButton)
         wasOpen = openMenuAtPress;
+    pressedButton = nullptr;
 
     if (button == &settingsButton)
     {

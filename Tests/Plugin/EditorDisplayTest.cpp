@@ -109,6 +109,7 @@ TEST_F (EditorDisplayTest, TheSettingsButtonOpensItsMenuAndASecondClickClosesIt)
     auto& button = editor->settingsButton;
     for (const auto& [alt, hardwareEntries] : { std::pair { false, 4 }, { true, 5 } })
     {
+        SCOPED_TRACE (alt ? "Alt held" : "no Alt");
         juce::ModifierKeys::currentModifiers = alt ? juce::ModifierKeys (juce::ModifierKeys::altModifier) : juce::ModifierKeys();
         ASSERT_NO_FATAL_FAILURE (openMenu (2, 1));
         juce::ModifierKeys::currentModifiers = juce::ModifierKeys();
