@@ -3,6 +3,15 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <utility>
+
+namespace
+{
+int lowest (int low, int fill) noexcept
+{
+    return low < 0 ? fill : std::min (low, fill);
+}
+} // namespace
 
 DriftRecording::DriftRecording (CoSimulation& s, UsbDeviceClient& c, int hostBlock, int impulsePeriod)
     : sim (s), client (c), startedAt (s.getSeconds()), probe (impulsePeriod)
@@ -10,7 +19,27 @@ DriftRecording::DriftRecording (CoSimulation& s, UsbDeviceClient& c, int hostBlo
     sim.setHost (CoSimulation::defaultSampleRate, hostBlock, 2, [this] (juce::AudioBuffer<float>& block, int64_t first)
     {
         probe.fill (block, first);
+
+        // A ring's fill falls only when its reader reads, so its lows are
+        // where its writer comes next: the to-device ring's before the host
+        // writes, the from-device ring's right after the host read.
+        auto& bridge = client.getAudioSource();
+        const bool wasStreaming = bridge.getStreamingState() == AudioIODeviceSource::streaming;
+        const int toBefore = bridge.getToDeviceFill();
         client.getNextAudioBlock (juce::AudioSourceChannelInfo (block));
+
+        if (wasStreaming && bridge.getStreamingState() == AudioIODeviceSource::streaming)
+        {
+            const int fromAfter = bridge.getFromDeviceFill();
+            toRawLow = lowest (toRawLow, toBefore);
+            fromRawLow = lowest (fromRawLow, fromAfter);
+
+            // Both rings together hold the latency: a block less, the one the host just took.
+            const auto& targets = bridge.getTargets();
+            const int held = toBefore + fromAfter - (targets.toDevice + targets.fromDevice - block.getNumSamples());
+            rawSum[0] = std::min (rawSum[0], held);
+            rawSum[1] = std::max (rawSum[1], held);
+        }
 
         const auto before = probe.arrivals.size();
         probe.take (block, first);
@@ -45,6 +74,8 @@ void DriftRecording::look()
     s.toRatio = bridge.getToDeviceRatio();
     s.fromRatio = bridge.getFromDeviceRatio();
     s.restarts = bridge.getDiagnostics().restarts;
+    s.toRawLow = std::exchange (toRawLow, -1);
+    s.fromRawLow = std::exchange (fromRawLow, -1);
     seconds.push_back (s);
 }
 
@@ -55,6 +86,12 @@ DriftRecording::Summary DriftRecording::summarise() const
     summary.restarts = bridge.getDiagnostics().restarts;
     summary.toRange = bridge.getToDeviceControl().getRange();
     summary.fromRange = bridge.getFromDeviceControl().getRange();
+    // No streaming block at all shows as the widest deviation, not as none.
+    const bool seen = rawSum[0] <= rawSum[1];
+    summary.rawSumDeviation[0] = seen ? rawSum[0] : std::numeric_limits<int>::min();
+    summary.rawSumDeviation[1] = seen ? rawSum[1] : std::numeric_limits<int>::max();
+    summary.toTarget = bridge.getTargets().toDevice;
+    summary.fromTarget = bridge.getTargets().fromDevice;
 
     auto deviation = [] (int low, float setPoint) { return (int) std::lround ((float) low - setPoint); };
     auto steered = [] (const Second& s) { return s.toLow >= 0 && s.fromLow >= 0 && s.toSetPoint >= 0.0f && s.fromSetPoint >= 0.0f; };
@@ -71,20 +108,31 @@ DriftRecording::Summary DriftRecording::summarise() const
     }
 
     summary.settledAfter = settled < seconds.size() ? seconds[settled].time : sim.getSeconds();
-    summary.toDeviation[0] = summary.fromDeviation[0] = std::numeric_limits<int>::max();
-    summary.toDeviation[1] = summary.fromDeviation[1] = std::numeric_limits<int>::min();
+    for (auto* range : { summary.toDeviation, summary.fromDeviation, summary.toRawDeviation, summary.fromRawDeviation })
+    {
+        range[0] = std::numeric_limits<int>::max();
+        range[1] = std::numeric_limits<int>::min();
+    }
+
+    const auto widen = [] (int* range, int value)
+    {
+        range[0] = std::min (range[0], value);
+        range[1] = std::max (range[1], value);
+    };
 
     for (const auto& s : seconds)
     {
-        if (! steered (s))
-            continue;
+        if (s.toRawLow >= 0)
+            widen (summary.toRawDeviation, s.toRawLow - summary.toTarget);
 
-        const auto to = deviation (s.toLow, s.toSetPoint);
-        const auto from = deviation (s.fromLow, s.fromSetPoint);
-        summary.toDeviation[0] = std::min (summary.toDeviation[0], to);
-        summary.toDeviation[1] = std::max (summary.toDeviation[1], to);
-        summary.fromDeviation[0] = std::min (summary.fromDeviation[0], from);
-        summary.fromDeviation[1] = std::max (summary.fromDeviation[1], from);
+        if (s.fromRawLow >= 0)
+            widen (summary.fromRawDeviation, s.fromRawLow - summary.fromTarget);
+
+        if (steered (s))
+        {
+            widen (summary.toDeviation, deviation (s.toLow, s.toSetPoint));
+            widen (summary.fromDeviation, deviation (s.fromLow, s.fromSetPoint));
+        }
     }
 
     double total = 0.0, settledTotal = 0.0;

@@ -4,12 +4,14 @@
 #include "Emulation/CoSimulation.h"
 #include "Emulation/ImpulseProbe.h"
 
+#include <limits>
 #include <vector>
 
 // One client's bridge streaming impulses through the emulated pedal in
 // co-simulation, looked at once a second: both rings' lows against their set
-// points, the resampling ratios, the restarts, and how far each impulse's round
-// trip is from the latency the bridge reports.
+// points, their raw lows against their targets, the resampling ratios, the
+// restarts, and how far each impulse's round trip is from the latency the
+// bridge reports.
 class DriftRecording
 {
 public:
@@ -17,6 +19,7 @@ public:
     {
         double time = 0.0;
         int toLow = -1, fromLow = -1;               // the latest lows drift control took
+        int toRawLow = -1, fromRawLow = -1;         // the rings' own lowest fills this second, while streaming
         float toSetPoint = -1.0f, fromSetPoint = -1.0f;
         double toRatio = 1.0, fromRatio = 1.0;
         int restarts = 0;
@@ -28,6 +31,9 @@ public:
         double settledAfter = 0.0;           // seconds until both lows stay within settleBand of their set points
         int toDeviation[2] {}, fromDeviation[2] {}; // lowest and highest low minus set point, while steered
         int toRange = 0, fromRange = 0;
+        int toRawDeviation[2] {}, fromRawDeviation[2] {}; // lowest and highest raw low minus target
+        int toTarget = 0, fromTarget = 0;
+        int rawSumDeviation[2] {}; // both raw fills at each host block minus the targets less a block
         double meanError = 0.0;              // reported latency minus measured round trip, whole run
         double meanSettledError = 0.0;       // the same once settled
         double worstError = 0.0;
@@ -56,4 +62,6 @@ private:
     ImpulseProbe probe;
     std::vector<Second> seconds;
     std::vector<int> latencies; // reported, at each impulse's arrival
+    int toRawLow = -1, fromRawLow = -1; // since the last look
+    int rawSum[2] { std::numeric_limits<int>::max(), std::numeric_limits<int>::min() };
 };

@@ -73,22 +73,26 @@ Run runDrift (double ppm, double duration)
 
 void printTable (const std::vector<Run>& runs)
 {
-    std::printf ("\n%8s %8s %9s %21s %21s %10s %10s %9s\n", "drift", "restarts", "settled", "to-device low", "from-device low",
-                 "mean err", "settled", "worst");
-    std::printf ("%8s %8s %9s %21s %21s %10s %10s %9s\n", "ppm", "", "after s", "min/max (range)", "min/max (range)",
-                 "samples", "err", "err");
+    std::printf ("\n%8s %8s %9s %21s %21s %13s %13s %9s %10s %10s %9s\n", "drift", "restarts", "settled", "to-device low",
+                 "from-device low", "raw to low", "raw from low", "both raw", "mean err", "settled", "worst");
+    std::printf ("%8s %8s %9s %21s %21s %13s %13s %9s %10s %10s %9s\n", "ppm", "", "after s", "min/max (range)",
+                 "min/max (range)", "min/max", "min/max", "min/max", "samples", "err", "err");
 
     for (const auto& r : runs)
     {
         const auto& s = r.summary;
-        std::printf ("%+8.0f %8d %9.0f %7d/%-6d (%5d) %7d/%-6d (%5d) %+10.3f %+10.3f %9.2f\n", r.ppm, s.restarts,
-                     s.settledAfter, s.toDeviation[0], s.toDeviation[1], s.toRange, s.fromDeviation[0],
-                     s.fromDeviation[1], s.fromRange, s.meanError, s.meanSettledError, s.worstError);
+        std::printf ("%+8.0f %8d %9.0f %7d/%-6d (%5d) %7d/%-6d (%5d) %6d/%-6d %6d/%-6d %4d/%-4d %+10.3f %+10.3f %9.2f\n",
+                     r.ppm, s.restarts, s.settledAfter, s.toDeviation[0], s.toDeviation[1], s.toRange,
+                     s.fromDeviation[0], s.fromDeviation[1], s.fromRange, s.toRawDeviation[0], s.toRawDeviation[1],
+                     s.fromRawDeviation[0], s.fromRawDeviation[1], s.rawSumDeviation[0], s.rawSumDeviation[1],
+                     s.meanError, s.meanSettledError, s.worstError);
     }
 
     std::printf ("\nLows: the lowest fills drift control saw each second, minus their set points, over the run.\n"
-                 "Settled: from when both lows stay within %d samples of their set points. Errors: reported\n"
-                 "latency minus the measured round trip of an impulse every half second.\n",
+                 "Raw lows: each ring's own lowest fill each second minus its target; both raw: the two rings'\n"
+                 "fills at each host block minus their targets less the block. Settled: from when both lows stay\n"
+                 "within %d samples of their set points. Errors: reported latency minus the measured round trip\n"
+                 "of an impulse every half second.\n",
                  DriftRecording::settleBand);
 }
 
