@@ -1,17 +1,42 @@
 #include "Support/LinkRig.h"
 #include "Support/PluginFixture.h"
+#include "Support/RealtimeCounting.h"
 
 #include <gtest/gtest.h>
-#include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <thread>
 
+// Two instances attach to one pedal, switch channels, detach and lose the
+// pedal, again and again, while both hosts render on threads of their own and
+// the pedal's audio device calls back on its own. No audio thread ever waits
+// on any of it: what the audio threads do inside their callbacks takes no lock
+// and allocates nothing, and the one lock a host holds around its block, the
+// processor's callback lock, is never taken by the message thread, so nothing
+// done there can keep a block waiting. Counted, not timed: a busy machine
+// slows every thread down without anything being wrong.
 namespace
 {
 const juce::String pedalName (LinkRig::pedalName);
+constexpr auto deadline = std::chrono::seconds (60); // for anything a slow, busy machine must still get done
+
+bool waitUntil (const std::function<bool()>& done)
+{
+    const auto end = std::chrono::steady_clock::now() + deadline;
+
+    while (! done())
+    {
+        if (std::chrono::steady_clock::now() > end)
+            return false;
+
+        std::this_thread::sleep_for (std::chrono::milliseconds (1));
+    }
+
+    return true;
+}
 
 // Counts the framework's assertion reports, from any thread, while it is installed.
 class AssertionCounter final : public juce::Logger
@@ -29,102 +54,193 @@ public:
     std::atomic<int> count { 0 };
 };
 
+// What an audio thread did inside its callbacks, added up; read from any thread.
+struct CallbackTotals
+{
+    void add (const RealtimeCounting& counting) noexcept
+    {
+        locks.fetch_add (counting.locksTaken());
+        allocations.fetch_add (counting.allocations());
+        calls.fetch_add (1);
+    }
+
+    std::atomic<long> calls { 0 }, locks { 0 }, allocations { 0 };
+};
+
+// The pedal's audio device calls into the driver's callback: each call is
+// counted on the device's thread, whichever device of the pedal's makes it.
+struct DeviceCallbacks final : VirtualAudioCallbackWatch
+{
+    void enteringCallback() noexcept override { counting().emplace(); }
+
+    void leftCallback() noexcept override
+    {
+        totals.add (*counting());
+        counting().reset();
+    }
+
+    static std::optional<RealtimeCounting>& counting()
+    {
+        thread_local std::optional<RealtimeCounting> perThread;
+        return perThread;
+    }
+
+    CallbackTotals totals;
+};
+
+// A thread that runs a step until stopped. Stopping waits for the step in
+// progress to end, within the deadline: a thread stuck in it fails the test.
+class SteppingThread
+{
+public:
+    explicit SteppingThread (std::function<void()> stepToRun)
+        : step (std::move (stepToRun)), thread ([this] { run(); })
+    {
+    }
+
+    ~SteppingThread()
+    {
+        if (! stop())
+        {
+            ADD_FAILURE() << "a host thread is stuck in its step: it cannot be left running";
+            std::abort();
+        }
+    }
+
+    // True once the thread has ended.
+    bool stop()
+    {
+        running.store (false);
+
+        if (! thread.joinable())
+            return true;
+
+        if (! waitUntil ([this] { return finished.load(); }))
+            return false;
+
+        thread.join();
+        return true;
+    }
+
+private:
+    void run()
+    {
+        while (running.load())
+            step();
+
+        finished.store (true);
+    }
+
+    std::function<void()> step;
+    std::atomic<bool> running { true }, finished { false };
+    std::thread thread;
+};
+
 // A host audio thread: processBlock on a 2 x 256 buffer as fast as it can,
-// holding the processor's callback lock as the framework's wrappers do, and
-// timing each call so a blocked block shows.
+// holding the processor's callback lock as the framework's wrappers do; what
+// each block does inside that lock is counted.
 class HostAudioThread
 {
 public:
     explicit HostAudioThread (VelmoraAudioProcessor& p) : processor (p)
     {
         processor.prepareToPlay (44100.0, 256);
-        thread = std::thread ([this] { run(); });
+        thread.emplace ([this] { render(); });
     }
 
-    ~HostAudioThread() { stop(); }
+    bool stop() { return thread->stop(); }
 
-    void stop()
-    {
-        running.store (false);
-        if (thread.joinable())
-            thread.join();
-    }
-
-    std::atomic<long> blocks { 0 };
-    std::atomic<long> longestMicroseconds { 0 };
+    CallbackTotals totals;
 
 private:
-    void run()
+    void render()
     {
-        juce::AudioBuffer<float> buffer (2, 256);
-        juce::MidiBuffer midi;
+        for (int channel = 0; channel < 2; ++channel)
+            juce::FloatVectorOperations::fill (buffer.getWritePointer (channel), 0.25f, 256);
 
-        while (running.load())
-        {
-            for (int channel = 0; channel < 2; ++channel)
-                juce::FloatVectorOperations::fill (buffer.getWritePointer (channel), 0.25f, 256);
-
-            const auto start = std::chrono::steady_clock::now();
-            {
-                const juce::ScopedLock rendering (processor.getCallbackLock());
-                processor.processBlock (buffer, midi);
-            }
-            const auto took = std::chrono::duration_cast<std::chrono::microseconds> (std::chrono::steady_clock::now() - start);
-
-            longestMicroseconds.store (std::max (longestMicroseconds.load(), (long) took.count()));
-            blocks.fetch_add (1);
-        }
+        const juce::ScopedLock rendering (processor.getCallbackLock());
+        const RealtimeCounting counting;
+        processor.processBlock (buffer, midi);
+        totals.add (counting);
     }
 
     VelmoraAudioProcessor& processor;
-    std::atomic<bool> running { true };
-    std::thread thread;
+    juce::AudioBuffer<float> buffer { 2, 256 };
+    juce::MidiBuffer midi;
+    std::optional<SteppingThread> thread; // last: it runs over the members above
 };
 
 // A host preparing again and again on a thread of its own, at other block sizes.
 class HostPrepareThread
 {
 public:
-    explicit HostPrepareThread (VelmoraAudioProcessor& p) : processor (p), thread ([this] { run(); }) {}
-    ~HostPrepareThread()
-    {
-        running.store (false);
-        thread.join();
-    }
+    explicit HostPrepareThread (VelmoraAudioProcessor& p) : processor (p) {}
 
 private:
-    void run()
+    void prepare()
     {
-        for (int round = 0; running.load(); ++round)
-        {
-            processor.prepareToPlay (44100.0, round % 2 == 0 ? 128 : 256);
-            std::this_thread::sleep_for (std::chrono::milliseconds (1));
-            if (round % 8 == 7)
-                processor.releaseResources();
-        }
+        processor.prepareToPlay (44100.0, round % 2 == 0 ? 128 : 256);
+        std::this_thread::sleep_for (std::chrono::milliseconds (1));
+        if (round++ % 8 == 7)
+            processor.releaseResources();
     }
 
     VelmoraAudioProcessor& processor;
-    std::atomic<bool> running { true };
-    std::thread thread;
+    int round = 0;
+    SteppingThread thread { [this] { prepare(); } };
 };
 
-// Lets the pedal's audio thread run a few of its blocks over the current entries.
-void letAudioRun()
+// Both hosts render at least two more blocks, and so does the pedal's audio
+// device while it runs: each audio thread passes over what changed last.
+::testing::AssertionResult audioMovesOn (LinkRig& rig, const HostAudioThread& a, const HostAudioThread& b,
+                                         const DeviceCallbacks& device)
 {
-    std::this_thread::sleep_for (std::chrono::milliseconds (2));
+    auto* pedal = rig.findDevice();
+    if (pedal == nullptr)
+        return ::testing::AssertionFailure() << "the pedal is gone";
+
+    auto* audio = pedal->getDriver().getAudioDevice();
+    const bool deviceRuns = audio != nullptr && audio->isPlaying();
+    const long fromA = a.totals.calls.load() + 2, fromB = b.totals.calls.load() + 2;
+    const long fromDevice = device.totals.calls.load() + 2;
+
+    if (waitUntil ([&] { return a.totals.calls.load() >= fromA && b.totals.calls.load() >= fromB
+                                && (! deviceRuns || device.totals.calls.load() >= fromDevice); }))
+        return ::testing::AssertionSuccess();
+
+    return ::testing::AssertionFailure() << "two more blocks of both hosts" << (deviceRuns ? " and the pedal's device" : "")
+                                         << " within " << deadline.count() << " s";
 }
 
 TEST (ClientHandOverStressTest, AttachDetachSwitchAndUnplugWhileEveryAudioThreadRuns)
 {
-    LinkRig rig; // first, so that the processors go before the pedal and the manager
+    DeviceCallbacks deviceCallbacks; // outlives the pedal's devices
+    LinkRig rig; // before the processors, so that they go before the pedal and the manager
+    VirtualAudioBehaviour counted;
+    counted.watch = &deviceCallbacks;
+    rig.audioTypes.setBehaviour (pedalName, counted);
+
     auto first = makeProcessor(), second = makeProcessor();
     constexpr int rounds = 200;
     int roundsWithPedalAudio = 0;
     AssertionCounter assertions;
+    const struct Watching
+    {
+        Watching (const void* a, const void* b) { RealtimeCounting::watch (a, b); }
+        ~Watching() { RealtimeCounting::watch (nullptr); }
+    } callbackLocks (&first->getCallbackLock(), &second->getCallbackLock());
 
     {
         HostAudioThread firstHost (*first), secondHost (*second);
+
+        // The message thread's own use of the callback locks shows in its count.
+        {
+            const RealtimeCounting counting;
+            const juce::ScopedLock one (first->getCallbackLock()), other (second->getCallbackLock());
+            ASSERT_EQ (counting.watchedLocksTaken(), 2);
+        }
+
+        const RealtimeCounting messageThread;
 
         for (int round = 0; round < rounds; ++round)
         {
@@ -136,6 +252,7 @@ TEST (ClientHandOverStressTest, AttachDetachSwitchAndUnplugWhileEveryAudioThread
             const int secondChannel = split ? channelMonoRight : channelStereo;
             const int firstLeg = pedalboard ? pedalboardIn : pedalboardNone;
             const int secondLeg = pedalboard ? pedalboardOut : pedalboardNone;
+            ASSERT_NE (rig.findDevice(), nullptr);
 
             // Every third round the first instance's host prepares again meanwhile.
             std::optional<HostPrepareThread> preparing;
@@ -143,27 +260,27 @@ TEST (ClientHandOverStressTest, AttachDetachSwitchAndUnplugWhileEveryAudioThread
                 preparing.emplace (*first);
 
             first->setUsbDevice (pedalName, mode, firstChannel, firstLeg);
-            rig.drain();
+            ASSERT_TRUE (rig.drain());
             ASSERT_NE (first->getUsbClient(), nullptr);
             auto* audio = rig.driver().getAudioDevice();
             roundsWithPedalAudio += audio != nullptr && audio->isPlaying() ? 1 : 0;
-            letAudioRun();
+            ASSERT_TRUE (audioMovesOn (rig, firstHost, secondHost, deviceCallbacks));
 
             second->setUsbDevice (pedalName, mode, secondChannel, secondLeg);
-            rig.drain();
+            ASSERT_TRUE (rig.drain());
             ASSERT_NE (second->getUsbClient(), nullptr);
-            letAudioRun();
+            ASSERT_TRUE (audioMovesOn (rig, firstHost, secondHost, deviceCallbacks));
 
             // The second instance switches between mono and stereo under the running audio.
             second->setUsbDevice (pedalName, mode, split ? channelStereo : channelMonoRight, secondLeg);
-            letAudioRun();
+            ASSERT_TRUE (audioMovesOn (rig, firstHost, secondHost, deviceCallbacks));
             rig.getManager().getRetiredObjects().releaseSafeObjects();
 
             switch (round % 4)
             {
                 case 0:
                     second->disconnectUsbClient();
-                    letAudioRun();
+                    ASSERT_TRUE (audioMovesOn (rig, firstHost, secondHost, deviceCallbacks));
                     first->disconnectUsbClient();
                     break;
 
@@ -176,7 +293,7 @@ TEST (ClientHandOverStressTest, AttachDetachSwitchAndUnplugWhileEveryAudioThread
 
                 case 2:
                     first->disconnectUsbClient();
-                    letAudioRun();
+                    ASSERT_TRUE (audioMovesOn (rig, firstHost, secondHost, deviceCallbacks));
                     rig.unplugAndScan();
                     EXPECT_EQ (second->getUsbClient(), nullptr);
                     rig.plugInAndScan();
@@ -185,7 +302,7 @@ TEST (ClientHandOverStressTest, AttachDetachSwitchAndUnplugWhileEveryAudioThread
                 default:
                     // The link drops under the clients, then the pedal goes.
                     ASSERT_TRUE (rig.pedal.sendModeOff());
-                    rig.drain();
+                    ASSERT_TRUE (rig.drain());
                     EXPECT_EQ (first->getUsbClient(), nullptr);
                     EXPECT_EQ (second->getUsbClient(), nullptr);
                     rig.unplugAndScan();
@@ -195,22 +312,32 @@ TEST (ClientHandOverStressTest, AttachDetachSwitchAndUnplugWhileEveryAudioThread
 
             ASSERT_NE (rig.findDevice(), nullptr);
             rig.getManager().getRetiredObjects().releaseSafeObjects();
+            ASSERT_TRUE (audioMovesOn (rig, firstHost, secondHost, deviceCallbacks));
         }
 
-        const auto blocksBefore = firstHost.blocks.load() + secondHost.blocks.load();
-        letAudioRun();
-        firstHost.stop();
-        secondHost.stop();
+        ASSERT_TRUE (firstHost.stop()) << "the first host's thread did not end within " << deadline.count() << " s";
+        ASSERT_TRUE (secondHost.stop()) << "the second host's thread did not end within " << deadline.count() << " s";
 
-        EXPECT_GT (blocksBefore, (long) rounds);
-        EXPECT_LT (firstHost.longestMicroseconds.load(), 250000L);
-        EXPECT_LT (secondHost.longestMicroseconds.load(), 250000L);
+        // Attaching, switching, detaching and unplugging never took a callback lock.
+        EXPECT_EQ (messageThread.watchedLocksTaken(), 0);
+
+        for (const auto* host : { &firstHost, &secondHost })
+        {
+            EXPECT_GT (host->totals.calls.load(), 4L * rounds);
+            EXPECT_EQ (host->totals.locks.load(), 0);
+            EXPECT_EQ (host->totals.allocations.load(), 0);
+        }
     }
+
+    EXPECT_GT (deviceCallbacks.totals.calls.load(), 4L * rounds);
+    EXPECT_EQ (deviceCallbacks.totals.locks.load(), 0);
+    EXPECT_EQ (deviceCallbacks.totals.allocations.load(), 0);
 
     EXPECT_EQ (roundsWithPedalAudio, rounds);
     EXPECT_EQ (assertions.count.load(), 0);
     EXPECT_EQ (first->getDevice(), nullptr);
     EXPECT_EQ (second->getDevice(), nullptr);
-    EXPECT_TRUE (rig.releaseRetired());
+    EXPECT_TRUE (rig.releaseRetired ((int) std::chrono::milliseconds (deadline).count()))
+        << "what the audio threads could still reach was not released within " << deadline.count() << " s";
 }
 } // namespace

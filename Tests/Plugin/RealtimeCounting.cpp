@@ -1,5 +1,7 @@
 #include "Support/RealtimeCounting.h"
 
+#include <algorithm>
+#include <array>
 #include <atomic>
 #include <cstddef>
 #include <new>
@@ -10,8 +12,13 @@ namespace
 thread_local bool counting = false;
 thread_local int locks = 0, allocated = 0;
 thread_local size_t allocatedBytes = 0;
-thread_local int watchedDepth = 0, locksHolding = 0, allocatedHolding = 0;
-std::atomic<const void*> watched { nullptr };
+thread_local int watchedTaken = 0, watchedDepth = 0, locksHolding = 0, allocatedHolding = 0;
+std::array<std::atomic<const void*>, 2> watched {};
+
+bool isWatched (const void* mutex) noexcept
+{
+    return std::any_of (watched.begin(), watched.end(), [mutex] (const auto& w) { return w.load() == mutex; });
+}
 
 void count (int& total, int& holding) noexcept
 {
@@ -65,20 +72,26 @@ int __wrap_pthread_mutex_lock (pthread_mutex_t* mutex)
 {
     count (locks, locksHolding);
     const int result = __real_pthread_mutex_lock (mutex);
-    watchedDepth += result == 0 && mutex == watched.load() ? 1 : 0;
+
+    if (result == 0 && isWatched (mutex))
+    {
+        ++watchedDepth;
+        watchedTaken += counting ? 1 : 0;
+    }
+
     return result;
 }
 
 int __wrap_pthread_mutex_unlock (pthread_mutex_t* mutex)
 {
-    watchedDepth -= mutex == watched.load() && watchedDepth > 0 ? 1 : 0;
+    watchedDepth -= watchedDepth > 0 && isWatched (mutex) ? 1 : 0;
     return __real_pthread_mutex_unlock (mutex);
 }
 }
 
 RealtimeCounting::RealtimeCounting()
 {
-    locks = allocated = locksHolding = allocatedHolding = 0;
+    locks = allocated = watchedTaken = locksHolding = allocatedHolding = 0;
     allocatedBytes = 0;
     counting = true;
 }
@@ -87,6 +100,13 @@ RealtimeCounting::~RealtimeCounting() { counting = false; }
 int RealtimeCounting::locksTaken() const { return locks; }
 int RealtimeCounting::allocations() const { return allocated; }
 size_t RealtimeCounting::bytesAllocated() const { return allocatedBytes; }
-void RealtimeCounting::watch (const void* mutex) { watched.store (mutex); }
+int RealtimeCounting::watchedLocksTaken() const { return watchedTaken; }
+
+void RealtimeCounting::watch (const void* mutex, const void* other)
+{
+    watched[0].store (mutex);
+    watched[1].store (other);
+}
+
 int RealtimeCounting::locksWhileHolding() const { return locksHolding; }
 int RealtimeCounting::allocationsWhileHolding() const { return allocatedHolding; }

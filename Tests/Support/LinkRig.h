@@ -130,12 +130,15 @@ public:
 
     UsbDeviceDriver& driver() { return device().getDriver(); }
 
-    // Everything the pedal sent so far reaches the plug-in, as the 50 ms drain does.
-    void drain()
+    // Everything the pedal sent so far reaches the plug-in, as the 50 ms drain
+    // does; false when the ports did not hand it all over within a minute.
+    bool drain()
     {
-        EXPECT_TRUE (ports.flush());
+        const bool flushed = ports.flush (60000);
+        EXPECT_TRUE (flushed) << "the pedal's messages did not reach the plug-in's MIDI input within 60 s";
         if (auto* found = findDevice())
             found->getMidiDevice().deliverWaitingMessages();
+        return flushed;
     }
 
     // Keep-alive ticks of the pedal's driver, each followed by the pedal's answers.

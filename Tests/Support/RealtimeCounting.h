@@ -16,10 +16,11 @@ public:
     int allocations() const;
     size_t bytesAllocated() const;
 
-    // What the thread did while it held this mutex (a juce::CriticalSection is
-    // its mutex), besides: locks taken and allocations made inside it. One
-    // mutex is watched at a time; null watches none.
-    static void watch (const void* mutex);
+    // The mutexes watched (a juce::CriticalSection is its mutex): how often
+    // the thread took one, and what it did while it held one: locks taken and
+    // allocations made inside. Two at most at a time; null watches none.
+    static void watch (const void* mutex, const void* other = nullptr);
+    int watchedLocksTaken() const;
     int locksWhileHolding() const;
     int allocationsWhileHolding() const;
 
