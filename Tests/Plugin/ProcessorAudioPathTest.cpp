@@ -301,4 +301,95 @@ TEST (ProcessorAudioPath, TheHostIsToldTheBridgesLatencyOrTheRecentSettingsEstim
     EXPECT_EQ (processor.getReportedLatency(), estimate);
     EXPECT_TRUE (recent.deleteFile());
 }
+
+// Pedalboard use: one instance sends its track out to the pedal (the OUT
+// leg), another takes the pedal's audio in (the IN leg); their channel
+// settings share out the pedal's two channels. The OUT instance plays its own
+// track as it is; the IN instance plays what the OUT instance sent, on the
+// channels the settings name and to the sample as late as the reported
+// latency plus the pedal's own round trip, and nothing of its own track.
+TEST (ProcessorAudioPath, PedalboardLegsOfTwoInstancesCarryOneTrackThroughThePedalToTheOther)
+{
+    // Impulses a channel apart in time, so that a channel that comes back on
+    // the wrong side, or at the wrong time, shows.
+    constexpr int period = 4800;
+    const auto track = [] (int channel, int64_t sample)
+    {
+        return sample >= 0 && sample % period == (channel == 0 ? 100 : 2500) ? 1.0f : 0.0f;
+    };
+
+    // The pedal returns its left channel inverted and its right at half level.
+    constexpr float pedalGain[] = { -1.0f, 0.5f };
+    struct Leg { int channel, leg; };
+    struct Heard { int channel; float gain; }; // the track's channel the IN output carries, -1 none
+    constexpr Heard none { -1, 0.0f };
+
+    // Host blocks of 256 against the pedal's "blockSize"; the latency reported for both.
+    const struct { const char* name; int blockSize, latency; Leg first, second; Heard in[2]; } cases[] = {
+        { "stereo legs", 0, (256 + 512) + 512 + 56, { channelStereo, pedalboardOut }, { channelStereo, pedalboardIn }, { { 0, pedalGain[0] }, { 1, pedalGain[1] } } },
+        { "stereo legs, IN first, device blocks of 96", 96, (256 + 352) + 352 + 56, { channelStereo, pedalboardIn }, { channelStereo, pedalboardOut }, { { 0, pedalGain[0] }, { 1, pedalGain[1] } } },
+        { "left legs, device blocks of 512", 512, (512 + 768) + 768 + 56, { channelMonoLeft, pedalboardOut }, { channelMonoLeft, pedalboardIn }, { { 0, pedalGain[0] }, none } },
+        // The OUT leg's left channel goes out on the pedal's right and back.
+        { "right legs", 0, (256 + 512) + 512 + 56, { channelMonoRight, pedalboardOut }, { channelMonoRight, pedalboardIn }, { { 0, pedalGain[1] }, none } },
+        // Out on the left, in on the right: the IN leg sends nothing of its own.
+        { "crossed legs", 0, (256 + 512) + 512 + 56, { channelMonoLeft, pedalboardOut }, { channelMonoRight, pedalboardIn }, { none, none } },
+    };
+
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE (c.name);
+        RecordedRig rig (2);
+        rig.pedalAudio().setGain (1, pedalGain[1]);
+        rig.driver().getSettings().blockSize.setValue (c.blockSize, nullptr);
+        rig.playing ([&track] (auto& block, int64_t first)
+        {
+            for (int ch = 0; ch < 2; ++ch)
+                for (int i = 0; i < block.getNumSamples(); ++i)
+                    block.setSample (ch, i, track (ch, first + i));
+        });
+
+        for (int p : { 0, 1 })
+        {
+            rig.setParameter ("bypass", 1, p);
+            rig.setParameter ("mixWet", 127, p);
+            const auto& leg = p == 0 ? c.first : c.second;
+            ASSERT_TRUE (rig.attach (modePedalboard, leg.channel, leg.leg, p));
+        }
+
+        const int out = c.first.leg == pedalboardOut ? 0 : 1, in = 1 - out;
+        ASSERT_TRUE (rig.runUntilStreaming (rig.processor (out).getUsbClient()));
+        ASSERT_TRUE (rig.runUntilStreaming (rig.processor (in).getUsbClient()));
+        rig.sim.run (0.5); // past the mute and the wet ramp
+        const auto from = rig.size();
+        rig.sim.run (1.0);
+
+        // Pedalboard use stores no extra latency: the reported latency is the
+        // rings' alone. What goes out and comes back through the pedal also
+        // takes the pedal's own round trip, as its calibration would measure it.
+        const int latency = rig.processor (in).getLatencySamples();
+        EXPECT_EQ (rig.driver().getSettings().extraLatency.get(), 0);
+        EXPECT_EQ (latency, c.latency);
+        EXPECT_EQ (rig.processor (out).getLatencySamples(), latency);
+        const int delay = latency + rig.pedalAudio().calibratedLatency();
+
+        // The largest difference from what each output should be, over the last second.
+        const auto worst = [&] (int p, int ch, const std::function<float (int64_t)>& expected)
+        {
+            float largest = 0.0f;
+            for (size_t i = from; i < rig.size(); ++i)
+                largest = std::max (largest, std::abs (rig.channel (ch, p)[i] - expected ((int64_t) i)));
+            return largest;
+        };
+
+        for (int ch = 0; ch < 2; ++ch)
+        {
+            SCOPED_TRACE (ch);
+            EXPECT_EQ (worst (out, ch, [&] (int64_t n) { return track (ch, n); }), 0.0f) << "the OUT leg's own track";
+
+            const auto heard = c.in[ch];
+            EXPECT_LT (worst (in, ch, [&] (int64_t n) { return heard.channel < 0 ? 0.0f : heard.gain * track (heard.channel, n - delay); }),
+                       1.0e-3f) << "the IN leg";
+        }
+    }
+}
 } // namespace
