@@ -77,6 +77,14 @@ juce::String VirtualAudioDevice::open (const juce::BigInteger& inputChannels, co
     return {};
 }
 
+bool VirtualAudioDevice::isOpen()
+{
+    if (playing.load() && behaviour.whenAskedIfOpen)
+        behaviour.whenAskedIfOpen();
+
+    return opened;
+}
+
 void VirtualAudioDevice::close()
 {
     stop();

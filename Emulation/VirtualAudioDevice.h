@@ -4,6 +4,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -47,6 +48,7 @@ struct VirtualAudioBehaviour
     juce::Array<int> refusedBlockSizes; // opens that ask for one of these fail
     uint32_t seed = 1;            // of the jitter
     VirtualAudioCallbackWatch* watch = nullptr; // outlives the devices started with it
+    std::function<void()> whenAskedIfOpen; // runs whenever the started device is asked: a place to land a race
 };
 
 // What happened to the devices of one name, over every device made for it.
@@ -85,7 +87,7 @@ public:
     juce::String open (const juce::BigInteger& inputChannels, const juce::BigInteger& outputChannels,
                        double sampleRate, int bufferSizeSamples) override;
     void close() override;
-    bool isOpen() override { return opened; }
+    bool isOpen() override;
     void start (juce::AudioIODeviceCallback* callback) override;
     void stop() override;
     bool isPlaying() override { return playing; }

@@ -1,6 +1,7 @@
 #include "Support/AudioLinkRig.h"
 
 #include <gtest/gtest.h>
+#include <atomic>
 #include <thread>
 
 // The audio bridge's streaming states against the emulated pedal, in
@@ -95,6 +96,8 @@ TEST (AudioBridgeFaults, EachIsAnsweredByACleanRestartWithin100Milliseconds)
         double clockPpm;
         std::function<void (BridgeRig&)> cause;
         int fault;
+        bool startsAgain = true; // the restart asks for streaming again
+        bool hostStopsDuringRestart = false;
     };
 
     auto stallDevice = [] (double seconds) { return [seconds] (BridgeRig& t) { t.rig.openDevice()->stall (seconds); }; };
@@ -106,6 +109,7 @@ TEST (AudioBridgeFaults, EachIsAnsweredByACleanRestartWithin100Milliseconds)
         t.client->getNextAudioBlock (juce::AudioSourceChannelInfo (huge));
     };
     auto nothing = [] (BridgeRig&) {};
+    auto closeDevice = [] (BridgeRig& t) { t.rig.driver().getAudioDevice()->close(); };
 
     const Case cases[] = {
         { "device stalls: the host finds too little", pedalboardNone, {}, 0.0, stallDevice (0.2), Bridge::hostReadFailed },
@@ -115,6 +119,9 @@ TEST (AudioBridgeFaults, EachIsAnsweredByACleanRestartWithin100Milliseconds)
         { "device stalls under the OUT leg: the ring overflows", pedalboardOut, { 2048, 0, 2 }, 0.0, stallDevice (1.0), Bridge::hostWriteFailed },
         { "host pauses over the IN leg: the ring overflows", pedalboardIn, {}, 0.0, pauseHost, Bridge::deviceWriteFailed },
         { "a host block beyond the ring", pedalboardNone, {}, 0.0, hugeHostBlock, Bridge::hostReadFailed },
+        { "the pedal's device closes: no start is asked of it", pedalboardNone, {}, 0.0, closeDevice, Bridge::hostReadFailed, false },
+        { "a host thread stops the bridge while it restarts: the stop stays", pedalboardNone, {}, 0.0, stallDevice (0.2),
+          Bridge::hostReadFailed, false, true },
     };
 
     for (const auto& c : cases)
@@ -123,6 +130,13 @@ TEST (AudioBridgeFaults, EachIsAnsweredByACleanRestartWithin100Milliseconds)
         BridgeRig t;
         VirtualAudioBehaviour behaviour;
         behaviour.clockPpm = c.clockPpm;
+
+        // The restart asks whether the pedal's device is open once the fault
+        // is left and the rings are reset: there a host thread stops.
+        std::atomic<bool> stopNow { false };
+        if (c.hostStopsDuringRestart)
+            behaviour.whenAskedIfOpen = [&] { if (stopNow.exchange (false)) std::thread ([&] { t.bridge->releaseResources(); }).join(); };
+
         t.rig.setDeviceBehaviour (behaviour);
         t.attach (c.leg == pedalboardNone ? modeAudio : modePedalboard, c.leg, 512, c.settings);
         ASSERT_TRUE (t.runUntilState ([] (int s) { return s == Bridge::streaming; }, 0.5));
@@ -130,6 +144,7 @@ TEST (AudioBridgeFaults, EachIsAnsweredByACleanRestartWithin100Milliseconds)
         c.cause (t);
         ASSERT_TRUE (t.runUntilState (Bridge::isFault, 120.0));
         EXPECT_EQ (t.state(), c.fault);
+        stopNow = c.hostStopsDuringRestart;
 
         // Within 100 ms stopped, reset and asked to start again; then streaming.
         const auto faultAt = t.rig.sim.getSeconds();
@@ -137,8 +152,19 @@ TEST (AudioBridgeFaults, EachIsAnsweredByACleanRestartWithin100Milliseconds)
         EXPECT_LE (t.rig.sim.getSeconds() - faultAt, 0.1);
         EXPECT_EQ (t.bridge->getDiagnostics().restarts, 1);
         EXPECT_EQ (t.bridge->getDiagnostics().lastFault, c.fault);
+        EXPECT_FALSE (stopNow) << "the restart did not ask whether the device is open";
         t.stream (512);
-        EXPECT_TRUE (t.runUntilState ([] (int s) { return s == Bridge::streaming; }, 1.0));
+
+        if (c.startsAgain)
+        {
+            EXPECT_TRUE (t.runUntilState ([] (int s) { return s == Bridge::streaming; }, 1.0));
+            continue;
+        }
+
+        // Nothing was asked to start, and nothing starts later.
+        t.rig.sim.run (1.0);
+        EXPECT_EQ (t.state(), Bridge::stopped);
+        EXPECT_EQ (t.bridge->getDiagnostics().restarts, 1);
     }
 }
 

@@ -220,7 +220,11 @@ void AudioIODeviceSource::requestStart()
         return;
 
     int expected = stopped;
-    state.compare_exchange_strong (expected, startRequested);
+
+    // A host thread that stopped meanwhile (its releaseResources clears
+    // `prepared` before it stops) keeps its stop.
+    if (state.compare_exchange_strong (expected, startRequested) && ! prepared.load())
+        state.store (stopped);
 }
 
 void AudioIODeviceSource::resetStreaming()
@@ -499,11 +503,16 @@ void AudioIODeviceSource::chooseSetPoints (int toLow, int fromLow)
 
 void AudioIODeviceSource::restart()
 {
-    lastFault = state.load();
+    // Only a fault is left: a stop that a host thread wrote stays.
+    int kind = state.load();
+
+    if (! isFault (kind) || ! state.compare_exchange_strong (kind, stopped))
+        return;
+
+    lastFault = kind;
     ++restartCount;
-    state.store (stopped);
     resetStreaming();
-    state.store (startRequested);
+    requestStart();
 }
 
 //==============================================================================

@@ -158,7 +158,8 @@ public:
     void resetStreaming();
 
     // Message thread: asks for streaming when stopped, prepared and the
-    // device is open (the driver, when it starts the device).
+    // device is open (the driver, when it starts the device). A stop that a
+    // host thread writes meanwhile stays.
     void requestStart();
 
     // Message thread: arms a latency calibration; the callback later gets the
