@@ -64,7 +64,7 @@ void LinkTimers::runDue (int64_t nowMs)
             bridge.applyPendingUpdate(); // what JUCE's message loop would deliver
 
             for (int id : { (int) AudioIODeviceSource::driftTimerId, (int) AudioIODeviceSource::restartTimerId,
-                            (int) AudioIODeviceSource::calibrationTimerId })
+                            (int) AudioIODeviceSource::calibrationTimerId, (int) AudioIODeviceSource::handOverTimerId })
                 if (due (&bridge, id, bridge.isTimerRunning (id), bridge.getTimerInterval (id), nowMs))
                     bridge.timerCallback (id);
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Devices/Audio/PedalAudioFade.h"
 #include "Devices/DeviceModes.h"
 #include "Devices/UsbDevice.h"
 #include "Devices/UsbDeviceClient.h"
@@ -161,6 +162,7 @@ private:
         CircularAudioBuffer dryBuffer;       // the dry delay line
         juce::AudioBuffer<float> dryBlock;   // the delayed dry signal of one piece
         juce::AudioBuffer<float> monoBuffer; // what mono use sends through the pedal
+        juce::AudioBuffer<float> gains;      // per sample while the pedal's audio fades: its share, the dry share
         const int blockSize;                 // host blocks are taken in pieces of at most this
 
         bool fits (int latency) const noexcept { return latency + blockSize < dryBuffer.getCapacity(); }
@@ -168,8 +170,10 @@ private:
 
     void processBlockEx (juce::AudioBuffer<float>& buffer, juce::MidiBuffer& midi, bool bypassed);
     void processPiece (juce::AudioBuffer<float>& block, AudioBuffers& buffers, bool bypassed) noexcept;
-    bool routeThroughPedal (juce::AudioBuffer<float>& block, AudioBuffers& buffers) noexcept;
-    void readDelayedDry (AudioBuffers& buffers, int numSamples) noexcept;
+    AudioIODeviceSource* routeThroughPedal (juce::AudioBuffer<float>& block, AudioBuffers& buffers) noexcept;
+    bool readDelayedDry (float* const* dest, int numChannels, AudioBuffers& buffers, int numSamples) noexcept;
+    void mixDry (juce::AudioBuffer<float>& block, AudioBuffers& buffers, float wet0, float wet1, float dry0, float dry1) noexcept;
+    void mixDryPerSample (juce::AudioBuffer<float>& block, AudioBuffers& buffers, float a0, float a1, float d0, float d1) noexcept;
 
     void prepareClient (double rate, int block);
     void handleAsyncUpdate() override;
@@ -240,6 +244,7 @@ private:
     std::atomic<int> blockSize { 512 };
     AudioMute muteGain;
     AudioSmoothedValue wetGain { 0.1f };
+    PedalAudioFade pedalFade; // the audio thread's
 
     // Built by preparing threads and the message thread, one at a time.
     std::mutex audioBuffersBuilding;

@@ -30,10 +30,12 @@ AudioIODeviceSource::Parameters parametersOf (DeviceSettings& s, double sampleRa
 } // namespace
 
 VelmoraAudioProcessor::AudioBuffers::AudioBuffers (int block, int largestLatency)
-    : dryBuffer (2, largestLatency + block + 1), dryBlock (2, block), monoBuffer (1, block), blockSize (block)
+    : dryBuffer (2, largestLatency + block + 1), dryBlock (2, block), monoBuffer (1, block), gains (2, block),
+      blockSize (block)
 {
     dryBlock.clear();
     monoBuffer.clear();
+    gains.clear();
 }
 
 //==============================================================================
@@ -88,6 +90,7 @@ void VelmoraAudioProcessor::prepareToPlay (double newSampleRate, int newBlockSiz
         const juce::ScopedLock lock (getCallbackLock());
         muteGain.prepare (newSampleRate, newBlockSize);
         wetGain.prepare (newSampleRate, newBlockSize);
+        pedalFade.prepare (newSampleRate);
 
         // A new dry line holds no history: it starts at the new latency.
         if (next != nullptr)
@@ -249,9 +252,9 @@ void VelmoraAudioProcessor::processPiece (juce::AudioBuffer<float>& block, Audio
 
     buffers.dryBuffer.writeBuffer (block.getArrayOfReadPointers(), block.getNumChannels(), numSamples, 0, false);
 
-    // The block now holds the pedal's audio, or silence where it carries none.
-    const bool carried = routeThroughPedal (block, buffers);
-    wetGain.setTargetValue (wetOff || ! carried ? 0.0f : (float) mixWetParameter->get() / 127.0f);
+    // The block now holds what the pedal's bridge gave back, or silence.
+    auto* bridge = routeThroughPedal (block, buffers);
+    wetGain.setTargetValue (wetOff || bridge == nullptr ? 0.0f : (float) mixWetParameter->get() / 127.0f);
 
     // A new latency switches the dry delay only where the mute has silenced it.
     const int latency = reportedLatency.load();
@@ -266,22 +269,101 @@ void VelmoraAudioProcessor::processPiece (juce::AudioBuffer<float>& block, Audio
     }
 
     muteGain.setTargetValue (muteTarget);
-    readDelayedDry (buffers, numSamples);
 
     const float w0 = wetGain.getCurrentValue(), w1 = wetGain.getNextValue();
     const float m0 = muteGain.getCurrentValue(), m1 = muteGain.getNextValue();
+    const float a0 = w0 * m0, a1 = w1 * m1;             // the pedal's share, where it carries audio
+    const float d0 = m0 * (1.0f - w0), d1 = m1 * (1.0f - w1); // the dry share
+
+    // Only the pedal's audio that lines up with the dry path is heard; where
+    // there is none, the dry signal takes its share.
+    if (bridge != nullptr && bridge->getLastWetSpan().latency == dryLatency)
+    {
+        pedalFade.plan (bridge->getLastWetSpan(), numSamples, a0, a1);
+
+        if (pedalFade.mayLetGo())
+            bridge->letGo();
+    }
+    else
+    {
+        pedalFade.silence (numSamples);
+    }
 
     if (block.getNumChannels() == 0)
         return;
 
-    block.applyGainRamp (0, numSamples, w0 * m0, w1 * m1);
+    if (! pedalFade.isSteady())
+    {
+        mixDryPerSample (block, buffers, a0, a1, d0, d1);
+        return;
+    }
 
-    const float d0 = m0 * (1.0f - w0), d1 = m1 * (1.0f - w1);
-    for (int c = 0; c < std::min (block.getNumChannels(), buffers.dryBlock.getNumChannels()); ++c)
-        block.addFromWithRamp (c, 0, buffers.dryBlock.getReadPointer (c), numSamples, d0, d1);
+    const float carry = pedalFade.getSteadyGain();
+    mixDry (block, buffers, a0 * carry, a1 * carry, d0 + a0 * (1.0f - carry), d1 + a1 * (1.0f - carry));
 }
 
-bool VelmoraAudioProcessor::routeThroughPedal (juce::AudioBuffer<float>& block, AudioBuffers& buffers) noexcept
+// Output = the block x a linear ramp from wet0 to wet1 + the delayed dry
+// signal x a linear ramp from dry0 to dry1: two copies (into the dry line and
+// back out) where only one of them is heard at a steady gain.
+void VelmoraAudioProcessor::mixDry (juce::AudioBuffer<float>& block, AudioBuffers& buffers, float wet0, float wet1,
+                                    float dry0, float dry1) noexcept
+{
+    const int numSamples = block.getNumSamples();
+    const int numChannels = std::min (block.getNumChannels(), buffers.dryBlock.getNumChannels());
+
+    if (wet0 == 0.0f && wet1 == 0.0f)
+    {
+        if ((dry0 == 0.0f && dry1 == 0.0f) || ! readDelayedDry (block.getArrayOfWritePointers(), numChannels, buffers, numSamples))
+            block.clear();
+        else if (dry0 != 1.0f || dry1 != 1.0f)
+            block.applyGainRamp (0, numSamples, dry0, dry1);
+
+        for (int c = numChannels; c < block.getNumChannels(); ++c)
+            block.clear (c, 0, numSamples);
+
+        return;
+    }
+
+    if (wet0 != 1.0f || wet1 != 1.0f)
+        block.applyGainRamp (0, numSamples, wet0, wet1);
+
+    if ((dry0 == 0.0f && dry1 == 0.0f) || ! readDelayedDry (buffers.dryBlock.getArrayOfWritePointers(), numChannels, buffers, numSamples))
+        return;
+
+    for (int c = 0; c < numChannels; ++c)
+        block.addFromWithRamp (c, 0, buffers.dryBlock.getReadPointer (c), numSamples, dry0, dry1);
+}
+
+// While the pedal's audio fades in or out: the fade's gain c moves the share
+// it does not get, a x (1 - c), to the dry signal.
+void VelmoraAudioProcessor::mixDryPerSample (juce::AudioBuffer<float>& block, AudioBuffers& buffers, float a0,
+                                             float a1, float d0, float d1) noexcept
+{
+    const int numSamples = block.getNumSamples();
+    const int numChannels = std::min (block.getNumChannels(), buffers.dryBlock.getNumChannels());
+    float* const wet = buffers.gains.getWritePointer (0);
+    float* const dry = buffers.gains.getWritePointer (1);
+    pedalFade.fill (wet);
+
+    const float aStep = (a1 - a0) / (float) numSamples, dStep = (d1 - d0) / (float) numSamples;
+    for (int i = 0; i < numSamples; ++i)
+    {
+        const float a = a0 + aStep * (float) i;
+        dry[i] = d0 + dStep * (float) i + a * (1.0f - wet[i]);
+        wet[i] *= a;
+    }
+
+    const bool heard = readDelayedDry (buffers.dryBlock.getArrayOfWritePointers(), numChannels, buffers, numSamples);
+
+    for (int c = 0; c < block.getNumChannels(); ++c)
+    {
+        juce::FloatVectorOperations::multiply (block.getWritePointer (c), wet, numSamples);
+        if (heard && c < numChannels)
+            juce::FloatVectorOperations::addWithMultiply (block.getWritePointer (c), buffers.dryBlock.getReadPointer (c), dry, numSamples);
+    }
+}
+
+AudioIODeviceSource* VelmoraAudioProcessor::routeThroughPedal (juce::AudioBuffer<float>& block, AudioBuffers& buffers) noexcept
 {
     auto* client = audioClient.load();
     auto* device = audioDevice.load();
@@ -290,12 +372,10 @@ bool VelmoraAudioProcessor::routeThroughPedal (juce::AudioBuffer<float>& block, 
     if (client == nullptr || device == nullptr || (mode != modeAudio && mode != modePedalboard))
     {
         samplesWithoutPedalAudio.store (0, std::memory_order_relaxed);
-        block.clear();
-        return false;
+        return nullptr;
     }
 
     auto& bridge = client->getAudioSource();
-    const bool wasStreaming = bridge.getStreamingState() == AudioIODeviceSource::streaming;
     const int numSamples = block.getNumSamples();
 
     // Mono use of a stereo track: the pedal gets the average of both sides,
@@ -318,37 +398,26 @@ bool VelmoraAudioProcessor::routeThroughPedal (juce::AudioBuffer<float>& block, 
         client->getNextAudioBlock (juce::AudioSourceChannelInfo (block));
     }
 
-    // What a bridge that is not streaming gives is silence, and a calibration
-    // keeps the pedal's inputs from the host: the dry signal plays instead.
-    const bool streaming = wasStreaming && bridge.getStreamingState() == AudioIODeviceSource::streaming;
-    const bool calibrating = bridge.getCalibrationState() == AudioLatencyDetector::armed
-                             || bridge.getCalibrationState() == AudioLatencyDetector::listening;
-
-    if (streaming && ! calibrating)
+    // Dry audio played because the bridge does not stream (a calibration is
+    // no failure) is counted for the failure report.
+    if (bridge.getStreamingState() == AudioIODeviceSource::streaming)
     {
         samplesWithoutPedalAudio.store (0, std::memory_order_relaxed);
-        return true;
     }
-
-    if (! streaming)
+    else
     {
         const int played = samplesWithoutPedalAudio.load (std::memory_order_relaxed);
         samplesWithoutPedalAudio.store (std::min (played, std::numeric_limits<int>::max() - numSamples) + numSamples,
                                         std::memory_order_relaxed);
     }
 
-    block.clear();
-    return false;
+    return &bridge;
 }
 
-void VelmoraAudioProcessor::readDelayedDry (AudioBuffers& buffers, int numSamples) noexcept
+bool VelmoraAudioProcessor::readDelayedDry (float* const* dest, int numChannels, AudioBuffers& buffers, int numSamples) noexcept
 {
     auto& ring = buffers.dryBuffer;
-    auto* const* dry = buffers.dryBlock.getArrayOfWritePointers();
-
-    if (! ring.setReadBehindWrite (numSamples + dryLatency)
-        || ! ring.readBuffer (dry, buffers.dryBlock.getNumChannels(), numSamples, 0, true))
-        buffers.dryBlock.clear (0, numSamples);
+    return ring.setReadBehindWrite (numSamples + dryLatency) && ring.readBuffer (dest, numChannels, numSamples, 0, true);
 }
 
 //==============================================================================

@@ -63,6 +63,8 @@ void VelmoraAudioProcessor::setUsbDevice (juce::StringRef name, int mode, int ch
 
         usbClient = device->addClient (channel, leg);
         usbClient->addListener (this);
+        // The block processing fades the pedal's audio in and out by its bridge's spans.
+        usbClient->getAudioSource().setHostFades (true);
         driver.addListener (this);
 
         if (auto* editor = dynamic_cast<VelmoraAudioProcessorEditor*> (getActiveEditor()))

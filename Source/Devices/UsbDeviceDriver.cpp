@@ -357,7 +357,7 @@ void UsbDeviceDriver::settingsChanged()
     {
         copySettingsTo (*entry.client);
         auto& bridge = entry.client->getAudioSource();
-        bridge.updateAudioParameters (bridge.getStreamingState() != AudioIODeviceSource::stopped);
+        bridge.updateAudioParametersWhenQuiet (bridge.getStreamingState() != AudioIODeviceSource::stopped);
     }
 
     announceLatencyIfChanged();

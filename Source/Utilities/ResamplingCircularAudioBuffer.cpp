@@ -2,6 +2,12 @@
 
 #include <algorithm>
 
+namespace
+{
+// Samples a read needs beyond what it consumes: the interpolator's reach.
+constexpr float lookAhead = 4.0f;
+} // namespace
+
 ResamplingCircularAudioBuffer::ResamplingCircularAudioBuffer (int numChannels, int capacityToUse)
     : CircularAudioBuffer (numChannels, capacityToUse),
       interpolators ((size_t) getNumChannels())
@@ -37,6 +43,27 @@ void ResamplingCircularAudioBuffer::setRatioRampLength (int numSamples) noexcept
     ratioSmoother.reset (std::max (0, numSamples));
 }
 
+int ResamplingCircularAudioBuffer::getReadableSamples() const noexcept
+{
+    // As a read works it out: the fastest ratio it may reach once it has taken
+    // up the ratio, in single precision.
+    auto probe = ratioSmoother;
+    probe.setTargetValue (ratio.load());
+    const float fastest = (float) std::max (probe.getTargetValue(), probe.getCurrentValue());
+    const int fill = getFill();
+    const auto fits = [&] (int count) { return (int) ((float) count * fastest + lookAhead) <= fill; };
+
+    int count = std::max (0, (int) (((float) fill - lookAhead) / fastest));
+
+    while (fits (count + 1))
+        ++count;
+
+    while (count > 0 && ! fits (count))
+        --count;
+
+    return count;
+}
+
 bool ResamplingCircularAudioBuffer::readBuffer (float* const* dest, int numDestChannels, int numSamples,
                                                 int startSample, bool mustFill)
 {
@@ -51,7 +78,7 @@ bool ResamplingCircularAudioBuffer::readBuffer (float* const* dest, int numDestC
     // The input this read may touch: the samples the fastest ratio of the ramp
     // would consume, plus the interpolator's reach.
     const float fastest = (float) std::max (ratioSmoother.getTargetValue(), ratioSmoother.getCurrentValue());
-    const float wanted = (float) numSamples * fastest + 4.0f;
+    const float wanted = (float) numSamples * fastest + lookAhead;
     const int needed = wanted >= (float) capacity ? capacity : (int) wanted;
     const int read = getReadIndex();
 

@@ -31,6 +31,9 @@ public:
     bool setRatio (double newRatio) noexcept;
     double getRatio() const noexcept { return ratio.load(); }
 
+    // Reader: the most samples a read with mustFill could produce now.
+    int getReadableSamples() const noexcept;
+
     // While the reader is idle: the ramp length, in output samples, of later
     // ratio changes (below 1: a change applies at once). Ends any ramp.
     void setRatioRampLength (int numSamples) noexcept;

@@ -393,3 +393,106 @@ TEST (ProcessorAudioPath, PedalboardLegsOfTwoInstancesCarryOneTrackThroughThePed
     }
 }
 } // namespace
+
+// Transitions of the pedal's audio as a listener hears them, at 100 % wet with
+// a pedal that halves the level (wet 0.25, dry 0.5): the pedal's audio leaves
+// with a ramp, the delayed dry signal takes its place completely while the
+// pedal carries none, and the pedal's audio comes back with a ramp from where
+// it really returns. No step anywhere: the click measure stays at the steady
+// level but for ramps, and nothing is near silent but the mute's dip around a
+// latency change.
+namespace
+{
+struct TransitionCase
+{
+    const char* name;
+    int hostBlock;
+    double clockPpm;
+    bool calibrated;                      // the pedal's latency is stored: no calibration at connection
+    float pedalGain;                      // a calibration finds no impulse returned below 0.8
+    std::function<void (ProcessorAudioRig&)> cause;
+    std::function<bool (ProcessorAudioRig&)> over;
+    double maxSeconds;
+    int ramps;                            // gain ramps a listener hears
+    double nearSilence;                   // the longest near silence allowed, seconds
+};
+
+bool restarted (ProcessorAudioRig& rig)
+{
+    auto& bridge = rig.processor().getUsbClient()->getAudioSource();
+    return bridge.getDiagnostics().restarts > 0 && bridge.getStreamingState() == AudioIODeviceSource::streaming;
+}
+
+TEST (ProcessorAudioTransitions, EveryTransitionOfThePedalsAudioIsARampAndTheDryFillsIn)
+{
+    // The mute closes and opens again around a latency change, one ramp each.
+    const double muteDip = 2 * AudioMute().getRampLengthSeconds();
+    const auto changeLatency = [] (ProcessorAudioRig& rig) { rig.driver().getSettings().outAdjust.setValue (2, nullptr); };
+    const auto stall = [] (ProcessorAudioRig& rig) { rig.openDevice()->stall (0.05); };
+    const auto nothing = [] (ProcessorAudioRig&) {};
+    const auto latencyReported = [] (ProcessorAudioRig& rig)
+    {
+        auto* client = rig.processor().getUsbClient();
+        return client->getAudioSource().getStreamingState() == AudioIODeviceSource::streaming
+               && rig.processor().getReportedLatency() == client->getAudioSource().getLatencySamples();
+    };
+    const auto calibrated = [&latencyReported] (ProcessorAudioRig& rig)
+    {
+        return rig.device().getController().getCalibrationStatus() == UsbDeviceController::CalibrationStatus::measured
+               && latencyReported (rig);
+    };
+
+    const TransitionCase cases[] = {
+        { "a latency change while streaming", 512, 0.0, true, 0.5f, changeLatency, latencyReported, 1.0, 3, muteDip + 0.03 },
+        { "a latency change, small blocks", 256, 0.0, true, 0.5f, changeLatency, latencyReported, 1.0, 3, muteDip + 0.03 },
+        { "a 50 ms device stall", 512, 0.0, true, 0.5f, stall, restarted, 1.0, 2, 0.0 },
+        { "a 50 ms device stall, small blocks", 256, 0.0, true, 0.5f, stall, restarted, 1.0, 2, 0.0 },
+        { "a restart at +120 ppm", 512, 120.0, true, 0.5f, nothing, restarted, 900.0, 2, 0.0 },
+        { "a restart at -120 ppm", 512, -120.0, true, 0.5f, nothing, restarted, 900.0, 2, 0.0 },
+        { "the calibration's end at connection", 512, 0.0, false, 1.0f, nothing, calibrated, 3.0, 3, muteDip + 0.03 },
+    };
+
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE (c.name);
+        ProcessorAudioRig rig;
+        VirtualAudioBehaviour behaviour;
+        behaviour.clockPpm = c.clockPpm;
+        rig.setDeviceBehaviour (behaviour);
+        for (int channel : { 0, 1 })
+            rig.pedalAudio().setGain (channel, c.pedalGain);
+        if (c.calibrated)
+            rig.storeCalibratedLatency();
+        rig.prepare (c.hostBlock);
+        rig.setParameter ("mixWet", 127);
+        ClickMeter meter (rig);
+
+        // A calibration at connection is what is listened to; otherwise the pedal streams first.
+        std::function<void()> cause = [&] { ASSERT_TRUE (rig.attach (modeAudio)); };
+        rig.sim.run (0.5);
+        if (c.calibrated)
+        {
+            ASSERT_TRUE (rig.attach (modeAudio));
+            rig.pedalAudio().endCalibration();
+            ASSERT_TRUE (rig.runUntilStreaming (rig.processor().getUsbClient()));
+            rig.sim.run (1.0);
+            cause = [&] { c.cause (rig); };
+        }
+
+        const auto heard = meter.listen (cause, [&] { return rig.processor().getUsbClient() != nullptr && c.over (rig); },
+                                         c.maxSeconds, 0.5);
+        SCOPED_TRACE (testing::Message() << "peaks per 10 ms: " << heard.peaks);
+        ASSERT_GE (heard.largest, 0.0f) << "the transition did not happen";
+
+        // A ramp of at least 128 samples and the kinks at its ends stay below
+        // this; a step of even 1 % of the level does not.
+        EXPECT_LT (heard.largest, 2.0e-3f);
+        EXPECT_LT (heard.steady, ClickMeter::steadyFloor);
+        // Outside the ramps (each at most a fade or the mute's ramp, and a block) the steady level.
+        EXPECT_LT (heard.elevated, c.ramps * (PedalAudioFade::fadeSeconds + c.hostBlock / AudioLinkRig::sampleRate));
+        EXPECT_LE (heard.nearSilent, c.nearSilence);
+        EXPECT_NEAR (heard.loudest, 0.5f, 0.01f) << "the dry signal took the pedal's place completely";
+        EXPECT_NEAR (heard.finalLevel, 0.5f * c.pedalGain, 0.01f) << "the pedal's audio came back";
+    }
+}
+} // namespace

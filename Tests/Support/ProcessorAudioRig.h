@@ -9,6 +9,8 @@
 #include <functional>
 #include <ostream>
 #include <memory>
+#include <sstream>
+#include <string>
 #include <tuple>
 #include <vector>
 
@@ -208,4 +210,150 @@ private:
     int64_t start = 0;
     int window = 0;
     std::vector<float> heard;
+};
+
+// What a listener hears of a transition, as clicks and as silence. The rig's
+// first processor plays a continuous sine of 997 Hz and amplitude 0.5; what
+// comes out of its first channel is judged by the second-difference residual
+// y[n+1] - 2 cos(w) y[n] + y[n-1]: 0 for a pure sine of that frequency,
+// about the step's size at a step, and about 2 x 0.5 x sin(w) / N through a
+// gain ramp of N samples. Silence is judged per period of the sine.
+class ClickMeter
+{
+public:
+    static constexpr double frequency = 997.0;
+    static constexpr float amplitude = 0.5f;
+    static constexpr float nearSilence = 0.05f; // below this peak over a period: near silent
+    static constexpr int period = 48;           // samples, about one period of the sine at 48 kHz
+
+    struct Heard
+    {
+        float steady = 0.0f;     // the largest residual of steady streaming, just before
+        float largest = 0.0f;    // the largest residual from the cause on
+        double elevated = 0.0;   // seconds of it above the steady level (the ramps)
+        double nearSilent = 0.0; // the longest near-silent stretch, seconds
+        float loudest = 0.0f;    // the largest peak of a period
+        float finalLevel = 0.0f; // the peak of the last period
+        std::string peaks;       // per 10 ms, around the largest residual
+    };
+
+    explicit ClickMeter (ProcessorAudioRig& r) : rig (r)
+    {
+        const double w = juce::MathConstants<double>::twoPi * frequency / AudioLinkRig::sampleRate;
+        twoCos = (float) (2.0 * std::cos (w));
+
+        rig.play ([w] (juce::AudioBuffer<float>& block, int64_t first)
+                  {
+                      for (int c = 0; c < block.getNumChannels(); ++c)
+                          for (int i = 0; i < block.getNumSamples(); ++i)
+                              block.setSample (c, i, amplitude * (float) std::sin (w * (double) (first + i)));
+                  },
+                  [this] (int p, auto& block, int64_t) { if (p == 0) hear (block); });
+    }
+
+    // Listens to steady streaming, makes the cause happen, and listens until
+    // `over` holds (at most maxSeconds) and for `afterSeconds` more.
+    Heard listen (const std::function<void()>& cause, const std::function<bool()>& over, double maxSeconds,
+                  double afterSeconds)
+    {
+        start (true);
+        rig.sim.run (steadySeconds);
+        const float steady = steadyMeasured = largestResidual;
+
+        start (false);
+        cause();
+        const bool ended = rig.sim.runUntil (over, maxSeconds);
+        rig.sim.run (afterSeconds);
+
+        Heard heard;
+        heard.steady = steady;
+        heard.largest = ended ? largestResidual : -1.0f;
+        heard.elevated = (double) elevatedSamples / AudioLinkRig::sampleRate;
+        heard.nearSilent = (double) longestQuiet / AudioLinkRig::sampleRate;
+        heard.loudest = loudestPeriod;
+        heard.finalLevel = lastPeriodPeak;
+        heard.peaks = describePeaks();
+        return heard;
+    }
+
+    // Residuals below this count as steady streaming, whatever was measured.
+    static constexpr float steadyFloor = 1.0e-5f;
+    static constexpr double steadySeconds = 0.2;
+
+private:
+    void start (bool steady)
+    {
+        measuringSteady = steady;
+        largestResidual = 0.0f;
+        elevatedSamples = quietRun = longestQuiet = 0;
+        loudestPeriod = 0.0f;
+        peaks.clear();
+        peaksAtLargest = 0;
+    }
+
+    void hear (const juce::AudioBuffer<float>& block)
+    {
+        const float* y = block.getReadPointer (0);
+        const float threshold = std::max (steadyFloor, 8.0f * steadyLevel());
+
+        for (int i = 0; i < block.getNumSamples(); ++i)
+        {
+            const float residual = std::abs (y[i] - twoCos * last + beforeLast);
+            beforeLast = last;
+            last = y[i];
+
+            if (residual > largestResidual)
+            {
+                largestResidual = residual;
+                peaksAtLargest = peaks.size();
+            }
+
+            if (! measuringSteady && residual > threshold)
+                ++elevatedSamples;
+
+            periodPeak = std::max (periodPeak, std::abs (y[i]));
+            if (++inPeriod == period)
+                endPeriod();
+
+            if (++inTenMs == 480)
+            {
+                peaks.push_back (tenMsPeak);
+                tenMsPeak = inTenMs = 0;
+            }
+            tenMsPeak = std::max (tenMsPeak, std::abs (y[i]));
+        }
+    }
+
+    void endPeriod()
+    {
+        loudestPeriod = std::max (loudestPeriod, periodPeak);
+        lastPeriodPeak = periodPeak;
+        quietRun = periodPeak < nearSilence ? quietRun + period : 0;
+        longestQuiet = std::max (longestQuiet, quietRun);
+        periodPeak = 0.0f;
+        inPeriod = 0;
+    }
+
+    float steadyLevel() const { return measuringSteady ? 0.0f : steadyMeasured; }
+
+    std::string describePeaks() const
+    {
+        std::ostringstream text;
+        text.precision (2);
+        const size_t from = peaksAtLargest > 10 ? peaksAtLargest - 10 : 0;
+        for (size_t i = from; i < std::min (peaks.size(), from + 30); ++i)
+            text << std::fixed << peaks[i] << ' ';
+        return text.str();
+    }
+
+    ProcessorAudioRig& rig;
+    float twoCos = 0.0f, last = 0.0f, beforeLast = 0.0f;
+    bool measuringSteady = true;
+    float steadyMeasured = 0.0f;
+    float largestResidual = 0.0f;
+    int64_t elevatedSamples = 0, quietRun = 0, longestQuiet = 0;
+    float periodPeak = 0.0f, loudestPeriod = 0.0f, lastPeriodPeak = 0.0f, tenMsPeak = 0.0f;
+    int inPeriod = 0, inTenMs = 0;
+    std::vector<float> peaks;
+    size_t peaksAtLargest = 0;
 };

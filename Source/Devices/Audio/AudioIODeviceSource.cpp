@@ -100,6 +100,9 @@ void AudioIODeviceSource::shutDown()
     stopTimer (driftTimerId);
     stopTimer (restartTimerId);
     stopTimer (calibrationTimerId);
+    stopTimer (handOverTimerId);
+    handOver = {};
+    handOverWanted.store (false);
     cancelPendingUpdate();
     state.store (stopped);
     prepared.store (false);
@@ -160,6 +163,32 @@ const AudioIODeviceSource::Parameters& AudioIODeviceSource::getPendingParameters
     return pending;
 }
 
+void AudioIODeviceSource::updateAudioParametersWhenQuiet (bool start)
+{
+    const auto next = getPendingParameters();
+
+    if (! (next.sampleRate > 0.0) || next.hostBlock <= 0)
+        return;
+
+    const auto effectiveBlock = [] (const Parameters& p) { return p.deviceBlock > 0 ? p.deviceBlock : p.hostBlock; };
+    const bool sameDevice = appliedValid && next.sampleRate == applied.sampleRate && next.hostBlock == applied.hostBlock
+                            && effectiveBlock (next) == effectiveBlock (applied)
+                            && owner.getDeliveredBlockSize() == lastDelivered;
+
+    if (! sameDevice || ! hostHearsPedal())
+    {
+        updateAudioParameters (start);
+        return;
+    }
+
+    // The stream goes on until the host has faded the pedal's audio out; the
+    // host hears of the new latency now, so that its mute starts closing.
+    handOver.update = true;
+    handOver.start = handOver.start || start;
+    latency.store (computeTargets (applied.hostBlock, deviceBlockInUse, next.inAdjust, next.outAdjust).latency (next.extraLatency));
+    askHostToLetGo();
+}
+
 void AudioIODeviceSource::updateAudioParameters (bool start)
 {
     const auto next = getPendingParameters();
@@ -167,6 +196,9 @@ void AudioIODeviceSource::updateAudioParameters (bool start)
     if (! (next.sampleRate > 0.0) || next.hostBlock <= 0)
         return;
 
+    // A restart that waited for the host is this one.
+    handOver.update = false;
+    handOver.start = false;
     state.store (stopped);
     resetStreaming();
 
@@ -246,6 +278,7 @@ void AudioIODeviceSource::resetStreaming()
     fromDeviceControl.restart();
     hostTiming.resetCounts();
     deviceTiming.resetCounts();
+    streamSpoiled.store (false);
 }
 
 void AudioIODeviceSource::fault (int kind) noexcept
@@ -272,6 +305,18 @@ void AudioIODeviceSource::prime() noexcept
     // index and the to-device ring's write index.
     fromDevice.setReadBehindWrite (targets.fromDevice - moved);
     toDevice.setWriteAheadOfRead (targets.toDevice + moved);
+
+    // The host's first samples of this stream are those of its next block;
+    // the pedal's audio begins where they come back. What the from-device
+    // ring holds until then is its primed silence and whatever the pedal
+    // still returned of an earlier stream. The OUT leg keeps the host's own
+    // samples; the IN leg's are the pedal's once the primed silence is read.
+    const int leg = owner.getPedalboardLeg();
+    stream = {};
+    stream.latency = targets.latency (applied.extraLatency);
+    stream.returnsAt = leg == pedalboardOut ? 0 : leg == pedalboardIn ? targets.fromDevice : stream.latency;
+    stream.spoiled = detector.isMeasuring();
+    streamSpoiled.store (stream.spoiled);
 }
 
 void AudioIODeviceSource::getNextAudioBlock (const juce::AudioSourceChannelInfo& info)
@@ -283,9 +328,13 @@ void AudioIODeviceSource::getNextAudioBlock (const juce::AudioSourceChannelInfo&
         || info.startSample + info.numSamples > buffer->getNumSamples())
     {
         refusedHostBlocks.fetch_add (1, std::memory_order_relaxed);
+        span = {};
+        hostHearing.store (false);
         return;
     }
 
+    // Until something says otherwise: none of the pedal's audio.
+    span = { info.numSamples, info.numSamples, false, false, stream.latency };
     int current = state.load();
 
     if (current == running)
@@ -295,20 +344,39 @@ void AudioIODeviceSource::getNextAudioBlock (const juce::AudioSourceChannelInfo&
         // to-device ring's measurements count from.
         hostTiming.record (HostClock::now());
         prime();
+        span.latency = stream.latency;
         state.compare_exchange_strong (current, streaming);
         info.clearActiveBufferRegion();
-        return;
     }
-
-    if (current != streaming)
+    else if (current == streaming)
+    {
+        streamHostBlock (info);
+    }
+    else if (isFault (current) && ! stream.ended)
+    {
+        fadeAfterFault (info);
+    }
+    else
     {
         info.clearActiveBufferRegion();
-        return;
     }
 
+    hostHearing.store (span.carries());
+}
+
+void AudioIODeviceSource::streamHostBlock (const juce::AudioSourceChannelInfo& info) noexcept
+{
+    auto& buffer = *info.buffer;
     const auto now = HostClock::now();
     hostTiming.record (now);
     const int leg = owner.getPedalboardLeg();
+    const int readFrom = fromDevice.getReadIndex();
+
+    if (detector.isMeasuring() && ! stream.spoiled)
+    {
+        stream.spoiled = true;
+        streamSpoiled.store (true);
+    }
 
     if (info.numSamples > hostPiece)
         oversizedHostBlocks.fetch_add (1, std::memory_order_relaxed);
@@ -316,15 +384,109 @@ void AudioIODeviceSource::getNextAudioBlock (const juce::AudioSourceChannelInfo&
     for (int done = 0; done < info.numSamples;)
     {
         const int piece = std::min (hostPiece, info.numSamples - done);
+        const auto result = processHostPiece (buffer, info.startSample + done, piece, leg, now);
 
-        if (! processHostPiece (*buffer, info.startSample + done, piece, leg, now))
+        if (result.ended)
         {
-            buffer->clear (info.startSample + done, info.numSamples - done);
+            const int end = done + result.read;
+            buffer.clear (info.startSample + end, info.numSamples - end);
+            markReal (end, fromDevice.getReadIndex() - readFrom);
+            span.realUntil = end;
+            span.ending = true;
+            stream.ended = true;
             return;
         }
 
         done += piece;
     }
+
+    markReal (info.numSamples, fromDevice.getReadIndex() - readFrom);
+
+    // A device that has stopped calling back while the next block could not
+    // be read without it: this block is the last of the pedal's audio for
+    // now. Should the device come back, its audio is the pedal's again from
+    // the first sample it writes.
+    if (leg != pedalboardOut && deviceOverdue (now) && fromDevice.getReadableSamples() < info.numSamples)
+    {
+        if (span.carries())
+            span.ending = true;
+
+        stream.untilGap = fromDevice.getFill();
+    }
+
+    span.handOver = span.carries() && handOverWanted.load();
+}
+
+void AudioIODeviceSource::markReal (int numSamples, int consumed) noexcept
+{
+    if (consumed < 0)
+        consumed += ringCapacity;
+
+    const auto from = std::clamp<int64_t> (stream.returnsAt - stream.played, 0, numSamples);
+    span.realFrom = (int) from;
+    span.realUntil = numSamples;
+    stream.played += numSamples;
+
+    // Past a device's gap the pedal's audio comes back: a few samples later,
+    // where the interpolator reaches beyond it no more.
+    if (stream.untilGap >= 0)
+    {
+        if (consumed > stream.untilGap)
+        {
+            span.realFrom = std::max (span.realFrom, std::min (numSamples, stream.untilGap + readerLookAhead));
+            stream.untilGap = -1;
+        }
+        else
+        {
+            stream.untilGap -= consumed;
+            span.realFrom = numSamples;
+        }
+    }
+
+    if (stream.spoiled || stream.ended)
+        span.realFrom = numSamples;
+}
+
+bool AudioIODeviceSource::deviceOverdue (int64_t now) const noexcept
+{
+    const auto last = deviceTiming.getPrevious();
+    return last >= 0 && now - last > deviceTiming.getUpperTicks();
+}
+
+void AudioIODeviceSource::fadeAfterFault (const juce::AudioSourceChannelInfo& info) noexcept
+{
+    // The device side's fault stopped the stream between two host blocks: the
+    // from-device ring still holds what the pedal sent back, and one more
+    // block of it lets the host fade out. An overflowing ring may be written
+    // over while it is read: that one ends at once.
+    if (state.load() == deviceWriteFailed || owner.getPedalboardLeg() == pedalboardOut)
+    {
+        info.clearActiveBufferRegion();
+        span.realFrom = span.realUntil = 0;
+    }
+    else
+    {
+        const int readFrom = fromDevice.getReadIndex();
+        const int got = readWhatIsThere (*info.buffer, info.startSample, info.numSamples);
+        markReal (got, fromDevice.getReadIndex() - readFrom);
+    }
+
+    span.ending = true;
+    stream.ended = true;
+}
+
+int AudioIODeviceSource::readWhatIsThere (juce::AudioBuffer<float>& buffer, int start, int numSamples) noexcept
+{
+    const int got = std::min (numSamples, fromDevice.getReadableSamples());
+
+    if (got <= 0 || ! fromDevice.readBuffer (buffer.getArrayOfWritePointers(), buffer.getNumChannels(), got, start, true))
+    {
+        buffer.clear (start, numSamples);
+        return 0;
+    }
+
+    buffer.clear (start + got, numSamples - got);
+    return got;
 }
 
 int AudioIODeviceSource::producedSince (int64_t now, const CallbackTiming& writer, int writerBlock) const noexcept
@@ -337,26 +499,29 @@ int AudioIODeviceSource::producedSince (int64_t now, const CallbackTiming& write
     return (int) std::lround (std::min ((double) writerBlock, (double) (now - last) / ticksPerSample));
 }
 
-bool AudioIODeviceSource::processHostPiece (juce::AudioBuffer<float>& buffer, int start, int numSamples,
-                                            int leg, int64_t now) noexcept
+AudioIODeviceSource::Piece AudioIODeviceSource::processHostPiece (juce::AudioBuffer<float>& buffer, int start,
+                                                                int numSamples, int leg, int64_t now) noexcept
 {
     const int numChannels = buffer.getNumChannels();
+    bool ended = false;
 
     if (leg != pedalboardIn
         && ! toDevice.writeBuffer (buffer.getArrayOfReadPointers(), numChannels, numSamples, start, true))
     {
         fault (hostWriteFailed);
-        return false;
+        ended = true;
     }
 
     // The OUT leg sends the block on and keeps it.
     if (leg == pedalboardOut)
-        return true;
+        return { numSamples, ended };
 
-    if (! fromDevice.readBuffer (buffer.getArrayOfWritePointers(), numChannels, numSamples, start, true))
+    // Too little to read: what there is is the last of the pedal's audio.
+    if (fromDevice.getReadableSamples() < numSamples
+        || ! fromDevice.readBuffer (buffer.getArrayOfWritePointers(), numChannels, numSamples, start, true))
     {
         fault (hostReadFailed);
-        return false;
+        return { readWhatIsThere (buffer, start, numSamples), true };
     }
 
     const int fill = fromDevice.getFill();
@@ -365,10 +530,10 @@ bool AudioIODeviceSource::processHostPiece (juce::AudioBuffer<float>& buffer, in
     if (fill < 1 || fill >= targets.fromLimit)
     {
         fault (hostFillOutOfRange);
-        return false;
+        ended = true;
     }
 
-    return true;
+    return { numSamples, ended };
 }
 
 void AudioIODeviceSource::audioDeviceIOCallbackWithContext (const float* const* inputs, int numInputs,
@@ -444,6 +609,10 @@ void AudioIODeviceSource::timerCallback (int timerId)
             deliverCalibration();
             break;
 
+        case handOverTimerId:
+            continueHandOver();
+            break;
+
         default:
             break;
     }
@@ -515,6 +684,61 @@ void AudioIODeviceSource::restart()
     requestStart();
 }
 
+void AudioIODeviceSource::restartStream()
+{
+    int current = state.load();
+
+    if (current == stopped || ! state.compare_exchange_strong (current, stopped))
+        return;
+
+    resetStreaming();
+    requestStart();
+}
+
+//==============================================================================
+void AudioIODeviceSource::letGo() noexcept
+{
+    stream.ended = true;
+    letGoDone.store (true);
+}
+
+bool AudioIODeviceSource::hostHearsPedal() const noexcept
+{
+    if (! hostFades.load() || state.load() != streaming || ! hostHearing.load())
+        return false;
+
+    // A host that stopped calling is not waited for.
+    const auto last = hostTiming.getPrevious();
+    return last >= 0 && HostClock::now() - last <= 4 * std::max<int64_t> (1, hostTiming.getPeriodTicks());
+}
+
+void AudioIODeviceSource::askHostToLetGo()
+{
+    letGoDone.store (false);
+    handOver.ticks = 0;
+    handOverWanted.store (true);
+
+    if (! isTimerRunning (handOverTimerId))
+        startTimer (handOverTimerId, handOverIntervalMs);
+}
+
+void AudioIODeviceSource::continueHandOver()
+{
+    const bool waitedEnough = ++handOver.ticks * handOverIntervalMs >= handOverTimeoutMs;
+
+    if (! letGoDone.load() && hostHearsPedal() && ! waitedEnough)
+        return;
+
+    stopTimer (handOverTimerId);
+    handOverWanted.store (false);
+
+    if (handOver.update)
+        updateAudioParameters (handOver.start);
+
+    if (const int block = std::exchange (handOver.calibrationBlock, 0); block > 0)
+        armCalibration (block);
+}
+
 //==============================================================================
 bool AudioIODeviceSource::startLatencyCalibration (CalibrationCallback callback)
 {
@@ -528,9 +752,24 @@ bool AudioIODeviceSource::startLatencyCalibration (CalibrationCallback callback)
         return false;
 
     calibrationDone = std::move (callback);
-    detector.start (block);
-    startTimer (calibrationTimerId, calibrationIntervalMs);
+
+    // The calibration keeps the pedal's inputs from the host: a host that
+    // hears them fades them out first.
+    if (hostHearsPedal())
+    {
+        handOver.calibrationBlock = block;
+        askHostToLetGo();
+        return true;
+    }
+
+    armCalibration (block);
     return true;
+}
+
+void AudioIODeviceSource::armCalibration (int blockSize)
+{
+    detector.start (blockSize);
+    startTimer (calibrationTimerId, calibrationIntervalMs);
 }
 
 void AudioIODeviceSource::deliverCalibration()
@@ -546,6 +785,11 @@ void AudioIODeviceSource::deliverCalibration()
 
     if (auto done = std::exchange (calibrationDone, nullptr))
         done (result);
+
+    // A stream that ran while the pedal's inputs were kept out carries them
+    // again only from a new start (unless what was stored has restarted it).
+    if (streamSpoiled.load())
+        restartStream();
 }
 
 AudioIODeviceSource::Diagnostics AudioIODeviceSource::getDiagnostics() const noexcept

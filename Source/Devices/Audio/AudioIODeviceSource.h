@@ -51,12 +51,15 @@ public:
     {
         driftTimerId = 0,       // drift control and restart
         restartTimerId = 1,     // restart only
-        calibrationTimerId = 2  // the calibration's result
+        calibrationTimerId = 2, // the calibration's result
+        handOverTimerId = 3     // while a restart waits for the host to let go of the pedal's audio
     };
 
     static constexpr int driftIntervalMs = 1000;
     static constexpr int restartIntervalMs = 100;
     static constexpr int calibrationIntervalMs = 100;
+    static constexpr int handOverIntervalMs = 10;
+    static constexpr int handOverTimeoutMs = 1000; // a host that never lets go is not waited for longer
     static constexpr int ringCapacity = CircularAudioBuffer::defaultCapacity;
     static constexpr int latencyAllowance = 56; // added to the rings' targets and the extra latency
 
@@ -117,6 +120,22 @@ public:
 
     using CalibrationCallback = std::function<void (std::optional<int>)>;
 
+    // Which samples of the host's last block are the pedal's audio of the
+    // current stream: what its reader gave back before the host's first
+    // samples of the stream have made the round trip (the primed silence,
+    // audio of an earlier stream still on its way back) and while a
+    // calibration keeps the pedal's inputs out is not.
+    struct WetSpan
+    {
+        int realFrom = 0;      // the first such sample; the block's length when there is none
+        int realUntil = 0;     // the end of them
+        bool ending = false;   // the pedal's audio ends at realUntil: fade it out by then
+        bool handOver = false; // a restart waits: fade the pedal's audio out, then letGo()
+        int latency = 0;       // the latency this stream's audio comes back with
+
+        bool carries() const noexcept { return realFrom < realUntil; }
+    };
+
     explicit AudioIODeviceSource (Owner& owner);
     ~AudioIODeviceSource() override;
 
@@ -152,6 +171,21 @@ public:
     // Message thread: stops streaming, takes the pending parameters and, when
     // start is set and the pedal's device is open, asks for streaming again.
     void updateAudioParameters (bool start);
+
+    // Message thread: the same for new settings. While a host that fades
+    // hears the pedal and the pedal's device stays as it is, the latency
+    // figure changes at once and the restart waits until the host has let go.
+    void updateAudioParametersWhenQuiet (bool start);
+
+    // Message thread: whether the host fades the pedal's audio by the spans
+    // and lets go when a restart waits (off: a restart never waits).
+    void setHostFades (bool fades) noexcept { hostFades.store (fades); }
+
+    // Host audio thread, after each block.
+    const WetSpan& getLastWetSpan() const noexcept { return span; }
+
+    // Host audio thread: the pedal's audio is faded out; a waiting restart may go ahead.
+    void letGo() noexcept;
 
     // Message thread, only while stopped: rings, ratios and drift control as at
     // a fresh start. Waits for a callback still in flight to leave.
@@ -227,9 +261,37 @@ private:
         std::atomic<bool> inside { false };
     };
 
+    // The host side's view of the current stream: host audio thread only.
+    struct HostStream
+    {
+        int64_t played = 0;    // samples given to the host since the prime
+        int64_t returnsAt = 0; // where the pedal's audio of this stream begins
+        int latency = 0;
+        int untilGap = -1;     // a device that stopped: from-device samples before what it writes next, or -1
+        bool spoiled = false;  // a calibration kept the pedal's inputs out
+        bool ended = false;    // the pedal's audio was faded out for good
+    };
+
+    // What a host piece took from the from-device ring before the stream ended there.
+    struct Piece
+    {
+        int read = 0;
+        bool ended = false;
+    };
+
     void handleAsyncUpdate() override;
     void prime() noexcept;
-    bool processHostPiece (juce::AudioBuffer<float>& buffer, int start, int numSamples, int leg, int64_t now) noexcept;
+    Piece processHostPiece (juce::AudioBuffer<float>& buffer, int start, int numSamples, int leg, int64_t now) noexcept;
+    void streamHostBlock (const juce::AudioSourceChannelInfo& info) noexcept;
+    void fadeAfterFault (const juce::AudioSourceChannelInfo& info) noexcept;
+    int readWhatIsThere (juce::AudioBuffer<float>& buffer, int start, int numSamples) noexcept;
+    void markReal (int numSamples, int consumed) noexcept;
+    bool deviceOverdue (int64_t now) const noexcept;
+    bool hostHearsPedal() const noexcept;
+    void askHostToLetGo();
+    void continueHandOver();
+    void armCalibration (int blockSize);
+    void restartStream();
     // The samples a writer has produced since its last callback, as if it wrote continuously.
     int producedSince (int64_t now, const CallbackTiming& writer, int writerBlock) const noexcept;
     void fault (int kind) noexcept;
@@ -248,6 +310,22 @@ private:
     CallbackTiming hostTiming, deviceTiming;
     AudioLatencyDetector detector;
     CalibrationCallback calibrationDone;
+
+    // The host side's.
+    HostStream stream;
+    WetSpan span;
+
+    // A restart waiting for the host to let go: the message thread's, the
+    // flags shared with the host side.
+    struct HandOver
+    {
+        bool update = false, start = false;
+        int calibrationBlock = 0; // a calibration to arm, with this block size
+        int ticks = 0;
+    } handOver;
+    std::atomic<bool> hostFades { false }, hostHearing { false };
+    std::atomic<bool> handOverWanted { false }, letGoDone { false };
+    std::atomic<bool> streamSpoiled { false };
 
     // Pending parameters: rate and host block from the host's prepare, the
     // rest from the pedal's settings on the message thread.

@@ -27,6 +27,8 @@ public:
     int64_t getLongestLateRunTicks() const noexcept { return longestRun.load (std::memory_order_relaxed); }
     int64_t getLongestIntervalTicks() const noexcept { return longestInterval.load (std::memory_order_relaxed); }
     int64_t getPeriodTicks() const noexcept { return nominal; }
+    // The longest interval that is still on time.
+    int64_t getUpperTicks() const noexcept { return upper; }
 
     // When the latest callback came, or -1; for the other side's thread.
     int64_t getPrevious() const noexcept { return previous.load (std::memory_order_relaxed); }
