@@ -2,6 +2,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <map>
 #include <string>
@@ -27,8 +28,9 @@ const std::vector<Pair>& all() { return registry(); }
 
 namespace
 {
-// The console table as usual, keeping each benchmark's time per sample (its
-// "per_sample" counter, else its time per iteration) for the ratios.
+// The console table as usual, keeping each benchmark's median time per sample
+// (its "per_sample" counter, else its time per iteration) over the repeated
+// runs for the ratios. A single run is no figure to divide by.
 class ComparingReporter : public benchmark::ConsoleReporter
 {
 public:
@@ -40,9 +42,8 @@ public:
 
         for (const auto& run : runs)
         {
-            // With repetitions the median stands for the benchmark.
             const bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
-            if (run.error_occurred || ! (median || run.run_type == Run::RT_Iteration))
+            if (run.error_occurred || ! median)
                 continue;
 
             const auto counter = run.counters.find ("per_sample");
@@ -53,6 +54,12 @@ public:
 
     void printComparisons() const
     {
+        if (times.empty())
+        {
+            std::printf ("\nNo ratios: they are taken from the medians of repeated runs (--benchmark_repetitions above 1).\n");
+            return;
+        }
+
         bool first = true;
 
         for (const auto& pair : Comparisons::all())
@@ -62,7 +69,7 @@ public:
                 continue;
 
             if (std::exchange (first, false))
-                std::printf ("\nTime per sample, subject / baseline:\n");
+                std::printf ("\nMedian time per sample, subject / baseline:\n");
 
             std::printf ("  %-28s / %-28s %8.2f\n", pair.subject.c_str(), pair.baseline.c_str(),
                          subject->second / baseline->second);
@@ -76,6 +83,18 @@ private:
 
 int main (int argc, char** argv)
 {
+    // Repeated runs unless asked otherwise: the ratios come from their medians.
+    std::vector<char*> arguments (argv, argv + argc);
+    std::string repetitions = "--benchmark_repetitions=5";
+    const bool repetitionsGiven = std::any_of (arguments.begin(), arguments.end(), [] (const char* a)
+                                               { return std::string (a).rfind ("--benchmark_repetitions", 0) == 0; });
+    if (! repetitionsGiven)
+        arguments.push_back (repetitions.data());
+
+    argc = (int) arguments.size();
+    arguments.push_back (nullptr);
+    argv = arguments.data();
+
     benchmark::Initialize (&argc, argv);
     if (benchmark::ReportUnrecognizedArguments (argc, argv))
         return 1;

@@ -1,9 +1,15 @@
-// The processor's block processing at 48 kHz with 64-sample blocks: without a
-// pedal (the dry path alone), with one client in Audio use and with two
-// instances sharing the pedal in mono use, one channel each. With a pedal each
-// iteration is one callback of the pedal's audio device (the driver's fan-out
-// into every bridge) and one host block through every instance. Time per
-// sample counts each channel's samples of each instance once.
+// The processor's block processing at 48 kHz, each measure per what its name
+// says:
+// - ProcessBlockNoPedal/N: one instance with no pedal plugged in at all (no
+//   driver, no device callback): the dry path alone, per host sample, against
+//   PlainTwoCopyDelay/N, the two copies (into a ring and back out) that a
+//   delay line needs.
+// - ProcessBlockOneClient: one instance in Audio use, stereo, and
+//   ProcessBlockTwoClients: two instances in mono use, one channel each: per
+//   sample through the pedal (both send 128 per iteration). Each iteration is
+//   one callback of the pedal's audio device (the driver's fan-out into every
+//   bridge) and one host block of 64 through every instance.
+// Each channel's samples count once.
 
 #include "Blocks.h"
 #include "Comparisons.h"
@@ -19,23 +25,25 @@
 namespace
 {
 constexpr int numChannels = 2;
-constexpr int blockSize = 64;
+constexpr int pedalBlock = 64;
 constexpr double sampleRate = 48000.0;
 const juce::String pedalName ("QZR-1A2B");
 
-// Instances attached to the emulated pedal in Audio use, streaming; the
-// pedal's device is driven by hand, one callback at a time.
-class StreamingInstances
+// Instances in a temporary home, beside the virtual ports and audio devices,
+// with the emulated pedal plugged in only when asked; its device is driven by
+// hand, one callback at a time.
+class Instances
 {
 public:
-    explicit StreamingInstances (std::vector<int> channels)
+    Instances (int count, int blockSize, bool withPedal) : block (numChannels, blockSize)
     {
         ports.install();
         audioTypes.install();
         audioTypes.setManualByDefault (true);
-        pedal.plugIn();
+        if (withPedal)
+            pedal.plugIn();
 
-        for (size_t i = 0; i < std::max<size_t> (channels.size(), 1); ++i)
+        for (int i = 0; i < count; ++i)
         {
             processors.push_back (std::make_unique<VelmoraAudioProcessor>());
             auto& processor = *processors.back();
@@ -44,24 +52,32 @@ public:
             processor.getValueTreeState().getParameter ("mixWet")->set (100, GestureTracker::internalSource);
         }
 
-        auto& manager = processors.front()->getDeviceManager();
-        manager.scanForDevices();
-        device = manager.findDevice (pedalName);
+        if (withPedal)
+        {
+            auto& manager = processors.front()->getDeviceManager();
+            manager.scanForDevices();
+            device = manager.findDevice (pedalName);
+        }
+    }
+
+    ~Instances() { processors.clear(); }
+
+    // Attaches the instances in Audio use, one channel setting each.
+    bool attach (const std::vector<int>& channels)
+    {
         if (device == nullptr)
-            return;
+            return false;
 
         device->getDriver().getSettings().extraLatency.setValue (pedal.getAudio().calibratedLatency(), nullptr);
-        for (size_t i = 0; i < channels.size(); ++i)
+        for (size_t i = 0; i < channels.size() && i < processors.size(); ++i)
         {
             processors[i]->setUsbDevice (pedalName, modeAudio, channels[i], pedalboardNone);
             ports.flush();
             device->getMidiDevice().deliverWaitingMessages();
         }
+
+        return device->getDriver().isAudioDeviceOpen();
     }
-
-    ~StreamingInstances() { processors.clear(); }
-
-    bool isAttached() const { return device != nullptr && device->getDriver().isAudioDeviceOpen(); }
 
     bool isStreaming() const
     {
@@ -71,20 +87,22 @@ public:
         return true;
     }
 
-    void run()
+    // One device callback, if there is a pedal, and one host block through
+    // every instance: a fresh block of noise each, or, without newInput, what
+    // came out last time (a host processing its buffer in place).
+    void run (bool newInput = true)
     {
         if (device != nullptr)
             device->getDriver().audioDeviceIOCallbackWithContext (inputs.getArrayOfReadPointers(), numChannels,
                                                                   outputs.getArrayOfWritePointers(), numChannels,
-                                                                  blockSize, {});
+                                                                  pedalBlock, {});
         for (auto& p : processors)
         {
-            block.makeCopyOf (host, true);
+            if (newInput)
+                block.makeCopyOf (host, true);
             p->processBlock (block, midi);
         }
     }
-
-    int numInstances() const { return (int) processors.size(); }
 
 private:
     const TemporaryHome home; // nothing reaches the real settings folder
@@ -94,18 +112,55 @@ private:
     std::vector<std::unique_ptr<VelmoraAudioProcessor>> processors;
     UsbDevice* device = nullptr;
 
-    juce::AudioBuffer<float> host = Blocks::noise (numChannels, blockSize), block { numChannels, blockSize };
-    juce::AudioBuffer<float> inputs = Blocks::noise (numChannels, blockSize), outputs { numChannels, blockSize };
+    juce::AudioBuffer<float> block;
+    juce::AudioBuffer<float> host = Blocks::noise (numChannels, block.getNumSamples());
+    juce::AudioBuffer<float> inputs = Blocks::noise (numChannels, pedalBlock), outputs { numChannels, pedalBlock };
     juce::MidiBuffer midi;
 };
 
-void runInstances (benchmark::State& state, std::vector<int> channels)
+void ProcessBlockNoPedal (benchmark::State& state)
 {
     const juce::ScopedJuceInitialiser_GUI framework;
-    const bool withPedal = ! channels.empty();
-    StreamingInstances instances (std::move (channels));
+    const int blockSize = (int) state.range (0);
+    Instances instances (1, blockSize, false);
 
-    if (withPedal && ! instances.isAttached())
+    // Past the mute's first ramp: the steady dry path, at unity gain, so the
+    // block can go round in place.
+    for (int i = 0; i < 100; ++i)
+        instances.run();
+
+    for (auto _ : state)
+    {
+        instances.run (false);
+        benchmark::ClobberMemory();
+    }
+
+    Blocks::reportPerSample (state, blockSize * numChannels);
+}
+
+void PlainTwoCopyDelay (benchmark::State& state)
+{
+    const int blockSize = (int) state.range (0);
+    CircularAudioBuffer ring;
+    auto block = Blocks::noise (numChannels, blockSize);
+
+    for (auto _ : state)
+    {
+        ring.writeBuffer (block.getArrayOfReadPointers(), numChannels, blockSize, 0, false);
+        ring.setReadBehindWrite (blockSize + 2048);
+        ring.readBuffer (block.getArrayOfWritePointers(), numChannels, blockSize, 0, true);
+        benchmark::ClobberMemory();
+    }
+
+    Blocks::reportPerSample (state, blockSize * numChannels);
+}
+
+void runThroughPedal (benchmark::State& state, const std::vector<int>& channels, int samplesThroughPedal)
+{
+    const juce::ScopedJuceInitialiser_GUI framework;
+    Instances instances ((int) channels.size(), pedalBlock, true);
+
+    if (! instances.attach (channels))
     {
         state.SkipWithError ("the emulated pedal did not answer");
         return;
@@ -120,21 +175,27 @@ void runInstances (benchmark::State& state, std::vector<int> channels)
         benchmark::ClobberMemory();
     }
 
-    if (withPedal && ! instances.isStreaming())
+    if (! instances.isStreaming())
         state.SkipWithError ("the pedal's audio stopped streaming");
 
-    Blocks::reportPerSample (state, blockSize * numChannels * instances.numInstances());
+    Blocks::reportPerSample (state, samplesThroughPedal);
 }
 
-void ProcessBlockNoPedal (benchmark::State& state) { runInstances (state, {}); }
-void ProcessBlockOneClient (benchmark::State& state) { runInstances (state, { channelStereo }); }
-void ProcessBlockTwoClients (benchmark::State& state) { runInstances (state, { channelMonoLeft, channelMonoRight }); }
+void ProcessBlockOneClient (benchmark::State& state) { runThroughPedal (state, { channelStereo }, pedalBlock * 2); }
+
+void ProcessBlockTwoClients (benchmark::State& state)
+{
+    runThroughPedal (state, { channelMonoLeft, channelMonoRight }, pedalBlock * 2);
+}
 } // namespace
 
-BENCHMARK (ProcessBlockNoPedal);
+BENCHMARK (ProcessBlockNoPedal)->Arg (64)->Arg (512);
+BENCHMARK (PlainTwoCopyDelay)->Arg (64)->Arg (512);
 BENCHMARK (ProcessBlockOneClient);
 BENCHMARK (ProcessBlockTwoClients);
 
-[[maybe_unused]] static const bool registered = Comparisons::add ("ProcessBlockOneClient", "ProcessBlockNoPedal")
+[[maybe_unused]] static const bool registered = Comparisons::add ("ProcessBlockNoPedal/64", "PlainTwoCopyDelay/64")
+                               && Comparisons::add ("ProcessBlockNoPedal/512", "PlainTwoCopyDelay/512")
+                               && Comparisons::add ("ProcessBlockOneClient", "ProcessBlockNoPedal/64")
                                && Comparisons::add ("ProcessBlockOneClient", "BridgeHostAndDevice/64")
                                && Comparisons::add ("ProcessBlockTwoClients", "ProcessBlockOneClient");
