@@ -428,6 +428,7 @@ TEST (ProcessorAudioTransitions, EveryTransitionOfThePedalsAudioIsARampAndTheDry
     // The mute closes and opens again around a latency change, one ramp each.
     const double muteDip = 2 * AudioMute().getRampLengthSeconds();
     const auto changeLatency = [] (ProcessorAudioRig& rig) { rig.driver().getSettings().outAdjust.setValue (2, nullptr); };
+    const auto reopen = [] (ProcessorAudioRig& rig) { rig.driver().getSettings().blockSize.setValue (256, nullptr); };
     const auto stall = [] (ProcessorAudioRig& rig) { rig.openDevice()->stall (0.05); };
     const auto nothing = [] (ProcessorAudioRig&) {};
     const auto latencyReported = [] (ProcessorAudioRig& rig)
@@ -445,6 +446,7 @@ TEST (ProcessorAudioTransitions, EveryTransitionOfThePedalsAudioIsARampAndTheDry
     const TransitionCase cases[] = {
         { "a latency change while streaming", 512, 0.0, true, 0.5f, changeLatency, latencyReported, 1.0, 3, muteDip + 0.03 },
         { "a latency change, small blocks", 256, 0.0, true, 0.5f, changeLatency, latencyReported, 1.0, 3, muteDip + 0.03 },
+        { "a new block size, which reopens the pedal's device", 512, 0.0, true, 0.5f, reopen, latencyReported, 1.0, 3, muteDip + 0.03 },
         { "a 50 ms device stall", 512, 0.0, true, 0.5f, stall, restarted, 1.0, 2, 0.0 },
         { "a 50 ms device stall, small blocks", 256, 0.0, true, 0.5f, stall, restarted, 1.0, 2, 0.0 },
         { "a restart at +120 ppm", 512, 120.0, true, 0.5f, nothing, restarted, 900.0, 2, 0.0 },

@@ -170,22 +170,23 @@ void AudioIODeviceSource::updateAudioParametersWhenQuiet (bool start)
     if (! (next.sampleRate > 0.0) || next.hostBlock <= 0)
         return;
 
-    const auto effectiveBlock = [] (const Parameters& p) { return p.deviceBlock > 0 ? p.deviceBlock : p.hostBlock; };
-    const bool sameDevice = appliedValid && next.sampleRate == applied.sampleRate && next.hostBlock == applied.hostBlock
-                            && effectiveBlock (next) == effectiveBlock (applied)
-                            && owner.getDeliveredBlockSize() == lastDelivered;
-
-    if (! sameDevice || ! hostHearsPedal())
+    if (! appliedValid || ! hostHearsPedal())
     {
         updateAudioParameters (start);
         return;
     }
 
     // The stream goes on until the host has faded the pedal's audio out; the
-    // host hears of the new latency now, so that its mute starts closing.
+    // host hears of the new latency now, so that its mute starts closing. A
+    // device reopened for another block size is taken to deliver that size.
+    const auto effectiveBlock = [] (const Parameters& p) { return p.deviceBlock > 0 ? p.deviceBlock : p.hostBlock; };
+    const bool sameDevice = next.sampleRate == applied.sampleRate && effectiveBlock (next) == effectiveBlock (applied)
+                            && owner.getDeliveredBlockSize() == lastDelivered;
+    const int deviceBlock = sameDevice ? deviceBlockInUse : effectiveBlock (next);
+
     handOver.update = true;
     handOver.start = handOver.start || start;
-    latency.store (computeTargets (applied.hostBlock, deviceBlockInUse, next.inAdjust, next.outAdjust).latency (next.extraLatency));
+    latency.store (computeTargets (next.hostBlock, deviceBlock, next.inAdjust, next.outAdjust).latency (next.extraLatency));
     askHostToLetGo();
 }
 

@@ -173,8 +173,8 @@ public:
     void updateAudioParameters (bool start);
 
     // Message thread: the same for new settings. While a host that fades
-    // hears the pedal and the pedal's device stays as it is, the latency
-    // figure changes at once and the restart waits until the host has let go.
+    // hears the pedal, the latency figure changes at once and the restart
+    // (and a reopening of the pedal's device) waits until the host has let go.
     void updateAudioParametersWhenQuiet (bool start);
 
     // Message thread: whether the host fades the pedal's audio by the spans
