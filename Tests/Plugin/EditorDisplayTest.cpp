@@ -31,8 +31,17 @@ bool showInWindow (juce::Component& window)
 {
     window.addToDesktop (juce::ComponentPeer::windowHasTitleBar);
     window.setVisible (true);
-    window.toFront (true);
-    return runUntil ([&window] { return window.isShowing() && juce::Process::isForegroundProcess(); });
+    // A menu closes itself while its process is not in front, so the window must
+    // be. The window manager may pass over the first request (it came before the
+    // window was mapped, or looked like focus stealing), so keep asking.
+    return runUntil ([&window]
+    {
+        if (window.isShowing() && juce::Process::isForegroundProcess())
+            return true;
+        window.toFront (true);
+        window.grabKeyboardFocus();
+        return false;
+    });
 }
 
 class EditorDisplayTest : public EditorTest
