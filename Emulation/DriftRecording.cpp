@@ -69,8 +69,8 @@ void DriftRecording::look()
     s.time = sim.getSeconds();
     s.toLow = bridge.getToDeviceControl().getLastLowestFill();
     s.fromLow = bridge.getFromDeviceControl().getLastLowestFill();
-    s.toSetPoint = bridge.getToDeviceControl().getSetPoint();
-    s.fromSetPoint = bridge.getFromDeviceControl().getSetPoint();
+    s.toTarget = bridge.getToDeviceControl().getTarget();
+    s.fromTarget = bridge.getFromDeviceControl().getTarget();
     s.toRatio = bridge.getToDeviceRatio();
     s.fromRatio = bridge.getFromDeviceRatio();
     s.restarts = bridge.getDiagnostics().restarts;
@@ -93,16 +93,14 @@ DriftRecording::Summary DriftRecording::summarise() const
     summary.toTarget = bridge.getTargets().toDevice;
     summary.fromTarget = bridge.getTargets().fromDevice;
 
-    auto deviation = [] (int low, float setPoint) { return (int) std::lround ((float) low - setPoint); };
-    auto steered = [] (const Second& s) { return s.toLow >= 0 && s.fromLow >= 0 && s.toSetPoint >= 0.0f && s.fromSetPoint >= 0.0f; };
+    auto measured = [] (const Second& s) { return s.toLow >= 0 && s.fromLow >= 0; };
 
     // Settled from the first second after which every later one stays in the band.
     size_t settled = seconds.size();
     for (size_t i = seconds.size(); i-- > 0;)
     {
         const auto& s = seconds[i];
-        if (! steered (s) || std::abs (deviation (s.toLow, s.toSetPoint)) > settleBand
-            || std::abs (deviation (s.fromLow, s.fromSetPoint)) > settleBand)
+        if (! measured (s) || std::abs (s.toLow - s.toTarget) > settleBand || std::abs (s.fromLow - s.fromTarget) > settleBand)
             break;
         settled = i;
     }
@@ -128,10 +126,10 @@ DriftRecording::Summary DriftRecording::summarise() const
         if (s.fromRawLow >= 0)
             widen (summary.fromRawDeviation, s.fromRawLow - summary.fromTarget);
 
-        if (steered (s))
+        if (measured (s))
         {
-            widen (summary.toDeviation, deviation (s.toLow, s.toSetPoint));
-            widen (summary.fromDeviation, deviation (s.fromLow, s.fromSetPoint));
+            widen (summary.toDeviation, s.toLow - s.toTarget);
+            widen (summary.fromDeviation, s.fromLow - s.fromTarget);
         }
     }
 

@@ -8,10 +8,10 @@
 #include <vector>
 
 // One client's bridge streaming impulses through the emulated pedal in
-// co-simulation, looked at once a second: both rings' lows against their set
-// points, their raw lows against their targets, the resampling ratios, the
-// restarts, and how far each impulse's round trip is from the latency the
-// bridge reports.
+// co-simulation, looked at once a second: both rings' lows as drift control
+// measures them and their raw lows, against their targets, the resampling
+// ratios, the restarts, and how far each impulse's round trip is from the
+// latency the bridge reports.
 class DriftRecording
 {
 public:
@@ -20,7 +20,7 @@ public:
         double time = 0.0;
         int toLow = -1, fromLow = -1;               // the latest lows drift control took
         int toRawLow = -1, fromRawLow = -1;         // the rings' own lowest fills this second, while streaming
-        float toSetPoint = -1.0f, fromSetPoint = -1.0f;
+        int toTarget = 0, fromTarget = 0;
         double toRatio = 1.0, fromRatio = 1.0;
         int restarts = 0;
     };
@@ -28,8 +28,8 @@ public:
     struct Summary
     {
         int restarts = 0;
-        double settledAfter = 0.0;           // seconds until both lows stay within settleBand of their set points
-        int toDeviation[2] {}, fromDeviation[2] {}; // lowest and highest low minus set point, while steered
+        double settledAfter = 0.0;           // seconds until both lows stay within settleBand of their targets
+        int toDeviation[2] {}, fromDeviation[2] {}; // lowest and highest low minus target, while measured
         int toRange = 0, fromRange = 0;
         int toRawDeviation[2] {}, fromRawDeviation[2] {}; // lowest and highest raw low minus target
         int toTarget = 0, fromTarget = 0;

@@ -65,13 +65,12 @@ TEST_F (AudioBridge, AStartPrimesBothRingsWithTheirTargetsWithOneSilentBlockThen
     EXPECT_EQ (bridge->getLatencySamples(), 1536 + 1024 + 100 + 56);
 
     // The device's next callback: running. The host's next block primes and is
-    // silent. Together the rings hold their targets; the to-device ring 4
-    // samples more, for its reader to look ahead.
+    // silent. Together the rings hold their targets.
     ASSERT_TRUE (runUntilState ([] (int s) { return s == Bridge::running; }, 0.1));
     ASSERT_TRUE (runUntilState ([] (int s) { return s == Bridge::streaming; }, 0.1));
     EXPECT_EQ (lastOutput, 0.0f);
-    EXPECT_EQ (bridge->getToDeviceFill(), bridge->getTargets().toDevice + 4);
-    EXPECT_EQ (bridge->getFromDeviceFill(), bridge->getTargets().fromDevice - 4);
+    EXPECT_EQ (bridge->getToDeviceFill() + bridge->getFromDeviceFill(),
+               bridge->getTargets().toDevice + bridge->getTargets().fromDevice);
 
     // Then the pedal's audio comes back, and nothing fails for a minute.
     rig.pedalAudio().setGain (1, 0.5f);
@@ -84,6 +83,51 @@ TEST_F (AudioBridge, AStartPrimesBothRingsWithTheirTargetsWithOneSilentBlockThen
     EXPECT_EQ (bridge->getDiagnostics().restarts, 0);
     EXPECT_EQ (bridge->getToDeviceRatio(), 1.0); // equal clocks: nothing to steer
     EXPECT_EQ (bridge->getFromDeviceRatio(), 1.0);
+}
+
+// Drift control measures a ring as if its writer wrote continuously. Wherever
+// the host's priming block falls between two device callbacks, both rings
+// start with that measure at their targets, which they are held at: the
+// to-device ring takes what the device has produced since its last callback
+// from the from-device ring, and their sum, the latency, stays. A pedalboard
+// leg's one ring starts at its target the same way.
+TEST (AudioBridgePriming, WhereverTheHostsBlockFallsBothRingsStartAtTheirTargets)
+{
+    struct Case { int leg, hostBlock, blockSize, inAdjust, outAdjust, after; };
+    const Case cases[] = {
+        { pedalboardNone, 512, 0, 0, 0, 0 },    { pedalboardNone, 512, 0, 0, 0, 128 },
+        { pedalboardNone, 512, 0, 0, 0, 256 },  { pedalboardNone, 512, 0, 0, 0, 511 },
+        { pedalboardNone, 512, 0, 0, 1, 384 },  { pedalboardNone, 64, 512, 0, 0, 300 },
+        { pedalboardNone, 1024, 256, 2, 1, 200 }, { pedalboardOut, 512, 0, 0, 0, 500 },
+        { pedalboardIn, 512, 0, 0, 0, 500 },
+    };
+
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE (testing::Message() << "leg " << c.leg << ", host " << c.hostBlock << ", device " << c.blockSize
+                                         << ", in " << c.inAdjust << ", out " << c.outAdjust << ", host block "
+                                         << c.after << " samples after the device's");
+        BridgeRig t;
+        t.attach (c.leg == pedalboardNone ? modeAudio : modePedalboard, c.leg, c.hostBlock,
+                  { c.blockSize, c.inAdjust, c.outAdjust });
+        t.rig.sim.stopHost();
+
+        // The device's callback makes the bridge run; the host's block comes `after` samples later.
+        ASSERT_TRUE (t.runUntilState ([] (int s) { return s == Bridge::running; }, 0.1));
+        t.rig.sim.run (c.after / AudioLinkRig::sampleRate);
+        t.stream (c.hostBlock);
+        ASSERT_TRUE (t.runUntilState ([] (int s) { return s == Bridge::streaming; }, 0.01));
+
+        const auto& targets = t.bridge->getTargets();
+        EXPECT_EQ (t.bridge->getToDeviceFill(), targets.toDevice + c.after);
+        EXPECT_EQ (t.bridge->getFromDeviceFill(), targets.fromDevice - c.after);
+
+        // Drift control finds the rings in use at their targets and keeps them there.
+        t.rig.sim.run (2.0);
+        EXPECT_EQ (t.bridge->getToDeviceControl().getLastLowestFill(), c.leg == pedalboardIn ? -1 : targets.toDevice);
+        EXPECT_EQ (t.bridge->getFromDeviceControl().getLastLowestFill(), c.leg == pedalboardOut ? -1 : targets.fromDevice);
+        EXPECT_EQ (t.state(), Bridge::streaming);
+    }
 }
 
 TEST (AudioBridgeFaults, EachIsAnsweredByACleanRestartWithin100Milliseconds)

@@ -4,12 +4,19 @@
 #include <gtest/gtest.h>
 
 // An hour of streaming through the emulated pedal whose clock is off by a set
-// number of ppm: drift control keeps both rings at their set points, the two
-// rings together hold what is reported, and so does the latency measured,
-// without a single restart.
+// number of ppm, with the buffer settings at their defaults and at their
+// smallest: drift control keeps both rings at their targets, the two rings
+// together hold what is reported, and so does the latency measured, without a
+// single restart.
 namespace
 {
-class AudioDrift : public ::testing::TestWithParam<double>
+struct DriftCase
+{
+    double ppm;
+    int inAdjust, outAdjust; // "inAdjust" and "outAdjust"
+};
+
+class AudioDrift : public ::testing::TestWithParam<DriftCase>
 {
 };
 
@@ -19,11 +26,14 @@ TEST_P (AudioDrift, AnHourStreamsWithoutRestartsWithSettledFillsAndTheReportedLa
     GTEST_SKIP() << "one thread only: nothing for ThreadSanitizer to see, and an hour is slow under it";
 #endif
 
+    const auto c = GetParam();
     AudioLinkRig rig;
     VirtualAudioBehaviour behaviour;
-    behaviour.clockPpm = GetParam();
+    behaviour.clockPpm = c.ppm;
     rig.setDeviceBehaviour (behaviour);
     rig.pedalAudio().setRoundTrip (700);
+    rig.driver().getSettings().inAdjust.setValue (c.inAdjust, nullptr);
+    rig.driver().getSettings().outAdjust.setValue (c.outAdjust, nullptr);
 
     auto* client = rig.attach (modeAudio, 512); // calibrates at connection
     DriftRecording recording (rig.sim, *client, 512);
@@ -42,20 +52,35 @@ TEST_P (AudioDrift, AnHourStreamsWithoutRestartsWithSettledFillsAndTheReportedLa
     // The rings' own fills, not drift control's view of them: at every host
     // block both together hold their two targets less the block the host just
     // took, which is the latency reported, give or take the readers'
-    // fractional positions. How that splits between the two rings follows
-    // where the device's callbacks fall between the host's, which the drift
-    // moves: no ring's own low is held at its own target.
+    // fractional positions.
     EXPECT_GE (summary.rawSumDeviation[0], -4);
     EXPECT_LE (summary.rawSumDeviation[1], 4);
+    // How that splits between the two rings follows where the device's
+    // callbacks fall between the host's, which the drift moves through a
+    // whole block: each ring's own low still keeps half a block, so that no
+    // reader comes near running dry.
+    EXPECT_GE (summary.toRawDeviation[0] + summary.toTarget, 256);
+    EXPECT_GE (summary.fromRawDeviation[0] + summary.fromTarget, 256);
     EXPECT_NEAR (summary.meanError, 0.0, 2.0);
     EXPECT_NEAR (summary.meanSettledError, 0.0, 2.0);
 
     // The ratios learnt the drift: the device's reader slows by it, the host's speeds up.
     const auto& last = recording.getSeconds().back();
-    EXPECT_NEAR (last.toRatio, 1.0 / (1.0 + GetParam() * 1.0e-6), 2.0e-6);
-    EXPECT_NEAR (last.fromRatio, 1.0 + GetParam() * 1.0e-6, 2.0e-6);
+    EXPECT_NEAR (last.toRatio, 1.0 / (1.0 + c.ppm * 1.0e-6), 2.0e-6);
+    EXPECT_NEAR (last.fromRatio, 1.0 + c.ppm * 1.0e-6, 2.0e-6);
 }
 
-INSTANTIATE_TEST_SUITE_P (Ppm, AudioDrift, ::testing::Values (0.0, 20.0, -20.0, 50.0, -50.0, 90.0, -90.0),
-                          [] (const auto& info) { return (info.param < 0 ? "minus" : "plus") + std::to_string ((int) std::abs (info.param)); });
+// The defaults (inAdjust 0, outAdjust 1), then both buffers at their smallest.
+INSTANTIATE_TEST_SUITE_P (Ppm, AudioDrift,
+                          ::testing::Values (DriftCase { 0.0, 0, 1 }, DriftCase { 20.0, 0, 1 }, DriftCase { -20.0, 0, 1 },
+                                             DriftCase { 50.0, 0, 1 }, DriftCase { -50.0, 0, 1 }, DriftCase { 90.0, 0, 1 },
+                                             DriftCase { -90.0, 0, 1 }, DriftCase { 20.0, 0, 0 }, DriftCase { -20.0, 0, 0 },
+                                             DriftCase { 50.0, 0, 0 }, DriftCase { -50.0, 0, 0 }, DriftCase { 90.0, 0, 0 },
+                                             DriftCase { -90.0, 0, 0 }),
+                          [] (const auto& info)
+                          {
+                              const auto& c = info.param;
+                              return (c.ppm < 0 ? "minus" : "plus") + std::to_string ((int) std::abs (c.ppm))
+                                     + (c.outAdjust == 0 ? "_smallestBuffers" : "");
+                          });
 } // namespace

@@ -1,6 +1,6 @@
 // An hour of streaming through the emulated pedal at each clock drift, in
-// co-simulation: per drift the restarts, the rings' lows against their set
-// points and ranges once settled, the settling time and the latency error
+// co-simulation: per drift the restarts, the rings' lows against their
+// targets and ranges, the settling time and the latency error
 // (reported latency minus the measured round trip); then fill and resampling
 // ratio over the hour, drawn into a PNG.
 //
@@ -88,15 +88,15 @@ void printTable (const std::vector<Run>& runs)
                      s.meanError, s.meanSettledError, s.worstError);
     }
 
-    std::printf ("\nLows: the lowest fills drift control saw each second, minus their set points, over the run.\n"
+    std::printf ("\nLows: the lowest fills drift control saw each second, minus their targets, over the run.\n"
                  "Raw lows: each ring's own lowest fill each second minus its target; both raw: the two rings'\n"
                  "fills at each host block minus their targets less the block. Settled: from when both lows stay\n"
-                 "within %d samples of their set points. Errors: reported latency minus the measured round trip\n"
+                 "within %d samples of their targets. Errors: reported latency minus the measured round trip\n"
                  "of an impulse every half second.\n",
                  DriftRecording::settleBand);
 }
 
-// One row per drift: the two lows against their set points, and both ratios in ppm.
+// One row per drift: the two lows against their targets, and both ratios in ppm.
 juce::Image draw (const std::vector<Run>& runs, double duration)
 {
     constexpr int width = 1400, rowHeight = 150, label = 110, gap = 24, top = 40;
@@ -106,7 +106,7 @@ juce::Image draw (const std::vector<Run>& runs, double duration)
     g.fillAll (juce::Colours::white);
     g.setColour (juce::Colours::black);
     g.setFont (16.0f);
-    g.drawText ("Fill minus set point (samples, +/-256)", label + gap, 8, plotWidth, 24, juce::Justification::centred);
+    g.drawText ("Fill minus target (samples, +/-256)", label + gap, 8, plotWidth, 24, juce::Justification::centred);
     g.drawText ("Resampling ratio - 1 (ppm, +/-110)", label + 2 * gap + plotWidth, 8, plotWidth, 24, juce::Justification::centred);
 
     const auto toColour = juce::Colour (0xff1f77b4), fromColour = juce::Colour (0xffd62728);
@@ -146,16 +146,16 @@ juce::Image draw (const std::vector<Run>& runs, double duration)
             g.strokePath (path, juce::PathStrokeType (1.3f));
         };
 
-        auto lowMinusSetPoint = [] (int low, float setPoint) -> std::optional<double>
+        auto lowMinusTarget = [] (int low, int target) -> std::optional<double>
         {
-            if (low < 0 || setPoint < 0.0f)
+            if (low < 0)
                 return std::nullopt;
-            return (double) low - setPoint;
+            return (double) (low - target);
         };
 
         const int fillX = label + gap, ratioX = label + 2 * gap + plotWidth;
-        plot (fillX, 256.0, [&] (const auto& s) { return lowMinusSetPoint (s.toLow, s.toSetPoint); }, toColour);
-        plot (fillX, 256.0, [&] (const auto& s) { return lowMinusSetPoint (s.fromLow, s.fromSetPoint); }, fromColour);
+        plot (fillX, 256.0, [&] (const auto& s) { return lowMinusTarget (s.toLow, s.toTarget); }, toColour);
+        plot (fillX, 256.0, [&] (const auto& s) { return lowMinusTarget (s.fromLow, s.fromTarget); }, fromColour);
         plot (ratioX, 110.0, [] (const auto& s) { return std::optional<double> ((s.toRatio - 1.0) * 1.0e6); }, toColour);
         plot (ratioX, 110.0, [] (const auto& s) { return std::optional<double> ((s.fromRatio - 1.0) * 1.0e6); }, fromColour);
     }

@@ -290,17 +290,20 @@ void AudioIODeviceSource::fault (int kind) noexcept
 }
 
 //==============================================================================
-void AudioIODeviceSource::prime() noexcept
+void AudioIODeviceSource::prime (int64_t now) noexcept
 {
-    // A reader needs readerLookAhead samples beyond what it reads. Before a
-    // device callback that comes right after a host block the to-device ring
-    // holds as little as its target less a host block: with the small output
-    // buffer (a target of the two blocks) exactly the device's block, and the
-    // read fails. The from-device ring, primed on a host block, always holds a
-    // host block more than its reader needs: those samples move from it to the
-    // other, and the latency, which is their sum, stays. A pedalboard leg uses
-    // one ring and keeps both at their targets.
-    const int moved = owner.getPedalboardLeg() == pedalboardNone ? std::min (readerLookAhead, targets.fromDevice) : 0;
+    // Drift control measures a ring right after its reader read, as if its
+    // writer wrote continuously (producedSince). A read finds what it needs
+    // while that measure stays the writer's block and the reader's look-ahead
+    // above empty; a target is at least both blocks. The to-device ring's
+    // measure is what it holds at priming less what the device has produced
+    // since its last callback, the from-device ring's what it holds plus
+    // that: priming moves those samples from the from-device ring to the
+    // to-device ring, so both measures start at their targets, about a
+    // reader's block clear, whatever the phase of the clocks, and drift
+    // control holds them there. The latency, the sum of both, stays. (A
+    // pedalboard leg's one ring starts at its target the same way.)
+    const int moved = std::min (producedSince (now, deviceTiming, deviceBlockInUse), targets.fromDevice);
 
     // The host side stores only its own indices: the from-device ring's read
     // index and the to-device ring's write index.
@@ -315,7 +318,7 @@ void AudioIODeviceSource::prime() noexcept
     const int leg = owner.getPedalboardLeg();
     stream = {};
     stream.latency = targets.latency (applied.extraLatency);
-    stream.returnsAt = leg == pedalboardOut ? 0 : leg == pedalboardIn ? targets.fromDevice : stream.latency;
+    stream.returnsAt = leg == pedalboardOut ? 0 : leg == pedalboardIn ? targets.fromDevice - moved : stream.latency;
     stream.spoiled = detector.isMeasuring();
     streamSpoiled.store (stream.spoiled);
 }
@@ -343,8 +346,9 @@ void AudioIODeviceSource::getNextAudioBlock (const juce::AudioSourceChannelInfo&
         // Primed before streaming shows, so the device side never reads an
         // unprimed ring. This block starts the host's timing, which the
         // to-device ring's measurements count from.
-        hostTiming.record (HostClock::now());
-        prime();
+        const auto now = HostClock::now();
+        hostTiming.record (now);
+        prime (now);
         span.latency = stream.latency;
         state.compare_exchange_strong (current, streaming);
         info.clearActiveBufferRegion();
@@ -631,7 +635,6 @@ void AudioIODeviceSource::controlDrift()
 
     const int toLow = toDeviceControl.takeLow();
     const int fromLow = fromDeviceControl.takeLow();
-    chooseSetPoints (toLow, fromLow);
     const float toOffset = toDeviceControl.steer (toLow);
     const float fromOffset = fromDeviceControl.steer (fromLow);
 
@@ -643,32 +646,6 @@ void AudioIODeviceSource::controlDrift()
 
     toDevice.setRatio (1.0 - (double) toOffset);
     fromDevice.setRatio (1.0 - (double) fromOffset);
-}
-
-void AudioIODeviceSource::chooseSetPoints (int toLow, int fromLow)
-{
-    if (toDeviceControl.isSteering() || fromDeviceControl.isSteering())
-        return;
-
-    const int leg = owner.getPedalboardLeg();
-
-    // A pedalboard leg uses one ring: it is held where it first was.
-    if (leg == pedalboardOut && toLow >= 0)
-        toDeviceControl.setSetPoint ((float) toLow);
-    else if (leg == pedalboardIn && fromLow >= 0)
-        fromDeviceControl.setSetPoint ((float) fromLow);
-
-    if (leg != pedalboardNone || toLow < 0 || fromLow < 0)
-        return;
-
-    // Right after priming, the two lows add up to the two targets, whatever the
-    // phase of the clocks; that sum is the latency and is held at the targets.
-    // How it splits between the rings depends on that phase: it is taken from
-    // the first measurement.
-    const float sum = (float) (targets.toDevice + targets.fromDevice);
-    const float balance = (float) (toLow - fromLow);
-    toDeviceControl.setSetPoint ((sum + balance) / 2.0f);
-    fromDeviceControl.setSetPoint ((sum - balance) / 2.0f);
 }
 
 void AudioIODeviceSource::restart()

@@ -280,7 +280,7 @@ private:
     };
 
     void handleAsyncUpdate() override;
-    void prime() noexcept;
+    void prime (int64_t now) noexcept;
     Piece processHostPiece (juce::AudioBuffer<float>& buffer, int start, int numSamples, int leg, int64_t now) noexcept;
     void streamHostBlock (const juce::AudioSourceChannelInfo& info) noexcept;
     void fadeAfterFault (const juce::AudioSourceChannelInfo& info) noexcept;
@@ -297,7 +297,6 @@ private:
     void fault (int kind) noexcept;
     void restart();
     void controlDrift();
-    void chooseSetPoints (int toLow, int fromLow);
     void deliverCalibration();
     bool bothOnTime() const noexcept { return ! hostTiming.isLate() && ! deviceTiming.isLate(); }
 

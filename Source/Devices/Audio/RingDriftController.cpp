@@ -18,7 +18,7 @@ int RingDriftController::takeLow() noexcept
 
 float RingDriftController::steer (int low) noexcept
 {
-    if (low < 0 || ! hasSetPoint)
+    if (low < 0)
         return offset;
 
     // The smoothed fill starts from the first measurement, not from an empty
@@ -30,7 +30,7 @@ float RingDriftController::steer (int low) noexcept
 
     seeded = true;
 
-    const float error = std::clamp ((setPoint - smoothed) / (float) gainRange, -1.0f, 1.0f);
+    const float error = std::clamp (((float) target - smoothed) / (float) gainRange, -1.0f, 1.0f);
     integral = std::clamp (integral + integralGain * error, -1.0f, 1.0f);
     offset = std::clamp (error + integral, -1.0f, 1.0f) * maximumOffset;
     return offset;
@@ -41,6 +41,6 @@ void RingDriftController::restart() noexcept
     lowest.take();
     lowestOnTime.take();
     lastLowest = -1;
-    smoothed = setPoint = offset = 0.0f;
-    hasSetPoint = seeded = false;
+    smoothed = offset = 0.0f;
+    seeded = false;
 }

@@ -5,18 +5,21 @@
 #include <atomic>
 
 // Steers the reader of one of the bridge's rings so that the ring's low stays
-// at its set point. The audio threads offer the ring's fill right after each
+// at its target. The audio threads offer the ring's fill right after each
 // read, plus what its writer has produced since its last block, as if the
 // writer wrote continuously: a fill that does not jump by a block whenever the
-// two clocks' callbacks change their order. Once a second the message thread
-// takes the lowest on-time fill and turns it into a ratio offset for the
-// reader, never beyond +/-100 ppm. Proportional, with one gain for both rings
-// of a bridge: a drift between the clocks drains one ring as fast as it fills
-// the other, and equal and opposite corrections leave the sum of the fills,
-// which is the latency, alone. A slow integral term learns the drift, so the
-// fill returns to its set point instead of settling off it in proportion.
+// two clocks' callbacks change their order, and that keeps the reader's next
+// read ready while it stays a writer's block and the reader's look-ahead above
+// empty. Once a second the message thread takes the lowest on-time fill and
+// turns it into a ratio offset for the reader, never beyond +/-100 ppm.
+// Proportional, with one gain for both rings of a bridge: a drift between the
+// clocks drains one ring as fast as it fills the other, and equal and opposite
+// corrections leave the sum of the fills, which is the latency, alone. A slow
+// integral term learns the drift, so the fill returns to its target instead of
+// settling off it in proportion.
 //
-// The set points come from the bridge (AudioIODeviceSource::chooseSetPoints).
+// The bridge primes its rings so that this measure starts at the targets
+// (AudioIODeviceSource::prime).
 class RingDriftController
 {
 public:
@@ -40,15 +43,11 @@ public:
     // take, or -1.
     int takeLow() noexcept;
 
-    // Message thread: the ratio offset for this low (-1 or no set point yet:
-    // the previous offset stays).
+    // Message thread: the ratio offset for this low (-1: the previous offset stays).
     float steer (int low) noexcept;
 
-    void setSetPoint (float fill) noexcept { setPoint = fill; hasSetPoint = true; }
-    bool isSteering() const noexcept { return hasSetPoint; }
-
-    // A restart: lows and set point forgotten, no offset. The integral term,
-    // which has learnt the drift of the clocks, stays.
+    // A restart: lows forgotten, no offset. The integral term, which has
+    // learnt the drift of the clocks, stays.
     void restart() noexcept;
 
     // The clocks changed (another rate): the learnt drift goes too.
@@ -57,7 +56,6 @@ public:
     int getTarget() const noexcept { return target; }
     int getRange() const noexcept { return range; }
     int getLimit() const noexcept { return limit; }
-    float getSetPoint() const noexcept { return hasSetPoint ? setPoint : -1.0f; }
     float getOffset() const noexcept { return offset; }
     float getSmoothedFill() const noexcept { return smoothed; }
 
@@ -67,7 +65,7 @@ public:
 private:
     AtomicMinimum lowest, lowestOnTime;
     int target = 1024, range = 192, limit = 0, gainRange = 192;
-    float smoothed = 0.0f, setPoint = 0.0f, offset = 0.0f, integral = 0.0f;
-    bool hasSetPoint = false, seeded = false;
+    float smoothed = 0.0f, offset = 0.0f, integral = 0.0f;
+    bool seeded = false;
     int lastLowest = -1;
 };
