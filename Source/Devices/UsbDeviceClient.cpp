@@ -26,9 +26,15 @@ void UsbDeviceClient::deliverMessage (SysexMessage& message)
     listeners.call ([&message] (ClientListener& l) { l.incomingMidiMessage (message); });
 }
 
-void UsbDeviceClient::deliverLatency (int latencySamples)
+void UsbDeviceClient::announceLatency()
 {
-    listeners.call ([latencySamples] (ClientListener& l) { l.latencyChanged (latencySamples); });
+    const int figure = bridge.getLatencySamples();
+
+    if (figure <= 0 || figure == announcedLatency)
+        return;
+
+    announcedLatency = figure;
+    listeners.call ([figure] (ClientListener& l) { l.latencyChanged (figure); });
 }
 
 void UsbDeviceClient::setPedalboardLeg (int leg) noexcept

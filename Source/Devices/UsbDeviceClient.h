@@ -36,9 +36,12 @@ public:
     // In Audio use, without a measured latency, it first calibrates.
     void deviceConnected (int mode);
 
-    // A message from the pedal, and a new latency of the link, to every listener.
+    // A message from the pedal, to every listener.
     void deliverMessage (SysexMessage& message);
-    void deliverLatency (int latencySamples);
+
+    // The bridge's latency, to every listener, when it is known and differs
+    // from what they last heard of it.
+    void announceLatency();
 
     // Host audio thread: the block goes through the pedal, then feeds the meters.
     void getNextAudioBlock (const juce::AudioSourceChannelInfo& info);
@@ -71,6 +74,7 @@ private:
     juce::String deviceName;
     juce::ListenerList<ClientListener> listeners;
     std::atomic<int> pedalboardLeg { pedalboardNone };
+    int announcedLatency = 0;
 
     JUCE_DECLARE_NON_COPYABLE (UsbDeviceClient)
 };

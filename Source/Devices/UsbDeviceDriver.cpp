@@ -329,7 +329,7 @@ void UsbDeviceDriver::audioParametersApplied (UsbDeviceClient* client)
         }
     }
 
-    announceLatencyIfChanged();
+    notifyLatencyChanged();
 }
 
 void UsbDeviceDriver::releaseAudio()
@@ -360,7 +360,7 @@ void UsbDeviceDriver::settingsChanged()
         bridge.updateAudioParametersWhenQuiet (bridge.getStreamingState() != AudioIODeviceSource::stopped);
     }
 
-    announceLatencyIfChanged();
+    notifyLatencyChanged();
 }
 
 int UsbDeviceDriver::computeLatency() const
@@ -372,28 +372,19 @@ int UsbDeviceDriver::computeLatency() const
     return primary != nullptr ? primary->getAudioSource().getLatencySamples() : 0;
 }
 
-void UsbDeviceDriver::announceLatencyIfChanged()
+void UsbDeviceDriver::notifyLatencyChanged()
 {
-    const int figure = computeLatency();
-
-    if (figure > 0 && figure != latency)
-        notifyLatencyChanged();
-}
-
-void UsbDeviceDriver::notifyLatencyChanged (int)
-{
-    const int figure = computeLatency();
-
+    // A bridge that takes its parameters while another has not yet (they take
+    // them one after the other) is heard of now, the other when it has them.
     if (controller != nullptr)
     {
         const auto current = controller->getEntries();
         for (const auto& entry : current)
             if (isStillAttached (entry.client))
-                entry.client->deliverLatency (figure);
+                entry.client->announceLatency();
     }
 
-    listeners.call ([figure] (Listener& l) { l.deviceLatencyChanged (figure); });
-    latency = figure;
+    latency = computeLatency();
 }
 
 //==============================================================================

@@ -15,8 +15,8 @@
 // pedal that falls silent. It owns the pedal's MIDI ports, its settings and its
 // audio device, which it opens when the pedal confirms Audio or Pedalboard use
 // and hands, channel by channel, to the clients' audio bridges. It hands its
-// settings to the bridges whenever they change and tells the clients of the
-// round-trip latency.
+// settings to the bridges whenever they change and tells every client when
+// its bridge's latency changed.
 class UsbDeviceController;
 class UsbDeviceClient;
 
@@ -33,7 +33,6 @@ public:
         virtual void deviceStatusChanged (UsbDeviceDriver*) {}
         virtual void deviceConnected (UsbDeviceDriver*) {}
         virtual void incomingMidiMessage (UsbDeviceDriver*, const juce::MidiMessage&) {}
-        virtual void deviceLatencyChanged (int) {}
     };
 
     enum TimerIds
@@ -97,7 +96,7 @@ public:
     void configureAudioDevice();
 
     // Message thread: a bridge took new parameters. After a reopen the other
-    // bridges take theirs again; a changed latency is announced.
+    // bridges take theirs again; changed latencies are announced.
     void audioParametersApplied (UsbDeviceClient* client);
 
     // The rate the audio device is opened at; the host's rate once it prepares.
@@ -109,8 +108,10 @@ public:
     int computeLatency() const;
     int getLatency() const noexcept { return latency; }
 
-    // Recomputes the latency and tells every client's listeners, then the driver's.
-    void notifyLatencyChanged (int unused = 0);
+    // Message thread: every client whose bridge's latency changed since its
+    // listeners last heard tells them (each bridge has its own figure, from
+    // its own host's block). Latency changes reach the processors only this way.
+    void notifyLatencyChanged();
 
     // The four settings a bridge takes from the pedal's settings.
     void copySettingsTo (UsbDeviceClient& client);
@@ -143,7 +144,6 @@ public:
 
 private:
     void settingsChanged() override;
-    void announceLatencyIfChanged();
     void handleSystemMessage (const SysexMessage& message);
     void setState (int newState);
     void notifyStatusChanged();

@@ -8,12 +8,22 @@ namespace
 {
 using Status = UsbDeviceController::CalibrationStatus;
 
-struct LatencyLog : UsbDeviceClient::ClientListener, UsbDeviceDriver::Listener
+// What a client's listener hears of the latency, and what its own bridge
+// says at that moment (which is what a processor reports).
+struct LatencyLog : UsbDeviceClient::ClientListener
 {
+    explicit LatencyLog (UsbDeviceClient& c) : client (c) { client.addListener (this); }
+    ~LatencyLog() override { client.removeListener (this); }
+
     void deviceConnected() override {}
-    void latencyChanged (int samples) override { clients.push_back (samples); }
-    void deviceLatencyChanged (int samples) override { driver.push_back (samples); }
-    std::vector<int> clients, driver;
+    void latencyChanged (int samples) override
+    {
+        heard.push_back (samples);
+        bridge.push_back (client.getAudioSource().getLatencySamples());
+    }
+
+    UsbDeviceClient& client;
+    std::vector<int> heard, bridge;
 };
 
 TEST (PedalAudioDevice, OpensWithTheEffectiveBlockSizeAndFallsBackTo256WhenAnOpenFails)
@@ -69,7 +79,7 @@ TEST (PedalAudioDevice, BeforeAnyHostPreparesTheSettingOf0IsHandedToTheOpen)
     EXPECT_EQ (rig.openDevice()->getCurrentBufferSizeSamples(), VirtualAudioDevice::defaultBufferSize);
 }
 
-TEST (PedalAudioDevice, SettingsReachEveryBridgeAndOnlyAChangedLatencyIsAnnounced)
+TEST (PedalAudioDevice, SettingsReachEveryBridgeAndEveryClientHearsOnlyItsChangedLatency)
 {
     AudioLinkRig rig;
     auto& settings = rig.driver().getSettings();
@@ -78,15 +88,18 @@ TEST (PedalAudioDevice, SettingsReachEveryBridgeAndOnlyAChangedLatencyIsAnnounce
     auto* second = rig.attach (modeAudio, 512, channelMonoRight);
     second->getAudioSource().releaseResources();
 
-    LatencyLog log;
-    first->addListener (&log);
-    second->addListener (&log);
-    rig.driver().addListener (&log);
+    LatencyLog firstLog (*first), secondLog (*second);
 
+    // Each client hears once, when its own bridge has the new figure: the
+    // second, which takes the settings after the first, too.
     settings.inAdjust.setValue (2, nullptr);
     const int expected = 1536 + (2 * 512 + 1024) + 100 + 56;
-    EXPECT_EQ (log.clients, (std::vector<int> { expected, expected }));
-    EXPECT_EQ (log.driver, std::vector<int> { expected });
+    for (auto* log : { &firstLog, &secondLog })
+    {
+        EXPECT_EQ (log->heard, std::vector<int> { expected });
+        EXPECT_EQ (log->bridge, std::vector<int> { expected });
+    }
+
     EXPECT_EQ (rig.driver().getLatency(), expected);
 
     for (auto* client : { first, second })
@@ -97,16 +110,18 @@ TEST (PedalAudioDevice, SettingsReachEveryBridgeAndOnlyAChangedLatencyIsAnnounce
     EXPECT_EQ (second->getAudioSource().getStreamingState(), AudioIODeviceSource::stopped);
 
     // A write of the same value, or of a setting the latency does not show, announces nothing new.
-    log.clients.clear();
-    log.driver.clear();
     settings.inAdjust.setValue (2, nullptr);
     settings.blockSize.setValue (512, nullptr);
-    EXPECT_TRUE (log.clients.empty());
-    EXPECT_TRUE (log.driver.empty());
+    EXPECT_EQ (firstLog.heard.size(), 1u);
+    EXPECT_EQ (secondLog.heard.size(), 1u);
 
-    rig.driver().removeListener (&log);
-    first->removeListener (&log);
-    second->removeListener (&log);
+    // A host that prepares with another block changes its own bridge's
+    // latency: only its client hears of it.
+    second->getAudioSource().prepareToPlay (256, AudioLinkRig::sampleRate);
+    const int second256 = (512 + 256 + 512) + (2 * 512 + 256 + 512) + 100 + 56;
+    EXPECT_EQ (firstLog.heard, std::vector<int> { expected });
+    EXPECT_EQ (secondLog.heard, (std::vector<int> { expected, second256 }));
+    EXPECT_EQ (secondLog.bridge, (std::vector<int> { expected, second256 }));
 }
 
 TEST (PedalAudioDevice, OnlyAnAudioConnectionWithoutAStoredLatencyCalibrates)

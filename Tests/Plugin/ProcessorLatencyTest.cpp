@@ -81,4 +81,76 @@ TEST (ProcessorLatency, ACalibrationStoresWhatMakesTheReportedLatencyTheMeasured
         EXPECT_EQ (meter.measure (0), (Delays { latency, latency })) << "dry";
     }
 }
+
+// Two instances share the pedal, one on each of its channels. A change of the
+// pedal's settings reaches both hosts at once, whichever of them plays: each
+// processor reports its own bridge's new latency before any block or timer
+// has run, not only when its audio watch looks again.
+TEST (ProcessorLatency, EveryInstanceOnThePedalReportsASettingsChangeAtOnce)
+{
+    struct Case
+    {
+        const char* name;
+        bool plays[2];
+    };
+
+    const Case cases[] = {
+        { "neither plays", { false, false } },
+        { "both play", { true, true } },
+        { "only the first plays", { true, false } },
+        { "only the second plays", { false, true } },
+    };
+
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE (c.name);
+        ProcessorAudioRig rig (2);
+        rig.storeCalibratedLatency();
+        rig.prepare (512);
+        ASSERT_TRUE (rig.attach (modeAudio, channelMonoLeft, pedalboardNone, 0));
+        ASSERT_TRUE (rig.attach (modeAudio, channelMonoRight, pedalboardNone, 1));
+
+        // The host calls the processors in turn; only those that play process their blocks.
+        int next = 0;
+        rig.play ({}, {}, [&c, &next] (const std::function<void()>& call)
+        {
+            if (c.plays[next++ % 2])
+                call();
+        });
+
+        for (int p : { 0, 1 })
+        {
+            if (c.plays[p])
+            {
+                ASSERT_TRUE (rig.runUntilStreaming (rig.processor (p).getUsbClient()));
+            }
+        }
+
+        rig.sim.run (0.5);
+        const int extra = rig.driver().getSettings().extraLatency.get();
+        for (int p : { 0, 1 })
+            ASSERT_EQ (rig.processor (p).getLatencySamples(), 1536 + 1024 + extra + 56);
+
+        rig.driver().getSettings().inAdjust.setValue (2, nullptr);
+        const int expected = 1536 + (2 * 512 + 1024) + extra + 56;
+
+        for (int p : { 0, 1 })
+        {
+            SCOPED_TRACE (p);
+            EXPECT_EQ (rig.processor (p).getLatencySamples(), expected);
+            EXPECT_EQ (rig.processor (p).getUsbClient()->getAudioSource().getLatencySamples(), expected);
+        }
+
+        // The playing ones stream again with it.
+        rig.sim.run (1.0);
+        for (int p : { 0, 1 })
+        {
+            SCOPED_TRACE (p);
+            auto& bridge = rig.processor (p).getUsbClient()->getAudioSource();
+            EXPECT_EQ (rig.processor (p).getLatencySamples(), expected);
+            EXPECT_EQ (bridge.getStreamingState() == AudioIODeviceSource::streaming, c.plays[p]);
+            EXPECT_EQ (bridge.getDiagnostics().restarts, 0);
+        }
+    }
+}
 } // namespace
