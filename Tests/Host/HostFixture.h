@@ -2,6 +2,7 @@
 
 #include "PluginBundle.h"
 #include "PluginInstance.h"
+#include "Support/Waiting.h"
 
 #include <gtest/gtest.h>
 #include <chrono>
@@ -56,18 +57,14 @@ struct HostTest : ::testing::Test
     }
 
     // Runs the plug-in's message loop, as a host's main loop would, until the
-    // condition holds or a generous deadline passes.
-    bool idleUntil (const std::function<bool()>& condition, int timeoutMs = 3000)
+    // condition holds; for ASSERT_TRUE.
+    ::testing::AssertionResult idleUntil (const std::string& what, const std::function<bool()>& condition)
     {
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds (timeoutMs);
-        while (std::chrono::steady_clock::now() < deadline)
+        return waitUntil (what, condition, patience, [this]
         {
             plugin->idle();
-            if (condition())
-                return true;
             std::this_thread::sleep_for (std::chrono::milliseconds (5));
-        }
-        return condition();
+        });
     }
 
     bool sawEvent (int32_t kind, int32_t parameter, float value)

@@ -173,7 +173,7 @@ TEST_F (HostTest, AutomationFromAHostThreadReachesTheLinkedPartner)
     EXPECT_EQ (plugin->getParameter (adcL), 90.0f);
 
     // The flush on the message thread mirrors the linked side and tells the host.
-    EXPECT_TRUE (idleUntil ([&] { return sawEvent (KAU_EventParameterChanged, adcR, 90.0f); }));
+    ASSERT_TRUE (idleUntil ("the linked partner's change told to the host", [&] { return sawEvent (KAU_EventParameterChanged, adcR, 90.0f); }));
     EXPECT_EQ (plugin->getParameter (adcR), 90.0f);
 
     for (auto& e : plugin->events())
@@ -259,8 +259,12 @@ TEST_F (HostTest, PreparingAgainWhileAnotherThreadRendersIsSafe)
     for (int i = 0; i < 50; ++i)
     {
         // Each preparation comes while the audio thread is at work.
-        for (const int before = calls[0] + calls[1]; calls[0] + calls[1] < before + 2;)
-            std::this_thread::yield();
+        const int before = calls[0] + calls[1];
+        const auto rendering = waitUntil ("two render calls", [&] { return calls[0] + calls[1] >= before + 2; }, patience,
+                                          [] { std::this_thread::yield(); });
+        EXPECT_TRUE (rendering);
+        if (! rendering)
+            break;
         EXPECT_EQ (i % 10 == 9 ? plugin->unprepare() : plugin->prepare (48000.0, i % 2 == 0 ? 256 : 1024), KAU_OK);
     }
 

@@ -60,27 +60,17 @@ struct HostListenerTest : HostTest
     float level = 10.0f;
 };
 
-// Spins until the flag is set; false after a deadline that only a fault reaches.
-bool waitFor (const std::atomic<bool>& flag)
+// Spins until the flag is set; for ASSERT_TRUE.
+::testing::AssertionResult waitFor (const std::atomic<bool>& flag, const std::string& what)
 {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds (5);
-    while (! flag && std::chrono::steady_clock::now() < deadline)
-        std::this_thread::yield();
-    return flag;
+    return waitUntil (what, [&flag] { return flag.load(); }, patience, [] { std::this_thread::yield(); });
 }
 
 // A lock with a deadline that only a deadlock reaches. (ThreadSanitizer cannot
 // follow std::timed_mutex, so this polls a plain one.)
-bool lockWithin (std::mutex& lock, std::chrono::seconds timeout)
+bool lockWithin (std::mutex& lock)
 {
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (! lock.try_lock())
-    {
-        if (std::chrono::steady_clock::now() > deadline)
-            return false;
-        std::this_thread::yield();
-    }
-    return true;
+    return waitUntil ("the host's lock", [&lock] { return lock.try_lock(); }, patience, [] { std::this_thread::yield(); });
 }
 
 // Runs `action` the first time only.
@@ -105,8 +95,8 @@ TEST_F (HostListenerTest, AListenerRemovingItselfLetsEveryOtherHearTheEventOnce)
     for (auto* l : { &leaving, &second, &third })
         ASSERT_EQ (add (*l), KAU_OK);
 
-    causeEvent();
-    causeEvent();
+    ASSERT_NO_FATAL_FAILURE (causeEvent());
+    ASSERT_NO_FATAL_FAILURE (causeEvent());
     EXPECT_EQ (leaving.calls, 1);
     EXPECT_EQ (second.calls, 2);
     EXPECT_EQ (third.calls, 2);
@@ -119,8 +109,8 @@ TEST_F (HostListenerTest, AListenerRemovedDuringAnEventIsNotCalledAgain)
     ASSERT_EQ (add (remover), KAU_OK);
     ASSERT_EQ (add (removed), KAU_OK);
 
-    causeEvent();
-    causeEvent();
+    ASSERT_NO_FATAL_FAILURE (causeEvent());
+    ASSERT_NO_FATAL_FAILURE (causeEvent());
     EXPECT_EQ (remover.calls, 2);
     EXPECT_EQ (removed.calls, 0);
     EXPECT_EQ (remove (removed), KAU_ErrInvalidArgument);
@@ -138,12 +128,12 @@ TEST_F (HostListenerTest, ListenersAddedDuringAnEventHearOnlyTheNextOne)
     ASSERT_EQ (add (adder), KAU_OK);
     ASSERT_EQ (add (bystander), KAU_OK);
 
-    causeEvent();
+    ASSERT_NO_FATAL_FAILURE (causeEvent());
     EXPECT_EQ (bystander.calls, 1);
     for (auto* l : late)
         EXPECT_EQ (l->calls, 0);
 
-    causeEvent();
+    ASSERT_NO_FATAL_FAILURE (causeEvent());
     EXPECT_EQ (bystander.calls, 2);
     for (auto* l : late)
         EXPECT_EQ (l->calls, 1);
@@ -159,7 +149,7 @@ TEST_F (HostListenerTest, AListenerMayWaitForAHostLockWhileAnotherHostThreadAdds
     auto& waiting = listener (once ([&]
     {
         inside = true;
-        gotLock = lockWithin (hostLock, std::chrono::seconds (5));
+        gotLock = lockWithin (hostLock);
         if (gotLock)
             hostLock.unlock();
     }));
@@ -170,13 +160,13 @@ TEST_F (HostListenerTest, AListenerMayWaitForAHostLockWhileAnotherHostThreadAdds
     {
         const std::lock_guard<std::mutex> guard (hostLock);
         locked = true;
-        ASSERT_TRUE (waitFor (inside));
+        ASSERT_TRUE (waitFor (inside, "the listener's call"));
         EXPECT_EQ (add (other), KAU_OK);
         EXPECT_EQ (remove (other), KAU_OK);
     });
 
-    ASSERT_TRUE (waitFor (locked));
-    causeEvent();
+    EXPECT_TRUE (waitFor (locked, "the host thread's lock"));
+    causeEvent(); // the host thread is joined whatever this finds
     hostThread.join();
     EXPECT_TRUE (gotLock);
 }
@@ -188,7 +178,7 @@ TEST_F (HostListenerTest, RemovingAListenerOnAnotherThreadWaitsUntilItsCallHasEn
     auto& slow = listener (once ([&]
     {
         inside = true;
-        EXPECT_TRUE (waitFor (removing));
+        EXPECT_TRUE (waitFor (removing, "the removal under way"));
         std::this_thread::sleep_for (std::chrono::milliseconds (50));
         finished = true;
     }));
@@ -196,7 +186,7 @@ TEST_F (HostListenerTest, RemovingAListenerOnAnotherThreadWaitsUntilItsCallHasEn
 
     std::thread hostThread ([&]
     {
-        ASSERT_TRUE (waitFor (inside));
+        ASSERT_TRUE (waitFor (inside, "the listener's call"));
         removing = true;
 
         // The host may free the listener's data as soon as this returns.
@@ -204,8 +194,8 @@ TEST_F (HostListenerTest, RemovingAListenerOnAnotherThreadWaitsUntilItsCallHasEn
         EXPECT_TRUE (finished);
     });
 
-    causeEvent();
+    causeEvent(); // the host thread is joined whatever this finds
     hostThread.join();
-    causeEvent();
+    ASSERT_NO_FATAL_FAILURE (causeEvent());
     EXPECT_EQ (slow.calls, 1);
 }

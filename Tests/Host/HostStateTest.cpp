@@ -142,7 +142,7 @@ TEST_F (HostStateTest, AStateSetOnAHostThreadIsAppliedAtTheNextIdleOrDroppedWith
     EXPECT_EQ (plugin->currentProgram(), 0);
     EXPECT_EQ (plugin->getParameter (index ("mixWet")), 63.0f);
 
-    EXPECT_TRUE (idleUntil ([&] { return plugin->currentProgram() == 1; }));
+    ASSERT_TRUE (idleUntil ("the state applied", [&] { return plugin->currentProgram() == 1; }));
     EXPECT_EQ (plugin->getParameter (index ("mixWet")), 10.0f);
     EXPECT_EQ (plugin->getParameter (index ("dacL")), 30.0f);
     EXPECT_EQ (plugin->getState(), chunk);

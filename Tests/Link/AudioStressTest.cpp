@@ -1,4 +1,5 @@
 #include "Support/LinkRig.h"
+#include "Support/Waiting.h"
 
 #include <gtest/gtest.h>
 #include <atomic>
@@ -102,6 +103,7 @@ TEST (AudioStress, AttachSwitchDetachAndUnplugWhileBothAudioThreadsRun)
         driver.setSampleRate (48000);
 
         UsbDeviceClient* attached[2] {};
+        const auto streamedBefore = host.streamedBlocks.load();
         for (int i = 0; i < 2; ++i)
         {
             if (! driver.isAudioDeviceOpen())
@@ -115,6 +117,9 @@ TEST (AudioStress, AttachSwitchDetachAndUnplugWhileBothAudioThreadsRun)
         }
 
         // A channel switch and a change of the pedal's settings under running audio.
+        ASSERT_TRUE (waitUntil ("audio streaming through this round's clients",
+                                [&] { return host.streamedBlocks.load() > streamedBefore; },
+                                patience, [&rig] { letRun (rig, 5); }));
         device.getController().setChannel (attached[1], split ? channelStereo : channelMonoRight);
         driver.getSettings().outAdjust.setValue (round % 3, nullptr);
         letRun (rig, 15);

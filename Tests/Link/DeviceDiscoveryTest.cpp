@@ -2,6 +2,7 @@
 #include "Utilities/StrictXmlReader.h"
 
 #include "Support/LinkRig.h"
+#include "Support/MessageLoop.h"
 
 #include <gtest/gtest.h>
 
@@ -283,9 +284,7 @@ TEST_F (DeviceDiscoveryTest, ScansFirstAfterFiftyMillisecondsThenEverySecond)
     EXPECT_FALSE (m.isScanningPeriodically());
     EXPECT_EQ (m.getNumDevices(), 0);
 
-    for (int i = 0; i < 500 && m.getNumDevices() == 0; ++i)
-        juce::MessageManager::getInstance()->runDispatchLoopUntil (2);
-
+    ASSERT_TRUE (runLoopUntil ("the manager's first scan", [&m] { return m.getNumDevices() > 0; }));
     EXPECT_EQ (m.getNumDevices(), 1);
     EXPECT_TRUE (m.isScanningPeriodically());
     EXPECT_EQ (m.getScanInterval(), 1000);
@@ -303,7 +302,7 @@ TEST_F (DeviceDiscoveryTest, SettingsFileIsTheFolderThenTheNameThenASuffix)
 
 TEST_F (DeviceDiscoveryTest, APedalFoundWithoutASettingsFolderLoadsNothingAndNeverDeletesTheFile)
 {
-    writeBytes (settingsFile(), blockSize256);
+    ASSERT_NO_FATAL_FAILURE (writeBytes (settingsFile(), blockSize256));
     ASSERT_NO_FATAL_FAILURE (plugInAndFind (false));
     EXPECT_EQ (driver().getSettingsTree().getNumProperties(), 0);
     EXPECT_EQ (driver().getSettings().blockSize.get(), 0);
@@ -347,7 +346,9 @@ TEST_F (DeviceDiscoveryTest, SettingsFilesAreLoadedAndSavedOrDeletedOnRemoval)
         SCOPED_TRACE (c.what);
         ASSERT_TRUE (settingsFile().deleteFile());
         if (! c.before.empty())
-            writeBytes (settingsFile(), c.before);
+        {
+            ASSERT_NO_FATAL_FAILURE (writeBytes (settingsFile(), c.before));
+        }
 
         ASSERT_NO_FATAL_FAILURE (plugInAndFind());
         c.whileFound();
@@ -398,7 +399,7 @@ TEST_F (DeviceDiscoveryTest, AnUnreadableFileIsLeftUntouchedUntilSettingsAreMade
         for (const auto& hostile : hostileFiles())
         {
             SCOPED_TRACE (std::string (hostile.what) + (makeSettings ? ", settings made" : ", no settings made"));
-            writeBytes (settingsFile(), hostile.bytes);
+            ASSERT_NO_FATAL_FAILURE (writeBytes (settingsFile(), hostile.bytes));
 
             pedal.plugIn();
             manager->scanForDevices();
@@ -425,7 +426,7 @@ TEST_F (DeviceDiscoveryTest, AnUnreadableFileIsLeftUntouchedUntilSettingsAreMade
 TEST_F (DeviceDiscoveryTest, DestructionSavesEveryPedalWithoutReportingRemovals)
 {
     EmulatedPedal other (ports, audioTypes, "QZR-0003", 0x23);
-    writeBytes (settingsFile ("QZR-0003"), blockSize256);
+    ASSERT_NO_FATAL_FAILURE (writeBytes (settingsFile ("QZR-0003"), blockSize256));
     pedal.plugIn();
     other.plugIn();
     makeManager().scanForDevices();

@@ -86,7 +86,7 @@ TEST_F (EmulatedBootloaderTest, TheFirstUnsoundMessageRejectsTheStreamAndItStays
         bootloader.publish ("QZR MIDI Bootloader");
         auto messages = stream();
         spoil (messages);
-        send (messages);
+        ASSERT_NO_FATAL_FAILURE (send (messages));
 
         EXPECT_EQ (bootloader.getState(), State::rejected);
         EXPECT_EQ (bootloader.getReason(), reason);

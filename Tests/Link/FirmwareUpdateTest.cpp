@@ -33,7 +33,8 @@ juce::MemoryBlock smallFirmware (juce::uint32 version, const SyntheticFirmware::
 
 // Time that passes only when the job pauses after a message. The bootloader
 // stamps each arrival with it, so the pacing is checked without being waited
-// for. The first pause holds until released, so the sending can be seen under way.
+// for. The first pause holds until released (the fixture releases it at the
+// latest as it goes), so the sending can be seen under way however slowly.
 class SimulatedPacing
 {
 public:
@@ -50,7 +51,7 @@ private:
     void pause (int milliseconds)
     {
         if (pauses++ == 0)
-            released.wait (10000);
+            released.wait();
 
         nowMs.store (nowMs.load() + milliseconds);
     }
@@ -96,9 +97,9 @@ protected:
         device.getDriver().sendSysExMessage (Sysex::SystemGroup, Sysex::EnterBootloader, nullptr, 0);
     }
 
-    bool runUntil (const std::function<bool()>& done, int timeoutMs = 60000) { return rig.runUntil (done, timeoutMs); }
+    ::testing::AssertionResult runUntil (const std::function<bool()>& done) { return rig.runUntil (done); }
 
-    bool runUntilComplete() { return runUntil ([this] { return recorder.completions > 0; }); }
+    ::testing::AssertionResult runUntilComplete() { return runUntil ([this] { return recorder.completions > 0; }); }
 
     SimulatedPacing pacing;
     LinkRig rig;
@@ -358,7 +359,7 @@ TEST_F (FirmwareUpdateTest, UpdateDataThatIsNoWholeFirmwareFailsBeforeAnyBootloa
     for (const auto& [what, image, path, status] : cases)
     {
         SCOPED_TRACE (what);
-        expectRefused (image, path, status);
+        ASSERT_NO_FATAL_FAILURE (expectRefused (image, path, status));
     }
 
     // Launched without start(), the job still loads before it waits for anything.
@@ -375,8 +376,8 @@ TEST_F (FirmwareUpdateTest, UpdateDataThatIsNoWholeFirmwareFailsBeforeAnyBootloa
     {
         SCOPED_TRACE (c.what);
         ASSERT_TRUE (dropped.replaceWithData (c.bytes.data(), c.bytes.size()));
-        expectRefused (firmware, dropped.getFullPathName(), "Failed to load update file");
-        expectRefused ({ c.bytes.data(), c.bytes.size() }, {}, "Failed to load firmware image");
+        ASSERT_NO_FATAL_FAILURE (expectRefused (firmware, dropped.getFullPathName(), "Failed to load update file"));
+        ASSERT_NO_FATAL_FAILURE (expectRefused (juce::MemoryBlock (c.bytes.data(), c.bytes.size()), {}, "Failed to load firmware image"));
     }
 
     folder.deleteRecursively();

@@ -114,7 +114,7 @@ TEST_F (MidiDeviceTest, ListenersGetEveryMessageInOrderWhileOneLeavesTheList)
         logs[c.removedBy].onCall = [&device, leaving = &logs[c.leaving]] { device.removeListener (leaving); };
 
         device.open();
-        send (0, 2);
+        ASSERT_NO_FATAL_FAILURE (send (0, 2));
         drain (device);
 
         std::vector<std::string> expected;
@@ -132,7 +132,7 @@ TEST_F (MidiDeviceTest, MessagesQueuedBeforeCloseStillArrive)
     device.addListener (&log);
     device.open();
 
-    send (0, 5);
+    ASSERT_NO_FATAL_FAILURE (send (0, 5));
     ASSERT_TRUE (rig.ports.flush());
     device.close();
     EXPECT_EQ (rig.ports.getNumStartedInputs (source), 0);

@@ -85,7 +85,7 @@ TEST_F (UsbDeviceDriverTest, AModeThatCannotBeRequestedOnlyClearsTheStateAndSend
     }
 
     // Nor while connected.
-    connectAndSettle (modeAudio);
+    ASSERT_NO_FATAL_FAILURE (connectAndSettle (modeAudio));
     driver.connect (4);
     EXPECT_EQ (driver.getState(), modeNone);
     EXPECT_TRUE (rig.pedal.getReceivedMessages().empty());
@@ -102,7 +102,7 @@ TEST_F (UsbDeviceDriverTest, AnyModeReplyIsTakenAndAShortOneKeepsThePreviousVers
     EXPECT_EQ (driver.getFirmwareVersion(), 0);
 
     rig.pedal.setModeReply (EmulatedPedal::ModeReply::normal);
-    connectAndSettle (modeAudio);
+    ASSERT_NO_FATAL_FAILURE (connectAndSettle (modeAudio));
     ASSERT_EQ (driver.getFirmwareVersion(), LinkRig::pedalVersion);
 
     rig.pedal.setFirmwareVersion (0x040506);
@@ -178,7 +178,7 @@ TEST_F (UsbDeviceDriverTest, TheWatchdogDropsAPedalAfterTenSilentTicks)
 
 TEST_F (UsbDeviceDriverTest, OnlyMidiAndWellFormedFramesFromThePedalsIdReachTheListeners)
 {
-    connectAndSettle (modeAudio);
+    ASSERT_NO_FATAL_FAILURE (connectAndSettle (modeAudio));
 
     ASSERT_TRUE (rig.pedal.sendNoteOn (1, 60, 100));
     ASSERT_TRUE (rig.pedal.sendFrame (Sysex::ControlGroup, Sysex::ControlChange, { 7, 100 }));
@@ -215,7 +215,7 @@ TEST_F (UsbDeviceDriverTest, OnlyMidiAndWellFormedFramesFromThePedalsIdReachTheL
 // and counts the rest, and the link goes on.
 TEST_F (UsbDeviceDriverTest, ABurstIsCutAtTheQueueInOrderAndTheLinkGoesOn)
 {
-    connectAndSettle (modeAudio);
+    ASSERT_NO_FATAL_FAILURE (connectAndSettle (modeAudio));
 
     EXPECT_EQ (rig.pedal.sendBurst (5000), 5000);
     rig.drain();

@@ -4,6 +4,7 @@
 #include "Components/Dialogs/ProToolsSetupComponent.h"
 #include "Support/DialogRig.h"
 #include "Support/LinkRig.h"
+#include "Support/MessageLoop.h"
 #include "Windows/AlertManager.h"
 #include "Windows/GlassOverlayComponent.h"
 
@@ -41,7 +42,7 @@ struct AlertManagerTest : ::testing::Test
     AlertBoxComponent* shown() { return dynamic_cast<AlertBoxComponent*> (manager->alert.box.get()); }
 
     // Closed boxes are deleted once the call that closed them has returned.
-    static void settle() { juce::MessageManager::getInstance()->runDispatchLoopUntil (20); }
+    static void settle() { deliverPostedMessages(); }
 
     PedalHolder holder;
     DialogParent parent;

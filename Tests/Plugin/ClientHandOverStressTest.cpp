@@ -1,6 +1,7 @@
 #include "Support/LinkRig.h"
 #include "Support/PluginFixture.h"
 #include "Support/RealtimeCounting.h"
+#include "Support/Waiting.h"
 
 #include <gtest/gtest.h>
 #include <atomic>
@@ -22,22 +23,6 @@
 namespace
 {
 const juce::String pedalName (LinkRig::pedalName);
-constexpr auto deadline = std::chrono::seconds (60); // for anything a slow, busy machine must still get done
-
-bool waitUntil (const std::function<bool()>& done)
-{
-    const auto end = std::chrono::steady_clock::now() + deadline;
-
-    while (! done())
-    {
-        if (std::chrono::steady_clock::now() > end)
-            return false;
-
-        std::this_thread::sleep_for (std::chrono::milliseconds (1));
-    }
-
-    return true;
-}
 
 // Counts the framework's assertion reports, from any thread, while it is installed.
 class AssertionCounter final : public juce::Logger
@@ -90,7 +75,7 @@ struct DeviceCallbacks final : VirtualAudioCallbackWatch
 };
 
 // A thread that runs a step until stopped. Stopping waits for the step in
-// progress to end, within the deadline: a thread stuck in it fails the test.
+// progress to end, within the tests' patience: a thread stuck in it fails the test.
 class SteppingThread
 {
 public:
@@ -108,19 +93,18 @@ public:
         }
     }
 
-    // True once the thread has ended.
-    bool stop()
+    // Succeeds once the thread has ended.
+    ::testing::AssertionResult stop()
     {
         running.store (false);
 
         if (! thread.joinable())
-            return true;
+            return ::testing::AssertionSuccess();
 
-        if (! waitUntil ([this] { return finished.load(); }))
-            return false;
-
-        thread.join();
-        return true;
+        auto ended = waitUntil ("a host thread to end its step", [this] { return finished.load(); });
+        if (ended)
+            thread.join();
+        return ended;
     }
 
 private:
@@ -205,12 +189,11 @@ private:
     const long fromA = a.totals.calls.load() + 2, fromB = b.totals.calls.load() + 2;
     const long fromDevice = device.totals.calls.load() + 2;
 
-    if (waitUntil ([&] { return a.totals.calls.load() >= fromA && b.totals.calls.load() >= fromB
-                                && (! deviceRuns || device.totals.calls.load() >= fromDevice); }))
-        return ::testing::AssertionSuccess();
-
-    return ::testing::AssertionFailure() << "two more blocks of both hosts" << (deviceRuns ? " and the pedal's device" : "")
-                                         << " within " << deadline.count() << " s";
+    return waitUntil (std::string ("two more blocks of both hosts") + (deviceRuns ? " and the pedal's device" : ""), [&]
+    {
+        return a.totals.calls.load() >= fromA && b.totals.calls.load() >= fromB
+            && (! deviceRuns || device.totals.calls.load() >= fromDevice);
+    });
 }
 
 TEST (ClientHandOverStressTest, AttachDetachSwitchAndUnplugWhileEveryAudioThreadRuns)
@@ -316,8 +299,8 @@ TEST (ClientHandOverStressTest, AttachDetachSwitchAndUnplugWhileEveryAudioThread
             ASSERT_TRUE (audioMovesOn (rig, firstHost, secondHost, deviceCallbacks));
         }
 
-        ASSERT_TRUE (firstHost.stop()) << "the first host's thread did not end within " << deadline.count() << " s";
-        ASSERT_TRUE (secondHost.stop()) << "the second host's thread did not end within " << deadline.count() << " s";
+        ASSERT_TRUE (firstHost.stop()) << "the first host's thread";
+        ASSERT_TRUE (secondHost.stop()) << "the second host's thread";
 
         // Attaching, switching, detaching and unplugging never took a callback lock.
         EXPECT_EQ (messageThread.watchedLocksTaken(), 0);
@@ -338,7 +321,6 @@ TEST (ClientHandOverStressTest, AttachDetachSwitchAndUnplugWhileEveryAudioThread
     EXPECT_EQ (assertions.count.load(), 0);
     EXPECT_EQ (first->getDevice(), nullptr);
     EXPECT_EQ (second->getDevice(), nullptr);
-    EXPECT_TRUE (rig.releaseRetired ((int) std::chrono::milliseconds (deadline).count()))
-        << "what the audio threads could still reach was not released within " << deadline.count() << " s";
+    EXPECT_TRUE (rig.releaseRetired());
 }
 } // namespace

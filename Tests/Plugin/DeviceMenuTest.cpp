@@ -107,7 +107,7 @@ TEST_F (DeviceMenuTest, EntriesAreEnabledAndTickedByWhatEveryInstanceHolds)
     {
         SCOPED_TRACE (row.what);
         release(); // the row before, once its menu (which refers to its editor's styles) has gone
-        makeMine (row.hostIn, row.hostOut);
+        ASSERT_NO_FATAL_FAILURE (makeMine (row.hostIn, row.hostOut));
         if (row.mine && row.mineFirst)
             attach (*mine, *row.mine);
         for (const auto& hold : row.others)
@@ -145,7 +145,7 @@ TEST_F (DeviceMenuTest, EntriesAreEnabledAndTickedByWhatEveryInstanceHolds)
 
 TEST_F (DeviceMenuTest, EachPedalHasItsBlockOfIdsAndTheNamesFollowTheMenu)
 {
-    makeMine (2, 2);
+    ASSERT_NO_FATAL_FAILURE (makeMine (2, 2));
     juce::StringArray names { "kept" };
     const std::map<std::string, int> firstIds { { "AS", 1022 }, { "AL", 1020 }, { "AR", 1021 }, { "CS", 1012 },
                                                 { "CL", 1010 }, { "CR", 1011 }, { "IS", 1032 }, { "IL", 1030 },
@@ -179,7 +179,7 @@ TEST_F (DeviceMenuTest, TheBootloaderIsOfferedOnlyToAnInstanceWithoutAPedal)
 {
     second.unplug();
     rig.unplugAndScan();
-    makeMine (2, 2);
+    ASSERT_NO_FATAL_FAILURE (makeMine (2, 2));
     juce::StringArray names;
     EXPECT_EQ ((*editor)->getDeviceMenu (names).getNumItems(), 0);
 

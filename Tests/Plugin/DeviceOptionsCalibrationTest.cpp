@@ -1,7 +1,9 @@
 #include "Components/Dialogs/PedalOptionsComponent.h"
 #include "Support/DialogRig.h"
 #include "Support/EditorRig.h"
+#include "Support/Found.h"
 #include "Support/LogLines.h"
+#include "Support/MessageLoop.h"
 #include "Support/ProcessorAudioRig.h"
 
 #include <gtest/gtest.h>
@@ -34,9 +36,7 @@ struct DeviceOptionsThroughTheProcessor : ::testing::Test
         EXPECT_TRUE (rig.runUntilStreaming (processor.getUsbClient()));
 
         editor->alert_pedalOptions();
-        auto* options = dynamic_cast<PedalOptionsComponent*> (editor->alertManager.alert.box.get());
-        EXPECT_NE (options, nullptr);
-        return *options;
+        return found (dynamic_cast<PedalOptionsComponent*> (editor->alertManager.alert.box.get()), "the device options dialog");
     }
 
     // One 250 ms refresh, as the dialog's timer makes it.
@@ -187,13 +187,13 @@ void DeviceOptionsThroughTheProcessor::followChangesMadeElsewhere()
     // Typing: the field keeps its text while the latency changes elsewhere, and shows what is stored once committed.
     field.selectAll();
     field.insertTextAtCaret ("12");
-    juce::MessageManager::getInstance()->runDispatchLoopUntil (10);
+    deliverPostedMessages();
     ASSERT_EQ (settings().extraLatency.get(), 12);
     settings().extraLatency.setValue (400, nullptr);
     settings().outAdjust.setValue (0, nullptr);
     refresh (options);
     EXPECT_EQ (shown (options), "512 samples, Small, Medium, 12, host 1024" + total());
     field.keyPressed (juce::KeyPress (juce::KeyPress::returnKey));
-    juce::MessageManager::getInstance()->runDispatchLoopUntil (10);
+    deliverPostedMessages();
     EXPECT_EQ (shown (options), "512 samples, Small, Medium, 400, host 1024" + total());
 }

@@ -2,6 +2,7 @@
 // (scripts/test.sh runs Xvfb with openbox) and is skipped without one.
 #include "Components/Images.h"
 #include "Support/EditorRig.h"
+#include "Support/MessageLoop.h"
 
 #include <gtest/gtest.h>
 
@@ -9,12 +10,9 @@ namespace
 {
 // Windows and menus come when the X server and the window manager get to them:
 // a busy machine may take seconds, so the deadline is generous.
-bool runUntil (const std::function<bool()>& condition)
+::testing::AssertionResult runUntil (const std::function<bool()>& condition)
 {
-    const auto deadline = juce::Time::getMillisecondCounter() + 60000;
-    while (! condition() && juce::Time::getMillisecondCounter() < deadline)
-        juce::MessageManager::getInstance()->runDispatchLoopUntil (10);
-    return condition();
+    return runLoopUntil ("the display", condition);
 }
 
 // The open menu windows, children of the editor, in the order they opened.
@@ -27,7 +25,7 @@ juce::Array<juce::Component*> menus (juce::Component& editor)
     return found;
 }
 
-bool showInWindow (juce::Component& window)
+::testing::AssertionResult showInWindow (juce::Component& window)
 {
     window.addToDesktop (juce::ComponentPeer::windowHasTitleBar);
     window.setVisible (true);

@@ -3,6 +3,7 @@
 #include "Components/Images.h"
 #include "Support/EditorRig.h"
 #include "Support/LoopbackHttpServer.h"
+#include "Support/Waiting.h"
 
 #include <gtest/gtest.h>
 
@@ -123,8 +124,7 @@ TEST_F (EditorTimersTest, TheUpdateNoticeFollowsTheVersionCheck)
         auto& updater = processor->getOnlineUpdater();
         updater.reset();
         updater.startQuery();
-        for (int i = 0; i < 500 && updater.getQuery()->isThreadRunning(); ++i)
-            juce::Thread::sleep (5);
+        ASSERT_TRUE (updater.getQuery()->waitForThreadToExit ((int) patience.count())) << "the version query ends";
 
         tick (Timers::updateNoticeTimerId);
         shown = row.text != nullptr ? juce::String (row.text) : shown; // hiding leaves the text

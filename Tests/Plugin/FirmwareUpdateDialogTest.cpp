@@ -3,6 +3,7 @@
 #include "Emulation/SyntheticFirmware.h"
 #include "Support/DesktopRecorder.h"
 #include "Support/DialogRig.h"
+#include "Support/Found.h"
 #include "Support/HostileFirmware.h"
 #include "Support/LinkRig.h"
 #include "Support/LoopbackHttpServer.h"
@@ -94,9 +95,7 @@ struct FirmwareDialogTest : ::testing::Test
 
     FirmwareUpdateComponent& dialog()
     {
-        auto* shown = dynamic_cast<FirmwareUpdateComponent*> (manager->alert.box.get());
-        EXPECT_NE (shown, nullptr);
-        return *shown;
+        return found (dynamic_cast<FirmwareUpdateComponent*> (manager->alert.box.get()), "the firmware update dialog");
     }
 
     // What the dialog shows, and its toggle's state.
@@ -108,9 +107,12 @@ struct FirmwareDialogTest : ::testing::Test
 
     void press (const juce::String& text) { click (*findButton (dialog(), text)); }
 
-    bool runUntil (const std::function<bool()>& done, int timeoutMs = 30000) { return rig.runUntil (done, timeoutMs); }
+    ::testing::AssertionResult runUntil (const std::function<bool()>& done, int timeoutMs = (int) patience.count())
+    {
+        return rig.runUntil (done, timeoutMs);
+    }
 
-    bool runUntilState (FirmwareUpdateComponent::State state)
+    ::testing::AssertionResult runUntilState (FirmwareUpdateComponent::State state)
     {
         return runUntil ([this, state] { return manager->alert.isShowing() && dialog().getState() == state; });
     }
@@ -159,7 +161,7 @@ struct FirmwareDialogTest : ::testing::Test
         EXPECT_EQ (instance->getTimerInterval (VelmoraAudioProcessor::reconnectTimerId), 200);
 
         ASSERT_TRUE (runUntil ([&instance] { return instance->getUsbClient() != nullptr
-                                                    && instance->getDevice()->getDriver().getFirmwareVersion() != 0; }, 10000))
+                                                    && instance->getDevice()->getDriver().getFirmwareVersion() != 0; }))
             << "the pedal was not attached again";
         auto& driver = instance->getDevice()->getDriver();
         EXPECT_EQ (instance->getDevice()->getName(), LinkRig::pedalName);
@@ -238,7 +240,7 @@ TEST_F (FirmwareDialogTest, EachWayInEndsInTheStateItsAnswerSelectsAndReportsWhe
 
         if (c.flash)
         {
-            flashCarriedImageAndReattach();
+            ASSERT_NO_FATAL_FAILURE (flashCarriedImageAndReattach());
             continue;
         }
 
@@ -260,7 +262,7 @@ TEST_F (FirmwareDialogTest, CancelWhileCheckingReportsZeroAndLetsTheCheckGo)
     const juce::Component::SafePointer<juce::Component> box (&dialog());
     press ("Cancel");
     EXPECT_EQ (results, std::vector<int> { 0 });
-    EXPECT_TRUE (runUntil ([&box] { return box == nullptr; }, 5000));
+    EXPECT_TRUE (runUntil ([&box] { return box == nullptr; })) << "the cancelled dialog goes";
 }
 
 TEST_F (FirmwareDialogTest, VisitWebsiteOpensOnlyAWebAddressAndReportsZero)
@@ -302,7 +304,7 @@ TEST_F (FirmwareDialogTest, TheToggleWritesTheSettingAtOnceEvenWhenTheDialogIsCa
 TEST_F (FirmwareDialogTest, OnlineFirmwareIsDownloadedAndFlashedIntoTheAttachedPedal)
 {
     attachPedal();
-    offerOnlineFirmware (serveFirmware (0x010300));
+    ASSERT_NO_FATAL_FAILURE (offerOnlineFirmware (serveFirmware (0x010300)));
     press ("OK");
     EXPECT_EQ (shows(), "Firmware Update | Download & update pedal firmware to v1.3.0? | Cancel (0)");
     saveSnapshot (dialog(), "firmware-downloading");
@@ -343,7 +345,7 @@ TEST_F (FirmwareDialogTest, DownloadFailuresStayInTheMessageAndReportOne)
     for (const auto& [address, message] : cases)
     {
         results.clear();
-        offerOnlineFirmware (address);
+        ASSERT_NO_FATAL_FAILURE (offerOnlineFirmware (address));
         press ("OK");
         ASSERT_TRUE (runUntilState (Dialog::downloadFailed));
         EXPECT_EQ (shows(), "Firmware Update | " + message + " | Close (0)");
@@ -388,7 +390,7 @@ TEST_F (FirmwareDialogTest, OneDroppedSyxFileIsFlashedInsteadOfTheCarriedImage)
     EXPECT_TRUE (d.isFlashing());
     EXPECT_EQ (d.getNumButtons(), 0);
     EXPECT_EQ (enterBootloaderSent(), 1);
-    runUntil ([&d] { return d.getProgress() > 0.0; }, 5000);
+    ASSERT_TRUE (runUntil ([&d] { return d.getProgress() > 0.0; })) << "the flash under way";
     saveSnapshot (parent, "firmware-updating");
 
     ASSERT_TRUE (runUntilState (Dialog::updateComplete));
@@ -549,7 +551,7 @@ TEST_F (FirmwareDialogTest, ClosingTheEditorMidFlashStopsTheTransfer)
 TEST_F (FirmwareDialogTest, ADialogCancelledWhileDownloadingNeverGoesOnToFlash)
 {
     attachPedal();
-    offerOnlineFirmware (serveFirmware (0x010300));
+    ASSERT_NO_FATAL_FAILURE (offerOnlineFirmware (serveFirmware (0x010300)));
     press ("OK");
     auto& cancelled = dialog();
     EXPECT_TRUE (cancelled.isFlashing());
@@ -558,7 +560,7 @@ TEST_F (FirmwareDialogTest, ADialogCancelledWhileDownloadingNeverGoesOnToFlash)
 
     // The download ends, and its completion still waits in the message queue
     // when "Cancel" is clicked (without running the loop).
-    ASSERT_TRUE (cancelled.getDownloadController()->waitForThreadToExit (10000));
+    ASSERT_TRUE (cancelled.getDownloadController()->waitForThreadToExit ((int) patience.count())) << "the download ends";
     ASSERT_EQ (cancelled.getDownloadController()->getResult(), FirmwareDownloadController::downloadSucceeded);
     cancelled.buttonClicked (findButton (cancelled, "Cancel"));
     EXPECT_EQ (results, std::vector<int> { 1 }) << "a check ran before";

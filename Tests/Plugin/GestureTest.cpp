@@ -1,4 +1,5 @@
 #include "Support/PluginFixture.h"
+#include "Support/MessageLoop.h"
 #include "Components/ControlAttachment.h"
 
 #include <gtest/gtest.h>
@@ -217,7 +218,8 @@ TEST (Attachments, ControlsTakeTheFullRangeAndFollowTheValueWithoutSettingItBack
     rig.run ("internal mixWet 30");
     rig.store.getParameterAsValue ("mixWet") = 20;
     rig.run ("internal bypass 0");
-    runMessageLoop (20);
+    ASSERT_TRUE (runLoopUntil ("the controls to follow", [&rig] { return rig.fader.getValue() == 20.0 && ! rig.footswitch.getToggleState(); }));
+    deliverPostedMessages();
     EXPECT_EQ (rig.fader.getValue(), 20.0);
     EXPECT_FALSE (rig.footswitch.getToggleState());
     EXPECT_EQ (rig.getTrace(), "heard:mixWet=30/-1 value:4=30 heard:mixWet=20/-1 value:4=20 heard:bypass=0/110 value:5=0 ");
@@ -225,7 +227,7 @@ TEST (Attachments, ControlsTakeTheFullRangeAndFollowTheValueWithoutSettingItBack
     // A real click toggles the button, which sets the parameter as the editor.
     rig.footswitch.setClickingTogglesState (true);
     rig.footswitch.triggerClick();
-    runMessageLoop (50);
+    deliverPostedMessages();
     EXPECT_EQ (rig.store.getParameter ("bypass")->get(), 1);
 }
 

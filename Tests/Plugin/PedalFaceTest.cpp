@@ -3,10 +3,12 @@
 #include "Components/Images.h"
 #include "LookAndFeel/PictureColours.h"
 #include "Support/Drawing.h"
+#include "Support/MessageLoop.h"
 #include "Support/PluginFixture.h"
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <limits>
 
 namespace
@@ -174,7 +176,8 @@ TEST (PedalFaceConstruction, ControlsShowTheStoredValuesWithoutChangingAnything)
     f.param ("dacL")->set (100, Source::internalSource);
     f.param ("mixWet")->set (20, Source::internalSource);
     f.param ("bypass")->set (1, Source::internalSource);
-    runMessageLoop (20);
+    f.store.updateParameters();
+    deliverPostedMessages();
     f.log.take();
 
     juce::Image chassis;
@@ -190,14 +193,16 @@ TEST (PedalFaceConstruction, ControlsShowTheStoredValuesWithoutChangingAnything)
     EXPECT_EQ (face.ledStatus->index, 1);
     EXPECT_EQ (face.ledStatus->getImage(), Images::Status_On.getImage());
 
-    runMessageLoop (30);
+    f.store.updateParameters();
+    deliverPostedMessages();
     EXPECT_EQ (f.log.take(), "");
 }
 
 TEST_F (PedalFace, MovingAFaderSetsOnlyItsParameterInsideAHostGesture)
 {
     f.param ("dacLink")->set (0, Source::internalSource);
-    runMessageLoop (20);
+    f.store.updateParameters();
+    deliverPostedMessages();
     f.log.take();
 
     face.faderDacR->setValue (90.0, juce::sendNotificationSync);
@@ -227,17 +232,16 @@ TEST_F (PedalFace, FootswitchTogglesBypassAndTheStatusLightFollowsThroughThePara
     EXPECT_TRUE (coloursNear (statusLight(), PictureColours::statusOn, 1));
 
     face.footswitch->triggerClick();
-    runMessageLoop (30);
+    deliverPostedMessages();
     EXPECT_EQ (f.param ("bypass")->get(), 0);
-    EXPECT_EQ (face.ledStatus->index, 0);
+    ASSERT_TRUE (runLoopUntil ("the status light to go out", [this] { return face.ledStatus->index == 0; }));
     EXPECT_TRUE (coloursNear (statusLight(), PictureColours::statusOff, 1));
 
     // The light changes through a queued event, not inside the change itself.
     f.param ("bypass")->set (1, Source::internalSource);
     EXPECT_TRUE (face.footswitch->getToggleState());
     EXPECT_EQ (face.ledStatus->index, 0);
-    runMessageLoop (30);
-    EXPECT_EQ (face.ledStatus->index, 1);
+    EXPECT_TRUE (runLoopUntil ("the status light to come on", [this] { return face.ledStatus->index == 1; }));
 }
 
 TEST_F (PedalFace, ValueTextsAtRestAndUnderThePointer)
@@ -288,7 +292,8 @@ TEST_F (PedalFace, AnUnknownParameterIdLeavesAControlUnboundAndHarmless)
     LED light;
     light.init ({ Images::Status_Off, Images::Status_On });
     light.attachToParameter (f.store, "noSuchParameter");
-    runMessageLoop (20);
+    f.store.updateParameters();
+    deliverPostedMessages();
 
     EXPECT_EQ (light->index, 0);
     EXPECT_EQ (light->getImage(), Images::Status_Off.getImage());
@@ -334,16 +339,41 @@ TEST_F (PedalFace, MetersJumpToPeaksAndDecayWhileTheWindowHoldsTheHighest)
     EXPECT_EQ (face.meterWindow->getText(), "-inf dB");
 }
 
+// The framework's timer thread takes the same elapsed time off every timer and
+// calls them in the order their periods run out, so a timer of the test's own
+// marks a point of the window's hold however slowly the machine runs: a rise
+// one second into a hold keeps the new maximum on display past the end of that
+// hold, until two seconds after the rise.
 TEST_F (PedalFace, ARiseRestartsTheWindowsTwoSecondHold)
 {
-    // The window's timer has run since the face was built. A rise after one
-    // second holds the new maximum past the timer's first tick.
-    runMessageLoop (1000);
-    face.setPeaks ({ 0.9f, 0.9f });
-    face.setPeaks ({ 0.2f, 0.2f });
+    struct Mark : juce::Timer
+    {
+        explicit Mark (std::function<void()> f) : reached (std::move (f)) {}
+        ~Mark() override { stopTimer(); }
+        void timerCallback() override
+        {
+            stopTimer();
+            reached();
+        }
+        std::function<void()> reached;
+    };
 
-    runMessageLoop (1300);
-    EXPECT_FLOAT_EQ (face.meterWindow->getDisplayedPeak(), 0.9f);
+    float shownPastFirstHold = -1.0f;
+    Mark pastFirstHold ([&] { shownPastFirstHold = face.meterWindow->getDisplayedPeak(); });
+    Mark oneSecondIn ([&]
+    {
+        // Started before the rise, so it comes first however late this runs.
+        pastFirstHold.startTimer (MeterWindowComponent::holdMs + 300 - 1000);
+        face.setPeaks ({ 0.9f, 0.9f });
+        face.setPeaks ({ 0.2f, 0.2f });
+    });
+
+    oneSecondIn.startTimer (1000);
+    face.setPeaks ({ 0.5f, 0.5f });
+    face.setPeaks ({ 0.1f, 0.1f });
+
+    ASSERT_TRUE (runLoopUntil ("a moment 300 ms past the end of the first hold", [&] { return shownPastFirstHold >= 0.0f; }));
+    EXPECT_FLOAT_EQ (shownPastFirstHold, 0.9f);
     EXPECT_FLOAT_EQ (face.meterWindow->latestPeak, 0.2f);
 }
 

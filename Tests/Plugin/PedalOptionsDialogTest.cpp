@@ -1,6 +1,7 @@
 #include "Components/Dialogs/PedalOptionsComponent.h"
 #include "Support/DialogRig.h"
 #include "Support/LinkRig.h"
+#include "Support/MessageLoop.h"
 #include "Windows/AlertManager.h"
 
 #include <gtest/gtest.h>
@@ -57,7 +58,7 @@ struct PedalOptionsTest : ::testing::Test
     static void type (juce::TextEditor& field, const juce::String& text)
     {
         field.insertTextAtCaret (text);
-        juce::MessageManager::getInstance()->runDispatchLoopUntil (10);
+        deliverPostedMessages();
     }
 
     LinkRig rig;
@@ -150,7 +151,7 @@ TEST_F (PedalOptionsTest, TheLatencyFieldStoresEachNumberTypedKeepsItsTextUntilC
     EXPECT_EQ (pedalSettings().extraLatency.get(), 0);
     EXPECT_EQ (field.getText(), "");
     field.keyPressed (juce::KeyPress (juce::KeyPress::returnKey));
-    juce::MessageManager::getInstance()->runDispatchLoopUntil (10);
+    deliverPostedMessages();
     EXPECT_EQ (field.getText(), "0");
     EXPECT_TRUE (rig.pedal.getReceivedMessages().empty());
 
@@ -175,7 +176,7 @@ TEST_F (PedalOptionsTest, TheLatencyFieldStoresEachNumberTypedKeepsItsTextUntilC
         EXPECT_EQ (dialog.findComboBox ("outAdjust")->getSelectedItemIndex(), elsewhere % 3);
 
         commit();
-        juce::MessageManager::getInstance()->runDispatchLoopUntil (10);
+        deliverPostedMessages();
         EXPECT_EQ (field.getText(), juce::String (elsewhere));
         EXPECT_EQ (pedalSettings().extraLatency.get(), elsewhere);
     }
@@ -213,7 +214,7 @@ TEST_F (PedalOptionsTest, AnUncalibratedPedalGetsDoneOnceCalibratedAndTheResultS
     codes.clear();
     click (*findButton (*dynamic_cast<Options*> (last.getComponent()), "Done"));
     EXPECT_FALSE (manager.alert.isShowing());
-    juce::MessageManager::getInstance()->runDispatchLoopUntil (20);
+    deliverPostedMessages();
     EXPECT_EQ (last, nullptr);
     EXPECT_TRUE (codes.empty());
 }

@@ -91,7 +91,7 @@ TEST_F (ProgramsTest, PresetsApplyTheirValuesOrTheDefaultsAndLeaveBypassAlone)
 //==============================================================================
 TEST_F (ProgramsTest, TheDefaultProgramKeepsItsEditsWhetherReselectedOrLeft)
 {
-    openWithThreePresets();
+    ASSERT_NO_FATAL_FAILURE (openWithThreePresets());
     EXPECT_FALSE (processor->isPresetModified());
     flush();
     EXPECT_FALSE (processor->isPresetModified());
@@ -117,7 +117,7 @@ TEST_F (ProgramsTest, TheDefaultProgramKeepsItsEditsWhetherReselectedOrLeft)
 
 TEST_F (ProgramsTest, SelectingTheCurrentPresetAgainRestoresItsStoredValues)
 {
-    openWithThreePresets();
+    ASSERT_NO_FATAL_FAILURE (openWithThreePresets());
     processor->setCurrentProgram (2);
     ASSERT_EQ (value ("mixWet"), 20);
 
@@ -132,7 +132,7 @@ TEST_F (ProgramsTest, SelectingTheCurrentPresetAgainRestoresItsStoredValues)
 
 TEST_F (ProgramsTest, AProgramChosenOnAHostThreadIsAppliedAtTheNextFlush)
 {
-    openWithThreePresets();
+    ASSERT_NO_FATAL_FAILURE (openWithThreePresets());
 
     std::thread ([this] { processor->setCurrentProgram (2); }).join();
     EXPECT_EQ (processor->getCurrentProgram(), 2);
@@ -148,7 +148,7 @@ TEST_F (ProgramsTest, AProgramChosenOnAHostThreadIsAppliedAtTheNextFlush)
 
 TEST_F (ProgramsTest, AProgramChosenOnAHostThreadIsAppliedByWritingTheState)
 {
-    openWithThreePresets();
+    ASSERT_NO_FATAL_FAILURE (openWithThreePresets());
 
     std::thread ([this] { processor->setCurrentProgram (3); }).join();
     const auto text = stateText();
@@ -158,7 +158,7 @@ TEST_F (ProgramsTest, AProgramChosenOnAHostThreadIsAppliedByWritingTheState)
 
 TEST_F (ProgramsTest, ProgramsThatDoNotExistAreRefusedFromAnyThread)
 {
-    openWithThreePresets();
+    ASSERT_NO_FATAL_FAILURE (openWithThreePresets());
     processor->setCurrentProgram (1);
     set ("mixWet", 77);
 

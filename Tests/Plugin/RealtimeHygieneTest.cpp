@@ -1,3 +1,4 @@
+#include "Support/MessageLoop.h"
 #include "Support/ProcessorAudioRig.h"
 #include "Support/RealtimeCounting.h"
 
@@ -76,7 +77,7 @@ TEST (RealtimeHygiene, NoLockAndNoAllocationOnEitherAudioPathThroughAttachDetach
     };
     for (const auto& step : steps)
     {
-        step();
+        ASSERT_NO_FATAL_FAILURE (step());
         rig.sim.run (0.5);
     }
 
@@ -129,8 +130,8 @@ TEST (RealtimeHygiene, NothingIsAllocatedOrLockedWhileTheCallbackLockIsHeld)
               auto& bridge = processor.getUsbClient()->getAudioSource();
               const auto counts = count ([&]
               {
-                  for (int i = 0; i < 100 && bridge.getAppliedParameters().hostBlock != 128; ++i)
-                      juce::MessageManager::getInstance()->runDispatchLoopUntil (5);
+                  EXPECT_TRUE (runLoopUntil ("the pedal's stream reopened for blocks of 128",
+                                             [&bridge] { return bridge.getAppliedParameters().hostBlock == 128; }));
               });
               EXPECT_EQ (rig.openDevice()->getCurrentBufferSizeSamples(), 128);
               EXPECT_EQ (processor.getLatencySamples(), bridge.getLatencySamples());
@@ -143,7 +144,8 @@ TEST (RealtimeHygiene, NothingIsAllocatedOrLockedWhileTheCallbackLockIsHeld)
     for (const auto& step : steps)
     {
         SCOPED_TRACE (step.step);
-        const auto counts = step.run();
+        Counts counts;
+        ASSERT_NO_FATAL_FAILURE (counts = step.run());
         EXPECT_EQ (counts[0] > 0, step.allocates);
         EXPECT_EQ (counts[1], &step == &steps[0] ? 1 : 0);
         EXPECT_EQ (counts[2], 0);

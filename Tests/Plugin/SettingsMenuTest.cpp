@@ -302,7 +302,7 @@ TEST_F (SettingsMenuTest, WhileOneInstanceFlashesThePedalNoInstanceDisturbsItAnd
 
     click (*findButton (*flash, "OK"));
     ASSERT_TRUE (rig.runUntil ([&] { return processor->getUsbClient() != nullptr && other->getUsbClient() != nullptr
-                                            && rig.driver().getState() == modeAudio; }, 10000))
+                                            && rig.driver().getState() == modeAudio; }))
         << "both instances did not attach again";
     EXPECT_EQ (processor->getChannelSetting(), channelMonoLeft);
     EXPECT_EQ (other->getChannelSetting(), channelMonoRight);
@@ -360,7 +360,7 @@ TEST_F (SettingsMenuTest, DeviceOptionsCalibrateAgainstThePedalAndShowTheHostsFi
 
         if (calibrates)
         {
-            ASSERT_TRUE (rig.runUntil ([&] { return measured() && field.getText() != "1"; }, 20000));
+            ASSERT_TRUE (rig.runUntil ([&] { return measured() && field.getText() != "1"; })) << "the calibration's result in the field";
             EXPECT_EQ (shownDialog<PedalOptionsComponent>(), options);
             EXPECT_EQ (latency.get(), controller.getLastMeasuredLatency());
             EXPECT_GT (latency.get(), 1);

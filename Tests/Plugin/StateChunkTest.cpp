@@ -1,4 +1,5 @@
 #include "Support/LinkRig.h"
+#include "Support/MessageLoop.h"
 #include "Support/SettingsFolder.h"
 #include "Support/StateChunks.h"
 
@@ -201,7 +202,7 @@ TEST_F (StateChunkTest, AStateSetOnAnotherThreadReadsBackAtOnceAndIsAppliedOnThe
     EXPECT_NE (textOf (readBack).find (presetElement ("Mine", 0, "1")), std::string::npos);
     EXPECT_EQ (stateFromAnotherThread(), readBack);
 
-    runMessageLoop (20);
+    deliverPostedMessages();
     EXPECT_EQ (value ("mixWet"), 17);
     EXPECT_FALSE (processor->isAwaitingHostState());
     EXPECT_EQ (state(), readBack);
@@ -212,13 +213,13 @@ TEST_F (StateChunkTest, AStateSetOnAnotherThreadReadsBackAtOnceAndIsAppliedOnThe
     EXPECT_NE (stateText().find (param ("mixWet", "18")), std::string::npos);
     onAnotherThread ([&] { restore (chunk (param ("mixWet", "19") + defaultPreset)); });
     restore (chunk (param ("mixWet", "20") + defaultPreset));
-    runMessageLoop (20);
+    deliverPostedMessages();
     EXPECT_EQ (value ("mixWet"), 20);
 
     // A new instance must not receive what was meant for the old one.
     onAnotherThread ([&] { restore (mine); });
     open();
-    runMessageLoop (20);
+    deliverPostedMessages();
     EXPECT_EQ (value ("mixWet"), 63);
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Support/Waiting.h"
 #include "Utilities/ThreadWithProgress.h"
 
 #include <string>
@@ -35,27 +36,34 @@ struct JobRecorder : ThreadWithProgress::Listener
 };
 
 // Drives a job's relay by hand, as its timer would, while the body runs, until
-// this status shows. False when the body ended first.
-inline bool relayUntilStatus (ThreadWithProgress& job, JobRecorder& recorder, const std::string& status,
-                              int timeoutMs = 10000)
+// this status shows; fails when the body ended first. For ASSERT_TRUE.
+inline ::testing::AssertionResult relayUntilStatus (ThreadWithProgress& job, JobRecorder& recorder, const std::string& status,
+                                                    std::chrono::milliseconds timeout = patience)
 {
-    for (int waited = 0; waited < timeoutMs && job.isThreadRunning(); waited += 5)
+    bool running = true;
+    auto shown = waitUntil ("the status \"" + status + "\"", [&]
     {
+        running = job.isThreadRunning();
         job.timerCallback();
-        if (recorder.lastStatus() == status)
-            return true;
-        juce::Thread::sleep (5);
-    }
+        return recorder.lastStatus() == status || ! running;
+    }, timeout);
 
-    return false;
+    if (shown && recorder.lastStatus() != status)
+        return ::testing::AssertionFailure() << "the job ended at \"" << recorder.lastStatus() << "\" before \"" << status << "\"";
+
+    return shown;
 }
 
 // Drives a job's relay by hand, as its timer would, until it reports completion.
-inline bool relayUntilComplete (ThreadWithProgress& job, JobRecorder& recorder, int timeoutMs = 20000)
+inline ::testing::AssertionResult relayUntilComplete (ThreadWithProgress& job, JobRecorder& recorder,
+                                                      std::chrono::milliseconds timeout = patience)
 {
-    if (! job.waitForThreadToExit (timeoutMs))
-        return false;
+    if (! job.waitForThreadToExit ((int) timeout.count()))
+        return ::testing::AssertionFailure() << "the job's body was still running after " << timeout.count() << " ms";
 
     job.timerCallback();
-    return recorder.completions == 1;
+    if (recorder.completions != 1)
+        return ::testing::AssertionFailure() << "the relay reported " << recorder.completions << " completions, not one";
+
+    return ::testing::AssertionSuccess();
 }

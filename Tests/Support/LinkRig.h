@@ -3,15 +3,15 @@
 #include "Devices/Midi/SysexMessage.h"
 #include "Devices/UsbDeviceManager.h"
 #include "Emulation/EmulatedPedal.h"
+#include "Support/Found.h"
+#include "Support/Waiting.h"
 
 #include <gtest/gtest.h>
 #include <juce_events/juce_events.h>
 #include <algorithm>
-#include <chrono>
 #include <functional>
 #include <memory>
 #include <string>
-#include <thread>
 #include <vector>
 
 using Bytes = std::vector<uint8_t>;
@@ -121,12 +121,7 @@ public:
     Manager& getManager() { return **manager; }
     UsbDevice* findDevice() { return getManager().findDevice (pedalName); }
 
-    UsbDevice& device()
-    {
-        auto* found = findDevice();
-        EXPECT_NE (found, nullptr);
-        return *found;
-    }
+    UsbDevice& device() { return found (findDevice(), std::string ("the pedal ") + pedalName + " among the pedals found"); }
 
     UsbDeviceDriver& driver() { return device().getDriver(); }
 
@@ -164,41 +159,31 @@ public:
     }
 
     // Runs the message loop (relays, MIDI, timers), scanning for pedals and
-    // bootloaders as the managers' own timers would, until done; false when the
-    // time ran out first.
-    bool runUntil (const std::function<bool()>& done, int timeoutMs = 60000)
+    // bootloaders as the managers' own timers would, until done; for ASSERT_TRUE.
+    ::testing::AssertionResult runUntil (const std::function<bool()>& done, int timeoutMs = (int) patience.count())
     {
         const juce::SharedResourcePointer<UsbBaseDeviceManager<UsbBootDevice>> bootManager;
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds (timeoutMs);
 
-        while (! done())
-        {
-            if (std::chrono::steady_clock::now() > deadline)
-                return false;
-
-            bootManager->scanForDevices();
-            getManager().scanForDevices();
-            juce::MessageManager::getInstance()->runDispatchLoopUntil (20);
-        }
-
-        return true;
+        return waitUntil ("the condition, running the message loop and scanning for pedals", done,
+                          std::chrono::milliseconds (timeoutMs), [this, &bootManager]
+                          {
+                              bootManager->scanForDevices();
+                              getManager().scanForDevices();
+                              juce::MessageManager::getInstance()->runDispatchLoopUntil (20);
+                          });
     }
 
-    // Deletes what no audio thread can reach any more; true once nothing waits.
-    bool releaseRetired (int timeoutMs = 2000)
+    // Deletes what no audio thread can reach any more, once none can; for ASSERT_TRUE.
+    ::testing::AssertionResult releaseRetired (int timeoutMs = (int) patience.count())
     {
         auto& retired = getManager().getRetiredObjects();
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds (timeoutMs);
 
-        for (;;)
-        {
-            retired.releaseSafeObjects();
-            if (retired.getNumPending() == 0)
-                return true;
-            if (std::chrono::steady_clock::now() > deadline)
-                return false;
-            std::this_thread::sleep_for (std::chrono::milliseconds (1));
-        }
+        return waitUntil ("the audio threads to let go of the retired pedal objects", [&retired]
+                          {
+                              retired.releaseSafeObjects();
+                              return retired.getNumPending() == 0;
+                          },
+                          std::chrono::milliseconds (timeoutMs));
     }
 
     // A frame as the plug-in sends it once the pedal has answered: its id and slot.

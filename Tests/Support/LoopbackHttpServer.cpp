@@ -1,8 +1,12 @@
 #include "Support/LoopbackHttpServer.h"
 
 #include <arpa/inet.h>
+#include <algorithm>
 #include <chrono>
+#include <cstdio>
+#include <fstream>
 #include <limits>
+#include <sstream>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -97,19 +101,35 @@ std::vector<LoopbackHttpServer::Request> LoopbackHttpServer::getRequests() const
     return requests;
 }
 
-bool LoopbackHttpServer::waitForRequests (size_t count, int timeoutMs) const
+::testing::AssertionResult LoopbackHttpServer::waitForRequests (size_t count, std::chrono::milliseconds timeout) const
 {
     std::unique_lock<std::mutex> lock (mutex);
-    return changed.wait_for (lock, std::chrono::milliseconds (timeoutMs), [&] { return requests.size() >= count; });
+    if (changed.wait_for (lock, timeout, [&] { return requests.size() >= count; }))
+        return ::testing::AssertionSuccess();
+
+    return ::testing::AssertionFailure() << "the server had " << requests.size() << " of " << count
+                                         << " requests after " << timeout.count() << " ms";
 }
 
-bool LoopbackHttpServer::waitForHolds (size_t count, int timeoutMs) const { return waitFor (holds, count, timeoutMs); }
-bool LoopbackHttpServer::waitForHangUps (size_t count, int timeoutMs) const { return waitFor (hangUps, count, timeoutMs); }
+::testing::AssertionResult LoopbackHttpServer::waitForHolds (size_t count, std::chrono::milliseconds timeout) const
+{
+    return waitFor (holds, count, timeout, "replies held");
+}
 
-bool LoopbackHttpServer::waitFor (const size_t& counter, size_t count, int timeoutMs) const
+::testing::AssertionResult LoopbackHttpServer::waitForHangUps (size_t count, std::chrono::milliseconds timeout) const
+{
+    return waitFor (hangUps, count, timeout, "clients hung up mid-reply");
+}
+
+::testing::AssertionResult LoopbackHttpServer::waitFor (const size_t& counter, size_t count, std::chrono::milliseconds timeout,
+                                                        const char* what) const
 {
     std::unique_lock<std::mutex> lock (mutex);
-    return changed.wait_for (lock, std::chrono::milliseconds (timeoutMs), [&] { return counter >= count; });
+    if (changed.wait_for (lock, timeout, [&] { return counter >= count; }))
+        return ::testing::AssertionSuccess();
+
+    return ::testing::AssertionFailure() << "the server had " << counter << " of " << count << " " << what
+                                         << " after " << timeout.count() << " ms";
 }
 
 void LoopbackHttpServer::note (size_t& counter)
@@ -140,6 +160,45 @@ bool LoopbackHttpServer::hold (juce::StreamingSocket& client, size_t releaseCoun
             return false;
         }
     }
+}
+
+// Lets this long pass; false when the client hangs up meanwhile or the server stops.
+bool LoopbackHttpServer::pause (juce::StreamingSocket& client, int milliseconds)
+{
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds (milliseconds);
+
+    for (;;)
+    {
+        {
+            std::unique_lock<std::mutex> lock (mutex);
+            const auto until = std::min (end, std::chrono::steady_clock::now() + std::chrono::milliseconds (20));
+            if (changed.wait_until (lock, until, [&] { return stopping; }))
+                return false;
+        }
+
+        if (hasHungUp (client))
+        {
+            note (hangUps);
+            return false;
+        }
+
+        if (std::chrono::steady_clock::now() >= end)
+            return true;
+    }
+}
+
+// The body's bytes from..to, whole or as a trickle.
+bool LoopbackHttpServer::sendBody (juce::StreamingSocket& client, const Reply& reply, size_t from, size_t to)
+{
+    if (reply.trickleBytes == 0)
+        return send (client, reply.body.substr (from, to - from));
+
+    for (; from < to; from += reply.trickleBytes)
+        if (! send (client, reply.body.substr (from, std::min (reply.trickleBytes, to - from)))
+            || ! pause (client, reply.tricklePauseMs))
+            return false;
+
+    return true;
 }
 
 // Never SIGPIPE: a client that gave up must not end the test program.
@@ -251,7 +310,7 @@ bool LoopbackHttpServer::reply (juce::StreamingSocket& client, const Reply& repl
     for (size_t i = 0; i <= reply.holdAt.size(); ++i)
     {
         const auto end = i < reply.holdAt.size() ? std::min (reply.holdAt[i], reply.body.size()) : reply.body.size();
-        if (! send (client, reply.body.substr (sent, end - sent)))
+        if (! sendBody (client, reply, sent, end))
             return false;
 
         sent = end;
@@ -294,4 +353,32 @@ UnansweredPort::~UnansweredPort()
 std::string UnansweredPort::address (const std::string& path) const
 {
     return "http://127.0.0.1:" + std::to_string (port) + path;
+}
+
+int UnansweredPort::countWaitingConnections() const
+{
+    // Each line: slot, local and remote address (hex address:port), state; SYN_SENT is 02.
+    char remote[32];
+    std::snprintf (remote, sizeof (remote), "0100007F:%04X", port);
+
+    std::ifstream table ("/proc/net/tcp");
+    std::string line;
+    std::getline (table, line);
+
+    int count = 0;
+    while (std::getline (table, line))
+    {
+        std::istringstream fields (line);
+        std::string slot, local, to, state;
+        fields >> slot >> local >> to >> state;
+        count += to == remote && state == "02" ? 1 : 0;
+    }
+
+    return count;
+}
+
+::testing::AssertionResult UnansweredPort::waitForWaitingConnections (int count, std::chrono::milliseconds timeout) const
+{
+    return waitUntil (std::to_string (count) + " unanswered connection requests to port " + std::to_string (port),
+                      [this, count] { return countWaitingConnections() == count; }, timeout);
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Support/Waiting.h"
+
 #include <juce_core/juce_core.h>
 
 #include <condition_variable>
@@ -13,7 +15,9 @@
 // It records every request's line and headers and answers each path as a test
 // asked: a body, an error, a redirect, a stall, a body shorter than its
 // announced length or ended by closing the connection, a head of many lines,
-// or a reply held back at given points until release(). It notes every client
+// a reply held back at given points until release(), or a body that trickles
+// in, too slowly ever to end but never slowly enough for a time-out. It notes
+// every client
 // that hangs up before its whole reply was sent. Other paths get 404. One
 // thread per connection.
 class LoopbackHttpServer
@@ -37,6 +41,8 @@ public:
         std::string repeatedHeader;
         size_t repeats = 0;
         size_t holdInHead = std::string::npos;
+        size_t trickleBytes = 0;          // the body in pieces of this size,
+        int tricklePauseMs = 0;           // each followed by this pause
     };
 
     struct Request
@@ -61,20 +67,24 @@ public:
     void release();
 
     std::vector<Request> getRequests() const;
-    bool waitForRequests (size_t count, int timeoutMs = 5000) const;
 
-    // Until this many replies have reached a hold point, or this many clients
-    // have hung up before their whole reply was sent.
-    bool waitForHolds (size_t count, int timeoutMs = 5000) const;
-    bool waitForHangUps (size_t count, int timeoutMs = 5000) const;
+    // Until this many requests have come, this many replies have reached a hold
+    // point, or this many clients have hung up before their whole reply was
+    // sent; for ASSERT_TRUE.
+    ::testing::AssertionResult waitForRequests (size_t count, std::chrono::milliseconds timeout = patience) const;
+    ::testing::AssertionResult waitForHolds (size_t count, std::chrono::milliseconds timeout = patience) const;
+    ::testing::AssertionResult waitForHangUps (size_t count, std::chrono::milliseconds timeout = patience) const;
 
 private:
     void acceptConnections();
     void handle (std::unique_ptr<juce::StreamingSocket> client);
     bool reply (juce::StreamingSocket& client, const Reply& reply);
     bool send (juce::StreamingSocket& client, const std::string& bytes);
+    bool sendBody (juce::StreamingSocket& client, const Reply& reply, size_t from, size_t to);
     bool hold (juce::StreamingSocket& client, size_t releaseCount);
-    bool waitFor (const size_t& counter, size_t count, int timeoutMs) const;
+    bool pause (juce::StreamingSocket& client, int milliseconds);
+    ::testing::AssertionResult waitFor (const size_t& counter, size_t count, std::chrono::milliseconds timeout,
+                                        const char* what) const;
     void note (size_t& counter);
 
     juce::StreamingSocket listener;
@@ -101,6 +111,11 @@ public:
     ~UnansweredPort();
 
     std::string address (const std::string& path) const;
+
+    // Connection requests to this port still unanswered (SYN_SENT, as the
+    // kernel lists this computer's connections), and waits for their number.
+    int countWaitingConnections() const;
+    ::testing::AssertionResult waitForWaitingConnections (int count, std::chrono::milliseconds timeout = patience) const;
 
 private:
     int listener = -1;

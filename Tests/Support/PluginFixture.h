@@ -26,12 +26,6 @@ inline juce::AudioProcessorParameter& hostView (AudioValueTreeState::Parameter* 
     return *parameter;
 }
 
-// Runs the message loop for a while, so that real timers and async calls fire.
-inline void runMessageLoop (int milliseconds)
-{
-    juce::MessageManager::getInstance()->runDispatchLoopUntil (milliseconds);
-}
-
 // What a processor tells its host and what its store tells its listeners, as
 // one line: "begin:4", "value:4=75" (host units) and "end:4" for the host,
 // "heard:mixWet=75/-1" (value and controller number) for the store.

@@ -64,13 +64,13 @@ bool waitUntilBusy (Scene scene, LoopbackHttpServer& server, size_t launched)
 {
     switch (scene)
     {
-        case headHeld: return server.waitForHolds (launched, 20000);
+        case headHeld: return server.waitForHolds (launched);
         case connectionUnanswered: return true;
         case headStreams:
         case bodyStreams: break;
     }
 
-    return server.waitForRequests (launched, 20000);
+    return server.waitForRequests (launched);
 }
 
 template <typename Job>

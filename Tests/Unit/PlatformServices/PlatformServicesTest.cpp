@@ -1,5 +1,6 @@
 #include "PlatformServices/SystemPlatformServices.h"
 #include "Support/ScratchFolder.h"
+#include "Support/Waiting.h"
 
 #include <gtest/gtest.h>
 
@@ -61,16 +62,18 @@ TEST (PlatformServices, TheSystemSideHandsItsOpenerOneUntouchedArgument)
     ASSERT_TRUE (services.revealInFileManager (awkward));
     ASSERT_TRUE (services.revealInFileManager (opener)); // a file: its folder
 
-    // The opener runs detached: wait for what it writes.
-    const juce::StringArray expected { "https://www.example.com/a?b=1&c=2", awkward.getFullPathName(),
-                                       scratch.folder.getFullPathName() };
+    // The openers run detached, each on its own: wait for what they write, in whatever order.
+    juce::StringArray expected { "https://www.example.com/a?b=1&c=2", awkward.getFullPathName(),
+                                 scratch.folder.getFullPathName() };
     juce::StringArray lines;
-    for (int waited = 0; waited < 5000 && lines.size() < expected.size(); waited += 10)
+    ASSERT_TRUE (waitUntil ("the openers to write three lines", [&]
     {
-        juce::Thread::sleep (10);
         lines = juce::StringArray::fromLines (log.loadFileAsString().trimEnd());
-    }
+        return lines.size() >= expected.size();
+    }));
 
+    lines.sort (false);
+    expected.sort (false);
     EXPECT_EQ (lines, expected);
     EXPECT_FALSE (scratch.folder.getChildFile ("pwned").exists());
     EXPECT_FALSE (awkward.getChildFile ("pwned").exists());

@@ -2,12 +2,12 @@
 #include "Support/HostileFirmware.h"
 #include "Support/JobRecorder.h"
 #include "Support/LoopbackHttpServer.h"
+#include "Support/Waiting.h"
 #include "Updates/FirmwareDownloadController.h"
 #include "Updates/VersionQueryController.h"
 #include "Utilities/InputLimits.h"
 
 #include <gtest/gtest.h>
-#include <chrono>
 
 namespace
 {
@@ -175,20 +175,12 @@ TEST_F (WebJobsTest, HeadsWithinTheLimitsAreReadAndRedirectsFollowedHoweverTheir
     }
 }
 
-TEST_F (WebJobsTest, AStalledServerFailsTheQueryAfterTheTimeOutAndNeverHoldsUpItsDeletion)
+TEST_F (WebJobsTest, AStalledServerFailsTheQueryAfterTheTimeOut)
 {
     Reply stall;
     stall.stall = true;
     EXPECT_EQ (query (stall, 0, 1000).status, VersionQuery::queryFailed);
-
-    server.serve (versionPath, stall);
-    auto job = std::make_unique<VersionQueryController>();
-    job->launchThread();
-    ASSERT_TRUE (server.waitForRequests (2));
-
-    const auto before = std::chrono::steady_clock::now();
-    job.reset();
-    EXPECT_LT (std::chrono::steady_clock::now() - before, std::chrono::milliseconds (VersionQueryController::defaultConnectionTimeoutMs / 2));
+    EXPECT_EQ (server.getRequests().size(), 1u);
 }
 
 //==============================================================================
@@ -257,53 +249,78 @@ TEST_F (WebJobsTest, OnlyAnIntactArchiveHoldingAWholeFirmwareIsADownload)
     }
 }
 
-// The head stops after a few of its 400,000 lines until a release that never
-// comes, and the jobs' time-out is ten minutes: only the cancel can end them.
-TEST_F (WebJobsTest, StoppingAJobInTheMidstOfAHugeHeadWaitsNeitherForTheServerNorForATimeOut)
+// Wherever a job waits, only its exit request can end it here: the server
+// holds its reply (answering nothing, or stopping after 64 lines of a head of
+// 400,000 until a release that never comes), or the computer never takes the
+// connection; and the jobs' time-out is ten minutes. Each ends on the request
+// alone, and lets go of its connection.
+TEST_F (WebJobsTest, AnExitRequestEndsAJobWhereverItWaitsWithoutWaitingForATimeOut)
 {
-    auto reply = withHeaders (Server::text (currentFile), {}, "X-Filler: ", 400000);
-    reply.holdInHead = 64;
-    server.serve (versionPath, reply);
-    server.serve ("/fw.zip", reply);
     constexpr int tenMinutes = 10 * 60 * 1000;
+    Reply stall;
+    stall.stall = true;
+    auto hugeHead = withHeaders (Server::text (currentFile), {}, "X-Filler: ", 400000);
+    hugeHead.holdInHead = 64;
+    UnansweredPort unanswered;
 
-    VersionQueryController query;
-    query.setConnectionTimeoutMs (tenMinutes);
-    FirmwareDownloadController download (server.url ("/fw.zip"));
-    download.setConnectionTimeoutMs (tenMinutes);
+    const std::pair<const char*, const Reply*> replies[] = { { "a stalled server", &stall },
+                                                             { "a huge head held", &hugeHead },
+                                                             { "an unanswered connection", nullptr } };
+    size_t held = 0;
 
-    const std::pair<const char*, ThreadWithProgress*> jobs[] = { { "query", &query }, { "download", &download } };
-    size_t stopped = 0;
-
-    for (const auto& [what, job] : jobs)
+    for (const auto& [what, reply] : replies)
     {
-        job->launchThread();
-        ASSERT_TRUE (server.waitForHolds (stopped + 1, 20000)) << what << ": the server holds the head";
-        EXPECT_TRUE (job->stopThread (job->getStopTimeoutMs())) << what << ": the job ends";
-        EXPECT_TRUE (server.waitForHangUps (++stopped, 20000)) << what << ": the client hangs up mid-head";
+        for (const bool download : { false, true })
+        {
+            SCOPED_TRACE (std::string (what) + (download ? ", the download" : ", the query"));
+            const auto address = reply != nullptr ? server.address ("/held") : unanswered.address ("/held");
+            if (reply != nullptr)
+                server.serve ("/held", *reply);
+
+            VersionQueryController::setVersionFileAddress (juce::URL (address));
+            VersionQueryController query;
+            query.setConnectionTimeoutMs (tenMinutes);
+            FirmwareDownloadController fetch ((juce::URL (address)));
+            fetch.setConnectionTimeoutMs (tenMinutes);
+            auto& job = download ? static_cast<ThreadWithProgress&> (fetch) : static_cast<ThreadWithProgress&> (query);
+
+            job.launchThread();
+            if (reply != nullptr)
+                ASSERT_TRUE (server.waitForHolds (++held));
+            else
+                ASSERT_TRUE (unanswered.waitForWaitingConnections (1));
+
+            job.signalThreadShouldExit();
+            ASSERT_TRUE (job.waitForThreadToExit ((int) patience.count())) << "the job ends on its exit request";
+            if (reply != nullptr)
+                EXPECT_TRUE (server.waitForHangUps (held));
+            else
+                EXPECT_TRUE (unanswered.waitForWaitingConnections (0)) << "the connection request is withdrawn";
+
+            EXPECT_EQ (query.getResult (VersionNumber (0x000100)).status, VersionQuery::queryFailed);
+            EXPECT_EQ (fetch.getResult(), FirmwareDownloadController::downloadFailed);
+        }
     }
 
-    EXPECT_EQ (query.getResult (VersionNumber (0x000100)).status, VersionQuery::queryFailed);
-    EXPECT_EQ (download.getResult(), FirmwareDownloadController::downloadFailed);
-    EXPECT_EQ (server.getRequests().size(), 2u);
+    EXPECT_EQ (server.getRequests().size(), 4u);
 }
 
-TEST_F (WebJobsTest, AnAbortMidTransferEndsPromptlyAsAFailedDownload)
+// Held mid-body until a release that never comes, with a time-out of ten minutes.
+TEST_F (WebJobsTest, AnAbortMidTransferEndsAtOnceAsAFailedDownload)
 {
     auto reply = Server::text (std::string (30000, 'z'));
     reply.holdAt = { 8192 };
     server.serve ("/fw.zip", reply);
 
     FirmwareDownloadController job (server.url ("/fw.zip"));
+    job.setConnectionTimeoutMs (10 * 60 * 1000);
     job.addListener (&recorder);
     job.launchThread();
     ASSERT_TRUE (relayUntilStatus (job, recorder, "Downloading... 8.0 KB"));
 
-    const auto before = std::chrono::steady_clock::now();
-    job.stopThread (job.getStopTimeoutMs());
-    EXPECT_LT (std::chrono::steady_clock::now() - before, std::chrono::milliseconds (FirmwareDownloadController::defaultConnectionTimeoutMs));
-
-    ASSERT_TRUE (relayUntilComplete (job, recorder));
+    job.signalThreadShouldExit();
+    ASSERT_TRUE (relayUntilComplete (job, recorder)) << "the download ends on its exit request";
+    EXPECT_TRUE (server.waitForHangUps (1));
     EXPECT_EQ (recorder.lastStatus(), "Download failed");
     EXPECT_EQ (job.getResult(), FirmwareDownloadController::downloadFailed);
 }

@@ -1,9 +1,10 @@
 #include "Utilities/ResamplingCircularAudioBuffer.h"
 
+#include "Support/Waiting.h"
+
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <chrono>
 #include <thread>
 #include <vector>
 
@@ -32,19 +33,18 @@ TEST (RingThreads, ResamplingRingAtRatioOneHandsOverEverySampleTwoSamplesLate)
     });
 
     std::vector<float> received (length);
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds (30); // fail, never hang
-
-    for (int got = 0; got < checked && std::chrono::steady_clock::now() < deadline;)
+    int got = 0;
+    const auto readAll = waitUntil ("the reader to take " + std::to_string (checked) + " samples", [&]
     {
         float* const dest[] = { received.data() + got };
         if (ring.readBuffer (dest, 1, 53, 0, true))
             got += 53;
-        else
-            std::this_thread::yield();
-    }
+        return got >= checked;
+    }, patience, [] { std::this_thread::yield(); });
 
     readerDone = true;
     writer.join();
+    ASSERT_TRUE (readAll);
 
     for (int i = 0; i < checked; ++i)
         ASSERT_EQ (received[(size_t) i], (float) std::max (0, i - 1)) << i;

@@ -1,4 +1,5 @@
 #include "Support/JobRecorder.h"
+#include "Support/Waiting.h"
 
 #include <gtest/gtest.h>
 #include <atomic>
@@ -43,13 +44,13 @@ TEST (ThreadWithProgress, EachTickRelaysTheStatusOnceWrittenAndTheProgressThenTh
     EXPECT_TRUE (job.isRelayRunning());
 
     // Before any status: the progress alone, every tick.
-    ASSERT_TRUE (job.reached.wait (5000));
+    ASSERT_TRUE (job.reached.wait ((int) patience.count())) << "the body reaches its checkpoint";
     job.timerCallback();
     EXPECT_EQ (recorder.events, (Events { "started", "progress 0.000" }));
 
     // Once written, the status is repeated at every tick.
     job.proceed.signal();
-    ASSERT_TRUE (job.reached.wait (5000));
+    ASSERT_TRUE (job.reached.wait ((int) patience.count())) << "the body reaches its checkpoint";
     recorder.events.clear();
     job.timerCallback();
     job.timerCallback();
@@ -118,7 +119,7 @@ TEST (ThreadWithProgress, AListenerMayDeleteTheJobFromInsideARelayCall)
         job->addListener (&other);
         job->addListener (&deleting);
         job->launchThread();
-        ASSERT_TRUE (job->waitForThreadToExit (5000));
+        ASSERT_TRUE (job->waitForThreadToExit ((int) patience.count())) << "the body ends";
         job->timerCallback();
 
         EXPECT_EQ (job, nullptr) << when;
@@ -137,7 +138,7 @@ TEST (ThreadWithProgress, DeletingARunningJobRaisesTheExitRequestAndWaitsForTheB
     });
 
     job->launchThread();
-    ASSERT_TRUE (job->reached.wait (5000));
+    ASSERT_TRUE (job->reached.wait ((int) patience.count())) << "the body starts";
     job.reset();
     EXPECT_TRUE (sawExit);
 }
