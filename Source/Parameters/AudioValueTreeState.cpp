@@ -5,24 +5,19 @@
 
 namespace
 {
-juce::AudioParameterIntAttributes makeAttributes (const juce::String& label,
-                                                  AudioValueTreeState::Parameter::ValueToText toText,
-                                                  AudioValueTreeState::Parameter::TextToValue fromText,
-                                                  juce::AudioProcessorParameter::Category category,
-                                                  bool automatable,
-                                                  bool meta)
+juce::AudioParameterIntAttributes makeAttributes (AudioValueTreeState::Parameter::Definition& definition)
 {
     auto attributes = juce::AudioParameterIntAttributes()
-                          .withLabel (label)
-                          .withCategory (category)
-                          .withAutomatable (automatable)
-                          .withMeta (meta);
+                          .withLabel (definition.label)
+                          .withCategory (definition.category)
+                          .withAutomatable (definition.automatable)
+                          .withMeta (definition.meta);
 
-    if (toText != nullptr)
-        attributes = attributes.withStringFromValueFunction (std::move (toText));
+    if (definition.valueToText != nullptr)
+        attributes = attributes.withStringFromValueFunction (std::move (definition.valueToText));
 
-    if (fromText != nullptr)
-        attributes = attributes.withValueFromStringFunction (std::move (fromText));
+    if (definition.textToValue != nullptr)
+        attributes = attributes.withValueFromStringFunction (std::move (definition.textToValue));
 
     return attributes;
 }
@@ -41,34 +36,19 @@ juce::Thread::ThreadID currentMessageThread()
 } // namespace
 
 //==============================================================================
-AudioValueTreeState::Parameter::Parameter (const juce::String& identifier,
-                                           const juce::String& displayName,
-                                           int controller,
-                                           int minimum,
-                                           int maximum,
-                                           int defaultValue,
-                                           bool modifiesPresetFlag,
-                                           const juce::String& label,
-                                           ValueToText valueToTextFunction,
-                                           TextToValue textToValueFunction,
-                                           bool isAutomatableFlag,
-                                           bool isDiscreteFlag,
-                                           bool isBooleanFlag,
-                                           juce::AudioProcessorParameter::Category category,
-                                           bool meta)
-    : juce::AudioParameterInt (juce::ParameterID { identifier, 1 },
-                               displayName,
-                               minimum,
-                               maximum,
-                               defaultValue,
-                               makeAttributes (label, std::move (valueToTextFunction), std::move (textToValueFunction),
-                                               category, isAutomatableFlag, meta)),
-      metaParameter (meta),
-      automatable (isAutomatableFlag),
-      discrete (isDiscreteFlag),
-      boolean (isBooleanFlag),
-      presetRelevant (modifiesPresetFlag),
-      controllerNumber (controller)
+AudioValueTreeState::Parameter::Parameter (Definition definition)
+    : juce::AudioParameterInt (juce::ParameterID { definition.id, 1 },
+                               definition.name,
+                               definition.minimum,
+                               definition.maximum,
+                               definition.defaultValue,
+                               makeAttributes (definition)),
+      metaParameter (definition.meta),
+      automatable (definition.automatable),
+      discrete (definition.discrete),
+      boolean (definition.boolean),
+      presetRelevant (definition.modifiesPreset),
+      controllerNumber (definition.controllerNumber)
 {
 }
 
@@ -201,12 +181,12 @@ void AudioValueTreeState::addParameter (Parameter* parameter)
 
 void AudioValueTreeState::addListener (Listener* listener)
 {
-    listeners.addIfNotAlreadyThere (listener);
+    listeners.add (listener);
 }
 
 void AudioValueTreeState::removeListener (Listener* listener)
 {
-    listeners.removeFirstMatchingValue (listener);
+    listeners.remove (listener);
 }
 
 AudioValueTreeState::Parameter* AudioValueTreeState::findParameter (juce::StringRef identifier) const
@@ -246,8 +226,7 @@ bool AudioValueTreeState::updateParameters()
     for (auto* parameter : parameters)
         changed = updateParameter (parameter) || changed;
 
-    for (int i = listeners.size(); --i >= 0;)
-        changed = listeners.getUnchecked (i)->updateExtraParameters() || changed;
+    listeners.call ([&changed] (Listener& listener) { changed = listener.updateExtraParameters() || changed; });
 
     return changed;
 }
@@ -287,8 +266,7 @@ bool AudioValueTreeState::updateParameter (Parameter* parameter)
         }
     }
 
-    for (int i = listeners.size(); --i >= 0;)
-        listeners.getUnchecked (i)->parameterChanged (parameter, value, number);
+    listeners.call ([&] (Listener& listener) { listener.parameterChanged (parameter, value, number); });
 
     return true;
 }

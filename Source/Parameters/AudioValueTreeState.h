@@ -38,21 +38,28 @@ public:
         using ValueToText = std::function<juce::String (int value, int maximumLength)>;
         using TextToValue = std::function<int (const juce::String& text)>;
 
-        Parameter (const juce::String& identifier,
-                   const juce::String& displayName,
-                   int controllerNumber,
-                   int minimum,
-                   int maximum,
-                   int defaultValue,
-                   bool modifiesPreset,
-                   const juce::String& label,
-                   ValueToText valueToTextFunction,
-                   TextToValue textToValueFunction,
-                   bool automatable,
-                   bool discrete,
-                   bool boolean,
-                   juce::AudioProcessorParameter::Category category = juce::AudioProcessorParameter::genericParameter,
-                   bool meta = true);
+        // What a parameter is, field by field, in the order the fields are
+        // declared; a row names the fields it sets and the others keep these.
+        struct Definition
+        {
+            juce::String id;
+            juce::String name;
+            int controllerNumber = -1; // -1: never sent to the pedal
+            int minimum = 0;
+            int maximum = 127;
+            int defaultValue = 0;
+            bool modifiesPreset = false;
+            juce::String label;
+            ValueToText valueToText; // none: the decimal integer
+            TextToValue textToValue; // none: the integer the text reads as
+            bool automatable = false;
+            bool discrete = false;
+            bool boolean = false;
+            juce::AudioProcessorParameter::Category category = juce::AudioProcessorParameter::genericParameter;
+            bool meta = true;
+        };
+
+        explicit Parameter (Definition definition);
         ~Parameter() override;
 
         int getNumSteps() const override;
@@ -67,7 +74,6 @@ public:
         // Called on the link switch: ties left and right together under linkNumber.
         void setLink (Parameter* left, Parameter* right, int linkNumber);
 
-        int getDefaultInt() const { return (int) convertFrom0to1 (static_cast<const juce::AudioProcessorParameter&> (*this).getDefaultValue()); }
         bool modifiesPreset() const noexcept { return presetRelevant; }
         int getControllerNumber() const noexcept { return controllerNumber; }
         int getLinkControllerNumber() const noexcept { return linkControllerNumber; }
@@ -169,7 +175,7 @@ private:
     juce::ValueTree state;
     juce::Array<Parameter*> parameters;
     GestureTracker gestureTracker;
-    juce::Array<Listener*> listeners;
+    juce::ListenerList<Listener> listeners; // called from the last added to the first
     int pedalMessageDepth = 0;
     int presetApplyDepth = 0;
     int linkUpdateDepth = 0;

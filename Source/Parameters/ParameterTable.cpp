@@ -6,48 +6,95 @@ namespace
 {
 using Parameter = AudioValueTreeState::Parameter;
 
-Parameter* add (AudioValueTreeState& store, const ParameterTable::Adopt& adopt, std::unique_ptr<Parameter> parameter)
+// A toggle is a switch (0 or 1, shown as "Off" or "On"); a level runs from 0 to 127.
+enum class Kind
 {
-    auto* raw = parameter.get();
-    adopt (std::move (parameter));
-    store.addParameter (raw);
-    return raw;
-}
+    toggle,
+    level
+};
 
-Parameter* addToggle (AudioValueTreeState& store, const ParameterTable::Adopt& adopt, const juce::String& id,
-                      const juce::String& name, int controllerNumber, bool modifiesPreset, bool automatable)
+struct Row
 {
-    return add (store, adopt, std::make_unique<Parameter> (
-        id, name, controllerNumber, 0, 1, 1, modifiesPreset, juce::String(),
-        [] (int value, int maximumLength) { return valueToText ((float) value, maximumLength); },
-        [] (const juce::String& text) { return textToValue (text); },
-        automatable, true, true));
-}
+    const char* id;
+    const char* name;
+    Kind kind;
+    int defaultValue;
+    int controllerNumber = -1;
+    bool modifiesPreset = false;
+    bool automatable = false; // the host sees it and owns it
+};
 
-Parameter* addLevel (AudioValueTreeState& store, const ParameterTable::Adopt& adopt, const juce::String& id,
-                     const juce::String& name, int controllerNumber, bool modifiesPreset, bool automatable,
-                     int defaultValue)
+// In creation order, which is also the order of the store's tree.
+const Row rows[] = {
+    { .id = "adcLink", .name = "Link Stereo Input Channels", .kind = Kind::toggle, .defaultValue = 1,
+      .controllerNumber = 108, .modifiesPreset = true },
+    { .id = "adcL", .name = "Input Level Left", .kind = Kind::level, .defaultValue = 63,
+      .controllerNumber = 106, .modifiesPreset = true, .automatable = true },
+    { .id = "adcR", .name = "Input Level Right", .kind = Kind::level, .defaultValue = 63,
+      .controllerNumber = 107, .modifiesPreset = true, .automatable = true },
+    { .id = "dacLink", .name = "Link Stereo Output Channels", .kind = Kind::toggle, .defaultValue = 1,
+      .controllerNumber = 115, .modifiesPreset = true },
+    { .id = "dacL", .name = "Output Level Left", .kind = Kind::level, .defaultValue = 63,
+      .controllerNumber = 113, .modifiesPreset = true, .automatable = true },
+    { .id = "dacR", .name = "Output Level Right", .kind = Kind::level, .defaultValue = 63,
+      .controllerNumber = 114, .modifiesPreset = true, .automatable = true },
+    { .id = "mixWet", .name = "Dry/wet balance", .kind = Kind::level, .defaultValue = 63,
+      .modifiesPreset = true, .automatable = true },
+    { .id = "channelSetting", .name = "Device Channel Setting", .kind = Kind::level, .defaultValue = 2 },
+    { .id = "bypass", .name = "Bypass", .kind = Kind::toggle, .defaultValue = 1,
+      .controllerNumber = 110, .automatable = true },
+    { .id = "preset", .name = "Preset", .kind = Kind::level, .defaultValue = 0 },
+};
+
+// While its switch is on, a change of either side moves both and goes to the
+// pedal under the link's own controller number.
+struct Link
 {
-    return add (store, adopt, std::make_unique<Parameter> (
-        id, name, controllerNumber, 0, 127, defaultValue, modifiesPreset, juce::String(),
-        nullptr, nullptr, automatable, false, false));
+    const char* linkSwitch;
+    const char* left;
+    const char* right;
+    int controllerNumber;
+};
+
+const Link links[] = {
+    { .linkSwitch = "adcLink", .left = "adcL", .right = "adcR", .controllerNumber = 105 },
+    { .linkSwitch = "dacLink", .left = "dacL", .right = "dacR", .controllerNumber = 112 },
+};
+
+Parameter::Definition definitionOf (const Row& row)
+{
+    Parameter::Definition definition;
+    definition.id = row.id;
+    definition.name = row.name;
+    definition.controllerNumber = row.controllerNumber;
+    definition.defaultValue = row.defaultValue;
+    definition.modifiesPreset = row.modifiesPreset;
+    definition.automatable = row.automatable;
+
+    if (row.kind == Kind::toggle)
+    {
+        definition.maximum = 1;
+        definition.discrete = true;
+        definition.boolean = true;
+        definition.valueToText = [] (int value, int maximumLength) { return valueToText ((float) value, maximumLength); };
+        definition.textToValue = [] (const juce::String& text) { return textToValue (text); };
+    }
+
+    return definition;
 }
 } // namespace
 
 void ParameterTable::create (AudioValueTreeState& store, const Adopt& adopt)
 {
-    auto* adcLink = addToggle (store, adopt, "adcLink", "Link Stereo Input Channels", 108, true, false);
-    auto* adcL = addLevel (store, adopt, "adcL", "Input Level Left", 106, true, true, 63);
-    auto* adcR = addLevel (store, adopt, "adcR", "Input Level Right", 107, true, true, 63);
-    adcLink->setLink (adcL, adcR, 105);
+    for (const auto& row : rows)
+    {
+        auto parameter = std::make_unique<Parameter> (definitionOf (row));
+        auto* added = parameter.get();
+        adopt (std::move (parameter));
+        store.addParameter (added);
+    }
 
-    auto* dacLink = addToggle (store, adopt, "dacLink", "Link Stereo Output Channels", 115, true, false);
-    auto* dacL = addLevel (store, adopt, "dacL", "Output Level Left", 113, true, true, 63);
-    auto* dacR = addLevel (store, adopt, "dacR", "Output Level Right", 114, true, true, 63);
-    dacLink->setLink (dacL, dacR, 112);
-
-    addLevel (store, adopt, "mixWet", "Dry/wet balance", -1, true, true, 63);
-    addLevel (store, adopt, "channelSetting", "Device Channel Setting", -1, false, false, 2);
-    addToggle (store, adopt, "bypass", "Bypass", 110, false, true);
-    addLevel (store, adopt, "preset", "Preset", -1, false, false, 0);
+    for (const auto& link : links)
+        store.getParameter (link.linkSwitch)->setLink (store.getParameter (link.left), store.getParameter (link.right),
+                                                       link.controllerNumber);
 }

@@ -74,6 +74,70 @@ TEST_F (ParameterStoreTest, ListenersAreCalledLastRegisteredFirst)
     EXPECT_EQ (order, (std::vector<int> { 2, 1 }));
 }
 
+// Listeners 1, 2 and 3, called 3, 2, 1; one of them removes others when it is called.
+TEST_F (ParameterStoreTest, AListenerRemovedDuringACallIsNotCalledAndNoneIsCalledTwice)
+{
+    struct Remover : AudioValueTreeState::Listener
+    {
+        void parameterChanged (AudioValueTreeState::Parameter*, int, int) override { called(); }
+        bool updateExtraParameters() override
+        {
+            called();
+            return false;
+        }
+        void called()
+        {
+            order->push_back (tag);
+            for (auto* other : removes)
+                store->removeListener (other);
+            removes.clear();
+        }
+
+        AudioValueTreeState* store = nullptr;
+        std::vector<int>* order = nullptr;
+        int tag = 0;
+        std::vector<Remover*> removes;
+    };
+
+    const struct { int remover; std::vector<int> removed; bool flushPass; std::vector<int> heard; } cases[] = {
+        { 3, { 2 }, false, { 3, 1 } },      // one not yet called
+        { 3, { 1 }, false, { 3, 2 } },      // the last one
+        { 3, { 3 }, false, { 3, 2, 1 } },   // itself
+        { 2, { 3 }, false, { 3, 2, 1 } },   // one already called
+        { 3, { 3, 2 }, false, { 3, 1 } },   // itself and the next
+        { 2, { 1, 3 }, false, { 3, 2 } },   // one on each side
+        { 3, { 2 }, true, { 3, 1 } },       // the same in a flush pass
+        { 2, { 1, 3 }, true, { 3, 2 } },
+    };
+
+    log.reset();
+    for (const auto& c : cases)
+    {
+        std::vector<int> order;
+        Remover listeners[3];
+        for (int i = 0; i < 3; ++i)
+        {
+            listeners[i].store = &store;
+            listeners[i].order = &order;
+            listeners[i].tag = i + 1;
+            store.addListener (&listeners[i]);
+        }
+        for (int tag : c.removed)
+            listeners[c.remover - 1].removes.push_back (&listeners[tag - 1]);
+
+        if (c.flushPass)
+            store.updateParameters();
+        else
+            set ("mixWet", param ("mixWet")->get() == 10 ? 11 : 10);
+
+        for (auto& listener : listeners)
+            store.removeListener (&listener);
+
+        EXPECT_EQ (order, c.heard) << "listener " << c.remover << " removing " << ::testing::PrintToString (c.removed)
+                                   << (c.flushPass ? " in a flush pass" : "");
+    }
+}
+
 //==============================================================================
 TEST_F (ParameterStoreTest, HostAutomationWaitsForTheNextPassWhoseIntervalAdaptsToActivity)
 {

@@ -1,75 +1,169 @@
 #include "Support/PluginFixture.h"
 #include "Parameters/ParameterText.h"
+#include "Presets/PresetFormat.h"
 
+#include <set>
+
+// What the table's rows must agree on. Its exact values show where they are
+// used: the ids and defaults in the state chunk and the first flush, the
+// controller numbers in the pedal's messages, the names and ranges where a
+// host lists its parameters.
 namespace
 {
-struct Row
-{
-    const char* id;
-    const char* name;
-    int maximum;
-    int defaultValue;
-    int controllerNumber;
-    int linkControllerNumber;
-    bool modifiesPreset;
-    bool automatable;
-    bool discrete;
-};
+using Parameter = AudioValueTreeState::Parameter;
 
-const Row table[] = {
-    { "adcLink", "Link Stereo Input Channels", 1, 1, 108, -1, true, false, true },
-    { "adcL", "Input Level Left", 127, 63, 106, 105, true, true, false },
-    { "adcR", "Input Level Right", 127, 63, 107, 105, true, true, false },
-    { "dacLink", "Link Stereo Output Channels", 1, 1, 115, -1, true, false, true },
-    { "dacL", "Output Level Left", 127, 63, 113, 112, true, true, false },
-    { "dacR", "Output Level Right", 127, 63, 114, 112, true, true, false },
-    { "mixWet", "Dry/wet balance", 127, 63, -1, -1, true, true, false },
-    { "channelSetting", "Device Channel Setting", 127, 2, -1, -1, false, false, false },
-    { "bypass", "Bypass", 1, 1, 110, -1, false, true, true },
-    { "preset", "Preset", 127, 0, -1, -1, false, false, false },
+struct ParameterTableTest : ::testing::Test
+{
+    const juce::Array<Parameter*>& parameters() const { return store.getParameters(); }
+
+    std::unique_ptr<VelmoraAudioProcessor> processor = makeProcessor();
+    AudioValueTreeState& store = processor->getValueTreeState();
 };
 } // namespace
 
-TEST (ParameterTable, StoreHoldsTheTenParametersInTableOrder)
+TEST_F (ParameterTableTest, TheTreeHoldsEveryParameterInCreationOrderAtItsDefault)
 {
-    auto processor = makeProcessor();
-    auto& store = processor->getValueTreeState();
-    const auto& parameters = store.getParameters();
-
-    ASSERT_EQ (parameters.size(), 10);
-    ASSERT_EQ (store.getState().getNumChildren(), 10);
     EXPECT_EQ (store.getState().getType().toString(), "Pellion");
     EXPECT_EQ (store.getState()["version"].toString(), "0.2.0");
 
-    for (int i = 0; i < 10; ++i)
+    juce::StringArray ids;
+    for (auto* p : parameters())
+        ids.add (p->getParameterID());
+    EXPECT_EQ (ids, juce::StringArray ({ "adcLink", "adcL", "adcR", "dacLink", "dacL", "dacR", "mixWet",
+                                         "channelSetting", "bypass", "preset" }));
+
+    ASSERT_EQ (store.getState().getNumChildren(), parameters().size());
+    for (int i = 0; i < parameters().size(); ++i)
     {
-        const auto& row = table[i];
-        auto* p = parameters[i];
-        SCOPED_TRACE (row.id);
-
-        EXPECT_EQ (p->getParameterID(), row.id);
-        EXPECT_EQ (p->getName (100), row.name);
-        EXPECT_EQ (p->getRange().getStart(), 0);
-        EXPECT_EQ (p->getRange().getEnd(), row.maximum);
-        EXPECT_EQ (p->get(), row.defaultValue);
-        EXPECT_EQ (p->getControllerNumber(), row.controllerNumber);
-        EXPECT_EQ (p->getLinkControllerNumber(), row.linkControllerNumber);
-        EXPECT_EQ (p->modifiesPreset(), row.modifiesPreset);
-        EXPECT_EQ (p->isAutomatable(), row.automatable);
-        EXPECT_EQ (p->isDiscrete(), row.discrete);
-        EXPECT_EQ (p->isBoolean(), row.discrete);
-        EXPECT_TRUE (p->isMetaParameter());
-        EXPECT_EQ (p->getNumSteps(), row.maximum + 1);
-
+        auto* p = parameters()[i];
+        SCOPED_TRACE (p->getParameterID());
         auto child = store.getState().getChild (i);
         EXPECT_EQ (child.getType().toString(), "PARAM");
-        EXPECT_EQ (child["id"].toString(), row.id);
-        EXPECT_EQ ((int) child["value"], row.defaultValue);
+        EXPECT_EQ (child["id"].toString(), p->getParameterID());
+        EXPECT_EQ ((int) child["value"], p->get());
+        EXPECT_EQ (p->get(), (int) p->convertFrom0to1 (hostView (p).getDefaultValue()));
     }
 }
 
-// What a host sees of these (names, order, flags, texts) is the host interface's to test.
-TEST (ParameterTable, SwitchTextsAreCutToTheLengthAskedFor)
+TEST_F (ParameterTableTest, ExactlyTheAutomatableParametersAreHostParameters)
+{
+    juce::Array<juce::AudioProcessorParameter*> automatable;
+    for (auto* p : parameters())
+        if (p->isAutomatable())
+            automatable.add (p);
+
+    EXPECT_EQ (processor->getParameters(), automatable);
+    EXPECT_EQ (automatable.size(), 6);
+}
+
+TEST_F (ParameterTableTest, EveryParameterIsASwitchOrALevel)
+{
+    for (auto* p : parameters())
+    {
+        SCOPED_TRACE (p->getParameterID());
+        const auto& range = p->getNormalisableRange();
+        EXPECT_EQ (range.start, 0.0f);
+        EXPECT_EQ (range.interval, 1.0f);
+        EXPECT_EQ (p->getNumSteps(), (int) range.end + 1);
+        EXPECT_TRUE (p->isMetaParameter());
+        EXPECT_EQ (p->getLabel(), "");
+        EXPECT_EQ (p->getCategory(), juce::AudioProcessorParameter::genericParameter);
+        EXPECT_EQ (p->isDiscrete(), p->isBoolean());
+
+        if (p->isBoolean())
+        {
+            EXPECT_EQ (range.end, 1.0f);
+            EXPECT_EQ (p->get(), 1);
+            EXPECT_EQ (hostView (p).getText (1.0f, 1024), "On");
+            EXPECT_EQ (hostView (p).getText (0.0f, 2), "Of");
+            EXPECT_EQ (hostView (p).getValueForText ("On"), 1.0f);
+            EXPECT_EQ (hostView (p).getValueForText ("on"), 0.0f);
+        }
+        else
+        {
+            EXPECT_EQ (range.end, 127.0f);
+            EXPECT_EQ (hostView (p).getText (p->convertTo0to1 (63.0f), 1024), "63");
+            EXPECT_EQ (p->convertFrom0to1 (hostView (p).getValueForText ("100")), 100.0f);
+        }
+    }
+}
+
+TEST_F (ParameterTableTest, LinkedLevelsShareTheirSwitchAndLinkNumber)
+{
+    int sides = 0;
+
+    for (auto* p : parameters())
+    {
+        auto* linkSwitch = p->getLinkSwitch();
+        if (linkSwitch == nullptr)
+        {
+            EXPECT_EQ (p->getLinkPartner(), nullptr);
+            EXPECT_EQ (p->getLinkControllerNumber(), -1);
+            continue;
+        }
+
+        SCOPED_TRACE (p->getParameterID());
+        ++sides;
+        auto* partner = p->getLinkPartner();
+        ASSERT_NE (partner, nullptr);
+        EXPECT_NE (partner, p);
+        EXPECT_EQ (partner->getLinkPartner(), p);
+        EXPECT_EQ (partner->getLinkSwitch(), linkSwitch);
+        EXPECT_EQ (partner->getLinkControllerNumber(), p->getLinkControllerNumber());
+        EXPECT_NE (p->getLinkControllerNumber(), -1);
+        EXPECT_NE (p->getLinkControllerNumber(), p->getControllerNumber());
+
+        // Two levels alike, and their switch created before either.
+        EXPECT_FALSE (p->isBoolean());
+        EXPECT_EQ (partner->getNormalisableRange().end, p->getNormalisableRange().end);
+        EXPECT_EQ (partner->get(), p->get());
+        EXPECT_TRUE (linkSwitch->isBoolean());
+        EXPECT_EQ (linkSwitch->getLinkSwitch(), nullptr);
+        EXPECT_LT (parameters().indexOf (linkSwitch), parameters().indexOf (p));
+        EXPECT_EQ (linkSwitch->modifiesPreset(), p->modifiesPreset());
+    }
+
+    EXPECT_EQ (sides, 4);
+}
+
+TEST_F (ParameterTableTest, ControllerNumbersAreSevenBitAndNeverShared)
+{
+    std::multiset<int> numbers;
+    std::set<int> linkNumbers;
+
+    for (auto* p : parameters())
+    {
+        if (p->getControllerNumber() != -1)
+            numbers.insert (p->getControllerNumber());
+        if (p->getLinkControllerNumber() != -1)
+            linkNumbers.insert (p->getLinkControllerNumber());
+    }
+    numbers.insert (linkNumbers.begin(), linkNumbers.end());
+
+    for (int number : numbers)
+    {
+        EXPECT_EQ (numbers.count (number), 1u) << number;
+        EXPECT_GE (number, 0);
+        EXPECT_LE (number, 127);
+    }
+    EXPECT_EQ (linkNumbers.size(), 2u);
+}
+
+TEST_F (ParameterTableTest, ThePresetParametersAreThePresetFilesKeysWithItsDefaults)
+{
+    std::vector<juce::Identifier> inPresets;
+    for (auto* p : parameters())
+        if (p->modifiesPreset())
+            inPresets.emplace_back (p->getParameterID());
+
+    const auto& keys = PresetFormat::presetKeys();
+    EXPECT_EQ (inPresets, std::vector<juce::Identifier> (keys.begin(), keys.end()));
+
+    for (const auto& key : keys)
+        EXPECT_EQ (store.getParameter (key.toString())->get(), PresetFormat::defaultValue (key)) << key.toString();
+}
+
+TEST (ParameterText, SwitchTextsAreCutToTheLengthAskedFor)
 {
     const struct { float value; int maximumLength; const char* text; } cases[] = {
         { 1.0f, 1024, "On" }, { 0.0f, 1024, "Off" }, { 0.0f, 2, "Of" }, { 1.0f, 0, "" }, { 0.0f, -3, "" },

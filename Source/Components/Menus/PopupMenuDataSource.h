@@ -42,10 +42,11 @@ public:
     }
 
     // Each row must also be a popup menu item component, whose highlight is read.
-    void addListener (Listener* row) { listeners.addIfNotAlreadyThere (row); }
-    void removeListener (Listener* row) { listeners.removeFirstMatchingValue (row); }
+    void addListener (Listener* row) { listeners.add (row); }
+    void removeListener (Listener* row) { listeners.remove (row); }
 
-    // Moves the window by delta elements, within the list; rows are told, bottom row first.
+    // Moves the window by delta elements, within the list; rows are told, bottom
+    // row first. A row removed while they are told is not told; none is told twice.
     void adjustOffset (int delta)
     {
         const auto total = source.size();
@@ -61,24 +62,19 @@ public:
             return;
 
         offset = newOffset;
-        for (int i = listeners.size() - 1; i >= 0; --i)
-        {
-            i = juce::jmin (i, listeners.size() - 1);
-            if (i < 0)
-                break;
-            listeners.getUnchecked (i)->offsetChanged();
-        }
+        listeners.call ([] (Listener& row) { row.offsetChanged(); });
     }
 
     void timerCallback (int timerId) override
     {
         if (timerId == scrollTimerId)
         {
-            if (listeners.size() < 3)
+            const auto& rows = listeners.getListeners();
+            if (rows.size() < 3)
                 return;
-            if (isHighlighted (listeners.getFirst()))
+            if (isHighlighted (rows.getFirst()))
                 adjustOffset (-1);
-            else if (isHighlighted (listeners.getLast()))
+            else if (isHighlighted (rows.getLast()))
                 adjustOffset (1);
         }
         else if (timerId == holdTimerId)
@@ -100,7 +96,7 @@ private:
         return item != nullptr && item->isItemHighlighted();
     }
 
-    juce::Array<Listener*> listeners;
+    juce::ListenerList<Listener> listeners; // top row first; told from the bottom row up
     juce::OwnedArray<T>& source;
     int offset = 0;
     juce::Image scrollUpImage;

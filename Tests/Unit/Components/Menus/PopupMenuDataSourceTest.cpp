@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <limits>
 #include <vector>
 
@@ -117,15 +118,37 @@ TEST_F (PresetWindow, HighlightedEndRowsScrollOnlyWithThreeRowsOrMore)
     EXPECT_EQ (source.getOffset(), 1);
 }
 
-TEST_F (PresetWindow, RowsLeavingDuringTheNotificationAreSkipped)
+// Rows are told bottom first; the bottom row removes others when it is told.
+TEST_F (PresetWindow, ARowLeavingDuringTheNotificationIsNotToldAndNoneIsToldTwice)
 {
-    fill (8, 4);
-    rows[3]->onChange = [this]
-    {
-        source.removeListener (rows[3].get());
-        source.removeListener (rows[2].get());
+    const struct { std::vector<int> leaving; std::vector<int> told; } cases[] = {
+        { { 3, 2 }, { 3, 1, 0 } }, // itself and the next
+        { { 1 }, { 3, 2, 0 } },    // one further up
+        { { 0 }, { 3, 2, 1 } },    // the top row
+        { { 2, 0 }, { 3, 1 } },
     };
 
-    source.adjustOffset (1);
-    EXPECT_EQ (notified, (std::vector<Row*> { rows[3].get(), rows[1].get(), rows[0].get() }));
+    fill (8, 4);
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE (::testing::PrintToString (c.leaving));
+        for (auto& row : rows)
+            source.removeListener (row.get());
+        for (auto& row : rows)
+            source.addListener (row.get());
+
+        rows[3]->onChange = [this, leaving = c.leaving]
+        {
+            for (int index : leaving)
+                source.removeListener (rows[(size_t) index].get());
+        };
+
+        notified.clear();
+        source.adjustOffset (source.getOffset() == 0 ? 1 : -1);
+
+        std::vector<int> told;
+        for (auto* row : notified)
+            told.push_back ((int) (std::find_if (rows.begin(), rows.end(), [row] (auto& r) { return r.get() == row; }) - rows.begin()));
+        EXPECT_EQ (told, c.told);
+    }
 }
