@@ -1,12 +1,11 @@
 #include "Presets/PresetFormat.h"
 #include "Utilities/DirectoryListing.h"
+#include "Utilities/JsonCheck.h"
 #include "Utilities/SafeFileReader.h"
 #include "Utilities/SafeNumbers.h"
 #include "Utilities/Utf8Check.h"
 
-#include <cmath>
 #include <cstdint>
-#include <limits>
 
 namespace
 {
@@ -29,12 +28,6 @@ juce::var cloneObject (const juce::var& source)
 
     return {};
 }
-
-bool isPlainDigit (juce::juce_wchar c) noexcept
-{
-    return c >= '0' && c <= '9';
-}
-
 } // namespace
 
 //==============================================================================
@@ -155,76 +148,9 @@ int PresetFormat::toInt (const juce::var& value) noexcept
 }
 
 //==============================================================================
-bool PresetFormat::isSafeToParse (const juce::String& text) noexcept
-{
-    constexpr int maximumIntegerDigits = 18;  // below int64 overflow in the number reader
-    constexpr int maximumExponentDigits = 9;  // below int overflow in the exponent reader
-
-    auto p = text.getCharPointer();
-    juce::juce_wchar quote = 0, previous = 0, beforePrevious = 0;
-    int depth = 0, digits = 0, digitLimit = 0;
-
-    for (;;)
-    {
-        const auto c = p.getAndAdvance();
-
-        if (c == 0)
-            return quote == 0;
-
-        if (quote != 0)
-        {
-            if (c == quote)
-            {
-                quote = 0;
-                previous = c;
-            }
-            else if (c == '\\' && p.getAndAdvance() == 0)
-            {
-                return false;
-            }
-
-            continue;
-        }
-
-        if (isPlainDigit (c))
-        {
-            if (digits == 0)
-            {
-                const auto afterSign = (previous == '+' || previous == '-') ? beforePrevious : previous;
-
-                if (afterSign == 'e' || afterSign == 'E')
-                    digitLimit = maximumExponentDigits;
-                else if (previous == '.')
-                    digitLimit = std::numeric_limits<int>::max();
-                else
-                    digitLimit = maximumIntegerDigits;
-            }
-
-            if (++digits > digitLimit)
-                return false;
-        }
-        else
-        {
-            digits = 0;
-
-            if (c == '"' || c == '\'')
-                quote = c;
-            else if (c == '-' && ! isPlainDigit (*p)) // the reader would step past the end
-                return false;
-            else if ((c == '[' || c == '{') && ++depth > maximumNesting)
-                return false;
-            else if ((c == ']' || c == '}') && --depth < 0)
-                return false;
-        }
-
-        beforePrevious = previous;
-        previous = c;
-    }
-}
-
 PresetFormat PresetFormat::fromFileText (const juce::String& text, const juce::String& name)
 {
-    const auto parsed = isSafeToParse (text) ? juce::JSON::parse (text) : juce::var();
+    const auto parsed = JsonCheck::isSafeToParse (text, maximumNesting) ? juce::JSON::parse (text) : juce::var();
 
     PresetFormat preset (juce::var(), name);
     auto* own = preset.properties.getDynamicObject();

@@ -63,10 +63,6 @@ public:
     static PresetFormat fromFileData (const void* data, size_t numBytes, const juce::String& name);
     static PresetFormat fromFileText (const juce::String& text, const juce::String& name);
 
-    // True when JSON::parse can be trusted with the text: it recurses per
-    // bracket and overflows on long digit runs, so both are bounded here.
-    static bool isSafeToParse (const juce::String& text) noexcept;
-
     // Every regular *.zvk file directly inside the folder whose name is UTF-8,
     // sorted by name; nothing when there is no folder.
     static void loadUserPresets (const juce::File& folder, juce::OwnedArray<PresetFormat>& into);

@@ -1,7 +1,7 @@
 #include "Updates/VersionFile.h"
 
 #include "Utilities/InputLimits.h"
-#include "Presets/PresetFormat.h"
+#include "Utilities/JsonCheck.h"
 #include "Utilities/Utf8Check.h"
 
 namespace VersionFile
@@ -16,7 +16,7 @@ bool read (const void* data, size_t size, juce::PropertySet& into)
 
     const auto text = juce::String::fromUTF8 (static_cast<const char*> (data), (int) size);
 
-    if (! PresetFormat::isSafeToParse (text))
+    if (! JsonCheck::isSafeToParse (text, InputLimits::versionFileNesting))
         return false;
 
     juce::var root;

@@ -39,8 +39,9 @@ constexpr int xmlAttributesPerElement = 64; // keeps duplicate checks cheap
 // protocol, a 23-byte preset record in a 10-byte frame. Longer ones are dropped.
 constexpr int midiMessageBytes = 33;
 
-// The version file fetched from the update server.
+// The version file fetched from the update server (JSON) and the nesting its reader follows.
 constexpr size_t versionFileBytes = 64u * 1024;
+constexpr int versionFileNesting = 64;
 
 // The head of one response from the update server, interim responses included:
 // its header fields, its bytes (status lines and line ends counted), and a

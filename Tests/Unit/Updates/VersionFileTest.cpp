@@ -36,6 +36,10 @@ const FileCase fileCases[] = {
     { "broken UTF-8", "{\"pluginVersion\":\"0.2\xc0\x80\"}", false, {} },
     { "a zero byte", std::string ("{\"a\":\"b\"}\0", 10), false, {} },
     { "nesting beyond the reader's limit", std::string (5000, '[') + std::string (5000, ']'), false, {} },
+    { "nesting at its limit", "{\"pluginVersion\":\"0.2.0\",\"x\":" + std::string (InputLimits::versionFileNesting - 1, '[')
+                                 + std::string (InputLimits::versionFileNesting - 1, ']') + "}", true, { { "pluginVersion", "0.2.0" } } },
+    { "nesting one beyond its limit", "{\"pluginVersion\":\"0.2.0\",\"x\":" + std::string (InputLimits::versionFileNesting, '[')
+                                      + std::string (InputLimits::versionFileNesting, ']') + "}", false, {} },
     { "a number beyond 64 bits", R"({"pluginVersion":"0.2.0","n":123456789012345678901234567890})", false, {} },
     { "exactly at the size limit", padded (InputLimits::versionFileBytes), true, { { "pluginVersion", "0.2.0" } } },
     { "one byte over the size limit", padded (InputLimits::versionFileBytes + 1), false, {} },
