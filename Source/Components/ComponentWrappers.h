@@ -63,8 +63,6 @@ public:
             attachment = std::make_unique<Attachment> (state, parameterID, *this->component);
     }
 
-    Attachment* getAttachment() const noexcept { return attachment.get(); }
-
 protected:
     std::unique_ptr<Attachment> attachment;
 };

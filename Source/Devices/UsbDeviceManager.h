@@ -59,7 +59,6 @@ public:
     }
 
     void setSettingsFolder (const juce::String& folder) { settingsFiles.setFolder (folder); }
-    const juce::String& getSettingsFolder() const noexcept { return settingsFiles.getFolder(); }
 
     void setRecentSettings (const juce::ValueTree& tree) { recentSettings = tree; }
     juce::ValueTree& getRecentSettings() noexcept { return recentSettings; }

@@ -37,9 +37,6 @@ public:
         void holdValue (float normalisedValue) noexcept;
 
         bool isHolding() const noexcept { return holding; }
-        bool isEnded() const noexcept { return ended; }
-        bool isValuePending() const noexcept { return valuePending; }
-        ParameterChangeSource getSource() const noexcept { return source; }
         juce::AudioProcessorParameter& getParameter() const noexcept { return parameter; }
 
     private:

@@ -43,7 +43,6 @@ const juce::Identifier& PresetFormat::adcRKey() { return presetKeys()[2]; }
 const juce::Identifier& PresetFormat::dacLinkKey() { return presetKeys()[3]; }
 const juce::Identifier& PresetFormat::dacLKey() { return presetKeys()[4]; }
 const juce::Identifier& PresetFormat::dacRKey() { return presetKeys()[5]; }
-const juce::Identifier& PresetFormat::mixWetKey() { return presetKeys()[6]; }
 
 const std::array<juce::Identifier, PresetFormat::numKeys>& PresetFormat::presetKeys()
 {

@@ -47,7 +47,6 @@ public:
     static const juce::Identifier& dacLinkKey();
     static const juce::Identifier& dacLKey();
     static const juce::Identifier& dacRKey();
-    static const juce::Identifier& mixWetKey();
 
     // The seven level keys, in file order (without "name").
     static const std::array<juce::Identifier, numKeys>& presetKeys();

@@ -13,7 +13,6 @@ public:
 
     // Empty until the plug-in names its settings folder; no file is read or written meanwhile.
     void setFolder (const juce::String& folder) { settingsFolder = folder; }
-    const juce::String& getFolder() const noexcept { return settingsFolder; }
 
     // The folder directly followed by the device name and the suffix; none without a folder.
     juce::File fileFor (const juce::String& deviceName) const;

@@ -33,7 +33,6 @@ public:
     // when there was no file to read.
     bool saveIfNeeded();
     bool needsToBeSaved() const;
-    bool isSavePending() const { return isTimerRunning(); }
 
     // False when a file that could not be read could not be moved aside either.
     bool isBackedByFile() const noexcept { return backedByFile; }

@@ -1,10 +1,8 @@
 #pragma once
 
 #include <juce_audio_basics/juce_audio_basics.h>
-#include <atomic>
 
-// A gain that ramps once per block. Any thread may post a new target; the audio
-// thread takes it over at the start of its next block.
+// A gain that ramps once per block.
 class AudioSmoothedValue : public juce::SmoothedValue<float, juce::ValueSmoothingTypes::Linear>
 {
 public:
@@ -23,13 +21,9 @@ public:
         setCurrentAndTargetValue (getTargetValue());
     }
 
-    void postTarget (float target) noexcept { pendingTarget.store (target, std::memory_order_relaxed); }
-    float getPostedTarget() const noexcept { return pendingTarget.load (std::memory_order_relaxed); }
-
     float getRampLengthSeconds() const noexcept { return rampLengthSeconds; }
 
 private:
-    std::atomic<float> pendingTarget { 0.0f };
     float rampLengthSeconds;
 };
 

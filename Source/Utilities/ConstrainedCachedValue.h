@@ -73,7 +73,6 @@ public:
         notify();
     }
 
-    const Type& getDefault() const noexcept { return defaultValue; }
     juce::UndoManager* getUndoManager() const noexcept { return undoManager; }
 
 private:

@@ -10,7 +10,6 @@ class ThreadIdentity
 {
 public:
     void record (juce::Thread::ThreadID thread) noexcept { recorded.store (thread); }
-    void recordCurrentThread() noexcept { record (juce::Thread::getCurrentThreadId()); }
 
     bool isCurrentThread() const noexcept
     {

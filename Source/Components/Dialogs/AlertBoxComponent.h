@@ -55,8 +55,6 @@ public:
 
     virtual juce::Colour getBackgroundColour() const;
 
-    void setCallback (Callback newCallback) { callback = std::move (newCallback); }
-
     // The box has left the screen for good and is about to be deleted: from now
     // on it starts nothing and reports nothing. It may be inside its own
     // callback when this is called. Overrides call the base.

@@ -62,12 +62,10 @@ public:
 
     State getState() const noexcept { return state; }
     VersionNumber getVersion() const noexcept { return version; }
-    int getResultCode() const noexcept { return resultCode; }
     const juce::String& getDroppedFile() const noexcept { return droppedFile; }
     const juce::MemoryBlock& getFirmware() const noexcept { return firmware; }
     juce::ToggleButton* getAutoCheckToggle() const noexcept { return autoCheckToggle; }
     double getProgress() const noexcept { return progress; }
-    bool isDragOver() const noexcept { return dragOver; }
 
     // A flash runs from the start of a download that will flash, or of the
     // flash itself, until its job completes, which is once the pedal has come
@@ -75,7 +73,6 @@ public:
     bool isFlashing() const noexcept { return state == downloading || state == updating; }
 
     // The running or last jobs.
-    VersionQueryController* getQueryController() const noexcept { return queryController.get(); }
     FirmwareDownloadController* getDownloadController() const noexcept { return downloadController.get(); }
     FirmwareUpdateController* getUpdateController() const noexcept { return updateController.get(); }
 
