@@ -32,8 +32,8 @@ void EmulatedPedalAudio::capture (int64_t firstSample, int length)
 {
     captureStart = firstSample;
     captureLength = std::max (0, length);
-    receivedCapture.assign ((size_t) (numChannels * captureLength), 0.0f);
-    sentCapture.assign ((size_t) (numChannels * captureLength), 0.0f);
+    receivedCapture.assign ((size_t) numChannels * (size_t) captureLength, 0.0f);
+    sentCapture.assign ((size_t) numChannels * (size_t) captureLength, 0.0f);
 }
 
 float EmulatedPedalAudio::captured (const std::vector<float>& samples, int channel, int64_t sample) const noexcept
@@ -43,7 +43,7 @@ float EmulatedPedalAudio::captured (const std::vector<float>& samples, int chann
     if (channel < 0 || channel >= numChannels || offset < 0 || offset >= captureLength)
         return 0.0f;
 
-    return samples[(size_t) (channel * captureLength + offset)];
+    return samples[(size_t) ((int64_t) channel * captureLength + offset)];
 }
 
 float EmulatedPedalAudio::getReceived (int channel, int64_t sample) const noexcept
@@ -79,7 +79,7 @@ void EmulatedPedalAudio::copyCaptured (std::vector<float>& capture, int channel,
 
     if (from < to)
         std::copy (samples + (from - firstSample), samples + (to - firstSample),
-                   capture.begin() + (channel * captureLength + (from - captureStart)));
+                   capture.begin() + ((int64_t) channel * captureLength + (from - captureStart)));
 }
 
 void EmulatedPedalAudio::fillInputs (int64_t sampleCounter, float* const* inputs, int numInputs,

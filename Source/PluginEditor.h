@@ -102,7 +102,7 @@ public:
     bool getSubMenuClickable (UsbDevice* pedal, SUBMENU_OPTIONS submenu);
 
     // What the settings menu's choice does; names are those the menu was built with.
-    void settingsMenuCallback (int result, juce::StringArray names);
+    void settingsMenuCallback (int result, const juce::StringArray& names);
 
     // Opens the device options for the attached pedal; nothing without one.
     void alert_pedalOptions();
@@ -151,7 +151,7 @@ private:
 
     void showSettingsMenu();
     void setSettingsButtonImages (const juce::Image& normal, const juce::Image& over, const juce::Image& down);
-    void openUpdateDialog (VersionQuery query, bool reattachAfterwards);
+    void openUpdateDialog (const VersionQuery& query, bool reattachAfterwards);
     void recordPendingDevice();
     void chooseDevice (const MenuIds::DeviceChoice& choice, const juce::StringArray& names);
     void disconnect();

@@ -270,13 +270,15 @@ juce::PopupMenu VelmoraAudioProcessorEditor::getDeviceMenu (juce::StringArray& n
 }
 
 //==============================================================================
-void settingsMenuCallback (int result, VelmoraAudioProcessorEditor* editor, juce::StringArray names)
+// By value: the menu's callback holds its own copy, and forComponent deduces the type from it.
+void settingsMenuCallback (int result, VelmoraAudioProcessorEditor* editor,
+                           juce::StringArray names) // NOLINT(performance-unnecessary-value-param)
 {
     if (editor != nullptr)
-        editor->settingsMenuCallback (result, std::move (names));
+        editor->settingsMenuCallback (result, names);
 }
 
-void VelmoraAudioProcessorEditor::settingsMenuCallback (int result, juce::StringArray names)
+void VelmoraAudioProcessorEditor::settingsMenuCallback (int result, const juce::StringArray& names)
 {
     openMenu = 0;
     setSettingsButtonImages (Images::Hamburger_button.getImage(), Images::Hamburger_hover.getImage(),
@@ -311,7 +313,7 @@ void VelmoraAudioProcessorEditor::settingsMenuCallback (int result, juce::String
             VersionQuery carriedFirmware;
             carriedFirmware.status = VersionQuery::queryFirmwareRequired;
             recordPendingDevice();
-            openUpdateDialog (std::move (carriedFirmware), true);
+            openUpdateDialog (carriedFirmware, true);
             break;
         }
 
@@ -323,7 +325,7 @@ void VelmoraAudioProcessorEditor::settingsMenuCallback (int result, juce::String
         {
             VersionQuery freshCheck;
             freshCheck.status = VersionQuery::queryUpToDate;
-            openUpdateDialog (std::move (freshCheck), false);
+            openUpdateDialog (freshCheck, false);
             break;
         }
 
@@ -399,7 +401,7 @@ void VelmoraAudioProcessorEditor::recordPendingDevice()
 
 // After a dialog that ends with 0 the processor attaches the recorded pedal
 // again, 200 ms later, unless a pedal is attached by then.
-void VelmoraAudioProcessorEditor::openUpdateDialog (VersionQuery query, bool reattachAfterwards)
+void VelmoraAudioProcessorEditor::openUpdateDialog (const VersionQuery& query, bool reattachAfterwards)
 {
     auto* settings = processor.getSettings();
     jassert (settings != nullptr);
@@ -407,7 +409,7 @@ void VelmoraAudioProcessorEditor::openUpdateDialog (VersionQuery query, bool rea
         return;
 
     auto& owner = processor;
-    alertManager.alert_updateFirmware (std::move (query), *settings, [&owner, reattachAfterwards] (int result)
+    alertManager.alert_updateFirmware (query, *settings, [&owner, reattachAfterwards] (int result)
     {
         if (reattachAfterwards && result == 0)
             owner.startTimer (VelmoraAudioProcessor::reconnectTimerId, VelmoraAudioProcessor::reconnectDelayMs);

@@ -120,7 +120,7 @@ void VelmoraAudioProcessor::setProgram (const PresetFormat* preset, int program,
     {
         // Mirroring would let one side of a linked pair overwrite the other's stored value.
         const AudioValueTreeState::PresetSection wholePreset (valueTreeState);
-        const auto values = preset->getProperties();
+        const auto& values = preset->getProperties();
         for (auto* parameter : valueTreeState.getParameters())
         {
             const juce::Identifier id (parameter->getParameterID());

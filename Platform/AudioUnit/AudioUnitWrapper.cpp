@@ -141,11 +141,13 @@ KESTRUN_EXPORT KAUInstance* KestrunAUFactory (const KAUFactoryArgs* args)
         return nullptr;
     }
 
-    instance.release();
+    // The table owns the instance from here: closing its handle deletes it.
+    instance.release(); // NOLINT(bugprone-unused-return-value)
     // Made now, as the framework's threads would make it later.
     juce::Thread::getCurrentThread();
     static const ClosesInstancesLeftOpen afterTheFirstInstance;
-    return reinterpret_cast<KAUInstance*> (handle);
+    // The host holds the handle as its instance pointer; nothing dereferences it.
+    return reinterpret_cast<KAUInstance*> (handle); // NOLINT(performance-no-int-to-ptr)
 }
 
 KESTRUN_EXPORT int32_t KestrunAUEntry (KAUInstance* instance, int32_t selector, void* args)

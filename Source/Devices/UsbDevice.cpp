@@ -61,7 +61,7 @@ juce::String UsbDevice::extractDeviceName (const juce::String& portName)
     if (start < 0)
         return {};
 
-    const auto candidate = portName.substring (start, start + nameLength);
+    auto candidate = portName.substring (start, start + nameLength);
 
     if (candidate.length() != nameLength || candidate[3] != '-'
         || ! candidate.substring (4).containsOnly ("0123456789ABCDEF"))

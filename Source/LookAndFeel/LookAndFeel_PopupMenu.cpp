@@ -105,7 +105,7 @@ void LookAndFeel_PopupMenu::drawPopupMenuItem (juce::Graphics& g, const juce::Re
         const auto arrowH = 0.6f * getPopupMenuFont().getAscent();
         const auto strip = r.removeFromRight (juce::jmin (r.getWidth(), (int) arrowH));
         const auto x = (float) strip.getX();
-        const auto cy = (float) (r.getY() + r.getHeight() / 2);
+        const auto cy = (float) r.getCentreY();
 
         juce::Path arrow;
         arrow.addTriangle (x, cy - arrowH * 0.5f, x, cy + arrowH * 0.5f, x + 0.6f * arrowH, cy);

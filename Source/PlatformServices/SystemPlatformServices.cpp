@@ -16,7 +16,7 @@ namespace
 // executable of that name on the PATH.
 std::string findProgram (const juce::String& program)
 {
-    const auto name = program.toStdString();
+    auto name = program.toStdString();
     if (name.empty() || name.find ('/') != std::string::npos)
         return name;
 
@@ -27,7 +27,7 @@ std::string findProgram (const juce::String& program)
     {
         const auto end = std::min (folders.find (':', start), folders.size());
         const auto folder = folders.substr (start, end - start);
-        const auto candidate = (folder.empty() ? std::string (".") : folder) + "/" + name;
+        auto candidate = (folder.empty() ? std::string (".") : folder) + "/" + name;
 
         if (access (candidate.c_str(), X_OK) == 0)
             return candidate;
@@ -80,6 +80,7 @@ bool SystemPlatformServices::startDetached (const juce::String& program, const j
         strings.push_back (argument.toStdString());
 
     std::vector<char*> argv;
+    argv.reserve (strings.size() + 1);
     for (auto& s : strings)
         argv.push_back (s.data());
     argv.push_back (nullptr);

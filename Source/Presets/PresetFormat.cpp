@@ -87,7 +87,7 @@ PresetFormat::PresetFormat (const PRESET& record, const juce::String& name)
         char text[PRESET::nameLength + 1] = {};
         for (int i = 0; i < PRESET::nameLength; ++i)
         {
-            const auto c = static_cast<char> (record.bytes[(size_t) (PRESET::nameOffset + i)] & 0x7F);
+            const auto c = static_cast<char> (record.bytes[(size_t) PRESET::nameOffset + (size_t) i] & 0x7F);
             if (c == 0)
                 break;
             text[i] = c;

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <pwd.h>
 #include <unistd.h>
+#include <vector>
 
 namespace
 {
@@ -21,9 +22,18 @@ bool isRootedPath (const juce::String& path)
 juce::File homeFolder()
 {
     const char* home = std::getenv ("HOME");
+
+    // Into an entry of our own: getpwuid's is shared with every thread of the
+    // host. The buffer is far larger than any entry; a larger one reads as none.
+    passwd entry {};
+    passwd* found = nullptr;
+    std::vector<char> strings;
     if (home == nullptr)
-        if (auto* entry = getpwuid (getuid()))
-            home = entry->pw_dir;
+    {
+        strings.resize (16384);
+        if (getpwuid_r (getuid(), &entry, strings.data(), strings.size(), &found) == 0 && found != nullptr)
+            home = entry.pw_dir;
+    }
 
     if (home == nullptr || ! isStrictUtf8 (reinterpret_cast<const uint8_t*> (home), std::strlen (home)))
         return {};
@@ -37,7 +47,7 @@ juce::File homeFolder()
 // UTF-8 text within its limit is not read.
 juce::File configFolder (const juce::File& home)
 {
-    const auto fallback = home.getChildFile (".config");
+    auto fallback = home.getChildFile (".config");
 
     juce::MemoryBlock bytes;
     if (! SafeFileReader::read (fallback.getChildFile ("user-dirs.dirs"), bytes, InputLimits::folderListBytes)

@@ -31,7 +31,7 @@ std::optional<int> readInt (const juce::XmlElement& element, const char* attribu
 // A "DEVICE" element is kept only whole: a pedal's name and a use that exists.
 std::optional<StateChunk::Device> readDevice (const juce::XmlElement& element)
 {
-    const auto name = element.getStringAttribute ("name");
+    const auto& name = element.getStringAttribute ("name");
     const auto mode = readInt (element, "mode");
     const auto channel = readInt (element, "channelSetting");
     const auto leg = readInt (element, "pedalboardMode");

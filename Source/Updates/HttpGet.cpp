@@ -199,7 +199,7 @@ bool HttpGet::isAllowedRedirect (const juce::String& from, const juce::String& t
 
 juce::String HttpGet::resolveLocation (const juce::String& base, const juce::String& location)
 {
-    const auto target = location.trim();
+    auto target = location.trim();
     Address address;
 
     if (target.isEmpty() || ! split (base, address))

@@ -7,11 +7,13 @@
 // against one list.
 namespace InputLimits
 {
+constexpr size_t kilobyte = 1024; // sizes multiply in size_t, never in a narrower type
+
 // "settings.xml" in the plug-in's settings folder.
 constexpr size_t settingsFileBytes = 1u << 20;
 
 // One pedal's "-settings.xml" file.
-constexpr size_t deviceSettingsFileBytes = 64u * 1024;
+constexpr size_t deviceSettingsFileBytes = 64 * kilobyte;
 
 // One user preset file (JSON) and the nesting its reader follows.
 constexpr size_t presetFileBytes = 1u << 20;
@@ -28,7 +30,7 @@ constexpr int stateProgramNameCharacters = 256;
 constexpr int listedFiles = 1024;
 
 // The user's list of folders ("~/.config/user-dirs.dirs"), read to find the application-data folder.
-constexpr size_t folderListBytes = 64u * 1024;
+constexpr size_t folderListBytes = 64 * kilobyte;
 
 // Documents read by the strict XML reader (settings files, host state chunks).
 constexpr int xmlDepth = 16;
@@ -40,15 +42,15 @@ constexpr int xmlAttributesPerElement = 64; // keeps duplicate checks cheap
 constexpr int midiMessageBytes = 33;
 
 // The version file fetched from the update server (JSON) and the nesting its reader follows.
-constexpr size_t versionFileBytes = 64u * 1024;
+constexpr size_t versionFileBytes = 64 * kilobyte;
 constexpr int versionFileNesting = 64;
 
 // The head of one response from the update server, interim responses included:
 // its header fields, its bytes (status lines and line ends counted), and a
 // redirect's target.
 constexpr int httpHeaderFields = 100;
-constexpr size_t httpHeadBytes = 32u * 1024;
-constexpr size_t httpLocationBytes = 8u * 1024;
+constexpr size_t httpHeadBytes = 32 * kilobyte;
+constexpr size_t httpLocationBytes = 8 * kilobyte;
 
 // A downloaded firmware archive, as transferred.
 constexpr size_t firmwareArchiveBytes = 8u << 20;

@@ -64,14 +64,14 @@ bool isSafeToParse (const juce::String& text, int maximumNesting) noexcept
         {
             digits = 0;
 
+            const bool refused = (c == '-' && ! isPlainDigit (*p)) // the reader would step past the end
+                                 || ((c == '[' || c == '{') && ++depth > maximumNesting)
+                                 || ((c == ']' || c == '}') && --depth < 0);
+            if (refused)
+                return false;
+
             if (c == '"' || c == '\'')
                 quote = c;
-            else if (c == '-' && ! isPlainDigit (*p)) // the reader would step past the end
-                return false;
-            else if ((c == '[' || c == '{') && ++depth > maximumNesting)
-                return false;
-            else if ((c == ']' || c == '}') && --depth < 0)
-                return false;
         }
 
         beforePrevious = previous;

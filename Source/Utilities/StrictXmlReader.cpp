@@ -76,7 +76,7 @@ public:
 
 private:
     bool atEnd() const noexcept { return position >= end; }
-    char peek (size_t offset = 0) const noexcept { return position + offset < end ? position[offset] : 0; }
+    char peek (size_t offset = 0) const noexcept { return position + offset < end ? position[offset] : '\0'; }
 
     bool startsWith (const char* text) const noexcept
     {

@@ -131,7 +131,7 @@ bool AlertManager::alert_withCallback (const juce::String& title, const juce::St
         return false;
 
     auto closer = makeCloser();
-    auto box = std::make_shared<AlertBoxComponent> (title, message, [closer, callback] (int result)
+    auto box = std::make_shared<AlertBoxComponent> (title, message, [closer, callback = std::move (callback)] (int result)
     {
         if (callback)
             callback (result);
@@ -148,13 +148,13 @@ bool AlertManager::alert_withCallback (const juce::String& title, const juce::St
     return true;
 }
 
-bool AlertManager::alert_updateFirmware (VersionQuery query, juce::PropertySet& settings, std::function<void (int)> callback)
+bool AlertManager::alert_updateFirmware (const VersionQuery& query, juce::PropertySet& settings, std::function<void (int)> callback)
 {
     if (isPedalFlashing())
         return false;
 
     auto closer = makeCloser();
-    auto box = std::make_shared<FirmwareUpdateComponent> (&holder, query, settings, [closer, callback] (int result)
+    auto box = std::make_shared<FirmwareUpdateComponent> (&holder, query, settings, [closer, callback = std::move (callback)] (int result)
     {
         if (callback)
             callback (result);
@@ -223,8 +223,8 @@ bool AlertManager::alert_pedalOptions (juce::ValueTree settingsTree, bool needsC
         return false;
 
     auto closer = makeCloser();
-    auto box = std::make_shared<PedalOptionsComponent> (settingsTree, needsCalibration,
-                                                        [closer, callback] (int result, juce::ValueTree& tree)
+    auto box = std::make_shared<PedalOptionsComponent> (std::move (settingsTree), needsCalibration,
+                                                        [closer, callback = std::move (callback)] (int result, juce::ValueTree& tree)
     {
         if (result == 0)
             closer->close();

@@ -68,7 +68,7 @@ public:
 
     // The firmware update dialog, starting in the state the query's status
     // selects; the callback gets its result, then it closes.
-    bool alert_updateFirmware (VersionQuery query, juce::PropertySet& settings, std::function<void (int)> callback);
+    bool alert_updateFirmware (const VersionQuery& query, juce::PropertySet& settings, std::function<void (int)> callback);
 
     // Confirmations that, on "OK", reset the attached pedal's presets or firmware.
     bool alert_resetFactoryPresets();

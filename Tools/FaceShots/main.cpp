@@ -12,6 +12,7 @@
 
 #include <juce_gui_basics/juce_gui_basics.h>
 
+#include <cmath>
 #include <iostream>
 #include <stdexcept>
 
@@ -154,7 +155,7 @@ int main (int argc, char** argv)
             store.getParameterAsValue (id) = value;
         juce::MessageManager::getInstance()->runDispatchLoopUntil (30);
 
-        const auto mixPercent = (int) (valueOf (store, "mixWet") * 100.0 / 127.0 + 0.5);
+        const auto mixPercent = (int) std::lround (valueOf (store, "mixWet") * 100.0 / 127.0);
         std::cout << "Levels (of 127): output faders L " << valueOf (store, "dacL") << " and R " << valueOf (store, "dacR")
                   << " (output link " << (valueOf (store, "dacLink") != 0 ? "on" : "off") << "), input faders L "
                   << valueOf (store, "adcL") << " and R " << valueOf (store, "adcR") << " (input link "

@@ -113,6 +113,7 @@ AudioData renderBlocks (PluginInstance& plugin, const ChannelLayout& layout, con
 
     std::vector<std::vector<float>> buffer ((size_t) layout.buffer(), std::vector<float> ((size_t) block));
     std::vector<float*> pointers;
+    pointers.reserve (buffer.size());
 
     for (auto& channel : buffer)
         pointers.push_back (channel.data());

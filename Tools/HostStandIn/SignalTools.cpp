@@ -89,6 +89,7 @@ Level measure (const std::vector<float>& samples)
 std::vector<Level> measure (const std::vector<std::vector<float>>& channels)
 {
     std::vector<Level> levels;
+    levels.reserve (channels.size());
 
     for (auto& channel : channels)
         levels.push_back (measure (channel));

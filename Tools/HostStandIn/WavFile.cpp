@@ -141,7 +141,7 @@ namespace
             {
                 // Shift into the top of a 32-bit word so the sign comes along.
                 auto raw = (int32_t) (((uint32_t) p[0] << 8) | ((uint32_t) p[1] << 16) | ((uint32_t) p[2] << 24));
-                return (float) (raw / 256) / 8388608.0f;
+                return (float) raw / 2147483648.0f; // exact: 24 significant bits
             }
             default: return (float) ((double) (int32_t) readU32 (p) / 2147483648.0);
         }

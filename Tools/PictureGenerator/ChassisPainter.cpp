@@ -20,8 +20,9 @@ float centreY (const Box& box) { return (float) box.centreY2() * 0.5f; }
 // The fader's cap centre for a level, as the fader style places it.
 float capCentreY (const Box& fader, double level)
 {
-    const auto top = (float) (fader.y + FaceLayout::capHeight / 2);
-    const auto bottom = (float) (fader.bottom() - FaceLayout::capHeight / 2);
+    const int halfCap = FaceLayout::capHeight / 2; // whole pixels, as the style's cap image
+    const auto top = (float) (fader.y + halfCap);
+    const auto bottom = (float) (fader.bottom() - halfCap);
     return bottom - (float) (level / 127.0) * (bottom - top);
 }
 

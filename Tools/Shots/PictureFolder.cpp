@@ -11,7 +11,7 @@ PictureFolder::PictureFolder (const juce::File& folderToUse) : folder (folderToU
 
 juce::File PictureFolder::write (juce::Component& component, const juce::String& name, const juce::String& caption) const
 {
-    const auto file = folder.getChildFile (name + ".png");
+    auto file = folder.getChildFile (name + ".png");
     const auto image = component.createComponentSnapshot (component.getLocalBounds(), true, 1.0f);
     juce::MemoryOutputStream png;
     if (! juce::PNGImageFormat().writeImageToStream (image, png) || ! file.replaceWithData (png.getData(), png.getDataSize()))

@@ -13,7 +13,7 @@ int positionOf (int value)
 
 PedalOptionsComponent::PedalOptionsComponent (juce::ValueTree settingsTree, bool shouldCalibrate, Callback callbackToUse)
     : AlertBoxComponent ("Device Options", {}, nullptr),
-      tree (settingsTree),
+      tree (std::move (settingsTree)),
       deviceSettings (tree),
       optionsCallback (std::move (callbackToUse)),
       needsCalibration (shouldCalibrate)

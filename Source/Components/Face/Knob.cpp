@@ -1,8 +1,10 @@
 #include "Components/Face/Knob.h"
 
+#include <cmath>
+
 juce::String Knob::percentText (double value)
 {
-    return juce::String ((int) (value / 127.0 * 100.0 + 0.5));
+    return juce::String ((int) std::lround (value / 127.0 * 100.0));
 }
 
 void Knob::init (ImageSelector knob, ImageSelector marker)
