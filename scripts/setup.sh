@@ -7,7 +7,7 @@ packages=(
   build-essential g++ cmake ninja-build pkg-config ccache
   juce-modules-source
   libgtest-dev libgmock-dev libbenchmark-dev
-  clang-14 libclang-rt-14-dev
+  clang-14 libclang-rt-14-dev clang-tidy-14 python3
   libcurl4-openssl-dev libfreetype-dev libfontconfig1-dev zlib1g-dev
   libpng-dev libjpeg-dev
   libx11-dev libxext-dev libxrandr-dev libxinerama-dev libxcursor-dev libxcomposite-dev

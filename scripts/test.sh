@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Sets up the machine, builds, and runs every test: the threaded tests under
-# ThreadSanitizer, each fuzz target for a bounded time, and last every test
-# under AddressSanitizer and UndefinedBehaviorSanitizer, whose CTest summary
-# ends the run. Each stage prints when it starts, so a slow one shows.
+# ThreadSanitizer, each fuzz target for a bounded time, clang-tidy over our own
+# code, and last every test under AddressSanitizer and UndefinedBehaviorSanitizer,
+# whose CTest summary ends the run. Each stage prints when it starts, so a slow one shows.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 cd "$root"
@@ -26,8 +26,14 @@ scripts/build.sh build/fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_FLAGS_
   -DCMAKE_C_COMPILER=clang-14 -DCMAKE_CXX_COMPILER=clang++-14 -- fuzzers
 scripts/fuzz.sh build/fuzz 10
 
-echo "== AddressSanitizer + UndefinedBehaviorSanitizer $(date +%T)"
+echo "== AddressSanitizer + UndefinedBehaviorSanitizer: build $(date +%T)"
 scripts/build.sh build/asan -DCMAKE_BUILD_TYPE=Debug -DPELLION_SANITIZE=ON
+
+# Over what that build compiled of ours, with its compile commands.
+echo "== clang-tidy $(date +%T)"
+scripts/tidy.py build/asan
+
+echo "== AddressSanitizer + UndefinedBehaviorSanitizer: tests $(date +%T)"
 (
   export ASAN_OPTIONS="fast_unwind_on_malloc=0:detect_leaks=1"
   export LSAN_OPTIONS="suppressions=$root/Tests/lsan.supp:print_suppressions=0"
