@@ -1,7 +1,7 @@
 #include "Parameters/GestureTracker.h"
 
-GestureTracker::GestureState::GestureState (GestureTracker& owner, juce::AudioProcessorParameter& p, bool hold)
-    : tracker (owner), parameter (p), holdFirstValue (hold)
+GestureTracker::GestureState::GestureState (juce::AudioProcessorParameter& p, bool hold)
+    : parameter (p), holdFirstValue (hold)
 {
 }
 
@@ -99,7 +99,7 @@ void GestureTracker::addParameter (juce::AudioProcessorParameter* parameter)
         return;
     }
 
-    states.add (new GestureState (*this, *parameter, wrapperHoldsFirstValue()));
+    states.add (new GestureState (*parameter, wrapperHoldsFirstValue()));
 }
 
 GestureTracker::GestureState* GestureTracker::findState (const juce::AudioProcessorParameter* parameter) const

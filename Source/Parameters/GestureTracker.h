@@ -28,7 +28,7 @@ public:
             holdTimerId = 1
         };
 
-        GestureState (GestureTracker& owner, juce::AudioProcessorParameter& parameter, bool holdFirstValue);
+        GestureState (juce::AudioProcessorParameter& parameter, bool holdFirstValue);
         ~GestureState() override;
 
         void timerCallback (int timerId) override;
@@ -46,7 +46,6 @@ public:
         void close();
 
         int timeoutMs = gestureTimeoutMs;
-        GestureTracker& tracker;
         juce::AudioProcessorParameter& parameter;
         ParameterChangeSource source = unknownSource;
         bool holdFirstValue;

@@ -31,28 +31,17 @@ void CallbackTiming::record (int64_t now) noexcept
 
     if (interval >= lower && interval <= upper)
     {
-        run = 0;
         late.store (false, std::memory_order_relaxed);
         return;
     }
 
     totalLate.fetch_add (1, std::memory_order_relaxed);
-
-    if (run == 0)
-        runStart = now;
-    else
-        raise (longestRun, now - runStart);
-
-    raise (largestRun, ++run);
     late.store (true, std::memory_order_relaxed);
 }
 
 void CallbackTiming::resetCounts() noexcept
 {
-    run = 0;
-    largestRun.store (0, std::memory_order_relaxed);
     totalLate.store (0, std::memory_order_relaxed);
-    longestRun.store (0, std::memory_order_relaxed);
     longestInterval.store (0, std::memory_order_relaxed);
     late.store (false, std::memory_order_relaxed);
 }

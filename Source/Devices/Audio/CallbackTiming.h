@@ -18,13 +18,11 @@ public:
     // One callback at the host clock's `now`.
     void record (int64_t now) noexcept;
 
-    // Counts, maxima and the late flag to 0; the previous callback's time stays.
+    // Counts, the longest interval and the late flag to 0; the previous callback's time stays.
     void resetCounts() noexcept;
 
     bool isLate() const noexcept { return late.load (std::memory_order_relaxed); }
     int getTotalLate() const noexcept { return totalLate.load (std::memory_order_relaxed); }
-    int getLargestLateRun() const noexcept { return largestRun.load (std::memory_order_relaxed); }
-    int64_t getLongestLateRunTicks() const noexcept { return longestRun.load (std::memory_order_relaxed); }
     int64_t getLongestIntervalTicks() const noexcept { return longestInterval.load (std::memory_order_relaxed); }
     int64_t getPeriodTicks() const noexcept { return nominal; }
     // The longest interval that is still on time.
@@ -36,9 +34,7 @@ public:
 private:
     int64_t nominal = 0, lower = 0, upper = 0;
     std::atomic<int64_t> previous { -1 }; // written by its audio thread only
-    int64_t runStart = 0;                 // audio thread only
-    int run = 0;                         // audio thread only
-    std::atomic<int> largestRun { 0 }, totalLate { 0 };
-    std::atomic<int64_t> longestRun { 0 }, longestInterval { 0 };
+    std::atomic<int> totalLate { 0 };
+    std::atomic<int64_t> longestInterval { 0 };
     std::atomic<bool> late { false };
 };

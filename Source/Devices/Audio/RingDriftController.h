@@ -55,9 +55,7 @@ public:
 
     int getTarget() const noexcept { return target; }
     int getRange() const noexcept { return range; }
-    int getLimit() const noexcept { return limit; }
     float getOffset() const noexcept { return offset; }
-    float getSmoothedFill() const noexcept { return smoothed; }
 
     // The lowest fill of every measurement, late ones too, at the last take, or -1.
     int getLastLowestFill() const noexcept { return lastLowest; }
