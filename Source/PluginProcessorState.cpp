@@ -181,10 +181,11 @@ std::optional<StateChunk::Device> VelmoraAudioProcessor::deviceForOtherThreads()
     const AudioThreadGuard::Scope reading (readerGuard);
 
     const auto* client = audioClient.load();
-    if (client == nullptr || client->getController() == nullptr)
+    auto* controller = client != nullptr ? client->getController() : nullptr;
+    if (controller == nullptr)
         return std::nullopt;
 
-    return StateChunk::Device { client->getDeviceName(), client->getController()->getDriver().getState(),
+    return StateChunk::Device { client->getDeviceName(), controller->getDriver().getState(),
                                 channelSetting.load(), client->getPedalboardLeg() };
 }
 

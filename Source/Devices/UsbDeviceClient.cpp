@@ -15,8 +15,8 @@ UsbDeviceClient::~UsbDeviceClient()
 
 void UsbDeviceClient::deviceConnected (int mode)
 {
-    if (mode == modeAudio && bridge.getPendingParameters().extraLatency == 0 && controller != nullptr)
-        controller->startCalibration (this);
+    if (auto* c = getController(); c != nullptr && mode == modeAudio && bridge.getPendingParameters().extraLatency == 0)
+        c->startCalibration (this);
 
     listeners.call ([] (ClientListener& l) { l.deviceConnected(); });
 }
@@ -60,22 +60,24 @@ void UsbDeviceClient::audioDeviceIOCallback (const float* const* inputs, int num
 
 void UsbDeviceClient::configureAudioDevice()
 {
-    if (controller != nullptr)
-        controller->getDriver().configureAudioDevice();
+    if (auto* c = getController())
+        c->getDriver().configureAudioDevice();
 }
 
 bool UsbDeviceClient::isAudioDeviceOpen() const
 {
-    return controller != nullptr && controller->getDriver().isAudioDeviceOpen();
+    auto* c = getController();
+    return c != nullptr && c->getDriver().isAudioDeviceOpen();
 }
 
 int UsbDeviceClient::getDeliveredBlockSize() const
 {
-    return controller != nullptr ? controller->getDriver().getDeliveredBlockSize() : 0;
+    auto* c = getController();
+    return c != nullptr ? c->getDriver().getDeliveredBlockSize() : 0;
 }
 
 void UsbDeviceClient::audioParametersApplied (AudioIODeviceSource&)
 {
-    if (controller != nullptr)
-        controller->getDriver().audioParametersApplied (this);
+    if (auto* c = getController())
+        c->getDriver().audioParametersApplied (this);
 }

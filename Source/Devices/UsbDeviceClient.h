@@ -50,8 +50,10 @@ public:
     void audioDeviceIOCallback (const float* const* inputs, int numInputs, float* const* outputs,
                                 int numOutputs, int numSamples) noexcept;
 
-    UsbDeviceController* getController() const noexcept { return controller; }
-    void setController (UsbDeviceController* c) noexcept { controller = c; }
+    // The pedal's controller while attached, else null. A host thread saving its
+    // state reads it while the message thread detaches: load it once.
+    UsbDeviceController* getController() const noexcept { return controller.load(); }
+    void setController (UsbDeviceController* c) noexcept { controller.store (c); }
 
     const juce::String& getDeviceName() const noexcept { return deviceName; }
     AudioIODeviceSource& getAudioSource() noexcept { return bridge; }
@@ -68,7 +70,7 @@ private:
     int getDeliveredBlockSize() const override;
     void audioParametersApplied (AudioIODeviceSource&) override;
 
-    UsbDeviceController* controller = nullptr;
+    std::atomic<UsbDeviceController*> controller { nullptr };
     AudioIODeviceSource bridge;
     AudioPeakDetector peakDetector;
     juce::String deviceName;
