@@ -113,7 +113,7 @@ void AlertManager::present (std::shared_ptr<juce::Component> box, int width, int
 bool AlertManager::isFlashing() const
 {
     auto* dialog = dynamic_cast<FirmwareUpdateComponent*> (alert.box.get());
-    return dialog != nullptr && dialog->isFlashing();
+    return dialog != nullptr && dialog->getFlow().isFlashing();
 }
 
 bool AlertManager::isPedalFlashing() const
@@ -161,7 +161,7 @@ bool AlertManager::alert_updateFirmware (const VersionQuery& query, juce::Proper
         closer->close();
     });
     closer->box = box.get();
-    box->prepareInitialState();
+    box->getFlow().start();
 
     const auto w = alert.parent->getWidth();
     const auto h = alert.parent->getHeight();

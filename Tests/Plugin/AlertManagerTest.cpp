@@ -147,7 +147,7 @@ TEST_F (AlertManagerTest, WhileAFlashRunsNoOtherDialogIsOpened)
     EXPECT_FALSE (manager->isFlashing());
 
     // The flashing state alone, without a job: only the refusal is looked at here.
-    flashing->prepareState (FirmwareUpdateComponent::updating);
+    flashing->getFlow().enterState (FirmwareUpdateFlow::updating);
     EXPECT_TRUE (manager->isFlashing());
     for (const auto& [what, open] : openers)
         EXPECT_FALSE (open (*manager)) << what;
@@ -156,7 +156,7 @@ TEST_F (AlertManagerTest, WhileAFlashRunsNoOtherDialogIsOpened)
     EXPECT_EQ (shown(), flashing);
     EXPECT_EQ (countChildren<GlassOverlayComponent>(), 1);
 
-    flashing->prepareState (FirmwareUpdateComponent::updateComplete);
+    flashing->getFlow().enterState (FirmwareUpdateFlow::updateComplete);
     EXPECT_TRUE (openers[0].second (*manager));
 }
 

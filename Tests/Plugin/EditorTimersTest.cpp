@@ -151,7 +151,7 @@ TEST_F (EditorTimersTest, AnUncalibratedPedalInAudioUseBringsUpTheDeviceOptionsO
     rig.driver().getSettings().extraLatency.setValue (0, nullptr);
     choose (MENU_ID_UPDATE_FIRMWARE);
     auto* flash = shownDialog<FirmwareUpdateComponent>();
-    flash->prepareState (FirmwareUpdateComponent::updating);
+    flash->getFlow().enterState (FirmwareUpdateFlow::updating);
     tick (Timers::optionsPromptTimerId);
     EXPECT_EQ (shownDialog<FirmwareUpdateComponent>(), flash);
     EXPECT_TRUE (editor->isTimerRunning (Timers::optionsPromptTimerId));

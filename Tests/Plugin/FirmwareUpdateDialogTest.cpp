@@ -1,21 +1,19 @@
 #include "Components/Dialogs/FirmwareUpdateComponent.h"
 #include "Devices/FirmwareImage.h"
-#include "Emulation/SyntheticFirmware.h"
 #include "Support/DesktopRecorder.h"
 #include "Support/DialogRig.h"
 #include "Support/Found.h"
 #include "Support/HostileFirmware.h"
-#include "Support/LinkRig.h"
-#include "Support/LoopbackHttpServer.h"
 #include "Support/PluginFixture.h"
-#include "Support/ZipMaker.h"
+#include "Support/UpdateRig.h"
 #include "Windows/AlertManager.h"
 
 #include <gtest/gtest.h>
+#include <map>
 
 namespace
 {
-using Dialog = FirmwareUpdateComponent;
+using Flow = FirmwareUpdateFlow;
 
 const std::string site = "www.example.com";
 const std::string checking = "Checking for updates | Checking online for new plugin & firmware updates... | Cancel (0)";
@@ -23,56 +21,12 @@ const std::string offerCarried = "Firmware Update | Update pedal firmware to v0.
 const std::string offerDownload = "Firmware Update | Download & update pedal firmware to v1.3.0? | OK (2) Cancel (0) | toggle on";
 const std::string complete = "Firmware Update | Update complete | OK (0)";
 
-// A firmware stream of three records that the emulated bootloader takes.
-std::string smallFirmware (juce::uint32 version)
+// The firmware update dialog as the editor opens it, over the update rig,
+// with the desktop recorded. The message loop runs the jobs' relays, the scans
+// and the MIDI.
+struct FirmwareDialogTest : ::testing::Test, UpdateRig
 {
-    const auto bytes = SyntheticFirmware::buildPayload (version, 3);
-    return { bytes.begin(), bytes.end() };
-}
-
-// The processor's part: the pedal it holds, forgotten when the manager lets it
-// go (as when it restarts into its bootloader).
-struct TrackedPedal : PedalHolder, UsbBaseDeviceManager<UsbDevice>::Listener
-{
-    explicit TrackedPedal (UsbBaseDeviceManager<UsbDevice>& m) : manager (m) { manager.addListener (this); }
-    ~TrackedPedal() override { manager.removeListener (this); }
-    void deviceRemoved (UsbDevice* gone) override { device = gone == device ? nullptr : device; }
-    UsbBaseDeviceManager<UsbDevice>& manager;
-};
-
-// The firmware update dialog as the editor opens it, with the emulated pedal
-// (and its bootloader), a version server on this computer, and the desktop
-// recorded. The message loop runs the jobs' relays, the scans and the MIDI.
-struct FirmwareDialogTest : ::testing::Test
-{
-    static constexpr const char* versionPath = "/QZR/latest.json";
-
-    FirmwareDialogTest() { VersionQueryController::setVersionFileAddress (server.url (versionPath)); }
-
-    ~FirmwareDialogTest() override
-    {
-        manager.reset();
-        VersionQueryController::setVersionFileAddress (juce::URL ("http://127.0.0.1:1/QZR/latest.json"));
-    }
-
-    // Attaches the pedal in Audio use, reporting this firmware version.
-    void attachPedal (int version = LinkRig::pedalVersion)
-    {
-        rig.pedal.setFirmwareVersion (version);
-        rig.driver().connect (modeAudio);
-        rig.drain();
-        pedal.device = rig.findDevice();
-        rig.pedal.clearReceivedMessages();
-    }
-
-    void serveVersionFile (const std::string& json) { server.serve (versionPath, LoopbackHttpServer::text (json)); }
-
-    // A firmware archive holding a small stream of this version, and its address.
-    std::string serveFirmware (juce::uint32 version)
-    {
-        server.serve ("/fw.zip", LoopbackHttpServer::text (toString (makeZip ({ { "Pedal.syx", smallFirmware (version) } }))));
-        return server.address ("/fw.zip");
-    }
+    ~FirmwareDialogTest() override { manager.reset(); }
 
     juce::File writeFirmwareFile (const juce::String& name, juce::uint32 version)
     {
@@ -112,24 +66,17 @@ struct FirmwareDialogTest : ::testing::Test
         return rig.runUntil (done, timeoutMs);
     }
 
-    ::testing::AssertionResult runUntilState (FirmwareUpdateComponent::State state)
+    ::testing::AssertionResult runUntilState (Flow::State state)
     {
-        return runUntil ([this, state] { return manager->alert.isShowing() && dialog().getState() == state; });
+        return runUntil ([this, state] { return manager->alert.isShowing() && dialog().getFlow().getState() == state; });
     }
 
-    LinkRig rig;
-    juce::SharedResourcePointer<UsbBaseDeviceManager<UsbBootDevice>> bootManager;
-    LoopbackHttpServer server;
     DesktopRecorder desktop;
-    ScratchFolder files;
-    TrackedPedal pedal { rig.getManager() };
     DialogParent parent;
     juce::PropertySet settings;
     std::vector<int> results;
     std::function<void (int)> afterResult; // what the editor does with the result
     std::unique_ptr<AlertManager> manager = std::make_unique<AlertManager> (pedal, parent);
-
-    int enterBootloaderSent() const { return rig.pedal.countReceived (Sysex::SystemGroup, Sysex::EnterBootloader); }
 
     // The whole chain from the offer of the carried image, as the editor runs it
     // for an instance in Audio Stereo use: "OK" flashes the image into the
@@ -147,7 +94,7 @@ struct FirmwareDialogTest : ::testing::Test
 
         press ("OK");
         EXPECT_EQ (enterBootloaderSent(), 1);
-        ASSERT_TRUE (runUntil ([this] { return dialog().getState() != Dialog::updating; }, 180000)) << "the flash never ended";
+        ASSERT_TRUE (runUntil ([this] { return dialog().getFlow().getState() != Flow::updating; }, 180000)) << "the flash never ended";
         EXPECT_EQ (shows(), complete);
         auto& bootloader = rig.pedal.getBootloader();
         EXPECT_EQ (bootloader.getState(), EmulatedBootloader::State::flashed) << bootloader.getReason();
@@ -175,7 +122,7 @@ struct FirmwareDialogTest : ::testing::Test
     {
         serveVersionFile (R"({"pluginVersion":"0.2.0","firmwareVersion":"1.3.0")" + (address.empty() ? "" : R"(,"firmwareURL":")" + address + "\"") + "}");
         ASSERT_TRUE (open (VersionQuery::queryUpToDate));
-        ASSERT_TRUE (runUntilState (Dialog::onlineUpdateAvailable));
+        ASSERT_TRUE (runUntilState (Flow::onlineUpdateAvailable));
     }
 };
 } // namespace
@@ -183,40 +130,32 @@ struct FirmwareDialogTest : ::testing::Test
 //==============================================================================
 TEST_F (FirmwareDialogTest, EachWayInEndsInTheStateItsAnswerSelectsAndReportsWhetherAJobRan)
 {
-    const std::string pluginOffer = "Plugin Update | Plugin update v0.3.1 is available.\nPlease go to " + site
-                                  + " to download\nand install this update. | Visit website (1) Close (0) | toggle on";
-    const struct
-    {
-        const char* what;
-        int pedalVersion, status;
-        juce::uint32 version;
-        std::string versionFile; // "-": none served
-        Dialog::State state;
-        std::string shown;
-        int result;
-        bool flash = false; // "OK" flashes the offer, and the dialog is ended with "OK"
-    } cases[] = {
-        { "no version file", 0x010203, 0, 0, "-", Dialog::checkFailed,
-          "Checking for updates | Unable to download version information.\nPlease go to " + site
-              + " to check\nfor updates. | Visit website (1) Close (0) | toggle on", 1 },
-        { "nothing newer", 0x010203, 1, 0, R"({"pluginVersion":"0.2.0","firmwareVersion":"1.2.3"})", Dialog::upToDate,
-          "Checking for updates | Already up-to-date | Close (0) | toggle on", 1 },
-        { "a newer plug-in", 0x010203, 0, 0, R"({"pluginVersion":"0.3.1","firmwareVersion":"9.0.0"})", Dialog::pluginUpdateAvailable, pluginOffer, 1 },
-        { "newer firmware online", 0x010203, 0, 0, R"({"pluginVersion":"0.2.0","firmwareVersion":"1.3.0"})", Dialog::onlineUpdateAvailable, offerDownload, 1 },
-        { "a pedal older than the carried image", 0x000100, 0, 0, R"({"pluginVersion":"0.2.0","firmwareVersion":"1.3.0"})",
-          Dialog::embeddedUpdateAvailable, offerCarried, 1 },
-        { "the carried image, offered at once", 0x010203, 2, 0x090909, "", Dialog::embeddedUpdateAvailable, offerCarried, 0 },
-        { "online firmware, offered at once", 0x010203, 3, 0x010300, "", Dialog::onlineUpdateAvailable, offerDownload, 0 },
-        { "a plug-in, offered at once", 0x010203, 4, 0x000301, "", Dialog::pluginUpdateAvailable, pluginOffer, 0 },
-        { "the carried image, flashed", 0x000100, 2, 0, "", Dialog::embeddedUpdateAvailable, offerCarried, 0, true },
+    const std::map<Flow::State, std::string> shownIn = {
+        { Flow::checkFailed, "Checking for updates | Unable to download version information.\nPlease go to " + site
+                                 + " to check\nfor updates. | Visit website (1) Close (0) | toggle on" },
+        { Flow::upToDate, "Checking for updates | Already up-to-date | Close (0) | toggle on" },
+        { Flow::pluginUpdateAvailable, "Plugin Update | Plugin update v0.3.1 is available.\nPlease go to " + site
+                                           + " to download\nand install this update. | Visit website (1) Close (0) | toggle on" },
+        { Flow::onlineUpdateAvailable, offerDownload },
+        { Flow::embeddedUpdateAvailable, offerCarried },
     };
+
+    // Each way in, and last the carried image flashed: "OK" flashes the offer, and "OK" ends the dialog.
+    struct Case : WayIn
+    {
+        bool flash = false;
+    };
+    std::vector<Case> cases;
+    for (const auto& way : waysIn())
+        cases.push_back ({ way });
+    cases.push_back ({ { "the carried image, flashed", 0x000100, 2, 0, "", Flow::embeddedUpdateAvailable, 0 }, true });
 
     size_t requests = 0;
     for (const auto& c : cases)
     {
         SCOPED_TRACE (c.what);
         attachPedal (c.pedalVersion);
-        server.serve (versionPath, c.versionFile == "-" ? LoopbackHttpServer::text ("", 404) : LoopbackHttpServer::text (c.versionFile));
+        serveVersionFileOf (c);
         results.clear();
 
         ASSERT_TRUE (open (c.status, c.version));
@@ -226,16 +165,16 @@ TEST_F (FirmwareDialogTest, EachWayInEndsInTheStateItsAnswerSelectsAndReportsWhe
             saveSnapshot (dialog(), "firmware-checking");
             ++requests;
         }
-        ASSERT_TRUE (runUntil ([this] { return dialog().getState() != Dialog::checking; }));
-        EXPECT_EQ (dialog().getState(), c.state);
-        EXPECT_EQ (shows(), c.shown);
+        ASSERT_TRUE (runUntil ([this] { return dialog().getFlow().getState() != Flow::checking; }));
+        EXPECT_EQ (dialog().getFlow().getState(), c.state);
+        EXPECT_EQ (shows(), shownIn.at (c.state));
         saveSnapshot (dialog(), "firmware-state-" + juce::String ((int) c.state));
         EXPECT_EQ (server.getRequests().size(), requests);
 
-        if (c.state == Dialog::embeddedUpdateAvailable)
+        if (c.state == Flow::embeddedUpdateAvailable)
         {
-            EXPECT_EQ ((juce::uint32) dialog().getVersion(), FirmwareImage::getFirmwareVersion());
-            EXPECT_EQ (dialog().getFirmware(), FirmwareImage::getPayload());
+            EXPECT_EQ ((juce::uint32) dialog().getFlow().getVersion(), FirmwareImage::getFirmwareVersion());
+            EXPECT_EQ (dialog().getFlow().getFirmware(), FirmwareImage::getPayload());
         }
 
         if (c.flash)
@@ -244,7 +183,7 @@ TEST_F (FirmwareDialogTest, EachWayInEndsInTheStateItsAnswerSelectsAndReportsWhe
             continue;
         }
 
-        press (c.shown.find ("Close (0)") != std::string::npos ? "Close" : "Cancel");
+        press (shownIn.at (c.state).find ("Close (0)") != std::string::npos ? "Close" : "Cancel");
         EXPECT_EQ (results, std::vector<int> { c.result });
         EXPECT_FALSE (manager->alert.isShowing());
         EXPECT_TRUE (rig.pedal.getReceivedMessages().empty()) << "none of this touches the pedal";
@@ -280,7 +219,7 @@ TEST_F (FirmwareDialogTest, VisitWebsiteOpensOnlyAWebAddressAndReportsZero)
         desktop.calls.clear();
         results.clear();
         ASSERT_TRUE (open (VersionQuery::queryUpToDate));
-        ASSERT_TRUE (runUntilState (Dialog::pluginUpdateAvailable));
+        ASSERT_TRUE (runUntilState (Flow::pluginUpdateAvailable));
         press ("Visit website");
         EXPECT_EQ (desktop.calls, std::vector<std::string> { opened });
         EXPECT_EQ (results, std::vector<int> { 0 });
@@ -309,7 +248,7 @@ TEST_F (FirmwareDialogTest, OnlineFirmwareIsDownloadedAndFlashedIntoTheAttachedP
     EXPECT_EQ (shows(), "Firmware Update | Download & update pedal firmware to v1.3.0? | Cancel (0)");
     saveSnapshot (dialog(), "firmware-downloading");
 
-    ASSERT_TRUE (runUntilState (Dialog::updateComplete));
+    ASSERT_TRUE (runUntilState (Flow::updateComplete));
     EXPECT_EQ (shows(), complete);
     EXPECT_EQ (enterBootloaderSent(), 1);
     EXPECT_EQ (rig.pedal.getBootloader().getMessages().size(), 7u);
@@ -347,7 +286,7 @@ TEST_F (FirmwareDialogTest, DownloadFailuresStayInTheMessageAndReportOne)
         results.clear();
         ASSERT_NO_FATAL_FAILURE (offerOnlineFirmware (address));
         press ("OK");
-        ASSERT_TRUE (runUntilState (Dialog::downloadFailed));
+        ASSERT_TRUE (runUntilState (Flow::downloadFailed));
         EXPECT_EQ (shows(), "Firmware Update | " + message + " | Close (0)");
         saveSnapshot (dialog(), "firmware-download-failed");
         press ("Close");
@@ -387,13 +326,13 @@ TEST_F (FirmwareDialogTest, OneDroppedSyxFileIsFlashedInsteadOfTheCarriedImage)
     EXPECT_EQ (shows(), "Firmware Update | Update pedal firmware from " + path.toStdString() + "? | OK (3) Cancel (0) | toggle on");
 
     press ("OK");
-    EXPECT_TRUE (d.isFlashing());
+    EXPECT_TRUE (d.getFlow().isFlashing());
     EXPECT_EQ (d.getNumButtons(), 0);
     EXPECT_EQ (enterBootloaderSent(), 1);
-    ASSERT_TRUE (runUntil ([&d] { return d.getProgress() > 0.0; })) << "the flash under way";
+    ASSERT_TRUE (runUntil ([&d] { return d.getFlow().getProgress() > 0.0; })) << "the flash under way";
     saveSnapshot (parent, "firmware-updating");
 
-    ASSERT_TRUE (runUntilState (Dialog::updateComplete));
+    ASSERT_TRUE (runUntilState (Flow::updateComplete));
     EXPECT_EQ (shows(), complete);
     EXPECT_EQ (rig.pedal.getBootloader().getMessages().size(), 7u) << "the file, not the carried image";
     EXPECT_EQ (rig.findDevice()->getDriver().getFirmwareVersion(), 0x000107);
@@ -416,7 +355,7 @@ TEST_F (FirmwareDialogTest, ADroppedFileThatIsNoWholeFirmwareNeverSendsThePedalI
         dialog().filesDropped ({ files.folder.getChildFile ("hostile.syx").getFullPathName() }, 10, 10);
         press ("OK");
 
-        ASSERT_TRUE (runUntilState (Dialog::updateComplete));
+        ASSERT_TRUE (runUntilState (Flow::updateComplete));
         EXPECT_EQ (shows(), "Firmware Update | Failed to load update file | OK (0)");
         press ("OK");
         EXPECT_EQ (results, std::vector<int> { -1 });
@@ -462,7 +401,7 @@ TEST_F (FirmwareDialogTest, ADroppedFilesPathTakesThreeRowsBrokenAfterItsFolders
         SCOPED_TRACE (drop.path);
         ASSERT_TRUE (open (VersionQuery::queryFirmwareRequired));
         dialog().filesDropped ({ drop.path }, 10, 10);
-        ASSERT_EQ (dialog().getDroppedFile(), drop.path);
+        ASSERT_EQ (dialog().getFlow().getDroppedFile(), drop.path);
 
         const auto& message = dialog().getMessageLabel();
         EXPECT_EQ ((int) message.getProperties().getWithDefault ("nrows", 1), 3);
@@ -502,12 +441,12 @@ TEST_F (FirmwareDialogTest, AFlashThatCannotStartEndsWithItsReasonAndItsResult)
         press ("OK");
 
         // No bootloader: the sixty-second wait, driven; data that does not load waits for none.
-        auto* job = dialog().getUpdateController();
+        auto* job = dialog().getFlow().getUpdateController();
         EXPECT_EQ (job->getTimerInterval (FirmwareUpdateController::waitTimerId), c.result == -1 ? 0 : 60000);
-        ASSERT_TRUE (runUntil ([this] { return ! dialog().isFlashing() || dialog().getMessage().startsWith ("Waiting for device"); }));
-        if (dialog().isFlashing())
+        ASSERT_TRUE (runUntil ([this] { return ! dialog().getFlow().isFlashing() || dialog().getMessage().startsWith ("Waiting for device"); }));
+        if (dialog().getFlow().isFlashing())
             job->timerCallback (FirmwareUpdateController::waitTimerId);
-        ASSERT_TRUE (runUntil ([this] { return ! dialog().isFlashing(); }));
+        ASSERT_TRUE (runUntil ([this] { return ! dialog().getFlow().isFlashing(); }));
         EXPECT_EQ (shows(), c.firstShown);
         saveSnapshot (dialog(), "firmware-ended");
 
@@ -517,8 +456,8 @@ TEST_F (FirmwareDialogTest, AFlashThatCannotStartEndsWithItsReasonAndItsResult)
             {
                 rig.pedal.publishBootloader (UsbBootDevice::pedalBootloaderName);
                 press (answer);
-                EXPECT_NE (dialog().getUpdateController(), job) << "a new job";
-                ASSERT_TRUE (runUntilState (Dialog::updateComplete));
+                EXPECT_NE (dialog().getFlow().getUpdateController(), job) << "a new job";
+                ASSERT_TRUE (runUntilState (Flow::updateComplete));
                 EXPECT_EQ (shows(), complete);
                 continue;
             }
@@ -554,20 +493,20 @@ TEST_F (FirmwareDialogTest, ADialogCancelledWhileDownloadingNeverGoesOnToFlash)
     ASSERT_NO_FATAL_FAILURE (offerOnlineFirmware (serveFirmware (0x010300)));
     press ("OK");
     auto& cancelled = dialog();
-    EXPECT_TRUE (cancelled.isFlashing());
+    EXPECT_TRUE (cancelled.getFlow().isFlashing());
     EXPECT_TRUE (rig.getManager().getFlashes().isFlashing (LinkRig::pedalName));
     EXPECT_FALSE (manager->alert_pedalOptions (juce::ValueTree ("DEVICE"), false, [] (int, juce::ValueTree&) {}));
 
     // The download ends, and its completion still waits in the message queue
     // when "Cancel" is clicked (without running the loop).
-    ASSERT_TRUE (cancelled.getDownloadController()->waitForThreadToExit ((int) patience.count())) << "the download ends";
-    ASSERT_EQ (cancelled.getDownloadController()->getResult(), FirmwareDownloadController::downloadSucceeded);
+    ASSERT_TRUE (cancelled.getFlow().getDownloadController()->waitForThreadToExit ((int) patience.count())) << "the download ends";
+    ASSERT_EQ (cancelled.getFlow().getDownloadController()->getResult(), FirmwareDownloadController::downloadSucceeded);
     cancelled.buttonClicked (findButton (cancelled, "Cancel"));
     EXPECT_EQ (results, std::vector<int> { 1 }) << "a check ran before";
     EXPECT_FALSE (rig.getManager().getFlashes().isFlashing (LinkRig::pedalName));
 
-    cancelled.threadComplete (false);
-    EXPECT_EQ (cancelled.getUpdateController(), nullptr);
+    cancelled.getFlow().threadComplete (false);
+    EXPECT_EQ (cancelled.getFlow().getUpdateController(), nullptr);
     runUntil ([] { return false; }, 200);
     EXPECT_EQ (enterBootloaderSent(), 0);
     EXPECT_EQ (results, std::vector<int> { 1 });

@@ -155,9 +155,9 @@ TEST_F (SettingsMenuTest, DeviceChoicesAttachChangeAndDetachThroughTheProcessor)
 TEST_F (SettingsMenuTest, UpdateDialogsRecordThePedalAndReattachItAfterwards)
 {
     const struct { int result; Use attached; int state; bool reattach; } rows[] = {
-        { MENU_ID_UPDATE_FIRMWARE, { 2, 1, -1 }, FirmwareUpdateComponent::embeddedUpdateAvailable, true },
-        { 0, { 3, 0, 1 }, FirmwareUpdateComponent::checking, true }, // the update notice
-        { MENU_ID_UPDATE_PLUGIN, { 1, 2, -1 }, FirmwareUpdateComponent::checking, false },
+        { MENU_ID_UPDATE_FIRMWARE, { 2, 1, -1 }, FirmwareUpdateFlow::embeddedUpdateAvailable, true },
+        { 0, { 3, 0, 1 }, FirmwareUpdateFlow::checking, true }, // the update notice
+        { MENU_ID_UPDATE_PLUGIN, { 1, 2, -1 }, FirmwareUpdateFlow::checking, false },
     };
 
     for (const auto& row : rows)
@@ -180,7 +180,7 @@ TEST_F (SettingsMenuTest, UpdateDialogsRecordThePedalAndReattachItAfterwards)
 
         auto* dialog = shownDialog<FirmwareUpdateComponent>();
         ASSERT_NE (dialog, nullptr);
-        EXPECT_EQ (dialog->getState(), row.state);
+        EXPECT_EQ (dialog->getFlow().getState(), row.state);
 
         // While it is shown the buttons of the menu bar do nothing.
         editor->buttonClicked (&editor->updateNoticeButton);
@@ -285,7 +285,7 @@ TEST_F (SettingsMenuTest, WhileOneInstanceFlashesThePedalNoInstanceDisturbsItAnd
     ASSERT_TRUE (rig.runUntil ([&] { return rig.findDevice() != nullptr
                                             && rig.pedal.countReceived (Sysex::SystemGroup, Sysex::ModeControl) > 0; }))
         << "the pedal did not come back";
-    ASSERT_TRUE (flash->isFlashing());
+    ASSERT_TRUE (flash->getFlow().isFlashing());
     {
         SCOPED_TRACE ("the pedal is back, its firmware not yet reported");
         leftAlone (false);
@@ -295,7 +295,7 @@ TEST_F (SettingsMenuTest, WhileOneInstanceFlashesThePedalNoInstanceDisturbsItAnd
     // The pedal answers: the flash is over, and the other instance takes its pedal again by itself.
     rig.pedal.setModeReply (EmulatedPedal::ModeReply::normal);
     ASSERT_TRUE (rig.pedal.sendFrame (Sysex::SystemGroup, Sysex::ModeControl, rig.pedal.versionPayload()));
-    ASSERT_TRUE (rig.runUntil ([&] { return flash->getState() == FirmwareUpdateComponent::updateComplete; }))
+    ASSERT_TRUE (rig.runUntil ([&] { return flash->getFlow().getState() == FirmwareUpdateFlow::updateComplete; }))
         << "the flash did not end";
     EXPECT_EQ (flash->getMessage(), "Update complete");
     EXPECT_FALSE (flashes.isFlashing (LinkRig::pedalName));

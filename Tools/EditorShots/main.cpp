@@ -50,6 +50,7 @@ constexpr const char* firmwareAvailable = "Firmware Update\nAvailable...";
 constexpr const char* pluginAvailable = "Plugin Update\nAvailable...";
 
 using Dialog = FirmwareUpdateComponent;
+using Flow = FirmwareUpdateFlow;
 
 void runFor (int milliseconds)
 {
@@ -217,9 +218,9 @@ private:
     AlertBoxComponent* box() const { return dynamic_cast<AlertBoxComponent*> (editor->alertManager.alert.box.get()); }
     Dialog* dialog() const { return dynamic_cast<Dialog*> (box()); }
 
-    Dialog& dialogIn (Dialog::State state, const juce::String& what, int timeoutMs = 10000)
+    Dialog& dialogIn (Flow::State state, const juce::String& what, int timeoutMs = 10000)
     {
-        waitForState ("the firmware dialog: " + what, [this, state] { return dialog() != nullptr && dialog()->getState() == state; }, timeoutMs);
+        waitForState ("the firmware dialog: " + what, [this, state] { return dialog() != nullptr && dialog()->getFlow().getState() == state; }, timeoutMs);
         return *dialog();
     }
 
@@ -417,7 +418,7 @@ void Session::showConfirmationsAndSetUp()
 void Session::offerTheCarriedImage()
 {
     click (editor->updateNoticeButton);
-    auto& offer = dialogIn (Dialog::embeddedUpdateAvailable, "the carried image offered");
+    auto& offer = dialogIn (Flow::embeddedUpdateAvailable, "the carried image offered");
     take ("firmware-carried-image", "the notice's dialog: the carried firmware " + versionText ((int) FirmwareImage::getFirmwareVersion())
                                         + " for the pedal's " + versionText (pedalFirmware()));
 
@@ -432,7 +433,7 @@ void Session::offerTheCarriedImage()
     offer.fileDragEnter (files, 20, 20);
     take ("firmware-file-dragged-over", "a \".syx\" file dragged over the dialog");
     offer.filesDropped (files, 20, 20);
-    if (offer.getDroppedFile() != file.getFullPathName())
+    if (offer.getFlow().getDroppedFile() != file.getFullPathName())
         throw std::runtime_error ("the dialog did not take the dropped file");
     take ("firmware-file-dropped", "the file dropped: OK would flash it instead of the carried image (" + juce::String (file.getFullPathName().length())
                                        + " characters, broken after its folders)");
@@ -445,7 +446,7 @@ void Session::offerTheCarriedImage()
 void Session::flashWithoutThePedal()
 {
     menu (MENU_ID_UPDATE_FIRMWARE);
-    dialogIn (Dialog::embeddedUpdateAvailable, "the carried image offered");
+    dialogIn (Flow::embeddedUpdateAvailable, "the carried image offered");
 
     rig.pedal.unplug();
     processor->getDeviceManager().scanForDevices();
@@ -455,10 +456,10 @@ void Session::flashWithoutThePedal()
     pressButton ("OK");
     waitForState ("the flash waiting for a bootloader", [this]
     {
-        return dialog() != nullptr && dialog()->isFlashing() && dialog()->getMessage().startsWith ("Waiting for device");
+        return dialog() != nullptr && dialog()->getFlow().isFlashing() && dialog()->getMessage().startsWith ("Waiting for device");
     }, 5000);
-    dialog()->getUpdateController()->timerCallback (FirmwareUpdateController::waitTimerId);
-    dialogIn (Dialog::updateFailed, "no bootloader came");
+    dialog()->getFlow().getUpdateController()->timerCallback (FirmwareUpdateController::waitTimerId);
+    dialogIn (Flow::updateFailed, "no bootloader came");
     take ("firmware-update-failed", "the pedal was unplugged before OK: no bootloader came within 60 s (the wait cut short here)");
     pressButton ("Cancel");
 
@@ -476,11 +477,11 @@ void Session::flashWithoutThePedal()
 void Session::flashTheCarriedImage()
 {
     menu (MENU_ID_UPDATE_FIRMWARE);
-    dialogIn (Dialog::embeddedUpdateAvailable, "the carried image offered");
+    dialogIn (Flow::embeddedUpdateAvailable, "the carried image offered");
     pressButton ("OK");
-    waitForState ("the flash 40 % done", [this] { return dialog() != nullptr && dialog()->isFlashing() && dialog()->getProgress() >= 0.4; }, 30000);
+    waitForState ("the flash 40 % done", [this] { return dialog() != nullptr && dialog()->getFlow().isFlashing() && dialog()->getFlow().getProgress() >= 0.4; }, 30000);
     take ("firmware-updating", "flashing the carried image through the bootloader");
-    dialogIn (Dialog::updateComplete, "the flash complete", 60000);
+    dialogIn (Flow::updateComplete, "the flash complete", 60000);
     if (! dialog()->getMessage().startsWith ("Update complete"))
         throw std::runtime_error ("the flash ended with: " + dialog()->getMessage().toStdString());
     auto* restarted = processor->getDeviceManager().findDevice (pedalName);
@@ -499,19 +500,19 @@ void Session::flashTheCarriedImage()
 void Session::downloadAndFlash()
 {
     menu (MENU_ID_UPDATE_PLUGIN);
-    dialogIn (Dialog::checking, "checking");
+    dialogIn (Flow::checking, "checking");
     take ("firmware-checking", "Update Plugin...: checking for updates");
-    dialogIn (Dialog::onlineUpdateAvailable, "newer firmware online");
+    dialogIn (Flow::onlineUpdateAvailable, "newer firmware online");
     take ("firmware-online-available", "the check found firmware " + versionText (onlineFirmware) + " online");
     pressButton ("Cancel");
 
     click (editor->updateNoticeButton);
-    dialogIn (Dialog::onlineUpdateAvailable, "the notice's offer of the firmware online");
+    dialogIn (Flow::onlineUpdateAvailable, "the notice's offer of the firmware online");
     pressButton ("OK");
     waitForState ("the download under way", [this] { return dialog() != nullptr && dialog()->getMessage().startsWith ("Downloading"); }, 10000);
     take ("firmware-downloading", "downloading firmware " + versionText (onlineFirmware));
     maker.server.release();
-    dialogIn (Dialog::updateComplete, "the downloaded firmware flashed", 60000);
+    dialogIn (Flow::updateComplete, "the downloaded firmware flashed", 60000);
     pressButton ("OK");
     waitForAttached (onlineFirmware);
     waitForState ("the notice gone", [this] { return ! editor->updateNoticeButton.isVisible(); }, 5000);
@@ -520,13 +521,13 @@ void Session::downloadAndFlash()
 void Session::checkWhenNothingIsNewer()
 {
     menu (MENU_ID_UPDATE_PLUGIN);
-    dialogIn (Dialog::upToDate, "nothing newer");
+    dialogIn (Flow::upToDate, "nothing newer");
     take ("firmware-up-to-date", "Update Plugin... with the pedal on " + versionText (pedalFirmware()) + ", the newest: nothing newer, no notice");
     pressButton ("Close");
 
     maker.withdrawVersionFile();
     menu (MENU_ID_UPDATE_PLUGIN);
-    dialogIn (Dialog::checkFailed, "the version file out of reach");
+    dialogIn (Flow::checkFailed, "the version file out of reach");
     take ("firmware-check-failed", "Update Plugin... while the version file cannot be had");
     pressButton ("Close");
 }
@@ -536,9 +537,9 @@ void Session::failToDownload()
 {
     publishAndCheckAgain ("0.2.0", 0x000107, "/firmware-0.1.7.zip", firmwareAvailable);
     click (editor->updateNoticeButton);
-    dialogIn (Dialog::onlineUpdateAvailable, "the notice's offer of 0.1.7");
+    dialogIn (Flow::onlineUpdateAvailable, "the notice's offer of 0.1.7");
     pressButton ("OK");
-    dialogIn (Dialog::downloadFailed, "the download failed");
+    dialogIn (Flow::downloadFailed, "the download failed");
     take ("firmware-download-failed", "the maker lists firmware 0.1.7, but its archive cannot be had");
     pressButton ("Close");
 }
@@ -550,7 +551,7 @@ void Session::offerANewerPlugin()
     runFor (100);
     take ("editor-plugin-update-notice", "the update notice for the newer plug-in 0.3.0");
     click (editor->updateNoticeButton);
-    dialogIn (Dialog::pluginUpdateAvailable, "a newer plug-in");
+    dialogIn (Flow::pluginUpdateAvailable, "a newer plug-in");
     take ("firmware-plugin-available", "the notice's dialog: plug-in 0.3.0");
     pressButton ("Close");
 }
