@@ -6,6 +6,7 @@
 #include "Devices/UsbDeviceClient.h"
 #include "Devices/UsbDeviceManager.h"
 #include "LookAndFeel/LookAndFeel_Custom.h"
+#include "LookAndFeel/LookAndFeel_HighlightButton.h"
 #include "LookAndFeel/LookAndFeel_PopupMenu.h"
 #include "LookAndFeel/LookAndFeel_PopupMenuWithHeader.h"
 #include "Presets/PresetFormat.h"
@@ -15,16 +16,6 @@
 
 class VelmoraAudioProcessor;
 struct PedalUse;
-
-// The update notice's style: a translucent dark rounded box, faintly tinted
-// with the button colour, the tint growing under the mouse and when pressed.
-class LookAndFeel_HighlightButton : public juce::LookAndFeel_V4
-{
-public:
-    void drawButtonBackground (juce::Graphics&, juce::Button&, const juce::Colour& backgroundColour,
-                               bool shouldDrawButtonAsHighlighted, bool shouldDrawButtonAsDown) override;
-    juce::Font getTextButtonFont (juce::TextButton&, int buttonHeight) override;
-};
 
 // The plug-in window: a fixed 480 x 540 picture of the pedal with a menu bar.
 // It carries the pedal face, the settings button with its menus, the status

@@ -1,6 +1,6 @@
 #include "LookAndFeel/LookAndFeel_Custom.h"
+#include "LookAndFeel/LookAndFeel_HighlightButton.h"
 #include "LookAndFeel/LookAndFeel_PopupMenu.h"
-#include "PluginEditor.h"
 
 #include <gtest/gtest.h>
 

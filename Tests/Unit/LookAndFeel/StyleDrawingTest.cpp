@@ -1,7 +1,7 @@
 #include "Components/Images.h"
 #include "LookAndFeel/LookAndFeel_Custom.h"
+#include "LookAndFeel/LookAndFeel_HighlightButton.h"
 #include "LookAndFeel/LookAndFeel_PopupMenuWithHeader.h"
-#include "PluginEditor.h"
 #include "Support/Drawing.h"
 
 #include <gtest/gtest.h>
