@@ -44,14 +44,6 @@ public:
     static constexpr int updateNoticeIntervalMs = 1000;
     static constexpr int optionsPromptIntervalMs = 2000;
 
-    // The settings menu's value of openMenu while it is shown.
-    static constexpr int settingsMenuOpen = 2;
-
-    // The settings menu opens this far left of the button's right edge, at least this wide.
-    static constexpr int menuWidth = 160;
-    static constexpr int menuItemHeight = 27;
-    static constexpr int informationRowWidth = 240;
-
     explicit VelmoraAudioProcessorEditor (VelmoraAudioProcessor& processor);
     ~VelmoraAudioProcessorEditor() override;
 
@@ -98,34 +90,18 @@ public:
     // Opens the device options for the attached pedal; nothing without one.
     void alert_pedalOptions();
 
-    //==============================================================================
-    std::unique_ptr<PedalComponent> pedalComponent;
-    VelmoraAudioProcessor& processor;
-    int mainInputChannels = 2;
-    int mainOutputChannels = 2;
-    juce::SharedResourcePointer<UsbBaseDeviceManager<UsbDevice>> deviceManager;
-    juce::SharedResourcePointer<UsbBaseDeviceManager<UsbBootDevice>> bootDeviceManager;
-    AudioValueTreeState& state;
-    juce::SharedResourcePointer<LookAndFeel_Custom> lookAndFeel;
-    LookAndFeel_PopupMenu popupMenuStyle;
-    LookAndFeel_PopupMenuWithHeader popupMenuWithHeaderStyle;
-    LookAndFeel_HighlightButton highlightButtonStyle;
-    juce::Image chassisImage;
-    juce::Image menubarImage;
-    juce::Image settingsButtonOpenImage;
-    juce::ImageButton settingsButton;
-    juce::TooltipWindow tooltipWindow;
-    PopupMenuDataSource<PresetFormat> firstPresetSource;
-    PopupMenuDataSource<PresetFormat> userPresetSource;
-    juce::Label statusLabel;
-    juce::String statusText;
-    int openMenu = 0;
-    juce::Button* pressedButton = nullptr;
-    int openMenuAtPress = 0;
-    juce::TextButton updateNoticeButton;
-    AlertManager alertManager;
+    // The dialogs shown over the window, for tests that open and close them directly.
+    AlertManager& getAlertManager() noexcept { return alertManager; }
 
 private:
+    // The settings menu's value of openMenu while it is shown.
+    static constexpr int settingsMenuOpen = 2;
+
+    // The settings menu opens this far left of the button's right edge, at least this wide.
+    static constexpr int menuWidth = 160;
+    static constexpr int menuItemHeight = 27;
+    static constexpr int informationRowWidth = 240;
+
     struct DeviceState
     {
         int mode = modeNone;
@@ -154,6 +130,32 @@ private:
     void updateNotice();
     void promptForDeviceOptions();
     bool needsCalibration (UsbDevice& pedal) const;
+
+    std::unique_ptr<PedalComponent> pedalComponent;
+    VelmoraAudioProcessor& processor;
+    int mainInputChannels = 2;
+    int mainOutputChannels = 2;
+    juce::SharedResourcePointer<UsbBaseDeviceManager<UsbDevice>> deviceManager;
+    juce::SharedResourcePointer<UsbBaseDeviceManager<UsbBootDevice>> bootDeviceManager;
+    AudioValueTreeState& state;
+    juce::SharedResourcePointer<LookAndFeel_Custom> lookAndFeel;
+    LookAndFeel_PopupMenu popupMenuStyle;
+    LookAndFeel_PopupMenuWithHeader popupMenuWithHeaderStyle;
+    LookAndFeel_HighlightButton highlightButtonStyle;
+    juce::Image chassisImage;
+    juce::Image menubarImage;
+    juce::Image settingsButtonOpenImage;
+    juce::ImageButton settingsButton;
+    juce::TooltipWindow tooltipWindow;
+    PopupMenuDataSource<PresetFormat> firstPresetSource;
+    PopupMenuDataSource<PresetFormat> userPresetSource;
+    juce::Label statusLabel;
+    juce::String statusText;
+    int openMenu = 0;
+    juce::Button* pressedButton = nullptr;
+    int openMenuAtPress = 0;
+    juce::TextButton updateNoticeButton;
+    AlertManager alertManager;
 
     // Set while the editor is being destroyed: menu results then choose nothing.
     bool closing = false;

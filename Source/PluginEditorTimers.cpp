@@ -48,32 +48,13 @@ void VelmoraAudioProcessorEditor::updateMetersAndLights()
 
 void VelmoraAudioProcessorEditor::updateIndicators()
 {
-    auto& face = *pedalComponent;
-
-    const auto indicator = (juce::uint8) processor.getLedState();
-    if (indicator != face.ledState)
-    {
-        face.ledState = indicator;
-        const bool down = (indicator & 1) != 0;
-        if (face.footswitch->forceDown != down)
-        {
-            face.footswitch->forceDown = down;
-            face.footswitch->repaint();
-        }
-    }
+    pedalComponent->showIndicators ((juce::uint8) processor.getLedState());
 
     int connection = modeNone;
     if (auto* device = processor.getDevice())
         connection = isRequestableMode (device->getDriver().getState()) ? device->getDriver().getState() : modeNone;
 
-    for (auto* light : { &face.ledUsb, &face.ledPower })
-    {
-        if ((*light)->index != connection)
-        {
-            (*light)->index = connection;
-            (*light)->updateImage();
-        }
-    }
+    pedalComponent->showConnection (connection);
 }
 
 void VelmoraAudioProcessorEditor::updateNotice()

@@ -184,7 +184,7 @@ TEST_F (DeviceMenuTest, TheBootloaderIsOfferedOnlyToAnInstanceWithoutAPedal)
     EXPECT_EQ ((*editor)->getDeviceMenu (names).getNumItems(), 0);
 
     rig.pedal.publishBootloader (UsbBootDevice::pedalBootloaderName);
-    (*editor)->bootDeviceManager->scanForDevices();
+    juce::SharedResourcePointer<UsbBaseDeviceManager<UsbBootDevice>>()->scanForDevices();
     const auto menu = (*editor)->getDeviceMenu (names);
     ASSERT_EQ (menu.getNumItems(), 2);
 

@@ -36,7 +36,7 @@ struct DeviceOptionsThroughTheProcessor : ::testing::Test
         EXPECT_TRUE (rig.runUntilStreaming (processor.getUsbClient()));
 
         editor->alert_pedalOptions();
-        return found (dynamic_cast<PedalOptionsComponent*> (editor->alertManager.alert.box.get()), "the device options dialog");
+        return found (dialogOf<PedalOptionsComponent> (*editor), "the device options dialog");
     }
 
     // One 250 ms refresh, as the dialog's timer makes it.

@@ -1,6 +1,7 @@
 // The editor in a window of its own, where a real menu opens: needs an X display
 // (scripts/test.sh runs Xvfb with openbox) and is skipped without one.
 #include "Components/Images.h"
+#include "Support/Drawing.h"
 #include "Support/EditorRig.h"
 #include "Support/MessageLoop.h"
 
@@ -56,7 +57,7 @@ protected:
     // `downs` entries of the main menu, then into as many submenus as asked.
     void openMenu (int downs = 0, int submenus = 0)
     {
-        editor->settingsButton.triggerClick();
+        settingsButtonOf (*editor).triggerClick();
         ASSERT_TRUE (runUntil ([this] { return menus (*editor).size() == 1; })) << "the settings menu opens";
         for (int i = 0; i < downs; ++i)
             menus (*editor)[0]->keyPressed (juce::KeyPress (juce::KeyPress::downKey));
@@ -68,7 +69,8 @@ protected:
         }
     }
 
-    bool menuClosed() { return menus (*editor).isEmpty() && editor->openMenu == 0; }
+    // No menu window, and the settings button shows itself closed again.
+    bool menuClosed() { return menus (*editor).isEmpty() && settingsButtonOf (*editor).getNormalImage() == Images::Hamburger_button.getImage(); }
 
     // Releases the mouse on the row of the innermost open menu that shows this text.
     bool releaseRow (const juce::String& text)
@@ -113,7 +115,8 @@ struct CountingEditor : VelmoraAudioProcessorEditor
 // Alt held at the click brings "Update Firmware..." into "About Hardware".
 TEST_F (EditorDisplayTest, TheSettingsButtonOpensItsMenuAndASecondClickClosesIt)
 {
-    auto& button = editor->settingsButton;
+    auto& button = settingsButtonOf (*editor);
+    const auto hover = Images::Hamburger_hover.getImage();
     for (const auto& [alt, hardwareEntries] : { std::pair { false, 4 }, { true, 5 } })
     {
         SCOPED_TRACE (alt ? "Alt held" : "no Alt");
@@ -121,8 +124,12 @@ TEST_F (EditorDisplayTest, TheSettingsButtonOpensItsMenuAndASecondClickClosesIt)
         ASSERT_NO_FATAL_FAILURE (openMenu (2, 1));
         juce::ModifierKeys::currentModifiers = juce::ModifierKeys();
         EXPECT_EQ (menus (*editor)[1]->getNumChildComponents(), hardwareEntries);
-        EXPECT_EQ (editor->openMenu, VelmoraAudioProcessorEditor::settingsMenuOpen);
-        EXPECT_EQ (button.getNormalImage(), editor->settingsButtonOpenImage);
+        // The open button: the hover picture with an outline open at the bottom.
+        const auto open = button.getNormalImage();
+        EXPECT_EQ (button.getOverImage(), open);
+        EXPECT_EQ (button.getDownImage(), open);
+        EXPECT_NE (argb (open, 15, 0), argb (hover, 15, 0));
+        EXPECT_EQ (argb (open, 15, 24), argb (hover, 15, 24));
         EXPECT_EQ (menus (*editor)[0]->getBounds(), juce::Rectangle<int> (button.getRight() - 160, button.getBottom(), 160, 81));
 
         button.triggerClick();

@@ -25,7 +25,7 @@ juce::MouseEvent pointerOver (juce::Component& component)
 // A face over a processor's parameters, laid out as the editor lays it out.
 struct PedalFace : testing::Test
 {
-    PedalFace() { face.setBounds (0, 0, 480, 540); }
+    PedalFace() { pedal.setBounds (0, 0, 480, 540); }
 
     juce::String hoverText (SliderComponent& slider, double value)
     {
@@ -38,12 +38,14 @@ struct PedalFace : testing::Test
 
     ObservedProcessor f { juce::AudioProcessor::wrapperType_Undefined };
     juce::Image chassis;
-    PedalComponent face { chassis, f.store };
+    PedalComponent pedal { chassis, f.store };
+    const PedalComponent::Widgets face = pedal.widgetsForTesting();
 };
 } // namespace
 
 TEST_F (PedalFace, EveryChildSitsAtItsPlace)
 {
+    // In painting order: the controls in order, then the captions on top.
     const std::pair<juce::Component*, Rect> places[] = {
         { face.faderDacL.get(), { 12, 138, 75, 254 } },   { face.faderDacR.get(), { 112, 138, 75, 254 } },
         { face.faderAdcL.get(), { 293, 138, 75, 254 } },  { face.faderAdcR.get(), { 393, 138, 75, 254 } },
@@ -52,27 +54,29 @@ TEST_F (PedalFace, EveryChildSitsAtItsPlace)
         { face.ledPower.get(), { 443, 60, 19, 19 } },      { face.knobMix.get(), { 0, 29, 100, 104 } },
         { face.ledStatus.get(), { 232, 355, 14, 14 } },    { face.meterL.get(), { 209, 205, 29, 122 } },
         { face.meterR.get(), { 242, 205, 29, 122 } },      { face.meterWindow.get(), { 210, 175, 60, 24 } },
-        { &face.labelPower, { 393, 61, 50, 20 } },         { &face.labelUsb, { 408, 101, 50, 20 } },
-        { &face.labelDry, { 2, 93, 100, 20 } },            { &face.labelWet, { 73, 93, 100, 20 } },
     };
 
-    for (const auto& [child, bounds] : places)
-    {
-        EXPECT_EQ (child->getBounds(), bounds) << child->getName() << " at " << child->getBounds().toString();
-        EXPECT_EQ (child->getParentComponent(), &face);
-        EXPECT_TRUE (child->isVisible());
-    }
+    const std::pair<const char*, Rect> captions[] = {
+        { "Dry", { 2, 93, 100, 20 } },    { "Wet", { 73, 93, 100, 20 } },
+        { "POWER", { 393, 61, 50, 20 } }, { "USB", { 408, 101, 50, 20 } },
+    };
 
-    // Painting order: the controls in order, then the captions on top.
-    EXPECT_EQ (face.getIndexOfChildComponent (face.faderDacL.get()), 0);
-    EXPECT_EQ (face.getIndexOfChildComponent (face.meterWindow.get()), 13);
-    EXPECT_EQ (face.getIndexOfChildComponent (&face.labelUsb), 17);
-
-    const std::pair<juce::Label*, const char*> captions[] = { { &face.labelDry, "Dry" }, { &face.labelWet, "Wet" },
-                                                              { &face.labelPower, "POWER" }, { &face.labelUsb, "USB" } };
-    for (const auto& [label, text] : captions)
+    ASSERT_EQ (pedal.getNumChildComponents(), 18);
+    for (int i = 0; i < 18; ++i)
     {
-        EXPECT_EQ (label->getText(), text);
+        auto* child = pedal.getChildComponent (i);
+        const auto bounds = i < 14 ? places[i].second : captions[i - 14].second;
+        EXPECT_EQ (child->getBounds(), bounds) << i << " at " << child->getBounds().toString();
+        EXPECT_TRUE (child->isVisible()) << i;
+        if (i < 14)
+        {
+            EXPECT_EQ (child, places[i].first) << i;
+            continue;
+        }
+
+        auto* label = dynamic_cast<juce::Label*> (child);
+        ASSERT_NE (label, nullptr) << i;
+        EXPECT_EQ (label->getText(), captions[i - 14].first);
         EXPECT_EQ (label->getFont().getTypefaceStyle(), "Medium");
         EXPECT_NEAR (label->getFont().getHeightInPoints(), 11.0f, 0.001f);
     }
@@ -113,7 +117,7 @@ TEST_F (PedalFace, ModesChooseChassisLayoutEnablementAndPictures)
     {
         SCOPED_TRACE ("channel " + juce::String (row.channel) + ", mode " + juce::String (row.mode) + ", leg "
                       + juce::String (row.config));
-        face.updateEditor (row.channel, row.mode, row.config);
+        pedal.updateEditor (row.channel, row.mode, row.config);
         EXPECT_EQ (chassis, row.chassis.getImage());
 
         const auto stereo = row.activeSide < 0;
@@ -181,8 +185,9 @@ TEST (PedalFaceConstruction, ControlsShowTheStoredValuesWithoutChangingAnything)
     f.log.take();
 
     juce::Image chassis;
-    PedalComponent face (chassis, f.store);
-    face.setBounds (0, 0, 480, 540);
+    PedalComponent pedal (chassis, f.store);
+    pedal.setBounds (0, 0, 480, 540);
+    const auto face = pedal.widgetsForTesting();
 
     EXPECT_EQ (face.faderDacL->getValue(), 100.0);
     EXPECT_EQ (face.faderDacR->getValue(), 63.0);
@@ -228,7 +233,7 @@ TEST_F (PedalFace, FootswitchTogglesBypassAndTheStatusLightFollowsThroughThePara
     ASSERT_EQ (face.ledStatus->index, 1);
 
     // The status light's centre, as the face draws it.
-    const auto statusLight = [this] { return argb (snapshot (face), 232 + 7, 355 + 7); };
+    const auto statusLight = [this] { return argb (snapshot (pedal), 232 + 7, 355 + 7); };
     EXPECT_TRUE (coloursNear (statusLight(), PictureColours::statusOn, 1));
 
     face.footswitch->triggerClick();
@@ -324,7 +329,7 @@ TEST_F (PedalFace, MetersJumpToPeaksAndDecayWhileTheWindowHoldsTheHighest)
 
     for (const auto& step : steps)
     {
-        face.setPeaks ({ step.left, step.right });
+        pedal.setPeaks ({ step.left, step.right });
         SCOPED_TRACE (juce::String (step.left) + ", " + juce::String (step.right));
         EXPECT_NEAR (face.meterL->level, step.levelL, 1.0e-6f);
         EXPECT_NEAR (face.meterR->level, step.levelR, 1.0e-6f);
@@ -364,13 +369,13 @@ TEST_F (PedalFace, ARiseRestartsTheWindowsTwoSecondHold)
     {
         // Started before the rise, so it comes first however late this runs.
         pastFirstHold.startTimer (MeterWindowComponent::holdMs + 300 - 1000);
-        face.setPeaks ({ 0.9f, 0.9f });
-        face.setPeaks ({ 0.2f, 0.2f });
+        pedal.setPeaks ({ 0.9f, 0.9f });
+        pedal.setPeaks ({ 0.2f, 0.2f });
     });
 
     oneSecondIn.startTimer (1000);
-    face.setPeaks ({ 0.5f, 0.5f });
-    face.setPeaks ({ 0.1f, 0.1f });
+    pedal.setPeaks ({ 0.5f, 0.5f });
+    pedal.setPeaks ({ 0.1f, 0.1f });
 
     ASSERT_TRUE (runLoopUntil ("a moment 300 ms past the end of the first hold", [&] { return shownPastFirstHold >= 0.0f; }));
     EXPECT_FLOAT_EQ (shownPastFirstHold, 0.9f);
@@ -394,8 +399,8 @@ TEST_F (PedalFace, MeterFeedTakesEachHeldPeakOnceAndFeedsTheLeftOneToBothInMono)
     client.getPeakDetector().update (block);
     EXPECT_EQ (MeterFeed::takePeaks (&client, channelMonoRight), std::make_pair (0.5f, 0.5f));
 
-    face.setPeaks ({ 0.5f, 0.5f });
-    face.setPeaks (MeterFeed::takePeaks (&client, channelMonoRight));
+    pedal.setPeaks ({ 0.5f, 0.5f });
+    pedal.setPeaks (MeterFeed::takePeaks (&client, channelMonoRight));
     EXPECT_FLOAT_EQ (face.meterL->level, 0.3f);
     EXPECT_FLOAT_EQ (face.meterR->level, 0.3f);
 }

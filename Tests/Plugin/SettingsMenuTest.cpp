@@ -76,7 +76,7 @@ TEST_F (SettingsMenuTest, ItsEntriesFollowThePedalTheBootloaderAndTheAltKey)
         row.listed ? rig.plugInAndScan() : rig.unplugAndScan();
         if (row.bootloader)
             rig.pedal.publishBootloader (UsbBootDevice::pedalBootloaderName);
-        editor->bootDeviceManager->scanForDevices();
+        juce::SharedResourcePointer<UsbBaseDeviceManager<UsbBootDevice>>()->scanForDevices();
         if (row.mode != 0)
             processor->setUsbDevice (LinkRig::pedalName, row.mode, channelStereo, row.mode == 3 ? pedalboardIn : pedalboardNone);
         if (row.reply)
@@ -100,21 +100,22 @@ TEST_F (SettingsMenuTest, ItsEntriesFollowThePedalTheBootloaderAndTheAltKey)
 
 // Device choices attach, change or detach this instance through the processor;
 // the pedal sees each request and the status line and the face follow. Every
-// result ends the menu's open state; a device choice hides a firmware notice.
+// result shows the settings button closed again; a device choice hides a
+// firmware notice.
 TEST_F (SettingsMenuTest, DeviceChoicesAttachChangeAndDetachThroughTheProcessor)
 {
-    editor->openMenu = VelmoraAudioProcessorEditor::settingsMenuOpen;
-    editor->settingsButton.setImages (false, true, true, {}, 1.0f, {}, {}, 1.0f, {}, {}, 1.0f, {});
+    auto& settingsButton = settingsButtonOf (*editor);
+    settingsButton.setImages (false, true, true, {}, 1.0f, {}, {}, 1.0f, {}, {}, 1.0f, {});
     choose (0);
-    EXPECT_EQ (editor->openMenu, 0);
-    EXPECT_EQ (editor->settingsButton.getNormalImage(), Images::Hamburger_button.getImage());
+    EXPECT_EQ (settingsButton.getNormalImage(), Images::Hamburger_button.getImage());
 
+    auto& updateNotice = updateNoticeOf (*editor);
     for (const auto& [notice, stays] : { std::pair { "Plugin Update\nAvailable...", true }, { "Firmware Update\nRequired...", false } })
     {
-        editor->updateNoticeButton.setButtonText (notice);
-        editor->updateNoticeButton.setVisible (true);
+        updateNotice.setButtonText (notice);
+        updateNotice.setVisible (true);
         choose (1022);
-        EXPECT_EQ (editor->updateNoticeButton.isVisible(), stays) << notice;
+        EXPECT_EQ (updateNotice.isVisible(), stays) << notice;
         choose (MENU_ID_DISCONNECT);
     }
 
@@ -145,7 +146,7 @@ TEST_F (SettingsMenuTest, DeviceChoicesAttachChangeAndDetachThroughTheProcessor)
         }
         EXPECT_EQ (systemCommands (rig), step.commands);
         EXPECT_EQ (status(), step.status);
-        EXPECT_EQ (editor->chassisImage, step.chassis.getImage());
+        EXPECT_EQ (faceOf (*editor).widgetsForTesting().chassis, step.chassis.getImage());
     }
 }
 
@@ -168,7 +169,7 @@ TEST_F (SettingsMenuTest, UpdateDialogsRecordThePedalAndReattachItAfterwards)
         if (row.result != 0)
             choose (row.result);
         else
-            editor->buttonClicked (&editor->updateNoticeButton);
+            editor->buttonClicked (&updateNoticeOf (*editor));
 
         const auto& pending = processor->getPendingDevice();
         EXPECT_EQ (pending.name, row.reattach ? LinkRig::pedalName : "");
@@ -183,14 +184,14 @@ TEST_F (SettingsMenuTest, UpdateDialogsRecordThePedalAndReattachItAfterwards)
         EXPECT_EQ (dialog->getFlow().getState(), row.state);
 
         // While it is shown the buttons of the menu bar do nothing.
-        editor->buttonClicked (&editor->updateNoticeButton);
-        editor->buttonClicked (&editor->settingsButton);
+        editor->buttonClicked (&updateNoticeOf (*editor));
+        editor->buttonClicked (&settingsButtonOf (*editor));
         EXPECT_EQ (shownDialog<FirmwareUpdateComponent>(), dialog);
-        EXPECT_EQ (editor->openMenu, 0);
+        EXPECT_EQ (settingsButtonOf (*editor).getNormalImage(), Images::Hamburger_button.getImage()); // no menu opened
 
         // Clicked without running the loop: the framework's timer thread may fire a fresh timer early.
         dialog->buttonClicked (findButton (*dialog, "Cancel"));
-        EXPECT_FALSE (editor->alertManager.alert.isShowing());
+        EXPECT_FALSE (dialogShown());
         EXPECT_EQ (processor->isTimerRunning (VelmoraAudioProcessor::reconnectTimerId), row.reattach);
         if (! row.reattach)
             continue;
@@ -237,7 +238,7 @@ TEST_F (SettingsMenuTest, WhileOneInstanceFlashesThePedalNoInstanceDisturbsItAnd
     flash->buttonClicked (findButton (*flash, "OK"));
     ASSERT_TRUE (flashes.isFlashing (LinkRig::pedalName));
 
-    const auto otherDialog = [&otherEditor] { return otherEditor->alertManager.alert.box.get(); };
+    const auto otherDialog = [&otherEditor] { return dialogOf (*otherEditor); };
     const auto leftAlone = [&] (bool attached)
     {
         const auto* client = other->getUsbClient();
@@ -264,7 +265,7 @@ TEST_F (SettingsMenuTest, WhileOneInstanceFlashesThePedalNoInstanceDisturbsItAnd
             for (int result : { (int) MENU_ID_UPDATE_FIRMWARE, (int) MENU_ID_DEVICE_OPTIONS, (int) MENU_ID_RESET_PRESETS,
                                 (int) MENU_ID_RESET_FIRMWARE })
                 otherEditor->settingsMenuCallback (result, { LinkRig::pedalName });
-            otherEditor->buttonClicked (&otherEditor->updateNoticeButton);
+            otherEditor->buttonClicked (&updateNoticeOf (*otherEditor));
         }
         otherEditor->timerCallback (VelmoraAudioProcessorEditor::optionsPromptTimerId);
         EXPECT_EQ (otherDialog(), nullptr);
@@ -309,7 +310,7 @@ TEST_F (SettingsMenuTest, WhileOneInstanceFlashesThePedalNoInstanceDisturbsItAnd
     EXPECT_EQ (rig.device().getNumClients(), 2);
     EXPECT_EQ (rig.driver().getFirmwareVersion(), 0x000107);
     otherEditor->timerCallback (VelmoraAudioProcessorEditor::meterTimerId);
-    EXPECT_EQ (otherEditor->statusLabel.getText(), "Audio : Mono R ");
+    EXPECT_EQ (statusLineOf (*otherEditor).getText(), "Audio : Mono R ");
 
     // The prompt that waited now comes.
     ASSERT_EQ (rig.driver().getSettings().extraLatency.get(), 0);
@@ -324,7 +325,7 @@ TEST_F (SettingsMenuTest, DeviceOptionsCalibrateAgainstThePedalAndShowTheHostsFi
 {
     using Status = UsbDeviceController::CalibrationStatus;
     choose (MENU_ID_DEVICE_OPTIONS);
-    EXPECT_FALSE (editor->alertManager.alert.isShowing()); // no pedal
+    EXPECT_FALSE (dialogShown()); // no pedal
 
     processor->prepareToPlay (48000.0, 256);
     const auto calibrationRequest = LinkRig::frame (Sysex::SystemGroup, Sysex::Calibrate, { 1 });
@@ -370,7 +371,7 @@ TEST_F (SettingsMenuTest, DeviceOptionsCalibrateAgainstThePedalAndShowTheHostsFi
 
         options->updateUI();
         click (*findButton (*options, "Done"));
-        EXPECT_FALSE (editor->alertManager.alert.isShowing());
+        EXPECT_FALSE (dialogShown());
     }
 }
 
@@ -386,14 +387,14 @@ TEST_F (SettingsMenuTest, ResetConfirmationsAndTheSetUpDialog)
             rig.pedal.clearReceivedMessages();
             choose (result);
             click (*findButton (*shownDialog<AlertBoxComponent>(), answer));
-            EXPECT_FALSE (editor->alertManager.alert.isShowing());
+            EXPECT_FALSE (dialogShown());
             EXPECT_EQ (systemCommands (rig), juce::String (answer) == "OK" ? std::vector<int> { command } : std::vector<int>());
         }
     EXPECT_EQ (rig.driver().getState(), modeNone);
     EXPECT_FALSE (rig.device().getMidiDevice().isOutputOpen());
 
     choose (MENU_ID_SETUP_BASE + 100);
-    EXPECT_FALSE (editor->alertManager.alert.isShowing());
+    EXPECT_FALSE (dialogShown());
     choose (MENU_ID_SETUP_BASE);
     EXPECT_NE (shownDialog<ProToolsSetupComponent>(), nullptr);
 }

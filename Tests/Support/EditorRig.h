@@ -5,6 +5,7 @@
 #include "PluginEditor.h"
 #include "Support/LinkRig.h"
 #include "Support/PluginFixture.h"
+#include "Support/WindowParts.h"
 
 #include <gtest/gtest.h>
 #include <map>
@@ -66,10 +67,12 @@ protected:
         rig.drain();
     }
 
-    juce::String status() const { return editor->statusLabel.getText(); }
+    juce::String status() const { return statusLineOf (*editor).getText(); }
 
-    template <typename Dialog>
-    Dialog* shownDialog() const { return dynamic_cast<Dialog*> (editor->alertManager.alert.box.get()); }
+    template <typename Dialog = AlertBoxComponent>
+    Dialog* shownDialog() const { return dialogOf<Dialog> (*editor); }
+
+    bool dialogShown() const { return shownDialog() != nullptr; }
 
     LinkRig rig;
     std::unique_ptr<VelmoraAudioProcessor> processor = makeHostedProcessor();

@@ -29,6 +29,7 @@
 #include "Support/DrawnAtRest.h"
 #include "Support/LoopbackHttpServer.h"
 #include "Support/TestHome.h"
+#include "Support/WindowParts.h"
 #include "Support/ZipMaker.h"
 
 #include <juce_gui_basics/juce_gui_basics.h>
@@ -215,7 +216,7 @@ private:
         runFor (30);
     }
 
-    AlertBoxComponent* box() const { return dynamic_cast<AlertBoxComponent*> (editor->alertManager.alert.box.get()); }
+    AlertBoxComponent* box() const { return dialogOf (*editor); }
     Dialog* dialog() const { return dynamic_cast<Dialog*> (box()); }
 
     Dialog& dialogIn (Flow::State state, const juce::String& what, int timeoutMs = 10000)
@@ -237,7 +238,7 @@ private:
 
     bool noticeShows (const char* text) const
     {
-        return editor->updateNoticeButton.isVisible() && editor->updateNoticeButton.getButtonText() == text;
+        return updateNoticeOf (*editor).isVisible() && updateNoticeOf (*editor).getButtonText() == text;
     }
 
     void waitForNotice (const char* text)
@@ -351,7 +352,7 @@ void Session::showMenus()
     };
     for (const auto& [position, name, caption] : submenus)
     {
-        click (editor->settingsButton);
+        click (settingsButtonOf (*editor));
         waitForState ("the settings menu open", [this] { return menuWindow (*editor, 0) != nullptr; }, 5000);
         for (int i = 0; i < position; ++i)
             press (menuWindow (*editor, 0), juce::KeyPress::downKey);
@@ -417,7 +418,7 @@ void Session::showConfirmationsAndSetUp()
 // and dropped on it takes the image's place; the user cancels.
 void Session::offerTheCarriedImage()
 {
-    click (editor->updateNoticeButton);
+    click (updateNoticeOf (*editor));
     auto& offer = dialogIn (Flow::embeddedUpdateAvailable, "the carried image offered");
     take ("firmware-carried-image", "the notice's dialog: the carried firmware " + versionText ((int) FirmwareImage::getFirmwareVersion())
                                         + " for the pedal's " + versionText (pedalFirmware()));
@@ -451,7 +452,7 @@ void Session::flashWithoutThePedal()
     rig.pedal.unplug();
     processor->getDeviceManager().scanForDevices();
     waitForState ("the processor letting the unplugged pedal go", [this] { return processor->getDevice() == nullptr; }, 5000);
-    waitForState ("the notice gone with the pedal", [this] { return ! editor->updateNoticeButton.isVisible(); }, 5000);
+    waitForState ("the notice gone with the pedal", [this] { return ! updateNoticeOf (*editor).isVisible(); }, 5000);
 
     pressButton ("OK");
     waitForState ("the flash waiting for a bootloader", [this]
@@ -506,7 +507,7 @@ void Session::downloadAndFlash()
     take ("firmware-online-available", "the check found firmware " + versionText (onlineFirmware) + " online");
     pressButton ("Cancel");
 
-    click (editor->updateNoticeButton);
+    click (updateNoticeOf (*editor));
     dialogIn (Flow::onlineUpdateAvailable, "the notice's offer of the firmware online");
     pressButton ("OK");
     waitForState ("the download under way", [this] { return dialog() != nullptr && dialog()->getMessage().startsWith ("Downloading"); }, 10000);
@@ -515,7 +516,7 @@ void Session::downloadAndFlash()
     dialogIn (Flow::updateComplete, "the downloaded firmware flashed", 60000);
     pressButton ("OK");
     waitForAttached (onlineFirmware);
-    waitForState ("the notice gone", [this] { return ! editor->updateNoticeButton.isVisible(); }, 5000);
+    waitForState ("the notice gone", [this] { return ! updateNoticeOf (*editor).isVisible(); }, 5000);
 }
 
 void Session::checkWhenNothingIsNewer()
@@ -536,7 +537,7 @@ void Session::checkWhenNothingIsNewer()
 void Session::failToDownload()
 {
     publishAndCheckAgain ("0.2.0", 0x000107, "/firmware-0.1.7.zip", firmwareAvailable);
-    click (editor->updateNoticeButton);
+    click (updateNoticeOf (*editor));
     dialogIn (Flow::onlineUpdateAvailable, "the notice's offer of 0.1.7");
     pressButton ("OK");
     dialogIn (Flow::downloadFailed, "the download failed");
@@ -550,7 +551,7 @@ void Session::offerANewerPlugin()
     publishAndCheckAgain ("0.3.0", 0x000107, "/firmware-0.1.7.zip", pluginAvailable);
     runFor (100);
     take ("editor-plugin-update-notice", "the update notice for the newer plug-in 0.3.0");
-    click (editor->updateNoticeButton);
+    click (updateNoticeOf (*editor));
     dialogIn (Flow::pluginUpdateAvailable, "a newer plug-in");
     take ("firmware-plugin-available", "the notice's dialog: plug-in 0.3.0");
     pressButton ("Close");

@@ -91,12 +91,8 @@ void show (FaceFrame& frame, const Setting& setting)
     auto& face = frame.face;
     face.updateEditor (setting.channel, setting.mode, setting.config);
 
-    // The lights show the pedal's connection, as the editor's timer sets them.
-    for (auto* light : { &face.ledUsb, &face.ledPower })
-    {
-        (*light)->index = setting.mode;
-        (*light)->updateImage();
-    }
+    // The lights show the pedal's connection, as the editor's timer has them show it.
+    face.showConnection (setting.mode);
 
     // Without a pedal the editor feeds the meters nothing.
     const auto stereo = setting.channel == 2 || setting.channel == -1;
@@ -108,8 +104,9 @@ void show (FaceFrame& frame, const Setting& setting)
 }
 
 // Every control at its parameter's value, so that the legend holds for the picture.
-void checkShowsStore (PedalComponent& face, AudioValueTreeState& store, const juce::String& name)
+void checkShowsStore (PedalComponent& pedal, AudioValueTreeState& store, const juce::String& name)
 {
+    const auto face = pedal.widgetsForTesting();
     const std::pair<const char*, juce::Slider*> sliders[] = {
         { "dacL", face.faderDacL.get() }, { "dacR", face.faderDacR.get() }, { "adcL", face.faderAdcL.get() },
         { "adcR", face.faderAdcR.get() }, { "mixWet", face.knobMix.get() },
@@ -177,8 +174,9 @@ int main (int argc, char** argv)
         FaceFrame frame (store);
         show (frame, settings[4]);
         checkShowsStore (frame.face, store, "audio-stereo-values-shown");
-        showValue (*frame.face.faderDacR);
-        showValue (*frame.face.knobMix);
+        const auto face = frame.face.widgetsForTesting();
+        showValue (*face.faderDacR);
+        showValue (*face.knobMix);
         pictures.write (frame, "audio-stereo-values-shown", "Audio : Stereo, the values of the right output fader and the mix knob shown");
     }
     catch (const std::exception& e)

@@ -7,6 +7,9 @@
 
 namespace
 {
+// A meter's level falls by this factor a tick while no higher peak comes.
+constexpr double meterDecay = 0.6;
+
 juce::Rectangle<int> bounds (const FaceLayout::Box& box)
 {
     return { box.x, box.y, box.w, box.h };
@@ -33,7 +36,7 @@ void showAndEnable (juce::Component& component, bool on)
 // Jumps up to a new peak at once, falls by the decay factor otherwise.
 void feed (MeterComponent& meter, float peak)
 {
-    meter.level = meter.level > peak ? (float) ((double) meter.level * PedalComponent::meterDecay) : peak;
+    meter.level = meter.level > peak ? (float) ((double) meter.level * meterDecay) : peak;
     meter.repaint();
 }
 
@@ -221,4 +224,36 @@ void PedalComponent::setPeaks (std::pair<float, float> peaks)
         window.setDisplayedPeak (highest);
         window.restartHold();
     }
+}
+
+void PedalComponent::showConnection (int mode)
+{
+    for (auto* light : { &ledUsb, &ledPower })
+    {
+        if ((*light)->index != mode)
+        {
+            (*light)->index = mode;
+            (*light)->updateImage();
+        }
+    }
+}
+
+void PedalComponent::showIndicators (juce::uint8 indicators)
+{
+    if (indicators == indicatorState)
+        return;
+
+    indicatorState = indicators;
+    const bool down = (indicators & 1) != 0;
+    if (footswitch->forceDown != down)
+    {
+        footswitch->forceDown = down;
+        footswitch->repaint();
+    }
+}
+
+PedalComponent::Widgets PedalComponent::widgetsForTesting() noexcept
+{
+    return { chassisImage, faderDacL,  faderDacR, faderAdcL, faderAdcR, toggleDacLink, toggleAdcLink, footswitch,
+             ledUsb,       ledPower,   knobMix,   ledStatus, meterL,    meterR,        meterWindow };
 }

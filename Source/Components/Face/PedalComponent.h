@@ -32,7 +32,37 @@ public:
     // The newest peaks, left and right; a negative peak means that none came.
     void setPeaks (std::pair<float, float> peaks);
 
-    static constexpr double meterDecay = 0.6;
+    // The USB and POWER lights show the pedal's use (0 none, 1 Control, 2 Audio, 3 Pedalboard).
+    void showConnection (int mode);
+
+    // The pedal's indicator byte: bit 0 shows the footswitch pressed, whatever the mouse does.
+    void showIndicators (juce::uint8 indicators);
+
+    // The widgets as drawn, for the tests and picture tools that check a picture.
+    struct Widgets
+    {
+        const juce::Image& chassis;
+        Fader& faderDacL;
+        Fader& faderDacR;
+        Fader& faderAdcL;
+        Fader& faderAdcR;
+        Toggle& toggleDacLink;
+        Toggle& toggleAdcLink;
+        FootswitchEx& footswitch;
+        LED& ledUsb;
+        LED& ledPower;
+        Knob& knobMix;
+        LED& ledStatus;
+        Meter& meterL;
+        Meter& meterR;
+        MeterWindow& meterWindow;
+    };
+
+    Widgets widgetsForTesting() noexcept;
+
+private:
+    void applyMonoLayout (int channel);
+    void applyStereoLayout();
 
     juce::Image& chassisImage;
     AudioValueTreeState& state;
@@ -56,12 +86,8 @@ public:
     juce::Label labelPower;
     juce::Label labelUsb;
 
-    // The pedal's indicator byte as the editor last copied it.
-    juce::uint8 ledState = 0;
-
-private:
-    void applyMonoLayout (int channel);
-    void applyStereoLayout();
+    // The pedal's indicator byte as last shown.
+    juce::uint8 indicatorState = 0;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (PedalComponent)
 };
