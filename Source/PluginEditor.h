@@ -15,7 +15,7 @@
 #include <juce_audio_processors/juce_audio_processors.h>
 
 class VelmoraAudioProcessor;
-struct PedalUse;
+struct PedalsView;
 
 // The plug-in window: a fixed 480 x 540 picture of the pedal with a menu bar.
 // It carries the pedal face, the settings button with its menus, the status
@@ -75,14 +75,9 @@ public:
     void followProcessor();
 
     //==============================================================================
-    // The settings menu as it would open now, with the pedal names its device
-    // entries refer to appended to names. Alt held shows "Update Firmware...".
-    juce::PopupMenu getSettingsMenu (juce::StringArray& names, bool altHeld);
-
-    // The connected pedals with their uses and channel choices, and the bootloader entry.
-    juce::PopupMenu getDeviceMenu (juce::StringArray& names);
-    bool getOptionClickable (UsbDevice* pedal, MENU_DEVICE_OPTIONS option);
-    bool getSubMenuClickable (UsbDevice* pedal, SUBMENU_OPTIONS submenu);
+    // The pedals as the settings menu would show them now; its results refer
+    // to the pedals by their place in the view's names.
+    PedalsView getPedalsView();
 
     // What the settings menu's choice does; names are those the menu was built with.
     void settingsMenuCallback (int result, const juce::StringArray& names);
@@ -100,7 +95,6 @@ private:
     // The settings menu opens this far left of the button's right edge, at least this wide.
     static constexpr int menuWidth = 160;
     static constexpr int menuItemHeight = 27;
-    static constexpr int informationRowWidth = 240;
 
     struct DeviceState
     {
@@ -114,7 +108,6 @@ private:
     DeviceState currentDeviceState() const;
     int faceChannel() const;
     void skinFace (int channel, int mode, int config);
-    PedalUse pedalUse (UsbDevice& pedal) const;
 
     void showSettingsMenu();
     void setSettingsButtonImages (const juce::Image& normal, const juce::Image& over, const juce::Image& down);

@@ -1,5 +1,7 @@
+#include "Components/Menus/DeviceMenuBuilder.h"
 #include "LookAndFeel/SpecialFonts.h"
 #include "Support/EditorRig.h"
+#include "Support/MenuReading.h"
 
 #include <gtest/gtest.h>
 #include <optional>
@@ -43,6 +45,9 @@ protected:
         rig.drain();
     }
 
+    // The device menu as this instance's editor would show it now.
+    juce::PopupMenu deviceMenu() { return DeviceMenuBuilder (styles.deviceList, styles.menu).build ((*editor)->getPedalsView()); }
+
     void release()
     {
         editor.reset();
@@ -56,6 +61,7 @@ protected:
     std::vector<std::unique_ptr<VelmoraAudioProcessor>> others;
     std::unique_ptr<VelmoraAudioProcessor> mine;
     std::unique_ptr<OpenEditor> editor;
+    MenuStyles styles;
 };
 } // namespace
 
@@ -106,7 +112,7 @@ TEST_F (DeviceMenuTest, EntriesAreEnabledAndTickedByWhatEveryInstanceHolds)
     for (const auto& row : rows)
     {
         SCOPED_TRACE (row.what);
-        release(); // the row before, once its menu (which refers to its editor's styles) has gone
+        release(); // the row before
         ASSERT_NO_FATAL_FAILURE (makeMine (row.hostIn, row.hostOut));
         if (row.mine && row.mineFirst)
             attach (*mine, *row.mine);
@@ -117,10 +123,10 @@ TEST_F (DeviceMenuTest, EntriesAreEnabledAndTickedByWhatEveryInstanceHolds)
 
         const auto claim = row.flashing ? rig.getManager().getFlashes().claim (LinkRig::pedalName) : nullptr;
 
-        juce::StringArray names;
-        const auto menu = (*editor)->getDeviceMenu (names);
+        const auto view = (*editor)->getPedalsView();
+        const auto menu = DeviceMenuBuilder (styles.deviceList, styles.menu).build (view);
         const auto block = readDeviceBlock (menu, 0);
-        EXPECT_EQ (names, juce::StringArray (LinkRig::pedalName, secondPedal));
+        EXPECT_EQ (view.getNames(), juce::StringArray (LinkRig::pedalName, secondPedal));
         EXPECT_EQ (block.clickable, row.clickable);
         EXPECT_EQ (block.ticked, row.ticked);
         EXPECT_EQ (block.submenus, row.submenus);
@@ -134,25 +140,24 @@ TEST_F (DeviceMenuTest, EntriesAreEnabledAndTickedByWhatEveryInstanceHolds)
         EXPECT_EQ (block.header->font.getTypefaceStyle(), font.getTypefaceStyle());
         EXPECT_FLOAT_EQ (block.header->font.getHeight(), 18.0f);
 
-        // The editor's own answers agree with its menu; ids of no entry are never clickable.
-        auto* pedal = rig.findDevice();
-        EXPECT_EQ ((*editor)->getOptionClickable (pedal, PEDALBOARD_IN_MONO_R), block.clickable.find ("IR") != std::string::npos);
-        EXPECT_EQ ((*editor)->getSubMenuClickable (pedal, SUBMENU_AUDIO), block.submenus.find ("Audio") != std::string::npos);
-        EXPECT_FALSE ((*editor)->getOptionClickable (pedal, (MENU_DEVICE_OPTIONS) 4));
-        EXPECT_TRUE ((*editor)->getSubMenuClickable (pedal, (SUBMENU_OPTIONS) 7));
+        // The rules over the pedal's use agree with the menu; ids of no entry are never clickable.
+        const auto& use = view.pedals.front().use;
+        EXPECT_EQ (DeviceMenuRules::isClickable (use, PEDALBOARD_IN_MONO_R), block.clickable.find ("IR") != std::string::npos);
+        EXPECT_EQ (DeviceMenuRules::isSubMenuClickable (use, SUBMENU_AUDIO), block.submenus.find ("Audio") != std::string::npos);
+        EXPECT_FALSE (DeviceMenuRules::isClickable (use, (MENU_DEVICE_OPTIONS) 4));
+        EXPECT_TRUE (DeviceMenuRules::isSubMenuClickable (use, (SUBMENU_OPTIONS) 7));
     }
 }
 
 TEST_F (DeviceMenuTest, EachPedalHasItsBlockOfIdsAndTheNamesFollowTheMenu)
 {
     ASSERT_NO_FATAL_FAILURE (makeMine (2, 2));
-    juce::StringArray names { "kept" };
     const std::map<std::string, int> firstIds { { "AS", 1022 }, { "AL", 1020 }, { "AR", 1021 }, { "CS", 1012 },
                                                 { "CL", 1010 }, { "CR", 1011 }, { "IS", 1032 }, { "IL", 1030 },
                                                 { "IR", 1031 }, { "OS", 5032 }, { "OL", 5030 }, { "OR", 5031 } };
     {
-        const auto menu = (*editor)->getDeviceMenu (names);
-        EXPECT_EQ (names, juce::StringArray ("kept", LinkRig::pedalName, secondPedal)); // only appended to
+        const auto menu = deviceMenu();
+        EXPECT_EQ ((*editor)->getPedalsView().getNames(), juce::StringArray (LinkRig::pedalName, secondPedal));
         EXPECT_EQ (readDeviceBlock (menu, 0).ids, firstIds);
         for (const auto& [code, id] : firstIds)
             EXPECT_EQ (readDeviceBlock (menu, 1).ids.at (code), id + 100) << code;
@@ -164,10 +169,9 @@ TEST_F (DeviceMenuTest, EachPedalHasItsBlockOfIdsAndTheNamesFollowTheMenu)
         more.emplace_back (std::make_unique<EmulatedPedal> (rig.ports, rig.audioTypes, "QZR-F00" + juce::String (i), 0x20 + i))->plugIn();
     rig.getManager().scanForDevices();
     ASSERT_EQ (rig.getManager().getNumDevices(), 11);
-    names.clear();
     {
-        const auto full = (*editor)->getDeviceMenu (names);
-        EXPECT_EQ (names.size(), 10);
+        const auto full = deviceMenu();
+        EXPECT_EQ ((*editor)->getPedalsView().getNames().size(), 10);
         EXPECT_EQ (readDeviceBlock (full, 9).ids.at ("OR"), 5931);
         EXPECT_EQ (readDeviceBlock (full, 10).header, nullptr);
     }
@@ -180,12 +184,11 @@ TEST_F (DeviceMenuTest, TheBootloaderIsOfferedOnlyToAnInstanceWithoutAPedal)
     second.unplug();
     rig.unplugAndScan();
     ASSERT_NO_FATAL_FAILURE (makeMine (2, 2));
-    juce::StringArray names;
-    EXPECT_EQ ((*editor)->getDeviceMenu (names).getNumItems(), 0);
+    EXPECT_EQ (deviceMenu().getNumItems(), 0);
 
     rig.pedal.publishBootloader (UsbBootDevice::pedalBootloaderName);
     juce::SharedResourcePointer<UsbBaseDeviceManager<UsbBootDevice>>()->scanForDevices();
-    const auto menu = (*editor)->getDeviceMenu (names);
+    const auto menu = deviceMenu();
     ASSERT_EQ (menu.getNumItems(), 2);
 
     juce::PopupMenu::MenuItemIterator it (menu);
@@ -202,7 +205,8 @@ TEST_F (DeviceMenuTest, TheBootloaderIsOfferedOnlyToAnInstanceWithoutAPedal)
 
     rig.plugInAndScan();
     attach (*mine, { 0, 2, 2 });
-    for (juce::PopupMenu::MenuItemIterator item ((*editor)->getDeviceMenu (names)); item.next();)
+    const auto attached = deviceMenu();
+    for (juce::PopupMenu::MenuItemIterator item (attached); item.next();)
         EXPECT_NE (item.getItem().itemID, MENU_ID_UPDATE_FIRMWARE);
     rig.pedal.withdrawBootloader();
 }

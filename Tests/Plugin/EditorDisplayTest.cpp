@@ -1,6 +1,7 @@
 // The editor in a window of its own, where a real menu opens: needs an X display
 // (scripts/test.sh runs Xvfb with openbox) and is skipped without one.
 #include "Components/Images.h"
+#include "Components/Menus/PopupMenuTextItemComponent.h"
 #include "Support/Drawing.h"
 #include "Support/EditorRig.h"
 #include "Support/MessageLoop.h"

@@ -111,12 +111,7 @@ TEST_F (EditorWindowTest, TheStatusLineAndFaceStartFromTheProcessorAndFollowIt)
 TEST_F (EditorWindowTest, EditorsShareTheStyleAndTheManagersAndOneClosingLeavesThemToTheOther)
 {
     const juce::SharedResourcePointer<LookAndFeel_Custom> style;
-    const auto listed = [] (VelmoraAudioProcessorEditor& window)
-    {
-        juce::StringArray names;
-        window.getDeviceMenu (names);
-        return names;
-    };
+    const auto listed = [] (VelmoraAudioProcessorEditor& window) { return window.getPedalsView().getNames(); };
 
     auto other = makeHostedProcessor();
     OpenEditor second (*other);

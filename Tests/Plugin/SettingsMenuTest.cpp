@@ -2,10 +2,13 @@
 #include "Components/Dialogs/PedalOptionsComponent.h"
 #include "Components/Dialogs/ProToolsSetupComponent.h"
 #include "Components/Images.h"
+#include "Components/Menus/DeviceMenuBuilder.h"
 #include "Components/Menus/PopupMenuLineComponent.h"
+#include "Components/Menus/SettingsMenuBuilder.h"
 #include "Emulation/SyntheticFirmware.h"
 #include "Support/DialogRig.h"
 #include "Support/EditorRig.h"
+#include "Support/MenuReading.h"
 #include "Support/ScratchFolder.h"
 
 #include <gtest/gtest.h>
@@ -13,20 +16,6 @@
 
 namespace
 {
-// A submenu as one line: "id:text" per entry, a line as "line", "(off)" after a disabled entry.
-std::string describe (const juce::PopupMenu& menu)
-{
-    std::string text;
-    for (juce::PopupMenu::MenuItemIterator it (menu); it.next();)
-    {
-        const auto& item = it.getItem();
-        auto* row = dynamic_cast<PopupMenuTextItemComponent*> (item.customComponent.get());
-        const auto shown = row != nullptr ? row->text : item.customComponent != nullptr ? juce::String ("line") : item.text;
-        text += (text.empty() ? "" : " | ") + std::to_string (item.itemID) + ":" + shown.toStdString() + (item.isEnabled ? "" : " (off)");
-    }
-    return text;
-}
-
 // The system commands the pedal received, keep-alives left out.
 std::vector<int> systemCommands (LinkRig& rig)
 {
@@ -42,7 +31,12 @@ struct Use
     int mode, channel, leg;
 };
 
-using SettingsMenuTest = EditorTest;
+// The menus as the editor would show them are built in the editor's styles.
+class SettingsMenuTest : public EditorTest
+{
+protected:
+    MenuStyles styles;
+};
 } // namespace
 
 TEST_F (SettingsMenuTest, ItsEntriesFollowThePedalTheBootloaderAndTheAltKey)
@@ -83,8 +77,8 @@ TEST_F (SettingsMenuTest, ItsEntriesFollowThePedalTheBootloaderAndTheAltKey)
             rig.drain();
         const auto claim = row.flashing ? rig.getManager().getFlashes().claim (LinkRig::pedalName) : nullptr;
 
-        juce::StringArray names;
-        const auto menu = editor->getSettingsMenu (names, row.alt);
+        const auto view = editor->getPedalsView();
+        const auto menu = SettingsMenuBuilder (styles.menu, styles.deviceList).build (view, row.alt);
         EXPECT_EQ (describe (menu), std::string ("0:Select Device") + (row.selectDevice ? "" : " (off)")
                                         + " | 0:About Hardware | 0:About Plugin");
         juce::PopupMenu::MenuItemIterator it (menu);
@@ -93,7 +87,7 @@ TEST_F (SettingsMenuTest, ItsEntriesFollowThePedalTheBootloaderAndTheAltKey)
         EXPECT_EQ (describe (*it.getItem().subMenu), row.hardware);
         it.next();
         EXPECT_EQ (describe (*it.getItem().subMenu), "3000:Software Version: 0.2.0 | 9999:line | 3001:Update Plugin...");
-        EXPECT_EQ (names.size(), row.listed ? 1 : 0);
+        EXPECT_EQ (view.getNames().size(), row.listed ? 1 : 0);
     }
     rig.pedal.withdrawBootloader();
 }
@@ -245,9 +239,9 @@ TEST_F (SettingsMenuTest, WhileOneInstanceFlashesThePedalNoInstanceDisturbsItAnd
         EXPECT_EQ (client != nullptr, attached);
 
         // The pedal's entries, while it is listed, cannot be chosen; no choice, listed or not, acts.
-        juce::StringArray names;
-        const auto menu = otherEditor->getDeviceMenu (names);
-        if (names.contains (LinkRig::pedalName))
+        const auto view = otherEditor->getPedalsView();
+        const auto menu = DeviceMenuBuilder (styles.deviceList, styles.menu).build (view);
+        if (view.getNames().contains (LinkRig::pedalName))
         {
             const auto block = readDeviceBlock (menu, 0);
             EXPECT_EQ (block.clickable + "|" + block.submenus, "|");

@@ -17,6 +17,7 @@
 #include "Components/Dialogs/FirmwareUpdateComponent.h"
 #include "Components/Dialogs/PedalOptionsComponent.h"
 #include "Components/Dialogs/ProToolsSetupComponent.h"
+#include "Components/Menus/PedalsView.h"
 #include "Devices/FirmwareImage.h"
 #include "Emulation/EmulatedPedal.h"
 #include "Emulation/SyntheticFirmware.h"
@@ -210,9 +211,7 @@ private:
 
     void menu (int id)
     {
-        juce::StringArray names;
-        editor->getDeviceMenu (names);
-        editor->settingsMenuCallback (id, names);
+        editor->settingsMenuCallback (id, editor->getPedalsView().getNames());
         runFor (30);
     }
 
