@@ -1,6 +1,7 @@
 // The editor's timers: meters and lights, the update notice, the device options prompt.
 #include "PluginEditor.h"
 
+#include "Components/Dialogs/PedalOptionsComponent.h"
 #include "Components/Face/MeterFeed.h"
 #include "Devices/Midi/SysexMessage.h"
 #include "PluginProcessor.h"
@@ -111,7 +112,7 @@ void VelmoraAudioProcessorEditor::alert_pedalOptions()
 
 void VelmoraAudioProcessorEditor::pedalOptionsCallback (int code, juce::ValueTree& tree)
 {
-    if (code == 2)
+    if (code == PedalOptionsComponent::refresh)
     {
         // The total is the latency the host is told, brought up to date first,
         // so that every refresh shows the latest change.
@@ -126,7 +127,7 @@ void VelmoraAudioProcessorEditor::pedalOptionsCallback (int code, juce::ValueTre
         return;
     }
 
-    if (code != 1)
+    if (code != PedalOptionsComponent::calibrate)
         return;
 
     // A calibration request; a pedalboard leg is not calibrated from here.

@@ -139,8 +139,8 @@ bool AlertManager::alert_withCallback (const juce::String& title, const juce::St
     });
     closer->box = box.get();
 
-    box->addButton (juce::translate ("OK"), 1);
-    box->addButton (juce::translate ("Cancel"), 0);
+    box->addButton (juce::translate ("OK"), confirmed);
+    box->addButton (juce::translate ("Cancel"), cancelled);
 
     const auto w = alert.parent->getWidth();
     const auto h = alert.parent->getHeight();
@@ -176,7 +176,7 @@ bool AlertManager::alert_resetFactoryPresets()
 
     return alert_withCallback ("Reset Factory Presets", "Reset pedal presets to factory defaults?", [this] (int result)
     {
-        if (result == 1)
+        if (result == confirmed)
             resetFactoryPresets();
     });
 }
@@ -189,7 +189,7 @@ bool AlertManager::alert_resetFirmware()
     return alert_withCallback ("Reset Firmware to Factory Version", "Reset pedal firmware to the original version?",
                                [this] (int result)
     {
-        if (result == 1)
+        if (result == confirmed)
             resetFirmware();
     });
 }
@@ -226,7 +226,7 @@ bool AlertManager::alert_pedalOptions (juce::ValueTree settingsTree, bool needsC
     auto box = std::make_shared<PedalOptionsComponent> (std::move (settingsTree), needsCalibration,
                                                         [closer, callback = std::move (callback)] (int result, juce::ValueTree& tree)
     {
-        if (result == 0)
+        if (result == PedalOptionsComponent::done)
             closer->close();
         else if (callback)
             callback (result, tree);
@@ -245,7 +245,7 @@ bool AlertManager::alert_setupProTools (const juce::String& portName)
     auto closer = makeCloser();
     auto box = std::make_shared<ProToolsSetupComponent> (portName, [closer] (int result)
     {
-        if (result == 0)
+        if (result == ProToolsSetupComponent::cancel)
             closer->close();
     });
     closer->box = box.get();

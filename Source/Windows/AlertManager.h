@@ -62,8 +62,15 @@ public:
 
     AlertManager (UsbDevice::Holder& holder, juce::Component& parent);
 
-    // Title, message, "OK" (1) and "Cancel" (0); the callback gets the result,
-    // then the box closes. The callback must not be empty.
+    // The results of a confirmation's buttons.
+    enum Confirmation
+    {
+        cancelled = 0, // "Cancel"
+        confirmed = 1  // "OK"
+    };
+
+    // Title, message, "OK" and "Cancel"; the callback gets the result (a
+    // Confirmation), then the box closes. The callback must not be empty.
     bool alert_withCallback (const juce::String& title, const juce::String& message, std::function<void (int)> callback);
 
     // The firmware update dialog, starting in the state the query's status

@@ -7,12 +7,6 @@
 
 namespace
 {
-enum Result
-{
-    cancel = 0,
-    proceed = 1
-};
-
 constexpr int writeBufferBytes = 16384;
 
 // The file's bytes; empty when missing. False when it is there but cannot be read whole.

@@ -15,6 +15,13 @@
 class ProToolsSetupComponent : public AlertBoxComponent
 {
 public:
+    // Button result codes.
+    enum Result
+    {
+        cancel = 0,
+        proceed = 1
+    };
+
     static constexpr int pollTimerId = 1;
     static constexpr int pollIntervalMs = 250;
 
