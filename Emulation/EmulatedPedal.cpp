@@ -9,10 +9,10 @@ Mode modeFor (uint8_t command)
 {
     switch (command)
     {
-        case Sysex::ModeAudio: return modeAudio;
-        case Sysex::ModeControl: return modeControl;
-        case Sysex::ModePedalboard: return modePedalboard;
-        default: return modeNone;
+        case Sysex::ModeAudio: return Mode::audio;
+        case Sysex::ModeControl: return Mode::control;
+        case Sysex::ModePedalboard: return Mode::pedalboard;
+        default: return Mode::none;
     }
 }
 
@@ -55,7 +55,7 @@ void EmulatedPedal::plugIn()
         audioPublished = true;
     }
 
-    mode = modeNone;
+    mode = Mode::none;
     released = false;
 }
 
@@ -97,7 +97,7 @@ void EmulatedPedal::enterBootloader()
 
     {
         const std::lock_guard<std::mutex> lock (mutex);
-        mode = modeNone;
+        mode = Mode::none;
     }
 
     bootloader.publish (UsbBootDevice::pedalBootloaderName);
@@ -264,7 +264,7 @@ bool EmulatedPedal::sendModeOff()
     juce::MidiMessage frame;
     {
         const std::lock_guard<std::mutex> lock (mutex);
-        mode = modeNone;
+        mode = Mode::none;
         frame = buildFrameLocked (Sysex::SystemGroup, Sysex::ModeOff, {});
     }
 
@@ -406,7 +406,7 @@ void EmulatedPedal::receive (const juce::MidiMessage& message)
                     mode = modeFor (answer);
                     released = false;
 
-                    if (mode == modeAudio)
+                    if (mode == Mode::audio)
                         audioPath.beginCalibration();
 
                     if (modeReply == ModeReply::none)
@@ -421,7 +421,7 @@ void EmulatedPedal::receive (const juce::MidiMessage& message)
                 }
 
                 case Sysex::Release:
-                    mode = modeNone;
+                    mode = Mode::none;
                     released = true;
                     break;
 

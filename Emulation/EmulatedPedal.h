@@ -38,7 +38,7 @@
 // - KeepAlive (System 0x0C): with the heartbeat on (the default) it is
 //   answered with a LedState frame (Display 0x01, [led byte]); that traffic is
 //   what keeps the plug-in's watchdog fed.
-// - Release (System 0x05): back to modeNone, and remembered until the next plugIn().
+// - Release (System 0x05): back to Mode::none, and remembered until the next plugIn().
 // - EnterBootloader (System 0x06) addressed to its id: it withdraws its MIDI
 //   ports and its audio device and publishes its bootloader as "QZR MIDI
 //   Bootloader" (see EmulatedBootloader). After a complete firmware stream it
@@ -52,7 +52,7 @@
 // Every message it receives on its own ports is recorded in order; the
 // bootloader records its own.
 //
-// plugIn() is a power-up: mode back to modeNone, the release forgotten.
+// plugIn() is a power-up: mode back to Mode::none, the release forgotten.
 //
 // Misbehaviours: no automatic Announce; mode requests unanswered, answered with
 // the next mode command (Audio -> Control -> Pedalboard -> Audio), or answered
@@ -172,7 +172,7 @@ private:
     Bytes header { 0x00, 0x5A, 0x3D, 0x00, 0x02 };
     int frameDeviceId = -1;
 
-    Mode mode = modeNone;
+    Mode mode = Mode::none;
     bool released = false;
     std::vector<Bytes> received;
 

@@ -1,7 +1,7 @@
 #include "Emulation/SimulatedAttachment.h"
 
-UsbDeviceClient* attachSimulatedClient (UsbDevice& device, CoSimulation& sim, int mode, int hostBlock,
-                                        double sampleRate, int channel, int leg)
+UsbDeviceClient* attachSimulatedClient (UsbDevice& device, CoSimulation& sim, Mode mode, int hostBlock,
+                                        double sampleRate, ChannelSetting channel, PedalModeConfig leg)
 {
     auto& driver = device.getDriver();
     driver.setSampleRate ((int) sampleRate);
@@ -11,7 +11,7 @@ UsbDeviceClient* attachSimulatedClient (UsbDevice& device, CoSimulation& sim, in
         driver.connect (mode);
 
     auto* client = device.addClient (channel, leg);
-    client->setPedalboardLeg (mode == modePedalboard ? leg : pedalboardNone);
+    client->setPedalboardLeg (mode == Mode::pedalboard ? leg : PedalModeConfig::none);
     client->getAudioSource().prepareToPlay (hostBlock, sampleRate);
 
     // The pedal's answer carries its slot (the request went out with none).

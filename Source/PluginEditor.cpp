@@ -91,7 +91,7 @@ VelmoraAudioProcessorEditor::VelmoraAudioProcessorEditor (VelmoraAudioProcessor&
     startTimer (updateNoticeTimerId, updateNoticeIntervalMs);
     startTimer (optionsPromptTimerId, optionsPromptIntervalMs);
 
-    skinFace (faceChannel(), device.mode, device.config);
+    skinFace (device.mode, faceChannel(), device.config);
 }
 
 VelmoraAudioProcessorEditor::~VelmoraAudioProcessorEditor()
@@ -180,20 +180,21 @@ VelmoraAudioProcessorEditor::DeviceState VelmoraAudioProcessorEditor::currentDev
 }
 
 // While attached the face shows the attachment's channel setting; without one,
-// the stored setting, which outlives an attachment.
-int VelmoraAudioProcessorEditor::faceChannel() const
+// the stored setting, which outlives an attachment. A stored number that names
+// no channel setting shows none.
+std::optional<ChannelSetting> VelmoraAudioProcessorEditor::faceChannel() const
 {
-    if (processor.getDevice() != nullptr && isChannelSetting (processor.getChannelSetting()))
-        return processor.getChannelSetting();
+    if (const auto attached = processor.getChannelSetting(); processor.getDevice() != nullptr && attached)
+        return attached;
 
     auto* parameter = state.getParameter ("channelSetting");
-    return parameter != nullptr ? parameter->get() : channelStereo;
+    return parameter != nullptr ? channelSettingFromInt (parameter->get()) : ChannelSetting::stereo;
 }
 
-void VelmoraAudioProcessorEditor::skinFace (int channel, int mode, int config)
+void VelmoraAudioProcessorEditor::skinFace (Mode mode, std::optional<ChannelSetting> channel, PedalModeConfig config)
 {
     faceState = { mode, channel, config };
-    pedalComponent->updateEditor (channel, mode, config);
+    pedalComponent->updateEditor (mode, channel, config);
 }
 
 void VelmoraAudioProcessorEditor::followProcessor()
@@ -207,10 +208,10 @@ void VelmoraAudioProcessorEditor::followProcessor()
 
     // Without a use the face keeps the one it showed last, so a choice that let
     // the pedal go still shows the layout chosen.
-    const bool inUse = isRequestableMode (current.mode);
+    const bool inUse = isRequestable (current.mode);
     const DeviceState wanted { inUse ? current.mode : faceState.mode, faceChannel(), inUse ? current.config : faceState.config };
     if (wanted != faceState)
-        skinFace (wanted.channel, wanted.mode, wanted.config);
+        skinFace (wanted.mode, wanted.channel, wanted.config);
 }
 
 void VelmoraAudioProcessorEditor::deviceConnected()
@@ -218,7 +219,8 @@ void VelmoraAudioProcessorEditor::deviceConnected()
     followProcessor();
 }
 
-void VelmoraAudioProcessorEditor::updateSettingLabel (int mode, int channel, int config)
+void VelmoraAudioProcessorEditor::updateSettingLabel (Mode mode, std::optional<ChannelSetting> channel,
+                                                      PedalModeConfig config)
 {
     shownState = { mode, channel, config };
     statusText = StatusLine::textFor (mode, channel, config);

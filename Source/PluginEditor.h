@@ -13,6 +13,7 @@
 #include "Windows/AlertManager.h"
 
 #include <juce_audio_processors/juce_audio_processors.h>
+#include <optional>
 
 class VelmoraAudioProcessor;
 struct PedalsView;
@@ -65,8 +66,9 @@ public:
 
     void changeListenerCallback (juce::ChangeBroadcaster*) override;
 
-    // Writes the status line for a use, channel setting and pedalboard leg.
-    void updateSettingLabel (int mode, int channel, int config);
+    // Writes the status line for a use, channel setting (none while nothing is
+    // attached) and pedalboard leg.
+    void updateSettingLabel (Mode mode, std::optional<ChannelSetting> channel, PedalModeConfig config);
 
     // The status line and the face show what the processor holds now, however
     // it came to hold it: a menu, the reconnect timer, a restored state, a
@@ -98,16 +100,16 @@ private:
 
     struct DeviceState
     {
-        int mode = modeNone;
-        int channel = -1;
-        int config = pedalboardNone;
+        Mode mode = Mode::none;
+        std::optional<ChannelSetting> channel;
+        PedalModeConfig config = PedalModeConfig::none;
 
         bool operator!= (const DeviceState& o) const noexcept { return mode != o.mode || channel != o.channel || config != o.config; }
     };
 
     DeviceState currentDeviceState() const;
-    int faceChannel() const;
-    void skinFace (int channel, int mode, int config);
+    std::optional<ChannelSetting> faceChannel() const;
+    void skinFace (Mode mode, std::optional<ChannelSetting> channel, PedalModeConfig config);
 
     void showSettingsMenu();
     void setSettingsButtonImages (const juce::Image& normal, const juce::Image& over, const juce::Image& down);

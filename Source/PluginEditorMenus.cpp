@@ -174,7 +174,7 @@ void VelmoraAudioProcessorEditor::chooseDevice (const MenuIds::DeviceChoice& cho
     auto* channelParameter = state.getParameter ("channelSetting");
     jassert (channelParameter != nullptr);
     if (channelParameter != nullptr)
-        channelParameter->set (choice.channel, GestureTracker::internalSource);
+        channelParameter->set (toInt (choice.channel), GestureTracker::internalSource);
 
     if (updateNoticeButton.getButtonText().contains ("Firmware"))
         updateNoticeButton.setVisible (false);
@@ -185,7 +185,7 @@ void VelmoraAudioProcessorEditor::chooseDevice (const MenuIds::DeviceChoice& cho
         && processor.getChannelSetting() == choice.channel)
     {
         processor.disconnectUsbClient();
-        updateSettingLabel (modeNone, -1, pedalboardNone);
+        updateSettingLabel (Mode::none, std::nullopt, PedalModeConfig::none);
     }
     else
     {
@@ -193,7 +193,7 @@ void VelmoraAudioProcessorEditor::chooseDevice (const MenuIds::DeviceChoice& cho
         updateSettingLabel (choice.mode, choice.channel, choice.leg);
     }
 
-    skinFace (choice.channel, choice.mode, choice.leg);
+    skinFace (choice.mode, choice.channel, choice.leg);
 }
 
 void VelmoraAudioProcessorEditor::disconnect()
@@ -210,12 +210,13 @@ void VelmoraAudioProcessorEditor::recordPendingDevice()
 {
     auto* device = processor.getDevice();
     auto* client = processor.getUsbClient();
-    if (device == nullptr || client == nullptr)
+    const auto channel = processor.getChannelSetting();
+    if (device == nullptr || client == nullptr || ! channel)
         return;
 
     auto& pending = processor.getPendingDevice();
     pending.name = client->getDeviceName();
-    pending.channelSetting = processor.getChannelSetting();
+    pending.channelSetting = *channel;
     pending.mode = device->getDriver().getState();
     pending.pedalboardMode = client->getPedalboardLeg();
 }

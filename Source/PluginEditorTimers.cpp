@@ -51,9 +51,9 @@ void VelmoraAudioProcessorEditor::updateIndicators()
 {
     pedalComponent->showIndicators ((juce::uint8) processor.getLedState());
 
-    int connection = modeNone;
+    auto connection = Mode::none;
     if (auto* device = processor.getDevice())
-        connection = isRequestableMode (device->getDriver().getState()) ? device->getDriver().getState() : modeNone;
+        connection = device->getDriver().getState();
 
     pedalComponent->showConnection (connection);
 }
@@ -77,7 +77,7 @@ void VelmoraAudioProcessorEditor::updateNotice()
 //==============================================================================
 bool VelmoraAudioProcessorEditor::needsCalibration (UsbDevice& pedal) const
 {
-    if (pedal.getDriver().getState() != modeAudio)
+    if (pedal.getDriver().getState() != Mode::audio)
         return false;
 
     bool clientWithoutLatency = false;
@@ -132,7 +132,7 @@ void VelmoraAudioProcessorEditor::pedalOptionsCallback (int code, juce::ValueTre
 
     // A calibration request; a pedalboard leg is not calibrated from here.
     auto* device = processor.getDevice();
-    if (device == nullptr || device->getDriver().getState() == modePedalboard)
+    if (device == nullptr || device->getDriver().getState() == Mode::pedalboard)
         return;
 
     const uint8_t start = 1;

@@ -22,6 +22,7 @@
 #include <juce_audio_processors/juce_audio_processors.h>
 #include <atomic>
 #include <mutex>
+#include <optional>
 
 // The object a host creates for every plug-in instance. It owns the parameter
 // store, the programs and the host state, and the link to one pedal.
@@ -100,7 +101,7 @@ public:
 
     //==============================================================================
     // Attaches to the pedal of that name, or changes how the current pedal is used.
-    void setUsbDevice (juce::StringRef name, int mode, int channel, int leg);
+    void setUsbDevice (juce::StringRef name, Mode mode, ChannelSetting channel, PedalModeConfig leg);
 
     // Detaches this instance from its pedal; the pedal's last client releases it.
     void disconnectUsbClient();
@@ -126,7 +127,8 @@ public:
     //==============================================================================
     AudioValueTreeState& getValueTreeState() noexcept { return valueTreeState; }
     UsbDeviceClient* getUsbClient() const noexcept { return usbClient; }
-    int getChannelSetting() const noexcept { return channelSetting.load(); }
+    // The attachment's channel setting; none before the first attach and after a detach.
+    std::optional<ChannelSetting> getChannelSetting() const noexcept { return channelSetting.load(); }
     int getLedState() const noexcept { return ledState.load(); }
     bool isPresetModified() const noexcept { return presetModified; }
     bool isAwaitingHostState() const noexcept { return stateArbiter.isAwaitingHostState(); }
@@ -236,7 +238,8 @@ private:
     AudioThreadGuard hostAudioGuard, prepareGuard;
 
     // Read by hosts asking for the state on their own threads.
-    std::atomic<int> channelSetting { -1 };
+    std::atomic<std::optional<ChannelSetting>> channelSetting { std::nullopt };
+    static_assert (std::atomic<std::optional<ChannelSetting>>::is_always_lock_free);
     std::atomic<int> ledState { 0 };
     // Written by the host's thread when it prepares, read on the message thread.
     std::atomic<bool> prepared { false };

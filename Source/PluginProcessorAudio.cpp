@@ -367,9 +367,9 @@ AudioIODeviceSource* VelmoraAudioProcessor::routeThroughPedal (juce::AudioBuffer
 {
     auto* client = audioClient.load();
     auto* device = audioDevice.load();
-    const int mode = device != nullptr ? device->getDriver().getState() : (int) modeNone;
+    const Mode mode = device != nullptr ? device->getDriver().getState() : Mode::none;
 
-    if (client == nullptr || device == nullptr || (mode != modeAudio && mode != modePedalboard))
+    if (client == nullptr || device == nullptr || (mode != Mode::audio && mode != Mode::pedalboard))
     {
         samplesWithoutPedalAudio.store (0, std::memory_order_relaxed);
         return nullptr;
@@ -380,7 +380,7 @@ AudioIODeviceSource* VelmoraAudioProcessor::routeThroughPedal (juce::AudioBuffer
 
     // Mono use of a stereo track: the pedal gets the average of both sides,
     // and its one channel comes back on both.
-    if (mode == modeAudio && device->getController().isSplit() && block.getNumChannels() == 2
+    if (mode == Mode::audio && device->getController().isSplit() && block.getNumChannels() == 2
         && getTotalNumInputChannels() == 2)
     {
         auto& mono = buffers.monoBuffer;

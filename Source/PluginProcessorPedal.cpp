@@ -21,15 +21,12 @@ int decodeFromPedal (const AudioValueTreeState::Parameter& parameter, int receiv
 }
 } // namespace
 
-void VelmoraAudioProcessor::setUsbDevice (juce::StringRef name, int mode, int channel, int leg)
+void VelmoraAudioProcessor::setUsbDevice (juce::StringRef name, Mode mode, ChannelSetting channel, PedalModeConfig leg)
 {
     jassert (isMessageThread());
 
-    if (! isChannelSetting (channel))
-        return;
-
     // Mono use unlinks the stereo pairs.
-    if (channel != channelStereo)
+    if (channel != ChannelSetting::stereo)
         for (auto* linkSwitch : pedalControllers.getLinkSwitches())
             linkSwitch->set (0, GestureTracker::internalSource);
 
@@ -42,7 +39,7 @@ void VelmoraAudioProcessor::setUsbDevice (juce::StringRef name, int mode, int ch
         if (driver.getState() != mode)
             driver.requestMode (mode);
 
-        if (channelSetting != channel && usbClient != nullptr)
+        if (channelSetting.load() != channel && usbClient != nullptr)
             device->getController().setChannel (usbClient, channel);
     }
     else if (device != nullptr)
@@ -57,7 +54,7 @@ void VelmoraAudioProcessor::setUsbDevice (juce::StringRef name, int mode, int ch
 
         if (! driver.isAudioDeviceOpen())
         {
-            jassert (isRequestableMode (mode));
+            jassert (isRequestable (mode));
             driver.connect (mode);
         }
 
@@ -88,7 +85,7 @@ void VelmoraAudioProcessor::setUsbDevice (juce::StringRef name, int mode, int ch
         channelSetting = channel;
 
     if (usbClient != nullptr)
-        usbClient->setPedalboardLeg (mode == modePedalboard ? leg : pedalboardNone);
+        usbClient->setPedalboardLeg (mode == Mode::pedalboard ? leg : PedalModeConfig::none);
 }
 
 void VelmoraAudioProcessor::detachClient()
@@ -133,7 +130,7 @@ bool VelmoraAudioProcessor::detachFromPedal()
     if (lastClient)
         closePedalLink (*device, true);
 
-    channelSetting = -1;
+    channelSetting = std::nullopt;
     currentDevice = nullptr;
     sendChangeMessage();
 
@@ -154,7 +151,7 @@ void VelmoraAudioProcessor::deviceRemoved (UsbDevice* device)
     if (device == nullptr || device != currentDevice)
         return;
 
-    if (device->getDriver().getState() != modeNone)
+    if (device->getDriver().getState() != Mode::none)
         closePedalLink (*device, true);
 
     device->getDriver().removeListener (this);
@@ -179,7 +176,7 @@ void VelmoraAudioProcessor::deviceStatusChanged (UsbDeviceDriver* driver)
     if (driver == nullptr || currentDevice == nullptr || driver != &currentDevice->getDriver())
         return;
 
-    if (driver->getState() != modeNone)
+    if (driver->getState() != Mode::none)
     {
         sendChangeMessage();
         return;
@@ -230,7 +227,7 @@ void VelmoraAudioProcessor::parameterChanged (AudioValueTreeState::Parameter* pa
                                               int controllerNumber)
 {
     // The side of the pedal that a mono use leaves idle is neither sent nor an edit.
-    if (pedalControllers.isIdleSide (*parameter, channelSetting))
+    if (pedalControllers.isIdleSide (*parameter, channelSetting.load()))
         return;
 
     if (controllerNumber >= 0 && currentDevice != nullptr && ! valueTreeState.isApplyingPedalMessage()

@@ -165,9 +165,11 @@ StateChunk::Contents VelmoraAudioProcessor::currentContents() const
 
     contents.program = { programName, currentProgram, presetModified };
 
-    if (currentDevice != nullptr && usbClient != nullptr)
+    // An attachment always has a channel setting.
+    const auto channel = channelSetting.load();
+    if (currentDevice != nullptr && usbClient != nullptr && channel)
         contents.device = StateChunk::Device { currentDevice->getName(), currentDevice->getDriver().getState(),
-                                               channelSetting.load(), usbClient->getPedalboardLeg() };
+                                               *channel, usbClient->getPedalboardLeg() };
 
     return contents;
 }
@@ -185,8 +187,13 @@ std::optional<StateChunk::Device> VelmoraAudioProcessor::deviceForOtherThreads()
     if (controller == nullptr)
         return std::nullopt;
 
-    return StateChunk::Device { client->getDeviceName(), controller->getDriver().getState(),
-                                channelSetting.load(), client->getPedalboardLeg() };
+    // A detach since the client was read leaves no channel setting: no pedal is named then.
+    const auto channel = channelSetting.load();
+    if (! channel)
+        return std::nullopt;
+
+    return StateChunk::Device { client->getDeviceName(), controller->getDriver().getState(), *channel,
+                                client->getPedalboardLeg() };
 }
 
 void VelmoraAudioProcessor::publishState()

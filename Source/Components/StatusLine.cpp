@@ -1,28 +1,26 @@
 #include "Components/StatusLine.h"
 
-#include "Devices/DeviceModes.h"
-
 namespace StatusLine
 {
-juce::String textFor (int mode, int channel, int config)
+juce::String textFor (Mode mode, std::optional<ChannelSetting> channel, PedalModeConfig config)
 {
     static const char* const modeNames[] = { "", "Control", "Audio", "Pedalboard" };
 
-    if (! isRequestableMode (mode))
+    if (! isRequestable (mode))
         return "Not Connected";
 
-    if (! isChannelSetting (channel))
-        return modeNames[mode];
+    if (! channel)
+        return modeNames[toInt (mode)];
 
     static const char* const channelWords[] = { "Mono L ", "Mono R ", "Stereo " };
     static const char* const channelLetters[] = { "L", "R", "S" };
     static const char* const legs[] = { "IN - ", "OUT - " };
 
-    const juce::String modePart = juce::String (modeNames[mode]) + " : ";
+    const juce::String modePart = juce::String (modeNames[toInt (mode)]) + " : ";
 
-    if (config == pedalboardIn || config == pedalboardOut)
-        return modePart + legs[config] + channelLetters[channel];
+    if (config == PedalModeConfig::in || config == PedalModeConfig::out)
+        return modePart + legs[toInt (config)] + channelLetters[toInt (*channel)];
 
-    return modePart + channelWords[channel];
+    return modePart + channelWords[toInt (*channel)];
 }
 } // namespace StatusLine

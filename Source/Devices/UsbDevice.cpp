@@ -19,7 +19,7 @@ UsbDevice::~UsbDevice()
     driver.setController (nullptr);
 }
 
-UsbDeviceClient* UsbDevice::addClient (int channel, int leg)
+UsbDeviceClient* UsbDevice::addClient (ChannelSetting channel, PedalModeConfig leg)
 {
     clients.push_back (std::make_unique<UsbDeviceClient> (name));
     auto* client = clients.back().get();

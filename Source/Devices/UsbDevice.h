@@ -27,7 +27,7 @@ public:
     ~UsbDevice();
 
     // Attaches a new client for a plug-in instance; the pedal owns it.
-    UsbDeviceClient* addClient (int channel, int leg);
+    UsbDeviceClient* addClient (ChannelSetting channel, PedalModeConfig leg);
 
     // Detaches the client; it is deleted once no audio thread can reach it.
     void removeClient (UsbDeviceClient* client);

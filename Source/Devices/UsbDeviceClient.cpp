@@ -13,9 +13,9 @@ UsbDeviceClient::~UsbDeviceClient()
     listeners.clear();
 }
 
-void UsbDeviceClient::deviceConnected (int mode)
+void UsbDeviceClient::deviceConnected (Mode mode)
 {
-    if (auto* c = getController(); c != nullptr && mode == modeAudio && bridge.getPendingParameters().extraLatency == 0)
+    if (auto* c = getController(); c != nullptr && mode == Mode::audio && bridge.getPendingParameters().extraLatency == 0)
         c->startCalibration (this);
 
     listeners.call ([] (ClientListener& l) { l.deviceConnected(); });
@@ -35,12 +35,6 @@ void UsbDeviceClient::announceLatency()
 
     announcedLatency = figure;
     listeners.call ([figure] (ClientListener& l) { l.latencyChanged (figure); });
-}
-
-void UsbDeviceClient::setPedalboardLeg (int leg) noexcept
-{
-    jassert (isPedalboardLeg (leg));
-    pedalboardLeg.store (isPedalboardLeg (leg) ? leg : pedalboardNone);
 }
 
 void UsbDeviceClient::getNextAudioBlock (const juce::AudioSourceChannelInfo& info)

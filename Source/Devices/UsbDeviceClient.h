@@ -32,9 +32,9 @@ public:
     void addListener (ClientListener* listener) { listeners.add (listener); }
     void removeListener (ClientListener* listener) { listeners.remove (listener); }
 
-    // The pedal confirmed a mode (a Mode); called on the primary client only.
+    // The pedal confirmed a mode; called on the primary client only.
     // In Audio use, without a measured latency, it first calibrates.
-    void deviceConnected (int mode);
+    void deviceConnected (Mode mode);
 
     // A message from the pedal, to every listener.
     void deliverMessage (SysexMessage& message);
@@ -59,10 +59,10 @@ public:
     AudioIODeviceSource& getAudioSource() noexcept { return bridge; }
     AudioPeakDetector& getPeakDetector() noexcept { return peakDetector; }
 
-    // The pedalboard leg this instance serves (a PedalModeConfig), none outside
-    // Pedalboard use. Safe on any thread.
-    void setPedalboardLeg (int leg) noexcept;
-    int getPedalboardLeg() const noexcept override { return pedalboardLeg.load(); }
+    // The pedalboard leg this instance serves, none outside Pedalboard use.
+    // Safe on any thread.
+    void setPedalboardLeg (PedalModeConfig leg) noexcept { pedalboardLeg.store (leg); }
+    PedalModeConfig getPedalboardLeg() const noexcept override { return pedalboardLeg.load(); }
 
 private:
     void configureAudioDevice() override;
@@ -75,7 +75,7 @@ private:
     AudioPeakDetector peakDetector;
     juce::String deviceName;
     juce::ListenerList<ClientListener> listeners;
-    std::atomic<int> pedalboardLeg { pedalboardNone };
+    std::atomic<PedalModeConfig> pedalboardLeg { PedalModeConfig::none };
     int announcedLatency = 0;
 
     JUCE_DECLARE_NON_COPYABLE (UsbDeviceClient)

@@ -29,7 +29,7 @@ void UsbDeviceController::updateSplit (const Entries& list) noexcept
                                     [] (const auto& a, const auto& b) { return a.chosen < b.chosen; });
 
     if (latest != list.end())
-        split.store (latest->channel != channelStereo ? 1 : 0);
+        split.store (latest->channel != ChannelSetting::stereo ? 1 : 0);
 }
 
 UsbDeviceClient* UsbDeviceController::getPrimaryClient() const noexcept
@@ -38,10 +38,10 @@ UsbDeviceClient* UsbDeviceController::getPrimaryClient() const noexcept
     return current.empty() ? nullptr : current.front().client;
 }
 
-void UsbDeviceController::addClient (UsbDeviceClient* client, int channel, int leg)
+void UsbDeviceController::addClient (UsbDeviceClient* client, ChannelSetting channel, PedalModeConfig leg)
 {
     const auto& current = getEntries();
-    jassert ((int) current.size() < maximumClients && isChannelSetting (channel) && isPedalboardLeg (leg));
+    jassert ((int) current.size() < maximumClients);
 
     auto next = std::make_unique<Entries> (current);
     next->push_back ({ client, channel, leg, ++choices });
@@ -61,10 +61,8 @@ void UsbDeviceController::removeClient (UsbDeviceClient* client)
     publish (std::move (next));
 }
 
-void UsbDeviceController::setChannel (UsbDeviceClient* client, int channel)
+void UsbDeviceController::setChannel (UsbDeviceClient* client, ChannelSetting channel)
 {
-    jassert (isChannelSetting (channel));
-
     auto next = std::make_unique<Entries> (getEntries());
     for (auto& entry : *next)
     {

@@ -15,9 +15,9 @@ class UsbDeviceDriver;
 struct ClientEntry
 {
     UsbDeviceClient* client = nullptr;
-    int channel = channelStereo;   // ChannelSetting
-    int leg = pedalboardNone;      // PedalModeConfig
-    uint32_t chosen = 0;           // when its channel setting was last chosen, in attach and change order
+    ChannelSetting channel = ChannelSetting::stereo;
+    PedalModeConfig leg = PedalModeConfig::none;
+    uint32_t chosen = 0; // when its channel setting was last chosen, in attach and change order
 };
 
 // Which clients use a pedal, on which channels and legs. The entries change on
@@ -35,9 +35,9 @@ public:
     UsbDeviceController (UsbDeviceDriver& driver, RetiredObjects& retired);
     ~UsbDeviceController();
 
-    void addClient (UsbDeviceClient* client, int channel, int leg);
+    void addClient (UsbDeviceClient* client, ChannelSetting channel, PedalModeConfig leg);
     void removeClient (UsbDeviceClient* client);
-    void setChannel (UsbDeviceClient* client, int channel);
+    void setChannel (UsbDeviceClient* client, ChannelSetting channel);
 
     // Message thread: the current entries, in attach order; the first is primary.
     const Entries& getEntries() const noexcept { return *entries.load(); }

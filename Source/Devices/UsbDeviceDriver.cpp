@@ -5,6 +5,24 @@
 #include "Settings/SettingsIdentifiers.h"
 
 #include <algorithm>
+#include <optional>
+
+namespace
+{
+// The System command that asks the pedal for a use; none for a use it cannot be asked for.
+std::optional<uint8_t> requestFor (Mode mode) noexcept
+{
+    switch (mode)
+    {
+        case Mode::control:    return Sysex::ModeControl;
+        case Mode::audio:      return Sysex::ModeAudio;
+        case Mode::pedalboard: return Sysex::ModePedalboard;
+        case Mode::none:       break;
+    }
+
+    return std::nullopt;
+}
+} // namespace
 
 UsbDeviceDriver::UsbDeviceDriver (const juce::String& deviceName,
                                   const juce::MidiDeviceInfo& inputPort,
@@ -32,11 +50,11 @@ void UsbDeviceDriver::sendSysExMessage (uint8_t group, uint8_t command, const vo
     midiDevice.sendMessageNow (Sysex::buildFrame (deviceId, group, slot, command, payload, length));
 }
 
-void UsbDeviceDriver::connect (int mode)
+void UsbDeviceDriver::connect (Mode mode)
 {
-    if (! isRequestableMode (mode))
+    if (! isRequestable (mode))
     {
-        setState (modeNone);
+        setState (Mode::none);
         return;
     }
 
@@ -52,12 +70,10 @@ void UsbDeviceDriver::connect (int mode)
     startTimer (keepAliveTimerId, keepAliveIntervalMs);
 }
 
-void UsbDeviceDriver::requestMode (int mode)
+void UsbDeviceDriver::requestMode (Mode mode)
 {
-    static constexpr uint8_t requests[] = { 0, Sysex::ModeControl, Sysex::ModeAudio, Sysex::ModePedalboard };
-
-    if (isRequestableMode (mode))
-        sendSysExMessage (Sysex::SystemGroup, requests[mode], nullptr, 0);
+    if (const auto command = requestFor (mode))
+        sendSysExMessage (Sysex::SystemGroup, *command, nullptr, 0);
 }
 
 void UsbDeviceDriver::disconnect()
@@ -70,13 +86,13 @@ void UsbDeviceDriver::forgetConnection()
 {
     midiDevice.close();
     releaseAudio();
-    setState (modeNone);
+    setState (Mode::none);
     deviceId = 0;
     watchdogCountdown = 0;
     stopTimer (keepAliveTimerId);
 }
 
-void UsbDeviceDriver::setState (int newState)
+void UsbDeviceDriver::setState (Mode newState)
 {
     state.store (newState, std::memory_order_release);
 }
@@ -86,12 +102,12 @@ void UsbDeviceDriver::timerCallback (int timerId)
     if (timerId != keepAliveTimerId)
         return;
 
-    if (getState() != modeNone && deviceId != 0)
+    if (getState() != Mode::none && deviceId != 0)
         sendSysExMessage (Sysex::SystemGroup, Sysex::KeepAlive, nullptr, 0);
 
     if (watchdogCountdown != 0 && --watchdogCountdown == 0)
     {
-        setState (modeNone);
+        setState (Mode::none);
         notifyStatusChanged();
     }
 }
@@ -138,7 +154,7 @@ void UsbDeviceDriver::incomingMidiMessage (MidiDevice* device, const juce::MidiM
     listeners.call ([this, &message] (Listener& l) { l.incomingMidiMessage (this, message); });
 }
 
-void UsbDeviceDriver::takeModeReply (int newState, const SysexMessage& message)
+void UsbDeviceDriver::takeModeReply (Mode newState, const SysexMessage& message)
 {
     setState (newState);
     slot = message.slot;
@@ -154,21 +170,21 @@ void UsbDeviceDriver::handleSystemMessage (const SysexMessage& message)
     switch (message.command)
     {
         case Sysex::ModeAudio:
-            takeModeReply (modeAudio, message);
+            takeModeReply (Mode::audio, message);
             enableAudio();
             notifyConnected();
             notifyStatusChanged();
             break;
 
         case Sysex::ModeControl:
-            takeModeReply (modeControl, message);
+            takeModeReply (Mode::control, message);
             releaseAudio();
             notifyConnected();
             notifyStatusChanged();
             break;
 
         case Sysex::ModePedalboard:
-            takeModeReply (modePedalboard, message);
+            takeModeReply (Mode::pedalboard, message);
             enableAudio();
             notifyConnected();
             notifyStatusChanged();
@@ -176,7 +192,7 @@ void UsbDeviceDriver::handleSystemMessage (const SysexMessage& message)
             break;
 
         case Sysex::ModeOff:
-            setState (modeNone);
+            setState (Mode::none);
             releaseAudio();
             notifyStatusChanged();
             break;
@@ -400,28 +416,30 @@ void UsbDeviceDriver::audioDeviceIOCallbackWithContext (const float* const* inpu
         if (outputs[channel] != nullptr)
             juce::FloatVectorOperations::clear (outputs[channel], numSamples);
 
-    const int mode = getState();
+    const Mode mode = getState();
 
-    if (controller == nullptr || (mode != modeAudio && mode != modePedalboard))
+    if (controller == nullptr || (mode != Mode::audio && mode != Mode::pedalboard))
         return;
 
     const auto& entries = controller->getEntriesForAudio();
     const bool split = controller->isSplit();
 
     auto all = [&] (UsbDeviceClient* c) { c->audioDeviceIOCallback (inputs, numInputs, outputs, numOutputs, numSamples); };
-    auto one = [&] (UsbDeviceClient* c, int channel)
+    // A mono client gets the device channel of its side.
+    auto one = [&] (UsbDeviceClient* c, ChannelSetting side)
     {
+        const int channel = side == ChannelSetting::monoLeft ? 0 : 1;
         if (numInputs > channel && numOutputs > channel)
             c->audioDeviceIOCallback (inputs + channel, 1, outputs + channel, 1, numSamples);
     };
 
-    if (mode == modePedalboard)
+    if (mode == Mode::pedalboard)
     {
         for (const auto& entry : entries)
         {
             if (! split)
                 all (entry.client);
-            else if (entry.channel == channelMonoLeft || entry.channel == channelMonoRight)
+            else if (entry.channel == ChannelSetting::monoLeft || entry.channel == ChannelSetting::monoRight)
                 one (entry.client, entry.channel);
         }
 
@@ -436,13 +454,13 @@ void UsbDeviceDriver::audioDeviceIOCallbackWithContext (const float* const* inpu
         return;
     }
 
-    for (int channel : { (int) channelMonoLeft, (int) channelMonoRight })
+    for (auto side : { ChannelSetting::monoLeft, ChannelSetting::monoRight })
     {
         for (const auto& entry : entries)
         {
-            if (entry.channel == channel)
+            if (entry.channel == side)
             {
-                one (entry.client, channel);
+                one (entry.client, side);
                 break;
             }
         }

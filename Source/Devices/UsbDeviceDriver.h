@@ -54,17 +54,17 @@ public:
     void sendSysExMessage (uint8_t group, uint8_t command, const void* payload, int length);
 
     // Opens the ports and asks the pedal for a mode; a mode that cannot be
-    // requested only sets the state to 0.
-    void connect (int mode);
+    // requested only sets the state to none.
+    void connect (Mode mode);
 
-    // Asks the pedal for a mode (1 to 3) without touching the connection state.
-    void requestMode (int mode);
+    // Asks the pedal for a requestable mode without touching the connection state.
+    void requestMode (Mode mode);
 
     // Releases the pedal, closes the ports and forgets the device id.
     void disconnect();
 
-    // The connection state (a Mode); safe to read from any thread.
-    int getState() const noexcept { return state.load (std::memory_order_acquire); }
+    // The connection state; safe to read from any thread.
+    Mode getState() const noexcept { return state.load (std::memory_order_acquire); }
     uint8_t getDeviceId() const noexcept { return deviceId; }
     int getSlot() const noexcept { return slot; }
     int getFirmwareVersion() const noexcept { return firmwareVersion; }
@@ -145,10 +145,10 @@ public:
 private:
     void settingsChanged() override;
     void handleSystemMessage (const SysexMessage& message);
-    void setState (int newState);
+    void setState (Mode newState);
     void notifyStatusChanged();
     void notifyConnected();
-    void takeModeReply (int newState, const SysexMessage& message);
+    void takeModeReply (Mode newState, const SysexMessage& message);
     bool isStillAttached (class UsbDeviceClient* client) const;
 
     juce::ValueTree settingsTree;
@@ -158,7 +158,7 @@ private:
     uint8_t deviceId = 0;
     uint8_t watchdogCountdown = 0;
     juce::ListenerList<Listener> listeners;
-    std::atomic<int> state { modeNone };
+    std::atomic<Mode> state { Mode::none };
     int slot = 1;
     int firmwareVersion = 0;
     std::atomic<int> sampleRate { 44100 };

@@ -1,7 +1,5 @@
 #include "Parameters/PedalControllers.h"
 
-#include "Devices/DeviceModes.h"
-
 #include <algorithm>
 
 namespace
@@ -58,11 +56,11 @@ const std::vector<PedalControllers::Parameter*>& PedalControllers::targetsOf (in
     return isNumber (number) ? targets[(size_t) number] : none;
 }
 
-bool PedalControllers::isIdleSide (const Parameter& parameter, int channelSetting) const
+bool PedalControllers::isIdleSide (const Parameter& parameter, std::optional<ChannelSetting> channelSetting) const
 {
-    if (channelSetting != channelMonoLeft && channelSetting != channelMonoRight)
+    if (channelSetting != ChannelSetting::monoLeft && channelSetting != ChannelSetting::monoRight)
         return false;
 
     const auto side = std::find_if (sides.begin(), sides.end(), [&parameter] (const Side& s) { return s.level == &parameter; });
-    return side != sides.end() && side->left == (channelSetting == channelMonoRight);
+    return side != sides.end() && side->left == (channelSetting == ChannelSetting::monoRight);
 }

@@ -1,8 +1,10 @@
 #pragma once
 
+#include "Devices/DeviceModes.h"
 #include "Parameters/AudioValueTreeState.h"
 
 #include <array>
+#include <optional>
 #include <vector>
 
 // What the pedal's controller numbers mean for the parameters, worked out once
@@ -29,7 +31,7 @@ public:
 
     // Whether the parameter is the level of the pedal side that a mono channel
     // setting leaves idle (the right one in Mono L, the left one in Mono R).
-    bool isIdleSide (const Parameter& parameter, int channelSetting) const;
+    bool isIdleSide (const Parameter& parameter, std::optional<ChannelSetting> channelSetting) const;
 
     // The switches that link stereo pairs, in table order.
     const std::vector<Parameter*>& getLinkSwitches() const noexcept { return linkSwitches; }

@@ -9,7 +9,7 @@
 struct PendingDevice
 {
     juce::String name;
-    int channelSetting = channelStereo;
-    int mode = modeAudio;
-    int pedalboardMode = pedalboardNone;
+    ChannelSetting channelSetting = ChannelSetting::stereo;
+    Mode mode = Mode::audio;
+    PedalModeConfig pedalboardMode = PedalModeConfig::none;
 };

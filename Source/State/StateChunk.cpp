@@ -39,10 +39,14 @@ std::optional<StateChunk::Device> readDevice (const juce::XmlElement& element)
     if (name.isEmpty() || UsbDevice::extractDeviceName (name) != name || ! mode || ! channel || ! leg)
         return std::nullopt;
 
-    if (! isRequestableMode (*mode) || ! isChannelSetting (*channel) || ! isPedalboardLeg (*leg))
+    const auto use = requestableModeFromInt (*mode);
+    const auto side = channelSettingFromInt (*channel);
+    const auto config = pedalModeConfigFromInt (*leg);
+
+    if (! use || ! side || ! config)
         return std::nullopt;
 
-    return StateChunk::Device { name, *mode, *channel, *leg };
+    return StateChunk::Device { name, *use, *side, *config };
 }
 
 // Children are told by their exact tag, as the value tree the chunk stands for
@@ -101,9 +105,9 @@ juce::MemoryBlock StateChunk::encode (const Contents& contents)
     {
         auto* element = root.createNewChildElement (ID::DEVICE.toString());
         element->setAttribute ("name", device->name);
-        element->setAttribute ("mode", device->mode);
-        element->setAttribute ("channelSetting", device->channelSetting);
-        element->setAttribute ("pedalboardMode", device->pedalboardMode);
+        element->setAttribute ("mode", toInt (device->mode));
+        element->setAttribute ("channelSetting", toInt (device->channelSetting));
+        element->setAttribute ("pedalboardMode", toInt (device->pedalboardMode));
     }
 
     juce::MemoryBlock block;

@@ -34,9 +34,9 @@ struct Program
 struct Device
 {
     juce::String name;
-    int mode = modeAudio;
-    int channelSetting = channelStereo;
-    int pedalboardMode = pedalboardNone;
+    Mode mode = Mode::audio;
+    ChannelSetting channelSetting = ChannelSetting::stereo;
+    PedalModeConfig pedalboardMode = PedalModeConfig::none;
 
     bool operator== (const Device& other) const
     {

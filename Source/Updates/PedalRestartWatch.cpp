@@ -21,10 +21,10 @@ void PedalRestartWatch::deviceAdded (UsbDevice* device)
     auto& driver = device->getDriver();
     driver.addListener (this);
 
-    if (driver.getState() == modeNone)
+    if (driver.getState() == Mode::none)
     {
         askedOurselves = true;
-        driver.connect (modeControl);
+        driver.connect (Mode::control);
     }
 }
 

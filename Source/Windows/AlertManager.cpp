@@ -209,7 +209,7 @@ void AlertManager::resetFirmware()
     // The pedal restarts: its audio goes before the command, its ports and
     // connection after it, and nobody is told.
     auto& driver = device->getDriver();
-    if (driver.getState() == modeAudio)
+    if (driver.getState() == Mode::audio)
         driver.releaseAudio();
 
     driver.sendSysExMessage (Sysex::SystemGroup, Sysex::ResetFirmware, nullptr, 0);

@@ -20,14 +20,14 @@ struct Settings
 struct BridgeRig
 {
     // Attaches one client, its latency already known (no calibration at connection).
-    UsbDeviceClient* attach (int mode, int leg, int hostBlock, Settings s = {})
+    UsbDeviceClient* attach (Mode mode, PedalModeConfig leg, int hostBlock, Settings s = {})
     {
         auto& settings = rig.driver().getSettings();
         settings.extraLatency.setValue (100, nullptr);
         settings.blockSize.setValue (s.blockSize, nullptr);
         settings.inAdjust.setValue (s.inAdjust, nullptr);
         settings.outAdjust.setValue (s.outAdjust, nullptr);
-        client = rig.attach (mode, hostBlock, channelStereo, leg);
+        client = rig.attach (mode, hostBlock, ChannelSetting::stereo, leg);
         bridge = &client->getAudioSource();
         stream (hostBlock);
         return client;
@@ -60,7 +60,7 @@ struct AudioBridge : ::testing::Test, BridgeRig
 
 TEST_F (AudioBridge, AStartPrimesBothRingsWithTheirTargetsWithOneSilentBlockThenStreams)
 {
-    attach (modeAudio, pedalboardNone, 512);
+    attach (Mode::audio, PedalModeConfig::none, 512);
     EXPECT_EQ (state(), Bridge::startRequested);
     EXPECT_EQ (bridge->getLatencySamples(), 1536 + 1024 + 100 + 56);
 
@@ -93,22 +93,22 @@ TEST_F (AudioBridge, AStartPrimesBothRingsWithTheirTargetsWithOneSilentBlockThen
 // leg's one ring starts at its target the same way.
 TEST (AudioBridgePriming, WhereverTheHostsBlockFallsBothRingsStartAtTheirTargets)
 {
-    struct Case { int leg, hostBlock, blockSize, inAdjust, outAdjust, after; };
+    struct Case { PedalModeConfig leg; int hostBlock, blockSize, inAdjust, outAdjust, after; };
     const Case cases[] = {
-        { pedalboardNone, 512, 0, 0, 0, 0 },    { pedalboardNone, 512, 0, 0, 0, 128 },
-        { pedalboardNone, 512, 0, 0, 0, 256 },  { pedalboardNone, 512, 0, 0, 0, 511 },
-        { pedalboardNone, 512, 0, 0, 1, 384 },  { pedalboardNone, 64, 512, 0, 0, 300 },
-        { pedalboardNone, 1024, 256, 2, 1, 200 }, { pedalboardOut, 512, 0, 0, 0, 500 },
-        { pedalboardIn, 512, 0, 0, 0, 500 },
+        { PedalModeConfig::none, 512, 0, 0, 0, 0 },    { PedalModeConfig::none, 512, 0, 0, 0, 128 },
+        { PedalModeConfig::none, 512, 0, 0, 0, 256 },  { PedalModeConfig::none, 512, 0, 0, 0, 511 },
+        { PedalModeConfig::none, 512, 0, 0, 1, 384 },  { PedalModeConfig::none, 64, 512, 0, 0, 300 },
+        { PedalModeConfig::none, 1024, 256, 2, 1, 200 }, { PedalModeConfig::out, 512, 0, 0, 0, 500 },
+        { PedalModeConfig::in, 512, 0, 0, 0, 500 },
     };
 
     for (const auto& c : cases)
     {
-        SCOPED_TRACE (testing::Message() << "leg " << c.leg << ", host " << c.hostBlock << ", device " << c.blockSize
+        SCOPED_TRACE (testing::Message() << "leg " << toInt (c.leg) << ", host " << c.hostBlock << ", device " << c.blockSize
                                          << ", in " << c.inAdjust << ", out " << c.outAdjust << ", host block "
                                          << c.after << " samples after the device's");
         BridgeRig t;
-        t.attach (c.leg == pedalboardNone ? modeAudio : modePedalboard, c.leg, c.hostBlock,
+        t.attach (c.leg == PedalModeConfig::none ? Mode::audio : Mode::pedalboard, c.leg, c.hostBlock,
                   { c.blockSize, c.inAdjust, c.outAdjust });
         t.rig.sim.stopHost();
 
@@ -124,8 +124,8 @@ TEST (AudioBridgePriming, WhereverTheHostsBlockFallsBothRingsStartAtTheirTargets
 
         // Drift control finds the rings in use at their targets and keeps them there.
         t.rig.sim.run (2.0);
-        EXPECT_EQ (t.bridge->getToDeviceControl().getLastLowestFill(), c.leg == pedalboardIn ? -1 : targets.toDevice);
-        EXPECT_EQ (t.bridge->getFromDeviceControl().getLastLowestFill(), c.leg == pedalboardOut ? -1 : targets.fromDevice);
+        EXPECT_EQ (t.bridge->getToDeviceControl().getLastLowestFill(), c.leg == PedalModeConfig::in ? -1 : targets.toDevice);
+        EXPECT_EQ (t.bridge->getFromDeviceControl().getLastLowestFill(), c.leg == PedalModeConfig::out ? -1 : targets.fromDevice);
         EXPECT_EQ (t.state(), Bridge::streaming);
     }
 }
@@ -135,7 +135,7 @@ TEST (AudioBridgeFaults, EachIsAnsweredByACleanRestartWithin100Milliseconds)
     struct Case
     {
         const char* name;
-        int leg;
+        PedalModeConfig leg;
         Settings settings;
         double clockPpm;
         std::function<void (BridgeRig&)> cause;
@@ -156,15 +156,15 @@ TEST (AudioBridgeFaults, EachIsAnsweredByACleanRestartWithin100Milliseconds)
     auto closeDevice = [] (BridgeRig& t) { t.rig.driver().getAudioDevice()->close(); };
 
     const Case cases[] = {
-        { "device stalls: the host finds too little", pedalboardNone, {}, 0.0, stallDevice (0.2), Bridge::hostReadFailed },
-        { "host pauses: the device finds too little", pedalboardNone, {}, 0.0, pauseHost, Bridge::deviceReadFailed },
-        { "device far too fast for the IN leg's ring", pedalboardIn, {}, 5000.0, nothing, Bridge::hostFillOutOfRange },
-        { "device far too slow for the OUT leg's ring", pedalboardOut, {}, -5000.0, nothing, Bridge::deviceFillOutOfRange },
-        { "device stalls under the OUT leg: the ring overflows", pedalboardOut, { 2048, 0, 2 }, 0.0, stallDevice (1.0), Bridge::hostWriteFailed },
-        { "host pauses over the IN leg: the ring overflows", pedalboardIn, {}, 0.0, pauseHost, Bridge::deviceWriteFailed },
-        { "a host block beyond the ring", pedalboardNone, {}, 0.0, hugeHostBlock, Bridge::hostReadFailed },
-        { "the pedal's device closes: no start is asked of it", pedalboardNone, {}, 0.0, closeDevice, Bridge::hostReadFailed, false },
-        { "a host thread stops the bridge while it restarts: the stop stays", pedalboardNone, {}, 0.0, stallDevice (0.2),
+        { "device stalls: the host finds too little", PedalModeConfig::none, {}, 0.0, stallDevice (0.2), Bridge::hostReadFailed },
+        { "host pauses: the device finds too little", PedalModeConfig::none, {}, 0.0, pauseHost, Bridge::deviceReadFailed },
+        { "device far too fast for the IN leg's ring", PedalModeConfig::in, {}, 5000.0, nothing, Bridge::hostFillOutOfRange },
+        { "device far too slow for the OUT leg's ring", PedalModeConfig::out, {}, -5000.0, nothing, Bridge::deviceFillOutOfRange },
+        { "device stalls under the OUT leg: the ring overflows", PedalModeConfig::out, { 2048, 0, 2 }, 0.0, stallDevice (1.0), Bridge::hostWriteFailed },
+        { "host pauses over the IN leg: the ring overflows", PedalModeConfig::in, {}, 0.0, pauseHost, Bridge::deviceWriteFailed },
+        { "a host block beyond the ring", PedalModeConfig::none, {}, 0.0, hugeHostBlock, Bridge::hostReadFailed },
+        { "the pedal's device closes: no start is asked of it", PedalModeConfig::none, {}, 0.0, closeDevice, Bridge::hostReadFailed, false },
+        { "a host thread stops the bridge while it restarts: the stop stays", PedalModeConfig::none, {}, 0.0, stallDevice (0.2),
           Bridge::hostReadFailed, false, true },
     };
 
@@ -182,7 +182,7 @@ TEST (AudioBridgeFaults, EachIsAnsweredByACleanRestartWithin100Milliseconds)
             behaviour.whenAskedIfOpen = [&] { if (stopNow.exchange (false)) std::thread ([&] { t.bridge->releaseResources(); }).join(); };
 
         t.rig.setDeviceBehaviour (behaviour);
-        t.attach (c.leg == pedalboardNone ? modeAudio : modePedalboard, c.leg, 512, c.settings);
+        t.attach (c.leg == PedalModeConfig::none ? Mode::audio : Mode::pedalboard, c.leg, 512, c.settings);
         ASSERT_TRUE (t.runUntilState ([] (int s) { return s == Bridge::streaming; }, 0.5));
 
         c.cause (t);
@@ -214,7 +214,7 @@ TEST (AudioBridgeFaults, EachIsAnsweredByACleanRestartWithin100Milliseconds)
 
 TEST_F (AudioBridge, AStopHoldsUntilTheHostPreparesAgain)
 {
-    attach (modeAudio, pedalboardNone, 512);
+    attach (Mode::audio, PedalModeConfig::none, 512);
     ASSERT_TRUE (runUntilState ([] (int s) { return s == Bridge::streaming; }, 0.5));
 
     bridge->releaseResources();
@@ -234,7 +234,7 @@ TEST_F (AudioBridge, AStopHoldsUntilTheHostPreparesAgain)
 
 TEST_F (AudioBridge, ParameterChangesRestartStreamingAndReopenTheDeviceOnlyForRateOrBlockSize)
 {
-    attach (modeAudio, pedalboardNone, 512);
+    attach (Mode::audio, PedalModeConfig::none, 512);
     ASSERT_TRUE (runUntilState ([] (int s) { return s == Bridge::streaming; }, 0.5));
     auto& counters = rig.deviceCounters();
     auto& settings = rig.driver().getSettings();
@@ -271,7 +271,7 @@ TEST_F (AudioBridge, ParameterChangesRestartStreamingAndReopenTheDeviceOnlyForRa
 
 TEST_F (AudioBridge, AHostPreparingOffTheMessageThreadOnlyStopsAndLeavesTheDeviceToTheMessageThread)
 {
-    attach (modeAudio, pedalboardNone, 512);
+    attach (Mode::audio, PedalModeConfig::none, 512);
     ASSERT_TRUE (runUntilState ([] (int s) { return s == Bridge::streaming; }, 0.5));
     const int opens = rig.deviceCounters().opens.load();
 
@@ -300,7 +300,7 @@ TEST_F (AudioBridge, LateCallbacksAreCountedAndKeptOutOfDriftControlWithoutAFaul
     behaviour.lateEvery = 7;
     behaviour.lateSeconds = 0.004;
     rig.setDeviceBehaviour (behaviour);
-    attach (modeAudio, pedalboardNone, 512);
+    attach (Mode::audio, PedalModeConfig::none, 512);
     ASSERT_TRUE (runUntilState ([] (int s) { return s == Bridge::streaming; }, 0.5));
 
     rig.sim.run (30.0);
@@ -322,7 +322,7 @@ TEST_F (AudioBridge, ADeviceThatCallsBackWithLargerBlocksThanItSaysIsTakenAtItsW
     behaviour.deliveredBlockSize = 768;
     behaviour.misreportsBlockSize = true;
     rig.setDeviceBehaviour (behaviour);
-    attach (modeAudio, pedalboardNone, 512, { 256, 0, 1 });
+    attach (Mode::audio, PedalModeConfig::none, 512, { 256, 0, 1 });
     ASSERT_EQ (rig.openDevice()->getCurrentBufferSizeSamples(), 256);
 
     // Within a drift tick the rings are sized for the blocks that really come.
@@ -339,7 +339,7 @@ TEST_F (AudioBridge, ADeviceThatCallsBackWithLargerBlocksThanItSaysIsTakenAtItsW
 
 TEST_F (AudioBridge, AnUnpluggedPedalsDeviceCallsBackNoMore)
 {
-    attach (modeAudio, pedalboardNone, 512);
+    attach (Mode::audio, PedalModeConfig::none, 512);
     ASSERT_TRUE (runUntilState ([] (int s) { return s == Bridge::streaming; }, 0.5));
     const auto& counters = rig.deviceCounters();
 

@@ -35,7 +35,7 @@ TEST_P (AudioDrift, AnHourStreamsWithoutRestartsWithSettledFillsAndTheReportedLa
     rig.driver().getSettings().inAdjust.setValue (c.inAdjust, nullptr);
     rig.driver().getSettings().outAdjust.setValue (c.outAdjust, nullptr);
 
-    auto* client = rig.attach (modeAudio, 512); // calibrates at connection
+    auto* client = rig.attach (Mode::audio, 512); // calibrates at connection
     DriftRecording recording (rig.sim, *client, 512);
     recording.run (3600.0);
     const auto summary = recording.summarise();

@@ -95,7 +95,7 @@ TEST (AudioStress, AttachSwitchDetachAndUnplugWhileBothAudioThreadsRun)
     {
         SCOPED_TRACE (round);
         const bool pedalboard = round % 3 == 2;
-        const int mode = pedalboard ? modePedalboard : modeAudio;
+        const Mode mode = pedalboard ? Mode::pedalboard : Mode::audio;
         const bool split = round % 2 == 0;
 
         auto& device = rig.device();
@@ -109,8 +109,10 @@ TEST (AudioStress, AttachSwitchDetachAndUnplugWhileBothAudioThreadsRun)
             if (! driver.isAudioDeviceOpen())
                 driver.connect (mode);
 
-            attached[i] = device.addClient (split ? i : channelStereo, pedalboard ? i : pedalboardNone);
-            attached[i]->setPedalboardLeg (pedalboard ? i : pedalboardNone);
+            const ChannelSetting sides[] = { ChannelSetting::monoLeft, ChannelSetting::monoRight };
+            const PedalModeConfig legs[] = { PedalModeConfig::in, PedalModeConfig::out };
+            attached[i] = device.addClient (split ? sides[i] : ChannelSetting::stereo, pedalboard ? legs[i] : PedalModeConfig::none);
+            attached[i]->setPedalboardLeg (pedalboard ? legs[i] : PedalModeConfig::none);
             attached[i]->getAudioSource().prepareToPlay (hostBlock, 48000.0);
             host.clients[i].store (attached[i]);
             letRun (rig, 15);
@@ -120,7 +122,7 @@ TEST (AudioStress, AttachSwitchDetachAndUnplugWhileBothAudioThreadsRun)
         ASSERT_TRUE (waitUntil ("audio streaming through this round's clients",
                                 [&] { return host.streamedBlocks.load() > streamedBefore; },
                                 patience, [&rig] { letRun (rig, 5); }));
-        device.getController().setChannel (attached[1], split ? channelStereo : channelMonoRight);
+        device.getController().setChannel (attached[1], split ? ChannelSetting::stereo : ChannelSetting::monoRight);
         driver.getSettings().outAdjust.setValue (round % 3, nullptr);
         letRun (rig, 15);
 

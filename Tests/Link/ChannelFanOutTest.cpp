@@ -11,7 +11,8 @@ namespace
 {
 struct Client
 {
-    int channel, leg;
+    ChannelSetting channel;
+    PedalModeConfig leg;
     float level;
     float backLeft, backRight; // what its host gets back
 };
@@ -19,28 +20,28 @@ struct Client
 struct Case
 {
     const char* name;
-    int mode;
+    Mode mode;
     std::vector<Client> clients;
     float pedalLeft, pedalRight; // what the pedal receives
 };
 
 constexpr float a = 0.1f, b = 0.2f, c = 0.3f;
-constexpr int L = channelMonoLeft, R = channelMonoRight, S = channelStereo;
-constexpr int none = pedalboardNone, in = pedalboardIn, out = pedalboardOut;
+constexpr auto L = ChannelSetting::monoLeft, R = ChannelSetting::monoRight, S = ChannelSetting::stereo;
+constexpr auto none = PedalModeConfig::none, in = PedalModeConfig::in, out = PedalModeConfig::out;
 
 TEST (ChannelFanOut, UsesSplitsAndLegsAsOneTable)
 {
     const Case cases[] = {
-        { "audio, one stereo client", modeAudio, { { S, none, a, a, -a / 2 } }, a, a },
-        { "audio, two stereo clients: only the first", modeAudio, { { S, none, a, a, -a / 2 }, { S, none, b, 0, 0 } }, a, a },
-        { "audio, left then right", modeAudio, { { L, none, a, a, 0 }, { R, none, b, -b / 2, 0 } }, a, b },
-        { "audio, right then left: by channel, not order", modeAudio, { { R, none, a, -a / 2, 0 }, { L, none, b, b, 0 } }, b, a },
-        { "audio, only a right client: the left stays silent", modeAudio, { { R, none, a, -a / 2, 0 } }, 0, a },
-        { "audio, a stereo client after a mono one: the first gets both", modeAudio, { { L, none, a, a, -a / 2 }, { S, none, b, 0, 0 } }, a, a },
-        { "pedalboard, OUT then IN", modePedalboard, { { S, out, a, a, a }, { S, in, b, a, -a / 2 } }, a, a },
-        { "pedalboard, IN then OUT: the IN leg clears nothing", modePedalboard, { { S, in, b, a, -a / 2 }, { S, out, a, a, a } }, a, a },
-        { "pedalboard, mono legs on the left", modePedalboard, { { L, out, a, a, a }, { L, in, b, a, 0 } }, a, 0 },
-        { "pedalboard split: a stereo leg gets nothing", modePedalboard, { { L, out, a, a, a }, { S, out, c, 0, 0 }, { L, in, b, a, 0 } }, a, 0 },
+        { "audio, one stereo client", Mode::audio, { { S, none, a, a, -a / 2 } }, a, a },
+        { "audio, two stereo clients: only the first", Mode::audio, { { S, none, a, a, -a / 2 }, { S, none, b, 0, 0 } }, a, a },
+        { "audio, left then right", Mode::audio, { { L, none, a, a, 0 }, { R, none, b, -b / 2, 0 } }, a, b },
+        { "audio, right then left: by channel, not order", Mode::audio, { { R, none, a, -a / 2, 0 }, { L, none, b, b, 0 } }, b, a },
+        { "audio, only a right client: the left stays silent", Mode::audio, { { R, none, a, -a / 2, 0 } }, 0, a },
+        { "audio, a stereo client after a mono one: the first gets both", Mode::audio, { { L, none, a, a, -a / 2 }, { S, none, b, 0, 0 } }, a, a },
+        { "pedalboard, OUT then IN", Mode::pedalboard, { { S, out, a, a, a }, { S, in, b, a, -a / 2 } }, a, a },
+        { "pedalboard, IN then OUT: the IN leg clears nothing", Mode::pedalboard, { { S, in, b, a, -a / 2 }, { S, out, a, a, a } }, a, a },
+        { "pedalboard, mono legs on the left", Mode::pedalboard, { { L, out, a, a, a }, { L, in, b, a, 0 } }, a, 0 },
+        { "pedalboard split: a stereo leg gets nothing", Mode::pedalboard, { { L, out, a, a, a }, { S, out, c, 0, 0 }, { L, in, b, a, 0 } }, a, 0 },
     };
 
     for (const auto& test : cases)
@@ -91,7 +92,7 @@ TEST (ChannelFanOut, UsesSplitsAndLegsAsOneTable)
 TEST (ChannelFanOut, OutsideAudioAndPedalboardUseNobodyIsCalledAndTheOutputsAreSilent)
 {
     AudioLinkRig rig;
-    auto* client = rig.attach (modeControl, 256);
+    auto* client = rig.attach (Mode::control, 256);
     EXPECT_EQ (rig.openDevice(), nullptr); // Control use opens no audio
 
     juce::AudioBuffer<float> inputs (2, 64), outputs (2, 64);

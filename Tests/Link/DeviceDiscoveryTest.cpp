@@ -247,7 +247,7 @@ TEST_F (DeviceDiscoveryTest, APedalPluggedBackWithinOneScanIsReplacedWithItsSett
     ASSERT_NO_FATAL_FAILURE (plugInAndFind());
     auto* old = manager->getDevice (0);
     old->getDriver().getSettings().blockSize.setValue (256, nullptr);
-    old->getDriver().connect (modeControl);
+    old->getDriver().connect (Mode::control);
 
     pedal.unplug();
     pedal.plugIn();
@@ -261,10 +261,10 @@ TEST_F (DeviceDiscoveryTest, APedalPluggedBackWithinOneScanIsReplacedWithItsSett
     EXPECT_EQ (replaced->getDriver().getSettings().blockSize.get(), 256);
 
     // The new ports reach the pedal.
-    replaced->getDriver().connect (modeAudio);
+    replaced->getDriver().connect (Mode::audio);
     EXPECT_TRUE (rig.ports.flush());
     replaced->getMidiDevice().deliverWaitingMessages();
-    EXPECT_EQ (replaced->getDriver().getState(), modeAudio);
+    EXPECT_EQ (replaced->getDriver().getState(), Mode::audio);
     EXPECT_EQ (replaced->getDriver().getDeviceId(), LinkRig::pedalId);
 
     // Scans that find it on its own ports keep it.

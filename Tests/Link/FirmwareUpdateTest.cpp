@@ -85,7 +85,7 @@ protected:
     {
         auto* device = rig.findDevice();
         EXPECT_NE (device, nullptr);
-        device->getDriver().connect (modeAudio);
+        device->getDriver().connect (Mode::audio);
         rig.drain();
         EXPECT_EQ (device->getDriver().getFirmwareVersion(), 0x010203);
         return *device;

@@ -32,7 +32,7 @@ TEST (LatencyCalibration, AtConnectionStoresWhatMakesTheReportedLatencyTheMeasur
         rig.pedalAudio().setRoundTrip (c.roundTrip);
         rig.driver().getSettings().blockSize.setValue (c.blockSize, nullptr);
 
-        auto* client = rig.attach (modeAudio, c.hostBlock);
+        auto* client = rig.attach (Mode::audio, c.hostBlock);
         LatencyLog log;
         client->addListener (&log);
         auto& bridge = client->getAudioSource();
@@ -76,10 +76,10 @@ TEST (LatencyCalibration, APedalRequestCalibratesEveryClientAndEachSaysWhenItIsO
     rig.driver().getSettings().extraLatency.setValue (250, nullptr);
 
     // Pedalboard use: every client is handed the pedal's channels.
-    auto* out = rig.attach (modePedalboard, 512, channelStereo, pedalboardOut);
-    rig.attach (modePedalboard, 512, channelStereo, pedalboardIn);
-    rig.attach (modePedalboard, 512, channelMonoLeft, pedalboardIn);
-    rig.device().getController().setChannel (out, channelStereo); // all shared
+    auto* out = rig.attach (Mode::pedalboard, 512, ChannelSetting::stereo, PedalModeConfig::out);
+    rig.attach (Mode::pedalboard, 512, ChannelSetting::stereo, PedalModeConfig::in);
+    rig.attach (Mode::pedalboard, 512, ChannelSetting::monoLeft, PedalModeConfig::in);
+    rig.device().getController().setChannel (out, ChannelSetting::stereo); // all shared
     ASSERT_EQ (rig.driver().getSettings().extraLatency.get(), 0); // Pedalboard use stores none
 
     rig.pedal.clearReceivedMessages();
@@ -94,7 +94,7 @@ TEST (LatencyCalibration, OneThatHearsNothingStopsTellsThePedalStoresNothingAndS
 {
     AudioLinkRig rig;
     rig.pedalAudio().setGain (0, 0.0f);
-    auto* client = rig.attach (modeAudio, 512);
+    auto* client = rig.attach (Mode::audio, 512);
     auto& bridge = client->getAudioSource();
     auto& controller = rig.device().getController();
     rig.streamHost ({ client }, 512, {}, {});
@@ -118,7 +118,7 @@ TEST (LatencyCalibration, ADeviceThatDeliversAnotherBlockSizeStillMeasuresTrue)
     rig.deliverBlocksOf (384);
     rig.pedalAudio().setRoundTrip (1111);
 
-    auto* client = rig.attach (modeAudio, 512);
+    auto* client = rig.attach (Mode::audio, 512);
     auto& bridge = client->getAudioSource();
     ImpulseProbe probe (48000);
     rig.streamHost ({ client }, 512, [&] (auto& block, auto first) { probe.fill (block, first); },

@@ -25,7 +25,7 @@ TEST (LatencyTruth, AnImpulseComesBackExactlyTheReportedLatencyLaterForEverySett
         auto& settings = rig.driver().getSettings();
         settings.extraLatency.setValue (roundTrip - 32, nullptr); // what a calibration stores
 
-        auto* client = rig.attach (modeAudio, hostBlock);
+        auto* client = rig.attach (Mode::audio, hostBlock);
         rig.pedalAudio().endCalibration();
         auto& bridge = client->getAudioSource();
 

@@ -55,7 +55,7 @@ TEST (PedalAudioDevice, OpensWithTheEffectiveBlockSizeAndFallsBackTo256WhenAnOpe
         rig.driver().getSettings().blockSize.setValue (c.setting, nullptr);
         rig.driver().getSettings().extraLatency.setValue (100, nullptr);
 
-        auto* client = rig.attach (modeAudio, c.hostBlock);
+        auto* client = rig.attach (Mode::audio, c.hostBlock);
         ASSERT_NE (rig.openDevice(), nullptr);
         EXPECT_EQ (rig.openDevice()->getCurrentBufferSizeSamples(), c.opened);
         EXPECT_EQ (rig.openDevice()->getCurrentSampleRate(), AudioLinkRig::sampleRate);
@@ -73,8 +73,8 @@ TEST (PedalAudioDevice, BeforeAnyHostPreparesTheSettingOf0IsHandedToTheOpen)
 {
     AudioLinkRig rig;
     rig.driver().setSampleRate (48000);
-    rig.driver().connect (modeAudio);
-    rig.device().addClient (channelStereo, pedalboardNone);
+    rig.driver().connect (Mode::audio);
+    rig.device().addClient (ChannelSetting::stereo, PedalModeConfig::none);
     ASSERT_TRUE (rig.sim.runUntil ([&] { return rig.openDevice() != nullptr; }, 1.0));
     EXPECT_EQ (rig.openDevice()->getCurrentBufferSizeSamples(), VirtualAudioDevice::defaultBufferSize);
 }
@@ -84,8 +84,8 @@ TEST (PedalAudioDevice, SettingsReachEveryBridgeAndEveryClientHearsOnlyItsChange
     AudioLinkRig rig;
     auto& settings = rig.driver().getSettings();
     settings.extraLatency.setValue (100, nullptr);
-    auto* first = rig.attach (modeAudio, 512, channelMonoLeft);
-    auto* second = rig.attach (modeAudio, 512, channelMonoRight);
+    auto* first = rig.attach (Mode::audio, 512, ChannelSetting::monoLeft);
+    auto* second = rig.attach (Mode::audio, 512, ChannelSetting::monoRight);
     second->getAudioSource().releaseResources();
 
     LatencyLog firstLog (*first), secondLog (*second);
@@ -126,22 +126,22 @@ TEST (PedalAudioDevice, SettingsReachEveryBridgeAndEveryClientHearsOnlyItsChange
 
 TEST (PedalAudioDevice, OnlyAnAudioConnectionWithoutAStoredLatencyCalibrates)
 {
-    struct Case { int mode, extraLatency; Status status; };
+    struct Case { Mode mode; int extraLatency; Status status; };
     const Case cases[] = {
-        { modeAudio, 0, Status::running },
-        { modeAudio, 25, Status::none },
-        { modeControl, 0, Status::none },
-        { modePedalboard, 0, Status::none },
+        { Mode::audio, 0, Status::running },
+        { Mode::audio, 25, Status::none },
+        { Mode::control, 0, Status::none },
+        { Mode::pedalboard, 0, Status::none },
     };
 
     for (const auto& c : cases)
     {
-        SCOPED_TRACE (c.mode);
+        SCOPED_TRACE (toInt (c.mode));
         AudioLinkRig rig;
         rig.driver().getSettings().extraLatency.setValue (c.extraLatency, nullptr);
         rig.attach (c.mode, 512);
         EXPECT_EQ (rig.device().getController().getCalibrationStatus(), c.status);
-        EXPECT_EQ (rig.driver().getSettings().extraLatency.get(), c.mode == modePedalboard ? 0 : c.extraLatency);
+        EXPECT_EQ (rig.driver().getSettings().extraLatency.get(), c.mode == Mode::pedalboard ? 0 : c.extraLatency);
     }
 }
 
@@ -152,15 +152,15 @@ TEST (PedalAudioDevice, TheSplitFollowsTheChannelChosenLastAmongTheClientsThatSt
     auto& controller = device.getController();
     rig.driver().getSettings().extraLatency.setValue (100, nullptr);
 
-    auto* left = rig.attach (modeAudio, 512, channelMonoLeft);
-    auto* stereo = rig.attach (modeAudio, 512, channelStereo);
+    auto* left = rig.attach (Mode::audio, 512, ChannelSetting::monoLeft);
+    auto* stereo = rig.attach (Mode::audio, 512, ChannelSetting::stereo);
     EXPECT_FALSE (controller.isSplit());
 
     device.removeClient (stereo);
     EXPECT_TRUE (controller.isSplit());
 
-    auto* right = rig.attach (modeAudio, 512, channelMonoRight);
-    controller.setChannel (left, channelStereo);
+    auto* right = rig.attach (Mode::audio, 512, ChannelSetting::monoRight);
+    controller.setChannel (left, ChannelSetting::stereo);
     EXPECT_FALSE (controller.isSplit());
 
     device.removeClient (left);

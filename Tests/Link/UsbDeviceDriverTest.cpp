@@ -14,7 +14,7 @@ protected:
     UsbDeviceDriverTest() { driver.addListener (&log); }
     ~UsbDeviceDriverTest() override { driver.removeListener (&log); }
 
-    void connectAndSettle (int mode)
+    void connectAndSettle (Mode mode)
     {
         driver.connect (mode);
         rig.drain();
@@ -33,12 +33,12 @@ protected:
 
 TEST_F (UsbDeviceDriverTest, EachModeIsRequestedForIdZeroAdoptsTheAnnouncedPedalAndIsReleasedOnDisconnect)
 {
-    const struct { int mode; uint8_t command; } cases[] = { { modeAudio, 0x01 }, { modeControl, 0x02 }, { modePedalboard, 0x03 } };
+    const struct { Mode mode; uint8_t command; } cases[] = { { Mode::audio, 0x01 }, { Mode::control, 0x02 }, { Mode::pedalboard, 0x03 } };
 
     // Each after the previous one's disconnect, which releases the pedal, closes and forgets.
     for (const auto& c : cases)
     {
-        SCOPED_TRACE (c.mode);
+        SCOPED_TRACE (toInt (c.mode));
         driver.getSettings().extraLatency.setValue (25, nullptr);
         driver.connect (c.mode);
 
@@ -51,8 +51,8 @@ TEST_F (UsbDeviceDriverTest, EachModeIsRequestedForIdZeroAdoptsTheAnnouncedPedal
         EXPECT_EQ (driver.getSlot(), LinkRig::pedalSlot);
         EXPECT_EQ (driver.getFirmwareVersion(), LinkRig::pedalVersion);
         EXPECT_EQ (rig.pedal.getMode(), c.mode);
-        EXPECT_EQ (log.events(), (CallLog::Lines { "connected", "status " + std::to_string (c.mode) }));
-        EXPECT_EQ (driver.getSettings().extraLatency.get(), c.mode == modePedalboard ? 0 : 25); // pedalboard use adds none
+        EXPECT_EQ (log.events(), (CallLog::Lines { "connected", "status " + std::to_string (toInt (c.mode)) }));
+        EXPECT_EQ (driver.getSettings().extraLatency.get(), c.mode == Mode::pedalboard ? 0 : 25); // pedalboard use adds none
 
         rig.pedal.clearReceivedMessages();
         driver.disconnect();
@@ -60,7 +60,7 @@ TEST_F (UsbDeviceDriverTest, EachModeIsRequestedForIdZeroAdoptsTheAnnouncedPedal
         EXPECT_TRUE (rig.pedal.wasReleased());
         EXPECT_FALSE (driver.getMidiDevice().isInputOpen() || driver.getMidiDevice().isOutputOpen());
         EXPECT_EQ (driver.getDeviceId(), 0);
-        EXPECT_EQ (driver.getState(), modeNone);
+        EXPECT_EQ (driver.getState(), Mode::none);
         EXPECT_EQ (driver.getWatchdogCountdown(), 0);
         rig.tick (12);
         EXPECT_EQ (rig.pedal.getReceivedMessages().size(), 1u);
@@ -72,22 +72,23 @@ TEST_F (UsbDeviceDriverTest, EachModeIsRequestedForIdZeroAdoptsTheAnnouncedPedal
 
 TEST_F (UsbDeviceDriverTest, AModeThatCannotBeRequestedOnlyClearsTheStateAndSendsNothing)
 {
-    for (int mode : { (int) modeNone, 4, -1 })
+    // Numbers cast past the three uses too.
+    for (Mode mode : { Mode::none, static_cast<Mode> (4), static_cast<Mode> (-1) })
     {
-        SCOPED_TRACE (mode);
+        SCOPED_TRACE (toInt (mode));
         driver.connect (mode);
         driver.requestMode (mode);
         rig.tick (12);
 
-        EXPECT_EQ (driver.getState(), modeNone);
+        EXPECT_EQ (driver.getState(), Mode::none);
         EXPECT_TRUE (rig.pedal.getReceivedMessages().empty());
         EXPECT_FALSE (driver.getMidiDevice().isInputOpen() || driver.getMidiDevice().isOutputOpen());
     }
 
     // Nor while connected.
-    ASSERT_NO_FATAL_FAILURE (connectAndSettle (modeAudio));
-    driver.connect (4);
-    EXPECT_EQ (driver.getState(), modeNone);
+    ASSERT_NO_FATAL_FAILURE (connectAndSettle (Mode::audio));
+    driver.connect (static_cast<Mode> (4));
+    EXPECT_EQ (driver.getState(), Mode::none);
     EXPECT_TRUE (rig.pedal.getReceivedMessages().empty());
 }
 
@@ -95,30 +96,30 @@ TEST_F (UsbDeviceDriverTest, AnyModeReplyIsTakenAndAShortOneKeepsThePreviousVers
 {
     rig.pedal.setModeReply (EmulatedPedal::ModeReply::truncated);
     rig.pedal.setTruncatedReplyLength (0);
-    driver.connect (modeAudio);
+    driver.connect (Mode::audio);
     rig.drain();
-    EXPECT_EQ (driver.getState(), modeAudio);
+    EXPECT_EQ (driver.getState(), Mode::audio);
     EXPECT_EQ (driver.getSlot(), LinkRig::pedalSlot);
     EXPECT_EQ (driver.getFirmwareVersion(), 0);
 
     rig.pedal.setModeReply (EmulatedPedal::ModeReply::normal);
-    ASSERT_NO_FATAL_FAILURE (connectAndSettle (modeAudio));
+    ASSERT_NO_FATAL_FAILURE (connectAndSettle (Mode::audio));
     ASSERT_EQ (driver.getFirmwareVersion(), LinkRig::pedalVersion);
 
     rig.pedal.setFirmwareVersion (0x040506);
     rig.pedal.setModeReply (EmulatedPedal::ModeReply::truncated);
     rig.pedal.setTruncatedReplyLength (5);
-    driver.connect (modeControl);
+    driver.connect (Mode::control);
     rig.drain();
-    EXPECT_EQ (driver.getState(), modeControl);
+    EXPECT_EQ (driver.getState(), Mode::control);
     EXPECT_EQ (driver.getFirmwareVersion(), LinkRig::pedalVersion);
 
     // A reply for another mode than the one asked for is the pedal's mode.
     rig.pedal.setModeReply (EmulatedPedal::ModeReply::wrong);
-    driver.connect (modePedalboard);
+    driver.connect (Mode::pedalboard);
     rig.drain();
-    EXPECT_EQ (driver.getState(), modeAudio);
-    EXPECT_EQ (rig.pedal.getMode(), modeAudio);
+    EXPECT_EQ (driver.getState(), Mode::audio);
+    EXPECT_EQ (rig.pedal.getMode(), Mode::audio);
 }
 
 // One keep-alive per tick while connected with an id; ten ticks without a frame
@@ -138,7 +139,7 @@ TEST_F (UsbDeviceDriverTest, TheWatchdogDropsAPedalAfterTenSilentTicks)
         SCOPED_TRACE (c.what);
         rig.pedal.setAnnounceEnabled (c.announces);
         rig.pedal.setHeartbeat (c.answers);
-        driver.connect (modeAudio);
+        driver.connect (Mode::audio);
         rig.drain();
         EXPECT_EQ (log.count ("connected"), c.announces ? 1 : 0); // before the Announce every frame is dropped
         rig.pedal.clearReceivedMessages();
@@ -148,7 +149,7 @@ TEST_F (UsbDeviceDriverTest, TheWatchdogDropsAPedalAfterTenSilentTicks)
         {
             ASSERT_TRUE (rig.pedal.sendModeOff());
             rig.drain();
-            EXPECT_EQ (driver.getState(), modeNone);
+            EXPECT_EQ (driver.getState(), Mode::none);
         }
 
         int dropsAt = 0;
@@ -168,7 +169,7 @@ TEST_F (UsbDeviceDriverTest, TheWatchdogDropsAPedalAfterTenSilentTicks)
         EXPECT_EQ (dropsAt, c.dropsAt);
         EXPECT_EQ (keepAlivesSent(), c.keepAlives);
         EXPECT_EQ (log.count ("status 0"), c.statusChanges);
-        EXPECT_EQ (driver.getState(), c.dropsAt == 0 ? modeAudio : modeNone);
+        EXPECT_EQ (driver.getState(), c.dropsAt == 0 ? Mode::audio : Mode::none);
         EXPECT_EQ (driver.getDeviceId(), c.announces ? pedalId : 0);
         EXPECT_TRUE (driver.getMidiDevice().isInputOpen()); // closing is a listener's reaction
 
@@ -178,7 +179,7 @@ TEST_F (UsbDeviceDriverTest, TheWatchdogDropsAPedalAfterTenSilentTicks)
 
 TEST_F (UsbDeviceDriverTest, OnlyMidiAndWellFormedFramesFromThePedalsIdReachTheListeners)
 {
-    ASSERT_NO_FATAL_FAILURE (connectAndSettle (modeAudio));
+    ASSERT_NO_FATAL_FAILURE (connectAndSettle (Mode::audio));
 
     ASSERT_TRUE (rig.pedal.sendNoteOn (1, 60, 100));
     ASSERT_TRUE (rig.pedal.sendFrame (Sysex::ControlGroup, Sysex::ControlChange, { 7, 100 }));
@@ -204,7 +205,7 @@ TEST_F (UsbDeviceDriverTest, OnlyMidiAndWellFormedFramesFromThePedalsIdReachTheL
     rig.drain();
 
     EXPECT_TRUE (log.lines.empty());
-    EXPECT_EQ (driver.getState(), modeAudio);
+    EXPECT_EQ (driver.getState(), Mode::audio);
     EXPECT_EQ (driver.getDeviceId(), pedalId);
 
     rig.tick();
@@ -215,7 +216,7 @@ TEST_F (UsbDeviceDriverTest, OnlyMidiAndWellFormedFramesFromThePedalsIdReachTheL
 // and counts the rest, and the link goes on.
 TEST_F (UsbDeviceDriverTest, ABurstIsCutAtTheQueueInOrderAndTheLinkGoesOn)
 {
-    ASSERT_NO_FATAL_FAILURE (connectAndSettle (modeAudio));
+    ASSERT_NO_FATAL_FAILURE (connectAndSettle (Mode::audio));
 
     EXPECT_EQ (rig.pedal.sendBurst (5000), 5000);
     rig.drain();
@@ -234,7 +235,7 @@ TEST_F (UsbDeviceDriverTest, ABurstIsCutAtTheQueueInOrderAndTheLinkGoesOn)
     }
 
     rig.tick();
-    EXPECT_EQ (driver.getState(), modeAudio);
+    EXPECT_EQ (driver.getState(), Mode::audio);
     EXPECT_EQ (keepAlivesSent(), 1);
 }
 } // namespace

@@ -171,20 +171,20 @@ TEST_F (AlertManagerTest, ResetConfirmationsSendTheirCommandOnlyOnOkWithAPedal)
         const char* button;
         bool withPedal;
         std::vector<Bytes> sent;
-        int stateAfter;
+        Mode stateAfter;
     } cases[] = {
-        { false, "Cancel", true, {}, modeAudio },
-        { false, "OK", false, {}, modeAudio },
-        { true, "Cancel", true, {}, modeAudio },
-        { true, "OK", false, {}, modeAudio },
-        { false, "OK", true, { LinkRig::frame (Sysex::SystemGroup, Sysex::ResetPresets) }, modeAudio },
-        { true, "OK", true, { LinkRig::frame (Sysex::SystemGroup, Sysex::ResetFirmware) }, modeNone },
+        { false, "Cancel", true, {}, Mode::audio },
+        { false, "OK", false, {}, Mode::audio },
+        { true, "Cancel", true, {}, Mode::audio },
+        { true, "OK", false, {}, Mode::audio },
+        { false, "OK", true, { LinkRig::frame (Sysex::SystemGroup, Sysex::ResetPresets) }, Mode::audio },
+        { true, "OK", true, { LinkRig::frame (Sysex::SystemGroup, Sysex::ResetFirmware) }, Mode::none },
     };
 
     for (const auto& c : cases)
     {
         SCOPED_TRACE (testing::Message() << (c.firmware ? "firmware " : "presets ") << c.button << (c.withPedal ? " with a pedal" : ""));
-        rig.driver().connect (modeAudio);
+        rig.driver().connect (Mode::audio);
         rig.drain();
         rig.pedal.clearReceivedMessages();
         CallLog log;
@@ -201,13 +201,13 @@ TEST_F (AlertManagerTest, ResetConfirmationsSendTheirCommandOnlyOnOkWithAPedal)
         auto& driver = rig.driver();
         driver.timerCallback (UsbDeviceDriver::keepAliveTimerId); // a keep-alive only while connected
         auto received = rig.pedal.getReceivedMessages();
-        if (c.stateAfter != modeNone)
+        if (c.stateAfter != Mode::none)
             received.pop_back(); // the keep-alive
         EXPECT_EQ (received, c.sent);
         EXPECT_EQ (driver.getState(), c.stateAfter);
-        EXPECT_EQ (driver.isAudioDeviceOpen(), c.stateAfter == modeAudio);
-        EXPECT_EQ (driver.getMidiDevice().isOutputOpen(), c.stateAfter == modeAudio);
-        EXPECT_EQ (driver.getDeviceId() == 0 && driver.getWatchdogCountdown() == 0, c.stateAfter == modeNone);
+        EXPECT_EQ (driver.isAudioDeviceOpen(), c.stateAfter == Mode::audio);
+        EXPECT_EQ (driver.getMidiDevice().isOutputOpen(), c.stateAfter == Mode::audio);
+        EXPECT_EQ (driver.getDeviceId() == 0 && driver.getWatchdogCountdown() == 0, c.stateAfter == Mode::none);
         EXPECT_TRUE (log.events().empty());
         driver.removeListener (&log);
     }

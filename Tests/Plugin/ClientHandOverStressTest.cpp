@@ -230,12 +230,12 @@ TEST (ClientHandOverStressTest, AttachDetachSwitchAndUnplugWhileEveryAudioThread
         {
             SCOPED_TRACE (round);
             const bool pedalboard = round % 2 != 0;
-            const int mode = pedalboard ? modePedalboard : modeAudio;
+            const Mode mode = pedalboard ? Mode::pedalboard : Mode::audio;
             const bool split = (round / 2) % 2 == 0;
-            const int firstChannel = split ? channelMonoLeft : channelStereo;
-            const int secondChannel = split ? channelMonoRight : channelStereo;
-            const int firstLeg = pedalboard ? pedalboardIn : pedalboardNone;
-            const int secondLeg = pedalboard ? pedalboardOut : pedalboardNone;
+            const ChannelSetting firstChannel = split ? ChannelSetting::monoLeft : ChannelSetting::stereo;
+            const ChannelSetting secondChannel = split ? ChannelSetting::monoRight : ChannelSetting::stereo;
+            const PedalModeConfig firstLeg = pedalboard ? PedalModeConfig::in : PedalModeConfig::none;
+            const PedalModeConfig secondLeg = pedalboard ? PedalModeConfig::out : PedalModeConfig::none;
             ASSERT_NE (rig.findDevice(), nullptr);
 
             // Every third round the first instance's host prepares again meanwhile.
@@ -256,7 +256,7 @@ TEST (ClientHandOverStressTest, AttachDetachSwitchAndUnplugWhileEveryAudioThread
             ASSERT_TRUE (audioMovesOn (rig, firstHost, secondHost, deviceCallbacks));
 
             // The second instance switches between mono and stereo under the running audio.
-            second->setUsbDevice (pedalName, mode, split ? channelStereo : channelMonoRight, secondLeg);
+            second->setUsbDevice (pedalName, mode, split ? ChannelSetting::stereo : ChannelSetting::monoRight, secondLeg);
             ASSERT_TRUE (audioMovesOn (rig, firstHost, secondHost, deviceCallbacks));
             rig.getManager().getRetiredObjects().releaseSafeObjects();
 

@@ -14,8 +14,15 @@ const juce::String secondPedal ("QZR-3C4D");
 // An attachment: which pedal (0 or 1, in the menu's order), use, channel setting, leg.
 struct Hold
 {
-    int pedal, mode, channel, leg = pedalboardNone;
+    int pedal;
+    Mode mode;
+    ChannelSetting channel;
+    PedalModeConfig leg = PedalModeConfig::none;
 };
+
+constexpr auto control = Mode::control, audio = Mode::audio, pedalboard = Mode::pedalboard;
+constexpr auto L = ChannelSetting::monoLeft, R = ChannelSetting::monoRight, S = ChannelSetting::stereo;
+constexpr auto in = PedalModeConfig::in, out = PedalModeConfig::out;
 
 // Instances on the rig's two pedals; this one has an editor and host buses as given.
 class DeviceMenuTest : public ::testing::Test
@@ -86,27 +93,27 @@ TEST_F (DeviceMenuTest, EntriesAreEnabledAndTickedByWhatEveryInstanceHolds)
     const Row rows[] = {
         { "a free pedal", {}, {}, 2, 2, allButOut, "", allButOutMenus },
         { "a free pedal, mono host input", {}, {}, 1, 2, monoIn, "", allButOutMenus },
-        { "mine alone, Audio Mono-L", {}, Hold { 0, 2, 0 }, 2, 2, allButOut, "AL", allButOutMenus },
-        { "mine alone, Control Stereo", {}, Hold { 0, 1, 2 }, 2, 2, allButOut, "CS", allButOutMenus },
-        { "mine alone, Control Stereo, mono host input", {}, Hold { 0, 1, 2 }, 1, 2, monoIn, "CS", allButOutMenus },
-        { "mine alone, IN Stereo", {}, Hold { 0, 3, 2, 0 }, 2, 2, allButOut, "IS", allButOutMenus },
-        { "another on Audio Mono-R", { { 0, 2, 1 } }, {}, 1, 2, "AL", "", "Audio" },
-        { "others on Audio Mono-L and Mono-R", { { 0, 2, 0 }, { 0, 2, 1 } }, {}, 2, 2, "AL AR", "", "Audio" },
-        { "another on Control Stereo", { { 0, 1, 2 } }, {}, 2, 2, "", "", "" },
-        { "another on IN Stereo", { { 0, 3, 2, 0 } }, {}, 2, 2, "OS OL OR", "", "Pedalboard OUT" },
-        { "another on IN Stereo, mono host output", { { 0, 3, 2, 0 } }, {}, 2, 1, "OL OR", "", "Pedalboard OUT" },
-        { "another on IN Mono-L", { { 0, 3, 0, 0 } }, {}, 2, 2, "IR OS OL OR", "", "Pedalboard IN OUT" },
-        { "another on OUT Mono-L alone", { { 0, 3, 0, 1 } }, {}, 2, 2, "OR", "", "Pedalboard OUT" },
-        { "another on IN Stereo, mine OUT Mono-R", { { 0, 3, 2, 0 } }, Hold { 0, 3, 1, 1 }, 2, 2, "OS OL OR", "OR", "Pedalboard OUT" },
-        { "another on IN Stereo, mine OUT of the other pedal", { { 0, 3, 2, 0 } }, Hold { 1, 3, 2, 1 }, 2, 2, "", "", "" },
+        { "mine alone, Audio Mono-L", {}, Hold { 0, audio, L }, 2, 2, allButOut, "AL", allButOutMenus },
+        { "mine alone, Control Stereo", {}, Hold { 0, control, S }, 2, 2, allButOut, "CS", allButOutMenus },
+        { "mine alone, Control Stereo, mono host input", {}, Hold { 0, control, S }, 1, 2, monoIn, "CS", allButOutMenus },
+        { "mine alone, IN Stereo", {}, Hold { 0, pedalboard, S, in }, 2, 2, allButOut, "IS", allButOutMenus },
+        { "another on Audio Mono-R", { { 0, audio, R } }, {}, 1, 2, "AL", "", "Audio" },
+        { "others on Audio Mono-L and Mono-R", { { 0, audio, L }, { 0, audio, R } }, {}, 2, 2, "AL AR", "", "Audio" },
+        { "another on Control Stereo", { { 0, control, S } }, {}, 2, 2, "", "", "" },
+        { "another on IN Stereo", { { 0, pedalboard, S, in } }, {}, 2, 2, "OS OL OR", "", "Pedalboard OUT" },
+        { "another on IN Stereo, mono host output", { { 0, pedalboard, S, in } }, {}, 2, 1, "OL OR", "", "Pedalboard OUT" },
+        { "another on IN Mono-L", { { 0, pedalboard, L, in } }, {}, 2, 2, "IR OS OL OR", "", "Pedalboard IN OUT" },
+        { "another on OUT Mono-L alone", { { 0, pedalboard, L, out } }, {}, 2, 2, "OR", "", "Pedalboard OUT" },
+        { "another on IN Stereo, mine OUT Mono-R", { { 0, pedalboard, S, in } }, Hold { 0, pedalboard, R, out }, 2, 2, "OS OL OR", "OR", "Pedalboard OUT" },
+        { "another on IN Stereo, mine OUT of the other pedal", { { 0, pedalboard, S, in } }, Hold { 1, pedalboard, S, out }, 2, 2, "", "", "" },
         // Shared, this instance may only pick its own entry again, not the free channel beside another.
-        { "mine Audio Mono-L beside another on Audio Mono-R", { { 0, 2, 1 } }, Hold { 0, 2, 0 }, 2, 2, "AL", "AL", "Audio" },
-        { "another on OUT Mono-R alone", { { 0, 3, 1, 1 } }, {}, 2, 2, "OL OR", "", "Pedalboard OUT" },
+        { "mine Audio Mono-L beside another on Audio Mono-R", { { 0, audio, R } }, Hold { 0, audio, L }, 2, 2, "AL", "AL", "Audio" },
+        { "another on OUT Mono-R alone", { { 0, pedalboard, R, out } }, {}, 2, 2, "OL OR", "", "Pedalboard OUT" },
         // The latest attach was stereo, so the pedal is not split: the OUT mono entry is no longer ticked.
-        { "mine OUT Mono-R, then another on IN Stereo", { { 0, 3, 2, 0 } }, Hold { 0, 3, 1, 1 }, 2, 2, "OS OL OR", "", "Pedalboard OUT", true },
+        { "mine OUT Mono-R, then another on IN Stereo", { { 0, pedalboard, S, in } }, Hold { 0, pedalboard, R, out }, 2, 2, "OS OL OR", "", "Pedalboard OUT", true },
         // A pedal being flashed offers nothing, not even "Disconnect", until it is back.
         { "a free pedal being flashed", {}, {}, 2, 2, "", "", "", false, true },
-        { "mine alone, Audio Mono-L, being flashed", {}, Hold { 0, 2, 0 }, 2, 2, "", "AL", "", false, true },
+        { "mine alone, Audio Mono-L, being flashed", {}, Hold { 0, audio, L }, 2, 2, "", "AL", "", false, true },
     };
 
     for (const auto& row : rows)
@@ -204,7 +211,7 @@ TEST_F (DeviceMenuTest, TheBootloaderIsOfferedOnlyToAnInstanceWithoutAPedal)
     EXPECT_TRUE (row->text == "Update Firmware..." && row->clickable && row->idealWidth == 120);
 
     rig.plugInAndScan();
-    attach (*mine, { 0, 2, 2 });
+    attach (*mine, { 0, audio, S });
     const auto attached = deviceMenu();
     for (juce::PopupMenu::MenuItemIterator item (attached); item.next();)
         EXPECT_NE (item.getItem().itemID, MENU_ID_UPDATE_FIRMWARE);

@@ -30,8 +30,8 @@ struct DeviceOptionsThroughTheProcessor : ::testing::Test
     PedalOptionsComponent& open()
     {
         for (int i = 0; i < instances; ++i)
-            EXPECT_TRUE (rig.attach (modeAudio, instances == 1 ? channelStereo : i == 0 ? channelMonoLeft : channelMonoRight,
-                                     pedalboardNone, i));
+            EXPECT_TRUE (rig.attach (Mode::audio, instances == 1 ? ChannelSetting::stereo : i == 0 ? ChannelSetting::monoLeft : ChannelSetting::monoRight,
+                                     PedalModeConfig::none, i));
         rig.pedalAudio().endCalibration();
         EXPECT_TRUE (rig.runUntilStreaming (processor.getUsbClient()));
 

@@ -45,10 +45,10 @@ TEST_F (EditorTimersTest, MetersAndPeakWindowFollowTheClientsPeaks)
     tick (Timers::meterTimerId);
     EXPECT_EQ (meters(), std::pair (0.3f, 0.0f));
 
-    for (const auto& [channel, right] : { std::pair { channelStereo, 0.25f }, { channelMonoLeft, 0.5f }, { channelMonoRight, 0.5f } })
+    for (const auto& [channel, right] : { std::pair { ChannelSetting::stereo, 0.25f }, { ChannelSetting::monoLeft, 0.5f }, { ChannelSetting::monoRight, 0.5f } })
     {
-        SCOPED_TRACE (channel);
-        attach (modeAudio, channel);
+        SCOPED_TRACE (toInt (channel));
+        attach (Mode::audio, channel);
         tick (Timers::meterTimerId); // whatever came before
         face().meterL->level = face().meterR->level = face().meterWindow->latestPeak = 0.0f;
         face().meterWindow->setDisplayedPeak (0.0f);
@@ -69,14 +69,14 @@ TEST_F (EditorTimersTest, FootswitchAndLightsFollowThePedal)
 {
     // USB off / red / green / green, power off / on / on / on.
     const ImageSelector* const usb[] = { &Images::LED_USB_Off, &Images::LED_Red_On, &Images::LED_Green_On, &Images::LED_Green_On };
-    for (int mode : { modeNone, modeControl, modeAudio, modePedalboard })
+    for (Mode mode : { Mode::none, Mode::control, Mode::audio, Mode::pedalboard })
     {
-        if (mode != modeNone)
-            attach (mode, channelStereo, mode == modePedalboard ? pedalboardIn : pedalboardNone);
-        tick (mode == modeAudio ? Timers::optionsPromptTimerId : Timers::meterTimerId);
-        EXPECT_EQ (lights(), std::pair (mode, mode));
-        EXPECT_EQ (face().ledUsb->getImage(), usb[mode]->getImage());
-        EXPECT_EQ (face().ledPower->getImage(), (mode == modeNone ? Images::LED_Red_Off : Images::LED_Red_On).getImage());
+        if (mode != Mode::none)
+            attach (mode, ChannelSetting::stereo, mode == Mode::pedalboard ? PedalModeConfig::in : PedalModeConfig::none);
+        tick (mode == Mode::audio ? Timers::optionsPromptTimerId : Timers::meterTimerId);
+        EXPECT_EQ (lights(), std::pair (toInt (mode), toInt (mode)));
+        EXPECT_EQ (face().ledUsb->getImage(), usb[toInt (mode)]->getImage());
+        EXPECT_EQ (face().ledPower->getImage(), (mode == Mode::none ? Images::LED_Red_Off : Images::LED_Red_On).getImage());
         if (dialogShown()) // the device options the Audio use brought up
             editor->getAlertManager().alert.reset();
     }
@@ -119,7 +119,7 @@ TEST_F (EditorTimersTest, TheUpdateNoticeFollowsTheVersionCheck)
         processor->disconnectUsbClient();
         rig.pedal.setFirmwareVersion (row.firmware);
         if (row.firmware != 0)
-            attach (modeControl, channelStereo);
+            attach (Mode::control, ChannelSetting::stereo);
 
         auto& updater = processor->getOnlineUpdater();
         updater.reset();
@@ -141,10 +141,10 @@ TEST_F (EditorTimersTest, TheUpdateNoticeFollowsTheVersionCheck)
 TEST_F (EditorTimersTest, AnUncalibratedPedalInAudioUseBringsUpTheDeviceOptionsOnce)
 {
     tick (Timers::optionsPromptTimerId);
-    attach (modeControl, channelStereo);
+    attach (Mode::control, ChannelSetting::stereo);
     tick (Timers::optionsPromptTimerId);
     rig.driver().getSettings().extraLatency.setValue (120, nullptr);
-    attach (modeAudio, channelStereo);
+    attach (Mode::audio, ChannelSetting::stereo);
     tick (Timers::optionsPromptTimerId);
     EXPECT_FALSE (dialogShown());
 

@@ -67,8 +67,8 @@ TEST_F (EditorWindowTest, TheStatusLineAndFaceStartFromTheProcessorAndFollowIt)
 {
     editor.close();
     auto* stored = processor->getValueTreeState().getParameter ("channelSetting");
-    stored->set (channelMonoRight, GestureTracker::internalSource);
-    attach (modeAudio, channelMonoRight);
+    stored->set (toInt (ChannelSetting::monoRight), GestureTracker::internalSource);
+    attach (Mode::audio, ChannelSetting::monoRight);
 
     OpenEditor reopened (*processor);
     const auto shown = faceOf (*reopened).widgetsForTesting();
@@ -85,15 +85,15 @@ TEST_F (EditorWindowTest, TheStatusLineAndFaceStartFromTheProcessorAndFollowIt)
         bool left, right; // which output faders show
     } steps[] = {
         { "another use attached elsewhere, not yet answered",
-          [&] { processor->disconnectUsbClient(); processor->setUsbDevice (LinkRig::pedalName, modePedalboard, channelMonoLeft, pedalboardOut); },
+          [&] { processor->disconnectUsbClient(); processor->setUsbDevice (LinkRig::pedalName, Mode::pedalboard, ChannelSetting::monoLeft, PedalModeConfig::out); },
           "Pedalboard : OUT - L", Images::PL_chassis_Mono_Out, true, false },
         { "its channel changed elsewhere, which sends no change message",
-          [&] { rig.drain(); processor->setUsbDevice (LinkRig::pedalName, modePedalboard, channelStereo, pedalboardOut); },
+          [&] { rig.drain(); processor->setUsbDevice (LinkRig::pedalName, Mode::pedalboard, ChannelSetting::stereo, PedalModeConfig::out); },
           "Pedalboard : OUT - S", Images::PL_chassis_Stereo_Out, true, true },
         { "detached elsewhere", [&] { processor->disconnectUsbClient(); }, "Not Connected", Images::PL_chassis_Mono_Out, false, true },
         { "the stored setting changed, as a restored state changes it",
-          [&] { stored->set (channelStereo, GestureTracker::internalSource); }, "Not Connected", Images::PL_chassis_Stereo_Out, true, true },
-        { "attached in Control use", [&] { attach (modeControl, channelMonoLeft); }, "Control : Mono L ", Images::PL_chassis_Mono_In, true, false },
+          [&] { stored->set (toInt (ChannelSetting::stereo), GestureTracker::internalSource); }, "Not Connected", Images::PL_chassis_Stereo_Out, true, true },
+        { "attached in Control use", [&] { attach (Mode::control, ChannelSetting::monoLeft); }, "Control : Mono L ", Images::PL_chassis_Mono_In, true, false },
         { "the pedal unplugged", [&] { rig.unplugAndScan(); }, "Not Connected", Images::PL_chassis_Stereo_In, true, true },
     };
 
@@ -130,7 +130,7 @@ TEST_F (EditorWindowTest, EditorsShareTheStyleAndTheManagersAndOneClosingLeavesT
 TEST_F (EditorWindowTest, ClosingWithADialogOrAJobOpenLeavesNothingBehind)
 {
     editor.close();
-    attach (modeAudio, channelStereo);
+    attach (Mode::audio, ChannelSetting::stereo);
     for (int result : { (int) MENU_ID_UPDATE_FIRMWARE, (int) MENU_ID_UPDATE_PLUGIN, (int) MENU_ID_DEVICE_OPTIONS })
     {
         SCOPED_TRACE (result);
@@ -144,7 +144,7 @@ TEST_F (EditorWindowTest, ClosingWithADialogOrAJobOpenLeavesNothingBehind)
         EXPECT_FALSE (processor->isTimerRunning (VelmoraAudioProcessor::reconnectTimerId)); // no callback ran
 
         // The pedal confirms a use again: only the processor hears of it.
-        attach (modeControl, channelStereo);
-        attach (modeAudio, channelStereo);
+        attach (Mode::control, ChannelSetting::stereo);
+        attach (Mode::audio, ChannelSetting::stereo);
     }
 }

@@ -85,7 +85,7 @@ struct FirmwareDialogTest : ::testing::Test, UpdateRig
     void flashCarriedImageAndReattach()
     {
         auto instance = makeProcessor();
-        instance->getPendingDevice() = { LinkRig::pedalName, channelStereo, modeAudio, pedalboardNone };
+        instance->getPendingDevice() = { LinkRig::pedalName, ChannelSetting::stereo, Mode::audio, PedalModeConfig::none };
         afterResult = [&instance] (int result)
         {
             if (result == 0)
@@ -112,8 +112,8 @@ struct FirmwareDialogTest : ::testing::Test, UpdateRig
             << "the pedal was not attached again";
         auto& driver = instance->getDevice()->getDriver();
         EXPECT_EQ (instance->getDevice()->getName(), LinkRig::pedalName);
-        EXPECT_EQ (driver.getState(), modeAudio);
-        EXPECT_EQ (instance->getChannelSetting(), channelStereo);
+        EXPECT_EQ (driver.getState(), Mode::audio);
+        EXPECT_EQ (instance->getChannelSetting(), ChannelSetting::stereo);
         EXPECT_EQ ((juce::uint32) driver.getFirmwareVersion(), FirmwareImage::getFirmwareVersion());
     }
 

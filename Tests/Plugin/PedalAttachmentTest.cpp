@@ -39,7 +39,7 @@ protected:
     UsbDeviceController& controller() { return device().getController(); }
 
     // Attaches and lets the pedal's answer arrive; the pedal's record starts afresh.
-    void attach (VelmoraAudioProcessor& processor, int mode, int channel, int leg = pedalboardNone)
+    void attach (VelmoraAudioProcessor& processor, Mode mode, ChannelSetting channel, PedalModeConfig leg = PedalModeConfig::none)
     {
         processor.setUsbDevice (pedalName, mode, channel, leg);
         rig.drain();
@@ -81,17 +81,19 @@ TEST_F (PedalAttachTest, ABadChannelChangesNothingAndMonoWithAnUnknownNameOnlyUn
     set (*first, "adcLink", 1);
     set (*first, "dacLink", 1);
 
-    first->setUsbDevice (pedalName, modeAudio, -1, pedalboardNone);
+    // A channel that is none of the three never becomes a ChannelSetting, so
+    // nothing can ask for it: it is refused where the number arrives.
+    ASSERT_FALSE (channelSettingFromInt (-1).has_value());
     expectDetached (*first);
     EXPECT_EQ (valueOf (*first, "adcLink"), 1);
     EXPECT_EQ (valueOf (*first, "dacLink"), 1);
-    EXPECT_EQ (first->getChannelSetting(), -1);
+    EXPECT_FALSE (first->getChannelSetting().has_value());
 
-    first->setUsbDevice ("QZR-FFFF", modeAudio, channelMonoLeft, pedalboardNone);
+    first->setUsbDevice ("QZR-FFFF", Mode::audio, ChannelSetting::monoLeft, PedalModeConfig::none);
     expectDetached (*first);
     EXPECT_EQ (valueOf (*first, "adcLink"), 0);
     EXPECT_EQ (valueOf (*first, "dacLink"), 0);
-    EXPECT_EQ (first->getChannelSetting(), channelMonoLeft);
+    EXPECT_EQ (first->getChannelSetting(), ChannelSetting::monoLeft);
     EXPECT_EQ (device().getNumClients(), 0);
     EXPECT_TRUE (rig.pedal.getReceivedMessages().empty());
 }
@@ -101,18 +103,19 @@ TEST_F (PedalAttachTest, ABadChannelChangesNothingAndMonoWithAnUnknownNameOnlyUn
 // pedal's record show the attachment, and the last client's detach releases the pedal.
 TEST_F (PedalAttachTest, EveryUseAndChannelIsRequestedRecordedAndReleased)
 {
-    const struct { int mode, leg, keptLeg; uint8_t command; } uses[] = {
-        { modeControl, pedalboardNone, pedalboardNone, Sysex::ModeControl },
-        { modeAudio, pedalboardOut, pedalboardNone, Sysex::ModeAudio }, // only Pedalboard use keeps a leg
-        { modePedalboard, pedalboardIn, pedalboardIn, Sysex::ModePedalboard },
-        { modePedalboard, pedalboardOut, pedalboardOut, Sysex::ModePedalboard },
+    const struct { Mode mode; PedalModeConfig leg, keptLeg; uint8_t command; } uses[] = {
+        { Mode::control, PedalModeConfig::none, PedalModeConfig::none, Sysex::ModeControl },
+        { Mode::audio, PedalModeConfig::out, PedalModeConfig::none, Sysex::ModeAudio }, // only Pedalboard use keeps a leg
+        { Mode::pedalboard, PedalModeConfig::in, PedalModeConfig::in, Sysex::ModePedalboard },
+        { Mode::pedalboard, PedalModeConfig::out, PedalModeConfig::out, Sysex::ModePedalboard },
     };
 
     for (const auto& use : uses)
     {
-        for (int channel : { (int) channelMonoLeft, (int) channelMonoRight, (int) channelStereo })
+        for (ChannelSetting channel : { ChannelSetting::monoLeft, ChannelSetting::monoRight, ChannelSetting::stereo })
         {
-            SCOPED_TRACE (testing::Message() << "mode " << use.mode << " leg " << use.leg << " channel " << channel);
+            SCOPED_TRACE (testing::Message() << "mode " << toInt (use.mode) << " leg " << toInt (use.leg) << " channel "
+                                             << toInt (channel));
             rig.pedal.clearReceivedMessages();
             ASSERT_FALSE (device().getDriver().isAudioDeviceOpen());
 
@@ -134,15 +137,15 @@ TEST_F (PedalAttachTest, EveryUseAndChannelIsRequestedRecordedAndReleased)
             EXPECT_EQ (entries[0].client, client);
             EXPECT_EQ (entries[0].channel, channel);
             EXPECT_EQ (entries[0].leg, use.leg);
-            EXPECT_EQ (controller().isSplit(), channel != channelStereo);
+            EXPECT_EQ (controller().isSplit(), channel != ChannelSetting::stereo);
 
             rig.pedal.clearReceivedMessages();
             first->disconnectUsbClient();
             EXPECT_EQ (rig.pedal.getReceivedMessages(), (std::vector<Bytes> { frame (Sysex::SystemGroup, Sysex::Release) }));
             EXPECT_TRUE (rig.pedal.wasReleased());
             EXPECT_FALSE (device().getDriver().getMidiDevice().isInputOpen() || device().getDriver().getMidiDevice().isOutputOpen());
-            EXPECT_EQ (device().getDriver().getState(), modeNone);
-            EXPECT_EQ (first->getChannelSetting(), -1);
+            EXPECT_EQ (device().getDriver().getState(), Mode::none);
+            EXPECT_FALSE (first->getChannelSetting().has_value());
             expectDetached (*first);
             EXPECT_TRUE (controller().getEntries().empty());
             EXPECT_TRUE (rig.releaseRetired());
@@ -152,14 +155,14 @@ TEST_F (PedalAttachTest, EveryUseAndChannelIsRequestedRecordedAndReleased)
 
 TEST_F (PedalAttachTest, TheReplyOpensSyncsAndRequestsOrAfterARestoredHostStateWritesTheState)
 {
-    first->setUsbDevice (pedalName, modeAudio, channelStereo, pedalboardNone);
+    first->setUsbDevice (pedalName, Mode::audio, ChannelSetting::stereo, PedalModeConfig::none);
     rig.pedal.clearReceivedMessages();
     rig.drain();
 
     const auto opened = frame (Sysex::StateGroup, Sysex::StateOpen), synced = frame (Sysex::StateGroup, Sysex::StateSync);
     EXPECT_EQ (rig.receivedInGroup (Sysex::StateGroup),
                (std::vector<Bytes> { opened, synced, frame (Sysex::StateGroup, Sysex::StateRequest) }));
-    EXPECT_EQ (device().getDriver().getState(), modeAudio);
+    EXPECT_EQ (device().getDriver().getState(), Mode::audio);
     EXPECT_TRUE (device().getDriver().isAudioDeviceOpen());
     first->disconnectUsbClient();
     ASSERT_TRUE (rig.releaseRetired());
@@ -170,7 +173,7 @@ TEST_F (PedalAttachTest, TheReplyOpensSyncsAndRequestsOrAfterARestoredHostStateW
     second->setStateInformation (chunk.getData(), (int) chunk.getSize());
     ASSERT_FALSE (second->isAwaitingHostState());
 
-    second->setUsbDevice (pedalName, modeAudio, channelStereo, pedalboardNone);
+    second->setUsbDevice (pedalName, Mode::audio, ChannelSetting::stereo, PedalModeConfig::none);
     rig.pedal.clearReceivedMessages();
     rig.drain();
 
@@ -187,15 +190,15 @@ TEST_F (PedalAttachTest, TheReplyOpensSyncsAndRequestsOrAfterARestoredHostStateW
 //==============================================================================
 TEST_F (PedalAttachTest, SwitchingTheChannelKeepsTheClientAndSendsNothing)
 {
-    attach (*first, modeAudio, channelStereo);
+    attach (*first, Mode::audio, ChannelSetting::stereo);
     auto* client = first->getUsbClient();
 
-    first->setUsbDevice (pedalName, modeAudio, channelMonoRight, pedalboardNone);
+    first->setUsbDevice (pedalName, Mode::audio, ChannelSetting::monoRight, PedalModeConfig::none);
 
     EXPECT_EQ (first->getUsbClient(), client);
-    EXPECT_EQ (first->getChannelSetting(), channelMonoRight);
+    EXPECT_EQ (first->getChannelSetting(), ChannelSetting::monoRight);
     ASSERT_EQ (controller().getEntries().size(), 1u);
-    EXPECT_EQ (controller().getEntries()[0].channel, channelMonoRight);
+    EXPECT_EQ (controller().getEntries()[0].channel, ChannelSetting::monoRight);
     EXPECT_TRUE (controller().isSplit());
     EXPECT_TRUE (rig.receivedInGroup (Sysex::SystemGroup).empty());
 }
@@ -205,23 +208,23 @@ TEST_F (PedalAttachTest, SwitchingTheChannelKeepsTheClientAndSendsNothing)
 // and the link stays open until the last one leaves; the latest attach sets the split.
 TEST_F (PedalAttachTest, TwoInstancesShareThePedalAndTheLastToLeaveReleasesIt)
 {
-    attach (*first, modeAudio, channelMonoLeft);
+    attach (*first, Mode::audio, ChannelSetting::monoLeft);
     ASSERT_TRUE (device().getDriver().isAudioDeviceOpen());
 
-    second->setUsbDevice (pedalName, modeControl, channelMonoRight, pedalboardOut);
+    second->setUsbDevice (pedalName, Mode::control, ChannelSetting::monoRight, PedalModeConfig::out);
     rig.drain();
     EXPECT_TRUE (rig.pedal.getReceivedMessages().empty());
     EXPECT_EQ (second->getDevice(), &device());
-    EXPECT_EQ (second->getUsbClient()->getPedalboardLeg(), pedalboardNone);
-    EXPECT_EQ (device().getDriver().getState(), modeAudio);
+    EXPECT_EQ (second->getUsbClient()->getPedalboardLeg(), PedalModeConfig::none);
+    EXPECT_EQ (device().getDriver().getState(), Mode::audio);
 
     const auto& entries = controller().getEntries();
     ASSERT_EQ (entries.size(), 2u);
     EXPECT_EQ (entries[0].client, first->getUsbClient());
-    EXPECT_EQ (entries[0].channel, channelMonoLeft);
+    EXPECT_EQ (entries[0].channel, ChannelSetting::monoLeft);
     EXPECT_EQ (entries[1].client, second->getUsbClient());
-    EXPECT_EQ (entries[1].channel, channelMonoRight);
-    EXPECT_EQ (entries[1].leg, pedalboardOut);
+    EXPECT_EQ (entries[1].channel, ChannelSetting::monoRight);
+    EXPECT_EQ (entries[1].leg, PedalModeConfig::out);
     EXPECT_TRUE (controller().isSplit());
 
     first->disconnectUsbClient();
@@ -230,7 +233,7 @@ TEST_F (PedalAttachTest, TwoInstancesShareThePedalAndTheLastToLeaveReleasesIt)
     EXPECT_TRUE (rig.pedal.getReceivedMessages().empty());
     EXPECT_TRUE (device().getDriver().isAudioDeviceOpen());
 
-    attach (*first, modeAudio, channelStereo);
+    attach (*first, Mode::audio, ChannelSetting::stereo);
     EXPECT_FALSE (controller().isSplit());
     EXPECT_TRUE (rig.pedal.getReceivedMessages().empty());
 
@@ -245,7 +248,7 @@ TEST_F (PedalAttachTest, TwoInstancesShareThePedalAndTheLastToLeaveReleasesIt)
 //==============================================================================
 TEST_F (PedalAttachTest, LevelsGoUnderTheirOwnOrThePairsControllerBypassAsASwitchAndTheMixNot)
 {
-    attach (*first, modeAudio, channelStereo);
+    attach (*first, Mode::audio, ChannelSetting::stereo);
     ASSERT_FALSE (first->isPresetModified());
 
     set (*first, "mixWet", 90);
@@ -272,19 +275,19 @@ TEST_F (PedalAttachTest, LevelsGoUnderTheirOwnOrThePairsControllerBypassAsASwitc
 // The levels of the side a mono use leaves idle are neither sent nor an edit.
 TEST_F (PedalAttachTest, MonoUseIgnoresTheIdleSideAndSendsTheOther)
 {
-    const struct { int channel; const char* idle[2]; const char* used; uint8_t controller, value; } cases[] = {
-        { channelMonoLeft, { "adcR", "dacR" }, "adcL", 0x6A, 80 },
-        { channelMonoRight, { "adcL", "dacL" }, "dacR", 0x72, 90 },
+    const struct { ChannelSetting channel; const char* idle[2]; const char* used; uint8_t controller, value; } cases[] = {
+        { ChannelSetting::monoLeft, { "adcR", "dacR" }, "adcL", 0x6A, 80 },
+        { ChannelSetting::monoRight, { "adcL", "dacL" }, "dacR", 0x72, 90 },
     };
 
     for (const auto& c : cases)
     {
-        SCOPED_TRACE (c.channel);
+        SCOPED_TRACE (toInt (c.channel));
         // Unlinked and unedited beforehand, so attaching is no edit either.
         set (*first, "adcLink", 0);
         set (*first, "dacLink", 0);
         first->setProgram (0);
-        attach (*first, modeAudio, c.channel);
+        attach (*first, Mode::audio, c.channel);
         ASSERT_FALSE (first->isPresetModified());
 
         for (auto* idle : c.idle)
@@ -304,7 +307,7 @@ TEST_F (PedalAttachTest, MonoUseIgnoresTheIdleSideAndSendsTheOther)
 //==============================================================================
 TEST_F (PedalAttachTest, IncomingPairsSetLevelsApartOrTogetherAndOnlyFromItsSlot)
 {
-    attach (*first, modeAudio, channelStereo);
+    attach (*first, Mode::audio, ChannelSetting::stereo);
 
     for (int link : { 0, 1 })
     {
@@ -327,7 +330,7 @@ TEST_F (PedalAttachTest, IncomingPairsSetLevelsApartOrTogetherAndOnlyFromItsSlot
 
 TEST_F (PedalAttachTest, APresetDumpBecomesTheFirstProgramWithItsFlagsUntilProgramChangeZero)
 {
-    attach (*first, modeAudio, channelStereo);
+    attach (*first, Mode::audio, ChannelSetting::stereo);
     setQuietly ("adcLink", 0);
 
     EmulatedPedal::Record record {};
@@ -352,7 +355,7 @@ TEST_F (PedalAttachTest, APresetDumpBecomesTheFirstProgramWithItsFlagsUntilProgr
 
 TEST_F (PedalAttachTest, AStateDumpChangesOnlyTheDefaultPresetAndAShortOneNothing)
 {
-    attach (*first, modeAudio, channelStereo);
+    attach (*first, Mode::audio, ChannelSetting::stereo);
     setQuietly ("adcLink", 0);
     const int adcL = valueOf (*first, "adcL");
     const int bypass = valueOf (*first, "bypass");
@@ -395,8 +398,8 @@ TEST_F (PedalAttachTest, WhenTheLinkDropsEveryInstanceLetsGo)
     {
         SCOPED_TRACE (c.what);
         rig.pedal.setHeartbeat (true);
-        attach (*first, modeAudio, channelMonoLeft);
-        attach (*second, modeAudio, channelMonoRight);
+        attach (*first, Mode::audio, ChannelSetting::monoLeft);
+        attach (*second, Mode::audio, ChannelSetting::monoRight);
         ASSERT_TRUE (rig.pedal.sendLedState (0x02));
         rig.drain();
         ASSERT_EQ (first->getLedState(), 2);
@@ -414,8 +417,8 @@ TEST_F (PedalAttachTest, WhenTheLinkDropsEveryInstanceLetsGo)
 
         EXPECT_EQ (device().getNumClients(), 0);
         EXPECT_FALSE (device().getDriver().isAudioDeviceOpen());
-        attach (*first, modeAudio, channelStereo);
-        EXPECT_EQ (device().getDriver().getState(), modeAudio);
+        attach (*first, Mode::audio, ChannelSetting::stereo);
+        EXPECT_EQ (device().getDriver().getState(), Mode::audio);
         first->disconnectUsbClient();
     }
 }

@@ -86,28 +86,34 @@ TEST_F (PedalFace, ModesChooseChassisLayoutEnablementAndPictures)
 {
     struct Row
     {
-        int channel, mode, config;
+        std::optional<ChannelSetting> channel;
+        Mode mode;
+        PedalModeConfig config;
         const ImageSelector& chassis;
         int activeSide; // -1 both (stereo), 0 left, 1 right
         bool outputsEnabled, inputsEnabled;
     };
 
+    constexpr auto L = ChannelSetting::monoLeft, R = ChannelSetting::monoRight, S = ChannelSetting::stereo;
+    constexpr auto noLeg = PedalModeConfig::none, in = PedalModeConfig::in, out = PedalModeConfig::out;
+    const std::optional<ChannelSetting> noChannel;
+
     const Row rows[] = {
-        { 2, 2, -1, Images::PL_chassis_Stereo, -1, true, true },
-        { 2, 1, -1, Images::PL_chassis_Stereo_In, -1, false, true },
-        { 2, 3, 0, Images::PL_chassis_Stereo_In, -1, true, true },
-        { 2, 3, 1, Images::PL_chassis_Stereo_Out, -1, false, false },
-        { 2, 3, -1, Images::PL_chassis_Stereo, -1, true, true },
-        { 0, 2, -1, Images::PL_chassis_Mono, 0, true, true },
-        { 1, 1, -1, Images::PL_chassis_Mono_In, 1, false, true },
-        { 1, 3, 1, Images::PL_chassis_Mono_Out, 1, false, false },
-        { 0, 3, 0, Images::PL_chassis_Mono_In, 0, true, true },
-        { 1, 2, -1, Images::PL_chassis_Mono, 1, true, true },
-        { -1, 0, -1, Images::PL_chassis_Stereo, -1, true, true },
-        { -1, 3, 1, Images::PL_chassis_Stereo, -1, false, false },
-        { 0, 2, -1, Images::PL_chassis_Mono, 0, true, true },
-        { 1, 2, -1, Images::PL_chassis_Mono, 1, true, true },
-        { 2, 2, -1, Images::PL_chassis_Stereo, -1, true, true },
+        { S, Mode::audio, noLeg, Images::PL_chassis_Stereo, -1, true, true },
+        { S, Mode::control, noLeg, Images::PL_chassis_Stereo_In, -1, false, true },
+        { S, Mode::pedalboard, in, Images::PL_chassis_Stereo_In, -1, true, true },
+        { S, Mode::pedalboard, out, Images::PL_chassis_Stereo_Out, -1, false, false },
+        { S, Mode::pedalboard, noLeg, Images::PL_chassis_Stereo, -1, true, true },
+        { L, Mode::audio, noLeg, Images::PL_chassis_Mono, 0, true, true },
+        { R, Mode::control, noLeg, Images::PL_chassis_Mono_In, 1, false, true },
+        { R, Mode::pedalboard, out, Images::PL_chassis_Mono_Out, 1, false, false },
+        { L, Mode::pedalboard, in, Images::PL_chassis_Mono_In, 0, true, true },
+        { R, Mode::audio, noLeg, Images::PL_chassis_Mono, 1, true, true },
+        { noChannel, Mode::none, noLeg, Images::PL_chassis_Stereo, -1, true, true },
+        { noChannel, Mode::pedalboard, out, Images::PL_chassis_Stereo, -1, false, false },
+        { L, Mode::audio, noLeg, Images::PL_chassis_Mono, 0, true, true },
+        { R, Mode::audio, noLeg, Images::PL_chassis_Mono, 1, true, true },
+        { S, Mode::audio, noLeg, Images::PL_chassis_Stereo, -1, true, true },
     };
 
     const auto cap = Images::Slider_cap.getImage();
@@ -115,9 +121,9 @@ TEST_F (PedalFace, ModesChooseChassisLayoutEnablementAndPictures)
 
     for (const auto& row : rows)
     {
-        SCOPED_TRACE ("channel " + juce::String (row.channel) + ", mode " + juce::String (row.mode) + ", leg "
-                      + juce::String (row.config));
-        pedal.updateEditor (row.channel, row.mode, row.config);
+        SCOPED_TRACE ("channel " + juce::String (row.channel ? toInt (*row.channel) : -1) + ", mode " + juce::String (toInt (row.mode))
+                      + ", leg " + juce::String (toInt (row.config)));
+        pedal.updateEditor (row.mode, row.channel, row.config);
         EXPECT_EQ (chassis, row.chassis.getImage());
 
         const auto stereo = row.activeSide < 0;
@@ -384,7 +390,7 @@ TEST_F (PedalFace, ARiseRestartsTheWindowsTwoSecondHold)
 
 TEST_F (PedalFace, MeterFeedTakesEachHeldPeakOnceAndFeedsTheLeftOneToBothInMono)
 {
-    EXPECT_EQ (MeterFeed::takePeaks (nullptr, channelStereo), std::make_pair (0.0f, 0.0f));
+    EXPECT_EQ (MeterFeed::takePeaks (nullptr, ChannelSetting::stereo), std::make_pair (0.0f, 0.0f));
 
     UsbDeviceClient client ("QZR-0001");
     juce::AudioBuffer<float> block (2, 64);
@@ -393,14 +399,14 @@ TEST_F (PedalFace, MeterFeedTakesEachHeldPeakOnceAndFeedsTheLeftOneToBothInMono)
     block.setSample (1, 20, 0.25f);
 
     client.getPeakDetector().update (block);
-    EXPECT_EQ (MeterFeed::takePeaks (&client, channelStereo), std::make_pair (0.5f, 0.25f));
-    EXPECT_EQ (MeterFeed::takePeaks (&client, channelStereo), std::make_pair (-1.0f, -1.0f));
+    EXPECT_EQ (MeterFeed::takePeaks (&client, ChannelSetting::stereo), std::make_pair (0.5f, 0.25f));
+    EXPECT_EQ (MeterFeed::takePeaks (&client, ChannelSetting::stereo), std::make_pair (-1.0f, -1.0f));
 
     client.getPeakDetector().update (block);
-    EXPECT_EQ (MeterFeed::takePeaks (&client, channelMonoRight), std::make_pair (0.5f, 0.5f));
+    EXPECT_EQ (MeterFeed::takePeaks (&client, ChannelSetting::monoRight), std::make_pair (0.5f, 0.5f));
 
     pedal.setPeaks ({ 0.5f, 0.5f });
-    pedal.setPeaks (MeterFeed::takePeaks (&client, channelMonoRight));
+    pedal.setPeaks (MeterFeed::takePeaks (&client, ChannelSetting::monoRight));
     EXPECT_FLOAT_EQ (face.meterL->level, 0.3f);
     EXPECT_FLOAT_EQ (face.meterR->level, 0.3f);
 }

@@ -18,7 +18,7 @@ struct PedalOptionsTest : ::testing::Test
 {
     PedalOptionsTest()
     {
-        rig.driver().connect (modeAudio);
+        rig.driver().connect (Mode::audio);
         rig.drain();
         holder.device = rig.findDevice();
         rig.pedal.clearReceivedMessages();
@@ -32,7 +32,7 @@ struct PedalOptionsTest : ::testing::Test
             const uint8_t one = 1;
             if (code == Options::refresh)
                 tree.setProperty ("hostBlockSize", hostBlockSize, nullptr).setProperty ("totalLatency", totalLatency, nullptr);
-            else if (code == Options::calibrate && rig.driver().getState() != modePedalboard)
+            else if (code == Options::calibrate && rig.driver().getState() != Mode::pedalboard)
                 rig.driver().sendSysExMessage (Sysex::SystemGroup, Sysex::Calibrate, &one, 1);
         }));
         codes.clear();
@@ -123,7 +123,7 @@ TEST_F (PedalOptionsTest, ChoicesWriteThePedalsSettingsAndABlockSizeAsksForACali
     EXPECT_EQ (rig.pedal.getReceivedMessages(), calibrations (2));
 
     // In Pedalboard use the block size is still stored, and nothing is sent.
-    rig.driver().connect (modePedalboard);
+    rig.driver().connect (Mode::pedalboard);
     rig.drain();
     rig.pedal.clearReceivedMessages();
     choose (*dialog.findComboBox ("blockSize"), "64 samples");

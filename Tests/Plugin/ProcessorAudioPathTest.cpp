@@ -67,7 +67,7 @@ TEST (ProcessorAudioPath, MixAndBypassCrossfadeWithoutClicks)
 {
     RecordedRig rig;
     rig.playing (0.5f, 0.5f);
-    ASSERT_TRUE (rig.attach (modeAudio));
+    ASSERT_TRUE (rig.attach (Mode::audio));
     rig.pedalAudio().endCalibration();
     rig.setParameter ("mixWet", 0);
     rig.sim.run (0.5);
@@ -113,7 +113,7 @@ TEST (ProcessorAudioPath, ALatencyChangeSwitchesTheDryDelayOnlyUnderTheMute)
             for (int i = 0; i < block.getNumSamples(); ++i)
                 block.setSample (c, i, rising (first + i));
     });
-    ASSERT_TRUE (rig.attach (modeAudio));
+    ASSERT_TRUE (rig.attach (Mode::audio));
     rig.setParameter ("mixWet", 0);
     rig.sim.run (0.5);
 
@@ -148,8 +148,8 @@ TEST (ProcessorAudioPath, MonoUseSendsTheAverageThroughItsChannelAndKeepsTheDryS
     rig.pedalAudio().setGain (0, 1.0f);
     rig.pedalAudio().setGain (1, 0.5f);
     rig.playing (0.5f, 0.25f);
-    ASSERT_TRUE (rig.attach (modeAudio, channelMonoLeft, pedalboardNone, 0));
-    ASSERT_TRUE (rig.attach (modeAudio, channelMonoRight, pedalboardNone, 1));
+    ASSERT_TRUE (rig.attach (Mode::audio, ChannelSetting::monoLeft, PedalModeConfig::none, 0));
+    ASSERT_TRUE (rig.attach (Mode::audio, ChannelSetting::monoRight, PedalModeConfig::none, 1));
     rig.pedalAudio().endCalibration();
 
     // All wet: the average through the pedal's left, and its right channel. All dry: the track.
@@ -196,7 +196,7 @@ TEST (ProcessorAudioPath, WithoutThePedalsAudioTheTrackPlaysDryAndTheFailureIsLo
         for (int p = 0; p < c.processors; ++p)
         {
             rig.setParameter ("mixWet", 127, p);
-            ASSERT_TRUE (rig.attach (modeAudio, c.processors > 1 ? channelMonoLeft : channelStereo, pedalboardNone, p));
+            ASSERT_TRUE (rig.attach (Mode::audio, c.processors > 1 ? ChannelSetting::monoLeft : ChannelSetting::stereo, PedalModeConfig::none, p));
         }
         if (c.after)
             c.after (rig);
@@ -254,7 +254,7 @@ TEST (ProcessorAudioPath, TheDryLineGrowsForADeviceWithLargerBlocksThanAnySettin
     rig.driver().getSettings().outAdjust.setValue (2, nullptr);
     rig.prepare (64);
     DelayMeter meter (rig);
-    ASSERT_TRUE (rig.attach (modeAudio));
+    ASSERT_TRUE (rig.attach (Mode::audio));
     rig.pedalAudio().endCalibration();
     ASSERT_TRUE (rig.runUntilStreaming (rig.processor().getUsbClient()));
 
@@ -286,7 +286,7 @@ TEST (ProcessorAudioPath, TheHostIsToldTheBridgesLatencyOrTheRecentSettingsEstim
     pedal.inAdjust.setValue (0, nullptr);
     pedal.outAdjust.setValue (1, nullptr);
     pedal.extraLatency.setValue (100, nullptr);
-    ASSERT_TRUE (rig.attach (modeAudio));
+    ASSERT_TRUE (rig.attach (Mode::audio));
     const int attached = (512 + 640) + 640 + 100 + 56;
     EXPECT_EQ (processor.getUsbClient()->getAudioSource().getLatencySamples(), attached);
     EXPECT_EQ (processor.getLatencySamples(), attached);
@@ -320,19 +320,19 @@ TEST (ProcessorAudioPath, PedalboardLegsOfTwoInstancesCarryOneTrackThroughThePed
 
     // The pedal returns its left channel inverted and its right at half level.
     constexpr float pedalGain[] = { -1.0f, 0.5f };
-    struct Leg { int channel, leg; };
+    struct Leg { ChannelSetting channel; PedalModeConfig leg; };
     struct Heard { int channel; float gain; }; // the track's channel the IN output carries, -1 none
     constexpr Heard none { -1, 0.0f };
 
     // Host blocks of 256 against the pedal's "blockSize"; the latency reported for both.
     const struct { const char* name; int blockSize, latency; Leg first, second; Heard in[2]; } cases[] = {
-        { "stereo legs", 0, (256 + 512) + 512 + 56, { channelStereo, pedalboardOut }, { channelStereo, pedalboardIn }, { { 0, pedalGain[0] }, { 1, pedalGain[1] } } },
-        { "stereo legs, IN first, device blocks of 96", 96, (256 + 352) + 352 + 56, { channelStereo, pedalboardIn }, { channelStereo, pedalboardOut }, { { 0, pedalGain[0] }, { 1, pedalGain[1] } } },
-        { "left legs, device blocks of 512", 512, (512 + 768) + 768 + 56, { channelMonoLeft, pedalboardOut }, { channelMonoLeft, pedalboardIn }, { { 0, pedalGain[0] }, none } },
+        { "stereo legs", 0, (256 + 512) + 512 + 56, { ChannelSetting::stereo, PedalModeConfig::out }, { ChannelSetting::stereo, PedalModeConfig::in }, { { 0, pedalGain[0] }, { 1, pedalGain[1] } } },
+        { "stereo legs, IN first, device blocks of 96", 96, (256 + 352) + 352 + 56, { ChannelSetting::stereo, PedalModeConfig::in }, { ChannelSetting::stereo, PedalModeConfig::out }, { { 0, pedalGain[0] }, { 1, pedalGain[1] } } },
+        { "left legs, device blocks of 512", 512, (512 + 768) + 768 + 56, { ChannelSetting::monoLeft, PedalModeConfig::out }, { ChannelSetting::monoLeft, PedalModeConfig::in }, { { 0, pedalGain[0] }, none } },
         // The OUT leg's left channel goes out on the pedal's right and back.
-        { "right legs", 0, (256 + 512) + 512 + 56, { channelMonoRight, pedalboardOut }, { channelMonoRight, pedalboardIn }, { { 0, pedalGain[1] }, none } },
+        { "right legs", 0, (256 + 512) + 512 + 56, { ChannelSetting::monoRight, PedalModeConfig::out }, { ChannelSetting::monoRight, PedalModeConfig::in }, { { 0, pedalGain[1] }, none } },
         // Out on the left, in on the right: the IN leg sends nothing of its own.
-        { "crossed legs", 0, (256 + 512) + 512 + 56, { channelMonoLeft, pedalboardOut }, { channelMonoRight, pedalboardIn }, { none, none } },
+        { "crossed legs", 0, (256 + 512) + 512 + 56, { ChannelSetting::monoLeft, PedalModeConfig::out }, { ChannelSetting::monoRight, PedalModeConfig::in }, { none, none } },
     };
 
     for (const auto& c : cases)
@@ -353,10 +353,10 @@ TEST (ProcessorAudioPath, PedalboardLegsOfTwoInstancesCarryOneTrackThroughThePed
             rig.setParameter ("bypass", 1, p);
             rig.setParameter ("mixWet", 127, p);
             const auto& leg = p == 0 ? c.first : c.second;
-            ASSERT_TRUE (rig.attach (modePedalboard, leg.channel, leg.leg, p));
+            ASSERT_TRUE (rig.attach (Mode::pedalboard, leg.channel, leg.leg, p));
         }
 
-        const int out = c.first.leg == pedalboardOut ? 0 : 1, in = 1 - out;
+        const int out = c.first.leg == PedalModeConfig::out ? 0 : 1, in = 1 - out;
         ASSERT_TRUE (rig.runUntilStreaming (rig.processor (out).getUsbClient()));
         ASSERT_TRUE (rig.runUntilStreaming (rig.processor (in).getUsbClient()));
         rig.sim.run (0.5); // past the mute and the wet ramp
@@ -470,11 +470,11 @@ TEST (ProcessorAudioTransitions, EveryTransitionOfThePedalsAudioIsARampAndTheDry
         ClickMeter meter (rig);
 
         // A calibration at connection is what is listened to; otherwise the pedal streams first.
-        std::function<void()> cause = [&] { ASSERT_TRUE (rig.attach (modeAudio)); };
+        std::function<void()> cause = [&] { ASSERT_TRUE (rig.attach (Mode::audio)); };
         rig.sim.run (0.5);
         if (c.calibrated)
         {
-            ASSERT_TRUE (rig.attach (modeAudio));
+            ASSERT_TRUE (rig.attach (Mode::audio));
             rig.pedalAudio().endCalibration();
             ASSERT_TRUE (rig.runUntilStreaming (rig.processor().getUsbClient()));
             rig.sim.run (1.0);

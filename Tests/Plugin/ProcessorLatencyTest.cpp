@@ -18,7 +18,7 @@ TEST (ProcessorLatency, WetAndDryComeOutExactlyTheReportedLatencyLaterForEverySe
         rig.pedalAudio().setRoundTrip (roundTrip);
         rig.storeCalibratedLatency();
         rig.prepare (hostBlock);
-        ASSERT_TRUE (rig.attach (modeAudio));
+        ASSERT_TRUE (rig.attach (Mode::audio));
         rig.pedalAudio().endCalibration();
 
         auto& processor = rig.processor();
@@ -66,7 +66,7 @@ TEST (ProcessorLatency, ACalibrationStoresWhatMakesTheReportedLatencyTheMeasured
         rig.prepare (c.hostBlock);
         DelayMeter meter (rig);
 
-        ASSERT_TRUE (rig.attach (modeAudio));
+        ASSERT_TRUE (rig.attach (Mode::audio));
         auto& controller = rig.device().getController();
         ASSERT_TRUE (rig.sim.runUntil ([&] { return controller.getCalibrationStatus() == UsbDeviceController::CalibrationStatus::measured; }, 3.0));
         EXPECT_EQ (rig.driver().getSettings().extraLatency.get(), c.roundTrip - 32);
@@ -107,8 +107,8 @@ TEST (ProcessorLatency, EveryInstanceOnThePedalReportsASettingsChangeAtOnce)
         ProcessorAudioRig rig (2);
         rig.storeCalibratedLatency();
         rig.prepare (512);
-        ASSERT_TRUE (rig.attach (modeAudio, channelMonoLeft, pedalboardNone, 0));
-        ASSERT_TRUE (rig.attach (modeAudio, channelMonoRight, pedalboardNone, 1));
+        ASSERT_TRUE (rig.attach (Mode::audio, ChannelSetting::monoLeft, PedalModeConfig::none, 0));
+        ASSERT_TRUE (rig.attach (Mode::audio, ChannelSetting::monoRight, PedalModeConfig::none, 1));
 
         // The host calls the processors in turn; only those that play process their blocks.
         int next = 0;

@@ -54,7 +54,7 @@ TEST (RealtimeHygiene, NoLockAndNoAllocationOnEitherAudioPathThroughAttachDetach
 
     auto& first = rig.processor (0);
     auto& second = rig.processor (1);
-    ASSERT_TRUE (rig.attach (modeAudio, channelStereo, pedalboardNone, 0));
+    ASSERT_TRUE (rig.attach (Mode::audio, ChannelSetting::stereo, PedalModeConfig::none, 0));
     ASSERT_TRUE (rig.runUntilStreaming (first.getUsbClient()));
     rig.sim.run (1.0);
 
@@ -67,9 +67,9 @@ TEST (RealtimeHygiene, NoLockAndNoAllocationOnEitherAudioPathThroughAttachDetach
     // A second instance, both switched to one channel each, a new buffer
     // setting, a calibration the pedal asks for, then both leave.
     const std::function<void()> steps[] = {
-        [&] { ASSERT_TRUE (rig.attach (modeAudio, channelStereo, pedalboardNone, 1)); },
-        [&] { first.setUsbDevice (LinkRig::pedalName, modeAudio, channelMonoLeft, pedalboardNone); },
-        [&] { second.setUsbDevice (LinkRig::pedalName, modeAudio, channelMonoRight, pedalboardNone); },
+        [&] { ASSERT_TRUE (rig.attach (Mode::audio, ChannelSetting::stereo, PedalModeConfig::none, 1)); },
+        [&] { first.setUsbDevice (LinkRig::pedalName, Mode::audio, ChannelSetting::monoLeft, PedalModeConfig::none); },
+        [&] { second.setUsbDevice (LinkRig::pedalName, Mode::audio, ChannelSetting::monoRight, PedalModeConfig::none); },
         [&] { rig.driver().getSettings().outAdjust.setValue (2, nullptr); },
         [&] { ASSERT_TRUE (rig.pedal.sendCalibrate()); },
         [&] { second.disconnectUsbClient(); },
@@ -116,7 +116,7 @@ TEST (RealtimeHygiene, NothingIsAllocatedOrLockedWhileTheCallbackLockIsHeld)
     const struct { const char* step; std::function<Counts()> run; bool allocates; } steps[] = {
         { "the watch sees what happens inside the lock", [&] { return count ([&] { const juce::ScopedLock inside (processor.getCallbackLock()); std::free (std::malloc (16)); }); }, true },
         { "a prepare with new buffers", [&] { return count ([&] { rig.prepare (256); }); }, true },
-        { "an attach", [&] { return count ([&] { ASSERT_TRUE (rig.attach (modeAudio)); }); }, true },
+        { "an attach", [&] { return count ([&] { ASSERT_TRUE (rig.attach (Mode::audio)); }); }, true },
         { "a prepare that reopens the pedal's device", [&] { return count ([&] { rig.prepare (1024); }); }, true },
         { "a prepare on the host's thread, which only stops the pedal's stream", [&]
           {

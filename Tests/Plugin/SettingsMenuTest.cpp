@@ -28,7 +28,9 @@ std::vector<int> systemCommands (LinkRig& rig)
 
 struct Use
 {
-    int mode, channel, leg;
+    Mode mode;
+    ChannelSetting channel;
+    PedalModeConfig leg;
 };
 
 // The menus as the editor would show them are built in the editor's styles.
@@ -46,18 +48,18 @@ TEST_F (SettingsMenuTest, ItsEntriesFollowThePedalTheBootloaderAndTheAltKey)
     const std::string options = " | 2007:Device Options...";
     const std::string update = " | 2006:Update Firmware...";
 
-    const struct { const char* what; int mode; bool reply, listed, bootloader, alt, selectDevice; std::string hardware; bool flashing = false; } rows[] = {
-        { "nothing connected", 0, true, false, false, false, false, none },
-        { "nothing connected, Alt held", 0, true, false, false, true, false, none + update + " (off)" },
-        { "a bootloader only", 0, true, false, true, false, true, none + update },
-        { "plugged in afresh, no firmware reported yet", 2, false, true, false, false, true,
+    const struct { const char* what; Mode mode; bool reply, listed, bootloader, alt, selectDevice; std::string hardware; bool flashing = false; } rows[] = {
+        { "nothing connected", Mode::none, true, false, false, false, false, none },
+        { "nothing connected, Alt held", Mode::none, true, false, false, true, false, none + update + " (off)" },
+        { "a bootloader only", Mode::none, true, false, true, false, true, none + update },
+        { "plugged in afresh, no firmware reported yet", Mode::audio, false, true, false, false, true,
           "2001:Device Name: QZR-1A2B | 2002:Firmware Version: 0.0.0 | 2003:Serial Number: 1A2B | 9999:line" + options },
-        { "a pedal not attached", 0, true, true, false, false, true, none },
-        { "Control use", 1, true, true, false, false, true, pedal },
-        { "Control use, Alt held", 1, true, true, false, true, true, pedal + update },
-        { "Audio use", 2, true, true, false, false, true, pedal + options },
-        { "Pedalboard use", 3, true, true, false, false, true, pedal + options },
-        { "Audio use, Alt held, the pedal flashed by another instance", 2, true, true, false, true, true,
+        { "a pedal not attached", Mode::none, true, true, false, false, true, none },
+        { "Control use", Mode::control, true, true, false, false, true, pedal },
+        { "Control use, Alt held", Mode::control, true, true, false, true, true, pedal + update },
+        { "Audio use", Mode::audio, true, true, false, false, true, pedal + options },
+        { "Pedalboard use", Mode::pedalboard, true, true, false, false, true, pedal + options },
+        { "Audio use, Alt held, the pedal flashed by another instance", Mode::audio, true, true, false, true, true,
           pedal + update + " (off)" + options + " (off)", true },
     };
 
@@ -71,8 +73,9 @@ TEST_F (SettingsMenuTest, ItsEntriesFollowThePedalTheBootloaderAndTheAltKey)
         if (row.bootloader)
             rig.pedal.publishBootloader (UsbBootDevice::pedalBootloaderName);
         juce::SharedResourcePointer<UsbBaseDeviceManager<UsbBootDevice>>()->scanForDevices();
-        if (row.mode != 0)
-            processor->setUsbDevice (LinkRig::pedalName, row.mode, channelStereo, row.mode == 3 ? pedalboardIn : pedalboardNone);
+        if (row.mode != Mode::none)
+            processor->setUsbDevice (LinkRig::pedalName, row.mode, ChannelSetting::stereo,
+                                     row.mode == Mode::pedalboard ? PedalModeConfig::in : PedalModeConfig::none);
         if (row.reply)
             rig.drain();
         const auto claim = row.flashing ? rig.getManager().getFlashes().claim (LinkRig::pedalName) : nullptr;
@@ -131,9 +134,10 @@ TEST_F (SettingsMenuTest, DeviceChoicesAttachChangeAndDetachThroughTheProcessor)
         rig.pedal.clearReceivedMessages();
         choose (step.result);
 
-        EXPECT_EQ (processor->getDevice() != nullptr ? processor->getDevice()->getDriver().getState() : 0, step.mode);
-        EXPECT_EQ (processor->getChannelSetting(), step.channel);
-        EXPECT_EQ (processor->getUsbClient() != nullptr ? processor->getUsbClient()->getPedalboardLeg() : -1, step.leg);
+        const auto channel = processor->getChannelSetting();
+        EXPECT_EQ (processor->getDevice() != nullptr ? toInt (processor->getDevice()->getDriver().getState()) : 0, step.mode);
+        EXPECT_EQ (channel ? toInt (*channel) : -1, step.channel);
+        EXPECT_EQ (processor->getUsbClient() != nullptr ? toInt (processor->getUsbClient()->getPedalboardLeg()) : -1, step.leg);
         if (step.mode != 0)
         {
             EXPECT_EQ (processor->getValueTreeState().getParameter ("channelSetting")->get(), step.channel);
@@ -150,9 +154,9 @@ TEST_F (SettingsMenuTest, DeviceChoicesAttachChangeAndDetachThroughTheProcessor)
 TEST_F (SettingsMenuTest, UpdateDialogsRecordThePedalAndReattachItAfterwards)
 {
     const struct { int result; Use attached; int state; bool reattach; } rows[] = {
-        { MENU_ID_UPDATE_FIRMWARE, { 2, 1, -1 }, FirmwareUpdateFlow::embeddedUpdateAvailable, true },
-        { 0, { 3, 0, 1 }, FirmwareUpdateFlow::checking, true }, // the update notice
-        { MENU_ID_UPDATE_PLUGIN, { 1, 2, -1 }, FirmwareUpdateFlow::checking, false },
+        { MENU_ID_UPDATE_FIRMWARE, { Mode::audio, ChannelSetting::monoRight, PedalModeConfig::none }, FirmwareUpdateFlow::embeddedUpdateAvailable, true },
+        { 0, { Mode::pedalboard, ChannelSetting::monoLeft, PedalModeConfig::out }, FirmwareUpdateFlow::checking, true }, // the update notice
+        { MENU_ID_UPDATE_PLUGIN, { Mode::control, ChannelSetting::stereo, PedalModeConfig::none }, FirmwareUpdateFlow::checking, false },
     };
 
     for (const auto& row : rows)
@@ -216,11 +220,11 @@ TEST_F (SettingsMenuTest, WhileOneInstanceFlashesThePedalNoInstanceDisturbsItAnd
     auto other = makeHostedProcessor();
     OpenEditor otherEditor (*other);
     rig.driver().getSettings().extraLatency.setValue (0, nullptr); // uncalibrated: the other's prompt is due
-    attach (modeAudio, channelMonoLeft);
-    other->setUsbDevice (LinkRig::pedalName, modeAudio, channelMonoRight, pedalboardNone);
+    attach (Mode::audio, ChannelSetting::monoLeft);
+    other->setUsbDevice (LinkRig::pedalName, Mode::audio, ChannelSetting::monoRight, PedalModeConfig::none);
     rig.drain();
     ASSERT_EQ (rig.device().getNumClients(), 2);
-    other->getPendingDevice() = { LinkRig::pedalName, channelMonoRight, modeAudio, pedalboardNone };
+    other->getPendingDevice() = { LinkRig::pedalName, ChannelSetting::monoRight, Mode::audio, PedalModeConfig::none };
     auto& flashes = rig.getManager().getFlashes();
 
     choose (MENU_ID_UPDATE_FIRMWARE);
@@ -247,11 +251,11 @@ TEST_F (SettingsMenuTest, WhileOneInstanceFlashesThePedalNoInstanceDisturbsItAnd
             EXPECT_EQ (block.clickable + "|" + block.submenus, "|");
             EXPECT_FALSE (block.disconnectClickable);
         }
-        for (int result : { (int) MENU_ID_DISCONNECT, MenuIds::deviceEntry (0, modeAudio, channelMonoRight),
-                            MenuIds::deviceEntry (0, modeControl, channelStereo), MenuIds::deviceEntry (0, modeAudio, channelStereo) })
+        for (int result : { (int) MENU_ID_DISCONNECT, MenuIds::deviceEntry (0, Mode::audio, ChannelSetting::monoRight),
+                            MenuIds::deviceEntry (0, Mode::control, ChannelSetting::stereo), MenuIds::deviceEntry (0, Mode::audio, ChannelSetting::stereo) })
             otherEditor->settingsMenuCallback (result, { LinkRig::pedalName });
         EXPECT_EQ (other->getUsbClient(), client);
-        EXPECT_EQ (other->getChannelSetting(), channelMonoRight); // kept when the pedal went
+        EXPECT_EQ (other->getChannelSetting(), ChannelSetting::monoRight); // kept when the pedal went
 
         // Its dialogs over the pedal and its prompt wait.
         if (attached)
@@ -297,10 +301,10 @@ TEST_F (SettingsMenuTest, WhileOneInstanceFlashesThePedalNoInstanceDisturbsItAnd
 
     click (*findButton (*flash, "OK"));
     ASSERT_TRUE (rig.runUntil ([&] { return processor->getUsbClient() != nullptr && other->getUsbClient() != nullptr
-                                            && rig.driver().getState() == modeAudio; }))
+                                            && rig.driver().getState() == Mode::audio; }))
         << "both instances did not attach again";
-    EXPECT_EQ (processor->getChannelSetting(), channelMonoLeft);
-    EXPECT_EQ (other->getChannelSetting(), channelMonoRight);
+    EXPECT_EQ (processor->getChannelSetting(), ChannelSetting::monoLeft);
+    EXPECT_EQ (other->getChannelSetting(), ChannelSetting::monoRight);
     EXPECT_EQ (rig.device().getNumClients(), 2);
     EXPECT_EQ (rig.driver().getFirmwareVersion(), 0x000107);
     otherEditor->timerCallback (VelmoraAudioProcessorEditor::meterTimerId);
@@ -325,14 +329,14 @@ TEST_F (SettingsMenuTest, DeviceOptionsCalibrateAgainstThePedalAndShowTheHostsFi
     const auto calibrationRequest = LinkRig::frame (Sysex::SystemGroup, Sysex::Calibrate, { 1 });
     const auto calibrationOver = LinkRig::frame (Sysex::SystemGroup, Sysex::Calibrate, { 0 });
 
-    for (const auto& [mode, calibrates] : { std::pair { modePedalboard, false }, { modeAudio, true } })
+    for (const auto& [mode, calibrates] : { std::pair { Mode::pedalboard, false }, { Mode::audio, true } })
     {
-        SCOPED_TRACE (mode);
+        SCOPED_TRACE (toInt (mode));
         // A latency that no measurement gives: attaching in Audio use then measures
         // nothing by itself, and no prompt for an uncalibrated pedal comes.
         auto& latency = rig.driver().getSettings().extraLatency;
         latency.setValue (1, nullptr);
-        attach (mode, channelStereo, mode == modePedalboard ? pedalboardIn : pedalboardNone);
+        attach (mode, ChannelSetting::stereo, mode == Mode::pedalboard ? PedalModeConfig::in : PedalModeConfig::none);
         latency.setValue (1, nullptr); // Pedalboard use has set it to 0
         auto& controller = rig.device().getController();
         const auto measured = [&controller] { return controller.getCalibrationStatus() == Status::measured; };
@@ -373,7 +377,7 @@ TEST_F (SettingsMenuTest, DeviceOptionsCalibrateAgainstThePedalAndShowTheHostsFi
 // "OK" only, and a set-up entry opens the set-up dialog for its pedal.
 TEST_F (SettingsMenuTest, ResetConfirmationsAndTheSetUpDialog)
 {
-    attach (modeAudio, channelStereo);
+    attach (Mode::audio, ChannelSetting::stereo);
     for (const auto& [result, command] : { std::pair { MENU_ID_RESET_PRESETS, Sysex::ResetPresets },
                                            { MENU_ID_RESET_FIRMWARE, Sysex::ResetFirmware } })
         for (const char* answer : { "Cancel", "OK" })
@@ -384,7 +388,7 @@ TEST_F (SettingsMenuTest, ResetConfirmationsAndTheSetUpDialog)
             EXPECT_FALSE (dialogShown());
             EXPECT_EQ (systemCommands (rig), juce::String (answer) == "OK" ? std::vector<int> { command } : std::vector<int>());
         }
-    EXPECT_EQ (rig.driver().getState(), modeNone);
+    EXPECT_EQ (rig.driver().getState(), Mode::none);
     EXPECT_FALSE (rig.device().getMidiDevice().isOutputOpen());
 
     choose (MENU_ID_SETUP_BASE + 100);

@@ -30,7 +30,8 @@ std::string snapshotOf (VelmoraAudioProcessor& processor, const std::string& cha
         add (parameter->getParameterID().toStdString(), parameter->get());
     add ("program", processor.getCurrentProgram());
     add ("modified", processor.isPresetModified());
-    add ("channel", processor.getChannelSetting());
+    const auto channel = processor.getChannelSetting();
+    add ("channel", channel ? toInt (*channel) : -1);
     add ("awaiting", processor.isAwaitingHostState());
 
     std::istringstream words (changes);
@@ -175,16 +176,16 @@ TEST_F (StateChunkTest, AValidDeviceElementIsRememberedAnInvalidOneIgnored)
     openSettled();
     restore (chunk (defaultPreset + "<DEVICE name=\"QZR-1A2B\" mode=\"2\" channelSetting=\"1\" pedalboardMode=\"5\"/>"));
     EXPECT_EQ (processor->getPendingDevice().name, "");
-    EXPECT_EQ (processor->getChannelSetting(), -1);
+    EXPECT_FALSE (processor->getChannelSetting().has_value());
     EXPECT_FALSE (processor->isTimerRunning (VelmoraAudioProcessor::reconnectTimerId));
 
     restore (chunk (defaultPreset + "<DEVICE name=\"QZR-1A2B\" mode=\"3\" channelSetting=\"1\" pedalboardMode=\"0\"/>"));
     const auto& pending = processor->getPendingDevice();
     EXPECT_EQ (pending.name, "QZR-1A2B");
-    EXPECT_EQ (pending.mode, modePedalboard);
-    EXPECT_EQ (pending.channelSetting, channelMonoRight);
-    EXPECT_EQ (pending.pedalboardMode, pedalboardIn);
-    EXPECT_EQ (processor->getChannelSetting(), channelMonoRight);
+    EXPECT_EQ (pending.mode, Mode::pedalboard);
+    EXPECT_EQ (pending.channelSetting, ChannelSetting::monoRight);
+    EXPECT_EQ (pending.pedalboardMode, PedalModeConfig::in);
+    EXPECT_EQ (processor->getChannelSetting(), ChannelSetting::monoRight);
     EXPECT_TRUE (processor->isTimerRunning (VelmoraAudioProcessor::reconnectTimerId));
 }
 
@@ -279,7 +280,7 @@ TEST_F (StateChunkTest, AGetOnAnotherThreadNamesTheAttachedPedal)
 {
     LinkRig rig;
     openSettled();
-    processor->setUsbDevice (LinkRig::pedalName, modePedalboard, channelMonoLeft, pedalboardOut);
+    processor->setUsbDevice (LinkRig::pedalName, Mode::pedalboard, ChannelSetting::monoLeft, PedalModeConfig::out);
     rig.drain();
 
     const auto attached = state();
@@ -300,7 +301,7 @@ TEST_F (StateChunkTest, AGetOnAnotherThreadNamesTheAttachedPedal)
 
     for (int i = 0; i < 20; ++i)
     {
-        processor->setUsbDevice (LinkRig::pedalName, modeAudio, channelStereo, pedalboardNone);
+        processor->setUsbDevice (LinkRig::pedalName, Mode::audio, ChannelSetting::stereo, PedalModeConfig::none);
         rig.drain();
         processor->disconnectUsbClient();
         EXPECT_TRUE (rig.releaseRetired());

@@ -48,7 +48,8 @@ public:
     const VirtualAudioCounters& deviceCounters() { return audioTypes.getCounters (LinkRig::pedalName); }
 
     // Attaches a client as the processor does and lets the pedal answer.
-    UsbDeviceClient* attach (int mode, int hostBlock, int channel = channelStereo, int leg = pedalboardNone)
+    UsbDeviceClient* attach (Mode mode, int hostBlock, ChannelSetting channel = ChannelSetting::stereo,
+                            PedalModeConfig leg = PedalModeConfig::none)
     {
         auto* client = attachSimulatedClient (device(), sim, mode, hostBlock, sampleRate, channel, leg);
         EXPECT_NE (client, nullptr);

@@ -56,7 +56,7 @@ protected:
         rig.drain();
     }
 
-    void attach (int mode, int channel, int leg = pedalboardNone)
+    void attach (Mode mode, ChannelSetting channel, PedalModeConfig leg = PedalModeConfig::none)
     {
         processor->setUsbDevice (LinkRig::pedalName, mode, channel, leg);
         rig.drain();

@@ -37,7 +37,7 @@ public:
     CallLog (Lines& shared, std::string tagToUse) : lines (shared), tag (std::move (tagToUse)) {}
 
     void incomingMidiMessage (MidiDevice*, const juce::MidiMessage& m) override { log ("midi", m); }
-    void deviceStatusChanged (UsbDeviceDriver* d) override { log ("status " + std::to_string (d->getState())); }
+    void deviceStatusChanged (UsbDeviceDriver* d) override { log ("status " + std::to_string (toInt (d->getState()))); }
     void deviceConnected (UsbDeviceDriver*) override { log ("connected"); }
     void incomingMidiMessage (UsbDeviceDriver*, const juce::MidiMessage& m) override { log ("message", m); }
     void incomingMidiMessage (SysexMessage& m) override { log ("sysex " + std::to_string (m.group) + " " + std::to_string (m.command)); }

@@ -53,7 +53,7 @@ public:
     }
 
     // Attaches as the device menu does and runs until the pedal has answered.
-    bool attach (int mode, int channel = channelStereo, int leg = pedalboardNone, int i = 0)
+    bool attach (Mode mode, ChannelSetting channel = ChannelSetting::stereo, PedalModeConfig leg = PedalModeConfig::none, int i = 0)
     {
         processor (i).setUsbDevice (LinkRig::pedalName, mode, channel, leg);
         auto& d = driver();

@@ -35,7 +35,7 @@ public:
     void attachPedal (int version = LinkRig::pedalVersion)
     {
         rig.pedal.setFirmwareVersion (version);
-        rig.driver().connect (modeAudio);
+        rig.driver().connect (Mode::audio);
         rig.drain();
         pedal.device = rig.findDevice();
         rig.pedal.clearReceivedMessages();

@@ -25,7 +25,7 @@ constexpr double driftRatio = 1.0001;
 struct OpenPedal final : AudioIODeviceSource::Owner
 {
     explicit OpenPedal (int block) : blockSize (block) {}
-    int getPedalboardLeg() const noexcept override { return pedalboardNone; }
+    PedalModeConfig getPedalboardLeg() const noexcept override { return PedalModeConfig::none; }
     void configureAudioDevice() override {}
     bool isAudioDeviceOpen() const override { return true; }
     int getDeliveredBlockSize() const override { return blockSize; }

@@ -63,7 +63,7 @@ public:
     ~Instances() { processors.clear(); }
 
     // Attaches the instances in Audio use, one channel setting each.
-    bool attach (const std::vector<int>& channels)
+    bool attach (const std::vector<ChannelSetting>& channels)
     {
         if (device == nullptr)
             return false;
@@ -71,7 +71,7 @@ public:
         device->getDriver().getSettings().extraLatency.setValue (pedal.getAudio().calibratedLatency(), nullptr);
         for (size_t i = 0; i < channels.size() && i < processors.size(); ++i)
         {
-            processors[i]->setUsbDevice (pedalName, modeAudio, channels[i], pedalboardNone);
+            processors[i]->setUsbDevice (pedalName, Mode::audio, channels[i], PedalModeConfig::none);
             ports.flush();
             device->getMidiDevice().deliverWaitingMessages();
         }
@@ -155,7 +155,7 @@ void PlainTwoCopyDelay (benchmark::State& state)
     Blocks::reportPerSample (state, blockSize * numChannels);
 }
 
-void runThroughPedal (benchmark::State& state, const std::vector<int>& channels, int samplesThroughPedal)
+void runThroughPedal (benchmark::State& state, const std::vector<ChannelSetting>& channels, int samplesThroughPedal)
 {
     const juce::ScopedJuceInitialiser_GUI framework;
     Instances instances ((int) channels.size(), pedalBlock, true);
@@ -181,11 +181,11 @@ void runThroughPedal (benchmark::State& state, const std::vector<int>& channels,
     Blocks::reportPerSample (state, samplesThroughPedal);
 }
 
-void ProcessBlockOneClient (benchmark::State& state) { runThroughPedal (state, { channelStereo }, pedalBlock * 2); }
+void ProcessBlockOneClient (benchmark::State& state) { runThroughPedal (state, { ChannelSetting::stereo }, pedalBlock * 2); }
 
 void ProcessBlockTwoClients (benchmark::State& state)
 {
-    runThroughPedal (state, { channelMonoLeft, channelMonoRight }, pedalBlock * 2);
+    runThroughPedal (state, { ChannelSetting::monoLeft, ChannelSetting::monoRight }, pedalBlock * 2);
 }
 } // namespace
 

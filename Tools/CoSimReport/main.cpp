@@ -51,8 +51,8 @@ Run runDrift (double ppm, double duration)
         sim.addPeriodicWork (10, [&] { timers.runDue (sim.getMilliseconds()); });
 
         auto* device = manager->findDevice (name);
-        auto* client = device != nullptr ? attachSimulatedClient (*device, sim, modeAudio, 512, 48000.0,
-                                                                  channelStereo, pedalboardNone)
+        auto* client = device != nullptr ? attachSimulatedClient (*device, sim, Mode::audio, 512, 48000.0,
+                                                                  ChannelSetting::stereo, PedalModeConfig::none)
                                          : nullptr;
         if (client == nullptr)
         {

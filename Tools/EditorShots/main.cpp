@@ -256,7 +256,7 @@ private:
         waitForState ("the pedal attached in Audio use with firmware " + versionText (firmware), [this, firmware]
         {
             auto* device = processor->getDevice();
-            return device != nullptr && device->getDriver().getState() == modeAudio && device->getDriver().getFirmwareVersion() == firmware;
+            return device != nullptr && device->getDriver().getState() == Mode::audio && device->getDriver().getFirmwareVersion() == firmware;
         }, 10000);
     }
 
@@ -287,7 +287,7 @@ private:
 // attach starts has not ended yet.
 void Session::attachAndMeasure()
 {
-    menu (MenuIds::deviceEntry (0, modeAudio, channelStereo));
+    menu (MenuIds::deviceEntry (0, Mode::audio, ChannelSetting::stereo));
     processor->getOnlineUpdater().startQuery();
     waitForAttached (firstFirmware);
     waitForNotice (firmwareRequired);
@@ -466,7 +466,7 @@ void Session::flashWithoutThePedal()
     rig.pedal.plugIn();
     processor->getDeviceManager().scanForDevices();
     waitForState ("the pedal listed again", [this] { return processor->getDeviceManager().findDevice (pedalName) != nullptr; }, 5000);
-    menu (MenuIds::deviceEntry (0, modeAudio, channelStereo));
+    menu (MenuIds::deviceEntry (0, Mode::audio, ChannelSetting::stereo));
     waitForAttached (firstFirmware);
     waitForNotice (firmwareRequired);
 }

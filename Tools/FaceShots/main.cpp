@@ -53,26 +53,29 @@ public:
 struct Setting
 {
     const char* name;
-    int channel;
-    int mode;
-    int config;
+    Mode mode;
+    std::optional<ChannelSetting> channel;
+    PedalModeConfig config;
     const char* status;
 };
 
+constexpr auto L = ChannelSetting::monoLeft, R = ChannelSetting::monoRight, S = ChannelSetting::stereo;
+constexpr auto none = PedalModeConfig::none, in = PedalModeConfig::in, out = PedalModeConfig::out;
+
 const Setting settings[] = {
-    { "not-connected", -1, 0, -1, "Not Connected" },
-    { "control-stereo", 2, 1, -1, "Control : Stereo" },
-    { "control-mono-left", 0, 1, -1, "Control : Mono L" },
-    { "control-mono-right", 1, 1, -1, "Control : Mono R" },
-    { "audio-stereo", 2, 2, -1, "Audio : Stereo" },
-    { "audio-mono-left", 0, 2, -1, "Audio : Mono L" },
-    { "audio-mono-right", 1, 2, -1, "Audio : Mono R" },
-    { "pedalboard-in-stereo", 2, 3, 0, "Pedalboard : IN - S" },
-    { "pedalboard-in-mono-left", 0, 3, 0, "Pedalboard : IN - L" },
-    { "pedalboard-in-mono-right", 1, 3, 0, "Pedalboard : IN - R" },
-    { "pedalboard-out-stereo", 2, 3, 1, "Pedalboard : OUT - S" },
-    { "pedalboard-out-mono-left", 0, 3, 1, "Pedalboard : OUT - L" },
-    { "pedalboard-out-mono-right", 1, 3, 1, "Pedalboard : OUT - R" },
+    { "not-connected", Mode::none, std::nullopt, none, "Not Connected" },
+    { "control-stereo", Mode::control, S, none, "Control : Stereo" },
+    { "control-mono-left", Mode::control, L, none, "Control : Mono L" },
+    { "control-mono-right", Mode::control, R, none, "Control : Mono R" },
+    { "audio-stereo", Mode::audio, S, none, "Audio : Stereo" },
+    { "audio-mono-left", Mode::audio, L, none, "Audio : Mono L" },
+    { "audio-mono-right", Mode::audio, R, none, "Audio : Mono R" },
+    { "pedalboard-in-stereo", Mode::pedalboard, S, in, "Pedalboard : IN - S" },
+    { "pedalboard-in-mono-left", Mode::pedalboard, L, in, "Pedalboard : IN - L" },
+    { "pedalboard-in-mono-right", Mode::pedalboard, R, in, "Pedalboard : IN - R" },
+    { "pedalboard-out-stereo", Mode::pedalboard, S, out, "Pedalboard : OUT - S" },
+    { "pedalboard-out-mono-left", Mode::pedalboard, L, out, "Pedalboard : OUT - L" },
+    { "pedalboard-out-mono-right", Mode::pedalboard, R, out, "Pedalboard : OUT - R" },
 };
 
 // The peaks the meters are fed: in mono the pedal's first channel feeds both.
@@ -89,14 +92,14 @@ void show (FaceFrame& frame, const Setting& setting)
 {
     frame.status = setting.status;
     auto& face = frame.face;
-    face.updateEditor (setting.channel, setting.mode, setting.config);
+    face.updateEditor (setting.mode, setting.channel, setting.config);
 
     // The lights show the pedal's connection, as the editor's timer has them show it.
     face.showConnection (setting.mode);
 
     // Without a pedal the editor feeds the meters nothing.
-    const auto stereo = setting.channel == 2 || setting.channel == -1;
-    if (setting.mode == 0)
+    const auto stereo = setting.channel != L && setting.channel != R;
+    if (setting.mode == Mode::none)
         face.setPeaks ({ 0.0f, 0.0f });
     else
         face.setPeaks ({ leftPeak, stereo ? rightPeak : leftPeak });

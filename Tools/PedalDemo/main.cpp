@@ -33,10 +33,10 @@ void showNewFrames (EmulatedPedal& pedal, size_t& shown)
         std::cout << "  plug-in -> pedal: " << hex (frames[shown]) << "\n";
 }
 
-const char* modeName (int mode)
+const char* modeName (Mode mode)
 {
     static const char* const names[] = { "Not Connected", "Control", "Audio", "Pedalboard" };
-    return mode >= 0 && mode <= 3 ? names[mode] : "?";
+    return names[toInt (mode)];
 }
 } // namespace
 
@@ -70,7 +70,7 @@ int main()
 
         size_t shown = 0;
         std::cout << "attaching in Audio use, stereo\n";
-        processor.setUsbDevice (name, modeAudio, channelStereo, pedalboardNone);
+        processor.setUsbDevice (name, Mode::audio, ChannelSetting::stereo, PedalModeConfig::none);
         settle (ports, manager, name);
         showNewFrames (pedal, shown);
 

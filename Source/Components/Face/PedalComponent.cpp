@@ -40,14 +40,14 @@ void feed (MeterComponent& meter, float peak)
     meter.repaint();
 }
 
-const ImageSelector& chassisFor (int channel, int mode, int config)
+const ImageSelector& chassisFor (Mode mode, std::optional<ChannelSetting> channel, PedalModeConfig config)
 {
-    const auto in = mode == 1 || (mode == 3 && config == 0);
-    const auto out = mode == 3 && config == 1;
+    const auto in = mode == Mode::control || (mode == Mode::pedalboard && config == PedalModeConfig::in);
+    const auto out = mode == Mode::pedalboard && config == PedalModeConfig::out;
 
-    if (channel == -1)
+    if (! channel)
         return Images::PL_chassis_Stereo;
-    if (channel == 2)
+    if (channel == ChannelSetting::stereo)
         return in ? Images::PL_chassis_Stereo_In : out ? Images::PL_chassis_Stereo_Out : Images::PL_chassis_Stereo;
     return in ? Images::PL_chassis_Mono_In : out ? Images::PL_chassis_Mono_Out : Images::PL_chassis_Mono;
 }
@@ -143,18 +143,18 @@ void PedalComponent::resized()
     labelWet.setBounds (knob.getRight() - 27, knob.getBottom() - 40, knob.getWidth(), 20);
 }
 
-void PedalComponent::updateEditor (int channel, int mode, int config)
+void PedalComponent::updateEditor (Mode mode, std::optional<ChannelSetting> channel, PedalModeConfig config)
 {
-    chassisImage = chassisFor (channel, mode, config).getImage();
+    chassisImage = chassisFor (mode, channel, config).getImage();
 
-    if (channel == 0 || channel == 1)
-        applyMonoLayout (channel);
+    if (channel == ChannelSetting::monoLeft || channel == ChannelSetting::monoRight)
+        applyMonoLayout (*channel);
     else
         applyStereoLayout();
 
-    const auto out = mode == 3 && config == 1;
+    const auto out = mode == Mode::pedalboard && config == PedalModeConfig::out;
     const auto inputsEnabled = ! out;
-    const auto outputsEnabled = ! (mode == 1 || out);
+    const auto outputsEnabled = ! (mode == Mode::control || out);
 
     for (auto* fader : { &faderAdcL, &faderAdcR })
     {
@@ -170,9 +170,9 @@ void PedalComponent::updateEditor (int channel, int mode, int config)
     repaint();
 }
 
-void PedalComponent::applyMonoLayout (int channel)
+void PedalComponent::applyMonoLayout (ChannelSetting channel)
 {
-    const auto left = channel == 0;
+    const auto left = channel == ChannelSetting::monoLeft;
     auto& activeOutput = left ? faderDacL : faderDacR;
     auto& activeInput = left ? faderAdcL : faderAdcR;
 
@@ -226,13 +226,14 @@ void PedalComponent::setPeaks (std::pair<float, float> peaks)
     }
 }
 
-void PedalComponent::showConnection (int mode)
+void PedalComponent::showConnection (Mode mode)
 {
+    // Each light's pictures are in the order of the uses' numbers.
     for (auto* light : { &ledUsb, &ledPower })
     {
-        if ((*light)->index != mode)
+        if ((*light)->index != toInt (mode))
         {
-            (*light)->index = mode;
+            (*light)->index = toInt (mode);
             (*light)->updateImage();
         }
     }

@@ -7,9 +7,11 @@
 #include "Components/Face/Meter.h"
 #include "Components/Face/MeterWindow.h"
 #include "Components/Face/Toggle.h"
+#include "Devices/DeviceModes.h"
 
 #include <juce_gui_basics/juce_gui_basics.h>
 
+#include <optional>
 #include <utility>
 
 // The picture of the pedal: four level faders, two link switches, the
@@ -24,16 +26,15 @@ public:
 
     void resized() override;
 
-    // Re-skins the face for a channel setting (0 mono left, 1 mono right, 2 stereo,
-    // -1 none), a use (0 none, 1 Control, 2 Audio, 3 Pedalboard) and a pedalboard
-    // leg (0 IN, 1 OUT, -1 none).
-    void updateEditor (int channel, int mode, int config);
+    // Re-skins the face for a use, a channel setting (none: the plain stereo
+    // chassis) and a pedalboard leg.
+    void updateEditor (Mode mode, std::optional<ChannelSetting> channel, PedalModeConfig config);
 
     // The newest peaks, left and right; a negative peak means that none came.
     void setPeaks (std::pair<float, float> peaks);
 
-    // The USB and POWER lights show the pedal's use (0 none, 1 Control, 2 Audio, 3 Pedalboard).
-    void showConnection (int mode);
+    // The USB and POWER lights show the pedal's use, off without one.
+    void showConnection (Mode mode);
 
     // The pedal's indicator byte: bit 0 shows the footswitch pressed, whatever the mouse does.
     void showIndicators (juce::uint8 indicators);
@@ -61,7 +62,7 @@ public:
     Widgets widgetsForTesting() noexcept;
 
 private:
-    void applyMonoLayout (int channel);
+    void applyMonoLayout (ChannelSetting channel);
     void applyStereoLayout();
 
     juce::Image& chassisImage;

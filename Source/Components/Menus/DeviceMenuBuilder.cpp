@@ -63,18 +63,18 @@ void DeviceMenuBuilder::addPedal (juce::PopupMenu& menu, int position, const Ped
     menu.addCustomItem (MENU_ID_SEPARATOR,
                         std::make_unique<PopupMenuHeaderItemComponent> (pedal.name, font.withHeight (headerHeight)));
 
-    choice (audio, MenuIds::deviceEntry (position, modeAudio, channelStereo), "Stereo", choiceWidth, AUDIO_STEREO);
-    choice (audio, MenuIds::deviceEntry (position, modeAudio, channelMonoLeft), "Mono-L", choiceWidth, AUDIO_MONO_L);
-    choice (audio, MenuIds::deviceEntry (position, modeAudio, channelMonoRight), "Mono-R", choiceWidth, AUDIO_MONO_R);
-    choice (control, MenuIds::deviceEntry (position, modeControl, channelStereo), "Stereo", choiceWidth, CONTROL_STEREO);
-    choice (control, MenuIds::deviceEntry (position, modeControl, channelMonoLeft), "Mono-L", choiceWidth, CONTROL_MONO_L);
-    choice (control, MenuIds::deviceEntry (position, modeControl, channelMonoRight), "Mono-R", choiceWidth, CONTROL_MONO_R);
-    choice (in, MenuIds::deviceEntry (position, modePedalboard, channelStereo), "Stereo", choiceWidth, PEDALBOARD_IN_STEREO);
-    choice (in, MenuIds::deviceEntry (position, modePedalboard, channelMonoLeft), "L (Mono)", choiceWidth, PEDALBOARD_IN_MONO_L);
-    choice (in, MenuIds::deviceEntry (position, modePedalboard, channelMonoRight), "R", choiceWidth, PEDALBOARD_IN_MONO_R);
-    choice (out, MenuIds::pedalboardOutEntry (position, channelStereo), "Stereo", outChoiceWidth, PEDALBOARD_OUT_STEREO);
-    choice (out, MenuIds::pedalboardOutEntry (position, channelMonoLeft), "Mono-L", outChoiceWidth, PEDALBOARD_OUT_MONO_L);
-    choice (out, MenuIds::pedalboardOutEntry (position, channelMonoRight), "Mono-R", outChoiceWidth, PEDALBOARD_OUT_MONO_R);
+    choice (audio, MenuIds::deviceEntry (position, Mode::audio, ChannelSetting::stereo), "Stereo", choiceWidth, AUDIO_STEREO);
+    choice (audio, MenuIds::deviceEntry (position, Mode::audio, ChannelSetting::monoLeft), "Mono-L", choiceWidth, AUDIO_MONO_L);
+    choice (audio, MenuIds::deviceEntry (position, Mode::audio, ChannelSetting::monoRight), "Mono-R", choiceWidth, AUDIO_MONO_R);
+    choice (control, MenuIds::deviceEntry (position, Mode::control, ChannelSetting::stereo), "Stereo", choiceWidth, CONTROL_STEREO);
+    choice (control, MenuIds::deviceEntry (position, Mode::control, ChannelSetting::monoLeft), "Mono-L", choiceWidth, CONTROL_MONO_L);
+    choice (control, MenuIds::deviceEntry (position, Mode::control, ChannelSetting::monoRight), "Mono-R", choiceWidth, CONTROL_MONO_R);
+    choice (in, MenuIds::deviceEntry (position, Mode::pedalboard, ChannelSetting::stereo), "Stereo", choiceWidth, PEDALBOARD_IN_STEREO);
+    choice (in, MenuIds::deviceEntry (position, Mode::pedalboard, ChannelSetting::monoLeft), "L (Mono)", choiceWidth, PEDALBOARD_IN_MONO_L);
+    choice (in, MenuIds::deviceEntry (position, Mode::pedalboard, ChannelSetting::monoRight), "R", choiceWidth, PEDALBOARD_IN_MONO_R);
+    choice (out, MenuIds::pedalboardOutEntry (position, ChannelSetting::stereo), "Stereo", outChoiceWidth, PEDALBOARD_OUT_STEREO);
+    choice (out, MenuIds::pedalboardOutEntry (position, ChannelSetting::monoLeft), "Mono-L", outChoiceWidth, PEDALBOARD_OUT_MONO_L);
+    choice (out, MenuIds::pedalboardOutEntry (position, ChannelSetting::monoRight), "Mono-R", outChoiceWidth, PEDALBOARD_OUT_MONO_R);
 
     const bool outEnabled = DeviceMenuRules::isClickable (use, PEDALBOARD_OUT_STEREO)
                             || DeviceMenuRules::isClickable (use, PEDALBOARD_OUT_MONO_L)

@@ -11,18 +11,18 @@ constexpr int bothBits = leftBit | rightBit;
 bool has (int mask, int bit) noexcept { return (mask & bit) != 0; }
 
 // The use (Audio or Control) of a stereo, left and right entry, or none.
-int modeOf (MENU_DEVICE_OPTIONS option) noexcept
+Mode modeOf (MENU_DEVICE_OPTIONS option) noexcept
 {
     switch (option)
     {
-        case AUDIO_STEREO: case AUDIO_MONO_L: case AUDIO_MONO_R: return modeAudio;
-        case CONTROL_STEREO: case CONTROL_MONO_L: case CONTROL_MONO_R: return modeControl;
-        default: return modeNone;
+        case AUDIO_STEREO: case AUDIO_MONO_L: case AUDIO_MONO_R: return Mode::audio;
+        case CONTROL_STEREO: case CONTROL_MONO_L: case CONTROL_MONO_R: return Mode::control;
+        default: return Mode::none;
     }
 }
 
 // Audio and Control: a mono entry is free beside a mono user of the other channel.
-bool isFreeBesideMonoUser (const PedalUse& u, int mode, int otherBit) noexcept
+bool isFreeBesideMonoUser (const PedalUse& u, Mode mode, int otherBit) noexcept
 {
     return u.mode == mode && u.split && has (u.inMask, otherBit);
 }
@@ -30,23 +30,36 @@ bool isFreeBesideMonoUser (const PedalUse& u, int mode, int otherBit) noexcept
 // This instance may pick OUT while some instance holds IN and its own pedal has no OUT in use.
 bool outJoinsIn (const PedalUse& u) noexcept
 {
-    return ! u.mine && u.myOutMask == 0 && u.mode == modePedalboard && u.inMask != 0;
+    return ! u.mine && u.myOutMask == 0 && u.mode == Mode::pedalboard && u.inMask != 0;
 }
 
 // This instance holds the OUT leg of a pedal with exactly two users.
 bool holdsOutOfPair (const PedalUse& u) noexcept
 {
-    return u.mine && u.mode == modePedalboard && u.leg == pedalboardOut && u.clients == 2;
+    return u.mine && u.mode == Mode::pedalboard && u.leg == PedalModeConfig::out && u.clients == 2;
 }
 
 bool outBesideMonoOut (const PedalUse& u, int otherBit) noexcept
 {
-    return ! u.mine && u.mode == modePedalboard && u.split && has (u.outMask, otherBit);
+    return ! u.mine && u.mode == Mode::pedalboard && u.split && has (u.outMask, otherBit);
+}
+
+// The channels a channel setting takes.
+int bitsOf (ChannelSetting channel) noexcept
+{
+    switch (channel)
+    {
+        case ChannelSetting::monoLeft:  return leftBit;
+        case ChannelSetting::monoRight: return rightBit;
+        case ChannelSetting::stereo:    return bothBits;
+    }
+
+    return 0;
 }
 } // namespace
 
-PedalUse PedalUse::read (UsbDevice& pedal, const UsbDevice* myPedal, const UsbDeviceClient* myClient, int myChannel,
-                         int hostInputs, int hostOutputs)
+PedalUse PedalUse::read (UsbDevice& pedal, const UsbDevice* myPedal, const UsbDeviceClient* myClient,
+                         std::optional<ChannelSetting> myChannel,                         int hostInputs, int hostOutputs)
 {
     PedalUse use;
     auto& controller = pedal.getController();
@@ -82,12 +95,12 @@ ChannelMasks channelMasks (const UsbDeviceController& controller)
 
     for (const auto& entry : controller.getEntries())
     {
-        const int bits = isChannelSetting (entry.channel) ? entry.channel + 1 : 0;
-        const int leg = entry.client != nullptr ? entry.client->getPedalboardLeg() : entry.leg;
+        const int bits = bitsOf (entry.channel);
+        const auto leg = entry.client != nullptr ? entry.client->getPedalboardLeg() : entry.leg;
 
-        if (leg == pedalboardOut)
+        if (leg == PedalModeConfig::out)
             masks.out |= bits;
-        else if (leg == pedalboardIn)
+        else if (leg == PedalModeConfig::in)
             masks.in |= bits;
         else
         {
@@ -104,29 +117,29 @@ bool isTicked (const PedalUse& u, MENU_DEVICE_OPTIONS option)
     if (! u.mine)
         return false;
 
-    const bool in = u.leg == pedalboardIn;
-    const bool out = u.leg == pedalboardOut;
-    const bool pedalboard = u.mode == modePedalboard;
+    const bool in = u.leg == PedalModeConfig::in;
+    const bool out = u.leg == PedalModeConfig::out;
+    const bool pedalboard = u.mode == Mode::pedalboard;
 
     switch (option)
     {
         case AUDIO_STEREO:
         case CONTROL_STEREO:
-            return u.mode == modeOf (option) && ! u.split && u.channel == channelStereo;
+            return u.mode == modeOf (option) && ! u.split && u.channel == ChannelSetting::stereo;
         case AUDIO_MONO_L:
         case CONTROL_MONO_L:
-            return u.mode == modeOf (option) && u.split && has (u.inMask, leftBit) && u.channel == channelMonoLeft;
+            return u.mode == modeOf (option) && u.split && has (u.inMask, leftBit) && u.channel == ChannelSetting::monoLeft;
         case AUDIO_MONO_R:
         case CONTROL_MONO_R:
-            return u.mode == modeOf (option) && u.split && has (u.inMask, rightBit) && u.channel == channelMonoRight;
-        case PEDALBOARD_IN_STEREO:  return pedalboard && u.inMask == bothBits && in && u.channel == channelStereo;
-        case PEDALBOARD_IN_MONO_L:  return pedalboard && has (u.inMask, leftBit) && in && u.channel == channelMonoLeft;
-        case PEDALBOARD_IN_MONO_R:  return pedalboard && has (u.inMask, rightBit) && in && u.channel == channelMonoRight;
-        case PEDALBOARD_OUT_STEREO: return pedalboard && u.outMask == bothBits && out && u.channel == channelStereo;
+            return u.mode == modeOf (option) && u.split && has (u.inMask, rightBit) && u.channel == ChannelSetting::monoRight;
+        case PEDALBOARD_IN_STEREO:  return pedalboard && u.inMask == bothBits && in && u.channel == ChannelSetting::stereo;
+        case PEDALBOARD_IN_MONO_L:  return pedalboard && has (u.inMask, leftBit) && in && u.channel == ChannelSetting::monoLeft;
+        case PEDALBOARD_IN_MONO_R:  return pedalboard && has (u.inMask, rightBit) && in && u.channel == ChannelSetting::monoRight;
+        case PEDALBOARD_OUT_STEREO: return pedalboard && u.outMask == bothBits && out && u.channel == ChannelSetting::stereo;
         case PEDALBOARD_OUT_MONO_L:
-            return pedalboard && u.split && has (u.outMask, leftBit) && out && u.channel == channelMonoLeft;
+            return pedalboard && u.split && has (u.outMask, leftBit) && out && u.channel == ChannelSetting::monoLeft;
         case PEDALBOARD_OUT_MONO_R:
-            return pedalboard && u.split && has (u.outMask, rightBit) && out && u.channel == channelMonoRight;
+            return pedalboard && u.split && has (u.outMask, rightBit) && out && u.channel == ChannelSetting::monoRight;
     }
 
     return false;
@@ -160,9 +173,9 @@ bool isClickable (const PedalUse& u, MENU_DEVICE_OPTIONS option)
         case PEDALBOARD_IN_STEREO:
             return shared (false);
         case PEDALBOARD_IN_MONO_L:
-            return shared (u.mode == modePedalboard && has (u.inMask, rightBit) && ! has (u.inMask, leftBit));
+            return shared (u.mode == Mode::pedalboard && has (u.inMask, rightBit) && ! has (u.inMask, leftBit));
         case PEDALBOARD_IN_MONO_R:
-            return shared (u.mode == modePedalboard && has (u.inMask, leftBit) && ! has (u.inMask, rightBit));
+            return shared (u.mode == Mode::pedalboard && has (u.inMask, leftBit) && ! has (u.inMask, rightBit));
         case PEDALBOARD_OUT_STEREO:
             return stereoOut && (outJoinsIn (u) || holdsOutOfPair (u) || ticked);
         case PEDALBOARD_OUT_MONO_L:
@@ -170,7 +183,7 @@ bool isClickable (const PedalUse& u, MENU_DEVICE_OPTIONS option)
         case PEDALBOARD_OUT_MONO_R:
         {
             // Unlike its siblings it does not ask for a held IN channel.
-            const bool joins = ! u.mine && u.myOutMask == 0 && u.mode == modePedalboard;
+            const bool joins = ! u.mine && u.myOutMask == 0 && u.mode == Mode::pedalboard;
             return joins || holdsOutOfPair (u) || outBesideMonoOut (u, leftBit) || ticked;
         }
     }

@@ -2,6 +2,8 @@
 
 #include "Components/Menus/MenuIds.h"
 
+#include <optional>
+
 class UsbDevice;
 class UsbDeviceClient;
 class UsbDeviceController;
@@ -14,7 +16,7 @@ struct PedalUse
     // split flag (S) and the channel masks of its IN and OUT legs (bit 0 left,
     // bit 1 right; outside Pedalboard use the OUT mask copies the IN mask).
     int clients = 0;
-    int mode = modeNone;
+    Mode mode = Mode::none;
     bool split = false;
     int inMask = 0;
     int outMask = 0;
@@ -22,8 +24,8 @@ struct PedalUse
     // This instance: whether the pedal is its current one, its channel setting
     // (Ch), its client's leg (Cfg) and the OUT mask of its client's pedal (myOUT).
     bool mine = false;
-    int channel = -1;
-    int leg = pedalboardNone;
+    std::optional<ChannelSetting> channel;
+    PedalModeConfig leg = PedalModeConfig::none;
     int myOutMask = 0;
 
     // The host's main buses.
@@ -37,7 +39,8 @@ struct PedalUse
     bool isOnly() const noexcept { return mine && clients == 1; }
 
     // The pedal as the menu sees it from an instance with that pedal, client and channel.
-    static PedalUse read (UsbDevice& pedal, const UsbDevice* myPedal, const UsbDeviceClient* myClient, int myChannel,
+    static PedalUse read (UsbDevice& pedal, const UsbDevice* myPedal, const UsbDeviceClient* myClient,
+                          std::optional<ChannelSetting> myChannel,
                           int hostInputs, int hostOutputs);
 };
 

@@ -13,16 +13,19 @@ std::optional<DeviceChoice> decodeDeviceChoice (int result) noexcept
     if (group != 1 && group != 5)
         return std::nullopt;
 
-    DeviceChoice choice;
-    choice.pedal = rest / 100;
-    choice.mode = (rest / 10) % 10;
-    choice.channel = rest % 10;
+    const auto mode = requestableModeFromInt ((rest / 10) % 10);
+    const auto channel = channelSettingFromInt (rest % 10);
 
-    if (! isRequestableMode (choice.mode) || ! isChannelSetting (choice.channel))
+    if (! mode || ! channel)
         return std::nullopt;
 
-    if (choice.mode == modePedalboard)
-        choice.leg = group == 5 ? pedalboardOut : pedalboardIn;
+    DeviceChoice choice;
+    choice.pedal = rest / 100;
+    choice.mode = *mode;
+    choice.channel = *channel;
+
+    if (choice.mode == Mode::pedalboard)
+        choice.leg = group == 5 ? PedalModeConfig::out : PedalModeConfig::in;
     else if (group == 5)
         return std::nullopt;
 

@@ -58,23 +58,23 @@ namespace MenuIds
 // The scheme holds ten pedals; later ones get no entries that decode.
 constexpr int maximumPedals = 10;
 
-constexpr int deviceEntry (int pedal, int mode, int channel) noexcept
+constexpr int deviceEntry (int pedal, Mode mode, ChannelSetting channel) noexcept
 {
-    return MENU_ID_CHANNEL_BASE + MENU_ID_DEVICE_STEP * pedal + 10 * mode + channel;
+    return MENU_ID_CHANNEL_BASE + MENU_ID_DEVICE_STEP * pedal + 10 * toInt (mode) + toInt (channel);
 }
 
-constexpr int pedalboardOutEntry (int pedal, int channel) noexcept
+constexpr int pedalboardOutEntry (int pedal, ChannelSetting channel) noexcept
 {
-    return MENU_ID_PEDALBOARD_OUT_BASE + MENU_ID_DEVICE_STEP * pedal + channel;
+    return MENU_ID_PEDALBOARD_OUT_BASE + MENU_ID_DEVICE_STEP * pedal + toInt (channel);
 }
 
-// A chosen device entry: pedal position, Mode, ChannelSetting and PedalModeConfig.
+// A chosen device entry: pedal position, use, channel setting and pedalboard leg.
 struct DeviceChoice
 {
     int pedal = 0;
-    int mode = modeNone;
-    int channel = channelStereo;
-    int leg = pedalboardNone;
+    Mode mode = Mode::none;
+    ChannelSetting channel = ChannelSetting::stereo;
+    PedalModeConfig leg = PedalModeConfig::none;
 };
 
 // The device entry behind a menu result; none for every other result and for

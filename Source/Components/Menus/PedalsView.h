@@ -25,7 +25,7 @@ struct PedalsView
     {
         juce::String name;
         int firmwareVersion = 0;
-        int mode = modeNone;
+        Mode mode = Mode::none;
     };
 
     // This instance as it reads the pedals.
@@ -33,7 +33,7 @@ struct PedalsView
     {
         UsbDevice* pedal = nullptr;
         const UsbDeviceClient* client = nullptr;
-        int channel = -1;
+        std::optional<ChannelSetting> channel;
         int hostInputs = 2;
         int hostOutputs = 2;
         // Its own flash runs, or some instance flashes its pedal.

@@ -85,7 +85,7 @@ juce::PopupMenu SettingsMenuBuilder::buildHardware (const PedalsView& view, bool
     if (bootable || altHeld)
         hardware.addItem (plainItem (MENU_ID_UPDATE_FIRMWARE, "Update Firmware...", (pedal.has_value() || bootable) && ! flashing));
 
-    if (pedal.has_value() && (pedal->mode == modeAudio || pedal->mode == modePedalboard))
+    if (pedal.has_value() && (pedal->mode == Mode::audio || pedal->mode == Mode::pedalboard))
         hardware.addItem (plainItem (MENU_ID_DEVICE_OPTIONS, "Device Options...", ! flashing));
 
     return hardware;

@@ -315,10 +315,10 @@ void AudioIODeviceSource::prime (int64_t now) noexcept
     // ring holds until then is its primed silence and whatever the pedal
     // still returned of an earlier stream. The OUT leg keeps the host's own
     // samples; the IN leg's are the pedal's once the primed silence is read.
-    const int leg = owner.getPedalboardLeg();
+    const auto leg = owner.getPedalboardLeg();
     stream = {};
     stream.latency = targets.latency (applied.extraLatency);
-    stream.returnsAt = leg == pedalboardOut ? 0 : leg == pedalboardIn ? targets.fromDevice - moved : stream.latency;
+    stream.returnsAt = leg == PedalModeConfig::out ? 0 : leg == PedalModeConfig::in ? targets.fromDevice - moved : stream.latency;
     stream.spoiled = detector.isMeasuring();
     streamSpoiled.store (stream.spoiled);
 }
@@ -374,7 +374,7 @@ void AudioIODeviceSource::streamHostBlock (const juce::AudioSourceChannelInfo& i
     auto& buffer = *info.buffer;
     const auto now = HostClock::now();
     hostTiming.record (now);
-    const int leg = owner.getPedalboardLeg();
+    const auto leg = owner.getPedalboardLeg();
     const int readFrom = fromDevice.getReadIndex();
 
     if (detector.isMeasuring() && ! stream.spoiled)
@@ -411,7 +411,7 @@ void AudioIODeviceSource::streamHostBlock (const juce::AudioSourceChannelInfo& i
     // be read without it: this block is the last of the pedal's audio for
     // now. Should the device come back, its audio is the pedal's again from
     // the first sample it writes.
-    if (leg != pedalboardOut && deviceOverdue (now) && fromDevice.getReadableSamples() < info.numSamples)
+    if (leg != PedalModeConfig::out && deviceOverdue (now) && fromDevice.getReadableSamples() < info.numSamples)
     {
         if (span.carries())
             span.ending = true;
@@ -464,7 +464,7 @@ void AudioIODeviceSource::fadeAfterFault (const juce::AudioSourceChannelInfo& in
     // from-device ring still holds what the pedal sent back, and one more
     // block of it lets the host fade out. An overflowing ring may be written
     // over while it is read: that one ends at once.
-    if (state.load() == deviceWriteFailed || owner.getPedalboardLeg() == pedalboardOut)
+    if (state.load() == deviceWriteFailed || owner.getPedalboardLeg() == PedalModeConfig::out)
     {
         info.clearActiveBufferRegion();
         span.realFrom = span.realUntil = 0;
@@ -505,12 +505,12 @@ int AudioIODeviceSource::producedSince (int64_t now, const CallbackTiming& write
 }
 
 AudioIODeviceSource::Piece AudioIODeviceSource::processHostPiece (juce::AudioBuffer<float>& buffer, int start,
-                                                                int numSamples, int leg, int64_t now) noexcept
+                                                                int numSamples, PedalModeConfig leg, int64_t now) noexcept
 {
     const int numChannels = buffer.getNumChannels();
     bool ended = false;
 
-    if (leg != pedalboardIn
+    if (leg != PedalModeConfig::in
         && ! toDevice.writeBuffer (buffer.getArrayOfReadPointers(), numChannels, numSamples, start, true))
     {
         fault (hostWriteFailed);
@@ -518,7 +518,7 @@ AudioIODeviceSource::Piece AudioIODeviceSource::processHostPiece (juce::AudioBuf
     }
 
     // The OUT leg sends the block on and keeps it.
-    if (leg == pedalboardOut)
+    if (leg == PedalModeConfig::out)
         return { numSamples, ended };
 
     // Too little to read: what there is is the last of the pedal's audio.
@@ -548,8 +548,8 @@ void AudioIODeviceSource::audioDeviceIOCallbackWithContext (const float* const* 
     if (numSamples <= 0)
         return;
 
-    const int leg = owner.getPedalboardLeg();
-    const bool feedsOutputs = leg != pedalboardIn;
+    const auto leg = owner.getPedalboardLeg();
+    const bool feedsOutputs = leg != PedalModeConfig::in;
 
     {
         const CallbackGate::Scope inside (deviceGate);
@@ -563,7 +563,7 @@ void AudioIODeviceSource::audioDeviceIOCallbackWithContext (const float* const* 
 
             // The OUT leg takes nothing back (its host side never reads), and a
             // calibration is never heard.
-            if (leg != pedalboardOut)
+            if (leg != PedalModeConfig::out)
             {
                 const bool mustFit = current == streaming;
                 const bool written = detector.isMeasuring()

@@ -3,6 +3,7 @@
 #include "Devices/Audio/AudioLatencyDetector.h"
 #include "Devices/Audio/CallbackTiming.h"
 #include "Devices/Audio/RingDriftController.h"
+#include "Devices/DeviceModes.h"
 #include "Utilities/ResamplingCircularAudioBuffer.h"
 
 #include <juce_audio_devices/juce_audio_devices.h>
@@ -69,8 +70,8 @@ public:
     public:
         virtual ~Owner() = default;
 
-        // Any thread: the pedalboard leg this bridge serves (a PedalModeConfig).
-        virtual int getPedalboardLeg() const noexcept = 0;
+        // Any thread: the pedalboard leg this bridge serves.
+        virtual PedalModeConfig getPedalboardLeg() const noexcept = 0;
 
         // Message thread: makes the pedal's shared audio device run at the
         // pedal's rate and block size, reopening it if needed.
@@ -281,7 +282,7 @@ private:
 
     void handleAsyncUpdate() override;
     void prime (int64_t now) noexcept;
-    Piece processHostPiece (juce::AudioBuffer<float>& buffer, int start, int numSamples, int leg, int64_t now) noexcept;
+    Piece processHostPiece (juce::AudioBuffer<float>& buffer, int start, int numSamples, PedalModeConfig leg, int64_t now) noexcept;
     void streamHostBlock (const juce::AudioSourceChannelInfo& info) noexcept;
     void fadeAfterFault (const juce::AudioSourceChannelInfo& info) noexcept;
     int readWhatIsThere (juce::AudioBuffer<float>& buffer, int start, int numSamples) noexcept;

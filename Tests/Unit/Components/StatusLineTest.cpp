@@ -21,7 +21,12 @@ TEST (StatusLine, NamesEveryUseChannelAndLegWithoutGluedOrHalfTexts)
         { 3, 1, 5, "Pedalboard : Mono R " },
     };
 
+    // The numbers pass the checked conversions, as every number from outside
+    // does: one that names no use or leg is none, one that names no channel
+    // setting leaves none.
     for (const auto& row : rows)
-        EXPECT_EQ (StatusLine::textFor (row.mode, row.channel, row.config), row.text)
+        EXPECT_EQ (StatusLine::textFor (requestableModeFromInt (row.mode).value_or (Mode::none), channelSettingFromInt (row.channel),
+                                        pedalModeConfigFromInt (row.config).value_or (PedalModeConfig::none)),
+                   row.text)
             << row.mode << ", " << row.channel << ", " << row.config;
 }

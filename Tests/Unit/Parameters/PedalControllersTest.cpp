@@ -57,8 +57,9 @@ TEST_F (PedalControllersTest, EachNumberSetsItsParametersAndALinkedSideSetsTheBo
 
 TEST_F (PedalControllersTest, MonoUseLeavesTheOtherSidesLevelsIdle)
 {
-    const struct { int channel; Ids idle; } cases[] = {
-        { channelMonoLeft, { "adcR", "dacR" } }, { channelMonoRight, { "adcL", "dacL" } }, { channelStereo, {} }, { -1, {} },
+    const struct { std::optional<ChannelSetting> channel; Ids idle; } cases[] = {
+        { ChannelSetting::monoLeft, { "adcR", "dacR" } }, { ChannelSetting::monoRight, { "adcL", "dacL" } }, { ChannelSetting::stereo, {} },
+        { std::nullopt, {} },
     };
 
     for (const auto& c : cases)
@@ -68,7 +69,7 @@ TEST_F (PedalControllersTest, MonoUseLeavesTheOtherSidesLevelsIdle)
             if (controllers.isIdleSide (*p, c.channel))
                 idle.push_back (p->getParameterID().toStdString());
 
-        EXPECT_EQ (idle, c.idle) << c.channel;
+        EXPECT_EQ (idle, c.idle) << (c.channel ? toInt (*c.channel) : -1);
     }
 
     EXPECT_EQ (idsOf (controllers.getLinkSwitches()), (Ids { "adcLink", "dacLink" }));

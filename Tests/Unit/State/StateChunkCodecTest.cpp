@@ -32,7 +32,7 @@ std::optional<Decoded> decodeBody (const std::string& body)
 StateChunk::Contents sampleContents()
 {
     StateChunk::Contents contents { "Pellion", "0.2.0", { { "adcL", 5 }, { "bypass", 0 } }, { "A&B \"1\"", 3, true },
-                                    StateChunk::Device { "QZR-1A2B", modePedalboard, channelMonoRight, pedalboardOut } };
+                                    StateChunk::Device { "QZR-1A2B", Mode::pedalboard, ChannelSetting::monoRight, PedalModeConfig::out } };
     return contents;
 }
 } // namespace
@@ -100,9 +100,9 @@ TEST (StateChunkCodec, OnlyAFramedDocumentWithinItsLimitsDecodes)
 TEST (StateChunkCodec, ADeviceIsKeptOnlyWithAPedalsNameAndAUseThatExists)
 {
     const struct { const char* element; std::optional<StateChunk::Device> device; } cases[] = {
-        { "name=\"QZR-1A2B\" mode=\"3\" channelSetting=\"1\" pedalboardMode=\"0\"", StateChunk::Device { "QZR-1A2B", 3, 1, 0 } },
-        { "name=\"QZR-FFFF\" mode=\"1\" channelSetting=\"0\" pedalboardMode=\"-1\"", StateChunk::Device { "QZR-FFFF", 1, 0, -1 } },
-        { "name=\"QZR-0000\" mode=\"2\" channelSetting=\"2\" pedalboardMode=\"1\"", StateChunk::Device { "QZR-0000", 2, 2, 1 } },
+        { "name=\"QZR-1A2B\" mode=\"3\" channelSetting=\"1\" pedalboardMode=\"0\"", StateChunk::Device { "QZR-1A2B", Mode::pedalboard, ChannelSetting::monoRight, PedalModeConfig::in } },
+        { "name=\"QZR-FFFF\" mode=\"1\" channelSetting=\"0\" pedalboardMode=\"-1\"", StateChunk::Device { "QZR-FFFF", Mode::control, ChannelSetting::monoLeft, PedalModeConfig::none } },
+        { "name=\"QZR-0000\" mode=\"2\" channelSetting=\"2\" pedalboardMode=\"1\"", StateChunk::Device { "QZR-0000", Mode::audio, ChannelSetting::stereo, PedalModeConfig::out } },
         { "name=\"../x\" mode=\"2\" channelSetting=\"1\" pedalboardMode=\"-1\"", std::nullopt },
         { "name=\"QZR-1a2b\" mode=\"2\" channelSetting=\"1\" pedalboardMode=\"-1\"", std::nullopt },
         { "name=\"QZR-1A2B0\" mode=\"2\" channelSetting=\"1\" pedalboardMode=\"-1\"", std::nullopt },

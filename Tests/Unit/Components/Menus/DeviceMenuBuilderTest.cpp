@@ -68,7 +68,7 @@ TEST_F (DeviceMenuBuilderTest, NoPedalAndNoBootloaderGiveAnEmptyMenu)
     EXPECT_EQ (build ({}).getNumItems(), 0);
 
     PedalsView attached;
-    attached.attached = PedalsView::Attached { firstPedal, 0x010203, modeAudio };
+    attached.attached = PedalsView::Attached { firstPedal, 0x010203, Mode::audio };
     attached.bootloaderListed = true;
     EXPECT_EQ (build (attached).getNumItems(), 0) << "a held pedal that is not listed, and a bootloader not offered";
 }
@@ -81,9 +81,9 @@ TEST_F (DeviceMenuBuilderTest, EachPedalHasItsBlockInTheListsOrder)
     PedalUse mine;
     mine.mine = true;
     mine.clients = 1;
-    mine.mode = modeAudio;
+    mine.mode = Mode::audio;
     mine.inMask = mine.outMask = 3;
-    mine.channel = channelStereo;
+    mine.channel = ChannelSetting::stereo;
     view.pedals = { { firstPedal, {} }, { secondPedal, mine } };
     const auto menu = build (view);
 
@@ -121,14 +121,14 @@ TEST_F (DeviceMenuBuilderTest, EntriesAndSubmenusCarryTheRulesAnswers)
 
     // Clients, Mode, split, IN and OUT masks; mine, channel, leg, my OUT mask; host inputs and outputs; flashing.
     const std::pair<const char*, PedalUse> rows[] = {
-        { "a free pedal", { 0, modeNone, false, 0, 0, false, -1, -1, 0, 2, 2, false } },
-        { "a free pedal, mono host input", { 0, modeNone, false, 0, 0, false, -1, -1, 0, 1, 2, false } },
-        { "mine alone, Audio Mono-L", { 1, modeAudio, true, 1, 1, true, 0, -1, 1, 2, 2, false } },
-        { "another on Audio Mono-R", { 1, modeAudio, true, 2, 2, false, -1, -1, 0, 2, 2, false } },
-        { "another on IN Stereo", { 1, modePedalboard, false, 3, 0, false, -1, -1, 0, 2, 2, false } },
-        { "another on IN Stereo, mine OUT Mono-R", { 2, modePedalboard, true, 3, 2, true, 1, 1, 2, 2, 2, false } },
-        { "another on OUT Mono-L alone, mono host output", { 1, modePedalboard, true, 0, 1, false, -1, -1, 0, 2, 1, false } },
-        { "mine alone, Audio Mono-L, being flashed", { 1, modeAudio, true, 1, 1, true, 0, -1, 1, 2, 2, true } },
+        { "a free pedal", { 0, Mode::none, false, 0, 0, false, std::nullopt, PedalModeConfig::none, 0, 2, 2, false } },
+        { "a free pedal, mono host input", { 0, Mode::none, false, 0, 0, false, std::nullopt, PedalModeConfig::none, 0, 1, 2, false } },
+        { "mine alone, Audio Mono-L", { 1, Mode::audio, true, 1, 1, true, ChannelSetting::monoLeft, PedalModeConfig::none, 1, 2, 2, false } },
+        { "another on Audio Mono-R", { 1, Mode::audio, true, 2, 2, false, std::nullopt, PedalModeConfig::none, 0, 2, 2, false } },
+        { "another on IN Stereo", { 1, Mode::pedalboard, false, 3, 0, false, std::nullopt, PedalModeConfig::none, 0, 2, 2, false } },
+        { "another on IN Stereo, mine OUT Mono-R", { 2, Mode::pedalboard, true, 3, 2, true, ChannelSetting::monoRight, PedalModeConfig::out, 2, 2, 2, false } },
+        { "another on OUT Mono-L alone, mono host output", { 1, Mode::pedalboard, true, 0, 1, false, std::nullopt, PedalModeConfig::none, 0, 2, 1, false } },
+        { "mine alone, Audio Mono-L, being flashed", { 1, Mode::audio, true, 1, 1, true, ChannelSetting::monoLeft, PedalModeConfig::none, 1, 2, 2, true } },
     };
 
     for (const auto& [what, pedalUse] : rows)
@@ -180,6 +180,6 @@ TEST_F (DeviceMenuBuilderTest, TheBootloaderIsOfferedOnlyToAnInstanceWithoutAPed
     const auto listed = outline (build (view));
     EXPECT_EQ (listed.substr (listed.find (" | -") + 4), " | 9999#Bootable device | 2006:Update Firmware.../120");
 
-    view.attached = PedalsView::Attached { firstPedal, 0x010203, modeAudio };
+    view.attached = PedalsView::Attached { firstPedal, 0x010203, Mode::audio };
     EXPECT_EQ (outline (build (view)).find ("Bootable device"), std::string::npos);
 }

@@ -27,12 +27,12 @@ TEST (MenuIds, DeviceEntriesDecodeToPedalUseChannelAndLeg)
             continue;
 
         EXPECT_EQ (choice->pedal, row.pedal);
-        EXPECT_EQ (choice->mode, row.mode);
-        EXPECT_EQ (choice->channel, row.channel);
-        EXPECT_EQ (choice->leg, row.leg);
+        EXPECT_EQ (toInt (choice->mode), row.mode);
+        EXPECT_EQ (toInt (choice->channel), row.channel);
+        EXPECT_EQ (toInt (choice->leg), row.leg);
 
-        const auto encoded = row.leg == 1 ? MenuIds::pedalboardOutEntry (row.pedal, row.channel)
-                                          : MenuIds::deviceEntry (row.pedal, row.mode, row.channel);
+        const auto encoded = row.leg == 1 ? MenuIds::pedalboardOutEntry (row.pedal, choice->channel)
+                                          : MenuIds::deviceEntry (row.pedal, choice->mode, choice->channel);
         EXPECT_EQ (encoded, row.result);
     }
 

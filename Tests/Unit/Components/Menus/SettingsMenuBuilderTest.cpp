@@ -3,6 +3,7 @@
 #include "Updates/VersionQuery.h"
 
 #include <gtest/gtest.h>
+#include <optional>
 
 namespace
 {
@@ -35,20 +36,20 @@ TEST (SettingsMenuBuilder, ItsEntriesFollowThePedalTheBootloaderAndTheAltKey)
     const std::string options = " | 2007:Device Options...";
     const std::string update = " | 2006:Update Firmware...";
 
-    // The held pedal's use (none held: -1) and firmware; listed pedals, bootloader, Alt, flashing.
-    const struct { const char* what; int mode, firmware; bool listed, bootloader, alt, flashing, selectDevice; std::string hardware; } rows[] = {
-        { "nothing connected", -1, 0, false, false, false, false, false, none },
-        { "nothing connected, Alt held", -1, 0, false, false, true, false, false, none + update + " (off)" },
-        { "a bootloader only", -1, 0, false, true, false, false, true, none + update },
-        { "a pedal listed, none held", -1, 0, true, false, false, false, true, none },
-        { "plugged in afresh, no firmware reported yet", 2, 0, true, false, false, false, true,
+    // The held pedal's use (none when none is held) and firmware; listed pedals, bootloader, Alt, flashing.
+    const struct { const char* what; std::optional<Mode> mode; int firmware; bool listed, bootloader, alt, flashing, selectDevice; std::string hardware; } rows[] = {
+        { "nothing connected", std::nullopt, 0, false, false, false, false, false, none },
+        { "nothing connected, Alt held", std::nullopt, 0, false, false, true, false, false, none + update + " (off)" },
+        { "a bootloader only", std::nullopt, 0, false, true, false, false, true, none + update },
+        { "a pedal listed, none held", std::nullopt, 0, true, false, false, false, true, none },
+        { "plugged in afresh, no firmware reported yet", Mode::audio, 0, true, false, false, false, true,
           "2001:Device Name: QZR-1A2B | 2002:Firmware Version: 0.0.0 | 2003:Serial Number: 1A2B | 9999:line" + options },
-        { "Control use", 1, 0x010203, true, false, false, false, true, pedal },
-        { "Control use while a bootloader waits", 1, 0x010203, true, true, false, false, true, pedal },
-        { "Control use, Alt held", 1, 0x010203, true, false, true, false, true, pedal + update },
-        { "Audio use", 2, 0x010203, true, false, false, false, true, pedal + options },
-        { "Pedalboard use", 3, 0x010203, true, false, false, false, true, pedal + options },
-        { "Audio use, Alt held, the pedal being flashed", 2, 0x010203, true, false, true, true, true,
+        { "Control use", Mode::control, 0x010203, true, false, false, false, true, pedal },
+        { "Control use while a bootloader waits", Mode::control, 0x010203, true, true, false, false, true, pedal },
+        { "Control use, Alt held", Mode::control, 0x010203, true, false, true, false, true, pedal + update },
+        { "Audio use", Mode::audio, 0x010203, true, false, false, false, true, pedal + options },
+        { "Pedalboard use", Mode::pedalboard, 0x010203, true, false, false, false, true, pedal + options },
+        { "Audio use, Alt held, the pedal being flashed", Mode::audio, 0x010203, true, false, true, true, true,
           pedal + update + " (off)" + options + " (off)" },
     };
 
@@ -59,8 +60,8 @@ TEST (SettingsMenuBuilder, ItsEntriesFollowThePedalTheBootloaderAndTheAltKey)
         PedalsView view;
         if (row.listed)
             view.pedals = { { pedalName, {} } };
-        if (row.mode >= 0)
-            view.attached = PedalsView::Attached { pedalName, row.firmware, row.mode };
+        if (row.mode)
+            view.attached = PedalsView::Attached { pedalName, row.firmware, *row.mode };
         view.bootloaderListed = row.bootloader;
         view.attachedFlashing = row.flashing;
 
