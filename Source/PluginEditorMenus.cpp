@@ -5,6 +5,7 @@
 #include "Components/Menus/PedalsView.h"
 #include "Components/Menus/SettingsMenuBuilder.h"
 #include "PluginProcessor.h"
+#include "Updates/FirmwareUpdateFlow.h"
 #include "Updates/VersionNumber.h"
 
 namespace
@@ -221,7 +222,7 @@ void VelmoraAudioProcessorEditor::recordPendingDevice()
     pending.pedalboardMode = client->getPedalboardLeg();
 }
 
-// After a dialog that ends with 0 the processor attaches the recorded pedal
+// After a dialog that ends well the processor attaches the recorded pedal
 // again, 200 ms later, unless a pedal is attached by then.
 void VelmoraAudioProcessorEditor::openUpdateDialog (const VersionQuery& query, bool reattachAfterwards)
 {
@@ -233,7 +234,7 @@ void VelmoraAudioProcessorEditor::openUpdateDialog (const VersionQuery& query, b
     auto& owner = processor;
     alertManager.alert_updateFirmware (query, *settings, [&owner, reattachAfterwards] (int result)
     {
-        if (reattachAfterwards && result == 0)
+        if (reattachAfterwards && result == FirmwareUpdateFlow::endedWell)
             owner.startTimer (VelmoraAudioProcessor::reconnectTimerId, VelmoraAudioProcessor::reconnectDelayMs);
     });
 }

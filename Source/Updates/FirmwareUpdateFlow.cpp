@@ -190,7 +190,7 @@ void FirmwareUpdateFlow::press (int action)
         case visitWebsite:
             // The address comes from the network: the view opens nothing but a plain web address.
             listener.flowOpensWebPage (versionQuery.properties.getValue ("pluginInfoURL", UpdateServer::productPage));
-            return report (0);
+            return report (endedWell);
 
         case download:
             return startDownload();
@@ -318,7 +318,7 @@ void FirmwareUpdateFlow::threadComplete (bool ok)
     }
 
     if (! ok)
-        resultCode = 1;
+        resultCode = endedAfterFailure;
 }
 
 //==============================================================================

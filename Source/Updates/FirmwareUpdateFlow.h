@@ -44,6 +44,14 @@ public:
         flash = 3
     };
 
+    // The dialog's result: nothing failed (a flash that succeeded either), a
+    // check or download failed, or else a flash's FirmwareUpdateController::Result.
+    enum Ending
+    {
+        endedWell = FirmwareUpdateController::flashSucceeded,
+        endedAfterFailure = 1
+    };
+
     struct Button
     {
         juce::String text;
@@ -149,7 +157,7 @@ private:
     std::unique_ptr<FirmwareUpdateController> updateController;
     std::unique_ptr<FirmwareDownloadController> downloadController;
     double progress = -1.0;
-    int resultCode = 0;
+    int resultCode = endedWell;
     bool dismissed = false;
     juce::String droppedFile;
     juce::MemoryBlock firmware;
