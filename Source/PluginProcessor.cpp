@@ -23,9 +23,6 @@ VelmoraAudioProcessor::VelmoraAudioProcessor()
     valueTreeState.addListener (&statePublisher);
     valueTreeState.addListener (this);
 
-    dacLParameter = valueTreeState.getParameter ("dacL");
-    dacRParameter = valueTreeState.getParameter ("dacR");
-    mixWetParameter = valueTreeState.getParameter ("mixWet");
     bypassParameter = valueTreeState.getParameter ("bypass");
     presetParameter = valueTreeState.getParameter ("preset");
 
@@ -37,9 +34,7 @@ VelmoraAudioProcessor::VelmoraAudioProcessor()
     deviceManager->setRecentSettings (DeviceSettingsFiles::loadNewest (getDeviceSettingsPath()));
     deviceManager->addListener (this);
 
-    // The dry line starts silent, sized for the host's block until it prepares.
-    rememberRecentSettings();
-    audioBuffers = std::make_unique<AudioBuffers> (blockSize, AudioIODeviceSource::largestLatency (blockSize));
+    audioPath = std::make_unique<HostAudioPath> (*this, valueTreeState, route, *deviceManager);
 
     // The first flush reports every parameter's starting value; that is no edit.
     reportingInitialValues = true;
@@ -57,7 +52,6 @@ VelmoraAudioProcessor::VelmoraAudioProcessor()
 
 VelmoraAudioProcessor::~VelmoraAudioProcessor()
 {
-    cancelPendingUpdate();
     stopTimer (audioWatchTimerId);
     detachFromPedal();
     deviceManager->removeListener (this);
@@ -106,6 +100,34 @@ void VelmoraAudioProcessor::openSettings()
     settings = std::make_unique<PluginSettings> (folder.isEmpty() ? juce::File() : juce::File (folder + "settings.xml"));
 }
 
+//==============================================================================
+void VelmoraAudioProcessor::prepareToPlay (double newSampleRate, int newBlockSize)
+{
+    audioPath->prepare (newSampleRate, newBlockSize);
+}
+
+void VelmoraAudioProcessor::releaseResources()
+{
+    audioPath->release();
+}
+
+void VelmoraAudioProcessor::processBlock (juce::AudioBuffer<float>& buffer, juce::MidiBuffer& midi)
+{
+    midi.clear();
+    audioPath->process (buffer, false);
+}
+
+void VelmoraAudioProcessor::processBlockBypassed (juce::AudioBuffer<float>& buffer, juce::MidiBuffer& midi)
+{
+    midi.clear();
+    audioPath->process (buffer, true);
+}
+
+void VelmoraAudioProcessor::followLatency()
+{
+    audioPath->followLatency();
+}
+
 juce::AudioProcessorEditor* VelmoraAudioProcessor::createEditor()
 {
     return new VelmoraAudioProcessorEditor (*this);
@@ -141,6 +163,6 @@ void VelmoraAudioProcessor::timerCallback (int timerId)
     }
     else if (timerId == audioWatchTimerId)
     {
-        watchPedalAudio();
+        audioPath->watchPedalAudio();
     }
 }

@@ -1,6 +1,5 @@
 #pragma once
 
-#include "Devices/Audio/PedalAudioFade.h"
 #include "Devices/DeviceModes.h"
 #include "Devices/UsbDevice.h"
 #include "Devices/UsbDeviceClient.h"
@@ -12,16 +11,15 @@
 #include "State/StateArbiter.h"
 #include "State/StateChunk.h"
 #include "Updates/OnlineUpdater.h"
-#include "Utilities/AudioThreadGuard.h"
-#include "Utilities/AudioValue.h"
 #include "Parameters/AudioValueTreeState.h"
 #include "Parameters/PedalControllers.h"
 #include "Presets/PresetFormat.h"
-#include "Utilities/CircularAudioBuffer.h"
+#include "Processor/HostAudioPath.h"
+#include "Processor/PedalRoute.h"
 
 #include <juce_audio_processors/juce_audio_processors.h>
 #include <atomic>
-#include <mutex>
+#include <memory>
 #include <optional>
 
 // The object a host creates for every plug-in instance. It owns the parameter
@@ -33,8 +31,7 @@ class VelmoraAudioProcessor : public juce::AudioProcessor,
                               public UsbDeviceDriver::Listener,
                               public UsbBaseDeviceManager<UsbDevice>::Listener,
                               public UsbDeviceClient::ClientListener,
-                              public juce::ChangeBroadcaster,
-                              private juce::AsyncUpdater
+                              public juce::ChangeBroadcaster
 {
 public:
     static constexpr const char* pluginName = "Pellion";
@@ -51,8 +48,6 @@ public:
     static constexpr int reconnectDelayMs = 200;
     static constexpr int updateCheckDelayMs = 3000;
     static constexpr int audioWatchIntervalMs = 500;
-    // Dry audio played while the pedal should carry it, before the failure is logged.
-    static constexpr double fallbackReportSeconds = 0.5;
 
     VelmoraAudioProcessor();
     ~VelmoraAudioProcessor() override;
@@ -137,9 +132,9 @@ public:
     juce::OwnedArray<PresetFormat>& getFirstPresets() noexcept { return firstPresets; }
     juce::OwnedArray<PresetFormat>& getUserPresets() noexcept { return userPresets; }
     // The block size the host last prepared with.
-    int getHostBlockSize() const noexcept { return blockSize.load(); }
+    int getHostBlockSize() const noexcept { return audioPath->getHostBlockSize(); }
     // The latency last reported to the host, in samples; any thread.
-    int getReportedLatency() const noexcept { return reportedLatency.load(); }
+    int getReportedLatency() const noexcept { return audioPath->getReportedLatency(); }
     PluginSettings* getSettings() const noexcept { return settings.get(); }
     OnlineUpdater& getOnlineUpdater() noexcept { return onlineUpdater; }
     PendingDevice& getPendingDevice() noexcept { return pendingDevice; }
@@ -154,40 +149,6 @@ private:
     void createParameters();
     void openSettings();
     void loadUserPresets();
-
-    // The host's audio: the buffers the block processing works in, built
-    // outside the callback lock and published under it.
-    struct AudioBuffers
-    {
-        AudioBuffers (int blockSize, int largestLatency);
-
-        CircularAudioBuffer dryBuffer;       // the dry delay line
-        juce::AudioBuffer<float> dryBlock;   // the delayed dry signal of one piece
-        juce::AudioBuffer<float> monoBuffer; // what mono use sends through the pedal
-        juce::AudioBuffer<float> gains;      // per sample while the pedal's audio fades: its share, the dry share
-        const int blockSize;                 // host blocks are taken in pieces of at most this
-
-        bool fits (int latency) const noexcept { return latency + blockSize < dryBuffer.getCapacity(); }
-    };
-
-    void processBlockEx (juce::AudioBuffer<float>& buffer, juce::MidiBuffer& midi, bool bypassed);
-    void processPiece (juce::AudioBuffer<float>& block, AudioBuffers& buffers, bool bypassed) noexcept;
-    AudioIODeviceSource* routeThroughPedal (juce::AudioBuffer<float>& block, AudioBuffers& buffers) noexcept;
-    bool readDelayedDry (float* const* dest, int numChannels, AudioBuffers& buffers, int numSamples) noexcept;
-    void mixDry (juce::AudioBuffer<float>& block, AudioBuffers& buffers, float wet0, float wet1, float dry0, float dry1) noexcept;
-    void mixDryPerSample (juce::AudioBuffer<float>& block, AudioBuffers& buffers, float a0, float a1, float d0, float d1) noexcept;
-
-    void prepareClient (double rate, int block);
-    void handleAsyncUpdate() override;
-    void rememberRecentSettings();
-    int estimateLatency (int hostBlock) const noexcept;
-    int computeLatency();
-    void reportLatency();
-    void reportLatency (int latency);
-    void ensureDryCapacity (int latency);
-    void tellHostLatency();
-    void watchPedalAudio();
-    juce::String describeAudioFailure();
 
     // Detaches as disconnectUsbClient does, without telling the host; false when nothing was attached.
     bool detachFromPedal();
@@ -221,9 +182,6 @@ private:
     juce::OwnedArray<Parameter> ownedParameters;
     PedalControllers pedalControllers;
 
-    Parameter* dacLParameter = nullptr;
-    Parameter* dacRParameter = nullptr;
-    Parameter* mixWetParameter = nullptr;
     Parameter* bypassParameter = nullptr;
     Parameter* presetParameter = nullptr;
 
@@ -231,38 +189,16 @@ private:
     UsbDeviceClient* usbClient = nullptr;
     juce::SharedResourcePointer<UsbBaseDeviceManager<UsbDevice>> deviceManager;
 
-    // What the host audio thread may use; cleared before anything it points to
-    // goes. A host's preparing thread reaches the client inside a guard of its own.
-    std::atomic<UsbDeviceClient*> audioClient { nullptr };
-    std::atomic<UsbDevice*> audioDevice { nullptr };
-    AudioThreadGuard hostAudioGuard, prepareGuard;
+    // What the host's threads may use of the attachment; cleared before anything it points to goes.
+    PedalRoute route;
 
     // Read by hosts asking for the state on their own threads.
     std::atomic<std::optional<ChannelSetting>> channelSetting { std::nullopt };
     static_assert (std::atomic<std::optional<ChannelSetting>>::is_always_lock_free);
     std::atomic<int> ledState { 0 };
-    // Written by the host's thread when it prepares, read on the message thread.
-    std::atomic<bool> prepared { false };
-    std::atomic<double> sampleRate { 44100.0 };
-    std::atomic<int> blockSize { 512 };
-    AudioMute muteGain;
-    AudioSmoothedValue wetGain { 0.1f };
-    PedalAudioFade pedalFade; // the audio thread's
 
-    // Built by preparing threads and the message thread, one at a time.
-    std::mutex audioBuffersBuilding;
-    std::unique_ptr<AudioBuffers> audioBuffers;
-    // The latency the dry path is delayed by: the audio thread's, and a
-    // prepare's under the callback lock.
-    int dryLatency = 0;
-    std::atomic<int> reportedLatency { 0 };
-    std::mutex latencyTelling;
-    // The recent settings' "blockSize", "inAdjust", "outAdjust" and
-    // "extraLatency", for a latency estimate off the message thread.
-    std::atomic<uint64_t> recentSettings { 0 };
-    // Samples in a row that played dry while the pedal should carry the audio.
-    std::atomic<int> samplesWithoutPedalAudio { 0 };
-    bool audioFallbackLogged = false;
+    // Made once the parameters are.
+    std::unique_ptr<HostAudioPath> audioPath;
 
     int currentProgram = 0;
     std::atomic<int> requestedProgram { 0 };

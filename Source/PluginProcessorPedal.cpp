@@ -67,16 +67,8 @@ void VelmoraAudioProcessor::setUsbDevice (juce::StringRef name, Mode mode, Chann
         if (auto* editor = dynamic_cast<VelmoraAudioProcessorEditor*> (getActiveEditor()))
             usbClient->addListener (editor);
 
-        audioDevice.store (device);
-        audioClient.store (usbClient);
-        audioFallbackLogged = false;
-
-        // The bridge is made ready for the host's blocks (the driver announces
-        // what that does to the latency), and the host hears of the latency.
-        if (prepared)
-            prepareClient (sampleRate, blockSize);
-
-        reportLatency();
+        route.publish (*device, *usbClient);
+        audioPath->pedalAttached();
     }
 
     // A pedal that was not found leaves an existing attachment, and with it the
@@ -92,8 +84,7 @@ void VelmoraAudioProcessor::detachClient()
 {
     auto* client = usbClient;
     usbClient = nullptr;
-    audioClient.store (nullptr);
-    audioDevice.store (nullptr);
+    route.clear();
 
     // Its streaming stops before it goes; the audio threads play dry from now on.
     client->getAudioSource().releaseResources();
@@ -115,7 +106,7 @@ void VelmoraAudioProcessor::closePedalLink (UsbDevice& device, bool sendRelease)
 void VelmoraAudioProcessor::disconnectUsbClient()
 {
     if (detachFromPedal())
-        reportLatency();
+        audioPath->reportLatency();
 }
 
 bool VelmoraAudioProcessor::detachFromPedal()
@@ -161,12 +152,11 @@ void VelmoraAudioProcessor::deviceRemoved (UsbDevice* device)
         usbClient->removeListener (this);
     }
     usbClient = nullptr;
-    audioClient.store (nullptr);
-    audioDevice.store (nullptr);
+    route.clear();
     currentDevice = nullptr;
     sendChangeMessage();
     ledState.store (0);
-    reportLatency();
+    audioPath->reportLatency();
 }
 
 void VelmoraAudioProcessor::deviceStatusChanged (UsbDeviceDriver* driver)
@@ -192,7 +182,12 @@ void VelmoraAudioProcessor::deviceStatusChanged (UsbDeviceDriver* driver)
     currentDevice = nullptr;
     ledState.store (0);
     sendChangeMessage();
-    reportLatency();
+    audioPath->reportLatency();
+}
+
+void VelmoraAudioProcessor::latencyChanged (int)
+{
+    audioPath->reportLatency();
 }
 
 void VelmoraAudioProcessor::deviceConnected()

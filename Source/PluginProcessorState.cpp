@@ -4,6 +4,7 @@
 
 #include "Parameters/Identifiers.h"
 #include "Utilities/AdvisorySection.h"
+#include "Utilities/AudioThreadGuard.h"
 #include "Utilities/SafeNumbers.h"
 
 namespace
@@ -182,7 +183,7 @@ std::optional<StateChunk::Device> VelmoraAudioProcessor::deviceForOtherThreads()
     AudioThreadGuard readerGuard;
     const AudioThreadGuard::Scope reading (readerGuard);
 
-    const auto* client = audioClient.load();
+    const auto* client = route.getClient();
     auto* controller = client != nullptr ? client->getController() : nullptr;
     if (controller == nullptr)
         return std::nullopt;

@@ -1,7 +1,7 @@
-// The host's audio: preparing, block processing and bypass, the dry delay, the
-// wet/dry and mute gains, and the latency reported to the host.
-#include "PluginProcessor.h"
+#include "Processor/HostAudioPath.h"
 
+#include "Devices/UsbDeviceManager.h"
+#include "Processor/PedalRoute.h"
 #include "Settings/SettingsIdentifiers.h"
 
 #include <algorithm>
@@ -29,7 +29,7 @@ AudioIODeviceSource::Parameters parametersOf (DeviceSettings& s, double sampleRa
 }
 } // namespace
 
-VelmoraAudioProcessor::AudioBuffers::AudioBuffers (int block, int largestLatency)
+HostAudioPath::AudioBuffers::AudioBuffers (int block, int largestLatency)
     : dryBuffer (2, largestLatency + block + 1), dryBlock (2, block), monoBuffer (1, block), gains (2, block),
       blockSize (block)
 {
@@ -39,7 +39,23 @@ VelmoraAudioProcessor::AudioBuffers::AudioBuffers (int block, int largestLatency
 }
 
 //==============================================================================
-void VelmoraAudioProcessor::prepareToPlay (double newSampleRate, int newBlockSize)
+HostAudioPath::HostAudioPath (juce::AudioProcessor& hostToTell, const AudioValueTreeState& parameterStore,
+                              const PedalRoute& pedalRoute, UsbBaseDeviceManager<UsbDevice>& pedalManager)
+    : host (hostToTell), store (parameterStore), route (pedalRoute), pedals (pedalManager),
+      bypassParameter (*store.getParameter ("bypass")), mixWetParameter (*store.getParameter ("mixWet"))
+{
+    // The dry line starts silent, sized for the host's block until it prepares.
+    rememberRecentSettings();
+    audioBuffers = std::make_unique<AudioBuffers> (blockSize, AudioIODeviceSource::largestLatency (blockSize));
+}
+
+HostAudioPath::~HostAudioPath()
+{
+    cancelPendingUpdate();
+}
+
+//==============================================================================
+void HostAudioPath::prepare (double newSampleRate, int newBlockSize)
 {
     if (! (newSampleRate > 0.0) || newBlockSize <= 0)
         return;
@@ -53,7 +69,7 @@ void VelmoraAudioProcessor::prepareToPlay (double newSampleRate, int newBlockSiz
 
     if (onMessageThread)
     {
-        if (usbClient != nullptr)
+        if (route.getClient() != nullptr)
             prepareClient (newSampleRate, newBlockSize);
 
         latency = computeLatency();
@@ -63,8 +79,8 @@ void VelmoraAudioProcessor::prepareToPlay (double newSampleRate, int newBlockSiz
         // The pedal's audio device is shared: this thread only stops the
         // bridge; the message thread reopens what needs it and reports then.
         const AudioThreadGuard::Scope inPrepare (prepareGuard);
-        auto* client = audioClient.load();
-        auto* device = audioDevice.load();
+        auto* client = route.getClient();
+        auto* device = route.getDevice();
 
         if (client != nullptr && device != nullptr)
         {
@@ -87,7 +103,7 @@ void VelmoraAudioProcessor::prepareToPlay (double newSampleRate, int newBlockSiz
         next = std::make_unique<AudioBuffers> (newBlockSize, std::max (latency, AudioIODeviceSource::largestLatency (newBlockSize)));
 
     {
-        const juce::ScopedLock lock (getCallbackLock());
+        const juce::ScopedLock lock (host.getCallbackLock());
         muteGain.prepare (newSampleRate, newBlockSize);
         wetGain.prepare (newSampleRate, newBlockSize);
         pedalFade.prepare (newSampleRate);
@@ -106,45 +122,59 @@ void VelmoraAudioProcessor::prepareToPlay (double newSampleRate, int newBlockSiz
     tellHostLatency();
 }
 
-void VelmoraAudioProcessor::releaseResources()
+void HostAudioPath::release()
 {
     prepared = false;
 
     if (isMessageThread())
     {
-        if (usbClient != nullptr)
-            usbClient->getAudioSource().releaseResources();
+        if (auto* client = route.getClient())
+            client->getAudioSource().releaseResources();
         return;
     }
 
     const AudioThreadGuard::Scope inPrepare (prepareGuard);
-    if (auto* client = audioClient.load())
+    if (auto* client = route.getClient())
         client->getAudioSource().releaseResources();
 }
 
-void VelmoraAudioProcessor::prepareClient (double rate, int block)
+void HostAudioPath::prepareClient (double rate, int block)
 {
-    jassert (isMessageThread() && usbClient != nullptr && currentDevice != nullptr);
+    auto* client = route.getClient();
+    auto* device = route.getDevice();
+    jassert (isMessageThread() && client != nullptr && device != nullptr);
 
-    currentDevice->getDriver().setSampleRate ((int) rate);
-    usbClient->getAudioSource().prepareToPlay (block, rate);
+    device->getDriver().setSampleRate ((int) rate);
+    client->getAudioSource().prepareToPlay (block, rate);
+}
+
+void HostAudioPath::pedalAttached()
+{
+    jassert (isMessageThread());
+    audioFallbackLogged = false;
+
+    // The driver announces what preparing the bridge does to the latency.
+    if (prepared)
+        prepareClient (sampleRate, blockSize);
+
+    reportLatency();
 }
 
 // After a host prepared on a thread of its own: what only the message thread may do.
-void VelmoraAudioProcessor::handleAsyncUpdate()
+void HostAudioPath::handleAsyncUpdate()
 {
-    if (usbClient != nullptr)
-        usbClient->getAudioSource().applyPendingUpdate();
+    if (auto* client = route.getClient())
+        client->getAudioSource().applyPendingUpdate();
 
     reportLatency();
 }
 
 //==============================================================================
-void VelmoraAudioProcessor::rememberRecentSettings()
+void HostAudioPath::rememberRecentSettings()
 {
     jassert (isMessageThread());
 
-    auto tree = deviceManager->getRecentSettings();
+    auto tree = pedals.getRecentSettings();
     if (! tree.hasType (ID::DEVICE))
         tree = juce::ValueTree (ID::DEVICE);
 
@@ -152,31 +182,34 @@ void VelmoraAudioProcessor::rememberRecentSettings()
     recentSettings = packSettings (recent);
 }
 
-int VelmoraAudioProcessor::estimateLatency (int hostBlock) const noexcept
+int HostAudioPath::estimateLatency (int hostBlock) const noexcept
 {
     return AudioIODeviceSource::estimateLatency (unpackSettings (recentSettings.load(), sampleRate.load(), hostBlock));
 }
 
-int VelmoraAudioProcessor::computeLatency()
+int HostAudioPath::computeLatency()
 {
     rememberRecentSettings();
 
-    if (usbClient == nullptr || currentDevice == nullptr)
+    auto* client = route.getClient();
+    auto* device = route.getDevice();
+
+    if (client == nullptr || device == nullptr)
         return estimateLatency (blockSize);
 
-    if (const int latency = usbClient->getAudioSource().getLatencySamples(); latency > 0)
+    if (const int latency = client->getAudioSource().getLatencySamples(); latency > 0)
         return latency;
 
     // A bridge not prepared yet: what its pedal's settings will give.
-    return AudioIODeviceSource::estimateLatency (parametersOf (currentDevice->getDriver().getSettings(), sampleRate, blockSize));
+    return AudioIODeviceSource::estimateLatency (parametersOf (device->getDriver().getSettings(), sampleRate, blockSize));
 }
 
-void VelmoraAudioProcessor::reportLatency()
+void HostAudioPath::reportLatency()
 {
     reportLatency (computeLatency());
 }
 
-void VelmoraAudioProcessor::reportLatency (int latency)
+void HostAudioPath::reportLatency (int latency)
 {
     jassert (isMessageThread());
 
@@ -188,20 +221,15 @@ void VelmoraAudioProcessor::reportLatency (int latency)
 
 // A host may prepare on its own thread while the message thread reports: the
 // host always ends up told the latency reported last.
-void VelmoraAudioProcessor::tellHostLatency()
+void HostAudioPath::tellHostLatency()
 {
     const std::lock_guard<std::mutex> telling (latencyTelling);
-    setLatencySamples (reportedLatency.load());
-}
-
-void VelmoraAudioProcessor::latencyChanged (int)
-{
-    reportLatency();
+    host.setLatencySamples (reportedLatency.load());
 }
 
 // A device that calls back with larger blocks than any setting asks for can
 // need a longer dry line than prepared.
-void VelmoraAudioProcessor::ensureDryCapacity (int latency)
+void HostAudioPath::ensureDryCapacity (int latency)
 {
     const std::lock_guard<std::mutex> building (audioBuffersBuilding);
 
@@ -212,27 +240,15 @@ void VelmoraAudioProcessor::ensureDryCapacity (int latency)
     auto next = std::make_unique<AudioBuffers> (block, std::max (latency, AudioIODeviceSource::largestLatency (block)));
 
     {
-        const juce::ScopedLock lock (getCallbackLock());
+        const juce::ScopedLock lock (host.getCallbackLock());
         std::swap (audioBuffers, next);
     }
 }
 
 //==============================================================================
-void VelmoraAudioProcessor::processBlock (juce::AudioBuffer<float>& buffer, juce::MidiBuffer& midi)
-{
-    processBlockEx (buffer, midi, false);
-}
-
-void VelmoraAudioProcessor::processBlockBypassed (juce::AudioBuffer<float>& buffer, juce::MidiBuffer& midi)
-{
-    processBlockEx (buffer, midi, true);
-}
-
-// A host block longer than prepared is taken in pieces of the prepared size.
-void VelmoraAudioProcessor::processBlockEx (juce::AudioBuffer<float>& buffer, juce::MidiBuffer& midi, bool bypassed)
+void HostAudioPath::process (juce::AudioBuffer<float>& buffer, bool bypassed)
 {
     const AudioThreadGuard::Scope inBlock (hostAudioGuard);
-    midi.clear();
 
     auto& buffers = *audioBuffers;
     const int total = buffer.getNumSamples();
@@ -245,16 +261,16 @@ void VelmoraAudioProcessor::processBlockEx (juce::AudioBuffer<float>& buffer, ju
     }
 }
 
-void VelmoraAudioProcessor::processPiece (juce::AudioBuffer<float>& block, AudioBuffers& buffers, bool bypassed) noexcept
+void HostAudioPath::processPiece (juce::AudioBuffer<float>& block, AudioBuffers& buffers, bool bypassed) noexcept
 {
     const int numSamples = block.getNumSamples();
-    const bool wetOff = bypassed || bypassParameter->get() == 0;
+    const bool wetOff = bypassed || bypassParameter.get() == 0;
 
     buffers.dryBuffer.writeBuffer (block.getArrayOfReadPointers(), block.getNumChannels(), numSamples, 0, false);
 
     // The block now holds what the pedal's bridge gave back, or silence.
     auto* bridge = routeThroughPedal (block, buffers);
-    wetGain.setTargetValue (wetOff || bridge == nullptr ? 0.0f : (float) mixWetParameter->get() / 127.0f);
+    wetGain.setTargetValue (wetOff || bridge == nullptr ? 0.0f : (float) mixWetParameter.get() / 127.0f);
 
     // A new latency switches the dry delay only where the mute has silenced it.
     const int latency = reportedLatency.load();
@@ -305,7 +321,7 @@ void VelmoraAudioProcessor::processPiece (juce::AudioBuffer<float>& block, Audio
 // Output = the block x a linear ramp from wet0 to wet1 + the delayed dry
 // signal x a linear ramp from dry0 to dry1: two copies (into the dry line and
 // back out) where only one of them is heard at a steady gain.
-void VelmoraAudioProcessor::mixDry (juce::AudioBuffer<float>& block, AudioBuffers& buffers, float wet0, float wet1,
+void HostAudioPath::mixDry (juce::AudioBuffer<float>& block, AudioBuffers& buffers, float wet0, float wet1,
                                     float dry0, float dry1) noexcept
 {
     const int numSamples = block.getNumSamples();
@@ -336,7 +352,7 @@ void VelmoraAudioProcessor::mixDry (juce::AudioBuffer<float>& block, AudioBuffer
 
 // While the pedal's audio fades in or out: the fade's gain c moves the share
 // it does not get, a x (1 - c), to the dry signal.
-void VelmoraAudioProcessor::mixDryPerSample (juce::AudioBuffer<float>& block, AudioBuffers& buffers, float a0,
+void HostAudioPath::mixDryPerSample (juce::AudioBuffer<float>& block, AudioBuffers& buffers, float a0,
                                              float a1, float d0, float d1) noexcept
 {
     const int numSamples = block.getNumSamples();
@@ -363,10 +379,10 @@ void VelmoraAudioProcessor::mixDryPerSample (juce::AudioBuffer<float>& block, Au
     }
 }
 
-AudioIODeviceSource* VelmoraAudioProcessor::routeThroughPedal (juce::AudioBuffer<float>& block, AudioBuffers& buffers) noexcept
+AudioIODeviceSource* HostAudioPath::routeThroughPedal (juce::AudioBuffer<float>& block, AudioBuffers& buffers) noexcept
 {
-    auto* client = audioClient.load();
-    auto* device = audioDevice.load();
+    auto* client = route.getClient();
+    auto* device = route.getDevice();
     const Mode mode = device != nullptr ? device->getDriver().getState() : Mode::none;
 
     if (client == nullptr || device == nullptr || (mode != Mode::audio && mode != Mode::pedalboard))
@@ -381,7 +397,7 @@ AudioIODeviceSource* VelmoraAudioProcessor::routeThroughPedal (juce::AudioBuffer
     // Mono use of a stereo track: the pedal gets the average of both sides,
     // and its one channel comes back on both.
     if (mode == Mode::audio && device->getController().isSplit() && block.getNumChannels() == 2
-        && getTotalNumInputChannels() == 2)
+        && host.getTotalNumInputChannels() == 2)
     {
         auto& mono = buffers.monoBuffer;
         mono.copyFrom (0, 0, block.getReadPointer (0), numSamples, 0.5f);
@@ -414,16 +430,14 @@ AudioIODeviceSource* VelmoraAudioProcessor::routeThroughPedal (juce::AudioBuffer
     return &bridge;
 }
 
-bool VelmoraAudioProcessor::readDelayedDry (float* const* dest, int numChannels, AudioBuffers& buffers, int numSamples) noexcept
+bool HostAudioPath::readDelayedDry (float* const* dest, int numChannels, AudioBuffers& buffers, int numSamples) noexcept
 {
     auto& ring = buffers.dryBuffer;
     return ring.setReadBehindWrite (numSamples + dryLatency) && ring.readBuffer (dest, numChannels, numSamples, 0, true);
 }
 
 //==============================================================================
-// Message thread: a pedal that should carry the audio but does not is said
-// once per attachment; the latency the host knows follows every change.
-void VelmoraAudioProcessor::followLatency()
+void HostAudioPath::followLatency()
 {
     jassert (isMessageThread());
 
@@ -431,11 +445,11 @@ void VelmoraAudioProcessor::followLatency()
         reportLatency();
 }
 
-void VelmoraAudioProcessor::watchPedalAudio()
+void HostAudioPath::watchPedalAudio()
 {
     followLatency();
 
-    if (audioFallbackLogged || usbClient == nullptr || ! prepared)
+    if (audioFallbackLogged || route.getClient() == nullptr || ! prepared)
         return;
 
     if (samplesWithoutPedalAudio.load (std::memory_order_relaxed) < fallbackReportSeconds * sampleRate.load())
@@ -445,10 +459,11 @@ void VelmoraAudioProcessor::watchPedalAudio()
     juce::Logger::writeToLog ("Pellion: " + describeAudioFailure() + "; the track plays dry.");
 }
 
-juce::String VelmoraAudioProcessor::describeAudioFailure()
+juce::String HostAudioPath::describeAudioFailure()
 {
-    auto& driver = currentDevice->getDriver();
-    const auto& name = currentDevice->getName();
+    auto& device = *route.getDevice();
+    auto& driver = device.getDriver();
+    const auto& name = device.getName();
 
     if (driver.getAudioDevice() == nullptr)
         return "the pedal " + name + " has no audio device";
@@ -456,7 +471,7 @@ juce::String VelmoraAudioProcessor::describeAudioFailure()
     if (! driver.isAudioDeviceOpen())
         return "the audio device of " + name + " did not open";
 
-    if (usbClient->getAudioSource().getStreamingState() == AudioIODeviceSource::startRequested)
+    if (route.getClient()->getAudioSource().getStreamingState() == AudioIODeviceSource::startRequested)
         return "the audio device of " + name + " does not serve this instance's channels";
 
     return "the audio of " + name + " is not streaming";
