@@ -19,7 +19,8 @@ VelmoraAudioProcessor::VelmoraAudioProcessor()
     masterReference.getSharedPointer (this);
 
     createParameters();
-    pedalControllers = PedalControllers (valueTreeState.getParameters());
+    PedalAttachment::Owner& attachmentOwner = *this;
+    attachment = std::make_unique<PedalAttachment> (attachmentOwner, valueTreeState, *deviceManager, route);
     valueTreeState.addListener (&statePublisher);
     valueTreeState.addListener (this);
 
@@ -32,7 +33,6 @@ VelmoraAudioProcessor::VelmoraAudioProcessor()
 
     deviceManager->setSettingsFolder (getDeviceSettingsPath());
     deviceManager->setRecentSettings (DeviceSettingsFiles::loadNewest (getDeviceSettingsPath()));
-    deviceManager->addListener (this);
 
     audioPath = std::make_unique<HostAudioPath> (*this, valueTreeState, route, *deviceManager);
 
@@ -53,8 +53,9 @@ VelmoraAudioProcessor::VelmoraAudioProcessor()
 VelmoraAudioProcessor::~VelmoraAudioProcessor()
 {
     stopTimer (audioWatchTimerId);
-    detachFromPedal();
-    deviceManager->removeListener (this);
+    // Detaches without telling the host, and stops following the pedals.
+    attachment.reset();
+    audioPath.reset();
 
     settings->saveIfNeeded();
     settings.reset();
@@ -152,7 +153,7 @@ void VelmoraAudioProcessor::timerCallback (int timerId)
             return;
         }
 
-        if (currentDevice == nullptr || currentDevice->getName() == pendingDevice.name)
+        if (auto* device = getDevice(); device == nullptr || device->getName() == pendingDevice.name)
             setUsbDevice (pendingDevice.name, pendingDevice.mode, pendingDevice.channelSetting,
                           pendingDevice.pedalboardMode);
     }

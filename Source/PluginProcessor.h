@@ -2,20 +2,18 @@
 
 #include "Devices/DeviceModes.h"
 #include "Devices/UsbDevice.h"
-#include "Devices/UsbDeviceClient.h"
-#include "Devices/UsbDeviceDriver.h"
 #include "Devices/UsbDeviceManager.h"
+#include "Parameters/AudioValueTreeState.h"
+#include "Presets/PresetFormat.h"
+#include "Processor/HostAudioPath.h"
+#include "Processor/PedalAttachment.h"
+#include "Processor/PedalRoute.h"
 #include "Settings/PluginSettings.h"
 #include "State/PendingDevice.h"
 #include "State/PublishedState.h"
 #include "State/StateArbiter.h"
 #include "State/StateChunk.h"
 #include "Updates/OnlineUpdater.h"
-#include "Parameters/AudioValueTreeState.h"
-#include "Parameters/PedalControllers.h"
-#include "Presets/PresetFormat.h"
-#include "Processor/HostAudioPath.h"
-#include "Processor/PedalRoute.h"
 
 #include <juce_audio_processors/juce_audio_processors.h>
 #include <atomic>
@@ -23,15 +21,14 @@
 #include <optional>
 
 // The object a host creates for every plug-in instance. It owns the parameter
-// store, the programs and the host state, and the link to one pedal.
+// store, the programs and the host state; its host audio path and its
+// attachment to one pedal are objects of their own.
 class VelmoraAudioProcessor : public juce::AudioProcessor,
                               public AudioValueTreeState::Listener,
                               public juce::MultiTimer,
                               public UsbDevice::Holder,
-                              public UsbDeviceDriver::Listener,
-                              public UsbBaseDeviceManager<UsbDevice>::Listener,
-                              public UsbDeviceClient::ClientListener,
-                              public juce::ChangeBroadcaster
+                              public juce::ChangeBroadcaster,
+                              private PedalAttachment::Owner
 {
 public:
     static constexpr const char* pluginName = "Pellion";
@@ -81,18 +78,10 @@ public:
     void setStateInformation (const void* data, int sizeInBytes) override;
 
     //==============================================================================
-    UsbDevice* getDevice() override { return currentDevice; }
+    UsbDevice* getDevice() override { return attachment->getDevice(); }
     void parameterChanged (AudioValueTreeState::Parameter* parameter, int value, int controllerNumber) override;
     bool updateExtraParameters() override;
-    void incomingMidiMessage (SysexMessage& message) override;
-    void deviceStatusChanged (UsbDeviceDriver* driver) override;
-    void deviceAdded (UsbDevice* device) override;
-    void deviceRemoved (UsbDevice* device) override;
-    void deviceConnected() override;
-    using UsbDeviceDriver::Listener::deviceConnected;
-    using UsbDeviceDriver::Listener::incomingMidiMessage;
     void timerCallback (int timerId) override;
-    void latencyChanged (int latencySamples) override;
 
     //==============================================================================
     // Attaches to the pedal of that name, or changes how the current pedal is used.
@@ -102,7 +91,7 @@ public:
     void disconnectUsbClient();
 
     // Sends the whole state to the pedal as one preset record.
-    void sendStateToDevice();
+    void sendStateToDevice() override;
 
     // Tells the host the latency the pedal's settings give now, when that has
     // changed since it was last told. Message thread.
@@ -121,12 +110,12 @@ public:
 
     //==============================================================================
     AudioValueTreeState& getValueTreeState() noexcept { return valueTreeState; }
-    UsbDeviceClient* getUsbClient() const noexcept { return usbClient; }
+    UsbDeviceClient* getUsbClient() const noexcept { return attachment->getClient(); }
     // The attachment's channel setting; none before the first attach and after a detach.
-    std::optional<ChannelSetting> getChannelSetting() const noexcept { return channelSetting.load(); }
-    int getLedState() const noexcept { return ledState.load(); }
+    std::optional<ChannelSetting> getChannelSetting() const noexcept { return attachment->getChannelSetting(); }
+    int getLedState() const noexcept { return attachment->getLedState(); }
     bool isPresetModified() const noexcept { return presetModified; }
-    bool isAwaitingHostState() const noexcept { return stateArbiter.isAwaitingHostState(); }
+    bool isAwaitingHostState() const noexcept override { return stateArbiter.isAwaitingHostState(); }
     StateArbiter& getStateArbiter() noexcept { return stateArbiter; }
     const PresetFormat& getDefaultPreset() const noexcept { return defaultPreset; }
     juce::OwnedArray<PresetFormat>& getFirstPresets() noexcept { return firstPresets; }
@@ -139,6 +128,8 @@ public:
     OnlineUpdater& getOnlineUpdater() noexcept { return onlineUpdater; }
     PendingDevice& getPendingDevice() noexcept { return pendingDevice; }
     UsbBaseDeviceManager<UsbDevice>& getDeviceManager() noexcept { return *deviceManager; }
+    // The pedal link, for what only a test asks of it directly.
+    PedalAttachment& getPedalAttachment() noexcept { return *attachment; }
 
 private:
     using Parameter = AudioValueTreeState::Parameter;
@@ -150,15 +141,18 @@ private:
     void openSettings();
     void loadUserPresets();
 
-    // Detaches as disconnectUsbClient does, without telling the host; false when nothing was attached.
-    bool detachFromPedal();
-    void detachClient();
-    void closePedalLink (UsbDevice& device, bool sendRelease);
-    void applyControllerPairs (const SysexMessage& message);
+    // What the pedal attachment tells.
+    void attachmentChanged() override;
+    void pedalAttached() override;
+    void pedalLatencyChanged() override;
+    void pedalPresetArrived (const PRESET& record) override;
+    void pedalDefaultsArrived (const PRESET& record) override;
+    void pedalChoseProgram (int program) override;
+    UsbDeviceClient::ClientListener* getEditorListener() override;
+
     const PresetFormat* findPreset (int index) const;
 
     StateChunk::Contents currentContents() const;
-    std::optional<StateChunk::Device> deviceForOtherThreads() const;
     PublishedState::Pending expectedRestore (StateChunk::Decoded decoded) const;
     void applyDecodedState (const StateChunk::Decoded& decoded);
     void applyPendingStates();
@@ -180,25 +174,18 @@ private:
     PresetFormat defaultPreset;
     AudioValueTreeState valueTreeState;
     juce::OwnedArray<Parameter> ownedParameters;
-    PedalControllers pedalControllers;
 
     Parameter* bypassParameter = nullptr;
     Parameter* presetParameter = nullptr;
 
-    UsbDevice* currentDevice = nullptr;
-    UsbDeviceClient* usbClient = nullptr;
     juce::SharedResourcePointer<UsbBaseDeviceManager<UsbDevice>> deviceManager;
-
-    // What the host's threads may use of the attachment; cleared before anything it points to goes.
+    // The attached client and its pedal, as the attachment publishes them for
+    // the audio path and the host's other threads.
     PedalRoute route;
-
-    // Read by hosts asking for the state on their own threads.
-    std::atomic<std::optional<ChannelSetting>> channelSetting { std::nullopt };
-    static_assert (std::atomic<std::optional<ChannelSetting>>::is_always_lock_free);
-    std::atomic<int> ledState { 0 };
-
-    // Made once the parameters are.
+    // Made once the parameters are. The attachment tells the audio path of
+    // changes through the processor, so it goes first.
     std::unique_ptr<HostAudioPath> audioPath;
+    std::unique_ptr<PedalAttachment> attachment;
 
     int currentProgram = 0;
     std::atomic<int> requestedProgram { 0 };

@@ -2,6 +2,7 @@
 // stored values behind program 0.
 #include "PluginProcessor.h"
 
+#include "Presets/PresetRecord.h"
 #include "Settings/PluginFolders.h"
 #include "Utilities/AdvisorySection.h"
 
@@ -135,6 +136,27 @@ void VelmoraAudioProcessor::setProgram (const PresetFormat* preset, int program,
     presetModified = modified;
     publishState();
     sendChangeMessage();
+}
+
+// What the pedal sent: its current preset becomes program 0, modified and
+// bypassed as its flags say.
+void VelmoraAudioProcessor::pedalPresetArrived (const PRESET& record)
+{
+    const AdvisorySection<int> bulkUpdate (internalUpdateDepth);
+    const PresetFormat preset (record, juce::String());
+    const auto flags = record.bytes[PRESET::flagsOffset];
+    setProgram (&preset, 0, getProgramName (0), (flags & 1) != 0, (flags >> 1) & 1);
+}
+
+void VelmoraAudioProcessor::pedalDefaultsArrived (const PRESET& record)
+{
+    const PresetFormat preset (record, defaultPreset.getName());
+    defaultPreset.setProperties (preset.getProperties());
+}
+
+void VelmoraAudioProcessor::pedalChoseProgram (int program)
+{
+    setCurrentProgram (program);
 }
 
 bool VelmoraAudioProcessor::updateExtraParameters()

@@ -4,7 +4,6 @@
 
 #include "Parameters/Identifiers.h"
 #include "Utilities/AdvisorySection.h"
-#include "Utilities/AudioThreadGuard.h"
 #include "Utilities/SafeNumbers.h"
 
 namespace
@@ -22,7 +21,7 @@ void VelmoraAudioProcessor::getStateInformation (juce::MemoryBlock& destData)
         // A flush would run listeners and may send to the pedal from this thread:
         // the chunk is what the message thread published, with the pedal as now.
         auto contents = publishedState.read();
-        contents.device = deviceForOtherThreads();
+        contents.device = attachment->describeForOtherThreads();
         destData = StateChunk::encode (contents);
         return;
     }
@@ -110,9 +109,7 @@ void VelmoraAudioProcessor::applyDeviceElement (const StateChunk::Device& device
 {
     pendingDevice = { device.name, device.channelSetting, device.mode, device.pedalboardMode };
 
-    // While attached, the channel setting changes only together with the client.
-    if (currentDevice == nullptr)
-        channelSetting = device.channelSetting;
+    attachment->restoreChannelSetting (device.channelSetting);
 
     startTimer (reconnectTimerId, reconnectDelayMs);
 }
@@ -166,35 +163,9 @@ StateChunk::Contents VelmoraAudioProcessor::currentContents() const
 
     contents.program = { programName, currentProgram, presetModified };
 
-    // An attachment always has a channel setting.
-    const auto channel = channelSetting.load();
-    if (currentDevice != nullptr && usbClient != nullptr && channel)
-        contents.device = StateChunk::Device { currentDevice->getName(), currentDevice->getDriver().getState(),
-                                               *channel, usbClient->getPedalboardLeg() };
+    contents.device = attachment->describe();
 
     return contents;
-}
-
-std::optional<StateChunk::Device> VelmoraAudioProcessor::deviceForOtherThreads() const
-{
-    // The client the audio thread uses is this instance's attachment. A client,
-    // and the pedal it belongs to, are retired rather than deleted while any
-    // guarded thread may be inside, so this thread guards its reading too.
-    AudioThreadGuard readerGuard;
-    const AudioThreadGuard::Scope reading (readerGuard);
-
-    const auto* client = route.getClient();
-    auto* controller = client != nullptr ? client->getController() : nullptr;
-    if (controller == nullptr)
-        return std::nullopt;
-
-    // A detach since the client was read leaves no channel setting: no pedal is named then.
-    const auto channel = channelSetting.load();
-    if (! channel)
-        return std::nullopt;
-
-    return StateChunk::Device { client->getDeviceName(), controller->getDriver().getState(), *channel,
-                                client->getPedalboardLeg() };
 }
 
 void VelmoraAudioProcessor::publishState()

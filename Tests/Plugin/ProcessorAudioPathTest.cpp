@@ -291,7 +291,7 @@ TEST (ProcessorAudioPath, TheHostIsToldTheBridgesLatencyOrTheRecentSettingsEstim
     EXPECT_EQ (processor.getUsbClient()->getAudioSource().getLatencySamples(), attached);
     EXPECT_EQ (processor.getLatencySamples(), attached);
 
-    processor.latencyChanged (12345);
+    processor.getPedalAttachment().latencyChanged (12345);
     EXPECT_EQ (processor.getLatencySamples(), attached);
     pedal.extraLatency.setValue (200, nullptr);
     EXPECT_EQ (processor.getLatencySamples(), attached + 100);
