@@ -124,6 +124,56 @@ TEST (PedalAudioDevice, SettingsReachEveryBridgeAndEveryClientHearsOnlyItsChange
     EXPECT_EQ (secondLog.bridge, (std::vector<int> { expected, second256 }));
 }
 
+// A change that reopens the pedal's device for one bridge (the primary's
+// host block with the setting of 0, or the setting itself) reaches every
+// bridge: each sizes its rings for the block the device now delivers, and
+// each client hears once of its own bridge's new figure.
+TEST (PedalAudioDevice, AReopeningReachesEveryBridgeAndEachClientHearsItsOwnLatencyOnce)
+{
+    struct Case
+    {
+        const char* name;
+        std::function<void (AudioLinkRig&, UsbDeviceClient& primary)> change;
+        int firstLatency, secondLatency;
+    };
+
+    // Host 256 on a device of 256: (256 + 512) + 512; host 512 on it: (512 + 768) + 768.
+    const Case cases[] = {
+        { "the primary's host block", [] (auto&, auto& primary) { primary.getAudioSource().prepareToPlay (256, AudioLinkRig::sampleRate); },
+          768 + 512 + 100 + 56, 1280 + 768 + 100 + 56 },
+        { "the block size setting", [] (auto& rig, auto&) { rig.driver().getSettings().blockSize.setValue (256, nullptr); },
+          1280 + 768 + 100 + 56, 1280 + 768 + 100 + 56 },
+    };
+
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE (c.name);
+        AudioLinkRig rig;
+        rig.driver().getSettings().extraLatency.setValue (100, nullptr);
+        auto* first = rig.attach (Mode::audio, 512, ChannelSetting::monoLeft);
+        auto* second = rig.attach (Mode::audio, 512, ChannelSetting::monoRight);
+        ASSERT_EQ (rig.openDevice()->getCurrentBufferSizeSamples(), 512);
+        const int opens = rig.deviceCounters().opens.load();
+        LatencyLog firstLog (*first), secondLog (*second);
+
+        c.change (rig, *first);
+        EXPECT_EQ (rig.deviceCounters().opens.load(), opens + 1);
+        EXPECT_EQ (rig.openDevice()->getCurrentBufferSizeSamples(), 256);
+
+        for (auto* client : { first, second })
+        {
+            EXPECT_EQ (client->getAudioSource().getDeviceBlockInUse(), 256);
+            EXPECT_EQ (client->getAudioSource().getStreamingState(), AudioIODeviceSource::startRequested);
+        }
+
+        EXPECT_EQ (firstLog.heard, std::vector<int> { c.firstLatency });
+        EXPECT_EQ (firstLog.bridge, std::vector<int> { c.firstLatency });
+        EXPECT_EQ (secondLog.heard, std::vector<int> { c.secondLatency });
+        EXPECT_EQ (secondLog.bridge, std::vector<int> { c.secondLatency });
+        EXPECT_EQ (rig.driver().getLatency(), c.firstLatency);
+    }
+}
+
 TEST (PedalAudioDevice, OnlyAnAudioConnectionWithoutAStoredLatencyCalibrates)
 {
     struct Case { Mode mode; int extraLatency; Status status; };
