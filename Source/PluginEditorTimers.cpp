@@ -122,7 +122,7 @@ void VelmoraAudioProcessorEditor::pedalOptionsCallback (int code, juce::ValueTre
 
         auto* device = processor.getDevice();
         const bool failed = device != nullptr
-                            && device->getController().getCalibrationStatus() == UsbDeviceController::CalibrationStatus::timedOut;
+                            && device->getDriver().getCalibration().getStatus() == LatencyCalibration::Status::timedOut;
         tree.setProperty ("calibrationFailed", failed, nullptr);
         return;
     }

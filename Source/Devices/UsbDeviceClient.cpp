@@ -16,7 +16,7 @@ UsbDeviceClient::~UsbDeviceClient()
 void UsbDeviceClient::deviceConnected (Mode mode)
 {
     if (auto* c = getController(); c != nullptr && mode == Mode::audio && bridge.getPendingParameters().extraLatency == 0)
-        c->startCalibration (this);
+        c->getDriver().getCalibration().start (bridge);
 
     listeners.call ([] (ClientListener& l) { l.deviceConnected(); });
 }

@@ -1,7 +1,5 @@
 #include "Devices/UsbDeviceController.h"
 
-#include "Devices/UsbDeviceDriver.h"
-
 #include <algorithm>
 #include <utility>
 
@@ -74,40 +72,4 @@ void UsbDeviceController::setChannel (UsbDeviceClient* client, ChannelSetting ch
     }
 
     publish (std::move (next));
-}
-
-//==============================================================================
-void UsbDeviceController::triggerLatencyCalibration()
-{
-    // A copy: a completion may change the entries on the way.
-    const auto current = getEntries();
-    for (const auto& entry : current)
-        startCalibration (entry.client);
-}
-
-void UsbDeviceController::startCalibration (UsbDeviceClient* client)
-{
-    if (client->getAudioSource().startLatencyCalibration ([this] (std::optional<int> latency) { calibrationEnded (latency); }))
-        calibrationStatus = CalibrationStatus::running;
-}
-
-void UsbDeviceController::calibrationEnded (std::optional<int> latencySamples)
-{
-    const uint8_t done[] = { 0 };
-    driver.sendSysExMessage (Sysex::SystemGroup, Sysex::Calibrate, done, 1);
-
-    if (! latencySamples.has_value())
-    {
-        // Nothing measured: the stored latency stays, and whoever reads the log
-        // learns why, once for all the clients of this calibration.
-        if (std::exchange (calibrationStatus, CalibrationStatus::timedOut) != CalibrationStatus::timedOut)
-            juce::Logger::writeToLog ("Pellion: the latency calibration of " + driver.getName()
-                                      + " heard nothing come back and timed out; the extra latency stays "
-                                      + juce::String (driver.getSettings().extraLatency.get()) + ".");
-        return;
-    }
-
-    calibrationStatus = CalibrationStatus::measured;
-    lastMeasuredLatency = *latencySamples;
-    driver.getSettings().extraLatency.setValue (*latencySamples, nullptr);
 }

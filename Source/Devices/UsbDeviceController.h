@@ -6,7 +6,6 @@
 
 #include <atomic>
 #include <memory>
-#include <optional>
 #include <vector>
 
 class UsbDeviceDriver;
@@ -23,10 +22,8 @@ struct ClientEntry
 // Which clients use a pedal, on which channels and legs. The entries change on
 // the message thread and are walked by the pedal's audio thread: every change
 // publishes a new list, and the old one is retired until that thread has moved on.
-// Which channels each pedalboard leg has in use follows from the entries.
-//
-// It also runs the pedal's latency calibrations: each ends by telling the pedal
-// so (Calibrate [0]) and, when it measured something, storing it as "extraLatency".
+// Which channels each pedalboard leg has in use follows from the entries. It
+// only records: the pedal's driver decides what the entries mean for its audio.
 class UsbDeviceController
 {
 public:
@@ -53,30 +50,17 @@ public:
     // mono: the pedal's two channels then go one to a client. Safe on any thread.
     bool isSplit() const noexcept { return split.load() != 0; }
 
-    // Calibrations, message thread: one on every attached client (the pedal
-    // asked), or on one client (a connection without a measured latency).
-    void triggerLatencyCalibration();
-    void startCalibration (UsbDeviceClient* client);
-
-    // How the latest calibration ended.
-    enum class CalibrationStatus { none, running, measured, timedOut };
-    CalibrationStatus getCalibrationStatus() const noexcept { return calibrationStatus; }
-    int getLastMeasuredLatency() const noexcept { return lastMeasuredLatency; }
-
     static constexpr int maximumClients = 5;
 
 private:
     void publish (std::unique_ptr<Entries> next);
     void updateSplit (const Entries& list) noexcept;
-    void calibrationEnded (std::optional<int> latencySamples);
 
     UsbDeviceDriver& driver;
     RetiredObjects& retired;
     std::atomic<const Entries*> entries;
     std::atomic<int> split { 0 };
     uint32_t choices = 0;
-    CalibrationStatus calibrationStatus = CalibrationStatus::none;
-    int lastMeasuredLatency = 0;
 
     JUCE_DECLARE_NON_COPYABLE (UsbDeviceController)
 };

@@ -198,8 +198,7 @@ void UsbDeviceDriver::handleSystemMessage (const SysexMessage& message)
             break;
 
         case Sysex::Calibrate:
-            if (controller != nullptr)
-                controller->triggerLatencyCalibration();
+            calibrateEveryClient();
             break;
 
         default:
@@ -220,6 +219,17 @@ void UsbDeviceDriver::notifyConnected()
     if (controller != nullptr)
         if (auto* primary = controller->getPrimaryClient())
             primary->deviceConnected (getState());
+}
+
+void UsbDeviceDriver::calibrateEveryClient()
+{
+    if (controller == nullptr)
+        return;
+
+    // A copy: a completion may change the entries on the way.
+    const auto current = controller->getEntries();
+    for (const auto& entry : current)
+        calibration.start (entry.client->getAudioSource());
 }
 
 bool UsbDeviceDriver::isStillAttached (UsbDeviceClient* client) const

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Devices/DeviceModes.h"
+#include "Devices/LatencyCalibration.h"
 #include "Devices/Midi/MidiDevice.h"
 #include "Settings/DeviceSettings.h"
 #include "Devices/Midi/SysexMessage.h"
@@ -12,11 +13,11 @@
 
 // The protocol end of one connected pedal: its device id, the connection state,
 // the mode handshake, a keep-alive every second and a watchdog that drops a
-// pedal that falls silent. It owns the pedal's MIDI ports, its settings and its
-// audio device, which it opens when the pedal confirms Audio or Pedalboard use
-// and hands, channel by channel, to the clients' audio bridges. It hands its
-// settings to the bridges whenever they change and tells every client when
-// its bridge's latency changed.
+// pedal that falls silent. It owns the pedal's MIDI ports, its settings, its
+// latency calibrations and its audio device, which it opens when the pedal
+// confirms Audio or Pedalboard use and hands, channel by channel, to the
+// clients' audio bridges. It hands its settings to the bridges whenever they
+// change and tells every client when its bridge's latency changed.
 class UsbDeviceController;
 class UsbDeviceClient;
 
@@ -118,6 +119,7 @@ public:
 
     juce::ValueTree& getSettingsTree() noexcept { return settingsTree; }
     DeviceSettings& getSettings() noexcept { return settings; }
+    LatencyCalibration& getCalibration() noexcept { return calibration; }
     MidiDevice& getMidiDevice() noexcept { return midiDevice; }
 
     // Listeners are called on the message thread, last added first.
@@ -150,6 +152,7 @@ private:
     void notifyConnected();
     void takeModeReply (Mode newState, const SysexMessage& message);
     bool isStillAttached (class UsbDeviceClient* client) const;
+    void calibrateEveryClient();
 
     juce::ValueTree settingsTree;
     DeviceSettings settings;
@@ -169,6 +172,7 @@ private:
     juce::String name;
     UsbDeviceController* controller = nullptr;
     std::unique_ptr<juce::AudioIODeviceType> deviceType;
+    LatencyCalibration calibration { *this };
     AudioThreadGuard audioGuard;
 
     JUCE_DECLARE_NON_COPYABLE (UsbDeviceDriver)

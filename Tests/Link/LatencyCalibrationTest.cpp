@@ -6,7 +6,7 @@
 // pedal's request, and when nothing comes back.
 namespace
 {
-using Status = UsbDeviceController::CalibrationStatus;
+using Status = LatencyCalibration::Status;
 
 const Bytes calibrationOver = LinkRig::frame (Sysex::SystemGroup, Sysex::Calibrate, { 0 });
 
@@ -36,8 +36,8 @@ TEST (LatencyCalibration, AtConnectionStoresWhatMakesTheReportedLatencyTheMeasur
         LatencyLog log;
         client->addListener (&log);
         auto& bridge = client->getAudioSource();
-        auto& controller = rig.device().getController();
-        EXPECT_EQ (controller.getCalibrationStatus(), Status::running);
+        auto& calibration = rig.driver().getCalibration();
+        EXPECT_EQ (calibration.getStatus(), Status::running);
 
         // The host hears none of it.
         ImpulseProbe probe (48000);
@@ -50,7 +50,7 @@ TEST (LatencyCalibration, AtConnectionStoresWhatMakesTheReportedLatencyTheMeasur
                             probe.take (block, first);
                         });
 
-        ASSERT_TRUE (rig.sim.runUntil ([&] { return controller.getCalibrationStatus() == Status::measured; }, 2.0));
+        ASSERT_TRUE (rig.sim.runUntil ([&] { return calibration.getStatus() == Status::measured; }, 2.0));
         EXPECT_EQ (heardWhileCalibrating, 0.0f);
         EXPECT_EQ (rig.driver().getSettings().extraLatency.get(), c.roundTrip - 32);
         EXPECT_EQ (framesSent (rig, calibrationOver), 1);
@@ -84,9 +84,9 @@ TEST (LatencyCalibration, APedalRequestCalibratesEveryClientAndEachSaysWhenItIsO
 
     rig.pedal.clearReceivedMessages();
     ASSERT_TRUE (rig.pedal.sendCalibrate());
-    auto& controller = rig.device().getController();
+    auto& calibration = rig.driver().getCalibration();
     ASSERT_TRUE (rig.sim.runUntil ([&] { return framesSent (rig, calibrationOver) == 3; }, 2.0));
-    EXPECT_EQ (controller.getCalibrationStatus(), Status::measured);
+    EXPECT_EQ (calibration.getStatus(), Status::measured);
     EXPECT_EQ (rig.driver().getSettings().extraLatency.get(), 900 - 32);
 }
 
@@ -96,11 +96,11 @@ TEST (LatencyCalibration, OneThatHearsNothingStopsTellsThePedalStoresNothingAndS
     rig.pedalAudio().setGain (0, 0.0f);
     auto* client = rig.attach (Mode::audio, 512);
     auto& bridge = client->getAudioSource();
-    auto& controller = rig.device().getController();
+    auto& calibration = rig.driver().getCalibration();
     rig.streamHost ({ client }, 512, {}, {});
 
-    ASSERT_TRUE (rig.sim.runUntil ([&] { return controller.getCalibrationStatus() != Status::running; }, 2.0));
-    EXPECT_EQ (controller.getCalibrationStatus(), Status::timedOut);
+    ASSERT_TRUE (rig.sim.runUntil ([&] { return calibration.getStatus() != Status::running; }, 2.0));
+    EXPECT_EQ (calibration.getStatus(), Status::timedOut);
     EXPECT_EQ (bridge.getCalibrationState(), AudioLatencyDetector::timedOut);
     EXPECT_FALSE (bridge.isTimerRunning (AudioIODeviceSource::calibrationTimerId));
     EXPECT_EQ (framesSent (rig, calibrationOver), 1);

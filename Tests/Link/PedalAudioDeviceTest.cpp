@@ -6,7 +6,7 @@
 // settings to the bridges, announces the latency and shares the channels out.
 namespace
 {
-using Status = UsbDeviceController::CalibrationStatus;
+using Status = LatencyCalibration::Status;
 
 // What a client's listener hears of the latency, and what its own bridge
 // says at that moment (which is what a processor reports).
@@ -190,7 +190,7 @@ TEST (PedalAudioDevice, OnlyAnAudioConnectionWithoutAStoredLatencyCalibrates)
         AudioLinkRig rig;
         rig.driver().getSettings().extraLatency.setValue (c.extraLatency, nullptr);
         rig.attach (c.mode, 512);
-        EXPECT_EQ (rig.device().getController().getCalibrationStatus(), c.status);
+        EXPECT_EQ (rig.driver().getCalibration().getStatus(), c.status);
         EXPECT_EQ (rig.driver().getSettings().extraLatency.get(), c.mode == Mode::pedalboard ? 0 : c.extraLatency);
     }
 }

@@ -80,14 +80,14 @@ TEST_F (DeviceOptionsThroughTheProcessor, CalibrateStoresTheMeasuredLatencyOrSay
     {
         const char* what;
         float returnGain;
-        UsbDeviceController::CalibrationStatus ending;
+        LatencyCalibration::Status ending;
         int stored;
         const char* message;
         juce::StringArray logged;
     } cases[] = {
-        { "the round trip comes back", 1.0f, UsbDeviceController::CalibrationStatus::measured, roundTrip - 32,
+        { "the round trip comes back", 1.0f, LatencyCalibration::Status::measured, roundTrip - 32,
           PedalOptionsComponent::askingText, {} },
-        { "nothing comes back", 0.0f, UsbDeviceController::CalibrationStatus::timedOut, stale,
+        { "nothing comes back", 0.0f, LatencyCalibration::Status::timedOut, stale,
           PedalOptionsComponent::calibrationFailedText, { failureLine } },
     };
 
@@ -96,7 +96,7 @@ TEST_F (DeviceOptionsThroughTheProcessor, CalibrateStoresTheMeasuredLatencyOrSay
     const int before = processor.getLatencySamples();
     EXPECT_EQ (shown (options), "Same As Host, Medium, Small, 120, host 256, total " + juce::String (before));
     EXPECT_EQ (options.getMessage(), PedalOptionsComponent::askingText);
-    auto& controller = rig.device().getController();
+    auto& calibration = rig.driver().getCalibration();
 
     for (const auto& c : cases)
     {
@@ -108,7 +108,7 @@ TEST_F (DeviceOptionsThroughTheProcessor, CalibrateStoresTheMeasuredLatencyOrSay
 
         // As the button's click reaches it.
         options.buttonClicked (findButton (options, "Calibrate"));
-        ASSERT_TRUE (rig.sim.runUntil ([&] { return controller.getCalibrationStatus() == c.ending; }, 3.0));
+        ASSERT_TRUE (rig.sim.runUntil ([&] { return calibration.getStatus() == c.ending; }, 3.0));
         EXPECT_EQ (settings().extraLatency.get(), c.stored);
         EXPECT_EQ (options.getLatencyEditor()->getText(), juce::String (c.stored));
 
@@ -124,7 +124,7 @@ TEST_F (DeviceOptionsThroughTheProcessor, CalibrateStoresTheMeasuredLatencyOrSay
     for (int channel = 0; channel < EmulatedPedalAudio::numChannels; ++channel)
         rig.pedalAudio().setGain (channel, 1.0f);
     options.buttonClicked (findButton (options, "Calibrate"));
-    ASSERT_TRUE (rig.sim.runUntil ([&] { return controller.getCalibrationStatus() != UsbDeviceController::CalibrationStatus::timedOut; }, 3.0));
+    ASSERT_TRUE (rig.sim.runUntil ([&] { return calibration.getStatus() != LatencyCalibration::Status::timedOut; }, 3.0));
     refresh (options);
     EXPECT_EQ (options.getMessage(), PedalOptionsComponent::askingText);
 }

@@ -439,7 +439,7 @@ TEST (ProcessorAudioTransitions, EveryTransitionOfThePedalsAudioIsARampAndTheDry
     };
     const auto calibrated = [&latencyReported] (ProcessorAudioRig& rig)
     {
-        return rig.device().getController().getCalibrationStatus() == UsbDeviceController::CalibrationStatus::measured
+        return rig.driver().getCalibration().getStatus() == LatencyCalibration::Status::measured
                && latencyReported (rig);
     };
 

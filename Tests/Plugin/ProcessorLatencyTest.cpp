@@ -67,8 +67,8 @@ TEST (ProcessorLatency, ACalibrationStoresWhatMakesTheReportedLatencyTheMeasured
         DelayMeter meter (rig);
 
         ASSERT_TRUE (rig.attach (Mode::audio));
-        auto& controller = rig.device().getController();
-        ASSERT_TRUE (rig.sim.runUntil ([&] { return controller.getCalibrationStatus() == UsbDeviceController::CalibrationStatus::measured; }, 3.0));
+        auto& calibration = rig.driver().getCalibration();
+        ASSERT_TRUE (rig.sim.runUntil ([&] { return calibration.getStatus() == LatencyCalibration::Status::measured; }, 3.0));
         EXPECT_EQ (rig.driver().getSettings().extraLatency.get(), c.roundTrip - 32);
 
         auto& processor = rig.processor();

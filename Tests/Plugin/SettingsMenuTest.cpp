@@ -321,7 +321,7 @@ TEST_F (SettingsMenuTest, WhileOneInstanceFlashesThePedalNoInstanceDisturbsItAnd
 // stored as the pedal's latency, shows in the field.
 TEST_F (SettingsMenuTest, DeviceOptionsCalibrateAgainstThePedalAndShowTheHostsFigures)
 {
-    using Status = UsbDeviceController::CalibrationStatus;
+    using Status = LatencyCalibration::Status;
     choose (MENU_ID_DEVICE_OPTIONS);
     EXPECT_FALSE (dialogShown()); // no pedal
 
@@ -338,8 +338,8 @@ TEST_F (SettingsMenuTest, DeviceOptionsCalibrateAgainstThePedalAndShowTheHostsFi
         latency.setValue (1, nullptr);
         attach (mode, ChannelSetting::stereo, mode == Mode::pedalboard ? PedalModeConfig::in : PedalModeConfig::none);
         latency.setValue (1, nullptr); // Pedalboard use has set it to 0
-        auto& controller = rig.device().getController();
-        const auto measured = [&controller] { return controller.getCalibrationStatus() == Status::measured; };
+        auto& calibration = rig.driver().getCalibration();
+        const auto measured = [&calibration] { return calibration.getStatus() == Status::measured; };
 
         choose (MENU_ID_DEVICE_OPTIONS);
         auto* options = shownDialog<PedalOptionsComponent>();
@@ -361,7 +361,7 @@ TEST_F (SettingsMenuTest, DeviceOptionsCalibrateAgainstThePedalAndShowTheHostsFi
         {
             ASSERT_TRUE (rig.runUntil ([&] { return measured() && field.getText() != "1"; })) << "the calibration's result in the field";
             EXPECT_EQ (shownDialog<PedalOptionsComponent>(), options);
-            EXPECT_EQ (latency.get(), controller.getLastMeasuredLatency());
+            EXPECT_EQ (latency.get(), calibration.getLastMeasuredLatency());
             EXPECT_GT (latency.get(), 1);
             EXPECT_EQ (field.getText(), juce::String (latency.get()));
             EXPECT_EQ (rig.receivedInGroup (Sysex::SystemGroup).back(), calibrationOver);

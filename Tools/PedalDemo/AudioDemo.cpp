@@ -62,8 +62,8 @@ void showAudioThroughThePedal (VelmoraAudioProcessor& processor, EmulatedPedal& 
     std::printf ("the pedal's audio, in co-simulation (host blocks of %d samples at %.0f Hz, the pedal's round trip %d samples):\n",
                  blockSize, sampleRate, pedal.getAudio().getRoundTrip());
 
-    auto& controller = device->getController();
-    const bool calibrated = sim.runUntil ([&] { return controller.getCalibrationStatus() == UsbDeviceController::CalibrationStatus::measured; }, 5.0);
+    auto& calibration = device->getDriver().getCalibration();
+    const bool calibrated = sim.runUntil ([&] { return calibration.getStatus() == LatencyCalibration::Status::measured; }, 5.0);
     std::printf ("  calibration at connection: %s, \"extraLatency\" %d\n", calibrated ? "measured" : "no result",
                  device->getDriver().getSettings().extraLatency.get());
 

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <optional>
+
+class AudioIODeviceSource;
+class UsbDeviceDriver;
+
+// The pedal's latency calibrations, on the message thread: each bridge
+// measures the round trip through the pedal; each calibration ends by telling
+// the pedal so (Calibrate [0]) and, when it measured something, storing it as
+// "extraLatency". The driver starts them: on every attached client when the
+// pedal asks, on the primary one at a connection without a measured latency.
+class LatencyCalibration
+{
+public:
+    explicit LatencyCalibration (UsbDeviceDriver& pedalDriver) : driver (pedalDriver) {}
+
+    // Arms a calibration on this bridge (not without any block size known).
+    void start (AudioIODeviceSource& bridge);
+
+    // How the latest calibration ended.
+    enum class Status { none, running, measured, timedOut };
+    Status getStatus() const noexcept { return status; }
+    int getLastMeasuredLatency() const noexcept { return lastMeasuredLatency; }
+
+private:
+    void ended (std::optional<int> latencySamples);
+
+    UsbDeviceDriver& driver;
+    Status status = Status::none;
+    int lastMeasuredLatency = 0;
+};
