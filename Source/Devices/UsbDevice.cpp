@@ -21,10 +21,9 @@ UsbDevice::~UsbDevice()
 
 UsbDeviceClient* UsbDevice::addClient (ChannelSetting channel, PedalModeConfig leg)
 {
-    clients.push_back (std::make_unique<UsbDeviceClient> (name));
+    clients.push_back (std::make_unique<UsbDeviceClient> (name, driver, PedalAudioBridge::Parameters::of (driver.getSettings())));
     auto* client = clients.back().get();
     client->setController (&controller);
-    driver.copySettingsTo (*client);
     controller.addClient (client, channel, leg);
     return client;
 }
@@ -39,8 +38,9 @@ void UsbDevice::removeClient (UsbDeviceClient* client)
 
     controller.removeClient (client);
 
-    // Its timers and calibration end now; the audio threads may still pass
-    // through it until it is deleted, but it reaches nothing of the pedal.
+    // Its timers and calibration end now, and its bridge asks nothing more of
+    // the pedal's device; the audio threads may still pass through it until it
+    // is deleted, but it reaches nothing of the pedal.
     client->getAudioSource().shutDown();
     client->setController (nullptr);
 

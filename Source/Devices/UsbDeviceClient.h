@@ -13,7 +13,7 @@ class UsbDeviceController;
 // One plug-in instance attached to a pedal. It belongs to its pedal; the
 // processor and, when open at attach time, the editor listen to it. It carries
 // the instance's audio bridge to the pedal and the peak detector of its meters.
-class UsbDeviceClient : private AudioIODeviceSource::Owner
+class UsbDeviceClient
 {
 public:
     class ClientListener
@@ -25,16 +25,17 @@ public:
         virtual void latencyChanged (int) {}
     };
 
-    explicit UsbDeviceClient (const juce::String& pedalName);
-    ~UsbDeviceClient() override;
+    // Its bridge is driven by the pedal's audio device and starts with the pedal's settings.
+    UsbDeviceClient (const juce::String& pedalName, PedalAudioBridge::Device& pedalAudio,
+                     const PedalAudioBridge::Parameters& settings);
+    ~UsbDeviceClient();
 
     // Listeners are called on the message thread, last added first.
     void addListener (ClientListener* listener) { listeners.add (listener); }
     void removeListener (ClientListener* listener) { listeners.remove (listener); }
 
     // The pedal confirmed a mode; called on the primary client only.
-    // In Audio use, without a measured latency, it first calibrates.
-    void deviceConnected (Mode mode);
+    void deviceConnected();
 
     // A message from the pedal, to every listener.
     void deliverMessage (SysexMessage& message);
@@ -45,10 +46,6 @@ public:
 
     // Host audio thread: the block goes through the pedal, then feeds the meters.
     void getNextAudioBlock (const juce::AudioSourceChannelInfo& info);
-
-    // Pedal audio thread: the device channels this client was handed.
-    void audioDeviceIOCallback (const float* const* inputs, int numInputs, float* const* outputs,
-                                int numOutputs, int numSamples) noexcept;
 
     // The pedal's controller while attached, else null. A host thread saving its
     // state reads it while the message thread detaches: load it once.
@@ -61,21 +58,15 @@ public:
 
     // The pedalboard leg this instance serves, none outside Pedalboard use.
     // Safe on any thread.
-    void setPedalboardLeg (PedalModeConfig leg) noexcept { pedalboardLeg.store (leg); }
-    PedalModeConfig getPedalboardLeg() const noexcept override { return pedalboardLeg.load(); }
+    void setPedalboardLeg (PedalModeConfig leg) noexcept { bridge.setPedalboardLeg (leg); }
+    PedalModeConfig getPedalboardLeg() const noexcept { return bridge.getPedalboardLeg(); }
 
 private:
-    void configureAudioDevice() override;
-    bool isAudioDeviceOpen() const override;
-    int getDeliveredBlockSize() const override;
-    void audioParametersApplied (AudioIODeviceSource&) override;
-
     std::atomic<UsbDeviceController*> controller { nullptr };
     AudioIODeviceSource bridge;
     AudioPeakDetector peakDetector;
     juce::String deviceName;
     juce::ListenerList<ClientListener> listeners;
-    std::atomic<PedalModeConfig> pedalboardLeg { PedalModeConfig::none };
     int announcedLatency = 0;
 
     JUCE_DECLARE_NON_COPYABLE (UsbDeviceClient)

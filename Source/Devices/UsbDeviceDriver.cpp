@@ -22,6 +22,12 @@ std::optional<uint8_t> requestFor (Mode mode) noexcept
 
     return std::nullopt;
 }
+
+// The driver reaches a client's bridge only through what a device drives.
+PedalAudioBridge& bridgeOf (UsbDeviceClient* client)
+{
+    return client->getAudioSource();
+}
 } // namespace
 
 UsbDeviceDriver::UsbDeviceDriver (const juce::String& deviceName,
@@ -215,10 +221,18 @@ void UsbDeviceDriver::notifyConnected()
 {
     listeners.call ([this] (Listener& l) { l.deviceConnected (this); });
 
-    // Only the primary client hears of the confirmed mode.
+    // Only the primary client hears of the confirmed mode. In Audio use,
+    // without a measured latency, it first calibrates.
     if (controller != nullptr)
+    {
         if (auto* primary = controller->getPrimaryClient())
-            primary->deviceConnected (getState());
+        {
+            if (getState() == Mode::audio && settings.extraLatency.get() == 0)
+                calibration.start (primary->getAudioSource());
+
+            primary->deviceConnected();
+        }
+    }
 }
 
 void UsbDeviceDriver::calibrateEveryClient()
@@ -257,8 +271,8 @@ void UsbDeviceDriver::enableAudio()
     // Every bridge sizes its rings for what the device really delivers.
     if (isAudioDeviceOpen())
     {
-        reopened = true;
-        audioParametersApplied (nullptr);
+        prepareBridgesAgain (nullptr);
+        notifyLatencyChanged();
     }
 }
 
@@ -269,7 +283,7 @@ int UsbDeviceDriver::getEffectiveBlockSize() const
 
     if (controller != nullptr)
         if (auto* primary = controller->getPrimaryClient())
-            return primary->getAudioSource().getPendingParameters().hostBlock;
+            return bridgeOf (primary).getPendingHostBlock();
 
     return 0;
 }
@@ -301,15 +315,16 @@ void UsbDeviceDriver::startAudioDevice()
 
     if (controller != nullptr)
         for (const auto& entry : controller->getEntries())
-            entry.client->getAudioSource().requestStart();
+            bridgeOf (entry.client).requestStart();
 
     audioDevice->start (this);
 }
 
-void UsbDeviceDriver::configureAudioDevice()
+// Whether the device was opened anew.
+bool UsbDeviceDriver::configureAudioDevice()
 {
     if (audioDevice == nullptr)
-        return;
+        return false;
 
     const int rate = sampleRate.load();
     const int blockSize = getEffectiveBlockSize();
@@ -320,7 +335,7 @@ void UsbDeviceDriver::configureAudioDevice()
         if (! audioDevice->isPlaying())
             audioDevice->start (this);
 
-        return;
+        return false;
     }
 
     audioDevice->close();
@@ -331,31 +346,47 @@ void UsbDeviceDriver::configureAudioDevice()
     if (! audioDevice->isOpen())
         openAudioDevice (rate, fallbackBlockSize);
 
-    if (audioDevice->isOpen())
-    {
-        reopened = true;
-        audioDevice->start (this);
-    }
+    if (! audioDevice->isOpen())
+        return false;
+
+    audioDevice->start (this);
+    return true;
 }
 
-void UsbDeviceDriver::audioParametersApplied (UsbDeviceClient* client)
+void UsbDeviceDriver::applyParameters (PedalAudioBridge& bridge, bool start)
 {
-    // After a reopen the device may deliver another block size: the other
-    // bridges restart with it (they find the device as they want it now).
-    if (std::exchange (reopened, false) && controller != nullptr && ! refreshingBridges)
-    {
-        const juce::ScopedValueSetter<bool> refreshing (refreshingBridges, true);
-        const auto current = controller->getEntries();
+    apply (bridge, start);
+}
 
-        for (const auto& entry : current)
-        {
-            auto& bridge = entry.client->getAudioSource();
-            if (entry.client != client && bridge.hasAppliedParameters())
-                bridge.updateAudioParameters (bridge.getStreamingState() != AudioIODeviceSource::stopped);
-        }
-    }
+// The one way a bridge takes new parameters: stopped before the device may
+// reopen under it, prepared with the device as it is then, streaming again as
+// asked (or, without a start given, as it did).
+void UsbDeviceDriver::apply (PedalAudioBridge& bridge, std::optional<bool> start)
+{
+    const bool wasStarted = bridge.stop();
+    const bool reopened = configureAudioDevice();
+    bridge.prepare (start.value_or (wasStarted));
+
+    if (reopened)
+        prepareBridgesAgain (&bridge);
 
     notifyLatencyChanged();
+}
+
+// A device opened anew may deliver another block size: every bridge that had
+// parameters but the one just prepared restarts with it.
+void UsbDeviceDriver::prepareBridgesAgain (const PedalAudioBridge* prepared)
+{
+    if (controller == nullptr)
+        return;
+
+    const auto current = controller->getEntries();
+    for (const auto& entry : current)
+    {
+        auto& bridge = bridgeOf (entry.client);
+        if (&bridge != prepared && bridge.hasAppliedParameters())
+            bridge.prepare (bridge.stop());
+    }
 }
 
 void UsbDeviceDriver::releaseAudio()
@@ -367,24 +398,17 @@ void UsbDeviceDriver::releaseAudio()
 }
 
 //==============================================================================
-void UsbDeviceDriver::copySettingsTo (UsbDeviceClient& client)
-{
-    client.getAudioSource().setPendingSettings (settings.blockSize.get(), settings.inAdjust.get(),
-                                                settings.outAdjust.get(), settings.extraLatency.get());
-}
-
 void UsbDeviceDriver::settingsChanged()
 {
     if (controller == nullptr)
         return;
 
+    const auto parameters = PedalAudioBridge::Parameters::of (settings);
     const auto current = controller->getEntries();
+
     for (const auto& entry : current)
-    {
-        copySettingsTo (*entry.client);
-        auto& bridge = entry.client->getAudioSource();
-        bridge.updateAudioParametersWhenQuiet (bridge.getStreamingState() != AudioIODeviceSource::stopped);
-    }
+        if (auto& bridge = bridgeOf (entry.client); bridge.parametersChanged (parameters))
+            apply (bridge, std::nullopt);
 
     notifyLatencyChanged();
 }
@@ -395,7 +419,7 @@ int UsbDeviceDriver::computeLatency() const
         return 0;
 
     auto* primary = controller->getPrimaryClient();
-    return primary != nullptr ? primary->getAudioSource().getLatencySamples() : 0;
+    return primary != nullptr ? bridgeOf (primary).getLatencySamples() : 0;
 }
 
 void UsbDeviceDriver::notifyLatencyChanged()
@@ -416,7 +440,7 @@ void UsbDeviceDriver::notifyLatencyChanged()
 //==============================================================================
 void UsbDeviceDriver::audioDeviceIOCallbackWithContext (const float* const* inputs, int numInputs,
                                                         float* const* outputs, int numOutputs, int numSamples,
-                                                        const juce::AudioIODeviceCallbackContext&)
+                                                        const juce::AudioIODeviceCallbackContext& context)
 {
     const AudioThreadGuard::Scope inCallback (audioGuard);
 
@@ -434,13 +458,16 @@ void UsbDeviceDriver::audioDeviceIOCallbackWithContext (const float* const* inpu
     const auto& entries = controller->getEntriesForAudio();
     const bool split = controller->isSplit();
 
-    auto all = [&] (UsbDeviceClient* c) { c->audioDeviceIOCallback (inputs, numInputs, outputs, numOutputs, numSamples); };
+    auto all = [&] (UsbDeviceClient* c)
+    {
+        bridgeOf (c).audioDeviceIOCallbackWithContext (inputs, numInputs, outputs, numOutputs, numSamples, context);
+    };
     // A mono client gets the device channel of its side.
     auto one = [&] (UsbDeviceClient* c, ChannelSetting side)
     {
         const int channel = side == ChannelSetting::monoLeft ? 0 : 1;
         if (numInputs > channel && numOutputs > channel)
-            c->audioDeviceIOCallback (inputs + channel, 1, outputs + channel, 1, numSamples);
+            bridgeOf (c).audioDeviceIOCallbackWithContext (inputs + channel, 1, outputs + channel, 1, numSamples, context);
     };
 
     if (mode == Mode::pedalboard)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Devices/Audio/PedalAudioBridge.h"
 #include "Devices/DeviceModes.h"
 #include "Devices/LatencyCalibration.h"
 #include "Devices/Midi/MidiDevice.h"
@@ -10,18 +11,22 @@
 #include <juce_audio_devices/juce_audio_devices.h>
 #include <juce_events/juce_events.h>
 #include <atomic>
+#include <optional>
 
 // The protocol end of one connected pedal: its device id, the connection state,
 // the mode handshake, a keep-alive every second and a watchdog that drops a
 // pedal that falls silent. It owns the pedal's MIDI ports, its settings, its
 // latency calibrations and its audio device, which it opens when the pedal
 // confirms Audio or Pedalboard use and hands, channel by channel, to the
-// clients' audio bridges. It hands its settings to the bridges whenever they
-// change and tells every client when its bridge's latency changed.
+// clients' audio bridges. It alone decides when the device reopens and which
+// bridges follow: it hands them its settings whenever they change, prepares
+// them around every change of the device, and tells every client when its
+// bridge's latency changed.
 class UsbDeviceController;
 class UsbDeviceClient;
 
 class UsbDeviceDriver : public juce::AudioIODeviceCallback,
+                        public PedalAudioBridge::Device,
                         private MidiDevice::Listener,
                         private DeviceSettings::Listener,
                         private juce::MultiTimer
@@ -82,7 +87,7 @@ public:
     void openAudioDevice (int rate, int blockSize);
     void startAudioDevice();
     void releaseAudio();
-    bool isAudioDeviceOpen() const { return audioDevice != nullptr && audioDevice->isOpen(); }
+    bool isAudioDeviceOpen() const override { return audioDevice != nullptr && audioDevice->isOpen(); }
     juce::AudioIODevice* getAudioDevice() const noexcept { return audioDevice.get(); }
 
     // The block size the device is opened with: the "blockSize" setting, or
@@ -90,15 +95,10 @@ public:
     int getEffectiveBlockSize() const;
 
     // What the open device really calls back with, else 0.
-    int getDeliveredBlockSize() const;
+    int getDeliveredBlockSize() const override;
 
-    // Message thread: reopens the device when its rate or block size no longer
-    // matches, and starts it. A bridge asks for this when it takes new parameters.
-    void configureAudioDevice();
-
-    // Message thread: a bridge took new parameters. After a reopen the other
-    // bridges take theirs again; changed latencies are announced.
-    void audioParametersApplied (UsbDeviceClient* client);
+    // Message thread: a bridge has new parameters to take (PedalAudioBridge::Device).
+    void applyParameters (PedalAudioBridge& bridge, bool start) override;
 
     // The rate the audio device is opened at; the host's rate once it prepares.
     // Safe on any thread.
@@ -113,9 +113,6 @@ public:
     // listeners last heard tells them (each bridge has its own figure, from
     // its own host's block). Latency changes reach the processors only this way.
     void notifyLatencyChanged();
-
-    // The four settings a bridge takes from the pedal's settings.
-    void copySettingsTo (UsbDeviceClient& client);
 
     juce::ValueTree& getSettingsTree() noexcept { return settingsTree; }
     DeviceSettings& getSettings() noexcept { return settings; }
@@ -153,6 +150,9 @@ private:
     void takeModeReply (Mode newState, const SysexMessage& message);
     bool isStillAttached (class UsbDeviceClient* client) const;
     void calibrateEveryClient();
+    bool configureAudioDevice();
+    void apply (PedalAudioBridge& bridge, std::optional<bool> start);
+    void prepareBridgesAgain (const PedalAudioBridge* prepared);
 
     juce::ValueTree settingsTree;
     DeviceSettings settings;
@@ -167,8 +167,6 @@ private:
     std::atomic<int> sampleRate { 44100 };
     int latency = -1;
     int wantedRate = 0, wantedBlockSize = -1; // what the device was last opened for
-    bool reopened = false;                    // since the bridges last took the device's block size
-    bool refreshingBridges = false;
     juce::String name;
     UsbDeviceController* controller = nullptr;
     std::unique_ptr<juce::AudioIODeviceType> deviceType;

@@ -392,7 +392,14 @@ TEST_F (PedalFace, MeterFeedTakesEachHeldPeakOnceAndFeedsTheLeftOneToBothInMono)
 {
     EXPECT_EQ (MeterFeed::takePeaks (nullptr, ChannelSetting::stereo), std::make_pair (0.0f, 0.0f));
 
-    UsbDeviceClient client ("QZR-0001");
+    // A client of a pedal whose audio device never opens.
+    struct NoAudio final : PedalAudioBridge::Device
+    {
+        void applyParameters (PedalAudioBridge&, bool) override {}
+        bool isAudioDeviceOpen() const override { return false; }
+        int getDeliveredBlockSize() const override { return 0; }
+    } noAudio;
+    UsbDeviceClient client ("QZR-0001", noAudio, {});
     juce::AudioBuffer<float> block (2, 64);
     block.clear();
     block.setSample (0, 10, -0.5f);

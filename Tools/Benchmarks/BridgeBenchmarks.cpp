@@ -10,7 +10,6 @@
 #include "Comparisons.h"
 
 #include "Devices/Audio/AudioIODeviceSource.h"
-#include "Devices/DeviceModes.h"
 #include "Utilities/CircularAudioBuffer.h"
 
 #include <benchmark/benchmark.h>
@@ -22,14 +21,17 @@ constexpr double sampleRate = 48000.0;
 constexpr double driftRatio = 1.0001;
 
 // A pedal whose device is open and delivers the host's block size.
-struct OpenPedal final : AudioIODeviceSource::Owner
+struct OpenPedal final : PedalAudioBridge::Device
 {
     explicit OpenPedal (int block) : blockSize (block) {}
-    PedalModeConfig getPedalboardLeg() const noexcept override { return PedalModeConfig::none; }
-    void configureAudioDevice() override {}
+    void applyParameters (PedalAudioBridge& bridge, bool start) override
+    {
+        bridge.stop();
+        bridge.prepare (start);
+    }
+
     bool isAudioDeviceOpen() const override { return true; }
     int getDeliveredBlockSize() const override { return blockSize; }
-    void audioParametersApplied (AudioIODeviceSource&) override {}
     int blockSize;
 };
 
@@ -38,7 +40,7 @@ void BridgeHostAndDevice (benchmark::State& state)
     const juce::ScopedJuceInitialiser_GUI framework; // the bridge's timers need a message thread
     const int blockSize = (int) state.range (0);
     OpenPedal pedal (blockSize);
-    AudioIODeviceSource bridge (pedal);
+    AudioIODeviceSource bridge (pedal, {});
     bridge.prepareToPlay (blockSize, sampleRate);
 
     auto host = Blocks::noise (numChannels, blockSize), inputs = Blocks::noise (numChannels, blockSize);

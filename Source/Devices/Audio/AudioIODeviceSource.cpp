@@ -84,7 +84,8 @@ int AudioIODeviceSource::largestLatency (int hostBlock) noexcept
     return largest;
 }
 
-AudioIODeviceSource::AudioIODeviceSource (Owner& ownerToUse) : owner (ownerToUse)
+AudioIODeviceSource::AudioIODeviceSource (Device& pedalDevice, const Parameters& settings)
+    : device (&pedalDevice), pending (settings)
 {
     startTimer (driftTimerId, driftIntervalMs);
     startTimer (restartTimerId, restartIntervalMs);
@@ -108,6 +109,7 @@ void AudioIODeviceSource::shutDown()
     prepared.store (false);
     detector.cancel();
     calibrationDone = nullptr; // never called
+    device = nullptr;
 }
 
 //==============================================================================
@@ -148,14 +150,6 @@ void AudioIODeviceSource::handleAsyncUpdate()
         updateAudioParameters (true);
 }
 
-void AudioIODeviceSource::setPendingSettings (int deviceBlock, int inAdjust, int outAdjust, int extraLatency) noexcept
-{
-    pending.deviceBlock = deviceBlock;
-    pending.inAdjust = inAdjust;
-    pending.outAdjust = outAdjust;
-    pending.extraLatency = extraLatency;
-}
-
 const AudioIODeviceSource::Parameters& AudioIODeviceSource::getPendingParameters() noexcept
 {
     pending.sampleRate = pendingSampleRate.load();
@@ -163,45 +157,83 @@ const AudioIODeviceSource::Parameters& AudioIODeviceSource::getPendingParameters
     return pending;
 }
 
-void AudioIODeviceSource::updateAudioParametersWhenQuiet (bool start)
+bool AudioIODeviceSource::hasPendingParameters() noexcept
 {
-    const auto next = getPendingParameters();
+    const auto& next = getPendingParameters();
+    return next.sampleRate > 0.0 && next.hostBlock > 0;
+}
 
-    if (! (next.sampleRate > 0.0) || next.hostBlock <= 0)
-        return;
+int AudioIODeviceSource::deliveredBlockSize() const
+{
+    return device != nullptr ? device->getDeliveredBlockSize() : 0;
+}
+
+bool AudioIODeviceSource::parametersChanged (const Parameters& settings)
+{
+    pending.deviceBlock = settings.deviceBlock;
+    pending.inAdjust = settings.inAdjust;
+    pending.outAdjust = settings.outAdjust;
+    pending.extraLatency = settings.extraLatency;
+
+    if (! hasPendingParameters())
+        return false;
 
     if (! appliedValid || ! hostHearsPedal())
-    {
-        updateAudioParameters (start);
-        return;
-    }
+        return true;
 
     // The stream goes on until the host has faded the pedal's audio out; the
     // host hears of the new latency now, so that its mute starts closing. A
     // device reopened for another block size is taken to deliver that size.
+    const auto& next = pending;
     const auto effectiveBlock = [] (const Parameters& p) { return p.deviceBlock > 0 ? p.deviceBlock : p.hostBlock; };
     const bool sameDevice = next.sampleRate == applied.sampleRate && effectiveBlock (next) == effectiveBlock (applied)
-                            && owner.getDeliveredBlockSize() == lastDelivered;
+                            && deliveredBlockSize() == lastDelivered;
     const int deviceBlock = sameDevice ? deviceBlockInUse : effectiveBlock (next);
 
     handOver.update = true;
-    handOver.start = handOver.start || start;
+    handOver.start = handOver.start || state.load() != stopped;
     latency.store (computeTargets (next.hostBlock, deviceBlock, next.inAdjust, next.outAdjust).latency (next.extraLatency));
     askHostToLetGo();
+    return false;
 }
 
 void AudioIODeviceSource::updateAudioParameters (bool start)
 {
-    const auto next = getPendingParameters();
-
-    if (! (next.sampleRate > 0.0) || next.hostBlock <= 0)
+    if (! hasPendingParameters())
         return;
+
+    // The device may have to reopen for them: it stops and prepares this bridge.
+    if (device != nullptr)
+    {
+        device->applyParameters (*this, start);
+        return;
+    }
+
+    stop();
+    prepare (start);
+}
+
+bool AudioIODeviceSource::stop()
+{
+    const bool wasStarted = state.load() != stopped;
+
+    if (! hasPendingParameters())
+        return wasStarted;
 
     // A restart that waited for the host is this one.
     handOver.update = false;
     handOver.start = false;
     state.store (stopped);
     resetStreaming();
+    return wasStarted;
+}
+
+void AudioIODeviceSource::prepare (bool start)
+{
+    if (! hasPendingParameters())
+        return;
+
+    const auto& next = pending;
 
     if (next.sampleRate != applied.sampleRate)
     {
@@ -210,11 +242,10 @@ void AudioIODeviceSource::updateAudioParameters (bool start)
     }
 
     applied = next;
-    owner.configureAudioDevice();
 
     // The device's own block size where it tells us, else the one asked for;
     // larger callbacks seen since it last changed are taken as the truth.
-    const int delivered = owner.getDeliveredBlockSize();
+    const int delivered = deliveredBlockSize();
 
     if (delivered != lastDelivered)
         observedDeviceBlock = 0;
@@ -243,13 +274,11 @@ void AudioIODeviceSource::updateAudioParameters (bool start)
 
     if (start)
         requestStart();
-
-    owner.audioParametersApplied (*this);
 }
 
 void AudioIODeviceSource::requestStart()
 {
-    if (! appliedValid || ! prepared.load() || ! targets.streamable || ! owner.isAudioDeviceOpen())
+    if (! appliedValid || ! prepared.load() || ! targets.streamable || device == nullptr || ! device->isAudioDeviceOpen())
         return;
 
     int expected = stopped;
@@ -315,7 +344,7 @@ void AudioIODeviceSource::prime (int64_t now) noexcept
     // ring holds until then is its primed silence and whatever the pedal
     // still returned of an earlier stream. The OUT leg keeps the host's own
     // samples; the IN leg's are the pedal's once the primed silence is read.
-    const auto leg = owner.getPedalboardLeg();
+    const auto leg = pedalboardLeg.load();
     stream = {};
     stream.latency = targets.latency (applied.extraLatency);
     stream.returnsAt = leg == PedalModeConfig::out ? 0 : leg == PedalModeConfig::in ? targets.fromDevice - moved : stream.latency;
@@ -374,7 +403,7 @@ void AudioIODeviceSource::streamHostBlock (const juce::AudioSourceChannelInfo& i
     auto& buffer = *info.buffer;
     const auto now = HostClock::now();
     hostTiming.record (now);
-    const auto leg = owner.getPedalboardLeg();
+    const auto leg = pedalboardLeg.load();
     const int readFrom = fromDevice.getReadIndex();
 
     if (detector.isMeasuring() && ! stream.spoiled)
@@ -464,7 +493,7 @@ void AudioIODeviceSource::fadeAfterFault (const juce::AudioSourceChannelInfo& in
     // from-device ring still holds what the pedal sent back, and one more
     // block of it lets the host fade out. An overflowing ring may be written
     // over while it is read: that one ends at once.
-    if (state.load() == deviceWriteFailed || owner.getPedalboardLeg() == PedalModeConfig::out)
+    if (state.load() == deviceWriteFailed || pedalboardLeg.load() == PedalModeConfig::out)
     {
         info.clearActiveBufferRegion();
         span.realFrom = span.realUntil = 0;
@@ -548,7 +577,7 @@ void AudioIODeviceSource::audioDeviceIOCallbackWithContext (const float* const* 
     if (numSamples <= 0)
         return;
 
-    const auto leg = owner.getPedalboardLeg();
+    const auto leg = pedalboardLeg.load();
     const bool feedsOutputs = leg != PedalModeConfig::in;
 
     {
@@ -720,7 +749,7 @@ void AudioIODeviceSource::continueHandOver()
 //==============================================================================
 bool AudioIODeviceSource::startLatencyCalibration (CalibrationCallback callback)
 {
-    const int delivered = owner.getDeliveredBlockSize();
+    const int delivered = deliveredBlockSize();
     const auto settings = getPendingParameters();
     const int block = delivered > 0 ? delivered
                     : settings.deviceBlock > 0 ? settings.deviceBlock

@@ -2,6 +2,7 @@
 
 #include "Devices/Audio/AudioLatencyDetector.h"
 #include "Devices/Audio/CallbackTiming.h"
+#include "Devices/Audio/PedalAudioBridge.h"
 #include "Devices/Audio/RingDriftController.h"
 #include "Devices/DeviceModes.h"
 #include "Utilities/ResamplingCircularAudioBuffer.h"
@@ -20,13 +21,17 @@
 // clocks may drift apart. An atomic streaming state gates both sides, catches
 // faults and restarts streaming. It also hosts the latency calibration.
 //
+// The pedal's device is shared: the bridge never opens or starts it. New host
+// parameters, a waited-for restart or larger device blocks go to the device
+// to apply (PedalAudioBridge::Device), which then drives the bridge.
+//
 // Threads: getNextAudioBlock on the host's audio thread, the device callback on
 // the pedal's audio thread, everything else on the message thread, except
 // prepareToPlay, prepareLater and releaseResources, which any thread may call:
 // off the message thread they only stop streaming and leave the rest (which
 // may reopen the pedal's shared audio device) to the message thread.
 class AudioIODeviceSource : public juce::AudioSource,
-                            public juce::AudioIODeviceCallback,
+                            public PedalAudioBridge,
                             public juce::MultiTimer,
                             private juce::AsyncUpdater
 {
@@ -63,38 +68,6 @@ public:
     static constexpr int handOverTimeoutMs = 1000; // a host that never lets go is not waited for longer
     static constexpr int ringCapacity = CircularAudioBuffer::defaultCapacity;
     static constexpr int latencyAllowance = 56; // added to the rings' targets and the extra latency
-
-    // What the bridge needs of the pedal it belongs to.
-    class Owner
-    {
-    public:
-        virtual ~Owner() = default;
-
-        // Any thread: the pedalboard leg this bridge serves.
-        virtual PedalModeConfig getPedalboardLeg() const noexcept = 0;
-
-        // Message thread: makes the pedal's shared audio device run at the
-        // pedal's rate and block size, reopening it if needed.
-        virtual void configureAudioDevice() = 0;
-        virtual bool isAudioDeviceOpen() const = 0;
-
-        // Message thread: the block size the open device delivers, else 0.
-        virtual int getDeliveredBlockSize() const = 0;
-
-        // Message thread: the bridge took new parameters (its latency may have changed).
-        virtual void audioParametersApplied (AudioIODeviceSource&) = 0;
-    };
-
-    // What the rings are sized and steered by.
-    struct Parameters
-    {
-        double sampleRate = 44100.0;
-        int hostBlock = 0;
-        int deviceBlock = 0; // the "blockSize" setting: 0 follows the host
-        int inAdjust = 0;
-        int outAdjust = 1;
-        int extraLatency = 0;
-    };
 
     // Targets, ranges and limits of the two rings for these block sizes. A
     // target that would leave no room for a block on top of it is clamped.
@@ -137,7 +110,8 @@ public:
         bool carries() const noexcept { return realFrom < realUntil; }
     };
 
-    explicit AudioIODeviceSource (Owner& owner);
+    // The bridge of a client of this device, with the pedal's settings now.
+    AudioIODeviceSource (Device& device, const Parameters& settings);
     ~AudioIODeviceSource() override;
 
     //==============================================================================
@@ -165,18 +139,9 @@ public:
     void timerCallback (int timerId) override;
 
     //==============================================================================
-    // Message thread: the pedal's settings ("blockSize", "inAdjust",
-    // "outAdjust", "extraLatency"), taken up by the next updateAudioParameters.
-    void setPendingSettings (int deviceBlock, int inAdjust, int outAdjust, int extraLatency) noexcept;
-
-    // Message thread: stops streaming, takes the pending parameters and, when
-    // start is set and the pedal's device is open, asks for streaming again.
-    void updateAudioParameters (bool start);
-
-    // Message thread: the same for new settings. While a host that fades
-    // hears the pedal, the latency figure changes at once and the restart
-    // (and a reopening of the pedal's device) waits until the host has let go.
-    void updateAudioParametersWhenQuiet (bool start);
+    // The pedalboard leg this bridge serves, none outside Pedalboard use. Any thread.
+    void setPedalboardLeg (PedalModeConfig leg) noexcept { pedalboardLeg.store (leg); }
+    PedalModeConfig getPedalboardLeg() const noexcept { return pedalboardLeg.load(); }
 
     // Message thread: whether the host fades the pedal's audio by the spans
     // and lets go when a restart waits (off: a restart never waits).
@@ -192,19 +157,14 @@ public:
     // a fresh start. Waits for a callback still in flight to leave.
     void resetStreaming();
 
-    // Message thread: asks for streaming when stopped, prepared and the
-    // device is open (the driver, when it starts the device). A stop that a
-    // host thread writes meanwhile stays.
-    void requestStart();
-
     // Message thread: arms a latency calibration; the callback later gets the
     // measured latency in samples, or nothing when it timed out. Without any
     // block size known the calibration is not started, the callback is dropped
     // and the result is false.
     bool startLatencyCalibration (CalibrationCallback callback);
 
-    // Message thread: no more timers, calibrations or streaming (before the
-    // bridge's owner is detached from its pedal).
+    // Message thread: no more timers, calibrations or streaming, and nothing
+    // more asked of the pedal's device (before its client is detached).
     void shutDown();
 
     //==============================================================================
@@ -213,12 +173,13 @@ public:
 
     // The latency figure: both targets + extraLatency + 56 samples; 0 until
     // parameters were applied. Any thread.
-    int getLatencySamples() const noexcept { return latency.load(); }
+    int getLatencySamples() const noexcept override { return latency.load(); }
 
     // Message thread.
     const Parameters& getAppliedParameters() const noexcept { return applied; }
     const Parameters& getPendingParameters() noexcept;
-    bool hasAppliedParameters() const noexcept { return appliedValid; }
+    bool hasAppliedParameters() const noexcept override { return appliedValid; }
+    int getPendingHostBlock() const noexcept override { return pendingHostBlock.load(); }
     int getDeviceBlockInUse() const noexcept { return deviceBlockInUse; }
     const Targets& getTargets() const noexcept { return targets; }
     const RingDriftController& getToDeviceControl() const noexcept { return toDeviceControl; }
@@ -280,7 +241,16 @@ private:
         bool ended = false;
     };
 
+    // PedalAudioBridge: only the pedal's device drives these.
+    bool parametersChanged (const Parameters& settings) override;
+    bool stop() override;
+    void prepare (bool start) override;
+    void requestStart() override;
+
     void handleAsyncUpdate() override;
+    void updateAudioParameters (bool start);
+    bool hasPendingParameters() noexcept;
+    int deliveredBlockSize() const;
     void prime (int64_t now) noexcept;
     Piece processHostPiece (juce::AudioBuffer<float>& buffer, int start, int numSamples, PedalModeConfig leg, int64_t now) noexcept;
     void streamHostBlock (const juce::AudioSourceChannelInfo& info) noexcept;
@@ -301,7 +271,8 @@ private:
     void deliverCalibration();
     bool bothOnTime() const noexcept { return ! hostTiming.isLate() && ! deviceTiming.isLate(); }
 
-    Owner& owner;
+    Device* device; // none once shut down
+    std::atomic<PedalModeConfig> pedalboardLeg { PedalModeConfig::none };
     std::atomic<int> state { stopped };
     CallbackGate hostGate, deviceGate;
 
