@@ -7,28 +7,6 @@
 #include <algorithm>
 #include <limits>
 
-namespace
-{
-// The four settings a latency estimate needs, packed so that any thread reads them whole.
-uint64_t packSettings (DeviceSettings& s)
-{
-    const auto field = [] (int value, int shift) { return (uint64_t) (uint16_t) value << shift; };
-    return field (s.blockSize.get(), 0) | field (s.inAdjust.get(), 16) | field (s.outAdjust.get(), 32)
-           | field (s.extraLatency.get(), 48);
-}
-
-AudioIODeviceSource::Parameters unpackSettings (uint64_t packed, double sampleRate, int hostBlock)
-{
-    const auto field = [packed] (int shift) { return (int) (uint16_t) (packed >> shift); };
-    return { sampleRate, hostBlock, field (0), field (16), field (32), field (48) };
-}
-
-AudioIODeviceSource::Parameters parametersOf (DeviceSettings& s, double sampleRate, int hostBlock)
-{
-    return unpackSettings (packSettings (s), sampleRate, hostBlock);
-}
-} // namespace
-
 HostAudioPath::AudioBuffers::AudioBuffers (int block, int largestLatency)
     : dryBuffer (2, largestLatency + block + 1), dryBlock (2, block), monoBuffer (1, block), gains (2, block),
       blockSize (block)
@@ -52,6 +30,7 @@ HostAudioPath::HostAudioPath (juce::AudioProcessor& hostToTell, const AudioValue
 HostAudioPath::~HostAudioPath()
 {
     cancelPendingUpdate();
+    delete recentSettings.exchange (nullptr);
 }
 
 //==============================================================================
@@ -179,12 +158,23 @@ void HostAudioPath::rememberRecentSettings()
         tree = juce::ValueTree (ID::DEVICE);
 
     DeviceSettings recent (tree);
-    recentSettings = packSettings (recent);
+    const auto settings = AudioIODeviceSource::Parameters::of (recent);
+
+    if (auto* current = recentSettings.load(); current != nullptr && *current == settings)
+        return;
+
+    // A thread preparing meanwhile may still read the one replaced.
+    std::unique_ptr<const AudioIODeviceSource::Parameters> replaced (
+        recentSettings.exchange (new AudioIODeviceSource::Parameters (settings)));
+    pedals.getRetiredObjects().retire (std::move (replaced));
 }
 
 int HostAudioPath::estimateLatency (int hostBlock) const noexcept
 {
-    return AudioIODeviceSource::estimateLatency (unpackSettings (recentSettings.load(), sampleRate.load(), hostBlock));
+    auto parameters = *recentSettings.load();
+    parameters.sampleRate = sampleRate.load();
+    parameters.hostBlock = hostBlock;
+    return AudioIODeviceSource::estimateLatency (parameters);
 }
 
 int HostAudioPath::computeLatency()
@@ -201,7 +191,8 @@ int HostAudioPath::computeLatency()
         return latency;
 
     // A bridge not prepared yet: what its pedal's settings will give.
-    return AudioIODeviceSource::estimateLatency (parametersOf (device->getDriver().getSettings(), sampleRate, blockSize));
+    return AudioIODeviceSource::estimateLatency (
+        AudioIODeviceSource::Parameters::of (device->getDriver().getSettings(), sampleRate, blockSize));
 }
 
 void HostAudioPath::reportLatency()

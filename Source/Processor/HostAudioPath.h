@@ -8,7 +8,6 @@
 
 #include <juce_audio_processors/juce_audio_processors.h>
 #include <atomic>
-#include <cstdint>
 #include <memory>
 #include <mutex>
 
@@ -86,6 +85,7 @@ private:
     void prepareClient (double rate, int block);
     void handleAsyncUpdate() override;
     void rememberRecentSettings();
+    // The message thread, or a preparing thread inside its guard.
     int estimateLatency (int hostBlock) const noexcept;
     int computeLatency();
     void reportLatency (int latency);
@@ -120,9 +120,10 @@ private:
     int dryLatency = 0;
     std::atomic<int> reportedLatency { 0 };
     std::mutex latencyTelling;
-    // The recent settings' "blockSize", "inAdjust", "outAdjust" and
-    // "extraLatency", for a latency estimate off the message thread.
-    std::atomic<uint64_t> recentSettings { 0 };
+    // The recent settings as a bridge's parameters, for a latency estimate off
+    // the message thread: replaced whole on the message thread, the one
+    // replaced retired until no preparing thread can be reading it.
+    std::atomic<const AudioIODeviceSource::Parameters*> recentSettings { nullptr };
     // Samples in a row that played dry while the pedal should carry the audio.
     std::atomic<int> samplesWithoutPedalAudio { 0 };
     bool audioFallbackLogged = false;
