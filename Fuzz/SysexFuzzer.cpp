@@ -34,7 +34,7 @@ extern "C" int LLVMFuzzerTestOneInput (const uint8_t* data, size_t size)
     static auto& check = *new DeliveryCheck();
     static const bool attached = []
     {
-        device.addClient (ChannelSetting::stereo, PedalModeConfig::none)->addListener (&processor);
+        device.addClient (ChannelSetting::stereo, PedalModeConfig::none)->addListener (&processor.getPedalAttachment());
         device.getMidiDevice().addListener (&check);
         return true;
     }();

@@ -111,7 +111,7 @@ public:
     //==============================================================================
     AudioValueTreeState& getValueTreeState() noexcept { return valueTreeState; }
     UsbDeviceClient* getUsbClient() const noexcept { return attachment->getClient(); }
-    // The attachment's channel setting; none before the first attach and after a detach.
+    // The attachment's channel setting; none until one is chosen or restored, and after a detach.
     std::optional<ChannelSetting> getChannelSetting() const noexcept { return attachment->getChannelSetting(); }
     int getLedState() const noexcept { return attachment->getLedState(); }
     bool isPresetModified() const noexcept { return presetModified; }

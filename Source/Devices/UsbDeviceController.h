@@ -22,8 +22,8 @@ struct ClientEntry
 // Which clients use a pedal, on which channels and legs. The entries change on
 // the message thread and are walked by the pedal's audio thread: every change
 // publishes a new list, and the old one is retired until that thread has moved on.
-// Which channels each pedalboard leg has in use follows from the entries. It
-// only records: the pedal's driver decides what the entries mean for its audio.
+// Which channels each pedalboard leg has in use follows from the entries (the
+// device menu's rules work it out). It only records: the pedal's driver decides what the entries mean for its audio.
 class UsbDeviceController
 {
 public:

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Devices/Audio/AudioIODeviceSource.h"
 #include "Devices/Audio/PedalAudioFade.h"
 #include "Parameters/AudioValueTreeState.h"
 #include "Utilities/AudioThreadGuard.h"

@@ -79,7 +79,7 @@ public:
 
     UsbDevice* getDevice() const noexcept { return currentDevice; }
     UsbDeviceClient* getClient() const noexcept { return usbClient; }
-    // Any thread; none before the first attach and after a detach.
+    // Any thread; none until one is chosen or restored, and after a detach.
     std::optional<ChannelSetting> getChannelSetting() const noexcept { return channelSetting.load(); }
     int getLedState() const noexcept { return ledState.load(); }
 

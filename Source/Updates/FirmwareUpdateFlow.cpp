@@ -318,7 +318,7 @@ void FirmwareUpdateFlow::threadComplete (bool ok)
     }
 
     if (! ok)
-        resultCode = endedAfterFailure;
+        resultCode = endedAfterJob;
 }
 
 //==============================================================================

@@ -44,12 +44,13 @@ public:
         flash = 3
     };
 
-    // The dialog's result: nothing failed (a flash that succeeded either), a
-    // check or download failed, or else a flash's FirmwareUpdateController::Result.
+    // The dialog's result: no job ran to its end (or a flash succeeded), a
+    // check or download ran to its end (the worker reports every end alike),
+    // or else a flash's FirmwareUpdateController::Result.
     enum Ending
     {
         endedWell = FirmwareUpdateController::flashSucceeded,
-        endedAfterFailure = 1
+        endedAfterJob = 1
     };
 
     struct Button

@@ -7,7 +7,9 @@ class DeviceSettings;
 // One plug-in instance's audio bridge as the pedal's audio device drives it.
 // The pedal's driver alone opens, reopens and starts the device, hands the
 // channels out and decides which bridges follow a change; a bridge only asks
-// it to apply its own new parameters, and never while it is being driven.
+// it to apply its own new parameters. The one call back in: a calibration that
+// ends in a bridge's own timer may store a latency, which the driver applies
+// to that bridge before the timer returns.
 // Message thread, but for the device callback (the pedal's audio thread).
 class PedalAudioBridge : public juce::AudioIODeviceCallback
 {
