@@ -4,6 +4,7 @@
 #include "Support/DialogRig.h"
 #include "Support/Found.h"
 #include "Support/HostileFirmware.h"
+#include "Support/MessageLoop.h"
 #include "Support/PluginFixture.h"
 #include "Support/UpdateRig.h"
 #include "Windows/AlertManager.h"
@@ -476,9 +477,12 @@ TEST_F (FirmwareDialogTest, ClosingTheEditorMidFlashStopsTheTransfer)
     auto& bootloader = rig.pedal.getBootloader();
     ASSERT_TRUE (runUntil ([&bootloader] { return bootloader.getMessages().size() >= 20; }));
 
+    // The flash job is gone with the dialog; what it had sent is all there is.
     manager.reset();
+    rig.drain();
     const auto sent = bootloader.getMessages().size();
-    runUntil ([] { return false; }, 200);
+    deliverPostedMessages();
+    rig.drain();
     EXPECT_EQ (bootloader.getMessages().size(), sent) << "nothing is sent once the dialog has gone";
     EXPECT_NE (bootloader.getState(), EmulatedBootloader::State::flashed);
     EXPECT_TRUE (results.empty());
@@ -507,7 +511,8 @@ TEST_F (FirmwareDialogTest, ADialogCancelledWhileDownloadingNeverGoesOnToFlash)
 
     cancelled.getFlow().threadComplete (false);
     EXPECT_EQ (cancelled.getFlow().getUpdateController(), nullptr);
-    runUntil ([] { return false; }, 200);
+    deliverPostedMessages();
+    rig.drain();
     EXPECT_EQ (enterBootloaderSent(), 0);
     EXPECT_EQ (results, std::vector<int> { 1 });
 }
