@@ -81,15 +81,11 @@ TEST_F (SettingsMenuTest, ItsEntriesFollowThePedalTheBootloaderAndTheAltKey)
         const auto claim = row.flashing ? rig.getManager().getFlashes().claim (LinkRig::pedalName) : nullptr;
 
         const auto view = editor->getPedalsView();
-        const auto menu = SettingsMenuBuilder (styles.menu, styles.deviceList).build (view, row.alt);
-        EXPECT_EQ (describe (menu), std::string ("0:Select Device") + (row.selectDevice ? "" : " (off)")
-                                        + " | 0:About Hardware | 0:About Plugin");
-        juce::PopupMenu::MenuItemIterator it (menu);
-        it.next();
-        it.next();
-        EXPECT_EQ (describe (*it.getItem().subMenu), row.hardware);
-        it.next();
-        EXPECT_EQ (describe (*it.getItem().subMenu), "3000:Software Version: 0.2.0 | 9999:line | 3001:Update Plugin...");
+        const auto menu = describeAll (SettingsMenuBuilder (styles.menu, styles.deviceList).build (view, row.alt));
+        EXPECT_EQ (menu.main, std::string ("0:Select Device") + (row.selectDevice ? "" : " (off)")
+                                  + " | 0:About Hardware | 0:About Plugin");
+        EXPECT_EQ (menu.hardware, row.hardware);
+        EXPECT_EQ (menu.plugin, "3000:Software Version: 0.2.0 | 9999:line | 3001:Update Plugin...");
         EXPECT_EQ (view.getNames().size(), row.listed ? 1 : 0);
     }
     rig.pedal.withdrawBootloader();

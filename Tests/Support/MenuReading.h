@@ -31,6 +31,23 @@ inline std::string describe (const juce::PopupMenu& menu)
     return text;
 }
 
+// The settings menu and its "About" submenus, each as one line.
+struct Described
+{
+    std::string main, hardware, plugin;
+};
+
+inline Described describeAll (const juce::PopupMenu& menu)
+{
+    Described described { describe (menu), {}, {} };
+    juce::PopupMenu::MenuItemIterator it (menu);
+    it.next(); // "Select Device"
+    for (auto* submenu : { &described.hardware, &described.plugin })
+        if (it.next() && it.getItem().subMenu != nullptr)
+            *submenu = describe (*it.getItem().subMenu);
+    return described;
+}
+
 // Block k of a device menu: its entries named by use and channel ("AS" Audio
 // Stereo, "CL" Control Mono-L, "IR" Pedalboard IN R, "OS" OUT Stereo, ...) with
 // their ids, which can be chosen and which are ticked, and the enabled submenus.

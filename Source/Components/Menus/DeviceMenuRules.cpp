@@ -59,7 +59,7 @@ int bitsOf (ChannelSetting channel) noexcept
 } // namespace
 
 PedalUse PedalUse::read (UsbDevice& pedal, const UsbDevice* myPedal, const UsbDeviceClient* myClient,
-                         std::optional<ChannelSetting> myChannel,                         int hostInputs, int hostOutputs)
+                         std::optional<ChannelSetting> myChannel, int hostInputs, int hostOutputs)
 {
     PedalUse use;
     auto& controller = pedal.getController();

@@ -1,6 +1,7 @@
 #include "Components/Menus/PedalsView.h"
 
 #include "Devices/UsbDevice.h"
+#include "Devices/UsbDeviceManager.h"
 
 juce::StringArray PedalsView::getNames() const
 {

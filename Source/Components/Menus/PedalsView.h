@@ -1,11 +1,13 @@
 #pragma once
 
 #include "Components/Menus/DeviceMenuRules.h"
-#include "Devices/UsbDeviceManager.h"
 
 #include <juce_core/juce_core.h>
 #include <optional>
 #include <vector>
+
+class UsbDevice;
+template <typename DeviceType> class UsbBaseDeviceManager;
 
 // What the settings and device menus are built from, read at once when a menu
 // opens: the listed pedals as this instance sees them, the pedal it holds and

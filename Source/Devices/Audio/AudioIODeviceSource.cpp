@@ -185,10 +185,9 @@ bool AudioIODeviceSource::parametersChanged (const Parameters& settings)
     // host hears of the new latency now, so that its mute starts closing. A
     // device reopened for another block size is taken to deliver that size.
     const auto& next = pending;
-    const auto effectiveBlock = [] (const Parameters& p) { return p.deviceBlock > 0 ? p.deviceBlock : p.hostBlock; };
-    const bool sameDevice = next.sampleRate == applied.sampleRate && effectiveBlock (next) == effectiveBlock (applied)
+    const bool sameDevice = next.sampleRate == applied.sampleRate && next.askedDeviceBlock() == applied.askedDeviceBlock()
                             && deliveredBlockSize() == lastDelivered;
-    const int deviceBlock = sameDevice ? deviceBlockInUse : effectiveBlock (next);
+    const int deviceBlock = sameDevice ? deviceBlockInUse : next.askedDeviceBlock();
 
     handOver.update = true;
     handOver.start = handOver.start || state.load() != stopped;
@@ -251,8 +250,7 @@ void AudioIODeviceSource::prepare (bool start)
         observedDeviceBlock = 0;
 
     lastDelivered = delivered;
-    const int asked = applied.deviceBlock > 0 ? applied.deviceBlock : applied.hostBlock;
-    deviceBlockInUse = std::max (delivered > 0 ? delivered : asked, observedDeviceBlock);
+    deviceBlockInUse = std::max (delivered > 0 ? delivered : applied.askedDeviceBlock(), observedDeviceBlock);
     largestDeviceCallback.store (0);
 
     hostTiming.configure (HostClock::ticksFor (applied.hostBlock, applied.sampleRate));
@@ -751,9 +749,7 @@ bool AudioIODeviceSource::startLatencyCalibration (CalibrationCallback callback)
 {
     const int delivered = deliveredBlockSize();
     const auto settings = getPendingParameters();
-    const int block = delivered > 0 ? delivered
-                    : settings.deviceBlock > 0 ? settings.deviceBlock
-                    : settings.hostBlock;
+    const int block = delivered > 0 ? delivered : settings.askedDeviceBlock();
 
     if (block <= 0)
         return false;

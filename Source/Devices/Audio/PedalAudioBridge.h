@@ -28,6 +28,9 @@ public:
         // "inAdjust", "outAdjust" and "extraLatency"), with a host's rate and block.
         static Parameters of (const DeviceSettings& settings, double sampleRate = 44100.0, int hostBlock = 0);
 
+        // The block size the pedal's device is asked for.
+        int askedDeviceBlock() const noexcept { return deviceBlock > 0 ? deviceBlock : hostBlock; }
+
         bool operator== (const Parameters& other) const noexcept;
         bool operator!= (const Parameters& other) const noexcept { return ! operator== (other); }
     };

@@ -8,23 +8,6 @@
 namespace
 {
 const juce::String pedalName ("QZR-1A2B");
-
-// The settings menu and its "About" submenus, each as one line.
-struct Described
-{
-    std::string main, hardware, plugin;
-};
-
-Described describeAll (const juce::PopupMenu& menu)
-{
-    Described described { describe (menu), {}, {} };
-    juce::PopupMenu::MenuItemIterator it (menu);
-    it.next(); // "Select Device"
-    for (auto* submenu : { &described.hardware, &described.plugin })
-        if (it.next() && it.getItem().subMenu != nullptr)
-            *submenu = describe (*it.getItem().subMenu);
-    return described;
-}
 } // namespace
 
 // "Select Device" opens while the device menu has an entry; "About Hardware"
