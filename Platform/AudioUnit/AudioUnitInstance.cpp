@@ -1,4 +1,5 @@
 #include "AudioUnitInstance.h"
+#include "MessageThread.h"
 
 #include "PluginProcessor.h"
 #include "Utilities/Utf8Check.h"
@@ -9,11 +10,6 @@
 
 namespace
 {
-bool onMessageThread()
-{
-    return juce::MessageManager::existsAndIsCurrentThread();
-}
-
 void copyText (const juce::String& text, char* destination, int capacity)
 {
     if (destination == nullptr || capacity <= 0)
@@ -490,7 +486,7 @@ int32_t AudioUnitInstance::createEditor (KAUEditorArgs* args)
     if (args == nullptr)
         return KAU_ErrInvalidArgument;
 
-    if (! onMessageThread())
+    if (! isPluginMessageThread())
         return KAU_ErrWrongThread;
 
     // A window needs a display; without one the framework would fail inside.
@@ -521,7 +517,7 @@ int32_t AudioUnitInstance::createEditor (KAUEditorArgs* args)
 
 int32_t AudioUnitInstance::destroyEditor()
 {
-    if (! onMessageThread())
+    if (! isPluginMessageThread())
         return KAU_ErrWrongThread;
 
     deleteEditor();
@@ -533,7 +529,7 @@ int32_t AudioUnitInstance::getEditorImage (KAUImageArgs* args)
     if (args == nullptr)
         return KAU_ErrInvalidArgument;
 
-    if (! onMessageThread())
+    if (! isPluginMessageThread())
         return KAU_ErrWrongThread;
 
     if (editor == nullptr)

@@ -5,6 +5,8 @@
 #include "AudioUnitInstance.h"
 #include "HandleTable.h"
 #include "KestrunAU.h"
+#include "MessageThread.h"
+#include "Utilities/ThreadIdentity.h"
 
 #include <juce_events/juce_events.h>
 #include <atomic>
@@ -26,27 +28,48 @@ constexpr int maximumIdleMessages = 10000;
 std::mutex lifetimeLock;
 int liveInstances = 0;
 
+// Every call into the bundle asks whether it came on the message thread, a
+// render's and an automated parameter's too. The framework's own check locks
+// a mutex that the host's message and automation threads also take, so the
+// message thread is remembered here and compared without a lock.
+ThreadIdentity messageThread;
+
+void recordMessageThread()
+{
+    const auto* messages = juce::MessageManager::getInstanceWithoutCreating();
+    messageThread.record (messages != nullptr ? messages->getCurrentMessageThread() : nullptr);
+}
+
 void retainFramework()
 {
     const std::lock_guard<std::mutex> lock (lifetimeLock);
     if (liveInstances++ == 0)
+    {
         juce::initialiseJuce_GUI();
+        recordMessageThread();
+    }
 }
 
 void releaseFramework()
 {
     const std::lock_guard<std::mutex> lock (lifetimeLock);
     if (--liveInstances == 0)
+    {
         juce::shutdownJuce_GUI();
+        recordMessageThread();
+    }
 }
+} // namespace
 
-bool onMessageThread()
+bool isPluginMessageThread() noexcept
 {
-    return juce::MessageManager::existsAndIsCurrentThread();
+    return messageThread.isCurrentThread();
 }
 
-// Calls into the bundle under way on the message thread; other threads' calls
-// (a render's) touch nothing shared here.
+namespace
+{
+// Calls into the bundle under way on the message thread, so that an exit from
+// inside one of them leaves the instances alone.
 std::atomic<int> messageThreadCalls { 0 };
 
 struct MessageThreadCall
@@ -63,7 +86,7 @@ struct MessageThreadCall
             --messageThreadCalls;
     }
 
-    const bool counted = onMessageThread();
+    const bool counted = isPluginMessageThread();
 };
 
 // Hosts hold handles, never pointers: a closed or made-up handle finds nothing.
@@ -93,8 +116,12 @@ void closeInstancesLeftOpen()
         return;
 
     if (auto* messages = juce::MessageManager::getInstanceWithoutCreating())
+    {
         if (! messages->isThisTheMessageThread())
             messages->setCurrentThreadAsMessageThread();
+
+        recordMessageThread();
+    }
 
     while (auto* instance = instances().removeAny())
     {
@@ -123,7 +150,7 @@ KESTRUN_EXPORT KAUInstance* KestrunAUFactory (const KAUFactoryArgs* args)
 
     retainFramework();
 
-    if (! onMessageThread())
+    if (! isPluginMessageThread())
     {
         // Instances belong to the thread that created the first of them.
         releaseFramework();
@@ -156,7 +183,7 @@ KESTRUN_EXPORT int32_t KestrunAUEntry (KAUInstance* instance, int32_t selector, 
 
     if (selector == KAU_Idle)
     {
-        if (! onMessageThread())
+        if (! isPluginMessageThread())
             return KAU_ErrWrongThread;
 
         for (int i = 0; i < maximumIdleMessages && juce::dispatchNextMessageOnSystemQueue (true); ++i)
@@ -174,7 +201,7 @@ KESTRUN_EXPORT int32_t KestrunAUEntry (KAUInstance* instance, int32_t selector, 
 
     if (selector == KAU_Close)
     {
-        if (! onMessageThread())
+        if (! isPluginMessageThread())
             return KAU_ErrWrongThread;
 
         delete instances().remove (toHandle (instance));
