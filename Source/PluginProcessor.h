@@ -76,6 +76,8 @@ public:
     // from what the message thread published and the states set since.
     void getStateInformation (juce::MemoryBlock& destData) override;
     void setStateInformation (const void* data, int sizeInBytes) override;
+    // Whether setStateInformation restores from these bytes: a readable chunk of this plug-in's.
+    static bool takesState (const void* data, int sizeInBytes);
 
     //==============================================================================
     UsbDevice* getDevice() override { return attachment->getDevice(); }

@@ -61,6 +61,15 @@ void VelmoraAudioProcessor::setStateInformation (const void* data, int sizeInByt
     });
 }
 
+bool VelmoraAudioProcessor::takesState (const void* data, int sizeInBytes)
+{
+    if (data == nullptr || sizeInBytes <= 0)
+        return false;
+
+    const auto decoded = StateChunk::decode (data, (size_t) sizeInBytes);
+    return decoded && isOwnRootTag (decoded->rootTag);
+}
+
 void VelmoraAudioProcessor::setMemBlockStateInformation (const juce::MemoryBlock& block)
 {
     jassert (isMessageThread());

@@ -464,8 +464,9 @@ int32_t AudioUnitInstance::setState (KAUDataArgs* args)
         || (args->data == nullptr && args->size > 0))
         return KAU_ErrInvalidArgument;
 
+    // The processor ignores a chunk it cannot use; the host is told so.
     processor->setStateInformation (args->data, args->size);
-    return KAU_OK;
+    return VelmoraAudioProcessor::takesState (args->data, args->size) ? KAU_OK : KAU_ErrInvalidArgument;
 }
 
 int32_t AudioUnitInstance::getProgramName (KAUProgramArgs* args)

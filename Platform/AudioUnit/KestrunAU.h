@@ -92,7 +92,7 @@ enum
     KAU_Reset,                  /* no arguments */
     KAU_Render,                 /* KAURenderArgs */
     KAU_GetState,               /* KAUDataArgs: call with data NULL to learn the size */
-    KAU_SetState,               /* KAUDataArgs */
+    KAU_SetState,               /* KAUDataArgs; KAU_ErrInvalidArgument for bytes that are no state of this plug-in */
     KAU_GetProgramName,         /* KAUProgramArgs */
     KAU_CreateEditor,           /* KAUEditorArgs; message thread */
     KAU_DestroyEditor,          /* no arguments; message thread */

@@ -185,11 +185,16 @@ TEST_F (HostStateTest, HostileStateChunksChangeNothing)
     auto other = open();
     ASSERT_EQ (other->setParameter (index ("mixWet"), 90.0f), KAU_OK);
 
+    // Each is refused, so that a host can say that nothing was restored.
     for (size_t i = 0; i < hostile.size(); ++i)
     {
-        EXPECT_EQ (other->setState (hostile[i]), KAU_OK) << i;
+        EXPECT_EQ (other->setState (hostile[i]), KAU_ErrInvalidArgument) << i;
         EXPECT_EQ (other->getParameter (index ("mixWet")), 90.0f) << i;
     }
+
+    onHostThread ([&] { EXPECT_EQ (other->setState (hostile.back()), KAU_ErrInvalidArgument); });
+    EXPECT_EQ (other->idle(), KAU_OK);
+    EXPECT_EQ (other->getParameter (index ("mixWet")), 90.0f);
 
     // A length field beyond the data is cut to the data, so the chunk still reads.
     auto hugeLength = chunk;

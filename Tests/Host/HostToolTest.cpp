@@ -1,4 +1,6 @@
+#include "SignalTools.h"
 #include "Support/Waiting.h"
+#include "WavFile.h"
 
 #include <gtest/gtest.h>
 
@@ -11,6 +13,7 @@
 #include <fstream>
 #include <utility>
 #include <string>
+#include <tuple>
 #include <chrono>
 #include <csignal>
 #include <poll.h>
@@ -78,6 +81,9 @@ const ToolCase toolCases[] = {
       { "warning" } },
     { "render {bundle} --seconds 0.1 --state-in saved.state", 0, { "  mixWet = 100 (100)\n", "  bypass = 0 (Off)\n" } },
     { "render {bundle} --state-in out.wav", 1, { "error: out.wav is not a plug-in state: it does not start with \"VC2!\"" } },
+    { "render {bundle} --seconds 0.1 --state-in damaged.state", 1,
+      { "pellion-host: error: the plug-in did not take the state in damaged.state (KAU_ErrInvalidArgument); nothing was restored\n" },
+      { "rendered" } },
 
     // A value out of range is set to the nearest end, and the user is told.
     { "render {bundle} --seconds 0.1 --set mixWet=500 --set adcL=-3", 0,
@@ -101,6 +107,12 @@ const ToolCase toolCases[] = {
         "warning: mixWet = 500 is outside its range 0 .. 127; it was set to 127 (127)\n" } },
     { "automate {bundle} bad.script", 1, { "bad.script:2: 'loud' is neither a number nor a text of adcL" } },
     { "automate {bundle} lost-state.script", 1, { "lost-state.script:1: cannot write missing/x.state: there is no folder missing" } },
+    { "automate {bundle} damaged-state.script", 1,
+      { "damaged-state.script:1: the plug-in did not take the state in damaged.state (KAU_ErrInvalidArgument); nothing was restored\n" } },
+    { "automate {bundle} program.script", 1,
+      { "program.script:2: there is no program 5; the plug-in has 1 program: 0 \"Default\"\n" }, { "KAU_Err" } },
+    { "automate {bundle} unknown.script", 1, { "> get nosuch\npellion-host: error: unknown.script:1: no parameter with identifier 'nosuch'\n" },
+      { "nosuch =" } },
     { "automate {bundle} jpeg.script", 1,
       { "jpeg.script:2: 'shot.jpg' does not end in .png, the only kind of file written here\n" }, { "rendered", "wrote" } },
 
@@ -129,6 +141,15 @@ TEST (HostTool, RunsItsCommandsAndRefusesWhatItCannotDoWithAClearMessage)
     std::ofstream (folder / "bad.script") << "set adcL 3\ntext adcL loud\n";
     std::ofstream (folder / "lost-state.script") << "state-save missing/x.state\n";
     std::ofstream (folder / "jpeg.script") << "render 1\nscreenshot shot.jpg\n";
+    std::ofstream (folder / "program.script") << "program 0\nprogram 5\n";
+    std::ofstream (folder / "unknown.script") << "get nosuch\n";
+    std::ofstream (folder / "damaged-state.script") << "state-load damaged.state\n";
+
+    // A state in its wrapping whose root is no longer the plug-in's.
+    const std::string damaged = "<?xml version=\"1.0\" encoding=\"UTF-8\"?> <Pellio version=\"0.2.0\"/>";
+    const uint32_t length = (uint32_t) damaged.size();
+    std::ofstream (folder / "damaged.state", std::ios::binary)
+        << "VC2!" << (char) (length & 0xff) << (char) (length >> 8) << std::string (2, '\0') << damaged << '\0';
 
     for (const auto& c : toolCases)
     {
@@ -159,6 +180,57 @@ TEST (HostTool, RunsItsCommandsAndRefusesWhatItCannotDoWithAClearMessage)
 
     for (const auto* never : { "missing", "out.mp3", "shot.jpg" })
         EXPECT_FALSE (std::filesystem::exists (folder / never)) << never;
+}
+
+// A tone's frequency from its rising zero crossings, each placed between its
+// two samples; 0 with fewer than two.
+double frequencyOf (const std::vector<float>& samples, double sampleRate)
+{
+    std::vector<double> crossings;
+
+    for (size_t i = 1; i < samples.size(); ++i)
+        if (samples[i - 1] < 0.0f && samples[i] >= 0.0f)
+            crossings.push_back ((double) i - 1.0 + samples[i - 1] / (samples[i - 1] - samples[i]));
+
+    if (crossings.size() < 2)
+        return 0.0;
+
+    return (double) (crossings.size() - 1) * sampleRate / (crossings.back() - crossings.front());
+}
+
+// A file at 44.1 kHz rendered at 48 kHz lasts as long and sounds as high as it
+// did, as the dry signal of a bypassed render shows; at its own rate it is
+// rendered as it stands.
+TEST (HostTool, ResamplesAnInputAtAnotherRate)
+{
+    const auto folder = std::filesystem::path (std::getenv ("HOME")) / "rates";
+    std::filesystem::create_directories (folder);
+
+    AudioData tone;
+    tone.sampleRate = 44100.0;
+    tone.channels = { sine (22050, 44100.0, 1000.0, -12.0) };
+    std::string error;
+    ASSERT_TRUE (writeWav ((folder / "tone.wav").string(), tone, WavSampleFormat::float32, error)) << error;
+
+    const std::tuple<const char*, double, int> cases[] = { { "--rate 48000", 48000.0, 24000 }, { "", 44100.0, 22050 } };
+
+    for (const auto& [rate, sampleRate, frames] : cases)
+    {
+        SCOPED_TRACE (rate);
+        const auto result = runTool (folder, std::string ("render {bundle} --in tone.wav --bypass --out out.wav ") + rate);
+        ASSERT_EQ (result.exitCode, 0) << result.output;
+        const bool resampled = sampleRate != 44100.0;
+        EXPECT_EQ (result.output.find ("resampled tone.wav from 44100 Hz to 48000 Hz\n") != std::string::npos, resampled)
+            << result.output;
+
+        AudioData output;
+        ASSERT_TRUE (readWav ((folder / "out.wav").string(), output, error)) << error;
+        EXPECT_EQ (output.sampleRate, sampleRate);
+        ASSERT_GE (output.numChannels(), 1);
+        EXPECT_EQ (output.numFrames(), frames);
+        EXPECT_NEAR (frequencyOf (output.channels[0], output.sampleRate), 1000.0, 0.5);
+        EXPECT_NEAR (measure (output.channels[0]).peakDb, -12.0, 0.1);
+    }
 }
 
 // Width and height from a PNG file's header; zeros when it is not one.

@@ -109,7 +109,9 @@ public:
         else if (command == "get")
         {
             needArguments (! first.empty() && argument.empty(), "get ID");
-            std::cout << first << " = " << loaded.valueWithText (loaded.parameterIndex (first)) << '\n';
+            // Looked up first, so that an unknown one prints only its error.
+            const auto value = loaded.valueWithText (loaded.parameterIndex (first));
+            std::cout << first << " = " << value << '\n';
         }
         else if (command == "expect")
         {
@@ -135,12 +137,12 @@ public:
         else if (command == "state-load")
         {
             needArguments (! rest.empty(), "state-load FILE");
-            requireOk (plugin.setState (readStateFile (rest)), "state-load");
+            loaded.restoreState (rest);
         }
         else if (command == "program")
         {
             needArguments (! first.empty() && argument.empty(), "program N");
-            requireOk (plugin.setCurrentProgram (requireWholeNumber ("program", first, 0, INT32_MAX)), "program");
+            loaded.selectProgram (requireWholeNumber ("program", first, 0, INT32_MAX));
         }
         else if (command == "screenshot")
         {

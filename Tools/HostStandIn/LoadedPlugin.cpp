@@ -1,6 +1,7 @@
 #include "LoadedPlugin.h"
 
 #include "CommandLine.h"
+#include "StateFile.h"
 
 #include <filesystem>
 #include <iostream>
@@ -95,4 +96,33 @@ ChannelLayout LoadedPlugin::channelLayout() const
         throw std::runtime_error ("the plug-in has no audio channels");
 
     return layout;
+}
+
+void LoadedPlugin::restoreState (const std::string& path) const
+{
+    const auto result = plugin->setState (readStateFile (path));
+
+    if (result == KAU_ErrInvalidArgument)
+        throw PluginError ("the plug-in did not take the state in " + path + " (" + resultName (result)
+                               + "); nothing was restored", result);
+
+    requireOk (result, "restoring the state from " + path);
+}
+
+void LoadedPlugin::selectProgram (int32_t index) const
+{
+    const auto count = plugin->programCount();
+
+    if (index >= count)
+    {
+        std::string list;
+
+        for (int32_t i = 0; i < count; ++i)
+            list += (i > 0 ? ", " : "") + std::to_string (i) + " \"" + plugin->programName (i) + "\"";
+
+        throw std::runtime_error ("there is no program " + std::to_string (index) + "; the plug-in has "
+                                  + std::to_string (count) + (count == 1 ? " program: " : " programs: ") + list);
+    }
+
+    requireOk (plugin->setCurrentProgram (index), "program " + std::to_string (index));
 }

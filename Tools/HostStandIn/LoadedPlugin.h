@@ -41,6 +41,12 @@ public:
 
     ChannelLayout channelLayout() const;
 
+    // Restores a state saved to a file; throws, saying why, unless the plug-in took it.
+    void restoreState (const std::string& path) const;
+
+    // Chooses a program; one that does not exist is refused with the list of those that do.
+    void selectProgram (int32_t index) const;
+
 private:
     // The bundle is declared first so that it outlives the instance.
     std::unique_ptr<PluginBundle> bundle;

@@ -1,7 +1,8 @@
 #include "Commands.h"
 #include "LoadedPlugin.h"
-#include "SignalTools.h"
+#include "Resample.h"
 #include "StateFile.h"
+#include "SignalTools.h"
 #include "WavFile.h"
 
 #include <algorithm>
@@ -193,7 +194,7 @@ int renderCommand (const Arguments& args)
         options.rate = defaultSampleRate;
 
     const double seconds = options.seconds >= 0 ? options.seconds
-                                                : (! options.inPath.empty() ? file.numFrames() / options.rate : 2.0);
+                                                : (! options.inPath.empty() ? file.numFrames() / file.sampleRate : 2.0);
 
     if (seconds > maximumRenderSeconds)
         throw std::runtime_error (options.inPath + " lasts " + formatNumber (seconds) + " s; render at most "
@@ -201,11 +202,24 @@ int renderCommand (const Arguments& args)
 
     const int totalFrames = (int) std::round (seconds * options.rate);
 
+    // Relabelling the samples would change the duration and the pitch.
+    if (! options.inPath.empty() && file.sampleRate != options.rate)
+    {
+        const auto frames = std::min (totalFrames, (int) std::round (file.numFrames() * options.rate / file.sampleRate));
+
+        for (auto& channel : file.channels)
+            channel = resample (channel, file.sampleRate, options.rate, frames);
+
+        std::cout << "resampled " << options.inPath << " from " << formatNumber (file.sampleRate) << " Hz to "
+                  << formatNumber (options.rate) << " Hz\n";
+        file.sampleRate = options.rate;
+    }
+
     const LoadedPlugin loaded (args[0]);
     auto& plugin = loaded.instance();
 
     if (! options.stateIn.empty())
-        requireOk (plugin.setState (readStateFile (options.stateIn)), "restoring the state from " + options.stateIn);
+        loaded.restoreState (options.stateIn);
 
     for (auto& [identifier, text] : options.settings)
     {

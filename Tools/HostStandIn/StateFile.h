@@ -7,8 +7,8 @@
 // A plug-in state saved to a file, exactly as the plug-in handed it out: the
 // "VC2!" magic, the text's length (32 bits, little-endian), the text, a zero.
 //
-// The plug-in ignores a chunk it cannot read, so a file that is not a state is
-// refused here, with the reason, instead of silently changing nothing.
+// A file that is not a state is refused here, with the reason, before the
+// plug-in is asked; the plug-in only tells that it did not take one.
 std::vector<uint8_t> readStateFile (const std::string& path);
 
 // Returns the absolute path written.

@@ -23,7 +23,8 @@ std::string usage()
                                     + formatNumber (toneFrequency) + " Hz)\n"
            "      --seconds S        length, up to " + formatNumber (maximumRenderSeconds) + " (default: the input's, or 2)\n"
            "      --rate HZ          sample rate, " + range (KAU_MIN_SAMPLE_RATE, KAU_MAX_SAMPLE_RATE)
-                                    + " (default: the input's, or " + formatNumber (defaultSampleRate) + ")\n"
+                                    + " (default: the input's, or " + formatNumber (defaultSampleRate) + ");\n"
+           "                         an input at another rate is resampled to it\n"
            "      --block N          frames per block, 1 to " + std::to_string (KAU_MAX_FRAMES_PER_BLOCK)
                                     + " (default " + std::to_string (defaultBlockFrames) + ")\n"
            "      --out FILE.wav     writes the output as 32-bit float\n"
