@@ -80,11 +80,14 @@ void CurlTransfer::stop()
     bodyRead = 0;
 }
 
-bool CurlTransfer::fetchHead (const juce::String& address)
+bool CurlTransfer::fetchHead (const juce::String& address, int timeLimitMs)
 {
     stop();
 
-    if (easy == nullptr || cancelled || curl_easy_setopt (easy, CURLOPT_URL, address.toRawUTF8()) != CURLE_OK
+    // A limit of 0 would mean none.
+    if (easy == nullptr || cancelled || timeLimitMs <= 0
+        || curl_easy_setopt (easy, CURLOPT_URL, address.toRawUTF8()) != CURLE_OK
+        || curl_easy_setopt (easy, CURLOPT_TIMEOUT_MS, (long) timeLimitMs) != CURLE_OK
         || curl_multi_add_handle (multi, easy) != CURLM_OK)
         return false;
 

@@ -14,17 +14,18 @@
 // network. The response's head is checked line by line as it arrives, so a
 // hostile head is refused before it is whole, and redirects are left to the
 // caller. The connection time-out is the one given; a transfer that moves
-// fewer than 100 bytes a second for that long (in whole seconds) fails.
+// fewer than 100 bytes a second for that long (in whole seconds) fails, and so
+// does one still running when the time it was given has passed.
 class CurlTransfer
 {
 public:
     CurlTransfer (const juce::String& extraHeaders, int timeoutMs);
     ~CurlTransfer();
 
-    // Ends the previous transfer, starts a GET of the address and waits for the
-    // final response's head; false without one (no connection, a time-out, a
-    // refused head, a cancel).
-    bool fetchHead (const juce::String& address);
+    // Ends the previous transfer, starts a GET of the address that must end,
+    // body and all, within timeLimitMs, and waits for the final response's
+    // head; false without one (no connection, a time-out, a refused head, a cancel).
+    bool fetchHead (const juce::String& address, int timeLimitMs);
 
     const HttpResponseHead& getHead() const noexcept { return head; }
 

@@ -50,7 +50,7 @@ void FirmwareDownloadController::run()
 
 bool FirmwareDownloadController::transfer (juce::MemoryBlock& archive)
 {
-    HttpGet get (url, UpdateServer::extraHeaders, connectionTimeoutMs, this);
+    HttpGet get (url, UpdateServer::extraHeaders, connectionTimeoutMs, deadlineMs, this);
     if (! get.open())
         return false;
 

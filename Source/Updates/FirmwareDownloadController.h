@@ -19,6 +19,7 @@ public:
     };
 
     static constexpr int defaultConnectionTimeoutMs = UpdateServer::connectionTimeoutMs;
+    static constexpr int defaultDeadlineMs = UpdateServer::firmwareArchiveDeadlineMs;
 
     explicit FirmwareDownloadController (const juce::URL& archiveAddress);
     ~FirmwareDownloadController() override;
@@ -29,6 +30,8 @@ public:
 
     // Connecting and stalled transfers give up after this long.
     void setConnectionTimeoutMs (int milliseconds) noexcept { connectionTimeoutMs = milliseconds; }
+    // The whole fetch fails when it has not ended this long after it started.
+    void setDeadlineMs (int milliseconds) noexcept { deadlineMs = milliseconds; }
 
     void run() override;
 
@@ -39,6 +42,7 @@ private:
     std::atomic<int> result { downloadFailed };
     juce::MemoryBlock data;
     int connectionTimeoutMs = defaultConnectionTimeoutMs;
+    int deadlineMs = defaultDeadlineMs;
 
     JUCE_DECLARE_NON_COPYABLE (FirmwareDownloadController)
 };

@@ -2,6 +2,8 @@
 
 #include "Updates/CurlTransfer.h"
 
+#include <chrono>
+
 namespace
 {
 struct Address
@@ -84,10 +86,11 @@ bool isRedirectStatus (int status)
 }
 } // namespace
 
-HttpGet::HttpGet (const juce::URL& address, const juce::String& extraHeaders, int connectionTimeoutMs,
+HttpGet::HttpGet (const juce::URL& address, const juce::String& extraHeaders, int connectionTimeoutMs, int deadline,
                   juce::Thread* owningThread)
     : transfer (std::make_unique<CurlTransfer> (extraHeaders, juce::jmax (1, connectionTimeoutMs))),
       owner (owningThread),
+      deadlineMs (deadline),
       current (address.toString (true))
 {
     if (owner != nullptr)
@@ -114,12 +117,16 @@ bool HttpGet::open()
 {
     opened = false;
     statusCode = 0;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds (deadlineMs);
 
     for (int hop = 0;; ++hop)
     {
+        // Each hop gets what is left of the deadline; the last one's body runs out of it too.
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds> (deadline - std::chrono::steady_clock::now());
+
         // The very text checked is the text the client is handed.
         const auto address = current;
-        if (! isAllowedAddress (address) || ! transfer->fetchHead (address))
+        if (! isAllowedAddress (address) || ! transfer->fetchHead (address, (int) left.count()))
             return false;
 
         const auto& head = transfer->getHead();

@@ -12,6 +12,9 @@ class CurlTransfer;
 // response head past its limits, or a redirect with more than one Location or
 // one too long, is refused before it is whole.
 //
+// The whole fetch, every redirect and the body included, fails once its
+// deadline has passed, however steadily the server keeps sending.
+//
 // When the owning thread is asked to exit, the transfer is cancelled at once,
 // whatever the server does (stalls, or keeps sending): the cancel takes no
 // lock and wakes the transfer wherever it waits.
@@ -21,8 +24,9 @@ public:
     static constexpr int maximumRedirects = 5;
     static constexpr int chunkBytes = 8192;
 
-    // owner: the thread whose exit request cancels the transfer (may be null).
-    HttpGet (const juce::URL& address, const juce::String& extraHeaders, int connectionTimeoutMs,
+    // deadlineMs: from open() to the body's end. owner: the thread whose exit
+    // request cancels the transfer (may be null).
+    HttpGet (const juce::URL& address, const juce::String& extraHeaders, int connectionTimeoutMs, int deadlineMs,
              juce::Thread* owner);
     ~HttpGet() override;
 
@@ -57,6 +61,7 @@ private:
 
     const std::unique_ptr<CurlTransfer> transfer;
     juce::Thread* const owner;
+    const int deadlineMs;
     juce::String current;
 
     bool opened = false;

@@ -15,4 +15,10 @@ constexpr const char* extraHeaders = "User-Agent: zvk-plugin";
 // move on. Deleting a job never waits for it: the transfer is cancelled at
 // once, connecting or not.
 constexpr int connectionTimeoutMs = 3000;
+
+// The longest a whole fetch may take, redirects included, however steadily the
+// server keeps sending: seconds for the small version file, minutes for a
+// firmware archive of up to its cap.
+constexpr int versionFileDeadlineMs = 20 * 1000;
+constexpr int firmwareArchiveDeadlineMs = 5 * 60 * 1000;
 } // namespace UpdateServer

@@ -41,7 +41,7 @@ juce::URL VersionQueryController::getVersionFileAddress()
 
 void VersionQueryController::run()
 {
-    HttpGet get (getVersionFileAddress(), UpdateServer::extraHeaders, connectionTimeoutMs, this);
+    HttpGet get (getVersionFileAddress(), UpdateServer::extraHeaders, connectionTimeoutMs, deadlineMs, this);
     juce::MemoryBlock body;
 
     if (! get.open() || ! get.readAll (body, InputLimits::versionFileBytes))

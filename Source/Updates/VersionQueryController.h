@@ -11,6 +11,7 @@ class VersionQueryController : public ThreadWithProgress
 {
 public:
     static constexpr int defaultConnectionTimeoutMs = UpdateServer::connectionTimeoutMs;
+    static constexpr int defaultDeadlineMs = UpdateServer::versionFileDeadlineMs;
 
     VersionQueryController();
     ~VersionQueryController() override;
@@ -26,6 +27,8 @@ public:
 
     // Connecting and stalled transfers give up after this long.
     void setConnectionTimeoutMs (int milliseconds) noexcept { connectionTimeoutMs = milliseconds; }
+    // The whole fetch fails when it has not ended this long after it started.
+    void setDeadlineMs (int milliseconds) noexcept { deadlineMs = milliseconds; }
 
     void run() override;
 
@@ -33,6 +36,7 @@ private:
     juce::PropertySet result { false };
     const juce::PropertySet idleResult { false };
     int connectionTimeoutMs = defaultConnectionTimeoutMs;
+    int deadlineMs = defaultDeadlineMs;
 
     JUCE_DECLARE_NON_COPYABLE (VersionQueryController)
 };

@@ -330,20 +330,14 @@ TEST_F (FirmwareUpdateFlowTest, ADownloadCancelledAsItEndsNeverGoesOnToFlash)
 }
 
 // A version file and an archive that trickle in, 300 bytes every half second:
-// too slowly to end for minutes, never slowly enough for the transfer's
-// time-out. Deleting the flow, as the closed dialog goes, cancels its job at
-// once: the thread ends by itself and the server sees the client hang up.
+// too slowly to end before the fetch's deadline (seconds, and minutes, away),
+// never slowly enough for the transfer's time-out. Deleting the flow, as the
+// closed dialog goes, cancels its job at once: the thread ends by itself and
+// the server sees the client hang up.
 TEST_F (FirmwareUpdateFlowTest, ClosingTheDialogStopsTheRunningCheckOrDownload)
 {
-    const auto trickle = [] (size_t bytes)
-    {
-        auto reply = LoopbackHttpServer::text (std::string (bytes, ' '));
-        reply.trickleBytes = 300;
-        reply.tricklePauseMs = 500;
-        return reply;
-    };
-    server.serve (versionPath, trickle (InputLimits::versionFileBytes - 1));
-    server.serve ("/trickle.zip", trickle (InputLimits::firmwareArchiveBytes - 1));
+    server.serve (versionPath, LoopbackHttpServer::trickle (InputLimits::versionFileBytes - 1, 300, 500));
+    server.serve ("/trickle.zip", LoopbackHttpServer::trickle (InputLimits::firmwareArchiveBytes - 1, 300, 500));
     const AssertionCounter assertions;
 
     open (VersionQuery::queryUpToDate);

@@ -320,16 +320,14 @@ TEST_F (ProcessorStartupTest, TheUsersFolderListIsFollowedOnlyWhenSafeToRead)
 }
 
 // A version file that trickles in, 300 bytes every half second: too slowly to
-// end for minutes, never slowly enough for the transfer's time-out. Only the
-// exit request of the query ends it, which the processor's deletion raises:
+// end before the fetch's deadline, seconds away, never slowly enough for the
+// transfer's time-out. Only the exit request of the query ends it before then,
+// which the processor's deletion raises:
 // the thread ends by itself (none is killed, which the framework would report
 // as an assertion) and the server sees the client hang up.
 TEST_F (ProcessorStartupTest, AHostClosingThePluginNeverWaitsForTheUpdateServer)
 {
-    auto trickle = LoopbackHttpServer::text (std::string (InputLimits::versionFileBytes - 1, ' '));
-    trickle.trickleBytes = 300;
-    trickle.tricklePauseMs = 500;
-    server.serve ("/QZR/latest.json", trickle);
+    server.serve ("/QZR/latest.json", LoopbackHttpServer::trickle (InputLimits::versionFileBytes - 1, 300, 500));
 
     open();
     processor->timerCallback (updateTimer);

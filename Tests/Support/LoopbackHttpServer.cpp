@@ -51,6 +51,14 @@ LoopbackHttpServer::Reply LoopbackHttpServer::redirect (const std::string& locat
     return reply;
 }
 
+LoopbackHttpServer::Reply LoopbackHttpServer::trickle (size_t bytes, size_t pieceBytes, int pauseMs)
+{
+    auto reply = text (std::string (bytes, ' '));
+    reply.trickleBytes = pieceBytes;
+    reply.tricklePauseMs = pauseMs;
+    return reply;
+}
+
 LoopbackHttpServer::LoopbackHttpServer()
 {
     if (listener.createListener (0, "127.0.0.1"))

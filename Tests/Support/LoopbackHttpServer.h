@@ -56,6 +56,8 @@ public:
 
     static Reply text (std::string body, int status = 200);
     static Reply redirect (const std::string& location, int status = 302);
+    // A body of `bytes` blanks sent in pieces of pieceBytes, each followed by a pause of pauseMs.
+    static Reply trickle (size_t bytes, size_t pieceBytes, int pauseMs);
 
     LoopbackHttpServer();
     ~LoopbackHttpServer();

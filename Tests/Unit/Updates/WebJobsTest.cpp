@@ -8,6 +8,7 @@
 #include "Utilities/InputLimits.h"
 
 #include <gtest/gtest.h>
+#include <algorithm>
 
 namespace
 {
@@ -252,7 +253,7 @@ TEST_F (WebJobsTest, OnlyAnIntactArchiveHoldingAWholeFirmwareIsADownload)
 // Wherever a job waits, only its exit request can end it here: the server
 // holds its reply (answering nothing, or stopping after 64 lines of a head of
 // 400,000 until a release that never comes), or the computer never takes the
-// connection; and the jobs' time-out is ten minutes. Each ends on the request
+// connection; and the jobs' time-out and deadline are ten minutes. Each ends on the request
 // alone, and lets go of its connection.
 TEST_F (WebJobsTest, AnExitRequestEndsAJobWhereverItWaitsWithoutWaitingForATimeOut)
 {
@@ -280,8 +281,10 @@ TEST_F (WebJobsTest, AnExitRequestEndsAJobWhereverItWaitsWithoutWaitingForATimeO
             VersionQueryController::setVersionFileAddress (juce::URL (address));
             VersionQueryController query;
             query.setConnectionTimeoutMs (tenMinutes);
+            query.setDeadlineMs (tenMinutes);
             FirmwareDownloadController fetch ((juce::URL (address)));
             fetch.setConnectionTimeoutMs (tenMinutes);
+            fetch.setDeadlineMs (tenMinutes);
             auto& job = download ? static_cast<ThreadWithProgress&> (fetch) : static_cast<ThreadWithProgress&> (query);
 
             job.launchThread();
@@ -305,7 +308,7 @@ TEST_F (WebJobsTest, AnExitRequestEndsAJobWhereverItWaitsWithoutWaitingForATimeO
     EXPECT_EQ (server.getRequests().size(), 4u);
 }
 
-// Held mid-body until a release that never comes, with a time-out of ten minutes.
+// Held mid-body until a release that never comes, with a time-out and a deadline of ten minutes.
 TEST_F (WebJobsTest, AnAbortMidTransferEndsAtOnceAsAFailedDownload)
 {
     auto reply = Server::text (std::string (30000, 'z'));
@@ -314,6 +317,7 @@ TEST_F (WebJobsTest, AnAbortMidTransferEndsAtOnceAsAFailedDownload)
 
     FirmwareDownloadController job (server.url ("/fw.zip"));
     job.setConnectionTimeoutMs (10 * 60 * 1000);
+    job.setDeadlineMs (10 * 60 * 1000);
     job.addListener (&recorder);
     job.launchThread();
     ASSERT_TRUE (relayUntilStatus (job, recorder, "Downloading... 8.0 KB"));
@@ -323,5 +327,40 @@ TEST_F (WebJobsTest, AnAbortMidTransferEndsAtOnceAsAFailedDownload)
     EXPECT_TRUE (server.waitForHangUps (1));
     EXPECT_EQ (recorder.lastStatus(), "Download failed");
     EXPECT_EQ (job.getResult(), FirmwareDownloadController::downloadFailed);
+}
+
+// A body that drips in at 150 bytes a second, above the speed floor, and would
+// last for hours, with a time-out of ten minutes: the deadline alone ends each
+// job, with no exit request, as the failure it is, and the job lets go of its
+// connection.
+TEST_F (WebJobsTest, ATransferThatNeverEndsFailsAtItsDeadline)
+{
+    const auto endsByItself = [this] (auto& job)
+    {
+        job.setConnectionTimeoutMs (10 * 60 * 1000);
+        job.setDeadlineMs (1000);
+        job.addListener (&recorder);
+        job.launchThread();
+        return relayUntilComplete (job, recorder);
+    };
+
+    server.serve (versionPath, Server::trickle (InputLimits::versionFileBytes - 1, 150, 1000));
+    VersionQueryController query;
+    ASSERT_TRUE (endsByItself (query)) << "the query ends at its deadline";
+    EXPECT_TRUE (server.waitForHangUps (1));
+    EXPECT_EQ (query.getResult (VersionNumber (0x000100)).status, VersionQuery::queryFailed);
+    EXPECT_TRUE (recorder.statuses().empty());
+    recorder = {};
+
+    server.serve ("/fw.zip", Server::trickle (InputLimits::firmwareArchiveBytes - 1, 150, 1000));
+    FirmwareDownloadController download (server.url ("/fw.zip"));
+    ASSERT_TRUE (endsByItself (download)) << "the download ends at its deadline";
+    EXPECT_TRUE (server.waitForHangUps (2));
+    const auto statuses = recorder.statuses();
+    EXPECT_EQ (recorder.lastStatus(), "Download failed");
+    EXPECT_EQ (std::count (statuses.begin(), statuses.end(), "Aborted"), 0) << "no exit request ended it";
+    EXPECT_EQ (download.getResult(), FirmwareDownloadController::downloadFailed);
+    EXPECT_TRUE (download.getData().isEmpty());
+    EXPECT_EQ (server.getRequests().size(), 2u);
 }
 } // namespace
