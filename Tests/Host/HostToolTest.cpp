@@ -198,30 +198,35 @@ double frequencyOf (const std::vector<float>& samples, double sampleRate)
     return (double) (crossings.size() - 1) * sampleRate / (crossings.back() - crossings.front());
 }
 
-// A file at 44.1 kHz rendered at 48 kHz lasts as long and sounds as high as it
-// did, as the dry signal of a bypassed render shows; at its own rate it is
-// rendered as it stands.
+// A file rendered at another rate, up or down, lasts as long and sounds as high
+// as it did, as the dry signal of a bypassed render shows; at its own rate it
+// is rendered as it stands.
 TEST (HostTool, ResamplesAnInputAtAnotherRate)
 {
     const auto folder = std::filesystem::path (std::getenv ("HOME")) / "rates";
     std::filesystem::create_directories (folder);
 
-    AudioData tone;
-    tone.sampleRate = 44100.0;
-    tone.channels = { sine (22050, 44100.0, 1000.0, -12.0) };
-    std::string error;
-    ASSERT_TRUE (writeWav ((folder / "tone.wav").string(), tone, WavSampleFormat::float32, error)) << error;
+    // Half a second of the tone at the file's rate; the rate asked for; the rate and frames rendered.
+    const std::tuple<double, const char*, double, int> cases[] = {
+        { 44100.0, "--rate 48000", 48000.0, 24000 },
+        { 48000.0, "--rate 44100", 44100.0, 22050 },
+        { 44100.0, "", 44100.0, 22050 },
+    };
 
-    const std::tuple<const char*, double, int> cases[] = { { "--rate 48000", 48000.0, 24000 }, { "", 44100.0, 22050 } };
-
-    for (const auto& [rate, sampleRate, frames] : cases)
+    for (const auto& [fileRate, rate, sampleRate, frames] : cases)
     {
-        SCOPED_TRACE (rate);
+        SCOPED_TRACE (std::to_string (fileRate) + " " + rate);
+        AudioData tone;
+        tone.sampleRate = fileRate;
+        tone.channels = { sine ((int) fileRate / 2, fileRate, 1000.0, -12.0) };
+        std::string error;
+        ASSERT_TRUE (writeWav ((folder / "tone.wav").string(), tone, WavSampleFormat::float32, error)) << error;
+
         const auto result = runTool (folder, std::string ("render {bundle} --in tone.wav --bypass --out out.wav ") + rate);
         ASSERT_EQ (result.exitCode, 0) << result.output;
-        const bool resampled = sampleRate != 44100.0;
-        EXPECT_EQ (result.output.find ("resampled tone.wav from 44100 Hz to 48000 Hz\n") != std::string::npos, resampled)
-            << result.output;
+        const auto note = "resampled tone.wav from " + std::to_string ((int) fileRate) + " Hz to "
+                        + std::to_string ((int) sampleRate) + " Hz\n";
+        EXPECT_EQ (result.output.find (note) != std::string::npos, fileRate != sampleRate) << result.output;
 
         AudioData output;
         ASSERT_TRUE (readWav ((folder / "out.wav").string(), output, error)) << error;
