@@ -203,6 +203,13 @@ TEST_F (HostStateTest, HostileStateChunksChangeNothing)
     EXPECT_EQ (other->setState (hugeLength), KAU_OK);
     EXPECT_EQ (other->getParameter (index ("mixWet")), 33.0f);
 
+    // The root tag in another case is still the plug-in's.
+    auto capitals = changed (xml.find ("<Pellion") + 2, 'E');
+    capitals[xml.find ("</Pellion>") + 3] = 'E';
+    ASSERT_EQ (other->setParameter (index ("mixWet"), 90.0f), KAU_OK);
+    EXPECT_EQ (other->setState (capitals), KAU_OK);
+    EXPECT_EQ (other->getParameter (index ("mixWet")), 33.0f);
+
     EXPECT_EQ (other->setState (nullptr, 12), KAU_ErrInvalidArgument);
     EXPECT_EQ (other->setState (chunk.data(), -1), KAU_ErrInvalidArgument);
     EXPECT_EQ (other->setState (chunk.data(), KAU_MAX_STATE_BYTES + 1), KAU_ErrInvalidArgument);
