@@ -21,6 +21,7 @@ void EmulatedBootloader::publish (const juce::String& portName)
     withdraw();
 
     const std::lock_guard<std::mutex> lock (mutex);
+    withdrawn = false;
     state = State::receiving;
     reason.clear();
     messages.clear();
@@ -36,6 +37,13 @@ void EmulatedBootloader::publish (const juce::String& portName)
 
 void EmulatedBootloader::withdraw()
 {
+    // A held sender goes on first: withdrawing a port waits for its callback.
+    {
+        const std::lock_guard<std::mutex> lock (mutex);
+        withdrawn = true;
+    }
+    holdChanged.notify_all();
+
     // A withdrawal from inside our own callback is allowed by the ports.
     ports.withdraw (mutex, sourceId, destinationId);
 }
@@ -74,6 +82,21 @@ void EmulatedBootloader::losePowerAfter (int numMessages)
 {
     const std::lock_guard<std::mutex> lock (mutex);
     powerLossAfter = std::max (0, numMessages);
+}
+
+void EmulatedBootloader::holdAfter (int numMessages)
+{
+    {
+        const std::lock_guard<std::mutex> lock (mutex);
+        holdAfterMessages = std::max (0, numMessages);
+    }
+    holdChanged.notify_all();
+}
+
+bool EmulatedBootloader::isHolding() const
+{
+    const std::lock_guard<std::mutex> lock (mutex);
+    return holding;
 }
 
 EmulatedBootloader::State EmulatedBootloader::getState() const
@@ -116,7 +139,11 @@ void EmulatedBootloader::receive (const juce::MidiMessage& message)
     uint32_t flashedVersion = 0;
     bool goDark = false;
     {
-        const std::lock_guard<std::mutex> lock (mutex);
+        std::unique_lock<std::mutex> lock (mutex);
+        // A sender let go by a withdrawal may still be sending: the ports are gone.
+        if (withdrawn)
+            return;
+
         messages.push_back (bytes);
         arrivals.push_back (clock());
 
@@ -134,6 +161,12 @@ void EmulatedBootloader::receive (const juce::MidiMessage& message)
             state = State::powerLost;
             reason = "power lost after " + juce::String (powerLossAfter) + " messages";
             goDark = true;
+        }
+        else if (state == State::receiving && holdAfterMessages > 0 && (int) messages.size() == holdAfterMessages)
+        {
+            holding = true;
+            holdChanged.wait (lock, [this] { return holdAfterMessages == 0 || withdrawn; });
+            holding = false;
         }
     }
 

@@ -3,6 +3,7 @@
 #include "Emulation/SyntheticFirmware.h"
 #include "Emulation/VirtualMidiPorts.h"
 
+#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <mutex>
@@ -26,6 +27,11 @@
 //
 // Power loss: losePowerAfter (n) withdraws the ports right after the n-th
 // message, as if the pedal had been unplugged mid-flash.
+//
+// Holding: holdAfter (n) keeps the sender waiting in the n-th message of every
+// stream, as a bootloader still writing its memory would, until holdAfter (0)
+// or a withdrawal, so that a flash under way can be seen however slowly the
+// machine runs.
 //
 // Arrival times come from the millisecond counter, or from the clock a test
 // sets, so that the sender's pacing can be checked in simulated time.
@@ -61,6 +67,8 @@ public:
     // Called on the sender's thread once a stream is complete, after the ports went.
     void setOnFlashed (FlashedCallback callback);
     void losePowerAfter (int numMessages); // 0: never
+    void holdAfter (int numMessages);      // 0: never, and a held sender goes on
+    bool isHolding() const;                // a sender is waiting in a message
     void setClock (Clock clock);
 
     State getState() const;
@@ -83,6 +91,9 @@ private:
     FlashedCallback onFlashed;
     Clock clock { [] { return juce::Time::getMillisecondCounterHiRes(); } };
     int powerLossAfter = 0;
+    int holdAfterMessages = 0;
+    bool holding = false, withdrawn = false;
+    std::condition_variable holdChanged;
 
     State state = State::idle;
     juce::String reason;

@@ -1,8 +1,10 @@
 #include "Emulation/EmulatedBootloader.h"
 #include "Support/LinkRig.h"
+#include "Support/Waiting.h"
 
 #include <gtest/gtest.h>
 #include <functional>
+#include <thread>
 
 namespace
 {
@@ -104,5 +106,38 @@ TEST_F (EmulatedBootloaderTest, PowerLossTakesThePortsMidStream)
     EXPECT_EQ (bootloader.getMessages().size(), 2u);
     EXPECT_FALSE (bootloader.isPublished());
     EXPECT_EQ (flashedVersion, 0u);
+}
+
+// A held sender waits in the n-th message until it is let go, by holdAfter (0)
+// or by a withdrawal, which would otherwise wait for it for ever.
+TEST_F (EmulatedBootloaderTest, AHeldSenderWaitsInItsMessageUntilLetGo)
+{
+    const std::tuple<const char*, std::function<void()>, State, size_t> cases[] = {
+        { "let go", [this] { bootloader.holdAfter (0); }, State::flashed, 7u },
+        { "withdrawn", [this] { bootloader.withdraw(); }, State::receiving, 3u },
+    };
+
+    for (const auto& [what, letGo, ending, received] : cases)
+    {
+        SCOPED_TRACE (what);
+        bootloader.publish ("QZR MIDI Bootloader");
+        bootloader.holdAfter (3);
+        std::thread sender ([this] { send (stream()); });
+
+        // Let go before anything can fail, so the sender never outlives the test.
+        const auto held = waitUntil ("the sender held", [this] { return bootloader.isHolding(); });
+        const auto messagesWhileHeld = bootloader.getMessages().size();
+        const auto stateWhileHeld = bootloader.getState();
+        letGo();
+        sender.join();
+
+        ASSERT_TRUE (held);
+        EXPECT_EQ (messagesWhileHeld, 3u);
+        EXPECT_EQ (stateWhileHeld, State::receiving);
+
+        EXPECT_FALSE (bootloader.isHolding());
+        EXPECT_EQ (bootloader.getState(), ending) << bootloader.getReason();
+        EXPECT_EQ (bootloader.getMessages().size(), received);
+    }
 }
 } // namespace
