@@ -202,7 +202,7 @@ public:
     void offerANewerPlugin();
 
 private:
-    void take (const juce::String& name, const juce::String& caption) const
+    void take (const juce::String& name, const juce::String& caption)
     {
         if (const auto wrong = notAtRest (*editor); ! wrong.isEmpty())
             throw std::runtime_error (name.toStdString() + " would show " + wrong.joinIntoString ("; ").toStdString());
@@ -270,7 +270,7 @@ private:
     }
 
     DesktopRecorder desktop;
-    const PictureFolder pictures;
+    PictureFolder pictures;
     const juce::File home;
     MakersServer maker;
     EmulatedRig rig;

@@ -142,7 +142,7 @@ int main (int argc, char** argv)
 
     try
     {
-        const PictureFolder pictures (juce::File::getCurrentWorkingDirectory().getChildFile (argc > 1 ? argv[1] : "face-shots"));
+        PictureFolder pictures (juce::File::getCurrentWorkingDirectory().getChildFile (argc > 1 ? argv[1] : "face-shots"));
 
         AudioValueTreeState store ("Pellion", "0.2.0");
         juce::OwnedArray<AudioValueTreeState::Parameter> parameters;
