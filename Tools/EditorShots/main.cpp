@@ -11,16 +11,23 @@
 // the Desktop live in temporary folders, and nothing is launched.
 //
 // Each picture waits for the state its caption names; a state that does not
-// come ends the tool with a message and exit code 1. The menus need a display
-// (run.sh starts one); without one they are left out.
+// come ends the tool with a message and exit code 1. What would pass by itself
+// is held by what the tool drives until its picture is taken: the server holds
+// its reply to a check or a download, the emulated bootloader holds the flash,
+// and the host's blocks, played by the tool, keep the meters lit and the
+// calibration waiting. So every picture is taken however slow or busy the
+// machine. The menus need a display (run.sh starts one); without one they are
+// left out.
 
 #include "Components/Dialogs/FirmwareUpdateComponent.h"
 #include "Components/Dialogs/PedalOptionsComponent.h"
 #include "Components/Dialogs/ProToolsSetupComponent.h"
 #include "Components/Menus/PedalsView.h"
 #include "Devices/FirmwareImage.h"
+#include "Devices/Midi/SysexMessage.h"
 #include "Emulation/EmulatedPedal.h"
 #include "Emulation/SyntheticFirmware.h"
+#include "MakersServer.h"
 #include "PluginEditor.h"
 #include "PluginProcessor.h"
 #include "Shots/PictureFolder.h"
@@ -28,13 +35,12 @@
 #include "Support/ButtonClick.h"
 #include "Support/DesktopRecorder.h"
 #include "Support/DrawnAtRest.h"
-#include "Support/LoopbackHttpServer.h"
 #include "Support/TestHome.h"
 #include "Support/WindowParts.h"
-#include "Support/ZipMaker.h"
 
 #include <juce_gui_basics/juce_gui_basics.h>
 
+#include <algorithm>
 #include <cmath>
 #include <iostream>
 #include <stdexcept>
@@ -42,6 +48,7 @@
 namespace
 {
 const juce::String pedalName ("QZR-1A2B");
+const std::string onlineArchive ("/firmware-0.1.6.zip");
 constexpr int firstFirmware = 0x000102;  // older than the carried image
 constexpr int onlineFirmware = 0x000106; // newer than the carried image
 constexpr double sampleRate = 48000.0;
@@ -90,36 +97,6 @@ struct EmulatedRig
     EmulatedPedal pedal { ports, audioTypes, pedalName, 0x15 };
 };
 
-// The maker's server: the version file and the firmware archives.
-struct MakersServer
-{
-    static constexpr const char* versionPath = "/QZR/latest.json";
-
-    MakersServer() { VersionQueryController::setVersionFileAddress (server.url (versionPath)); }
-    ~MakersServer() { VersionQueryController::setVersionFileAddress (juce::URL ("http://127.0.0.1:1/QZR/latest.json")); }
-
-    void publish (const char* plugin, int firmware, const std::string& archivePath)
-    {
-        server.serve (versionPath, LoopbackHttpServer::text (R"({"pluginVersion":")" + std::string (plugin) + R"(","firmwareVersion":")"
-                                                             + versionText (firmware).toStdString() + R"(","firmwareURL":")"
-                                                             + server.address (archivePath) + "\"}"));
-    }
-
-    void withdrawVersionFile() { server.serve (versionPath, LoopbackHttpServer::text ("", 404)); }
-
-    // An archive with the firmware stream of this version; its body waits for release() when held.
-    void serveArchive (const std::string& path, int firmware, bool held)
-    {
-        const auto stream = SyntheticFirmware::buildPayload ((juce::uint32) firmware, 60);
-        auto reply = LoopbackHttpServer::text (toString (makeZip ({ { "QZR-firmware.syx", std::string (stream.begin(), stream.end()) } })));
-        if (held)
-            reply.holdAt = { 0 };
-        server.serve (path, reply);
-    }
-
-    LoopbackHttpServer server;
-};
-
 // One host block of a tone at these levels through the processor, and one
 // callback of the pedal's audio device, which runs in step with the host.
 void playBlock (VelmoraAudioProcessor& processor, VirtualAudioDeviceTypes& audioTypes, double& phase, float left, float right)
@@ -160,8 +137,7 @@ class Session
 public:
     Session (const juce::File& folder, const juce::File& homeFolder) : pictures (folder), home (homeFolder)
     {
-        maker.serveArchive ("/firmware-0.1.6.zip", onlineFirmware, true);
-        maker.publish ("0.2.0", onlineFirmware, "/firmware-0.1.6.zip");
+        maker.publish ("0.2.0", onlineFirmware, onlineArchive);
 
         processor = std::make_unique<VelmoraAudioProcessor>();
         processor->enableAllBuses();
@@ -184,6 +160,8 @@ public:
 
     ~Session()
     {
+        // A flash held by the tool must not keep the processor's job from stopping.
+        rig.pedal.getBootloader().holdAfter (0);
         processor->editorBeingDeleted (editor.get());
         editor.reset();
         processor.reset();
@@ -216,6 +194,28 @@ private:
     }
 
     AlertBoxComponent* box() const { return dialogOf (*editor); }
+
+    // Until the state comes, one host block of the tone at these levels each time it is not there yet.
+    void playUntil (const juce::String& state, const std::function<bool()>& condition, double& phase, float left, float right)
+    {
+        waitForState (state, [&]
+        {
+            if (condition())
+                return true;
+            playBlock (*processor, rig.audioTypes, phase, left, right);
+            return false;
+        }, 60000);
+    }
+
+    // The device options showing the host's block size, the total latency and the pedal's extra latency as they are now.
+    bool showsTheFigures (PedalOptionsComponent& options) const
+    {
+        auto* device = processor->getDevice();
+        return device != nullptr && options.getHostBlockSizeLabel()->getText() == juce::String (processor->getHostBlockSize())
+               && options.getTotalLatencyLabel()->getText() == juce::String (processor->getLatencySamples())
+               && options.getLatencyEditor()->getText() == juce::String (device->getDriver().getSettings().extraLatency.get());
+    }
+
     Dialog* dialog() const { return dynamic_cast<Dialog*> (box()); }
 
     Dialog& dialogIn (Flow::State state, const juce::String& what, int timeoutMs = 10000)
@@ -293,44 +293,70 @@ void Session::attachAndMeasure()
     waitForNotice (firmwareRequired);
 
     const auto options = [this] { return dynamic_cast<PedalOptionsComponent*> (box()); };
-    waitForState ("the device options an uncalibrated pedal brings up", [&options] { return options() != nullptr; }, 10000);
-    runFor (300);
+    waitForState ("the device options an uncalibrated pedal brings up, Done disabled, the processor's figures shown", [this, &options]
+    {
+        return options() != nullptr && ! options()->getDoneButton()->isEnabled() && showsTheFigures (*options());
+    }, 10000);
     take ("device-options-uncalibrated", "the device options an uncalibrated pedal brings up (Done waits for a calibration)");
+
+    const auto asked = [this] { return rig.pedal.countReceived (Sysex::SystemGroup, Sysex::Calibrate); };
+    const auto askedBefore = asked();
     pressButton ("Calibrate");
-    runFor (300);
+    waitForState ("the calibration asked of the pedal, Done enabled", [&]
+    {
+        return asked() > askedBefore && options() != nullptr && options()->getDoneButton()->isEnabled() && showsTheFigures (*options());
+    }, 10000);
     take ("device-options-calibrating", "after Calibrate: the request went to the pedal, Done is enabled");
 
     // The pedal asks for the measurement, which runs while the host plays.
     double silence = 0.0;
     auto& stored = processor->getDevice()->getDriver().getSettings().extraLatency;
-    for (int block = 0; block < 400 && stored.get() == 0; ++block)
+    playUntil ("the pedal's round trip measured and shown", [&]
     {
-        playBlock (*processor, rig.audioTypes, silence, 0.0f, 0.0f);
-        runFor (2);
-    }
-    waitForState ("the pedal's round trip measured", [&stored] { return stored.get() != 0; }, 1000);
-    runFor (300);
+        return stored.get() != 0 && options() != nullptr && showsTheFigures (*options());
+    }, silence, 0.0f, 0.0f);
     take ("device-options-calibrated", "the pedal's round trip measured: the extra latency and the total follow it");
     pressButton ("Done");
 }
 
 // Moving levels: a tone whose level rises and falls differently on each side.
+// Each picture's tone starts once the peak window has let go of the last one's
+// highest, so that the window shows the tone's own.
 void Session::playLevels()
 {
+    const auto face = faceOf (*editor).widgetsForTesting();
+    const auto& window = *face.meterWindow;
+    const auto shows = [] (float shown, float level) { return std::abs (shown - level) <= 0.05f * level; };
+
     double phase = 0.0;
     const std::pair<float, float> targets[] = { { 0.95f, 0.5f }, { 0.35f, 0.85f }, { 0.1f, 0.25f } };
     for (int frame = 0; frame < 3; ++frame)
     {
-        for (int step = 1; step <= 10; ++step)
+        const auto [left, right] = targets[frame];
+        const auto highest = std::max (left, right);
+        if (frame > 0)
+        {
+            const auto held = window.getDisplayedPeak();
+            waitForState ("the peak window letting go of the last tone's highest", [&window, held] { return window.getDisplayedPeak() < held; }, 60000);
+        }
+
+        for (int step = 1; step < 10; ++step)
         {
             const auto swing = 0.6f + 0.4f * (float) step / 10.0f;
-            playBlock (*processor, rig.audioTypes, phase, targets[frame].first * swing, targets[frame].second * swing);
+            playBlock (*processor, rig.audioTypes, phase, left * swing, right * swing);
             runFor (25);
         }
         waitForNotice (firmwareRequired);
+
+        // The tone plays on until the meters show it; between the host's
+        // blocks the pedal's levels would fall back to nothing.
+        playUntil ("the meters showing the tone of picture " + juce::String (frame + 1), [&]
+        {
+            return shows ((*face.meterL).level, left) && shows ((*face.meterR).level, right) && shows (window.getDisplayedPeak(), highest);
+        }, phase, left, right);
         take ("editor-audio-levels-" + juce::String (frame + 1),
               "Audio : Stereo, the meters moving (" + juce::String (frame + 1)
-                  + " of 3; the peak window holds the highest for 2 s); the notice: the pedal's firmware "
+                  + " of 3; the peak window shows the tone's highest, held for 2 s); the notice: the pedal's firmware "
                   + versionText (firstFirmware) + " is older than the " + versionText ((int) FirmwareImage::getFirmwareVersion())
                   + " the plug-in carries");
     }
@@ -390,6 +416,7 @@ void Session::showConfirmationsAndSetUp()
     waitForState ("the set-up dialog's first step", [&setUp] { return setUp() != nullptr && setUp()->getStep() == 1; }, 2000);
     take ("setup-step1", "the Pro Tools set-up: what the other host must be told");
     pressButton ("Continue");
+    waitForState ("the set-up dialog's second step", [&setUp] { return setUp() != nullptr && setUp()->getStep() == 2; }, 2000);
     take ("setup-step2", "the set-up's second step: what Continue will do");
     pressButton ("Continue");
     waitForState ("the set-up waiting for the host's list", [&setUp] { return setUp() != nullptr && setUp()->isTimerRunning (ProToolsSetupComponent::pollTimerId); }, 2000);
@@ -454,11 +481,14 @@ void Session::flashWithoutThePedal()
     waitForState ("the notice gone with the pedal", [this] { return ! updateNoticeOf (*editor).isVisible(); }, 5000);
 
     pressButton ("OK");
-    waitForState ("the flash waiting for a bootloader", [this]
+    // A machine slow enough may see the sixty seconds end by themselves; else the wait is cut short.
+    const auto waiting = [this] { return dialog() != nullptr && dialog()->getFlow().isFlashing() && dialog()->getMessage().startsWith ("Waiting for device"); };
+    waitForState ("the flash waiting for a bootloader", [this, &waiting]
     {
-        return dialog() != nullptr && dialog()->getFlow().isFlashing() && dialog()->getMessage().startsWith ("Waiting for device");
-    }, 5000);
-    dialog()->getFlow().getUpdateController()->timerCallback (FirmwareUpdateController::waitTimerId);
+        return waiting() || (dialog() != nullptr && dialog()->getFlow().getState() == Flow::updateFailed);
+    }, 10000);
+    if (waiting())
+        dialog()->getFlow().getUpdateController()->timerCallback (FirmwareUpdateController::waitTimerId);
     dialogIn (Flow::updateFailed, "no bootloader came");
     take ("firmware-update-failed", "the pedal was unplugged before OK: no bootloader came within 60 s (the wait cut short here)");
     pressButton ("Cancel");
@@ -478,9 +508,20 @@ void Session::flashTheCarriedImage()
 {
     menu (MENU_ID_UPDATE_FIRMWARE);
     dialogIn (Flow::embeddedUpdateAvailable, "the carried image offered");
+
+    // The bootloader holds the flash a little past 40 % until its picture is taken.
+    auto& bootloader = rig.pedal.getBootloader();
+    const auto image = FirmwareImage::getPayload();
+    const auto* bytes = static_cast<const juce::uint8*> (image.getData());
+    const auto messages = std::count (bytes, bytes + image.getSize(), 0xF7); // each ends a message
+    bootloader.holdAfter ((int) (messages * 45 / 100));
     pressButton ("OK");
-    waitForState ("the flash 40 % done", [this] { return dialog() != nullptr && dialog()->getFlow().isFlashing() && dialog()->getFlow().getProgress() >= 0.4; }, 30000);
+    waitForState ("the flash held 40 % done", [this, &bootloader]
+    {
+        return bootloader.isHolding() && dialog() != nullptr && dialog()->getFlow().isFlashing() && dialog()->getFlow().getProgress() >= 0.4;
+    }, 60000);
     take ("firmware-updating", "flashing the carried image through the bootloader");
+    bootloader.holdAfter (0);
     dialogIn (Flow::updateComplete, "the flash complete", 60000);
     if (! dialog()->getMessage().startsWith ("Update complete"))
         throw std::runtime_error ("the flash ended with: " + dialog()->getMessage().toStdString());
@@ -499,19 +540,22 @@ void Session::flashTheCarriedImage()
 // notice downloads and flashes it.
 void Session::downloadAndFlash()
 {
+    maker.holdVersionFile();
     menu (MENU_ID_UPDATE_PLUGIN);
     dialogIn (Flow::checking, "checking");
     take ("firmware-checking", "Update Plugin...: checking for updates");
+    maker.release();
     dialogIn (Flow::onlineUpdateAvailable, "newer firmware online");
     take ("firmware-online-available", "the check found firmware " + versionText (onlineFirmware) + " online");
     pressButton ("Cancel");
 
+    maker.serveArchive (onlineArchive, onlineFirmware, true);
     click (updateNoticeOf (*editor));
     dialogIn (Flow::onlineUpdateAvailable, "the notice's offer of the firmware online");
     pressButton ("OK");
     waitForState ("the download under way", [this] { return dialog() != nullptr && dialog()->getMessage().startsWith ("Downloading"); }, 10000);
     take ("firmware-downloading", "downloading firmware " + versionText (onlineFirmware));
-    maker.server.release();
+    maker.release();
     dialogIn (Flow::updateComplete, "the downloaded firmware flashed", 60000);
     pressButton ("OK");
     waitForAttached (onlineFirmware);
