@@ -20,7 +20,7 @@
 // enters Audio use, whose connection calibrates when no latency is stored,
 // until the plug-in's Calibrate [0] says the calibration is over, and at most
 // for calibrationWindow samples of its audio clock (a plug-in that already knows
-// its latency never calibrates at connection, and never says so).
+// its latency does not calibrate at connection and says Calibrate [0] at once).
 //
 // Everything is indexed by the audio device's sample counter: sample s of the
 // device's outputs is what the pedal receives at s, and it sends at s what it

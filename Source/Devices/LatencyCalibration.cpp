@@ -5,16 +5,33 @@
 
 #include <utility>
 
-void LatencyCalibration::start (AudioIODeviceSource& bridge)
+bool LatencyCalibration::start (AudioIODeviceSource& bridge)
 {
-    if (bridge.startLatencyCalibration ([this] (std::optional<int> latency) { ended (latency); }))
-        status = Status::running;
+    if (! bridge.startLatencyCalibration ([this] (std::optional<int> latency) { ended (latency); }))
+        return false;
+
+    status = Status::running;
+    return true;
+}
+
+void LatencyCalibration::audioConnected (AudioIODeviceSource* primary)
+{
+    if (primary != nullptr && driver.getSettings().extraLatency.get() == 0 && start (*primary))
+        return;
+
+    // Left measuring, the pedal would play without its effect for a while.
+    tellPedalItIsOver();
+}
+
+void LatencyCalibration::tellPedalItIsOver()
+{
+    const uint8_t done[] = { 0 };
+    driver.sendSysExMessage (Sysex::SystemGroup, Sysex::Calibrate, done, 1);
 }
 
 void LatencyCalibration::ended (std::optional<int> latencySamples)
 {
-    const uint8_t done[] = { 0 };
-    driver.sendSysExMessage (Sysex::SystemGroup, Sysex::Calibrate, done, 1);
+    tellPedalItIsOver();
 
     if (! latencySamples.has_value())
     {

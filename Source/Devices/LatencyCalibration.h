@@ -16,7 +16,13 @@ public:
     explicit LatencyCalibration (UsbDeviceDriver& pedalDriver) : driver (pedalDriver) {}
 
     // Arms a calibration on this bridge (not without any block size known).
-    void start (AudioIODeviceSource& bridge);
+    bool start (AudioIODeviceSource& bridge);
+
+    // The pedal confirmed Audio use. A pedal measures from then on until a
+    // calibration's end tells it otherwise: without a stored latency the
+    // primary bridge calibrates; else, or when it cannot, the pedal hears at
+    // once that no calibration follows.
+    void audioConnected (AudioIODeviceSource* primary);
 
     // How the latest calibration ended.
     enum class Status { none, running, measured, timedOut };
@@ -25,6 +31,7 @@ public:
 
 private:
     void ended (std::optional<int> latencySamples);
+    void tellPedalItIsOver();
 
     UsbDeviceDriver& driver;
     Status status = Status::none;

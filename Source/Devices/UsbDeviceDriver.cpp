@@ -221,18 +221,16 @@ void UsbDeviceDriver::notifyConnected()
 {
     listeners.call ([this] (Listener& l) { l.deviceConnected (this); });
 
-    // Only the primary client hears of the confirmed mode. In Audio use,
-    // without a measured latency, it first calibrates.
-    if (controller != nullptr)
-    {
-        if (auto* primary = controller->getPrimaryClient())
-        {
-            if (getState() == Mode::audio && settings.extraLatency.get() == 0)
-                calibration.start (primary->getAudioSource());
+    // Only the primary client hears of the confirmed mode. In Audio use it
+    // first calibrates without a measured latency; with one, the pedal hears
+    // that no calibration follows.
+    auto* primary = controller != nullptr ? controller->getPrimaryClient() : nullptr;
 
-            primary->deviceConnected();
-        }
-    }
+    if (getState() == Mode::audio)
+        calibration.audioConnected (primary != nullptr ? &primary->getAudioSource() : nullptr);
+
+    if (primary != nullptr)
+        primary->deviceConnected();
 }
 
 void UsbDeviceDriver::calibrateEveryClient()

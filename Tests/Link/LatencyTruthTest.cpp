@@ -26,7 +26,6 @@ TEST (LatencyTruth, AnImpulseComesBackExactlyTheReportedLatencyLaterForEverySett
         settings.extraLatency.setValue (roundTrip - 32, nullptr); // what a calibration stores
 
         auto* client = rig.attach (Mode::audio, hostBlock);
-        rig.pedalAudio().endCalibration();
         auto& bridge = client->getAudioSource();
 
         std::unique_ptr<ImpulseProbe> probe;

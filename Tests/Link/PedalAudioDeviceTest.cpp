@@ -1,6 +1,7 @@
 #include "Support/AudioLinkRig.h"
 
 #include <gtest/gtest.h>
+#include <algorithm>
 
 // The driver's side of the pedal's audio: how it opens the device, hands its
 // settings to the bridges, announces the latency and shares the channels out.
@@ -174,15 +175,19 @@ TEST (PedalAudioDevice, AReopeningReachesEveryBridgeAndEachClientHearsItsOwnLate
     }
 }
 
+// A pedal measures from its Audio connection on: a connection that does not
+// calibrate tells it at once that the calibration is over, so that it plays
+// with its effect, and the next period of its audio is out of that path.
 TEST (PedalAudioDevice, OnlyAnAudioConnectionWithoutAStoredLatencyCalibrates)
 {
-    struct Case { Mode mode; int extraLatency; Status status; };
+    struct Case { Mode mode; int extraLatency; Status status; int calibrationOver; bool calibrating; };
     const Case cases[] = {
-        { Mode::audio, 0, Status::running },
-        { Mode::audio, 25, Status::none },
-        { Mode::control, 0, Status::none },
-        { Mode::pedalboard, 0, Status::none },
+        { Mode::audio, 0, Status::running, 0, true },
+        { Mode::audio, 25, Status::none, 1, false },
+        { Mode::control, 0, Status::none, 0, false },
+        { Mode::pedalboard, 0, Status::none, 0, false },
     };
+    const auto calibrationOver = LinkRig::frame (Sysex::SystemGroup, Sysex::Calibrate, { 0 });
 
     for (const auto& c : cases)
     {
@@ -192,6 +197,14 @@ TEST (PedalAudioDevice, OnlyAnAudioConnectionWithoutAStoredLatencyCalibrates)
         rig.attach (c.mode, 512);
         EXPECT_EQ (rig.driver().getCalibration().getStatus(), c.status);
         EXPECT_EQ (rig.driver().getSettings().extraLatency.get(), c.mode == Mode::pedalboard ? 0 : c.extraLatency);
+
+        const auto system = rig.receivedInGroup (Sysex::SystemGroup);
+        EXPECT_EQ (std::count (system.begin(), system.end(), calibrationOver), c.calibrationOver);
+        if (c.mode != Mode::control)
+        {
+            ASSERT_TRUE (rig.sim.runUntil ([&rig] { return rig.pedalAudio().getLastSample() > 0; }, 1.0)) << "a period of the pedal's audio";
+            EXPECT_EQ (rig.pedalAudio().isCalibrating(), c.calibrating);
+        }
     }
 }
 

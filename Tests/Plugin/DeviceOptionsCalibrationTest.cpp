@@ -32,7 +32,6 @@ struct DeviceOptionsThroughTheProcessor : ::testing::Test
         for (int i = 0; i < instances; ++i)
             EXPECT_TRUE (rig.attach (Mode::audio, instances == 1 ? ChannelSetting::stereo : i == 0 ? ChannelSetting::monoLeft : ChannelSetting::monoRight,
                                      PedalModeConfig::none, i));
-        rig.pedalAudio().endCalibration();
         EXPECT_TRUE (rig.runUntilStreaming (processor.getUsbClient()));
 
         editor->alert_pedalOptions();

@@ -68,7 +68,6 @@ TEST (ProcessorAudioPath, MixAndBypassCrossfadeWithoutClicks)
     RecordedRig rig;
     rig.playing (0.5f, 0.5f);
     ASSERT_TRUE (rig.attach (Mode::audio));
-    rig.pedalAudio().endCalibration();
     rig.setParameter ("mixWet", 0);
     rig.sim.run (0.5);
     EXPECT_EQ (rig.last (0), 0.5f);
@@ -150,7 +149,6 @@ TEST (ProcessorAudioPath, MonoUseSendsTheAverageThroughItsChannelAndKeepsTheDryS
     rig.playing (0.5f, 0.25f);
     ASSERT_TRUE (rig.attach (Mode::audio, ChannelSetting::monoLeft, PedalModeConfig::none, 0));
     ASSERT_TRUE (rig.attach (Mode::audio, ChannelSetting::monoRight, PedalModeConfig::none, 1));
-    rig.pedalAudio().endCalibration();
 
     // All wet: the average through the pedal's left, and its right channel. All dry: the track.
     const struct { int mixWet; float first[2], second[2]; } rows[] = { { 127, { 0.375f, 0.375f }, { 0.1875f, 0.1875f } },
@@ -255,7 +253,6 @@ TEST (ProcessorAudioPath, TheDryLineGrowsForADeviceWithLargerBlocksThanAnySettin
     rig.prepare (64);
     DelayMeter meter (rig);
     ASSERT_TRUE (rig.attach (Mode::audio));
-    rig.pedalAudio().endCalibration();
     ASSERT_TRUE (rig.runUntilStreaming (rig.processor().getUsbClient()));
 
     const int latency = rig.processor().getLatencySamples();
@@ -475,7 +472,6 @@ TEST (ProcessorAudioTransitions, EveryTransitionOfThePedalsAudioIsARampAndTheDry
         if (c.calibrated)
         {
             ASSERT_TRUE (rig.attach (Mode::audio));
-            rig.pedalAudio().endCalibration();
             ASSERT_TRUE (rig.runUntilStreaming (rig.processor().getUsbClient()));
             rig.sim.run (1.0);
             cause = [&] { c.cause (rig); };

@@ -19,7 +19,6 @@ TEST (ProcessorLatency, WetAndDryComeOutExactlyTheReportedLatencyLaterForEverySe
         rig.storeCalibratedLatency();
         rig.prepare (hostBlock);
         ASSERT_TRUE (rig.attach (Mode::audio));
-        rig.pedalAudio().endCalibration();
 
         auto& processor = rig.processor();
         auto& bridge = processor.getUsbClient()->getAudioSource();
