@@ -8,12 +8,12 @@
 #include <limits>
 
 HostAudioPath::AudioBuffers::AudioBuffers (int block, int largestLatency)
-    : dryBuffer (2, largestLatency + block + 1), dryBlock (2, block), monoBuffer (1, block), gains (2, block),
+    : dryBuffer (2, largestLatency + block + 1), dryBlock (2, block), monoBuffer (1, block), fadeGains (1, block),
       blockSize (block)
 {
     dryBlock.clear();
     monoBuffer.clear();
-    gains.clear();
+    fadeGains.clear();
 }
 
 //==============================================================================
@@ -259,9 +259,11 @@ void HostAudioPath::processPiece (juce::AudioBuffer<float>& block, AudioBuffers&
 
     buffers.dryBuffer.writeBuffer (block.getArrayOfReadPointers(), block.getNumChannels(), numSamples, 0, false);
 
-    // The block now holds what the pedal's bridge gave back, or silence.
+    // The block now holds what the pedal's bridge gave back, or silence. A
+    // pedal that has not carried the audio for a while carries none: the
+    // track plays dry, until its audio streams again.
     auto* bridge = routeThroughPedal (block, buffers);
-    wetGain.setTargetValue (wetOff || bridge == nullptr ? 0.0f : (float) mixWetParameter.get() / 127.0f);
+    wetGain.setTargetValue (wetOff || bridge == nullptr || pedalAudioLost() ? 0.0f : (float) mixWetParameter.get() / 127.0f);
 
     // A new latency switches the dry delay only where the mute has silenced it.
     const int latency = reportedLatency.load();
@@ -282,8 +284,9 @@ void HostAudioPath::processPiece (juce::AudioBuffer<float>& block, AudioBuffers&
     const float a0 = w0 * m0, a1 = w1 * m1;             // the pedal's share, where it carries audio
     const float d0 = m0 * (1.0f - w0), d1 = m1 * (1.0f - w1); // the dry share
 
-    // Only the pedal's audio that lines up with the dry path is heard; where
-    // there is none, the dry signal takes its share.
+    // Only the pedal's audio that lines up with the dry path is heard, faded in
+    // and out by the fade; the dry signal keeps its own share throughout, so
+    // where the pedal carries no audio only that share is heard.
     if (bridge != nullptr && bridge->getLastWetSpan().latency == dryLatency)
     {
         pedalFade.plan (bridge->getLastWetSpan(), numSamples, a0, a1);
@@ -299,14 +302,15 @@ void HostAudioPath::processPiece (juce::AudioBuffer<float>& block, AudioBuffers&
     if (block.getNumChannels() == 0)
         return;
 
-    if (! pedalFade.isSteady())
+    if (pedalFade.isSteady())
     {
-        mixDryPerSample (block, buffers, a0, a1, d0, d1);
+        const float carry = pedalFade.getSteadyGain();
+        mixDry (block, buffers, a0 * carry, a1 * carry, d0, d1);
         return;
     }
 
-    const float carry = pedalFade.getSteadyGain();
-    mixDry (block, buffers, a0 * carry, a1 * carry, d0 + a0 * (1.0f - carry), d1 + a1 * (1.0f - carry));
+    applyFadingGain (block, buffers, a0, a1);
+    addDelayedDry (block, buffers, d0, d1);
 }
 
 // Output = the block x a linear ramp from wet0 to wet1 + the delayed dry
@@ -334,40 +338,35 @@ void HostAudioPath::mixDry (juce::AudioBuffer<float>& block, AudioBuffers& buffe
     if (wet0 != 1.0f || wet1 != 1.0f)
         block.applyGainRamp (0, numSamples, wet0, wet1);
 
+    addDelayedDry (block, buffers, dry0, dry1);
+}
+
+// While the pedal's audio fades in or out: its share, a linear ramp from a0
+// to a1, times the fade's gain, sample by sample.
+void HostAudioPath::applyFadingGain (juce::AudioBuffer<float>& block, AudioBuffers& buffers, float a0, float a1) noexcept
+{
+    const int numSamples = block.getNumSamples();
+    float* const gain = buffers.fadeGains.getWritePointer (0);
+    pedalFade.fill (gain);
+
+    const float step = (a1 - a0) / (float) numSamples;
+    for (int i = 0; i < numSamples; ++i)
+        gain[i] *= a0 + step * (float) i;
+
+    for (int c = 0; c < block.getNumChannels(); ++c)
+        juce::FloatVectorOperations::multiply (block.getWritePointer (c), gain, numSamples);
+}
+
+void HostAudioPath::addDelayedDry (juce::AudioBuffer<float>& block, AudioBuffers& buffers, float dry0, float dry1) noexcept
+{
+    const int numSamples = block.getNumSamples();
+    const int numChannels = std::min (block.getNumChannels(), buffers.dryBlock.getNumChannels());
+
     if ((dry0 == 0.0f && dry1 == 0.0f) || ! readDelayedDry (buffers.dryBlock.getArrayOfWritePointers(), numChannels, buffers, numSamples))
         return;
 
     for (int c = 0; c < numChannels; ++c)
         block.addFromWithRamp (c, 0, buffers.dryBlock.getReadPointer (c), numSamples, dry0, dry1);
-}
-
-// While the pedal's audio fades in or out: the fade's gain c moves the share
-// it does not get, a x (1 - c), to the dry signal.
-void HostAudioPath::mixDryPerSample (juce::AudioBuffer<float>& block, AudioBuffers& buffers, float a0,
-                                             float a1, float d0, float d1) noexcept
-{
-    const int numSamples = block.getNumSamples();
-    const int numChannels = std::min (block.getNumChannels(), buffers.dryBlock.getNumChannels());
-    float* const wet = buffers.gains.getWritePointer (0);
-    float* const dry = buffers.gains.getWritePointer (1);
-    pedalFade.fill (wet);
-
-    const float aStep = (a1 - a0) / (float) numSamples, dStep = (d1 - d0) / (float) numSamples;
-    for (int i = 0; i < numSamples; ++i)
-    {
-        const float a = a0 + aStep * (float) i;
-        dry[i] = d0 + dStep * (float) i + a * (1.0f - wet[i]);
-        wet[i] *= a;
-    }
-
-    const bool heard = readDelayedDry (buffers.dryBlock.getArrayOfWritePointers(), numChannels, buffers, numSamples);
-
-    for (int c = 0; c < block.getNumChannels(); ++c)
-    {
-        juce::FloatVectorOperations::multiply (block.getWritePointer (c), wet, numSamples);
-        if (heard && c < numChannels)
-            juce::FloatVectorOperations::addWithMultiply (block.getWritePointer (c), buffers.dryBlock.getReadPointer (c), dry, numSamples);
-    }
 }
 
 AudioIODeviceSource* HostAudioPath::routeThroughPedal (juce::AudioBuffer<float>& block, AudioBuffers& buffers) noexcept
@@ -405,8 +404,8 @@ AudioIODeviceSource* HostAudioPath::routeThroughPedal (juce::AudioBuffer<float>&
         client->getNextAudioBlock (juce::AudioSourceChannelInfo (block));
     }
 
-    // Dry audio played because the bridge does not stream (a calibration is
-    // no failure) is counted for the failure report.
+    // Audio the bridge does not carry because it does not stream counts
+    // towards a lost pedal (a calibration is no failure).
     if (bridge.getStreamingState() == AudioIODeviceSource::streaming)
     {
         samplesWithoutPedalAudio.store (0, std::memory_order_relaxed);
@@ -419,6 +418,11 @@ AudioIODeviceSource* HostAudioPath::routeThroughPedal (juce::AudioBuffer<float>&
     }
 
     return &bridge;
+}
+
+bool HostAudioPath::pedalAudioLost() const noexcept
+{
+    return samplesWithoutPedalAudio.load (std::memory_order_relaxed) >= fallbackReportSeconds * sampleRate.load();
 }
 
 bool HostAudioPath::readDelayedDry (float* const* dest, int numChannels, AudioBuffers& buffers, int numSamples) noexcept
@@ -443,7 +447,7 @@ void HostAudioPath::watchPedalAudio()
     if (audioFallbackLogged || route.getClient() == nullptr || ! prepared)
         return;
 
-    if (samplesWithoutPedalAudio.load (std::memory_order_relaxed) < fallbackReportSeconds * sampleRate.load())
+    if (! pedalAudioLost())
         return;
 
     audioFallbackLogged = true;

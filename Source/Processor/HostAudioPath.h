@@ -23,7 +23,8 @@ template <typename DeviceType> class UsbBaseDeviceManager;
 class HostAudioPath : private juce::AsyncUpdater
 {
 public:
-    // Dry audio played while the pedal should carry it, before the failure is logged.
+    // How long the pedal may carry no audio while it should (a start or a
+    // restart) before the track plays dry and the failure is logged.
     static constexpr double fallbackReportSeconds = 0.5;
 
     HostAudioPath (juce::AudioProcessor& host, const AudioValueTreeState& store, const PedalRoute& route,
@@ -68,7 +69,7 @@ private:
         CircularAudioBuffer dryBuffer;       // the dry delay line
         juce::AudioBuffer<float> dryBlock;   // the delayed dry signal of one piece
         juce::AudioBuffer<float> monoBuffer; // what mono use sends through the pedal
-        juce::AudioBuffer<float> gains;      // per sample while the pedal's audio fades: its share, the dry share
+        juce::AudioBuffer<float> fadeGains;  // the pedal's share, per sample while its audio fades
         const int blockSize;                 // host blocks are taken in pieces of at most this
 
         bool fits (int latency) const noexcept { return latency + blockSize < dryBuffer.getCapacity(); }
@@ -79,9 +80,12 @@ private:
 
     void processPiece (juce::AudioBuffer<float>& block, AudioBuffers& buffers, bool bypassed) noexcept;
     AudioIODeviceSource* routeThroughPedal (juce::AudioBuffer<float>& block, AudioBuffers& buffers) noexcept;
+    // The pedal should carry the audio and has not for fallbackReportSeconds. Any thread.
+    bool pedalAudioLost() const noexcept;
     bool readDelayedDry (float* const* dest, int numChannels, AudioBuffers& buffers, int numSamples) noexcept;
     void mixDry (juce::AudioBuffer<float>& block, AudioBuffers& buffers, float wet0, float wet1, float dry0, float dry1) noexcept;
-    void mixDryPerSample (juce::AudioBuffer<float>& block, AudioBuffers& buffers, float a0, float a1, float d0, float d1) noexcept;
+    void applyFadingGain (juce::AudioBuffer<float>& block, AudioBuffers& buffers, float a0, float a1) noexcept;
+    void addDelayedDry (juce::AudioBuffer<float>& block, AudioBuffers& buffers, float dry0, float dry1) noexcept;
 
     void prepareClient (double rate, int block);
     void handleAsyncUpdate() override;
@@ -125,7 +129,7 @@ private:
     // the message thread: replaced whole on the message thread, the one
     // replaced retired until no preparing thread can be reading it.
     std::atomic<const AudioIODeviceSource::Parameters*> recentSettings { nullptr };
-    // Samples in a row that played dry while the pedal should carry the audio.
+    // Samples in a row without the pedal's audio while it should carry it.
     std::atomic<int> samplesWithoutPedalAudio { 0 };
     bool audioFallbackLogged = false;
 

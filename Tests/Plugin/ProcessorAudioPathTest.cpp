@@ -9,7 +9,7 @@
 
 // The processor's audio path against the emulated pedal: the dry/wet and
 // bypass crossfades, the mute around a latency change, mono use of a stereo
-// track, the dry signal wherever the pedal carries no audio, host blocks longer
+// track, the dry share while the pedal carries no audio, host blocks longer
 // than prepared, a longer dry line, and the latency the host is told.
 namespace
 {
@@ -165,22 +165,22 @@ TEST (ProcessorAudioPath, MonoUseSendsTheAverageThroughItsChannelAndKeepsTheDryS
     }
 }
 
-// Whatever keeps the pedal's audio from this instance, the track plays dry,
-// never silent, and a failure is logged once, on the message thread. A
-// calibration, which keeps the pedal's return from the host, is no failure.
-
+// Whatever keeps the pedal's audio from this instance for good, the track
+// plays dry once the pedal has carried none for half a second, and a failure
+// is logged once, on the message thread. A calibration, which keeps the pedal's return from the host for a
+// while, is no failure: meanwhile the dry share alone is heard.
 TEST (ProcessorAudioPath, WithoutThePedalsAudioTheTrackPlaysDryAndTheFailureIsLoggedOnce)
 {
     using Setup = std::function<void (ProcessorAudioRig&)>;
-    const struct { const char* name; int processors; Setup before, after; const char* logged; } cases[] = {
-        { "no audio device", 1, [] (auto& rig) { rig.audioTypes.withdraw (LinkRig::pedalName); },
+    const struct { const char* name; int processors, mixWet; Setup before, after; const char* logged; } cases[] = {
+        { "no audio device", 1, 127, [] (auto& rig) { rig.audioTypes.withdraw (LinkRig::pedalName); },
           [] (auto& rig) { rig.audioTypes.publish (LinkRig::pedalName, &rig.pedalAudio()); },
           "Pellion: the pedal QZR-1A2B has no audio device; the track plays dry." },
-        { "an open that fails", 1, [] (auto& rig) { VirtualAudioBehaviour b; b.failOpens = 1000; rig.setDeviceBehaviour (b); }, {},
+        { "an open that fails", 1, 127, [] (auto& rig) { VirtualAudioBehaviour b; b.failOpens = 1000; rig.setDeviceBehaviour (b); }, {},
           "Pellion: the audio device of QZR-1A2B did not open; the track plays dry." },
-        { "a channel another instance has", 2, {}, {},
+        { "a channel another instance has", 2, 127, {}, {},
           "Pellion: the audio device of QZR-1A2B does not serve this instance's channels; the track plays dry." },
-        { "a calibration", 1, [] (auto& rig) { rig.driver().getSettings().extraLatency.setValue (0, nullptr); }, {}, nullptr },
+        { "a calibration", 1, 64, [] (auto& rig) { rig.driver().getSettings().extraLatency.setValue (0, nullptr); }, {}, nullptr },
     };
 
     for (const auto& c : cases)
@@ -193,7 +193,7 @@ TEST (ProcessorAudioPath, WithoutThePedalsAudioTheTrackPlaysDryAndTheFailureIsLo
             c.before (rig);
         for (int p = 0; p < c.processors; ++p)
         {
-            rig.setParameter ("mixWet", 127, p);
+            rig.setParameter ("mixWet", c.mixWet, p);
             ASSERT_TRUE (rig.attach (Mode::audio, c.processors > 1 ? ChannelSetting::monoLeft : ChannelSetting::stereo, PedalModeConfig::none, p));
         }
         if (c.after)
@@ -206,9 +206,12 @@ TEST (ProcessorAudioPath, WithoutThePedalsAudioTheTrackPlaysDryAndTheFailureIsLo
         else
             ASSERT_TRUE (rig.sim.runUntil ([&] { return bridge.getCalibrationState() == AudioLatencyDetector::listening; }, 1.0));
 
-        EXPECT_EQ (std::make_pair (rig.last (0, last), rig.last (1, last)), std::make_pair (0.5f, 0.5f));
+        const float heard = c.logged != nullptr ? 0.5f : 0.5f * (1.0f - (float) c.mixWet / 127.0f);
+        EXPECT_FLOAT_EQ (rig.last (0, last), heard);
+        EXPECT_FLOAT_EQ (rig.last (1, last), heard);
         EXPECT_EQ (log.lines, c.logged != nullptr ? juce::StringArray (c.logged) : juce::StringArray());
-        EXPECT_EQ (rig.last (0), c.processors > 1 ? -0.5f : 0.5f); // a served instance hears the pedal
+        if (c.processors > 1)
+            EXPECT_EQ (rig.last (0), -0.5f); // a served instance hears the pedal
     }
 }
 
@@ -391,13 +394,12 @@ TEST (ProcessorAudioPath, PedalboardLegsOfTwoInstancesCarryOneTrackThroughThePed
 }
 } // namespace
 
-// Transitions of the pedal's audio as a listener hears them, at 100 % wet with
-// a pedal that halves the level (wet 0.25, dry 0.5): the pedal's audio leaves
-// with a ramp, the delayed dry signal takes its place completely while the
-// pedal carries none, and the pedal's audio comes back with a ramp from where
-// it really returns. No step anywhere: the click measure stays at the steady
-// level but for ramps, and nothing is near silent but the mute's dip around a
-// latency change.
+// Transitions of the pedal's audio as a listener hears them, with a pedal that
+// halves the level, so that a step between the dry and the wet signal shows.
+// The pedal's audio leaves and returns with ramps while the delayed dry signal
+// keeps its own share (1 - wet) throughout: at 50 % wet the level falls to that
+// share and never below, at 100 % to silence between the ramps. No step
+// anywhere: the click measure stays at the steady level but for the ramps.
 namespace
 {
 struct TransitionCase
@@ -405,13 +407,14 @@ struct TransitionCase
     const char* name;
     int hostBlock;
     double clockPpm;
-    bool calibrated;                      // the pedal's latency is stored: no calibration at connection
-    float pedalGain;                      // a calibration finds no impulse returned below 0.8
+    int mixWet;
+    bool stored;     // the pedal's latency is stored: no calibration at connection
+    bool connects;   // the connection is what is listened to; otherwise the pedal streams first
     std::function<void (ProcessorAudioRig&)> cause;
     std::function<bool (ProcessorAudioRig&)> over;
     double maxSeconds;
-    int ramps;                            // gain ramps a listener hears
-    double nearSilence;                   // the longest near silence allowed, seconds
+    double rampSeconds; // the ramps a listener hears, together
+    bool muted;         // the mute closes around a latency change: silence whatever the mix
 };
 
 bool restarted (ProcessorAudioRig& rig)
@@ -420,12 +423,16 @@ bool restarted (ProcessorAudioRig& rig)
     return bridge.getDiagnostics().restarts > 0 && bridge.getStreamingState() == AudioIODeviceSource::streaming;
 }
 
-TEST (ProcessorAudioTransitions, EveryTransitionOfThePedalsAudioIsARampAndTheDryFillsIn)
+TEST (ProcessorAudioTransitions, EveryTransitionOfThePedalsAudioIsARampAndTheDryKeepsItsShare)
 {
-    // The mute closes and opens again around a latency change, one ramp each.
-    const double muteDip = 2 * AudioMute().getRampLengthSeconds();
+    constexpr float pedalGain = 0.5f, level = ClickMeter::amplitude;
+    // The ramps: the pedal's fade, the mute's, and the wet/dry ramp at connection.
+    const double fade = PedalAudioFade::fadeSeconds, mute = AudioMute().getRampLengthSeconds(),
+                 wetRamp = AudioSmoothedValue().getRampLengthSeconds();
+
     const auto changeLatency = [] (ProcessorAudioRig& rig) { rig.driver().getSettings().outAdjust.setValue (2, nullptr); };
     const auto reopen = [] (ProcessorAudioRig& rig) { rig.driver().getSettings().blockSize.setValue (256, nullptr); };
+    const auto reopenSmaller = [] (ProcessorAudioRig& rig) { rig.driver().getSettings().blockSize.setValue (128, nullptr); };
     const auto stall = [] (ProcessorAudioRig& rig) { rig.openDevice()->stall (0.05); };
     const auto nothing = [] (ProcessorAudioRig&) {};
     const auto latencyReported = [] (ProcessorAudioRig& rig)
@@ -441,14 +448,18 @@ TEST (ProcessorAudioTransitions, EveryTransitionOfThePedalsAudioIsARampAndTheDry
     };
 
     const TransitionCase cases[] = {
-        { "a latency change while streaming", 512, 0.0, true, 0.5f, changeLatency, latencyReported, 1.0, 3, muteDip + 0.03 },
-        { "a latency change, small blocks", 256, 0.0, true, 0.5f, changeLatency, latencyReported, 1.0, 3, muteDip + 0.03 },
-        { "a new block size, which reopens the pedal's device", 512, 0.0, true, 0.5f, reopen, latencyReported, 1.0, 3, muteDip + 0.03 },
-        { "a 50 ms device stall", 512, 0.0, true, 0.5f, stall, restarted, 1.0, 2, 0.0 },
-        { "a 50 ms device stall, small blocks", 256, 0.0, true, 0.5f, stall, restarted, 1.0, 2, 0.0 },
-        { "a restart at +120 ppm", 512, 120.0, true, 0.5f, nothing, restarted, 900.0, 2, 0.0 },
-        { "a restart at -120 ppm", 512, -120.0, true, 0.5f, nothing, restarted, 900.0, 2, 0.0 },
-        { "the calibration's end at connection", 512, 0.0, false, 1.0f, nothing, calibrated, 3.0, 3, muteDip + 0.03 },
+        { "a connection with a stored latency", 512, 0.0, 127, true, true, nothing, latencyReported, 1.0, wetRamp + fade, false },
+        { "a connection with a stored latency, half wet", 512, 0.0, 64, true, true, nothing, latencyReported, 1.0, wetRamp + fade, false },
+        { "a connection that calibrates, up to the calibration's end", 512, 0.0, 127, false, true, nothing, calibrated, 3.0, wetRamp + 2 * mute + fade, true },
+        { "a connection that calibrates, half wet", 256, 0.0, 64, false, true, nothing, calibrated, 3.0, wetRamp + 2 * mute + fade, true },
+        { "a latency change while streaming", 512, 0.0, 127, true, false, changeLatency, latencyReported, 1.0, 2 * mute + fade, true },
+        { "a latency change, small blocks, half wet", 256, 0.0, 64, true, false, changeLatency, latencyReported, 1.0, 2 * mute + fade, true },
+        { "a new block size, which reopens the pedal's device", 512, 0.0, 127, true, false, reopen, latencyReported, 1.0, 2 * mute + fade, true },
+        { "a smaller block size, small blocks, half wet", 256, 0.0, 64, true, false, reopenSmaller, latencyReported, 1.0, 2 * mute + fade, true },
+        { "a 50 ms device stall", 512, 0.0, 127, true, false, stall, restarted, 1.0, 2 * fade, false },
+        { "a 50 ms device stall, small blocks, half wet", 256, 0.0, 64, true, false, stall, restarted, 1.0, 2 * fade, false },
+        { "a restart at +120 ppm", 512, 120.0, 127, true, false, nothing, restarted, 900.0, 2 * fade, false },
+        { "a restart at -120 ppm, half wet", 512, -120.0, 64, true, false, nothing, restarted, 900.0, 2 * fade, false },
     };
 
     for (const auto& c : cases)
@@ -458,18 +469,25 @@ TEST (ProcessorAudioTransitions, EveryTransitionOfThePedalsAudioIsARampAndTheDry
         VirtualAudioBehaviour behaviour;
         behaviour.clockPpm = c.clockPpm;
         rig.setDeviceBehaviour (behaviour);
+        // A calibration hears no return below 0.8: the pedal's effect halves the level once it has measured.
         for (int channel : { 0, 1 })
-            rig.pedalAudio().setGain (channel, c.pedalGain);
-        if (c.calibrated)
+            rig.pedalAudio().setGain (channel, c.stored ? pedalGain : 1.0f);
+        if (c.stored)
             rig.storeCalibratedLatency();
+        else
+            rig.sim.addPeriodicWork (10, [&rig]
+            {
+                if (rig.driver().getCalibration().getStatus() == LatencyCalibration::Status::measured)
+                    for (int channel : { 0, 1 })
+                        rig.pedalAudio().setGain (channel, pedalGain);
+            });
         rig.prepare (c.hostBlock);
-        rig.setParameter ("mixWet", 127);
+        rig.setParameter ("mixWet", c.mixWet);
         ClickMeter meter (rig);
 
-        // A calibration at connection is what is listened to; otherwise the pedal streams first.
         std::function<void()> cause = [&] { ASSERT_TRUE (rig.attach (Mode::audio)); };
         rig.sim.run (0.5);
-        if (c.calibrated)
+        if (! c.connects)
         {
             ASSERT_TRUE (rig.attach (Mode::audio));
             ASSERT_TRUE (rig.runUntilStreaming (rig.processor().getUsbClient()));
@@ -482,15 +500,21 @@ TEST (ProcessorAudioTransitions, EveryTransitionOfThePedalsAudioIsARampAndTheDry
         SCOPED_TRACE (testing::Message() << "peaks per 10 ms: " << heard.peaks);
         ASSERT_GE (heard.largest, 0.0f) << "the transition did not happen";
 
+        const float wet = (float) c.mixWet / 127.0f;
+        const float dryShare = level * (1.0f - wet), steady = dryShare + level * pedalGain * wet;
+        const float before = c.connects ? level : steady; // without a pedal the track plays dry
+
         // A ramp of at least 128 samples and the kinks at its ends stay below
         // this; a step of even 1 % of the level does not.
         EXPECT_LT (heard.largest, 2.0e-3f);
         EXPECT_LT (heard.steady, ClickMeter::steadyFloor);
-        // Outside the ramps (each at most a fade or the mute's ramp, and a block) the steady level.
-        EXPECT_LT (heard.elevated, c.ramps * (PedalAudioFade::fadeSeconds + c.hostBlock / AudioLinkRig::sampleRate));
-        EXPECT_LE (heard.nearSilent, c.nearSilence);
-        EXPECT_NEAR (heard.loudest, 0.5f, 0.01f) << "the dry signal took the pedal's place completely";
-        EXPECT_NEAR (heard.finalLevel, 0.5f * c.pedalGain, 0.01f) << "the pedal's audio came back";
+        // Outside the ramps (and a block each) the steady level.
+        EXPECT_LT (heard.elevated, c.rampSeconds + 3 * c.hostBlock / AudioLinkRig::sampleRate);
+        EXPECT_NEAR (heard.loudest, std::max (before, steady), 0.01f) << "nothing louder than before or after";
+        EXPECT_NEAR (heard.quietest, c.muted ? 0.0f : dryShare, 0.01f) << "down to the dry share, never below";
+        if (c.mixWet < 127)
+            EXPECT_LE (heard.nearSilent, c.muted ? 2 * mute : 0.0) << "at half wet only the mute's dip is near silent";
+        EXPECT_NEAR (heard.finalLevel, steady, 0.01f) << "the pedal's audio came back";
     }
 }
 } // namespace

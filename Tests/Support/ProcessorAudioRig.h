@@ -233,6 +233,7 @@ public:
         double elevated = 0.0;   // seconds of it above the steady level (the ramps)
         double nearSilent = 0.0; // the longest near-silent stretch, seconds
         float loudest = 0.0f;    // the largest peak of a period
+        float quietest = 0.0f;   // the smallest peak of a period
         float finalLevel = 0.0f; // the peak of the last period
         std::string peaks;       // per 10 ms, around the largest residual
     };
@@ -271,6 +272,7 @@ public:
         heard.elevated = (double) elevatedSamples / AudioLinkRig::sampleRate;
         heard.nearSilent = (double) longestQuiet / AudioLinkRig::sampleRate;
         heard.loudest = loudestPeriod;
+        heard.quietest = quietestPeriod;
         heard.finalLevel = lastPeriodPeak;
         heard.peaks = describePeaks();
         return heard;
@@ -287,6 +289,7 @@ private:
         largestResidual = 0.0f;
         elevatedSamples = quietRun = longestQuiet = 0;
         loudestPeriod = 0.0f;
+        quietestPeriod = amplitude;
         peaks.clear();
         peaksAtLargest = 0;
     }
@@ -327,6 +330,7 @@ private:
     void endPeriod()
     {
         loudestPeriod = std::max (loudestPeriod, periodPeak);
+        quietestPeriod = std::min (quietestPeriod, periodPeak);
         lastPeriodPeak = periodPeak;
         quietRun = periodPeak < nearSilence ? quietRun + period : 0;
         longestQuiet = std::max (longestQuiet, quietRun);
@@ -352,7 +356,7 @@ private:
     float steadyMeasured = 0.0f;
     float largestResidual = 0.0f;
     int64_t elevatedSamples = 0, quietRun = 0, longestQuiet = 0;
-    float periodPeak = 0.0f, loudestPeriod = 0.0f, lastPeriodPeak = 0.0f, tenMsPeak = 0.0f;
+    float periodPeak = 0.0f, loudestPeriod = 0.0f, quietestPeriod = 0.0f, lastPeriodPeak = 0.0f, tenMsPeak = 0.0f;
     int inPeriod = 0, inTenMs = 0;
     std::vector<float> peaks;
     size_t peaksAtLargest = 0;

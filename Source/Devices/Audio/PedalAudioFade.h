@@ -6,9 +6,9 @@
 // bridge says of each block: 0 wherever the block holds no audio of the
 // pedal's current stream, a ramp up from the sample where that audio really
 // comes back, and a ramp down that ends where it stops, or, when a restart
-// waits for the host, at the fade's own pace. Whatever the pedal's audio does
-// not get, the delayed dry signal takes (see the processor), so the two
-// always cross-fade completely.
+// waits for the host, at the fade's own pace. The delayed dry signal keeps
+// its own share meanwhile (see the processor): at 100 % wet the pedal's
+// audio fades to silence and back.
 //
 // Host audio thread only, except prepare.
 class PedalAudioFade
