@@ -5,6 +5,7 @@
 #include "Components/StatusLine.h"
 #include "LookAndFeel/SpecialFonts.h"
 #include "PluginProcessor.h"
+#include "Windows/DesktopWindow.h"
 
 namespace
 {
@@ -122,6 +123,11 @@ VelmoraAudioProcessorEditor::~VelmoraAudioProcessorEditor()
     removeChildComponent (pedalComponent.get());
     pedalComponent.reset();
     updateNoticeButton.setLookAndFeel (nullptr);
+}
+
+void VelmoraAudioProcessorEditor::addToDesktop (int windowStyleFlags, void* nativeWindowToAttachTo)
+{
+    DesktopWindow::open (*this, [&] { juce::AudioProcessorEditor::addToDesktop (windowStyleFlags, nativeWindowToAttachTo); });
 }
 
 //==============================================================================

@@ -48,6 +48,10 @@ public:
     explicit VelmoraAudioProcessorEditor (VelmoraAudioProcessor& processor);
     ~VelmoraAudioProcessorEditor() override;
 
+    // In a window through DesktopWindow, so also on a display where no window
+    // manager has run, whoever puts the editor there: a host's wrapper or a tool.
+    void addToDesktop (int windowStyleFlags, void* nativeWindowToAttachTo = nullptr) override;
+
     void mouseDown (const juce::MouseEvent&) override {}
     void paint (juce::Graphics& g) override;
     void resized() override;

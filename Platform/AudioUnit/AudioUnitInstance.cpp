@@ -504,8 +504,17 @@ int32_t AudioUnitInstance::createEditor (KAUEditorArgs* args)
 
         if (args->showOnDesktop != 0)
         {
+            // The editor makes its window through DesktopWindow: a display
+            // where it cannot be made leaves the instance without an editor.
             editor->setOpaque (true);
             editor->addToDesktop (juce::ComponentPeer::windowHasTitleBar | juce::ComponentPeer::windowHasCloseButton);
+
+            if (! editor->isOnDesktop())
+            {
+                deleteEditor();
+                return KAU_ErrNoDisplay;
+            }
+
             editor->setVisible (true);
             editor->toFront (true);
         }

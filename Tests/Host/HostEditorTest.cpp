@@ -1,6 +1,13 @@
+#include "Host/BareXServer.h"
 #include "HostFixture.h"
 
+#include <gmock/gmock.h>
+#include <dlfcn.h>
+
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <optional>
 #include <set>
 
 // A host pictures the open editor through the entry point: asked for its size
@@ -32,4 +39,117 @@ TEST_F (HostTest, TheOpenEditorIsPicturedThroughTheEntryPoint)
 
     EXPECT_EQ (plugin->destroyEditor(), KAU_OK);
     EXPECT_EQ (plugin->dispatch (KAU_GetEditorImage, &args), KAU_ErrNoEditor);
+}
+
+namespace
+{
+using XErrorHandler = int (*) (void* display, void* error);
+
+int hostsOwnHandler (void*, void*)
+{
+    return 0;
+}
+
+// Xlib's XSetErrorHandler, from the library the plug-in's framework loads too.
+XErrorHandler setXErrorHandler (XErrorHandler handler)
+{
+    static void* xlib = dlopen ("libX11.so.6", RTLD_NOW | RTLD_LOCAL);
+    auto set = xlib != nullptr ? reinterpret_cast<XErrorHandler (*) (XErrorHandler)> (dlsym (xlib, "XSetErrorHandler")) : nullptr;
+    if (set == nullptr)
+        std::exit (5);
+    return set (handler);
+}
+
+// A host opens a fresh instance's editor in a window, runs the plug-in's loop,
+// pictures and closes the editor, and renders; each step it reaches is written
+// to stderr. Xlib's own handler, which ends the process at the first X error
+// that reaches it, stays in place unless the host sets one of its own.
+[[noreturn]] void openTheEditorAsAHost (bool withOwnHandler)
+{
+    HostTest::keepUpdateChecksOff();
+    std::string error;
+    auto plugin = PluginInstance::create (sharedBundle(), error);
+    if (plugin == nullptr)
+        std::exit (3);
+
+    if (withOwnHandler)
+        setXErrorHandler (hostsOwnHandler);
+
+    const auto opened = plugin->createEditor (true);
+    if (withOwnHandler)
+        std::fprintf (stderr, "host's handler: %s\n", setXErrorHandler (hostsOwnHandler) == hostsOwnHandler ? "kept" : "replaced");
+
+    std::fprintf (stderr, "editor: %s", resultName (opened.result));
+    if (opened.result == KAU_OK)
+    {
+        for (int i = 0; i < 100; ++i)
+        {
+            plugin->idle();
+            std::this_thread::sleep_for (std::chrono::milliseconds (5));
+        }
+        const auto image = plugin->editorImage();
+        std::fprintf (stderr, " %d x %d", image.width, image.height);
+        plugin->destroyEditor();
+    }
+    std::fprintf (stderr, "\n");
+
+    std::vector<float> left (64, 0.5f), right (64, 0.5f);
+    float* channels[] = { left.data(), right.data() };
+    const bool rendered = plugin->prepare (48000.0, 64) == KAU_OK && plugin->render (channels, 2, 64) == KAU_OK;
+    std::fprintf (stderr, "went on: %s\n", rendered ? "rendered" : "no render");
+    plugin.reset();
+    std::exit (0);
+}
+
+struct HostOnABareDisplay
+{
+    const char* what;
+    bool withOwnHandler;
+};
+
+// The first host meets the display as Xvfb started it; the second after it.
+const HostOnABareDisplay hostsOnABareDisplay[] = {
+    { "a host that leaves Xlib's own handler in place", false },
+    { "a host with a handler of its own", true },
+};
+} // namespace
+
+// On an X display where no window manager has run (a fresh Xvfb of the test's
+// own) the atoms the editor's window is described by do not exist yet. A host
+// gets an editor, or KAU_ErrNoDisplay, goes on, and has its own X error handler
+// back. Each host is a process of its own, which inherits the bare display.
+TEST (HostEditorOnABareDisplay, OpeningTheEditorNeverEndsTheHost)
+{
+    GTEST_FLAG_SET (death_test_style, "threadsafe");
+
+    // The child runs this test again up to its call: the parent alone starts the server.
+    std::optional<BareXServer> server;
+    std::optional<std::string> ownDisplay;
+    if (! testing::internal::InDeathTestChild())
+    {
+        server.emplace();
+        if (! server->started)
+            GTEST_SKIP() << "no Xvfb could be started (apt install xvfb)";
+        ASSERT_FALSE (server->display.empty()) << "Xvfb named no display within " << patience.count() << " ms";
+
+        if (const char* display = std::getenv ("DISPLAY"))
+            ownDisplay = display;
+        setenv ("DISPLAY", server->display.c_str(), 1);
+    }
+
+    using testing::HasSubstr;
+    for (const auto& host : hostsOnABareDisplay)
+    {
+        using Told = testing::Matcher<const std::string&>;
+        const auto handler = host.withOwnHandler ? Told (HasSubstr ("host's handler: kept\n")) : Told (testing::Not (HasSubstr ("host's handler")));
+        EXPECT_EXIT (openTheEditorAsAHost (host.withOwnHandler), testing::ExitedWithCode (0),
+                     testing::AllOf (testing::AnyOf (HasSubstr ("editor: KAU_OK 480 x 540\n"), HasSubstr ("editor: KAU_ErrNoDisplay\n")),
+                                     handler, HasSubstr ("went on: rendered\n"), testing::Not (HasSubstr ("X Error"))))
+            << host.what;
+    }
+
+    if (ownDisplay.has_value())
+        setenv ("DISPLAY", ownDisplay->c_str(), 1);
+    else
+        unsetenv ("DISPLAY");
 }

@@ -1,3 +1,4 @@
+#include "Host/BareXServer.h"
 #include "SignalTools.h"
 #include "Support/Waiting.h"
 #include "WavFile.h"
@@ -14,14 +15,9 @@
 #include <utility>
 #include <string>
 #include <tuple>
-#include <chrono>
-#include <csignal>
-#include <poll.h>
-#include <spawn.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <sys/wait.h>
-#include <fcntl.h>
 #include <unistd.h>
 #include <vector>
 
@@ -310,69 +306,7 @@ TEST (HostTool, PicturesTheEditorsWindow)
     EXPECT_EQ (pngSize (folder / "scripted.png"), std::pair (480u, 540u));
 }
 
-// An X server of the test's own without a window manager, as xvfb-run starts
-// one. Its display stays empty when none could be started.
-class BareXServer
-{
-public:
-    BareXServer()
-    {
-        int ready[2];
-        if (pipe (ready) != 0)
-            return;
-
-        // Xvfb writes its display number to this descriptor once it serves.
-        const auto readyFd = std::to_string (ready[1]);
-        const char* const arguments[] = { "Xvfb", "-displayfd", readyFd.c_str(), "-nolisten", "tcp",
-                                          "-screen", "0", "640x480x24", nullptr };
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init (&actions);
-        posix_spawn_file_actions_addclose (&actions, ready[0]);
-        posix_spawn_file_actions_addopen (&actions, 1, "/dev/null", O_WRONLY, 0);
-        posix_spawn_file_actions_addopen (&actions, 2, "/dev/null", O_WRONLY, 0);
-        const bool spawned = posix_spawnp (&pid, "Xvfb", &actions, nullptr, const_cast<char* const*> (arguments), environ) == 0;
-        posix_spawn_file_actions_destroy (&actions);
-        close (ready[1]);
-
-        std::string number;
-        const auto deadline = std::chrono::steady_clock::now() + patience;
-        pollfd readable { ready[0], POLLIN, 0 };
-
-        while (spawned && std::chrono::steady_clock::now() < deadline && poll (&readable, 1, 100) >= 0)
-        {
-            char c = 0;
-            if ((readable.revents & (POLLIN | POLLHUP)) == 0)
-                continue;
-            if (read (ready[0], &c, 1) != 1 || c == '\n')
-                break;
-            number += c;
-        }
-
-        close (ready[0]);
-        started = spawned;
-        pid = spawned ? pid : -1;
-        if (! number.empty())
-            display = ":" + number;
-    }
-
-    ~BareXServer()
-    {
-        if (pid > 0)
-        {
-            kill (pid, SIGTERM);
-            waitpid (pid, nullptr, 0);
-        }
-    }
-
-    bool started = false;   // Xvfb is there and was started
-    std::string display;    // and this is the display it serves
-
-private:
-    pid_t pid = -1;
-};
-
-// Without a window manager the plug-in's window gets X errors for the hints it
-// sets; the tool lets them pass, as hosts do, and pictures the editor all the same.
+// On a display where no window manager has run the tool pictures the editor all the same.
 TEST (HostTool, PicturesTheEditorOnADisplayWithoutAWindowManager)
 {
     const BareXServer server;
