@@ -1,8 +1,8 @@
 # Sourced by test.sh and run.sh: gives what follows an X display for the
 # editor's windows and menus. A DISPLAY already set is used as it is; otherwise
-# a virtual one is started (Xvfb, with openbox as its window manager: without
-# one the framework's X error handling ends the process) and stopped again when
-# the sourcing script exits. Without Xvfb the display tests skip.
+# a virtual one is started (Xvfb, with openbox as its window manager, as a
+# desktop has one) and stopped again when the sourcing script exits. Without
+# Xvfb the display tests skip.
 
 pellion_virtual_display_pids=()
 
