@@ -211,7 +211,9 @@ TEST (ProcessorAudioPath, WithoutThePedalsAudioTheTrackPlaysDryAndTheFailureIsLo
         EXPECT_FLOAT_EQ (rig.last (1, last), heard);
         EXPECT_EQ (log.lines, c.logged != nullptr ? juce::StringArray (c.logged) : juce::StringArray());
         if (c.processors > 1)
+        {
             EXPECT_EQ (rig.last (0), -0.5f); // a served instance hears the pedal
+        }
     }
 }
 
@@ -513,7 +515,9 @@ TEST (ProcessorAudioTransitions, EveryTransitionOfThePedalsAudioIsARampAndTheDry
         EXPECT_NEAR (heard.loudest, std::max (before, steady), 0.01f) << "nothing louder than before or after";
         EXPECT_NEAR (heard.quietest, c.muted ? 0.0f : dryShare, 0.01f) << "down to the dry share, never below";
         if (c.mixWet < 127)
+        {
             EXPECT_LE (heard.nearSilent, c.muted ? 2 * mute : 0.0) << "at half wet only the mute's dip is near silent";
+        }
         EXPECT_NEAR (heard.finalLevel, steady, 0.01f) << "the pedal's audio came back";
     }
 }
