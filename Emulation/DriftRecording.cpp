@@ -90,8 +90,8 @@ DriftRecording::Summary DriftRecording::summarise() const
     const bool seen = rawSum[0] <= rawSum[1];
     summary.rawSumDeviation[0] = seen ? rawSum[0] : std::numeric_limits<int>::min();
     summary.rawSumDeviation[1] = seen ? rawSum[1] : std::numeric_limits<int>::max();
-    summary.toTarget = bridge.getTargets().toDevice;
-    summary.fromTarget = bridge.getTargets().fromDevice;
+    summary.toTarget = bridge.getToDeviceControl().getTarget();
+    summary.fromTarget = bridge.getFromDeviceControl().getTarget();
 
     auto measured = [] (const Second& s) { return s.toLow >= 0 && s.fromLow >= 0; };
 

@@ -20,7 +20,7 @@ public:
         double time = 0.0;
         int toLow = -1, fromLow = -1;               // the latest lows drift control took
         int toRawLow = -1, fromRawLow = -1;         // the rings' own lowest fills this second, while streaming
-        int toTarget = 0, fromTarget = 0;
+        int toTarget = 0, fromTarget = 0;         // the fills drift control holds the rings at
         double toRatio = 1.0, fromRatio = 1.0;
         int restarts = 0;
     };
@@ -32,7 +32,7 @@ public:
         int toDeviation[2] {}, fromDeviation[2] {}; // lowest and highest low minus target, while measured
         int toRange = 0, fromRange = 0;
         int toRawDeviation[2] {}, fromRawDeviation[2] {}; // lowest and highest raw low minus target
-        int toTarget = 0, fromTarget = 0;
+        int toTarget = 0, fromTarget = 0;         // the same, at the end
         int rawSumDeviation[2] {}; // both raw fills at each host block minus the targets less a block
         double meanError = 0.0;              // reported latency minus measured round trip, whole run
         double meanSettledError = 0.0;       // the same once settled

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <atomic>
+#include <cstdlib>
 #include <thread>
 
 // The audio bridge's streaming states against the emulated pedal, in
@@ -87,11 +88,13 @@ TEST_F (AudioBridge, AStartPrimesBothRingsWithTheirTargetsWithOneSilentBlockThen
 
 // Drift control measures a ring as if its writer wrote continuously. Wherever
 // the host's priming block falls between two device callbacks, both rings
-// start with that measure at their targets, which they are held at: the
+// start with that measure at their set points, which they are held at: the
 // to-device ring takes what the device has produced since its last callback
-// from the from-device ring, and their sum, the latency, stays. A pedalboard
-// leg's one ring starts at its target the same way.
-TEST (AudioBridgePriming, WhereverTheHostsBlockFallsBothRingsStartAtTheirTargets)
+// from the from-device ring, and their sum, the latency, stays the sum of the
+// targets. The set points leave each ring the same margin above its writer's
+// block and its reader's look-ahead. A pedalboard leg's one ring starts at its
+// target the same way.
+TEST (AudioBridgePriming, WhereverTheHostsBlockFallsBothRingsStartAtTheirSetPoints)
 {
     struct Case { PedalModeConfig leg; int hostBlock, blockSize, inAdjust, outAdjust, after; };
     const Case cases[] = {
@@ -119,13 +122,21 @@ TEST (AudioBridgePriming, WhereverTheHostsBlockFallsBothRingsStartAtTheirTargets
         ASSERT_TRUE (t.runUntilState ([] (int s) { return s == Bridge::streaming; }, 0.01));
 
         const auto& targets = t.bridge->getTargets();
-        EXPECT_EQ (t.bridge->getToDeviceFill(), targets.toDevice + c.after);
-        EXPECT_EQ (t.bridge->getFromDeviceFill(), targets.fromDevice - c.after);
+        const int device = c.blockSize > 0 ? c.blockSize : c.hostBlock;
+        const bool bothRings = c.leg == PedalModeConfig::none;
+        const int toHeld = bothRings ? targets.toSetPoint : targets.toDevice;
+        const int fromHeld = bothRings ? targets.fromSetPoint : targets.fromDevice;
+        EXPECT_EQ (toHeld + fromHeld, targets.toDevice + targets.fromDevice);
+        EXPECT_EQ (targets.margin, (targets.toDevice + targets.fromDevice - c.hostBlock - device - 8) / 2);
+        EXPECT_EQ (targets.fromSetPoint - device - 4, targets.margin);
+        EXPECT_LE (std::abs (targets.toSetPoint - c.hostBlock - 4 - targets.margin), 1);
+        EXPECT_EQ (t.bridge->getToDeviceFill(), toHeld + c.after);
+        EXPECT_EQ (t.bridge->getFromDeviceFill(), fromHeld - c.after);
 
-        // Drift control finds the rings in use at their targets and keeps them there.
+        // Drift control finds the rings in use at their set points and keeps them there.
         t.rig.sim.run (2.0);
-        EXPECT_EQ (t.bridge->getToDeviceControl().getLastLowestFill(), c.leg == PedalModeConfig::in ? -1 : targets.toDevice);
-        EXPECT_EQ (t.bridge->getFromDeviceControl().getLastLowestFill(), c.leg == PedalModeConfig::out ? -1 : targets.fromDevice);
+        EXPECT_EQ (t.bridge->getToDeviceControl().getLastLowestFill(), c.leg == PedalModeConfig::in ? -1 : toHeld);
+        EXPECT_EQ (t.bridge->getFromDeviceControl().getLastLowestFill(), c.leg == PedalModeConfig::out ? -1 : fromHeld);
         EXPECT_EQ (t.state(), Bridge::streaming);
     }
 }

@@ -5,16 +5,32 @@
 
 // An hour of streaming through the emulated pedal whose clock is off by a set
 // number of ppm, with the buffer settings at their defaults and at their
-// smallest: drift control keeps both rings at their targets, the two rings
-// together hold what is reported, and so does the latency measured, without a
-// single restart.
+// smallest, and with a small host block under a large device block: drift
+// control keeps both rings at their set points, the two rings together hold
+// what is reported, and so does the latency measured, without a single restart.
 namespace
 {
 struct DriftCase
 {
     double ppm;
     int inAdjust, outAdjust; // "inAdjust" and "outAdjust"
+    int hostBlock = 512, blockSize = 0, roundTrip = 700;
 };
+
+// The pedal's clock off by the case's ppm, its settings and round trip the
+// case's: a client attached with the case's host block, calibrated at connection.
+UsbDeviceClient* attachDrifting (AudioLinkRig& rig, const DriftCase& c)
+{
+    VirtualAudioBehaviour behaviour;
+    behaviour.clockPpm = c.ppm;
+    rig.setDeviceBehaviour (behaviour);
+    rig.pedalAudio().setRoundTrip (c.roundTrip);
+    auto& settings = rig.driver().getSettings();
+    settings.inAdjust.setValue (c.inAdjust, nullptr);
+    settings.outAdjust.setValue (c.outAdjust, nullptr);
+    settings.blockSize.setValue (c.blockSize, nullptr);
+    return rig.attach (Mode::audio, c.hostBlock);
+}
 
 class AudioDrift : public ::testing::TestWithParam<DriftCase>
 {
@@ -28,19 +44,13 @@ TEST_P (AudioDrift, AnHourStreamsWithoutRestartsWithSettledFillsAndTheReportedLa
 
     const auto c = GetParam();
     AudioLinkRig rig;
-    VirtualAudioBehaviour behaviour;
-    behaviour.clockPpm = c.ppm;
-    rig.setDeviceBehaviour (behaviour);
-    rig.pedalAudio().setRoundTrip (700);
-    rig.driver().getSettings().inAdjust.setValue (c.inAdjust, nullptr);
-    rig.driver().getSettings().outAdjust.setValue (c.outAdjust, nullptr);
-
-    auto* client = rig.attach (Mode::audio, 512); // calibrates at connection
-    DriftRecording recording (rig.sim, *client, 512);
+    auto* client = attachDrifting (rig, c);
+    ASSERT_NE (client, nullptr);
+    DriftRecording recording (rig.sim, *client, c.hostBlock);
     recording.run (3600.0);
     const auto summary = recording.summarise();
 
-    EXPECT_EQ (rig.driver().getSettings().extraLatency.get(), 700 - 32);
+    EXPECT_EQ (rig.driver().getSettings().extraLatency.get(), c.roundTrip - 32);
     EXPECT_EQ (summary.restarts, 0);
     EXPECT_GT (summary.arrivals, 7000);
     EXPECT_LT (summary.settledAfter, 1200.0);
@@ -76,11 +86,88 @@ INSTANTIATE_TEST_SUITE_P (Ppm, AudioDrift,
                                              DriftCase { 50.0, 0, 1 }, DriftCase { -50.0, 0, 1 }, DriftCase { 90.0, 0, 1 },
                                              DriftCase { -90.0, 0, 1 }, DriftCase { 20.0, 0, 0 }, DriftCase { -20.0, 0, 0 },
                                              DriftCase { 50.0, 0, 0 }, DriftCase { -50.0, 0, 0 }, DriftCase { 90.0, 0, 0 },
-                                             DriftCase { -90.0, 0, 0 }),
+                                             DriftCase { -90.0, 0, 0 }, DriftCase { -90.0, 0, 1, 64, 1024, 2600 }),
                           [] (const auto& info)
                           {
                               const auto& c = info.param;
                               return (c.ppm < 0 ? "minus" : "plus") + std::to_string ((int) std::abs (c.ppm))
-                                     + (c.outAdjust == 0 ? "_smallestBuffers" : "");
+                                     + (c.outAdjust == 0 ? "_smallestBuffers" : "")
+                                     + (c.hostBlock != 512 ? "_host" + std::to_string (c.hostBlock) + "_blockSize"
+                                                                 + std::to_string (c.blockSize)
+                                                           : "");
+                          });
+} // namespace
+
+// Every host block against every device block, at each drift within the
+// correction's limit, for ten minutes each with the default buffer settings:
+// no restart, each ring's own low above empty, and the latency measured is the
+// latency reported. The pedal attaches at a different phase of its device's
+// period in each case.
+namespace
+{
+struct BlockCase
+{
+    int hostBlock, blockSize; // "blockSize": 0 follows the host
+};
+
+class AudioDriftAcrossBlocks : public ::testing::TestWithParam<BlockCase>
+{
+};
+
+TEST_P (AudioDriftAcrossBlocks, TenMinutesAtEachDriftStreamWithoutRestartsAndWithTheReportedLatency)
+{
+#if defined (__SANITIZE_THREAD__)
+    GTEST_SKIP() << "one thread only: nothing for ThreadSanitizer to see";
+#endif
+
+    const auto c = GetParam();
+    const int deviceBlock = c.blockSize > 0 ? c.blockSize : c.hostBlock;
+    const int roundTrip = deviceBlock > 512 ? 2600 : 1000; // longer than a device block
+    int phase = c.hostBlock + c.blockSize;
+
+    for (double ppm : { 0.0, 20.0, -20.0, 50.0, -50.0, 90.0, -90.0 })
+    {
+        SCOPED_TRACE (::testing::Message() << ppm << " ppm");
+        AudioLinkRig rig;
+        auto* client = attachDrifting (rig, { ppm, 0, 1, c.hostBlock, c.blockSize, roundTrip });
+        ASSERT_NE (client, nullptr);
+
+        // The host starts somewhere within the device's period.
+        phase = (phase * 7 + 3) % 15;
+        rig.sim.run ((double) deviceBlock * phase / 15.0 / AudioLinkRig::sampleRate);
+
+        DriftRecording recording (rig.sim, *client, c.hostBlock);
+        recording.run (600.0);
+        const auto s = recording.summarise();
+
+        EXPECT_EQ (rig.driver().getSettings().extraLatency.get(), roundTrip - 32);
+        EXPECT_EQ (s.restarts, 0);
+        EXPECT_GT (s.arrivals, 1000);
+        EXPECT_GT (s.toRawDeviation[0] + s.toTarget, 0);
+        EXPECT_GT (s.fromRawDeviation[0] + s.fromTarget, 0);
+        EXPECT_GE (s.rawSumDeviation[0], -4);
+        EXPECT_LE (s.rawSumDeviation[1], 4);
+        // Within a sample at equal clocks; drifting, the readers' fractional
+        // positions and the device's clock over the round trip add up to 2.5.
+        EXPECT_NEAR (s.meanError, 0.0, ppm == 0.0 ? 1.0 : 2.5);
+    }
+}
+
+std::vector<BlockCase> allBlockCases()
+{
+    std::vector<BlockCase> cases;
+
+    for (int hostBlock : { 64, 128, 256, 441, 512, 1024 })
+        for (int blockSize : { 0, 256, 512, 1024 })
+            cases.push_back ({ hostBlock, blockSize });
+
+    return cases;
+}
+
+INSTANTIATE_TEST_SUITE_P (Blocks, AudioDriftAcrossBlocks, ::testing::ValuesIn (allBlockCases()),
+                          [] (const auto& info)
+                          {
+                              const auto& c = info.param;
+                              return "host" + std::to_string (c.hostBlock) + "_blockSize" + std::to_string (c.blockSize);
                           });
 } // namespace

@@ -55,6 +55,19 @@ AudioIODeviceSource::Targets AudioIODeviceSource::computeTargets (int hostBlock,
 
     t.toDevice = target (outAdjust);
     t.fromDevice = target (inAdjust);
+
+    // A reader finds what it needs while drift control's measure of its ring
+    // (AudioIODeviceSource::prime) stays its writer's block and its look-ahead
+    // above empty: the from-device ring the device's block, the to-device ring
+    // the host's. What both targets hold beyond that is shared out evenly, so
+    // that either ring can take the same drift before its reader runs dry,
+    // however the blocks and the buffer settings differ. Neither is held
+    // above what a ring can take with a block on top.
+    const int both = t.toDevice + t.fromDevice;
+    const int even = (both - hostBlock - device - 2 * readerLookAhead) / 2;
+    t.fromSetPoint = std::clamp (device + readerLookAhead + even, std::max (0, both - largest), std::max (0, largest));
+    t.toSetPoint = both - t.fromSetPoint;
+    t.margin = std::max (0, std::min (t.fromSetPoint - device, t.toSetPoint - hostBlock) - readerLookAhead);
     t.toRange = std::min (3 * larger, t.toDevice / 2);
     t.fromRange = std::min (3 * larger, t.fromDevice / 2);
 
@@ -257,9 +270,11 @@ void AudioIODeviceSource::prepare (bool start)
     deviceTiming.configure (HostClock::ticksFor (deviceBlockInUse, applied.sampleRate));
 
     targets = computeTargets (applied.hostBlock, deviceBlockInUse, applied.inAdjust, applied.outAdjust);
-    const int gainRange = std::min (targets.toRange, targets.fromRange);
-    toDeviceControl.configure (targets.toDevice, targets.toRange, targets.toLimit, gainRange);
-    fromDeviceControl.configure (targets.fromDevice, targets.fromRange, targets.fromLimit, gainRange);
+    // One gain for both rings, which reaches the full correction by the time
+    // a ring has lost half its margin.
+    const int gainRange = std::min ({ targets.toRange, targets.fromRange, std::max (1, targets.margin / 2) });
+    toDeviceControl.configure (targets.toSetPoint, targets.toRange, targets.toLimit, gainRange);
+    fromDeviceControl.configure (targets.fromSetPoint, targets.fromRange, targets.fromLimit, gainRange);
     ticksPerSample = (double) HostClock::ticksPerSecond() / applied.sampleRate;
 
     const int rampLength = (int) std::floor (0.1 * applied.sampleRate);
@@ -320,32 +335,34 @@ void AudioIODeviceSource::fault (int kind) noexcept
 void AudioIODeviceSource::prime (int64_t now) noexcept
 {
     // Drift control measures a ring right after its reader read, as if its
-    // writer wrote continuously (producedSince). A read finds what it needs
-    // while that measure stays the writer's block and the reader's look-ahead
-    // above empty; a target is at least both blocks. The to-device ring's
-    // measure is what it holds at priming less what the device has produced
-    // since its last callback, the from-device ring's what it holds plus
-    // that: priming moves those samples from the from-device ring to the
-    // to-device ring, so both measures start at their targets, about a
-    // reader's block clear, whatever the phase of the clocks, and drift
-    // control holds them there. The latency, the sum of both, stays. (A
-    // pedalboard leg's one ring starts at its target the same way.)
-    const int moved = std::min (producedSince (now, deviceTiming, deviceBlockInUse), targets.fromDevice);
+    // writer wrote continuously (producedSince). The to-device ring's measure
+    // is what it holds at priming less what the device has produced since its
+    // last callback, the from-device ring's what it holds plus that: priming
+    // moves those samples from the from-device ring to the to-device ring, so
+    // both measures start at their set points, whatever the phase of the
+    // clocks, and drift control holds them there. The latency, the sum of
+    // both, stays. A pedalboard leg uses one ring, which starts and is held
+    // at its target the same way.
+    const auto leg = pedalboardLeg.load();
+    const bool bothRings = leg == PedalModeConfig::none;
+    const int fromHeld = bothRings ? targets.fromSetPoint : targets.fromDevice;
+    const int toHeld = bothRings ? targets.toSetPoint : targets.toDevice;
+    const int moved = std::min (producedSince (now, deviceTiming, deviceBlockInUse), fromHeld);
+    heldAtSetPoints.store (bothRings);
 
     // The host side stores only its own indices: the from-device ring's read
     // index and the to-device ring's write index.
-    fromDevice.setReadBehindWrite (targets.fromDevice - moved);
-    toDevice.setWriteAheadOfRead (targets.toDevice + moved);
+    fromDevice.setReadBehindWrite (fromHeld - moved);
+    toDevice.setWriteAheadOfRead (toHeld + moved);
 
     // The host's first samples of this stream are those of its next block;
     // the pedal's audio begins where they come back. What the from-device
     // ring holds until then is its primed silence and whatever the pedal
     // still returned of an earlier stream. The OUT leg keeps the host's own
     // samples; the IN leg's are the pedal's once the primed silence is read.
-    const auto leg = pedalboardLeg.load();
     stream = {};
     stream.latency = targets.latency (applied.extraLatency);
-    stream.returnsAt = leg == PedalModeConfig::out ? 0 : leg == PedalModeConfig::in ? targets.fromDevice - moved : stream.latency;
+    stream.returnsAt = leg == PedalModeConfig::out ? 0 : leg == PedalModeConfig::in ? fromHeld - moved : stream.latency;
     stream.spoiled = detector.isMeasuring();
     streamSpoiled.store (stream.spoiled);
 }
@@ -660,6 +677,9 @@ void AudioIODeviceSource::controlDrift()
         return;
     }
 
+    const bool bothRings = heldAtSetPoints.load();
+    toDeviceControl.holdAt (bothRings ? targets.toSetPoint : targets.toDevice);
+    fromDeviceControl.holdAt (bothRings ? targets.fromSetPoint : targets.fromDevice);
     const int toLow = toDeviceControl.takeLow();
     const int fromLow = fromDeviceControl.takeLow();
     const float toOffset = toDeviceControl.steer (toLow);

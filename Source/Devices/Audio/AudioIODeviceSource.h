@@ -71,9 +71,14 @@ public:
 
     // Targets, ranges and limits of the two rings for these block sizes. A
     // target that would leave no room for a block on top of it is clamped.
+    // The targets make the latency; drift control holds the rings at set
+    // points that split the same sum so that each ring keeps the same margin
+    // above the fill at which its reader would find too little.
     struct Targets
     {
         int toDevice = 0, fromDevice = 0;
+        int toSetPoint = 0, fromSetPoint = 0;
+        int margin = 0; // each ring's, above its writer's block and its reader's look-ahead
         int toRange = 0, fromRange = 0;
         int toLimit = 0, fromLimit = 0;
         bool clamped = false;
@@ -297,6 +302,7 @@ private:
     std::atomic<bool> hostFades { false }, hostHearing { false };
     std::atomic<bool> handOverWanted { false }, letGoDone { false };
     std::atomic<bool> streamSpoiled { false };
+    std::atomic<bool> heldAtSetPoints { true }; // both rings in use: held at their set points
 
     // Pending parameters: rate and host block from the host's prepare, the
     // rest from the pedal's settings on the message thread.

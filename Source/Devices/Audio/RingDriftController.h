@@ -53,6 +53,9 @@ public:
     // The clocks changed (another rate): the learnt drift goes too.
     void forgetDrift() noexcept { integral = 0.0f; }
 
+    // Message thread: the fill to hold the ring at from now on.
+    void holdAt (int fill) noexcept { target = fill; }
+
     int getTarget() const noexcept { return target; }
     int getRange() const noexcept { return range; }
     float getOffset() const noexcept { return offset; }
