@@ -11,8 +11,8 @@ DeviceSettings::DeviceSettings (juce::ValueTree& tree)
 {
     jassert (tree.hasType (ID::DEVICE));
 
-    for (auto* value : { &blockSize, &outAdjust, &inAdjust, &extraLatency })
-        value->onChange = [this] { notifyListeners(); };
+    for (auto setting : all())
+        (this->*setting).onChange = [this] { notifyListeners(); };
 }
 
 void DeviceSettings::notifyListeners()

@@ -3,6 +3,7 @@
 #include "Utilities/ConstrainedCachedValue.h"
 
 #include <juce_data_structures/juce_data_structures.h>
+#include <array>
 
 // Block sizes the pedal can be asked for; 0 follows the host.
 struct BlockSizeConstrainer
@@ -63,10 +64,19 @@ public:
     void addListener (Listener* listener) { listeners.add (listener); }
     void removeListener (Listener* listener) { listeners.remove (listener); }
 
-    ConstrainedCachedValue<int> blockSize;
-    ConstrainedCachedValue<int> outAdjust;
-    ConstrainedCachedValue<int> inAdjust;
-    ConstrainedCachedValue<int> extraLatency;
+    using Setting = ConstrainedCachedValue<int>;
+
+    Setting blockSize;
+    Setting outAdjust;
+    Setting inAdjust;
+    Setting extraLatency;
+
+    // Every setting, once: the listeners hear a change of each.
+    static constexpr std::array<Setting DeviceSettings::*, 4> all()
+    {
+        return { &DeviceSettings::blockSize, &DeviceSettings::outAdjust, &DeviceSettings::inAdjust,
+                 &DeviceSettings::extraLatency };
+    }
 
 private:
     void notifyListeners();

@@ -183,10 +183,7 @@ int AudioIODeviceSource::deliveredBlockSize() const
 
 bool AudioIODeviceSource::parametersChanged (const Parameters& settings)
 {
-    pending.deviceBlock = settings.deviceBlock;
-    pending.inAdjust = settings.inAdjust;
-    pending.outAdjust = settings.outAdjust;
-    pending.extraLatency = settings.extraLatency;
+    pending.takeSettings (settings);
 
     if (! hasPendingParameters())
         return false;

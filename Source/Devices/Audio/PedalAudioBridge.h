@@ -1,6 +1,9 @@
 #pragma once
 
+#include "Utilities/ConstrainedCachedValue.h"
+
 #include <juce_audio_devices/juce_audio_devices.h>
+#include <array>
 
 class DeviceSettings;
 
@@ -24,9 +27,21 @@ public:
         int outAdjust = 1;
         int extraLatency = 0;
 
-        // The pedal's four settings that steer a bridge ("blockSize",
-        // "inAdjust", "outAdjust" and "extraLatency"), with a host's rate and block.
+        // The pedal's settings that steer a bridge, each with the field it
+        // sets: the one list that `of`, `takeSettings` and == follow.
+        struct Steering
+        {
+            ConstrainedCachedValue<int> DeviceSettings::*setting;
+            int Parameters::*field;
+        };
+
+        static const std::array<Steering, 4>& steering();
+
+        // The pedal's settings that steer a bridge, with a host's rate and block.
         static Parameters of (const DeviceSettings& settings, double sampleRate = 44100.0, int hostBlock = 0);
+
+        // Takes the fields that the pedal's settings steer from other, and keeps its own rate and host block.
+        void takeSettings (const Parameters& other) noexcept;
 
         // The block size the pedal's device is asked for.
         int askedDeviceBlock() const noexcept { return deviceBlock > 0 ? deviceBlock : hostBlock; }
