@@ -1,7 +1,6 @@
 #include "Devices/Audio/AudioIODeviceSource.h"
 
 #include "Devices/DeviceModes.h"
-#include "Settings/DeviceSettings.h"
 #include "Utilities/HostClock.h"
 
 #include <algorithm>
@@ -10,11 +9,7 @@
 
 namespace
 {
-// Samples the interpolator may reach beyond what a read consumes.
-constexpr int interpolatorReach = 8;
-
-// Samples a resampling read needs ready beyond what it consumes.
-constexpr int readerLookAhead = 4;
+constexpr int readerLookAhead = RingTargets::readerLookAhead;
 
 template <typename Value>
 void raise (std::atomic<Value>& maximum, Value value) noexcept
@@ -25,77 +20,6 @@ void raise (std::atomic<Value>& maximum, Value value) noexcept
     }
 }
 } // namespace
-
-AudioIODeviceSource::Targets AudioIODeviceSource::computeTargets (int hostBlock, int deviceBlock, int inAdjust,
-                                                                  int outAdjust) noexcept
-{
-    Targets t;
-
-    if (hostBlock <= 0)
-        return t;
-
-    const int device = deviceBlock > 0 ? deviceBlock : hostBlock;
-    const float sum = (float) (hostBlock + device);
-    const int larger = std::max (hostBlock, device);
-
-    // A ring must hold its target with the larger block on top of it.
-    const int largest = ringCapacity - 1 - 2 * larger - interpolatorReach;
-    t.streamable = largest >= hostBlock + device;
-
-    auto target = [&] (int adjust)
-    {
-        const auto wanted = (int) ((float) adjust * (float) larger + sum);
-
-        if (wanted <= largest)
-            return wanted;
-
-        t.clamped = true;
-        return std::max (largest, 0);
-    };
-
-    t.toDevice = target (outAdjust);
-    t.fromDevice = target (inAdjust);
-
-    // A reader finds what it needs while drift control's measure of its ring
-    // (AudioIODeviceSource::prime) stays its writer's block and its look-ahead
-    // above empty: the from-device ring the device's block, the to-device ring
-    // the host's. What both targets hold beyond that is shared out evenly, so
-    // that either ring can take the same drift before its reader runs dry,
-    // however the blocks and the buffer settings differ. Neither is held
-    // above what a ring can take with a block on top.
-    const int both = t.toDevice + t.fromDevice;
-    const int even = (both - hostBlock - device - 2 * readerLookAhead) / 2;
-    t.fromSetPoint = std::clamp (device + readerLookAhead + even, std::max (0, both - largest), std::max (0, largest));
-    t.toSetPoint = both - t.fromSetPoint;
-    t.margin = std::max (0, std::min (t.fromSetPoint - device, t.toSetPoint - hostBlock) - readerLookAhead);
-    t.toRange = std::min (3 * larger, t.toDevice / 2);
-    t.fromRange = std::min (3 * larger, t.fromDevice / 2);
-
-    // A limit the ring cannot reach would never catch an overflow.
-    t.toLimit = std::min (8 * t.toDevice, ringCapacity - 1);
-    t.fromLimit = std::min (8 * t.fromDevice, ringCapacity - 1);
-    return t;
-}
-
-int AudioIODeviceSource::estimateLatency (const Parameters& p) noexcept
-{
-    if (p.hostBlock <= 0)
-        return 0;
-
-    return computeTargets (p.hostBlock, p.deviceBlock, p.inAdjust, p.outAdjust).latency (p.extraLatency);
-}
-
-int AudioIODeviceSource::largestLatency (int hostBlock) noexcept
-{
-    const int largestAdjust = BufferSizeConstrainer::allowedValues().getLast();
-    int largest = 0;
-
-    for (int deviceBlock : BlockSizeConstrainer::allowedValues())
-        largest = std::max (largest, estimateLatency ({ 0.0, hostBlock, deviceBlock, largestAdjust, largestAdjust,
-                                                        DeviceSettings::maximumExtraLatency }));
-
-    return largest;
-}
 
 AudioIODeviceSource::AudioIODeviceSource (Device& pedalDevice, const Parameters& settings)
     : device (&pedalDevice), pending (settings)
@@ -201,7 +125,7 @@ bool AudioIODeviceSource::parametersChanged (const Parameters& settings)
 
     handOver.update = true;
     handOver.start = handOver.start || state.load() != stopped;
-    latency.store (computeTargets (next.hostBlock, deviceBlock, next.inAdjust, next.outAdjust).latency (next.extraLatency));
+    latency.store (RingTargets::of (next.hostBlock, deviceBlock, next.inAdjust, next.outAdjust).latency (next.extraLatency));
     askHostToLetGo();
     return false;
 }
@@ -263,16 +187,15 @@ void AudioIODeviceSource::prepare (bool start)
     deviceBlockInUse = std::max (delivered > 0 ? delivered : applied.askedDeviceBlock(), observedDeviceBlock);
     largestDeviceCallback.store (0);
 
-    hostTiming.configure (HostClock::ticksFor (applied.hostBlock, applied.sampleRate));
-    deviceTiming.configure (HostClock::ticksFor (deviceBlockInUse, applied.sampleRate));
+    hostTiming.configure (applied.hostBlock, applied.sampleRate);
+    deviceTiming.configure (deviceBlockInUse, applied.sampleRate);
 
-    targets = computeTargets (applied.hostBlock, deviceBlockInUse, applied.inAdjust, applied.outAdjust);
+    targets = RingTargets::of (applied.hostBlock, deviceBlockInUse, applied.inAdjust, applied.outAdjust);
     // One gain for both rings, which reaches the full correction by the time
     // a ring has lost half its margin.
     const int gainRange = std::min ({ targets.toRange, targets.fromRange, std::max (1, targets.margin / 2) });
     toDeviceControl.configure (targets.toSetPoint, targets.toRange, targets.toLimit, gainRange);
     fromDeviceControl.configure (targets.fromSetPoint, targets.fromRange, targets.fromLimit, gainRange);
-    ticksPerSample = (double) HostClock::ticksPerSecond() / applied.sampleRate;
 
     const int rampLength = (int) std::floor (0.1 * applied.sampleRate);
     toDevice.setRatioRampLength (rampLength);
@@ -332,7 +255,7 @@ void AudioIODeviceSource::fault (int kind) noexcept
 void AudioIODeviceSource::prime (int64_t now) noexcept
 {
     // Drift control measures a ring right after its reader read, as if its
-    // writer wrote continuously (producedSince). The to-device ring's measure
+    // writer wrote continuously (CallbackTiming::producedSince). The to-device ring's measure
     // is what it holds at priming less what the device has produced since its
     // last callback, the from-device ring's what it holds plus that: priming
     // moves those samples from the from-device ring to the to-device ring, so
@@ -344,7 +267,7 @@ void AudioIODeviceSource::prime (int64_t now) noexcept
     const bool bothRings = leg == PedalModeConfig::none;
     const int fromHeld = bothRings ? targets.fromSetPoint : targets.fromDevice;
     const int toHeld = bothRings ? targets.toSetPoint : targets.toDevice;
-    const int moved = std::min (producedSince (now, deviceTiming, deviceBlockInUse), fromHeld);
+    const int moved = std::min (deviceTiming.producedSince (now), fromHeld);
     heldAtSetPoints.store (bothRings);
 
     // The host side stores only its own indices: the from-device ring's read
@@ -357,11 +280,11 @@ void AudioIODeviceSource::prime (int64_t now) noexcept
     // ring holds until then is its primed silence and whatever the pedal
     // still returned of an earlier stream. The OUT leg keeps the host's own
     // samples; the IN leg's are the pedal's once the primed silence is read.
-    stream = {};
-    stream.latency = targets.latency (applied.extraLatency);
-    stream.returnsAt = leg == PedalModeConfig::out ? 0 : leg == PedalModeConfig::in ? fromHeld - moved : stream.latency;
-    stream.spoiled = detector.isMeasuring();
-    streamSpoiled.store (stream.spoiled);
+    const int streamLatency = targets.latency (applied.extraLatency);
+    const bool spoiled = detector.isMeasuring();
+    spans.begin (streamLatency, leg == PedalModeConfig::out ? 0 : leg == PedalModeConfig::in ? fromHeld - moved : streamLatency,
+                 spoiled);
+    streamSpoiled.store (spoiled);
 }
 
 void AudioIODeviceSource::getNextAudioBlock (const juce::AudioSourceChannelInfo& info)
@@ -373,13 +296,13 @@ void AudioIODeviceSource::getNextAudioBlock (const juce::AudioSourceChannelInfo&
         || info.startSample + info.numSamples > buffer->getNumSamples())
     {
         refusedHostBlocks.fetch_add (1, std::memory_order_relaxed);
-        span = {};
+        spans.refuse();
         hostHearing.store (false);
         return;
     }
 
     // Until something says otherwise: none of the pedal's audio.
-    span = { info.numSamples, info.numSamples, false, false, stream.latency };
+    spans.startBlock (info.numSamples);
     int current = state.load();
 
     if (current == running)
@@ -390,7 +313,6 @@ void AudioIODeviceSource::getNextAudioBlock (const juce::AudioSourceChannelInfo&
         const auto now = HostClock::now();
         hostTiming.record (now);
         prime (now);
-        span.latency = stream.latency;
         state.compare_exchange_strong (current, streaming);
         info.clearActiveBufferRegion();
     }
@@ -398,7 +320,7 @@ void AudioIODeviceSource::getNextAudioBlock (const juce::AudioSourceChannelInfo&
     {
         streamHostBlock (info);
     }
-    else if (isFault (current) && ! stream.ended)
+    else if (isFault (current) && ! spans.hasEnded())
     {
         fadeAfterFault (info);
     }
@@ -407,7 +329,7 @@ void AudioIODeviceSource::getNextAudioBlock (const juce::AudioSourceChannelInfo&
         info.clearActiveBufferRegion();
     }
 
-    hostHearing.store (span.carries());
+    hostHearing.store (spans.getSpan().carries());
 }
 
 void AudioIODeviceSource::streamHostBlock (const juce::AudioSourceChannelInfo& info) noexcept
@@ -418,11 +340,8 @@ void AudioIODeviceSource::streamHostBlock (const juce::AudioSourceChannelInfo& i
     const auto leg = pedalboardLeg.load();
     const int readFrom = fromDevice.getReadIndex();
 
-    if (detector.isMeasuring() && ! stream.spoiled)
-    {
-        stream.spoiled = true;
+    if (detector.isMeasuring() && spans.spoil())
         streamSpoiled.store (true);
-    }
 
     if (info.numSamples > hostPiece)
         oversizedHostBlocks.fetch_add (1, std::memory_order_relaxed);
@@ -436,67 +355,24 @@ void AudioIODeviceSource::streamHostBlock (const juce::AudioSourceChannelInfo& i
         {
             const int end = done + result.read;
             buffer.clear (info.startSample + end, info.numSamples - end);
-            markReal (end, fromDevice.getReadIndex() - readFrom);
-            span.realUntil = end;
-            span.ending = true;
-            stream.ended = true;
+            spans.markRead (end, fromDevice.getReadIndex() - readFrom);
+            spans.endAt (end);
             return;
         }
 
         done += piece;
     }
 
-    markReal (info.numSamples, fromDevice.getReadIndex() - readFrom);
+    spans.markRead (info.numSamples, fromDevice.getReadIndex() - readFrom);
 
     // A device that has stopped calling back while the next block could not
     // be read without it: this block is the last of the pedal's audio for
     // now. Should the device come back, its audio is the pedal's again from
     // the first sample it writes.
-    if (leg != PedalModeConfig::out && deviceOverdue (now) && fromDevice.getReadableSamples() < info.numSamples)
-    {
-        if (span.carries())
-            span.ending = true;
+    if (leg != PedalModeConfig::out && deviceTiming.isOverdue (now) && fromDevice.getReadableSamples() < info.numSamples)
+        spans.deviceStopped (fromDevice.getFill());
 
-        stream.untilGap = fromDevice.getFill();
-    }
-
-    span.handOver = span.carries() && handOverWanted.load();
-}
-
-void AudioIODeviceSource::markReal (int numSamples, int consumed) noexcept
-{
-    if (consumed < 0)
-        consumed += ringCapacity;
-
-    const auto from = std::clamp<int64_t> (stream.returnsAt - stream.played, 0, numSamples);
-    span.realFrom = (int) from;
-    span.realUntil = numSamples;
-    stream.played += numSamples;
-
-    // Past a device's gap the pedal's audio comes back: a few samples later,
-    // where the interpolator reaches beyond it no more.
-    if (stream.untilGap >= 0)
-    {
-        if (consumed > stream.untilGap)
-        {
-            span.realFrom = std::max (span.realFrom, std::min (numSamples, stream.untilGap + readerLookAhead));
-            stream.untilGap = -1;
-        }
-        else
-        {
-            stream.untilGap -= consumed;
-            span.realFrom = numSamples;
-        }
-    }
-
-    if (stream.spoiled || stream.ended)
-        span.realFrom = numSamples;
-}
-
-bool AudioIODeviceSource::deviceOverdue (int64_t now) const noexcept
-{
-    const auto last = deviceTiming.getPrevious();
-    return last >= 0 && now - last > deviceTiming.getUpperTicks();
+    spans.askToHandOver (handOverWanted.load());
 }
 
 void AudioIODeviceSource::fadeAfterFault (const juce::AudioSourceChannelInfo& info) noexcept
@@ -508,17 +384,14 @@ void AudioIODeviceSource::fadeAfterFault (const juce::AudioSourceChannelInfo& in
     if (state.load() == deviceWriteFailed || pedalboardLeg.load() == PedalModeConfig::out)
     {
         info.clearActiveBufferRegion();
-        span.realFrom = span.realUntil = 0;
-    }
-    else
-    {
-        const int readFrom = fromDevice.getReadIndex();
-        const int got = readWhatIsThere (*info.buffer, info.startSample, info.numSamples);
-        markReal (got, fromDevice.getReadIndex() - readFrom);
+        spans.endAt (0);
+        return;
     }
 
-    span.ending = true;
-    stream.ended = true;
+    const int readFrom = fromDevice.getReadIndex();
+    const int got = readWhatIsThere (*info.buffer, info.startSample, info.numSamples);
+    spans.markRead (got, fromDevice.getReadIndex() - readFrom);
+    spans.endAt (got);
 }
 
 int AudioIODeviceSource::readWhatIsThere (juce::AudioBuffer<float>& buffer, int start, int numSamples) noexcept
@@ -533,16 +406,6 @@ int AudioIODeviceSource::readWhatIsThere (juce::AudioBuffer<float>& buffer, int 
 
     buffer.clear (start + got, numSamples - got);
     return got;
-}
-
-int AudioIODeviceSource::producedSince (int64_t now, const CallbackTiming& writer, int writerBlock) const noexcept
-{
-    const auto last = writer.getPrevious();
-
-    if (last < 0 || now <= last)
-        return 0;
-
-    return (int) std::lround (std::min ((double) writerBlock, (double) (now - last) / ticksPerSample));
 }
 
 AudioIODeviceSource::Piece AudioIODeviceSource::processHostPiece (juce::AudioBuffer<float>& buffer, int start,
@@ -571,7 +434,7 @@ AudioIODeviceSource::Piece AudioIODeviceSource::processHostPiece (juce::AudioBuf
     }
 
     const int fill = fromDevice.getFill();
-    fromDeviceControl.offer (fill + producedSince (now, deviceTiming, deviceBlockInUse), bothOnTime());
+    fromDeviceControl.offer (fill + deviceTiming.producedSince (now), bothOnTime());
 
     if (fill < 1 || fill >= targets.fromLimit)
     {
@@ -626,7 +489,7 @@ void AudioIODeviceSource::audioDeviceIOCallbackWithContext (const float* const* 
             if (state.load() == streaming && feedsOutputs)
             {
                 const int fill = toDevice.getFill();
-                toDeviceControl.offer (fill + producedSince (now, hostTiming, applied.hostBlock), bothOnTime());
+                toDeviceControl.offer (fill + hostTiming.producedSince (now), bothOnTime());
 
                 if (fill < 1 || fill >= targets.toLimit)
                     fault (deviceFillOutOfRange);
@@ -720,7 +583,7 @@ void AudioIODeviceSource::restartStream()
 //==============================================================================
 void AudioIODeviceSource::letGo() noexcept
 {
-    stream.ended = true;
+    spans.end();
     letGoDone.store (true);
 }
 

@@ -4,6 +4,8 @@
 #include "Devices/Audio/CallbackTiming.h"
 #include "Devices/Audio/PedalAudioBridge.h"
 #include "Devices/Audio/RingDriftController.h"
+#include "Devices/Audio/RingTargets.h"
+#include "Devices/Audio/WetSpanTracker.h"
 #include "Devices/DeviceModes.h"
 #include "Utilities/ResamplingCircularAudioBuffer.h"
 
@@ -66,54 +68,18 @@ public:
     static constexpr int calibrationIntervalMs = 100;
     static constexpr int handOverIntervalMs = 10;
     static constexpr int handOverTimeoutMs = 1000; // a host that never lets go is not waited for longer
-    static constexpr int ringCapacity = CircularAudioBuffer::defaultCapacity;
-    static constexpr int latencyAllowance = 56; // added to the rings' targets and the extra latency
+    static constexpr int ringCapacity = RingTargets::ringCapacity;
+    static constexpr int latencyAllowance = RingTargets::latencyAllowance;
 
-    // Targets, ranges and limits of the two rings for these block sizes. A
-    // target that would leave no room for a block on top of it is clamped.
-    // The targets make the latency; drift control holds the rings at set
-    // points that split the same sum so that each ring keeps the same margin
-    // above the fill at which its reader would find too little.
-    struct Targets
-    {
-        int toDevice = 0, fromDevice = 0;
-        int toSetPoint = 0, fromSetPoint = 0;
-        int margin = 0; // each ring's, above its writer's block and its reader's look-ahead
-        int toRange = 0, fromRange = 0;
-        int toLimit = 0, fromLimit = 0;
-        bool clamped = false;
-        bool streamable = false; // the blocks fit the rings at all
+    using Targets = RingTargets;
 
-        int latency (int extraLatency) const noexcept { return toDevice + fromDevice + extraLatency + latencyAllowance; }
-    };
-
-    static Targets computeTargets (int hostBlock, int deviceBlock, int inAdjust, int outAdjust) noexcept;
-
-    // The latency a bridge with these parameters reports, the device
-    // delivering the block size it is asked for; 0 without a host block.
-    static int estimateLatency (const Parameters& parameters) noexcept;
-
-    // The largest latency the pedal's settings allow with this host block,
-    // for a device that delivers the block sizes it is asked for.
-    static int largestLatency (int hostBlock) noexcept;
+    static int estimateLatency (const Parameters& parameters) noexcept { return RingTargets::estimateLatency (parameters); }
+    static int largestLatency (int hostBlock) noexcept { return RingTargets::largestLatency (hostBlock); }
 
     using CalibrationCallback = std::function<void (std::optional<int>)>;
 
-    // Which samples of the host's last block are the pedal's audio of the
-    // current stream: what its reader gave back before the host's first
-    // samples of the stream have made the round trip (the primed silence,
-    // audio of an earlier stream still on its way back) and while a
-    // calibration keeps the pedal's inputs out is not.
-    struct WetSpan
-    {
-        int realFrom = 0;      // the first such sample; the block's length when there is none
-        int realUntil = 0;     // the end of them
-        bool ending = false;   // the pedal's audio ends at realUntil: fade it out by then
-        bool handOver = false; // a restart waits: fade the pedal's audio out, then letGo()
-        int latency = 0;       // the latency this stream's audio comes back with
-
-        bool carries() const noexcept { return realFrom < realUntil; }
-    };
+    // Which samples of the host's last block are the pedal's audio of the current stream.
+    using WetSpan = WetSpanTracker::WetSpan;
 
     // The bridge of a client of this device, with the pedal's settings now.
     AudioIODeviceSource (Device& device, const Parameters& settings);
@@ -153,7 +119,7 @@ public:
     void setHostFades (bool fades) noexcept { hostFades.store (fades); }
 
     // Host audio thread, after each block.
-    const WetSpan& getLastWetSpan() const noexcept { return span; }
+    const WetSpan& getLastWetSpan() const noexcept { return spans.getSpan(); }
 
     // Host audio thread: the pedal's audio is faded out; a waiting restart may go ahead.
     void letGo() noexcept;
@@ -228,17 +194,6 @@ private:
         std::atomic<bool> inside { false };
     };
 
-    // The host side's view of the current stream: host audio thread only.
-    struct HostStream
-    {
-        int64_t played = 0;    // samples given to the host since the prime
-        int64_t returnsAt = 0; // where the pedal's audio of this stream begins
-        int latency = 0;
-        int untilGap = -1;     // a device that stopped: from-device samples before what it writes next, or -1
-        bool spoiled = false;  // a calibration kept the pedal's inputs out
-        bool ended = false;    // the pedal's audio was faded out for good
-    };
-
     // What a host piece took from the from-device ring before the stream ended there.
     struct Piece
     {
@@ -261,15 +216,11 @@ private:
     void streamHostBlock (const juce::AudioSourceChannelInfo& info) noexcept;
     void fadeAfterFault (const juce::AudioSourceChannelInfo& info) noexcept;
     int readWhatIsThere (juce::AudioBuffer<float>& buffer, int start, int numSamples) noexcept;
-    void markReal (int numSamples, int consumed) noexcept;
-    bool deviceOverdue (int64_t now) const noexcept;
     bool hostHearsPedal() const noexcept;
     void askHostToLetGo();
     void continueHandOver();
     void armCalibration (int blockSize);
     void restartStream();
-    // The samples a writer has produced since its last callback, as if it wrote continuously.
-    int producedSince (int64_t now, const CallbackTiming& writer, int writerBlock) const noexcept;
     void fault (int kind) noexcept;
     void restart();
     void controlDrift();
@@ -288,8 +239,7 @@ private:
     CalibrationCallback calibrationDone;
 
     // The host side's.
-    HostStream stream;
-    WetSpan span;
+    WetSpanTracker spans;
 
     // A restart waiting for the host to let go: the message thread's, the
     // flags shared with the host side.
@@ -318,7 +268,6 @@ private:
     int observedDeviceBlock = 0;
     int lastDelivered = 0;
     int hostPiece = 1;
-    double ticksPerSample = 1.0;
     bool appliedValid = false;
     std::atomic<bool> prepared { false };
     std::atomic<int> latency { 0 };

@@ -1,6 +1,9 @@
 #include "Devices/Audio/CallbackTiming.h"
 
+#include "Utilities/HostClock.h"
+
 #include <algorithm>
+#include <cmath>
 
 namespace
 {
@@ -12,11 +15,29 @@ void raise (std::atomic<Value>& maximum, Value value) noexcept
 }
 } // namespace
 
-void CallbackTiming::configure (int64_t periodTicks) noexcept
+void CallbackTiming::configure (int blockSize, double sampleRate) noexcept
 {
-    nominal = periodTicks;
-    lower = (int64_t) (0.75 * (double) periodTicks);
-    upper = (int64_t) (1.25 * (double) periodTicks);
+    block = blockSize;
+    sampleTicks = sampleRate > 0.0 ? (double) HostClock::ticksPerSecond() / sampleRate : 1.0;
+    nominal = HostClock::ticksFor (blockSize, sampleRate);
+    lower = (int64_t) (0.75 * (double) nominal);
+    upper = (int64_t) (1.25 * (double) nominal);
+}
+
+int CallbackTiming::producedSince (int64_t now) const noexcept
+{
+    const auto last = getPrevious();
+
+    if (last < 0 || now <= last)
+        return 0;
+
+    return (int) std::lround (std::min ((double) block, (double) (now - last) / sampleTicks));
+}
+
+bool CallbackTiming::isOverdue (int64_t now) const noexcept
+{
+    const auto last = getPrevious();
+    return last >= 0 && now - last > upper;
 }
 
 void CallbackTiming::record (int64_t now) noexcept

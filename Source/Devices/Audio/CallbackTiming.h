@@ -13,7 +13,8 @@
 class CallbackTiming
 {
 public:
-    void configure (int64_t periodTicks) noexcept;
+    // A side that calls back with blocks of blockSize samples at sampleRate.
+    void configure (int blockSize, double sampleRate) noexcept;
 
     // One callback at the host clock's `now`.
     void record (int64_t now) noexcept;
@@ -31,8 +32,17 @@ public:
     // When the latest callback came, or -1; for the other side's thread.
     int64_t getPrevious() const noexcept { return previous.load (std::memory_order_relaxed); }
 
+    // The samples this side has produced since its latest callback at `now`,
+    // as if it worked continuously; at most a block. Any thread.
+    int producedSince (int64_t now) const noexcept;
+
+    // Whether its next callback is later than on time at `now`. Any thread.
+    bool isOverdue (int64_t now) const noexcept;
+
 private:
     int64_t nominal = 0, lower = 0, upper = 0;
+    int block = 0;
+    double sampleTicks = 1.0;
     std::atomic<int64_t> previous { -1 }; // written by its audio thread only
     std::atomic<int> totalLate { 0 };
     std::atomic<int64_t> longestInterval { 0 };

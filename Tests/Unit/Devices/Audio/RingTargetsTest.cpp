@@ -1,4 +1,4 @@
-#include "Devices/Audio/AudioIODeviceSource.h"
+#include "Devices/Audio/RingTargets.h"
 
 #include <gtest/gtest.h>
 
@@ -37,7 +37,7 @@ TEST (RingTargets, FollowTheBlockSizesAndBufferSettingsAndAreClampedToTheRing)
     for (const auto& c : cases)
     {
         SCOPED_TRACE (testing::Message() << c.host << " / " << c.device);
-        const auto t = AudioIODeviceSource::computeTargets (c.host, c.device, c.inAdjust, c.outAdjust);
+        const auto t = RingTargets::of (c.host, c.device, c.inAdjust, c.outAdjust);
         EXPECT_EQ (t.toDevice, c.to);
         EXPECT_EQ (t.fromDevice, c.from);
         EXPECT_EQ (t.toRange, c.toRange);
@@ -55,15 +55,15 @@ TEST (RingTargets, FollowTheBlockSizesAndBufferSettingsAndAreClampedToTheRing)
 
 TEST (RingTargets, TheEstimateIsTheFigureABridgeWithTheseSettingsReports)
 {
-    AudioIODeviceSource::Parameters p;
+    PedalAudioBridge::Parameters p;
     p.hostBlock = 256;
     p.deviceBlock = 0;
     p.inAdjust = 1;
     p.outAdjust = 2;
     p.extraLatency = 120;
-    EXPECT_EQ (AudioIODeviceSource::estimateLatency (p), (2 * 256 + 512) + (256 + 512) + 120 + 56);
+    EXPECT_EQ (RingTargets::estimateLatency (p), (2 * 256 + 512) + (256 + 512) + 120 + 56);
 
     p.hostBlock = 0;
-    EXPECT_EQ (AudioIODeviceSource::estimateLatency (p), 0);
+    EXPECT_EQ (RingTargets::estimateLatency (p), 0);
 }
 } // namespace
