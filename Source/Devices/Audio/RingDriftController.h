@@ -18,8 +18,9 @@
 // integral term learns the drift, so the fill returns to its target instead of
 // settling off it in proportion.
 //
-// The bridge primes its rings so that this measure starts at the targets
-// (AudioIODeviceSource::prime).
+// What it holds a ring at is the bridge's set point for it (RingTargets): both
+// set points add up to both targets, and the bridge primes its rings so that
+// this measure starts there (AudioIODeviceSource::prime).
 class RingDriftController
 {
 public:
