@@ -9,9 +9,9 @@
 
 // One client's bridge streaming impulses through the emulated pedal in
 // co-simulation, looked at once a second: both rings' lows as drift control
-// measures them and their raw lows, against their targets, the resampling
-// ratios, the restarts, and how far each impulse's round trip is from the
-// latency the bridge reports.
+// measures them and their raw lows, against the set points it holds them at,
+// the resampling ratios, the restarts, and how far each impulse's round trip
+// is from the latency the bridge reports.
 class DriftRecording
 {
 public:
@@ -28,10 +28,10 @@ public:
     struct Summary
     {
         int restarts = 0;
-        double settledAfter = 0.0;           // seconds until both lows stay within settleBand of their targets
-        int toDeviation[2] {}, fromDeviation[2] {}; // lowest and highest low minus target, while measured
+        double settledAfter = 0.0;           // seconds until both lows stay within settleBand of their set points
+        int toDeviation[2] {}, fromDeviation[2] {}; // lowest and highest low minus set point, while measured
         int toRange = 0, fromRange = 0;
-        int toRawDeviation[2] {}, fromRawDeviation[2] {}; // lowest and highest raw low minus target
+        int toRawDeviation[2] {}, fromRawDeviation[2] {}; // lowest and highest raw low minus set point
         int toTarget = 0, fromTarget = 0;         // the same, at the end
         int rawSumDeviation[2] {}; // both raw fills at each host block minus the targets less a block
         double meanError = 0.0;              // reported latency minus measured round trip, whole run

@@ -1,6 +1,6 @@
 // An hour of streaming through the emulated pedal at each clock drift, in
 // co-simulation: per drift the restarts, the rings' lows against their
-// targets and ranges, the settling time and the latency error
+// set points and ranges, the settling time and the latency error
 // (reported latency minus the measured round trip); then fill and resampling
 // ratio over the hour, drawn into a PNG.
 //
@@ -88,11 +88,12 @@ void printTable (const std::vector<Run>& runs)
                      s.meanError, s.meanSettledError, s.worstError);
     }
 
-    std::printf ("\nLows: the lowest fills drift control saw each second, minus their targets, over the run.\n"
-                 "Raw lows: each ring's own lowest fill each second minus its target; both raw: the two rings'\n"
-                 "fills at each host block minus their targets less the block. Settled: from when both lows stay\n"
-                 "within %d samples of their targets. Errors: reported latency minus the measured round trip\n"
-                 "of an impulse every half second.\n",
+    std::printf ("\nLows: the lowest fills drift control saw each second, minus the set points it holds them at,\n"
+                 "over the run. Raw lows: each ring's own lowest fill each second minus its set point; both raw:\n"
+                 "the two rings' fills at each host block minus their targets less the block (the set points add\n"
+                 "up to the targets, which make the latency). Settled: from when both lows stay within %d samples\n"
+                 "of their set points. Errors: reported latency minus the measured round trip of an impulse\n"
+                 "every half second.\n",
                  DriftRecording::settleBand);
 }
 
@@ -106,7 +107,7 @@ juce::Image draw (const std::vector<Run>& runs, double duration)
     g.fillAll (juce::Colours::white);
     g.setColour (juce::Colours::black);
     g.setFont (16.0f);
-    g.drawText ("Fill minus target (samples, +/-256)", label + gap, 8, plotWidth, 24, juce::Justification::centred);
+    g.drawText ("Fill minus set point (samples, +/-256)", label + gap, 8, plotWidth, 24, juce::Justification::centred);
     g.drawText ("Resampling ratio - 1 (ppm, +/-110)", label + 2 * gap + plotWidth, 8, plotWidth, 24, juce::Justification::centred);
 
     const auto toColour = juce::Colour (0xff1f77b4), fromColour = juce::Colour (0xffd62728);
