@@ -2,6 +2,7 @@
 #include "Support/AudioLinkRig.h"
 
 #include <gtest/gtest.h>
+#include <vector>
 
 // An hour of streaming through the emulated pedal whose clock is off by a set
 // number of ppm, with the buffer settings at their defaults and at their
@@ -102,12 +103,14 @@ INSTANTIATE_TEST_SUITE_P (Ppm, AudioDrift,
 // correction's limit, for ten minutes each with the default buffer settings:
 // no restart, each ring's own low above empty, and the latency measured is the
 // latency reported. The pedal attaches at a different phase of its device's
-// period in each case.
+// period in each case. Each pair of blocks is two cases, the pedal's clock
+// slower and not, so that they run beside each other.
 namespace
 {
 struct BlockCase
 {
     int hostBlock, blockSize; // "blockSize": 0 follows the host
+    bool slower;              // the drifts that make the pedal's clock slow, else 0 and those that make it fast
 };
 
 class AudioDriftAcrossBlocks : public ::testing::TestWithParam<BlockCase>
@@ -123,9 +126,10 @@ TEST_P (AudioDriftAcrossBlocks, TenMinutesAtEachDriftStreamWithoutRestartsAndWit
     const auto c = GetParam();
     const int deviceBlock = c.blockSize > 0 ? c.blockSize : c.hostBlock;
     const int roundTrip = deviceBlock > 512 ? 2600 : 1000; // longer than a device block
-    int phase = c.hostBlock + c.blockSize;
+    int phase = c.hostBlock + c.blockSize + (c.slower ? 1 : 0);
+    const auto drifts = c.slower ? std::vector<double> { -20.0, -50.0, -90.0 } : std::vector<double> { 0.0, 20.0, 50.0, 90.0 };
 
-    for (double ppm : { 0.0, 20.0, -20.0, 50.0, -50.0, 90.0, -90.0 })
+    for (double ppm : drifts)
     {
         SCOPED_TRACE (::testing::Message() << ppm << " ppm");
         AudioLinkRig rig;
@@ -159,7 +163,8 @@ std::vector<BlockCase> allBlockCases()
 
     for (int hostBlock : { 64, 128, 256, 441, 512, 1024 })
         for (int blockSize : { 0, 256, 512, 1024 })
-            cases.push_back ({ hostBlock, blockSize });
+            for (bool slower : { false, true })
+                cases.push_back ({ hostBlock, blockSize, slower });
 
     return cases;
 }
@@ -168,6 +173,7 @@ INSTANTIATE_TEST_SUITE_P (Blocks, AudioDriftAcrossBlocks, ::testing::ValuesIn (a
                           [] (const auto& info)
                           {
                               const auto& c = info.param;
-                              return "host" + std::to_string (c.hostBlock) + "_blockSize" + std::to_string (c.blockSize);
+                              return "host" + std::to_string (c.hostBlock) + "_blockSize" + std::to_string (c.blockSize)
+                                     + (c.slower ? "_minus" : "_plus");
                           });
 } // namespace
