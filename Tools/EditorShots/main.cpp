@@ -332,7 +332,9 @@ void Session::playLevels()
     const std::pair<float, float> targets[] = { { 0.95f, 0.5f }, { 0.35f, 0.85f }, { 0.1f, 0.25f } };
     for (int frame = 0; frame < 3; ++frame)
     {
-        const auto [left, right] = targets[frame];
+        // Named copies rather than a structured binding, which a lambda cannot capture in C++17.
+        const auto left = targets[frame].first;
+        const auto right = targets[frame].second;
         const auto highest = std::max (left, right);
         if (frame > 0)
         {
