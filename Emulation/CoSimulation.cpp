@@ -12,8 +12,17 @@ void CoSimulation::setHost (double sampleRate, int blockSize, int numChannels, H
     hostRate = sampleRate;
     hostBlockSize = std::max (1, blockSize);
     hostStart = clock.getTicks();
-    hostBlocks = 0;
+    hostSamples = 0;
+    piecesLeft.clear();
+    periodStart = 0;
+    periods = 0;
     hostBuffer.setSize (std::max (1, numChannels), hostBlockSize);
+}
+
+void CoSimulation::setHostRendering (HostRendering newRendering, int64_t seed)
+{
+    rendering = newRendering;
+    sizes.setSeed (seed);
 }
 
 void CoSimulation::stopHost()
@@ -40,7 +49,9 @@ int64_t CoSimulation::nextHostTime() const noexcept
         return std::numeric_limits<int64_t>::max();
 
     // Exact on the host's nominal rate: no rounding error adds up over an hour.
-    const double seconds = (double) (hostBlocks * hostBlockSize) / hostRate;
+    // A period's pieces all come when its first sample is due.
+    const auto first = piecesLeft.empty() ? hostSamples : periodStart;
+    const double seconds = (double) first / hostRate;
     return hostStart + (int64_t) std::llround (seconds * (double) SimulatedHostClock::ticksPerSecondValue);
 }
 
@@ -101,8 +112,10 @@ bool CoSimulation::step (int64_t limit)
 
         case Kind::host:
         {
-            const auto first = hostBlocks * hostBlockSize;
-            ++hostBlocks;
+            const auto first = hostSamples;
+            const int size = nextHostBlockSize();
+            hostSamples += size;
+            hostBuffer.setSize (hostBuffer.getNumChannels(), size, false, false, true);
             hostBuffer.clear();
             host (hostBuffer, first);
             break;
@@ -113,6 +126,54 @@ bool CoSimulation::step (int64_t limit)
     }
 
     return true;
+}
+
+int CoSimulation::nextHostBlockSize()
+{
+    const int prepared = hostBlockSize;
+
+    switch (rendering)
+    {
+        case HostRendering::prepared:
+            return prepared;
+
+        case HostRendering::randomSizes:
+            return 1 + sizes.nextInt (prepared);
+
+        case HostRendering::cutPeriods:
+        case HostRendering::occasionalCut:
+            break;
+    }
+
+    if (piecesLeft.empty())
+    {
+        periodStart = hostSamples;
+        const bool cutInTwo = rendering == HostRendering::occasionalCut && periods % 10 == 9 && prepared > 1;
+        ++periods;
+
+        if (cutInTwo)
+        {
+            const int first = 1 + sizes.nextInt (prepared - 1);
+            piecesLeft = { first, prepared - first };
+        }
+        else if (rendering == HostRendering::cutPeriods && prepared > 1)
+        {
+            for (int left = prepared; left > 0;)
+            {
+                const int piece = std::min (left, 1 + sizes.nextInt (prepared / 2));
+                piecesLeft.push_back (piece);
+                left -= piece;
+            }
+        }
+        else
+        {
+            piecesLeft = { prepared };
+        }
+    }
+
+    const int piece = piecesLeft.front();
+    piecesLeft.pop_front();
+    return piece;
 }
 
 void CoSimulation::run (double seconds)

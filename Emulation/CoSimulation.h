@@ -4,6 +4,7 @@
 #include "Emulation/VirtualAudioDeviceTypes.h"
 
 #include <juce_audio_basics/juce_audio_basics.h>
+#include <deque>
 #include <functional>
 #include <vector>
 
@@ -15,6 +16,9 @@
 // simulated too. Nothing waits for real time: an hour of audio runs in seconds.
 //
 // Events at the same time run as: message work, devices, then the host.
+//
+// Hosts do not all render the block size they prepared: how this one renders
+// is its HostRendering, prepared-size blocks unless set otherwise.
 //
 // The host's block is whatever the caller makes of it, a client's
 // getNextAudioBlock or a processor's processBlock:
@@ -32,12 +36,24 @@ public:
 
     static constexpr double defaultSampleRate = 48000.0;
 
+    // How the host cuts its audio into blocks of up to the prepared size.
+    enum class HostRendering
+    {
+        prepared,        // the prepared size every time, each when its first sample is due
+        randomSizes,     // any size from 1 to the prepared one, each when its first sample is due
+        cutPeriods,      // each period of the prepared size cut into random pieces, back to back
+        occasionalCut    // one period in ten cut in two, back to back
+    };
+
     // Its devices (those opened manual) are run; installs its clock for its lifetime.
     explicit CoSimulation (VirtualAudioDeviceTypes& devices);
 
     // From now on, blocks of blockSize samples at sampleRate.
     void setHost (double sampleRate, int blockSize, int numChannels, HostBlock block);
     void stopHost();
+
+    // From the next block on; the seed makes the sizes and cuts repeatable.
+    void setHostRendering (HostRendering rendering, int64_t seed = 1);
 
     // Message-thread work every intervalMs of simulated time, from now on;
     // returns an id for removing it.
@@ -51,7 +67,7 @@ public:
     int64_t getTicks() const noexcept { return clock.getTicks(); }
     int64_t getMilliseconds() const noexcept { return clock.getTicks() / 1'000'000; }
     double getSeconds() const noexcept { return (double) clock.getTicks() / (double) SimulatedHostClock::ticksPerSecondValue; }
-    int64_t getHostSamples() const noexcept { return hostBlocks * hostBlockSize; }
+    int64_t getHostSamples() const noexcept { return hostSamples; }
     SimulatedHostClock& getClock() noexcept { return clock; }
 
 private:
@@ -65,6 +81,7 @@ private:
     // The next event up to `limit`: runs it and returns true, or returns false.
     bool step (int64_t limit);
     int64_t nextHostTime() const noexcept;
+    int nextHostBlockSize();
 
     SimulatedHostClock clock;
     VirtualAudioDeviceTypes& devices;
@@ -74,6 +91,11 @@ private:
     HostBlock host;
     double hostRate = 48000.0;
     int hostBlockSize = 0;
-    int64_t hostStart = 0, hostBlocks = 0;
+    int64_t hostStart = 0, hostSamples = 0;
     juce::AudioBuffer<float> hostBuffer;
+    HostRendering rendering = HostRendering::prepared;
+    juce::Random sizes;
+    std::deque<int> piecesLeft; // of the period being cut
+    int64_t periodStart = 0;    // its first sample
+    int64_t periods = 0;
 };

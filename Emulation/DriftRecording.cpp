@@ -133,9 +133,10 @@ DriftRecording::Summary DriftRecording::summarise() const
         }
     }
 
-    double total = 0.0, settledTotal = 0.0;
-    int settledCount = 0;
+    double total = 0.0, settledTotal = 0.0, laterTotal = 0.0;
+    int settledCount = 0, laterCount = 0;
     const auto settledSample = (int64_t) ((summary.settledAfter - startedAt) * CoSimulation::defaultSampleRate);
+    const auto laterSample = (int64_t) (60.0 * CoSimulation::defaultSampleRate);
 
     for (size_t i = 0; i < probe.arrivals.size(); ++i)
     {
@@ -148,10 +149,19 @@ DriftRecording::Summary DriftRecording::summarise() const
             settledTotal += error;
             ++settledCount;
         }
+
+        if (probe.arrivals[i].sentAt >= laterSample)
+        {
+            laterTotal += error;
+            ++laterCount;
+            summary.worstLaterError = std::max (summary.worstLaterError, std::abs (error));
+        }
     }
 
     summary.arrivals = (int) probe.arrivals.size();
     summary.meanError = probe.arrivals.empty() ? 0.0 : total / (double) probe.arrivals.size();
     summary.meanSettledError = settledCount > 0 ? settledTotal / settledCount : 0.0;
+    // None at all shows as the widest error, not as none.
+    summary.meanLaterError = laterCount > 0 ? laterTotal / laterCount : std::numeric_limits<double>::max();
     return summary;
 }

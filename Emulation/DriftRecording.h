@@ -37,6 +37,8 @@ public:
         double meanError = 0.0;              // reported latency minus measured round trip, whole run
         double meanSettledError = 0.0;       // the same once settled
         double worstError = 0.0;
+        double meanLaterError = 0.0;         // the same, of the impulses sent after the first minute
+        double worstLaterError = 0.0;
         int arrivals = 0;
     };
 

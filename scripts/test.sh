@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Sets up the machine, builds, and runs every test: the threaded tests under
-# ThreadSanitizer, each fuzz target for a bounded time, clang-tidy over our own
-# code, and last every test under AddressSanitizer and UndefinedBehaviorSanitizer,
+# ThreadSanitizer, each fuzz target for a bounded time, the drift tables
+# optimised, clang-tidy over our own code, and last every other test under
+# AddressSanitizer and UndefinedBehaviorSanitizer,
 # whose CTest summary ends the run. Each stage prints when it starts, so a slow one shows.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
@@ -25,6 +26,12 @@ scripts/build.sh build/fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_FLAGS_
   -DCMAKE_C_FLAGS_RELWITHDEBINFO="-O1 -g1 -DNDEBUG" -DPELLION_FUZZ=ON -DPELLION_TESTS=OFF \
   -DCMAKE_C_COMPILER=clang-14 -DCMAKE_CXX_COMPILER=clang++-14 -- fuzzers
 scripts/fuzz.sh build/fuzz 10
+
+# Hours of simulated streaming check arithmetic and timing, not memory: they
+# run once, optimised and without a sanitizer.
+echo "== Drift tables (the pedal link streaming under every block size, host rendering and clock drift) $(date +%T)"
+scripts/build.sh build/release -DCMAKE_BUILD_TYPE=Release -- PellionDriftTests
+(cd build/release && ctest --output-on-failure -j "$(nproc)" -R AudioDrift)
 
 echo "== AddressSanitizer + UndefinedBehaviorSanitizer: build $(date +%T)"
 scripts/build.sh build/asan -DCMAKE_BUILD_TYPE=Debug -DPELLION_SANITIZE=ON

@@ -223,6 +223,58 @@ TEST (AudioBridgeFaults, EachIsAnsweredByACleanRestartWithin100Milliseconds)
     }
 }
 
+// After a fault on the device's side the host still reads the from-device
+// ring once more, to fade the pedal's audio out. However long the host takes
+// to come back, and however much the device writes meanwhile, that block
+// continues the pedal's audio exactly where the host left it: the device never
+// writes over what the host has not read. The device's inputs count their
+// samples; its periods are run by hand, with no timer to restart the stream.
+TEST (AudioBridgeFaults, TheHostsFadeAfterADeviceFaultContinuesWhereTheHostLeftOff)
+{
+    struct CountingInputs final : VirtualAudioEndpoint
+    {
+        void fillInputs (int64_t counter, float* const* inputs, int numChannels, int numSamples) noexcept override
+        {
+            for (int c = 0; c < numChannels; ++c)
+                for (int i = 0; i < numSamples; ++i)
+                    inputs[c][i] = (float) (counter + i);
+        }
+
+        void takeOutputs (int64_t, const float* const*, int, int) noexcept override {}
+    } counting;
+
+    BridgeRig t;
+    t.rig.audioTypes.publish (LinkRig::pedalName, &counting);
+    t.attach (Mode::audio, PedalModeConfig::none, 512);
+    float lastHeard = -1.0f;
+    t.rig.streamHost ({ t.client }, 512, {}, [&] (auto& block, auto) { lastHeard = block.getSample (0, block.getNumSamples() - 1); });
+    ASSERT_TRUE (t.runUntilState ([] (int s) { return s == Bridge::streaming; }, 0.5));
+    t.rig.sim.run (0.2);
+    ASSERT_GT (lastHeard, 0.0f) << "the host heard none of the device's count";
+
+    // The host stops calling; the device runs dry of the host's audio, faults
+    // and goes on writing more than a ring's worth.
+    t.rig.sim.stopHost();
+    auto* device = t.rig.openDevice();
+    ASSERT_NE (device, nullptr);
+    const int periods = 2 * Bridge::ringCapacity / 512;
+
+    for (int i = 0; i < periods && t.state() != Bridge::deviceReadFailed; ++i)
+        device->runNextPeriod();
+
+    ASSERT_EQ (t.state(), Bridge::deviceReadFailed);
+
+    for (int i = 0; i < periods; ++i)
+        device->runNextPeriod();
+
+    juce::AudioBuffer<float> fade (2, 512);
+    fade.clear();
+    t.client->getNextAudioBlock (juce::AudioSourceChannelInfo (fade));
+
+    for (int i = 0; i < fade.getNumSamples(); ++i)
+        ASSERT_EQ (fade.getSample (0, i), lastHeard + 1.0f + (float) i) << "sample " << i << " of the fade block";
+}
+
 TEST_F (AudioBridge, AStopHoldsUntilTheHostPreparesAgain)
 {
     attach (Mode::audio, PedalModeConfig::none, 512);

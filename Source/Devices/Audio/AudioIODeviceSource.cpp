@@ -254,20 +254,22 @@ void AudioIODeviceSource::fault (int kind) noexcept
 //==============================================================================
 void AudioIODeviceSource::prime (int64_t now) noexcept
 {
-    // Drift control measures a ring right after its reader read, as if its
-    // writer wrote continuously (CallbackTiming::producedSince). The to-device ring's measure
-    // is what it holds at priming less what the device has produced since its
-    // last callback, the from-device ring's what it holds plus that: priming
-    // moves those samples from the from-device ring to the to-device ring, so
-    // both measures start at their set points, whatever the phase of the
-    // clocks, and drift control holds them there. The latency, the sum of
-    // both, stays. A pedalboard leg uses one ring, which starts and is held
-    // at its target the same way.
+    // Drift control measures each ring against both sides' steady streams
+    // (CallbackTiming::leadAt): the from-device ring right after the host
+    // read, the to-device ring right after the device read. Priming moves
+    // what the device's stream has produced since its last callback from the
+    // from-device ring to the to-device ring, and what the host's stream is
+    // still to read of this period (the rest of a cut period, or what a small
+    // block falls short of a prepared one) back, so that both measures start at their set points,
+    // whatever the phase of the clocks and the size of this block, and drift
+    // control holds them there. The latency, the sum of both, stays. A
+    // pedalboard leg uses one ring, which starts and is held at its target the
+    // same way.
     const auto leg = pedalboardLeg.load();
     const bool bothRings = leg == PedalModeConfig::none;
     const int fromHeld = bothRings ? targets.fromSetPoint : targets.fromDevice;
     const int toHeld = bothRings ? targets.toSetPoint : targets.toDevice;
-    const int moved = std::min (deviceTiming.producedSince (now), fromHeld);
+    const int moved = std::clamp ((int) std::lround (-deviceTiming.leadAt (now) + hostTiming.leadAt (now)), -toHeld, fromHeld);
     heldAtSetPoints.store (bothRings);
 
     // The host side stores only its own indices: the from-device ring's read
@@ -311,7 +313,7 @@ void AudioIODeviceSource::getNextAudioBlock (const juce::AudioSourceChannelInfo&
         // unprimed ring. This block starts the host's timing, which the
         // to-device ring's measurements count from.
         const auto now = HostClock::now();
-        hostTiming.record (now);
+        hostTiming.record (now, info.numSamples);
         prime (now);
         state.compare_exchange_strong (current, streaming);
         info.clearActiveBufferRegion();
@@ -336,7 +338,7 @@ void AudioIODeviceSource::streamHostBlock (const juce::AudioSourceChannelInfo& i
 {
     auto& buffer = *info.buffer;
     const auto now = HostClock::now();
-    hostTiming.record (now);
+    hostTiming.record (now, info.numSamples);
     const auto leg = pedalboardLeg.load();
     const int readFrom = fromDevice.getReadIndex();
 
@@ -349,7 +351,7 @@ void AudioIODeviceSource::streamHostBlock (const juce::AudioSourceChannelInfo& i
     for (int done = 0; done < info.numSamples;)
     {
         const int piece = std::min (hostPiece, info.numSamples - done);
-        const auto result = processHostPiece (buffer, info.startSample + done, piece, leg, now);
+        const auto result = processHostPiece (buffer, info.startSample + done, piece, info.numSamples - done - piece, leg, now);
 
         if (result.ended)
         {
@@ -379,9 +381,9 @@ void AudioIODeviceSource::fadeAfterFault (const juce::AudioSourceChannelInfo& in
 {
     // The device side's fault stopped the stream between two host blocks: the
     // from-device ring still holds what the pedal sent back, and one more
-    // block of it lets the host fade out. An overflowing ring may be written
-    // over while it is read: that one ends at once.
-    if (state.load() == deviceWriteFailed || pedalboardLeg.load() == PedalModeConfig::out)
+    // block of it lets the host fade out. The device never writes over what
+    // the host has not read, so that block continues where the host left off.
+    if (pedalboardLeg.load() == PedalModeConfig::out)
     {
         info.clearActiveBufferRegion();
         spans.endAt (0);
@@ -409,7 +411,8 @@ int AudioIODeviceSource::readWhatIsThere (juce::AudioBuffer<float>& buffer, int 
 }
 
 AudioIODeviceSource::Piece AudioIODeviceSource::processHostPiece (juce::AudioBuffer<float>& buffer, int start,
-                                                                int numSamples, PedalModeConfig leg, int64_t now) noexcept
+                                                                int numSamples, int unread, PedalModeConfig leg,
+                                                                int64_t now) noexcept
 {
     const int numChannels = buffer.getNumChannels();
     bool ended = false;
@@ -433,8 +436,10 @@ AudioIODeviceSource::Piece AudioIODeviceSource::processHostPiece (juce::AudioBuf
         return { readWhatIsThere (buffer, start, numSamples), true };
     }
 
+    // The host's stream has read the rest of this block too.
     const int fill = fromDevice.getFill();
-    fromDeviceControl.offer (fill + deviceTiming.producedSince (now), bothOnTime());
+    const double streams = -deviceTiming.leadAt (now) + hostTiming.leadAt (now) - unread;
+    fromDeviceControl.offer (fill + (int) std::lround (streams), bothOnTime());
 
     if (fill < 1 || fill >= targets.fromLimit)
     {
@@ -463,18 +468,19 @@ void AudioIODeviceSource::audioDeviceIOCallbackWithContext (const float* const* 
         {
             raise (largestDeviceCallback, numSamples);
             const auto now = HostClock::now();
-            deviceTiming.record (now);
+            deviceTiming.record (now, numSamples);
 
             // The OUT leg takes nothing back (its host side never reads), and a
-            // calibration is never heard.
+            // calibration is never heard. The host may still read this ring
+            // after a fault (its fade), so no state lets the device write over
+            // what the host has not read: a block that does not fit is dropped.
             if (leg != PedalModeConfig::out)
             {
-                const bool mustFit = current == streaming;
                 const bool written = detector.isMeasuring()
-                                         ? fromDevice.writeBuffer (nullptr, 0, numSamples, 0, mustFit)
-                                         : fromDevice.writeBuffer (inputs, numInputs, numSamples, 0, mustFit);
+                                         ? fromDevice.writeBuffer (nullptr, 0, numSamples, 0, true)
+                                         : fromDevice.writeBuffer (inputs, numInputs, numSamples, 0, true);
 
-                if (! written && mustFit)
+                if (! written)
                     fault (deviceWriteFailed);
             }
 
@@ -489,7 +495,8 @@ void AudioIODeviceSource::audioDeviceIOCallbackWithContext (const float* const* 
             if (state.load() == streaming && feedsOutputs)
             {
                 const int fill = toDevice.getFill();
-                toDeviceControl.offer (fill + hostTiming.producedSince (now), bothOnTime());
+                const double streams = -hostTiming.leadAt (now) + deviceTiming.leadAt (now);
+                toDeviceControl.offer (fill + (int) std::lround (streams), bothOnTime());
 
                 if (fill < 1 || fill >= targets.toLimit)
                     fault (deviceFillOutOfRange);

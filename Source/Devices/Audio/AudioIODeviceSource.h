@@ -212,7 +212,8 @@ private:
     bool hasPendingParameters() noexcept;
     int deliveredBlockSize() const;
     void prime (int64_t now) noexcept;
-    Piece processHostPiece (juce::AudioBuffer<float>& buffer, int start, int numSamples, PedalModeConfig leg, int64_t now) noexcept;
+    Piece processHostPiece (juce::AudioBuffer<float>& buffer, int start, int numSamples, int unread, PedalModeConfig leg,
+                            int64_t now) noexcept;
     void streamHostBlock (const juce::AudioSourceChannelInfo& info) noexcept;
     void fadeAfterFault (const juce::AudioSourceChannelInfo& info) noexcept;
     int readWhatIsThere (juce::AudioBuffer<float>& buffer, int start, int numSamples) noexcept;
