@@ -16,6 +16,26 @@ HostAudioPath::AudioBuffers::AudioBuffers (int block, int largestLatency)
     fadeGains.clear();
 }
 
+// Through dryBlock, a piece at a time; the read index the older line is left
+// with does not matter, since it is about to go.
+void HostAudioPath::AudioBuffers::takeHistory (CircularAudioBuffer& older) noexcept
+{
+    const int count = std::min (older.getCapacity(), dryBuffer.getCapacity()) - 1;
+    auto& piece = dryBlock;
+
+    if (! older.setReadBehindWrite (count))
+        return;
+
+    for (int done = 0; done < count; done += blockSize)
+    {
+        const int n = std::min (blockSize, count - done);
+        older.readBuffer (piece.getArrayOfWritePointers(), piece.getNumChannels(), n, 0, true);
+        dryBuffer.writeBuffer (piece.getArrayOfReadPointers(), piece.getNumChannels(), n, 0, true);
+    }
+
+    piece.clear();
+}
+
 //==============================================================================
 HostAudioPath::HostAudioPath (juce::AudioProcessor& hostToTell, const AudioValueTreeState& parameterStore,
                               const PedalRoute& pedalRoute, UsbBaseDeviceManager<UsbDevice>& pedalManager)
@@ -75,25 +95,21 @@ void HostAudioPath::prepare (double newSampleRate, int newBlockSize)
     }
 
     // Built first, then handed to the audio thread under the callback lock.
+    // The dry line goes on holding the latency it has, so the delay switches
+    // under the mute, as any latency change does.
     const std::lock_guard<std::mutex> building (audioBuffersBuilding);
     std::unique_ptr<AudioBuffers> next;
 
-    if (audioBuffers == nullptr || audioBuffers->blockSize != newBlockSize || ! audioBuffers->fits (latency))
-        next = std::make_unique<AudioBuffers> (newBlockSize, std::max (latency, AudioIODeviceSource::largestLatency (newBlockSize)));
+    if (audioBuffers->blockSize != newBlockSize || ! audioBuffers->fits (latency))
+        next = std::make_unique<AudioBuffers> (newBlockSize, std::max ({ latency, audioBuffers->largestLatency(),
+                                                                         AudioIODeviceSource::largestLatency (newBlockSize) }));
 
     {
         const juce::ScopedLock lock (host.getCallbackLock());
         muteGain.prepare (newSampleRate, newBlockSize);
         wetGain.prepare (newSampleRate, newBlockSize);
         pedalFade.prepare (newSampleRate);
-
-        // A new dry line holds no history: it starts at the new latency.
-        if (next != nullptr)
-        {
-            std::swap (audioBuffers, next);
-            dryLatency = latency;
-        }
-
+        publish (next);
         reportedLatency = latency;
     }
 
@@ -227,13 +243,23 @@ void HostAudioPath::ensureDryCapacity (int latency)
     if (audioBuffers->fits (latency))
         return;
 
-    const int block = audioBuffers->blockSize;
-    auto next = std::make_unique<AudioBuffers> (block, std::max (latency, AudioIODeviceSource::largestLatency (block)));
+    auto next = std::make_unique<AudioBuffers> (audioBuffers->blockSize, latency);
 
     {
         const juce::ScopedLock lock (host.getCallbackLock());
-        std::swap (audioBuffers, next);
+        publish (next);
     }
+}
+
+// Under the callback lock: the new buffers take over, with the dry line's
+// history, so that the dry signal goes on where it was.
+void HostAudioPath::publish (std::unique_ptr<AudioBuffers>& next) noexcept
+{
+    if (next == nullptr)
+        return;
+
+    next->takeHistory (audioBuffers->dryBuffer);
+    std::swap (audioBuffers, next);
 }
 
 //==============================================================================

@@ -72,7 +72,12 @@ private:
         juce::AudioBuffer<float> fadeGains;  // the pedal's share, per sample while its audio fades
         const int blockSize;                 // host blocks are taken in pieces of at most this
 
-        bool fits (int latency) const noexcept { return latency + blockSize < dryBuffer.getCapacity(); }
+        // The longest delay the dry line holds with pieces of blockSize.
+        int largestLatency() const noexcept { return dryBuffer.getCapacity() - blockSize - 1; }
+        bool fits (int latency) const noexcept { return latency <= largestLatency(); }
+
+        // The newest samples of an older dry line, as many as this one holds.
+        void takeHistory (CircularAudioBuffer& older) noexcept;
     };
 
     // Takes no lock: a host's audio thread may ask.
@@ -95,6 +100,7 @@ private:
     int computeLatency();
     void reportLatency (int latency);
     void ensureDryCapacity (int latency);
+    void publish (std::unique_ptr<AudioBuffers>& next) noexcept;
     void tellHostLatency();
     juce::String describeAudioFailure();
 
