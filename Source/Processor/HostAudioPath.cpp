@@ -146,7 +146,7 @@ void HostAudioPath::prepareClient (double rate, int block)
 void HostAudioPath::pedalAttached()
 {
     jassert (isMessageThread());
-    audioFallbackLogged = false;
+    audioFailureLogged = false;
 
     // The driver announces what preparing the bridge does to the latency.
     if (prepared)
@@ -286,10 +286,10 @@ void HostAudioPath::processPiece (juce::AudioBuffer<float>& block, AudioBuffers&
     buffers.dryBuffer.writeBuffer (block.getArrayOfReadPointers(), block.getNumChannels(), numSamples, 0, false);
 
     // The block now holds what the pedal's bridge gave back, or silence. A
-    // pedal that has not carried the audio for a while carries none: the
-    // track plays dry, until its audio streams again.
+    // pedal in use keeps its share of the mix while its audio is missing,
+    // however long: the dry signal never fills in for it.
     auto* bridge = routeThroughPedal (block, buffers);
-    wetGain.setTargetValue (wetOff || bridge == nullptr || pedalAudioLost() ? 0.0f : (float) mixWetParameter.get() / 127.0f);
+    wetGain.setTargetValue (wetOff || bridge == nullptr ? 0.0f : (float) mixWetParameter.get() / 127.0f);
 
     // A new latency switches the dry delay only where the mute has silenced it.
     const int latency = reportedLatency.load();
@@ -431,7 +431,7 @@ AudioIODeviceSource* HostAudioPath::routeThroughPedal (juce::AudioBuffer<float>&
     }
 
     // Audio the bridge does not carry because it does not stream counts
-    // towards a lost pedal (a calibration is no failure).
+    // towards a failure to report (a calibration is no failure).
     if (bridge.getStreamingState() == AudioIODeviceSource::streaming)
     {
         samplesWithoutPedalAudio.store (0, std::memory_order_relaxed);
@@ -448,7 +448,7 @@ AudioIODeviceSource* HostAudioPath::routeThroughPedal (juce::AudioBuffer<float>&
 
 bool HostAudioPath::pedalAudioLost() const noexcept
 {
-    return samplesWithoutPedalAudio.load (std::memory_order_relaxed) >= fallbackReportSeconds * sampleRate.load();
+    return samplesWithoutPedalAudio.load (std::memory_order_relaxed) >= failureReportSeconds * sampleRate.load();
 }
 
 bool HostAudioPath::readDelayedDry (float* const* dest, int numChannels, AudioBuffers& buffers, int numSamples) noexcept
@@ -470,14 +470,15 @@ void HostAudioPath::watchPedalAudio()
 {
     followLatency();
 
-    if (audioFallbackLogged || route.getClient() == nullptr || ! prepared)
+    if (audioFailureLogged || route.getClient() == nullptr || ! prepared)
         return;
 
     if (! pedalAudioLost())
         return;
 
-    audioFallbackLogged = true;
-    juce::Logger::writeToLog ("Pellion: " + describeAudioFailure() + "; the track plays dry.");
+    audioFailureLogged = true;
+    juce::Logger::writeToLog ("Pellion: " + describeAudioFailure()
+                              + "; only the track's dry share is heard, silence at 100 % wet.");
 }
 
 juce::String HostAudioPath::describeAudioFailure()
