@@ -16,6 +16,26 @@ HostAudioPath::AudioBuffers::AudioBuffers (int block, int largestLatency)
     fadeGains.clear();
 }
 
+// Through dryBlock, a piece at a time; the read index the older line is left
+// with does not matter, since it is about to go.
+void HostAudioPath::AudioBuffers::takeHistory (CircularAudioBuffer& older) noexcept
+{
+    const int count = std::min (older.getCapacity(), dryBuffer.getCapacity()) - 1;
+    auto& piece = dryBlock;
+
+    if (! older.setReadBehindWrite (count))
+        return;
+
+    for (int done = 0; done < count; done += blockSize)
+    {
+        const int n = std::min (blockSize, count - done);
+        older.readBuffer (piece.getArrayOfWritePointers(), piece.getNumChannels(), n, 0, true);
+        dryBuffer.writeBuffer (piece.getArrayOfReadPointers(), piece.getNumChannels(), n, 0, true);
+    }
+
+    piece.clear();
+}
+
 //==============================================================================
 HostAudioPath::HostAudioPath (juce::AudioProcessor& hostToTell, const AudioValueTreeState& parameterStore,
                               const PedalRoute& pedalRoute, UsbBaseDeviceManager<UsbDevice>& pedalManager)
@@ -75,25 +95,21 @@ void HostAudioPath::prepare (double newSampleRate, int newBlockSize)
     }
 
     // Built first, then handed to the audio thread under the callback lock.
+    // The dry line goes on holding the latency it has, so the delay switches
+    // under the mute, as any latency change does.
     const std::lock_guard<std::mutex> building (audioBuffersBuilding);
     std::unique_ptr<AudioBuffers> next;
 
-    if (audioBuffers == nullptr || audioBuffers->blockSize != newBlockSize || ! audioBuffers->fits (latency))
-        next = std::make_unique<AudioBuffers> (newBlockSize, std::max (latency, AudioIODeviceSource::largestLatency (newBlockSize)));
+    if (audioBuffers->blockSize != newBlockSize || ! audioBuffers->fits (latency))
+        next = std::make_unique<AudioBuffers> (newBlockSize, std::max ({ latency, audioBuffers->largestLatency(),
+                                                                         AudioIODeviceSource::largestLatency (newBlockSize) }));
 
     {
         const juce::ScopedLock lock (host.getCallbackLock());
         muteGain.prepare (newSampleRate, newBlockSize);
         wetGain.prepare (newSampleRate, newBlockSize);
         pedalFade.prepare (newSampleRate);
-
-        // A new dry line holds no history: it starts at the new latency.
-        if (next != nullptr)
-        {
-            std::swap (audioBuffers, next);
-            dryLatency = latency;
-        }
-
+        publish (next);
         reportedLatency = latency;
     }
 
@@ -130,7 +146,7 @@ void HostAudioPath::prepareClient (double rate, int block)
 void HostAudioPath::pedalAttached()
 {
     jassert (isMessageThread());
-    audioFallbackLogged = false;
+    audioFailureLogged = false;
 
     // The driver announces what preparing the bridge does to the latency.
     if (prepared)
@@ -227,13 +243,23 @@ void HostAudioPath::ensureDryCapacity (int latency)
     if (audioBuffers->fits (latency))
         return;
 
-    const int block = audioBuffers->blockSize;
-    auto next = std::make_unique<AudioBuffers> (block, std::max (latency, AudioIODeviceSource::largestLatency (block)));
+    auto next = std::make_unique<AudioBuffers> (audioBuffers->blockSize, latency);
 
     {
         const juce::ScopedLock lock (host.getCallbackLock());
-        std::swap (audioBuffers, next);
+        publish (next);
     }
+}
+
+// Under the callback lock: the new buffers take over, with the dry line's
+// history, so that the dry signal goes on where it was.
+void HostAudioPath::publish (std::unique_ptr<AudioBuffers>& next) noexcept
+{
+    if (next == nullptr)
+        return;
+
+    next->takeHistory (audioBuffers->dryBuffer);
+    std::swap (audioBuffers, next);
 }
 
 //==============================================================================
@@ -260,10 +286,10 @@ void HostAudioPath::processPiece (juce::AudioBuffer<float>& block, AudioBuffers&
     buffers.dryBuffer.writeBuffer (block.getArrayOfReadPointers(), block.getNumChannels(), numSamples, 0, false);
 
     // The block now holds what the pedal's bridge gave back, or silence. A
-    // pedal that has not carried the audio for a while carries none: the
-    // track plays dry, until its audio streams again.
+    // pedal in use keeps its share of the mix while its audio is missing,
+    // however long: the dry signal never fills in for it.
     auto* bridge = routeThroughPedal (block, buffers);
-    wetGain.setTargetValue (wetOff || bridge == nullptr || pedalAudioLost() ? 0.0f : (float) mixWetParameter.get() / 127.0f);
+    wetGain.setTargetValue (wetOff || bridge == nullptr ? 0.0f : (float) mixWetParameter.get() / 127.0f);
 
     // A new latency switches the dry delay only where the mute has silenced it.
     const int latency = reportedLatency.load();
@@ -405,7 +431,7 @@ AudioIODeviceSource* HostAudioPath::routeThroughPedal (juce::AudioBuffer<float>&
     }
 
     // Audio the bridge does not carry because it does not stream counts
-    // towards a lost pedal (a calibration is no failure).
+    // towards a failure to report (a calibration is no failure).
     if (bridge.getStreamingState() == AudioIODeviceSource::streaming)
     {
         samplesWithoutPedalAudio.store (0, std::memory_order_relaxed);
@@ -422,7 +448,7 @@ AudioIODeviceSource* HostAudioPath::routeThroughPedal (juce::AudioBuffer<float>&
 
 bool HostAudioPath::pedalAudioLost() const noexcept
 {
-    return samplesWithoutPedalAudio.load (std::memory_order_relaxed) >= fallbackReportSeconds * sampleRate.load();
+    return samplesWithoutPedalAudio.load (std::memory_order_relaxed) >= failureReportSeconds * sampleRate.load();
 }
 
 bool HostAudioPath::readDelayedDry (float* const* dest, int numChannels, AudioBuffers& buffers, int numSamples) noexcept
@@ -444,14 +470,15 @@ void HostAudioPath::watchPedalAudio()
 {
     followLatency();
 
-    if (audioFallbackLogged || route.getClient() == nullptr || ! prepared)
+    if (audioFailureLogged || route.getClient() == nullptr || ! prepared)
         return;
 
     if (! pedalAudioLost())
         return;
 
-    audioFallbackLogged = true;
-    juce::Logger::writeToLog ("Pellion: " + describeAudioFailure() + "; the track plays dry.");
+    audioFailureLogged = true;
+    juce::Logger::writeToLog ("Pellion: " + describeAudioFailure()
+                              + "; only the track's dry share is heard, silence at 100 % wet.");
 }
 
 juce::String HostAudioPath::describeAudioFailure()

@@ -24,8 +24,9 @@ class HostAudioPath : private juce::AsyncUpdater
 {
 public:
     // How long the pedal may carry no audio while it should (a start or a
-    // restart) before the track plays dry and the failure is logged.
-    static constexpr double fallbackReportSeconds = 0.5;
+    // restart) before the failure is logged. Meanwhile, as before and after,
+    // only the dry share (1 - wet) of the track is heard.
+    static constexpr double failureReportSeconds = 0.5;
 
     HostAudioPath (juce::AudioProcessor& host, const AudioValueTreeState& store, const PedalRoute& route,
                    UsbBaseDeviceManager<UsbDevice>& pedals);
@@ -72,7 +73,12 @@ private:
         juce::AudioBuffer<float> fadeGains;  // the pedal's share, per sample while its audio fades
         const int blockSize;                 // host blocks are taken in pieces of at most this
 
-        bool fits (int latency) const noexcept { return latency + blockSize < dryBuffer.getCapacity(); }
+        // The longest delay the dry line holds with pieces of blockSize.
+        int largestLatency() const noexcept { return dryBuffer.getCapacity() - blockSize - 1; }
+        bool fits (int latency) const noexcept { return latency <= largestLatency(); }
+
+        // The newest samples of an older dry line, as many as this one holds.
+        void takeHistory (CircularAudioBuffer& older) noexcept;
     };
 
     // Takes no lock: a host's audio thread may ask.
@@ -80,7 +86,7 @@ private:
 
     void processPiece (juce::AudioBuffer<float>& block, AudioBuffers& buffers, bool bypassed) noexcept;
     AudioIODeviceSource* routeThroughPedal (juce::AudioBuffer<float>& block, AudioBuffers& buffers) noexcept;
-    // The pedal should carry the audio and has not for fallbackReportSeconds. Any thread.
+    // The pedal should carry the audio and has not for failureReportSeconds. Any thread.
     bool pedalAudioLost() const noexcept;
     bool readDelayedDry (float* const* dest, int numChannels, AudioBuffers& buffers, int numSamples) noexcept;
     void mixDry (juce::AudioBuffer<float>& block, AudioBuffers& buffers, float wet0, float wet1, float dry0, float dry1) noexcept;
@@ -95,6 +101,7 @@ private:
     int computeLatency();
     void reportLatency (int latency);
     void ensureDryCapacity (int latency);
+    void publish (std::unique_ptr<AudioBuffers>& next) noexcept;
     void tellHostLatency();
     juce::String describeAudioFailure();
 
@@ -131,7 +138,7 @@ private:
     std::atomic<const AudioIODeviceSource::Parameters*> recentSettings { nullptr };
     // Samples in a row without the pedal's audio while it should carry it.
     std::atomic<int> samplesWithoutPedalAudio { 0 };
-    bool audioFallbackLogged = false;
+    bool audioFailureLogged = false;
 
     JUCE_DECLARE_NON_COPYABLE (HostAudioPath)
 };

@@ -165,22 +165,28 @@ TEST (ProcessorAudioPath, MonoUseSendsTheAverageThroughItsChannelAndKeepsTheDryS
     }
 }
 
-// Whatever keeps the pedal's audio from this instance for good, the track
-// plays dry once the pedal has carried none for half a second, and a failure
-// is logged once, on the message thread. A calibration, which keeps the pedal's return from the host for a
-// while, is no failure: meanwhile the dry share alone is heard.
-TEST (ProcessorAudioPath, WithoutThePedalsAudioTheTrackPlaysDryAndTheFailureIsLoggedOnce)
+// Whatever keeps the pedal's audio from this instance for good, the pedal
+// keeps its share of the mix: only the track's dry share is heard, silence at
+// 100 % wet, and once the pedal has carried nothing for half a second the
+// failure is logged once, on the message thread. A calibration, which keeps
+// the pedal's return from the host for a while, is no failure.
+TEST (ProcessorAudioPath, WithoutThePedalsAudioOnlyTheDryShareIsHeardAndTheFailureIsLoggedOnce)
 {
     using Setup = std::function<void (ProcessorAudioRig&)>;
-    const struct { const char* name; int processors, mixWet; Setup before, after; const char* logged; } cases[] = {
-        { "no audio device", 1, 127, [] (auto& rig) { rig.audioTypes.withdraw (LinkRig::pedalName); },
-          [] (auto& rig) { rig.audioTypes.publish (LinkRig::pedalName, &rig.pedalAudio()); },
-          "Pellion: the pedal QZR-1A2B has no audio device; the track plays dry." },
+    const Setup noDevice = [] (auto& rig) { rig.audioTypes.withdraw (LinkRig::pedalName); };
+    const Setup deviceBack = [] (auto& rig) { rig.audioTypes.publish (LinkRig::pedalName, &rig.pedalAudio()); };
+    const juce::String heard = "; only the track's dry share is heard, silence at 100 % wet.";
+    const juce::String noDeviceLogged = "Pellion: the pedal QZR-1A2B has no audio device" + heard,
+                       notServedLogged = "Pellion: the audio device of QZR-1A2B does not serve this instance's channels" + heard;
+
+    const struct { const char* name; int processors, mixWet; Setup before, after; juce::String logged; } cases[] = {
+        { "no audio device", 1, 127, noDevice, deviceBack, noDeviceLogged },
+        { "no audio device, half wet", 1, 64, noDevice, deviceBack, noDeviceLogged },
         { "an open that fails", 1, 127, [] (auto& rig) { VirtualAudioBehaviour b; b.failOpens = 1000; rig.setDeviceBehaviour (b); }, {},
-          "Pellion: the audio device of QZR-1A2B did not open; the track plays dry." },
-        { "a channel another instance has", 2, 127, {}, {},
-          "Pellion: the audio device of QZR-1A2B does not serve this instance's channels; the track plays dry." },
-        { "a calibration", 1, 64, [] (auto& rig) { rig.driver().getSettings().extraLatency.setValue (0, nullptr); }, {}, nullptr },
+          "Pellion: the audio device of QZR-1A2B did not open" + heard },
+        { "a channel another instance has", 2, 127, {}, {}, notServedLogged },
+        { "a channel another instance has, half wet", 2, 64, {}, {}, notServedLogged },
+        { "a calibration", 1, 64, [] (auto& rig) { rig.driver().getSettings().extraLatency.setValue (0, nullptr); }, {}, {} },
     };
 
     for (const auto& c : cases)
@@ -201,18 +207,18 @@ TEST (ProcessorAudioPath, WithoutThePedalsAudioTheTrackPlaysDryAndTheFailureIsLo
 
         const int last = c.processors - 1;
         auto& bridge = rig.processor (last).getUsbClient()->getAudioSource();
-        if (c.logged != nullptr)
+        if (c.logged.isNotEmpty())
             rig.sim.run (3.0);
         else
             ASSERT_TRUE (rig.sim.runUntil ([&] { return bridge.getCalibrationState() == AudioLatencyDetector::listening; }, 1.0));
 
-        const float heard = c.logged != nullptr ? 0.5f : 0.5f * (1.0f - (float) c.mixWet / 127.0f);
-        EXPECT_FLOAT_EQ (rig.last (0, last), heard);
-        EXPECT_FLOAT_EQ (rig.last (1, last), heard);
-        EXPECT_EQ (log.lines, c.logged != nullptr ? juce::StringArray (c.logged) : juce::StringArray());
+        const float wet = (float) c.mixWet / 127.0f, dryShare = 0.5f * (1.0f - wet);
+        EXPECT_FLOAT_EQ (rig.last (0, last), dryShare);
+        EXPECT_FLOAT_EQ (rig.last (1, last), dryShare);
+        EXPECT_EQ (log.lines, c.logged.isNotEmpty() ? juce::StringArray (c.logged) : juce::StringArray());
         if (c.processors > 1)
         {
-            EXPECT_EQ (rig.last (0), -0.5f); // a served instance hears the pedal
+            EXPECT_NEAR (rig.last (0), -0.5f * wet + dryShare, 1.0e-6f); // a served instance hears the pedal
         }
     }
 }
@@ -400,8 +406,10 @@ TEST (ProcessorAudioPath, PedalboardLegsOfTwoInstancesCarryOneTrackThroughThePed
 // halves the level, so that a step between the dry and the wet signal shows.
 // The pedal's audio leaves and returns with ramps while the delayed dry signal
 // keeps its own share (1 - wet) throughout: at 50 % wet the level falls to that
-// share and never below, at 100 % to silence between the ramps. No step
-// anywhere: the click measure stays at the steady level but for the ramps.
+// share and never below, at 100 % to silence between the ramps, however long
+// the pedal's audio is missing. No step anywhere but where a host's release
+// ends the pedal's stream: the click measure stays at the steady level but for
+// the ramps, and a host that prepares again keeps the dry signal going.
 namespace
 {
 struct TransitionCase
@@ -417,6 +425,10 @@ struct TransitionCase
     double maxSeconds;
     double rampSeconds; // the ramps a listener hears, together
     bool muted;         // the mute closes around a latency change: silence whatever the mix
+    // The host released: the pedal's stream ends where it stands and its share
+    // with it, in one step, as the host's own stop would end it; the dry share
+    // goes on and only ramps.
+    bool hostReleases = false;
 };
 
 bool restarted (ProcessorAudioRig& rig)
@@ -436,6 +448,9 @@ TEST (ProcessorAudioTransitions, EveryTransitionOfThePedalsAudioIsARampAndTheDry
     const auto reopen = [] (ProcessorAudioRig& rig) { rig.driver().getSettings().blockSize.setValue (256, nullptr); };
     const auto reopenSmaller = [] (ProcessorAudioRig& rig) { rig.driver().getSettings().blockSize.setValue (128, nullptr); };
     const auto stall = [] (ProcessorAudioRig& rig) { rig.openDevice()->stall (0.05); };
+    const auto longStall = [] (ProcessorAudioRig& rig) { rig.openDevice()->stall (0.7); };
+    const auto smallerHostBlocks = [] (ProcessorAudioRig& rig) { rig.prepareAgain (256); };
+    const auto largerHostBlocks = [] (ProcessorAudioRig& rig) { rig.prepareAgain (512); };
     const auto nothing = [] (ProcessorAudioRig&) {};
     const auto latencyReported = [] (ProcessorAudioRig& rig)
     {
@@ -458,8 +473,12 @@ TEST (ProcessorAudioTransitions, EveryTransitionOfThePedalsAudioIsARampAndTheDry
         { "a latency change, small blocks, half wet", 256, 0.0, 64, true, false, changeLatency, latencyReported, 1.0, 2 * mute + fade, true },
         { "a new block size, which reopens the pedal's device", 512, 0.0, 127, true, false, reopen, latencyReported, 1.0, 2 * mute + fade, true },
         { "a smaller block size, small blocks, half wet", 256, 0.0, 64, true, false, reopenSmaller, latencyReported, 1.0, 2 * mute + fade, true },
+        { "the host prepares again for blocks of 256, half wet", 512, 0.0, 64, true, false, smallerHostBlocks, latencyReported, 1.0, 2 * mute + fade, true, true },
+        { "the host prepares again for blocks of 512, half wet", 256, 0.0, 64, true, false, largerHostBlocks, latencyReported, 1.0, 2 * mute + fade, true, true },
         { "a 50 ms device stall", 512, 0.0, 127, true, false, stall, restarted, 1.0, 2 * fade, false },
         { "a 50 ms device stall, small blocks, half wet", 256, 0.0, 64, true, false, stall, restarted, 1.0, 2 * fade, false },
+        { "a 0.7 s device stall", 512, 0.0, 127, true, false, longStall, restarted, 2.0, 2 * fade, false },
+        { "a 0.7 s device stall, half wet", 512, 0.0, 64, true, false, longStall, restarted, 2.0, 2 * fade, false },
         { "a restart at +120 ppm", 512, 120.0, 127, true, false, nothing, restarted, 900.0, 2 * fade, false },
         { "a restart at -120 ppm, half wet", 512, -120.0, 64, true, false, nothing, restarted, 900.0, 2 * fade, false },
     };
@@ -508,7 +527,7 @@ TEST (ProcessorAudioTransitions, EveryTransitionOfThePedalsAudioIsARampAndTheDry
 
         // A ramp of at least 128 samples and the kinks at its ends stay below
         // this; a step of even 1 % of the level does not.
-        EXPECT_LT (heard.largest, 2.0e-3f);
+        EXPECT_LT (heard.largest, 2.0e-3f + (c.hostReleases ? level * pedalGain * wet : 0.0f));
         EXPECT_LT (heard.steady, ClickMeter::steadyFloor);
         // Outside the ramps (and a block each) the steady level.
         EXPECT_LT (heard.elevated, c.rampSeconds + 3 * c.hostBlock / AudioLinkRig::sampleRate);

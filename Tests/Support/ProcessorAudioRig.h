@@ -80,9 +80,11 @@ public:
     {
         buffers.assign (processors.size(), juce::AudioBuffer<float> (2, block));
         midi.ensureSize (256);
+        playing = { input, output, around };
 
-        sim.setHost (sampleRate, block, 2, [this, input, output, around] (juce::AudioBuffer<float>& in, int64_t first)
+        sim.setHost (sampleRate, block, 2, [this, input, output, around] (juce::AudioBuffer<float>& in, int64_t hostFirst)
         {
+            const int64_t first = hostFirst + samplesBeforeThisPlay;
             if (input)
                 input (in, first);
 
@@ -107,10 +109,24 @@ public:
         });
     }
 
+    // As a host that stops and prepares again at another block size: every
+    // processor releases and prepares, and the same play goes on in blocks of
+    // the new size where its signal left off.
+    void prepareAgain (int hostBlock)
+    {
+        samplesBeforeThisPlay += sim.getHostSamples();
+        for (auto& p : processors)
+            p->releaseResources();
+        prepare (hostBlock);
+        std::apply ([this] (auto... played) { play (played...); }, playing);
+    }
+
     int block = 512;          // the host's blocks, from the next play on
     bool bypassedByHost = false;
 
 private:
+    std::tuple<Signal, Output, Around> playing;
+    int64_t samplesBeforeThisPlay = 0;
     std::vector<std::unique_ptr<VelmoraAudioProcessor>> processors;
     std::vector<juce::AudioBuffer<float>> buffers;
     juce::MidiBuffer midi;

@@ -28,7 +28,8 @@ public:
         int extraLatency = 0;
 
         // The pedal's settings that steer a bridge, each with the field it
-        // sets: the one list that `of`, `takeSettings` and == follow.
+        // sets: the one list that `of`, `takeSettings` and == follow. Each is
+        // also in DeviceSettings::all(), without which its changes go unheard.
         struct Steering
         {
             ConstrainedCachedValue<int> DeviceSettings::*setting;

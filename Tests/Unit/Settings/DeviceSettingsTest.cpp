@@ -1,3 +1,4 @@
+#include "Devices/Audio/PedalAudioBridge.h"
 #include "Settings/DeviceSettings.h"
 #include "Settings/SettingsIdentifiers.h"
 
@@ -123,6 +124,26 @@ TEST_F (DeviceSettingsTest, TheLastAddedHearsFirstEachListenerOnce)
     order.clear();
     settings.extraLatency.setValue (20, nullptr);
     EXPECT_EQ (order, (Order { "a", "b" }));
+}
+
+// A setting that steers the pedal's audio bridge but that the settings do not
+// list among all() would compile and never be heard: the bridge would not
+// follow it. Written into a fresh tree, each is stored and heard once.
+TEST_F (DeviceSettingsTest, EverySettingThatSteersTheBridgeIsHeardWhenWritten)
+{
+    settings.addListener (&a);
+
+    int entry = 0;
+    for (const auto& steering : PedalAudioBridge::Parameters::steering())
+    {
+        SCOPED_TRACE (entry++);
+        const int heardBefore = a.calls;
+        auto& setting = settings.*steering.setting;
+        setting.setValue (setting.get(), nullptr);
+        EXPECT_EQ (a.calls, heardBefore + 1);
+    }
+
+    EXPECT_EQ (tree.getNumProperties(), (int) PedalAudioBridge::Parameters::steering().size());
 }
 
 //==============================================================================
