@@ -112,13 +112,7 @@ int hostsIOHandler (::Display*)
     std::exit (0);
 }
 
-struct HostThatLosesTheServer
-{
-    const char* what;
-    bool withOwnIOHandler;
-};
-
-const HostThatLosesTheServer hostsThatLoseTheServer[] = {
+const HostWithHandler hostsThatLoseTheServer[] = {
     // Xlib's own handler ends the process: the plug-in must notice first.
     { "a host that leaves Xlib's own I/O error handler in place", false },
     // It hears of no loss but its own connections'.
@@ -169,8 +163,8 @@ TEST (HostEditorWhenTheServerGoes, TheHostLivesOnAndIsRefusedEditors)
 
     for (const auto& host : hostsThatLoseTheServer)
     {
-        const auto toldOfNoLoss = host.withOwnIOHandler ? HasSubstr ("host's I/O error handler called: 0\n") : HasSubstr ("");
-        EXPECT_EXIT (loseTheServerUnderAnOpenEditor (host.withOwnIOHandler), testing::ExitedWithCode (0),
+        const auto toldOfNoLoss = host.withOwnHandler ? HasSubstr ("host's I/O error handler called: 0\n") : HasSubstr ("");
+        EXPECT_EXIT (loseTheServerUnderAnOpenEditor (host.withOwnHandler), testing::ExitedWithCode (0),
                      testing::AllOf (HasSubstr ("editor: KAU_OK\n"), HasSubstr ("with the server: rendered 100 of 100\n"),
                                      HasSubstr ("without it: rendered 100 of 100\n"), HasSubstr ("editor closed: KAU_OK\n"),
                                      HasSubstr ("editor again: KAU_ErrNoDisplay\n"), HasSubstr ("then: rendered 100 of 100\n"),

@@ -94,14 +94,8 @@ XErrorHandler setXErrorHandler (XErrorHandler handler)
     renderAndExit (std::move (plugin));
 }
 
-struct HostOnABareDisplay
-{
-    const char* what;
-    bool withOwnHandler;
-};
-
 // The first host meets the display as Xvfb started it; the second after it.
-const HostOnABareDisplay hostsOnABareDisplay[] = {
+const HostWithHandler hostsOnABareDisplay[] = {
     { "a host that leaves Xlib's own handler in place", false },
     { "a host with a handler of its own", true },
 };

@@ -79,6 +79,14 @@ private:
     std::optional<DisplayForHosts> display;
 };
 
+// One host of a table: one that leaves Xlib's own handler in place, which
+// ends the process at what reaches it, or one with a handler of its own.
+struct HostWithHandler
+{
+    const char* what;
+    bool withOwnHandler;
+};
+
 // Prepares and renders a block, says "went on: rendered" when both worked,
 // closes the instance and ends the host's process with 0.
 [[noreturn]] inline void renderAndExit (std::unique_ptr<PluginInstance> plugin)

@@ -3,6 +3,7 @@
 #include <gmock/gmock.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -12,13 +13,14 @@
 // Last: Xlib's macros (None, True, Bool) would reach into the test framework's headers.
 #include "Host/HostXlib.h"
 
-// Xlib's error handler is one for the whole process. A host traps its own
-// errors the common way, from a thread of its own: save the handler, make a
-// request, sync, put it back; another of its threads only makes errors, which
-// its own handler hears. Meanwhile editors open and close, on the host's main
-// thread or, with two copies of the bundle, on a thread for each. The host's
-// handler must stay its own and hear every one of its errors, and none of the
-// plug-in's; nothing may crash. Each run is a process of its own.
+// Xlib's error handler is one for the whole process, and the host's: it must
+// stay the host's, hear every error of the host's own and none of the
+// plug-in's, and nothing may crash. Each host is a process of its own.
+//
+// A host traps its own errors the common way, from a thread of its own: save
+// the handler, make a request, sync, put it back; another of its threads only
+// makes errors, which its own handler hears. Meanwhile editors open and close,
+// on one thread or, with two copies of the bundle, on a thread for each.
 namespace
 {
 // Every request on no window is refused with BadWindow.
@@ -196,6 +198,84 @@ TEST_F (HostXErrorTrap, TheHostsHandlerStaysAndHearsEveryErrorOfItsOwn)
                      testing::AllOf (everyCopy, HasSubstr ("host's handler: in place\n"),
                                      HasSubstr ("host's errors unheard: 0 of many\n"),
                                      HasSubstr ("other connections' errors heard: 0\n"), HasSubstr ("stale restores: 0\n")))
+            << host.what;
+    }
+}
+
+namespace
+{
+int heardByTheHost = 0;
+
+int countingHandler (::Display*, XErrorEvent*)
+{
+    ++heardByTheHost;
+    return 0;
+}
+
+// Another client (xkill, a window manager that crashed) destroys every window
+// the plug-in's framework has made; the framework goes on drawing into the
+// editor's window and then destroys it: the server refuses each such request.
+// Those errors are the plug-in's alone. Xlib's own handler, which a host may
+// leave in place, would end the process at the first of them.
+[[noreturn]] void destroyTheEditorsWindowsElsewhere (bool withOwnHandler)
+{
+    HostTest::keepUpdateChecksOff();
+    const auto& xlib = HostXlib::get();
+    auto* other = xlib.loaded ? xlib.openDisplay (nullptr) : nullptr;
+    std::string error;
+    auto plugin = PluginInstance::create (sharedBundle(), error);
+    if (other == nullptr || plugin == nullptr)
+        std::exit (3);
+
+    if (withOwnHandler)
+        xlib.setErrorHandler (countingHandler);
+
+    std::fprintf (stderr, "editor: %s\n", resultName (plugin->createEditor (true).result));
+    for (int i = 0; i < 20; ++i)
+        plugin->idle();
+
+    ::Window root = 0, parent = 0;
+    ::Window* children = nullptr;
+    unsigned int count = 0;
+    int destroyed = 0;
+    if (xlib.queryTree (other, DefaultRootWindow (other), &root, &parent, &children, &count) != 0)
+    {
+        for (unsigned int i = 0; i < count; ++i, ++destroyed)
+            xlib.destroyWindow (other, children[i]);
+        xlib.free (children);
+    }
+    xlib.sync (other, False);
+    std::fprintf (stderr, "windows destroyed elsewhere: %s\n", destroyed > 0 ? "some" : "none");
+
+    for (int i = 0; i < 100; ++i)
+    {
+        plugin->idle();
+        std::this_thread::sleep_for (std::chrono::milliseconds (2));
+    }
+
+    std::fprintf (stderr, "editor closed: %s\n", resultName (plugin->destroyEditor()));
+    if (withOwnHandler)
+        std::fprintf (stderr, "host's handler heard: %d\n", heardByTheHost);
+    xlib.closeDisplay (other);
+    renderAndExit (std::move (plugin));
+}
+
+const HostWithHandler hostsBesideADestroyer[] = {
+    { "a host that leaves Xlib's own handler in place", false },
+    { "a host with a handler of its own", true },
+};
+} // namespace
+
+TEST_F (HostXErrorTrap, TheEditorsErrorsNeverReachTheHost)
+{
+    using testing::HasSubstr;
+    for (const auto& host : hostsBesideADestroyer)
+    {
+        const auto heardNothing = host.withOwnHandler ? HasSubstr ("host's handler heard: 0\n") : HasSubstr ("");
+        EXPECT_EXIT (destroyTheEditorsWindowsElsewhere (host.withOwnHandler), testing::ExitedWithCode (0),
+                     testing::AllOf (HasSubstr ("editor: KAU_OK\n"), HasSubstr ("windows destroyed elsewhere: some\n"),
+                                     HasSubstr ("editor closed: KAU_OK\n"), heardNothing, HasSubstr ("went on: rendered\n"),
+                                     testing::Not (HasSubstr ("X Error"))))
             << host.what;
     }
 }

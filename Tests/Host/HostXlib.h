@@ -25,6 +25,9 @@ struct HostXlib
     decltype (&::XSetIOErrorHandler) setIOErrorHandler = nullptr;
     decltype (&::XMapWindow) mapWindow = nullptr;
     decltype (&::XSync) sync = nullptr;
+    decltype (&::XQueryTree) queryTree = nullptr;
+    decltype (&::XDestroyWindow) destroyWindow = nullptr;
+    decltype (&::XFree) free = nullptr;
 
 private:
     HostXlib()
@@ -41,6 +44,7 @@ private:
 
         loaded = find (openDisplay, "XOpenDisplay") && find (closeDisplay, "XCloseDisplay")
                  && find (setErrorHandler, "XSetErrorHandler") && find (setIOErrorHandler, "XSetIOErrorHandler")
-                 && find (mapWindow, "XMapWindow") && find (sync, "XSync");
+                 && find (mapWindow, "XMapWindow") && find (sync, "XSync") && find (queryTree, "XQueryTree")
+                 && find (destroyWindow, "XDestroyWindow") && find (free, "XFree");
     }
 };
