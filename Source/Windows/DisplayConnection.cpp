@@ -16,6 +16,7 @@
 
 #include <array>
 #include <cstdlib>
+#include <utility>
 
 namespace
 {
@@ -62,6 +63,7 @@ struct Hooked
     std::array<WireToError, 256> converters {};
     int windowsRefused = 0;
     bool lost = false;
+    bool windowsTakenAway = false;
 };
 
 Hooked hooked;
@@ -91,22 +93,36 @@ int forgetConnection (::Display*, XExtCodes*)
 // framework's event loop still polls its descriptor, which would wake it at
 // once for ever: a descriptor that never wakes takes its place, and closing
 // the connection later closes that.
-void retire()
+// Xlib drops the requests made on a broken connection without emptying its
+// output buffer, and where xcb held the socket the buffer has no room at all.
+// A request that finds no room comes back as none, which Xlib's request
+// makers do not check: a crash. So the buffer is emptied, with room no larger
+// than Xlib ever allocates, whenever the host calls in.
+void emptyBuffer (::Display* display)
+{
+    display->bufptr = display->buffer;
+    if (display->bufmax == display->buffer)
+        display->bufmax = display->buffer + BUFSIZE;
+}
+
+void retire (::Display* display)
 {
     hooked.lost = true;
+    emptyBuffer (display);
 
     const int silent = eventfd (0, EFD_CLOEXEC | EFD_NONBLOCK);
     if (silent < 0)
         return;
 
-    dup2 (silent, ConnectionNumber (hooked.display));
+    dup2 (silent, ConnectionNumber (display));
     close (silent);
 }
 
 // Reached only where the host's own I/O error handler returned.
-void survive (::Display*, void*)
+void survive (::Display* display, void*)
 {
-    retire();
+    const juce::XWindowSystemUtilities::ScopedXLock lock;
+    retire (display);
 }
 
 void hook (::Display* display)
@@ -164,13 +180,33 @@ void DisplayConnection::checkForLoss()
 
     hook (display);
 
-    if (hooked.display != display || hooked.lost || ! hangsUp (ConnectionNumber (display)))
+    if (hooked.display != display)
         return;
 
-    // As Xlib marks a connection it found broken, but before any handler of the host's hears of it.
+    if (! hooked.lost && hangsUp (ConnectionNumber (display)))
+    {
+        // As Xlib marks a connection it found broken, but before any handler of the host's hears of it.
+        const juce::XWindowSystemUtilities::ScopedXLock lock;
+        display->flags |= XlibDisplayIOError;
+        retire (display);
+    }
+
+    if (! hooked.lost)
+        return;
+
+    // Drawing into a window fills the buffer within a single message: the
+    // framework's windows go, the components stay for the host to close.
+    if (! std::exchange (hooked.windowsTakenAway, true))
+    {
+        juce::PopupMenu::dismissAllActiveMenus();
+        auto& desktop = juce::Desktop::getInstance();
+        for (int i = desktop.getNumComponents(); --i >= 0;)
+            if (auto* component = desktop.getComponent (i))
+                component->removeFromDesktop();
+    }
+
     const juce::XWindowSystemUtilities::ScopedXLock lock;
-    display->flags |= XlibDisplayIOError;
-    retire();
+    emptyBuffer (display);
 }
 
 int DisplayConnection::windowsRefused()

@@ -9,7 +9,8 @@
 // reach no handler of the host's, and a server that goes away is noticed
 // before Xlib meets it, since a host that keeps Xlib's default I/O handler
 // exits there. A lost connection is retired for good: Xlib does nothing on it
-// any more, and the framework's event loop no longer wakes for it.
+// any more, the framework's event loop no longer wakes for it, and its
+// windows are taken off the desktop (the editor stays for the host to close).
 // Message thread.
 class DisplayConnection
 {

@@ -2,10 +2,12 @@
 
 #include <gmock/gmock.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <optional>
 #include <string>
+#include <thread>
 
 // Last: Xlib's macros (None, True, Bool) would reach into the test framework's headers.
 #include "Host/HostXlib.h"
@@ -85,13 +87,18 @@ int hostsIOHandler (::Display*)
 
     std::vector<float> left (64, 0.5f), right (64, 0.5f);
     float* channels[] = { left.data(), right.data() };
+    // A value that changes redraws the editor, and the pauses let the
+    // framework's timers come due: its drawing goes on under the host's idle calls.
+    const auto range = plugin->parameterInfo (0);
     const auto idleAndRender = [&]
     {
         int rendered = 0;
         for (int i = 0; i < 100; ++i)
         {
+            plugin->setParameter (0, i % 2 == 0 ? range.minValue : range.maxValue);
             plugin->idle();
             rendered += plugin->render (channels, 2, 64) == KAU_OK ? 1 : 0;
+            std::this_thread::sleep_for (std::chrono::milliseconds (5));
         }
         return rendered;
     };
