@@ -33,6 +33,9 @@ target_compile_definitions(pellion_juce
     JUCE_USE_XRANDR=1
     JUCE_USE_XINERAMA=1
     JUCE_USE_XCURSOR=1
+    # Its shared-memory check swaps Xlib's process-wide error handler, which a
+    # plug-in's host and its other threads own; the windows are blitted plainly.
+    JUCE_USE_XSHM=0
     $<$<CONFIG:Debug>:JUCE_DEBUG=1>
     $<$<NOT:$<CONFIG:Debug>>:NDEBUG=1>)
 

@@ -1,8 +1,10 @@
 # Sourced by test.sh and run.sh: gives what follows an X display for the
-# editor's windows and menus. A DISPLAY already set is used as it is; otherwise
-# a virtual one is started (Xvfb, with openbox as its window manager, as a
-# desktop has one) and stopped again when the sourcing script exits. Without
-# Xvfb the display tests skip.
+# editor's windows and menus. A DISPLAY already set (not empty) is used as it
+# is; otherwise a virtual one is started (Xvfb, with openbox as its window
+# manager, as a desktop has one) and stopped again when the sourcing script
+# exits. Fails, with DISPLAY left unset, where none could be started: never
+# is another display (":0", whoever's it is) taken in its place. The caller
+# decides what follows: test.sh lets the window tests skip, run.sh stops.
 
 pellion_virtual_display_pids=()
 
@@ -18,9 +20,10 @@ pellion_start_virtual_display() {
   if [ -n "${DISPLAY:-}" ]; then
     return 0
   fi
+  unset DISPLAY
   if ! command -v Xvfb >/dev/null || ! command -v openbox >/dev/null; then
-    echo "display: no Xvfb or openbox; the tests that need a window skip" >&2
-    return 0
+    echo "display: no Xvfb or openbox (apt install xvfb openbox), so no display of our own" >&2
+    return 1
   fi
 
   local numberFile
@@ -33,10 +36,10 @@ pellion_start_virtual_display() {
   local tries=0
   while [ ! -s "$numberFile" ] && [ $tries -lt 100 ]; do sleep 0.1; tries=$((tries + 1)); done
   if [ ! -s "$numberFile" ]; then
-    echo "display: Xvfb did not start; the tests that need a window skip" >&2
+    echo "display: Xvfb did not start, so no display of our own" >&2
     rm -f "$numberFile"
     pellion_stop_virtual_display
-    return 0
+    return 1
   fi
 
   export DISPLAY=":$(head -n1 "$numberFile")"

@@ -7,16 +7,20 @@
 # pedal, printing the reported and the measured latency and the levels; then
 # draws the pedal face; then
 # opens the editor in a host's window and at work against the emulated pedal
-# (on a virtual display unless DISPLAY is set).
+# (on a virtual display of its own unless DISPLAY names one; without either
+# it stops before building).
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 cd "$root"
 
 scripts/setup.sh
+source scripts/display.sh
+if ! pellion_start_virtual_display; then
+  echo "run: stopped: the editor's pictures need a display; install xvfb and openbox, or set DISPLAY to one of yours" >&2
+  exit 1
+fi
 scripts/build.sh build/debug -DCMAKE_BUILD_TYPE=Debug -- Pellion pellion-host pellion-pedal-demo pellion-face-shots \
   pellion-editor-shots
-source scripts/display.sh
-pellion_start_virtual_display
 
 host=build/debug/Tools/HostStandIn/pellion-host
 bundle=build/debug/Pellion.component/Pellion.so

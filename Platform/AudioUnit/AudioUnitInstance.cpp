@@ -3,6 +3,7 @@
 
 #include "PluginProcessor.h"
 #include "Utilities/Utf8Check.h"
+#include "Windows/DesktopWindow.h"
 
 #include <cmath>
 #include <cstring>
@@ -490,9 +491,9 @@ int32_t AudioUnitInstance::createEditor (KAUEditorArgs* args)
     if (! isPluginMessageThread())
         return KAU_ErrWrongThread;
 
-    // A window needs a display; without one the framework would fail inside.
-    if (editor == nullptr && args->showOnDesktop != 0
-        && juce::Desktop::getInstance().getDisplays().getPrimaryDisplay() == nullptr)
+    // A window needs a display that is named, drawable and still there;
+    // without one the framework would fail inside, or use whoever's ":0" answers.
+    if (editor == nullptr && args->showOnDesktop != 0 && ! DesktopWindow::isAvailable())
         return KAU_ErrNoDisplay;
 
     if (editor == nullptr)

@@ -7,6 +7,7 @@
 #include "KestrunAU.h"
 #include "MessageThread.h"
 #include "Utilities/ThreadIdentity.h"
+#include "Windows/DisplayConnection.h"
 
 #include <juce_events/juce_events.h>
 #include <atomic>
@@ -123,6 +124,8 @@ void closeInstancesLeftOpen()
         recordMessageThread();
     }
 
+    DisplayConnection::checkForLoss();
+
     while (auto* instance = instances().removeAny())
     {
         delete instance;
@@ -181,14 +184,20 @@ KESTRUN_EXPORT int32_t KestrunAUEntry (KAUInstance* instance, int32_t selector, 
 {
     const MessageThreadCall call;
 
+    // A server gone since the last call is noticed before the framework speaks
+    // to it: Xlib would call the host's I/O error handler, by default an exit.
+    // Only these calls make the framework speak to the server there and then.
+    if (call.counted && (selector == KAU_Idle || selector == KAU_Close || selector == KAU_CreateEditor
+                         || selector == KAU_DestroyEditor))
+        DisplayConnection::checkForLoss();
+
     if (selector == KAU_Idle)
     {
         if (! isPluginMessageThread())
             return KAU_ErrWrongThread;
 
         for (int i = 0; i < maximumIdleMessages && juce::dispatchNextMessageOnSystemQueue (true); ++i)
-        {
-        }
+            DisplayConnection::checkForLoss();
 
         static const ClosesInstancesLeftOpen afterTheFirstIdle;
         return KAU_OK;

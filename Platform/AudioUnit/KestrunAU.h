@@ -226,8 +226,9 @@ typedef struct KAUProgramArgs
 
 typedef struct KAUEditorArgs
 {
-    int32_t showOnDesktop;      /* in: 1 puts the editor in a window of its own (KAU_ErrNoDisplay without a display,
-                                   or where the display makes no window; the instance goes on without an editor) */
+    int32_t showOnDesktop;      /* in: 1 puts the editor in a window of its own (KAU_ErrNoDisplay where DISPLAY names
+                                   no display, where the display makes no window, and once its server has gone;
+                                   the instance goes on without an editor) */
     int32_t width;              /* out */
     int32_t height;             /* out */
 } KAUEditorArgs;

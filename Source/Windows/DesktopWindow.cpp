@@ -4,17 +4,15 @@
 
 #include "Windows/DesktopWindow.h"
 
-#include <juce_gui_basics/juce_gui_basics.h>
+#include "Windows/DisplayConnection.h"
 
-#include <X11/Xproto.h>
+#include <juce_gui_basics/juce_gui_basics.h>
 
 #include <algorithm>
 #include <iterator>
-#include <utility>
 
 namespace
 {
-using juce::X11Symbols;
 using Atoms = juce::XWindowSystemUtilities::Atoms;
 
 // The names the framework looks up without making them, as its Atoms keep them.
@@ -39,64 +37,32 @@ void makeWindowManagerAtoms (const juce::XWindowSystem& windows)
 
     atoms = Atoms (windows.getDisplay());
 }
-
-// While windows are made, errors on the framework's connection are counted and
-// let pass; those of any other connection (the host's own) go to the host's handler.
-::Display* trappedDisplay = nullptr;
-XErrorHandler hostHandler = nullptr;
-int windowsRefused = 0;
-
-int trapError (::Display* display, XErrorEvent* error)
-{
-    if (display != trappedDisplay)
-        return hostHandler != nullptr ? hostHandler (display, error) : 0;
-
-    if (error->request_code == X_CreateWindow)
-        ++windowsRefused;
-
-    return 0;
-}
 } // namespace
+
+bool DesktopWindow::isAvailable()
+{
+    return DisplayConnection::isUsable() && juce::Desktop::getInstance().getDisplays().getPrimaryDisplay() != nullptr;
+}
 
 bool DesktopWindow::open (juce::Component& component, const std::function<void()>& addToDesktop)
 {
+    if (! isAvailable())
+        return false;
+
     auto* windows = juce::XWindowSystem::getInstance();
-
-    if (! windows->isX11Available())
-    {
-        addToDesktop();
-        return component.isOnDesktop();
-    }
-
     makeWindowManagerAtoms (*windows);
 
-    auto* symbols = X11Symbols::getInstance();
-    auto* display = windows->getDisplay();
+    const auto refusedBefore = DisplayConnection::windowsRefused();
+    addToDesktop();
 
-    // A window made while another is being made falls under that one's trap.
-    const bool outermost = trappedDisplay == nullptr;
-    if (outermost)
     {
-        trappedDisplay = display;
-        hostHandler = symbols->xSetErrorHandler (trapError);
+        // Every request of the making answered, and so every error of it counted.
+        const juce::XWindowSystemUtilities::ScopedXLock lock;
+        juce::X11Symbols::getInstance()->xSync (windows->getDisplay(), False);
     }
 
-    const juce::ScopeGuard restore { [&]
-    {
-        if (! outermost)
-            return;
-
-        // Every request made so far is answered while the trap still holds.
-        symbols->xSync (display, False);
-        symbols->xSetErrorHandler (std::exchange (hostHandler, nullptr));
-        trappedDisplay = nullptr;
-    } };
-
-    const auto refusedBefore = windowsRefused;
-    addToDesktop();
-    symbols->xSync (display, False);
-
-    if (windowsRefused != refusedBefore || component.getPeer() == nullptr)
+    const auto* peer = component.getPeer();
+    if (DisplayConnection::windowsRefused() != refusedBefore || peer == nullptr || peer->getNativeHandle() == nullptr)
         component.removeFromDesktop();
 
     return component.isOnDesktop();

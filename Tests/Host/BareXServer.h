@@ -12,11 +12,12 @@
 #include <unistd.h>
 
 // An X server of the test's own without a window manager, as xvfb-run starts
-// one. Its display stays empty when none could be started.
+// one, with one screen of the size and depth given. Its display stays empty
+// when none could be started. Stopped, and so gone for its clients, when destroyed.
 class BareXServer
 {
 public:
-    BareXServer()
+    explicit BareXServer (const std::string& screen = "640x480x24")
     {
         int ready[2];
         if (pipe (ready) != 0)
@@ -25,7 +26,7 @@ public:
         // Xvfb writes its display number to this descriptor once it serves.
         const auto readyFd = std::to_string (ready[1]);
         const char* const arguments[] = { "Xvfb", "-displayfd", readyFd.c_str(), "-nolisten", "tcp",
-                                          "-screen", "0", "640x480x24", nullptr };
+                                          "-screen", "0", screen.c_str(), nullptr };
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init (&actions);
         posix_spawn_file_actions_addclose (&actions, ready[0]);

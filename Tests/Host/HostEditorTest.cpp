@@ -1,5 +1,4 @@
-#include "Host/BareXServer.h"
-#include "HostFixture.h"
+#include "Host/HostProcess.h"
 
 #include <gmock/gmock.h>
 #include <dlfcn.h>
@@ -92,23 +91,11 @@ XErrorHandler setXErrorHandler (XErrorHandler handler)
         plugin->destroyEditor();
     }
     std::fprintf (stderr, "\n");
-
-    std::vector<float> left (64, 0.5f), right (64, 0.5f);
-    float* channels[] = { left.data(), right.data() };
-    const bool rendered = plugin->prepare (48000.0, 64) == KAU_OK && plugin->render (channels, 2, 64) == KAU_OK;
-    std::fprintf (stderr, "went on: %s\n", rendered ? "rendered" : "no render");
-    plugin.reset();
-    std::exit (0);
+    renderAndExit (std::move (plugin));
 }
 
-struct HostOnABareDisplay
-{
-    const char* what;
-    bool withOwnHandler;
-};
-
 // The first host meets the display as Xvfb started it; the second after it.
-const HostOnABareDisplay hostsOnABareDisplay[] = {
+const HostWithHandler hostsOnABareDisplay[] = {
     { "a host that leaves Xlib's own handler in place", false },
     { "a host with a handler of its own", true },
 };
@@ -118,25 +105,10 @@ const HostOnABareDisplay hostsOnABareDisplay[] = {
 // own) the atoms the editor's window is described by do not exist yet. A host
 // gets an editor, or KAU_ErrNoDisplay, goes on, and has its own X error handler
 // back. Each host is a process of its own, which inherits the bare display.
-TEST (HostEditorOnABareDisplay, OpeningTheEditorNeverEndsTheHost)
+using HostEditorOnABareDisplay = HostOnItsOwnDisplay;
+
+TEST_F (HostEditorOnABareDisplay, OpeningTheEditorNeverEndsTheHost)
 {
-    GTEST_FLAG_SET (death_test_style, "threadsafe");
-
-    // The child runs this test again up to its call: the parent alone starts the server.
-    std::optional<BareXServer> server;
-    std::optional<std::string> ownDisplay;
-    if (! testing::internal::InDeathTestChild())
-    {
-        server.emplace();
-        if (! server->started)
-            GTEST_SKIP() << "no Xvfb could be started (apt install xvfb)";
-        ASSERT_FALSE (server->display.empty()) << "Xvfb named no display within " << patience.count() << " ms";
-
-        if (const char* display = std::getenv ("DISPLAY"))
-            ownDisplay = display;
-        setenv ("DISPLAY", server->display.c_str(), 1);
-    }
-
     using testing::HasSubstr;
     for (const auto& host : hostsOnABareDisplay)
     {
@@ -147,9 +119,4 @@ TEST (HostEditorOnABareDisplay, OpeningTheEditorNeverEndsTheHost)
                                      handler, HasSubstr ("went on: rendered\n"), testing::Not (HasSubstr ("X Error"))))
             << host.what;
     }
-
-    if (ownDisplay.has_value())
-        setenv ("DISPLAY", ownDisplay->c_str(), 1);
-    else
-        unsetenv ("DISPLAY");
 }

@@ -246,13 +246,16 @@ std::pair<uint32_t, uint32_t> pngSize (const std::filesystem::path& file)
 }
 
 // Whether an X server answers on the display that a program started from here
-// opens: $DISPLAY, or ":0" when it is unset, as the framework falls back to it.
+// opens: $DISPLAY; unset or empty it names none, and the plug-in opens none.
 // A local display (":N", "unix:N") is asked on its sockets, the abstract one and
 // the one in /tmp/.X11-unix; a display on another host is taken as served.
 bool xServerAnswers()
 {
     const char* set = std::getenv ("DISPLAY");
-    const std::string name = set != nullptr && *set != 0 ? set : ":0";
+    if (set == nullptr || *set == 0)
+        return false;
+
+    const std::string name = set;
     const auto colon = name.rfind (':');
     if (colon == std::string::npos)
         return false;
