@@ -73,8 +73,8 @@ juce::String versionText (int version)
 
 void click (juce::Button& button)
 {
-    if (! clickAndRelease (button))
-        throw std::runtime_error ("the button \"" + button.getButtonText().toStdString() + "\" stayed down after its click");
+    if (const auto clicked = clickAndRelease (button); ! clicked)
+        throw std::runtime_error (clicked.message());
     runFor (30);
 }
 
