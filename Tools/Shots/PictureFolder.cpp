@@ -11,7 +11,7 @@
 namespace
 {
 // Enough for any script the tools sit beside; a longer file is only linked.
-constexpr size_t shownTextBytes = 64 * 1024;
+constexpr size_t shownTextBytes = size_t { 64 } * 1024;
 
 // The file's text, when it is UTF-8 text short enough to show; else empty.
 juce::String textOf (const juce::File& file)
