@@ -12,6 +12,17 @@ bool isOwnRootTag (const juce::String& tag)
 {
     return tag.equalsIgnoreCase (juce::String (VelmoraAudioProcessor::pluginName).removeCharacters (" "));
 }
+
+// A readable chunk of this plug-in's, else nothing. Anything else is refused
+// whole: it neither frees the start-up snapshot nor counts as a host state, so
+// a pedal attached later is still asked for its settings, not overwritten.
+std::optional<StateChunk::Decoded> decodeOwn (const void* data, size_t size)
+{
+    auto decoded = StateChunk::decode (data, size);
+    if (decoded && ! isOwnRootTag (decoded->rootTag))
+        decoded.reset();
+    return decoded;
+}
 } // namespace
 
 void VelmoraAudioProcessor::getStateInformation (juce::MemoryBlock& destData)
@@ -47,7 +58,7 @@ void VelmoraAudioProcessor::setStateInformation (const void* data, int sizeInByt
 
     // Decoded here, applied on the message thread in arrival order; until then a
     // host reading the state back reads what it set.
-    auto decoded = StateChunk::decode (block.getData(), block.getSize());
+    auto decoded = decodeOwn (block.getData(), block.getSize());
     if (! decoded || stateArbiter.isOwnSnapshot (block))
         return;
 
@@ -66,15 +77,14 @@ bool VelmoraAudioProcessor::takesState (const void* data, int sizeInBytes)
     if (data == nullptr || sizeInBytes <= 0)
         return false;
 
-    const auto decoded = StateChunk::decode (data, (size_t) sizeInBytes);
-    return decoded && isOwnRootTag (decoded->rootTag);
+    return decodeOwn (data, (size_t) sizeInBytes).has_value();
 }
 
 void VelmoraAudioProcessor::setMemBlockStateInformation (const juce::MemoryBlock& block)
 {
     jassert (isMessageThread());
 
-    const auto decoded = StateChunk::decode (block.getData(), block.getSize());
+    const auto decoded = decodeOwn (block.getData(), block.getSize());
     if (! decoded || stateArbiter.isOwnSnapshot (block))
         return;
 
@@ -99,9 +109,6 @@ void VelmoraAudioProcessor::applyDecodedState (const StateChunk::Decoded& decode
 {
     const AdvisorySection<int> bulkUpdate (internalUpdateDepth);
     stateArbiter.hostStateArrived();
-
-    if (! isOwnRootTag (decoded.rootTag))
-        return;
 
     // The values come from the state, never from the preset list.
     if (const auto& stored = decoded.program)
@@ -129,7 +136,7 @@ PublishedState::Pending VelmoraAudioProcessor::expectedRestore (StateChunk::Deco
 
     // What applyDecodedState will set: the program, its stored values (each
     // clamped to its parameter's range, as setting it does), "preset" and "bypass".
-    if (isOwnRootTag (decoded.rootTag) && decoded.program)
+    if (decoded.program)
     {
         const auto& stored = *decoded.program;
         const int program = StateChunk::findProgram (stored, firstPresets, userPresets);

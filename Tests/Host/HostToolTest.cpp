@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -231,6 +232,41 @@ TEST (HostTool, ResamplesAnInputAtAnotherRate)
         EXPECT_EQ (output.numFrames(), frames);
         EXPECT_NEAR (frequencyOf (output.channels[0], output.sampleRate), 1000.0, 0.5);
         EXPECT_NEAR (measure (output.channels[0]).peakDb, -12.0, 0.1);
+    }
+}
+
+// The plug-in's latency is compensated as a host does: a file shorter than the
+// latency comes out whole, as long as it went in and lined up with it, as the
+// dry signal of a bypassed render shows. A tone that rises to its end tells
+// a lost or shifted end from a kept one.
+TEST (HostTool, CompensatesTheLatencySoTheOutputKeepsTheWholeInputLinedUp)
+{
+    const auto folder = std::filesystem::path (std::getenv ("HOME")) / "latency";
+    std::filesystem::create_directories (folder);
+
+    AudioData rising;
+    rising.sampleRate = 8000.0;
+    rising.channels = { sine (4000, rising.sampleRate, 440.0, -6.0) };
+    for (size_t i = 0; i < rising.channels[0].size(); ++i)
+        rising.channels[0][i] *= (float) (i + 1) / 4000.0f;
+    std::string error;
+    ASSERT_TRUE (writeWav ((folder / "rising.wav").string(), rising, WavSampleFormat::float32, error)) << error;
+
+    const auto result = runTool (folder, "render {bundle} --in rising.wav --bypass --out out.wav");
+    ASSERT_EQ (result.exitCode, 0) << result.output;
+    EXPECT_NE (result.output.find (" samples, compensated: "), std::string::npos) << result.output;
+    EXPECT_EQ (result.output.find ("warning"), std::string::npos) << result.output;
+
+    AudioData output;
+    ASSERT_TRUE (readWav ((folder / "out.wav").string(), output, error)) << error;
+    ASSERT_EQ (output.numChannels(), 2);
+    ASSERT_EQ (output.numFrames(), 4000);
+    for (const auto& channel : output.channels)
+    {
+        int differing = 0;
+        for (size_t i = 0; i < channel.size(); ++i)
+            differing += std::abs (channel[i] - rising.channels[0][i]) > 1.0e-6f ? 1 : 0;
+        EXPECT_EQ (differing, 0) << "frames that differ from the input's";
     }
 }
 

@@ -1,5 +1,7 @@
 #include "Support/LinkRig.h"
+#include "Support/MessageLoop.h"
 #include "Support/PluginFixture.h"
+#include "Support/StateChunks.h"
 
 #include "Presets/PresetFormat.h"
 #include "Presets/PresetRecord.h"
@@ -7,6 +9,7 @@
 #include <gtest/gtest.h>
 #include <functional>
 #include <memory>
+#include <thread>
 #include <vector>
 
 namespace
@@ -153,8 +156,16 @@ TEST_F (PedalAttachTest, EveryUseAndChannelIsRequestedRecordedAndReleased)
     }
 }
 
-TEST_F (PedalAttachTest, TheReplyOpensSyncsAndRequestsOrAfterARestoredHostStateWritesTheState)
+TEST_F (PedalAttachTest, TheReplyOpensSyncsAndRequestsEvenAfterARefusedStateOrAfterARestoredHostStateWritesTheState)
 {
+    // Another plug-in's state, handed over on either thread, is no host state:
+    // the pedal's stored settings are still asked for, never overwritten.
+    const auto foreign = StateChunks::chunk (StateChunks::param ("mixWet", "5") + StateChunks::defaultPreset, "Qellion");
+    first->setStateInformation (foreign.getData(), (int) foreign.getSize());
+    std::thread ([&] { first->setStateInformation (foreign.getData(), (int) foreign.getSize()); }).join();
+    deliverPostedMessages();
+    ASSERT_TRUE (first->isAwaitingHostState());
+
     first->setUsbDevice (pedalName, Mode::audio, ChannelSetting::stereo, PedalModeConfig::none);
     rig.pedal.clearReceivedMessages();
     rig.drain();

@@ -120,7 +120,7 @@ TEST_F (PedalOptionsTest, ChoicesWriteThePedalsSettingsAndABlockSizeAsksForACali
     EXPECT_EQ (pedalSettings().outAdjust.get(), 0);
     EXPECT_EQ (pedalSettings().inAdjust.get(), 2);
     EXPECT_EQ (codes, (std::vector<int> { Options::calibrate, Options::calibrate }));
-    EXPECT_EQ (rig.pedal.getReceivedMessages(), calibrations (2));
+    EXPECT_EQ (rig.receivedBesidesKeepAlives(), calibrations (2));
 
     // In Pedalboard use the block size is still stored, and nothing is sent.
     rig.driver().connect (Mode::pedalboard);
@@ -128,7 +128,7 @@ TEST_F (PedalOptionsTest, ChoicesWriteThePedalsSettingsAndABlockSizeAsksForACali
     rig.pedal.clearReceivedMessages();
     choose (*dialog.findComboBox ("blockSize"), "64 samples");
     EXPECT_EQ (pedalSettings().blockSize.get(), 64);
-    EXPECT_TRUE (rig.pedal.getReceivedMessages().empty());
+    EXPECT_TRUE (rig.receivedBesidesKeepAlives().empty());
 }
 
 TEST_F (PedalOptionsTest, TheLatencyFieldStoresEachNumberTypedKeepsItsTextUntilCommittedAndRefusesTheRest)
@@ -153,7 +153,7 @@ TEST_F (PedalOptionsTest, TheLatencyFieldStoresEachNumberTypedKeepsItsTextUntilC
     field.keyPressed (juce::KeyPress (juce::KeyPress::returnKey));
     deliverPostedMessages();
     EXPECT_EQ (field.getText(), "0");
-    EXPECT_TRUE (rig.pedal.getReceivedMessages().empty());
+    EXPECT_TRUE (rig.receivedBesidesKeepAlives().empty());
 
     // A latency stored elsewhere while a number is typed (a calibration ending)
     // leaves the typed text alone until the field is committed; the rest of the
@@ -189,7 +189,7 @@ TEST_F (PedalOptionsTest, AnUncalibratedPedalGetsDoneOnceCalibratedAndTheResultS
     saveSnapshot (dialog, "device-options-uncalibrated");
 
     click (*findButton (dialog, "Calibrate"));
-    EXPECT_EQ (rig.pedal.getReceivedMessages(), calibrations (1));
+    EXPECT_EQ (rig.receivedBesidesKeepAlives(), calibrations (1));
     EXPECT_FALSE (dialog.getDoneButton()->isEnabled()) << "until the next refresh";
     dialog.timerCallback (Options::refreshTimerId);
     EXPECT_TRUE (dialog.getDoneButton()->isEnabled()) << "before the measurement has finished";

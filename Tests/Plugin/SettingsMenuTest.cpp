@@ -21,8 +21,7 @@ std::vector<int> systemCommands (LinkRig& rig)
 {
     std::vector<int> commands;
     for (auto& frame : rig.receivedInGroup (Sysex::SystemGroup))
-        if (const auto command = SysexMessage::parse (frame.data(), (int) frame.size()).command; command != Sysex::KeepAlive)
-            commands.push_back (command);
+        commands.push_back (SysexMessage::parse (frame.data(), (int) frame.size()).command);
     return commands;
 }
 

@@ -100,8 +100,10 @@ TEST_F (StateChunkTest, ItsOwnStartUpStateHandedBackIsSkippedOnceUntilItExpires)
     const auto own = state();
     set ("mixWet", 10);
 
-    // A chunk that does not decode is no host state and leaves the snapshot alone.
+    // A chunk that does not decode, or is another plug-in's, is no host state
+    // and leaves the snapshot alone.
     restore (juce::MemoryBlock (own.getData(), own.getSize() / 2));
+    restore (chunk (param ("mixWet", "5") + defaultPreset, "Qellion"));
     restore (own);
     EXPECT_EQ (value ("mixWet"), 10);
     EXPECT_TRUE (processor->isAwaitingHostState());
@@ -123,7 +125,7 @@ TEST_F (StateChunkTest, ARestoreTakesThePresetsValuesBypassAndFlag)
 {
     const auto mix5 = param ("mixWet", "5") + presetElement ("Default", 0, "1");
     const struct { std::string root, body, changes; } cases[] = {
-        { "Qellion", mix5, "awaiting=0" },
+        { "Qellion", mix5, "" }, // another plug-in's: refused whole, still awaiting the host's
         { "PELLION", mix5, "mixWet=5 bypass=0 modified=1 awaiting=0" },
         { "Pellion", param ("mixWet", "5") + param ("adcL", "9") + param ("bypass", "0"), "awaiting=0" },
         { "Pellion", param ("bypass", "0") + defaultPreset, "bypass=0 awaiting=0" },

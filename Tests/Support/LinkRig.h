@@ -192,18 +192,34 @@ public:
         return bytesOf (Sysex::buildFrame (id, group, slot, command, payload.data(), (int) payload.size()));
     }
 
-    // The frames the pedal received with this group, in order.
-    std::vector<Bytes> receivedInGroup (uint8_t group) const
+    // What the pedal received, in order, without the keep-alives its driver's
+    // timer sends every second while connected: any wait that runs the message
+    // loop may span one on a slow machine. Count those with keepAlivesReceived.
+    std::vector<Bytes> receivedBesidesKeepAlives() const
     {
         std::vector<Bytes> found;
         for (auto& message : pedal.getReceivedMessages())
         {
             const auto parsed = SysexMessage::parse (message.data(), (int) message.size());
-            if (parsed.valid && parsed.group == group)
+            if (! (parsed.valid && parsed.group == Sysex::SystemGroup && parsed.command == Sysex::KeepAlive))
                 found.push_back (message);
         }
         return found;
     }
+
+    // The frames of this group among those, in order.
+    std::vector<Bytes> receivedInGroup (uint8_t group) const
+    {
+        auto found = receivedBesidesKeepAlives();
+        found.erase (std::remove_if (found.begin(), found.end(), [group] (const Bytes& message)
+        {
+            const auto parsed = SysexMessage::parse (message.data(), (int) message.size());
+            return ! (parsed.valid && parsed.group == group);
+        }), found.end());
+        return found;
+    }
+
+    int keepAlivesReceived() const { return pedal.countReceived (Sysex::SystemGroup, Sysex::KeepAlive); }
 
     VirtualMidiPorts ports;
     VirtualAudioDeviceTypes audioTypes;

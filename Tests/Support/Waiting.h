@@ -12,18 +12,21 @@
 inline constexpr std::chrono::milliseconds patience { 60000 };
 
 // Checks `done` until it holds, doing `between` after each miss (by default a
-// millisecond's pause). A failure says what was waited for and how long; use it
-// with ASSERT_TRUE, so that nothing the wait did not produce is read.
+// millisecond's pause), and once more after the deadline, so that what came
+// while the test stood still past it still counts. A failure says what was
+// waited for and how long; use it with ASSERT_TRUE, so that nothing the wait
+// did not produce is read.
 inline ::testing::AssertionResult waitUntil (const std::string& what, const std::function<bool()>& done,
                                              std::chrono::milliseconds timeout = patience,
                                              const std::function<void()>& between = {})
 {
     const auto deadline = std::chrono::steady_clock::now() + timeout;
 
-    while (! done())
+    for (bool late = false; ! done();)
     {
-        if (std::chrono::steady_clock::now() > deadline)
+        if (late)
             return ::testing::AssertionFailure() << "gave up after " << timeout.count() << " ms waiting for " << what;
+        late = std::chrono::steady_clock::now() > deadline;
 
         if (between)
             between();

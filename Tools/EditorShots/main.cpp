@@ -73,8 +73,8 @@ juce::String versionText (int version)
 
 void click (juce::Button& button)
 {
-    if (! clickAndRelease (button))
-        throw std::runtime_error ("the button \"" + button.getButtonText().toStdString() + "\" stayed down after its click");
+    if (const auto clicked = clickAndRelease (button); ! clicked)
+        throw std::runtime_error (clicked.message());
     runFor (30);
 }
 
@@ -148,13 +148,21 @@ public:
         if (editor == nullptr)
             throw std::runtime_error ("the processor made no editor");
 
+        // What scripts/run.sh has the host stand-in write here first, through the bundle's two entry points.
+        pictures.describe ("host-fresh-instance.png", "a fresh instance's editor in a host's window (pellion-host screenshot, "
+                                                      "through the bundle's entry points): no pedal, the parameters' defaults");
+        pictures.describe ("host.script", "the script pellion-host automate ran, through the bundle's entry points, "
+                                          "for host-scripted.png");
+        pictures.describe ("host-scripted.png", "the editor in a host's window once host.script has set its parameters "
+                                                "and rendered its blocks: the controls show the values it set (no pedal)");
+
         windowed = juce::Desktop::getInstance().getDisplays().getPrimaryDisplay() != nullptr;
         if (windowed)
         {
             editor->addToDesktop (juce::ComponentPeer::windowHasTitleBar);
             editor->setVisible (true);
             editor->toFront (true);
-            waitForState ("the editor's window on the display", [this] { return editor->isShowing(); }, 5000);
+            waitForState ("the editor's window on the display", [this] { return editor->isShowing(); });
         }
     }
 
@@ -204,7 +212,7 @@ private:
                 return true;
             playBlock (*processor, rig.audioTypes, phase, left, right);
             return false;
-        }, 60000);
+        });
     }
 
     // The device options showing the host's block size, the total latency and the pedal's extra latency as they are now.
@@ -218,9 +226,9 @@ private:
 
     Dialog* dialog() const { return dynamic_cast<Dialog*> (box()); }
 
-    Dialog& dialogIn (Flow::State state, const juce::String& what, int timeoutMs = 10000)
+    Dialog& dialogIn (Flow::State state, const juce::String& what)
     {
-        waitForState ("the firmware dialog: " + what, [this, state] { return dialog() != nullptr && dialog()->getFlow().getState() == state; }, timeoutMs);
+        waitForState ("the firmware dialog: " + what, [this, state] { return dialog() != nullptr && dialog()->getFlow().getState() == state; });
         return *dialog();
     }
 
@@ -242,7 +250,7 @@ private:
 
     void waitForNotice (const char* text)
     {
-        waitForState (juce::String ("the update notice \"") + text + "\"", [this, text] { return noticeShows (text); }, 10000);
+        waitForState (juce::String ("the update notice \"") + text + "\"", [this, text] { return noticeShows (text); });
     }
 
     int pedalFirmware() const
@@ -257,7 +265,7 @@ private:
         {
             auto* device = processor->getDevice();
             return device != nullptr && device->getDriver().getState() == Mode::audio && device->getDriver().getFirmwareVersion() == firmware;
-        }, 10000);
+        });
     }
 
     // The maker publishes something new, and the check that an instance runs when it starts finds it.
@@ -296,7 +304,7 @@ void Session::attachAndMeasure()
     waitForState ("the device options an uncalibrated pedal brings up, Done disabled, the processor's figures shown", [this, &options]
     {
         return options() != nullptr && ! options()->getDoneButton()->isEnabled() && showsTheFigures (*options());
-    }, 10000);
+    });
     take ("device-options-uncalibrated", "the device options an uncalibrated pedal brings up (Done waits for a calibration)");
 
     const auto asked = [this] { return rig.pedal.countReceived (Sysex::SystemGroup, Sysex::Calibrate); };
@@ -305,7 +313,7 @@ void Session::attachAndMeasure()
     waitForState ("the calibration asked of the pedal, Done enabled", [&]
     {
         return asked() > askedBefore && options() != nullptr && options()->getDoneButton()->isEnabled() && showsTheFigures (*options());
-    }, 10000);
+    });
     take ("device-options-calibrating", "after Calibrate: the request went to the pedal, Done is enabled");
 
     // The pedal asks for the measurement, which runs while the host plays.
@@ -327,6 +335,8 @@ void Session::playLevels()
     const auto face = faceOf (*editor).widgetsForTesting();
     const auto& window = *face.meterWindow;
     const auto shows = [] (float shown, float level) { return std::abs (shown - level) <= 0.05f * level; };
+    // The peak window's text for a level: what it shows once the tone's highest has reached it.
+    const auto inDecibels = [] (float level) { return juce::String (20.0f * std::log10 (level), 1) + " dB"; };
 
     double phase = 0.0;
     const std::pair<float, float> targets[] = { { 0.95f, 0.5f }, { 0.35f, 0.85f }, { 0.1f, 0.25f } };
@@ -339,7 +349,7 @@ void Session::playLevels()
         if (frame > 0)
         {
             const auto held = window.getDisplayedPeak();
-            waitForState ("the peak window letting go of the last tone's highest", [&window, held] { return window.getDisplayedPeak() < held; }, 60000);
+            waitForState ("the peak window letting go of the last tone's highest", [&window, held] { return window.getDisplayedPeak() < held; });
         }
 
         for (int step = 1; step < 10; ++step)
@@ -350,15 +360,18 @@ void Session::playLevels()
         }
         waitForNotice (firmwareRequired);
 
-        // The tone plays on until the meters show it; between the host's
+        // The tone plays on until the meters show it and the peak window its
+        // highest, not the rise's (within 5 % of it too); between the host's
         // blocks the pedal's levels would fall back to nothing.
-        playUntil ("the meters showing the tone of picture " + juce::String (frame + 1), [&]
+        const auto peakText = inDecibels (highest);
+        playUntil ("the meters showing the tone of picture " + juce::String (frame + 1) + ", the peak window " + peakText, [&]
         {
-            return shows ((*face.meterL).level, left) && shows ((*face.meterR).level, right) && shows (window.getDisplayedPeak(), highest);
+            return shows ((*face.meterL).level, left) && shows ((*face.meterR).level, right) && window.getText() == peakText;
         }, phase, left, right);
         take ("editor-audio-levels-" + juce::String (frame + 1),
-              "Audio : Stereo, the meters moving (" + juce::String (frame + 1)
-                  + " of 3; the peak window shows the tone's highest, held for 2 s); the notice: the pedal's firmware "
+              "Audio : Stereo, the meters moving (" + juce::String (frame + 1) + " of 3: left " + inDecibels (left) + ", right "
+                  + inDecibels (right) + "; the peak window shows the tone's highest, " + peakText
+                  + ", held for 2 s); the notice: the pedal's firmware "
                   + versionText (firstFirmware) + " is older than the " + versionText ((int) FirmwareImage::getFirmwareVersion())
                   + " the plug-in carries");
     }
@@ -380,20 +393,20 @@ void Session::showMenus()
     for (const auto& [position, name, caption] : submenus)
     {
         click (settingsButtonOf (*editor));
-        waitForState ("the settings menu open", [this] { return menuWindow (*editor, 0) != nullptr; }, 5000);
+        waitForState ("the settings menu open", [this] { return menuWindow (*editor, 0) != nullptr; });
         for (int i = 0; i < position; ++i)
             press (menuWindow (*editor, 0), juce::KeyPress::downKey);
         press (menuWindow (*editor, 0), juce::KeyPress::rightKey);
-        waitForState (juce::String ("the submenu of ") + name + " open", [this] { return menuWindow (*editor, 1) != nullptr; }, 5000);
+        waitForState (juce::String ("the submenu of ") + name + " open", [this] { return menuWindow (*editor, 1) != nullptr; });
         if (position == 1) // on into the Audio choices of the pedal
         {
             press (menuWindow (*editor, 1), juce::KeyPress::rightKey);
-            waitForState ("the pedal's Audio choices open", [this] { return menuWindow (*editor, 2) != nullptr; }, 5000);
+            waitForState ("the pedal's Audio choices open", [this] { return menuWindow (*editor, 2) != nullptr; });
         }
         runFor (200);
         take (name, caption);
         juce::PopupMenu::dismissAllActiveMenus();
-        waitForState ("the settings menu closed", [this] { return menuWindow (*editor, 0) == nullptr; }, 5000);
+        waitForState ("the settings menu closed", [this] { return menuWindow (*editor, 0) == nullptr; });
     }
 }
 
@@ -408,27 +421,27 @@ void Session::showConfirmationsAndSetUp()
     for (const auto& [id, name, caption] : confirmations)
     {
         menu (id);
-        waitForState (juce::String ("the confirmation ") + name, [this] { return box() != nullptr && box()->getNumButtons() == 2; }, 2000);
+        waitForState (juce::String ("the confirmation ") + name, [this] { return box() != nullptr && box()->getNumButtons() == 2; });
         take (name, caption);
         pressButton ("Cancel");
     }
 
     const auto setUp = [this] { return dynamic_cast<ProToolsSetupComponent*> (box()); };
     menu (MENU_ID_SETUP_BASE);
-    waitForState ("the set-up dialog's first step", [&setUp] { return setUp() != nullptr && setUp()->getStep() == 1; }, 2000);
+    waitForState ("the set-up dialog's first step", [&setUp] { return setUp() != nullptr && setUp()->getStep() == 1; });
     take ("setup-step1", "the Pro Tools set-up: what the other host must be told");
     pressButton ("Continue");
-    waitForState ("the set-up dialog's second step", [&setUp] { return setUp() != nullptr && setUp()->getStep() == 2; }, 2000);
+    waitForState ("the set-up dialog's second step", [&setUp] { return setUp() != nullptr && setUp()->getStep() == 2; });
     take ("setup-step2", "the set-up's second step: what Continue will do");
     pressButton ("Continue");
-    waitForState ("the set-up waiting for the host's list", [&setUp] { return setUp() != nullptr && setUp()->isTimerRunning (ProToolsSetupComponent::pollTimerId); }, 2000);
+    waitForState ("the set-up waiting for the host's list", [&setUp] { return setUp() != nullptr && setUp()->isTimerRunning (ProToolsSetupComponent::pollTimerId); });
     take ("setup-step3", "the set-up's third step: the merged list written to the Desktop, both folders shown");
 
     // The user copies the list beside the host.
     const auto copy = desktop.desktop.folder.getChildFile ("ExcludedMIDIPorts.txt");
     if (! copy.copyFileTo (desktop.hostFolder.folder.getChildFile ("ExcludedMIDIPorts.txt")))
         throw std::runtime_error ("the set-up wrote no list to the Desktop");
-    waitForState ("the set-up complete", [this] { return box() != nullptr && box()->getMessage().startsWith ("Complete!"); }, 5000);
+    waitForState ("the set-up complete", [this] { return box() != nullptr && box()->getMessage().startsWith ("Complete!"); });
     take ("setup-complete", "the host's list names both ports: the set-up is complete");
 
     // Another time, the Desktop cannot be written.
@@ -436,7 +449,7 @@ void Session::showConfirmationsAndSetUp()
     menu (MENU_ID_SETUP_BASE);
     pressButton ("Continue");
     pressButton ("Continue");
-    waitForState ("the set-up telling the list was not written", [this] { return box() != nullptr && box()->getMessage().startsWith ("Unable to write"); }, 2000);
+    waitForState ("the set-up telling the list was not written", [this] { return box() != nullptr && box()->getMessage().startsWith ("Unable to write"); });
     take ("setup-failed", "the Desktop cannot be written: the set-up names the two lines to add by hand");
     pressButton ("Cancel");
     desktop.desktop.folder.createDirectory();
@@ -479,8 +492,8 @@ void Session::flashWithoutThePedal()
 
     rig.pedal.unplug();
     processor->getDeviceManager().scanForDevices();
-    waitForState ("the processor letting the unplugged pedal go", [this] { return processor->getDevice() == nullptr; }, 5000);
-    waitForState ("the notice gone with the pedal", [this] { return ! updateNoticeOf (*editor).isVisible(); }, 5000);
+    waitForState ("the processor letting the unplugged pedal go", [this] { return processor->getDevice() == nullptr; });
+    waitForState ("the notice gone with the pedal", [this] { return ! updateNoticeOf (*editor).isVisible(); });
 
     pressButton ("OK");
     // A machine slow enough may see the sixty seconds end by themselves; else the wait is cut short.
@@ -488,7 +501,7 @@ void Session::flashWithoutThePedal()
     waitForState ("the flash waiting for a bootloader", [this, &waiting]
     {
         return waiting() || (dialog() != nullptr && dialog()->getFlow().getState() == Flow::updateFailed);
-    }, 10000);
+    });
     if (waiting())
         dialog()->getFlow().getUpdateController()->timerCallback (FirmwareUpdateController::waitTimerId);
     dialogIn (Flow::updateFailed, "no bootloader came");
@@ -497,7 +510,7 @@ void Session::flashWithoutThePedal()
 
     rig.pedal.plugIn();
     processor->getDeviceManager().scanForDevices();
-    waitForState ("the pedal listed again", [this] { return processor->getDeviceManager().findDevice (pedalName) != nullptr; }, 5000);
+    waitForState ("the pedal listed again", [this] { return processor->getDeviceManager().findDevice (pedalName) != nullptr; });
     menu (MenuIds::deviceEntry (0, Mode::audio, ChannelSetting::stereo));
     waitForAttached (firstFirmware);
     waitForNotice (firmwareRequired);
@@ -521,10 +534,10 @@ void Session::flashTheCarriedImage()
     waitForState ("the flash held 40 % done", [this, &bootloader]
     {
         return bootloader.isHolding() && dialog() != nullptr && dialog()->getFlow().isFlashing() && dialog()->getFlow().getProgress() >= 0.4;
-    }, 60000);
+    });
     take ("firmware-updating", "flashing the carried image through the bootloader");
     bootloader.holdAfter (0);
-    dialogIn (Flow::updateComplete, "the flash complete", 60000);
+    dialogIn (Flow::updateComplete, "the flash complete");
     if (! dialog()->getMessage().startsWith ("Update complete"))
         throw std::runtime_error ("the flash ended with: " + dialog()->getMessage().toStdString());
     auto* restarted = processor->getDeviceManager().findDevice (pedalName);
@@ -555,13 +568,13 @@ void Session::downloadAndFlash()
     click (updateNoticeOf (*editor));
     dialogIn (Flow::onlineUpdateAvailable, "the notice's offer of the firmware online");
     pressButton ("OK");
-    waitForState ("the download under way", [this] { return dialog() != nullptr && dialog()->getMessage().startsWith ("Downloading"); }, 10000);
+    waitForState ("the download under way", [this] { return dialog() != nullptr && dialog()->getMessage().startsWith ("Downloading"); });
     take ("firmware-downloading", "downloading firmware " + versionText (onlineFirmware));
     maker.release();
-    dialogIn (Flow::updateComplete, "the downloaded firmware flashed", 60000);
+    dialogIn (Flow::updateComplete, "the downloaded firmware flashed");
     pressButton ("OK");
     waitForAttached (onlineFirmware);
-    waitForState ("the notice gone", [this] { return ! updateNoticeOf (*editor).isVisible(); }, 5000);
+    waitForState ("the notice gone", [this] { return ! updateNoticeOf (*editor).isVisible(); });
 }
 
 void Session::checkWhenNothingIsNewer()

@@ -1,7 +1,9 @@
 // Writes a picture of the pedal face for every use and channel setting the
-// face distinguishes, with known levels in the meters, and prints where. The
-// legend is read back from the parameters, and every picture is checked to
-// show it; a face that does not is an error, not a picture.
+// face distinguishes, with known levels in the meters, and prints where. Each
+// picture's caption is its whole legend (the levels read back from the
+// parameters, the meters' peaks, what the lights show), in the terminal and in
+// the folder's index, and every picture waits until the face shows it; a face
+// that never does is an error, not a picture.
 
 #include "Components/Face/PedalComponent.h"
 #include "Components/Images.h"
@@ -9,9 +11,11 @@
 #include "LookAndFeel/SpecialFonts.h"
 #include "Parameters/ParameterTable.h"
 #include "Shots/PictureFolder.h"
+#include "Shots/StateWait.h"
 
 #include <juce_gui_basics/juce_gui_basics.h>
 
+#include <algorithm>
 #include <cmath>
 #include <iostream>
 #include <stdexcept>
@@ -87,6 +91,25 @@ int valueOf (AudioValueTreeState& store, const char* id)
     return (int) store.getParameterAsValue (id).getValue();
 }
 
+bool isMono (const Setting& setting)
+{
+    return setting.channel == L || setting.channel == R;
+}
+
+// The meters' peaks the editor feeds for this setting: nothing without a pedal.
+std::pair<float, float> peaksFor (const Setting& setting)
+{
+    if (setting.mode == Mode::none)
+        return { 0.0f, 0.0f };
+    return { leftPeak, isMono (setting) ? leftPeak : rightPeak };
+}
+
+// As the peak window writes a level.
+juce::String inDecibels (float level)
+{
+    return juce::String (20.0f * std::log10 (level), 1) + " dB";
+}
+
 // The face as the editor shows it for a pedal attached in this setting.
 void show (FaceFrame& frame, const Setting& setting)
 {
@@ -96,35 +119,94 @@ void show (FaceFrame& frame, const Setting& setting)
 
     // The lights show the pedal's connection, as the editor's timer has them show it.
     face.showConnection (setting.mode);
-
-    // Without a pedal the editor feeds the meters nothing.
-    const auto stereo = setting.channel != L && setting.channel != R;
-    if (setting.mode == Mode::none)
-        face.setPeaks ({ 0.0f, 0.0f });
-    else
-        face.setPeaks ({ leftPeak, stereo ? rightPeak : leftPeak });
-    juce::MessageManager::getInstance()->runDispatchLoopUntil (30);
+    face.setPeaks (peaksFor (setting));
 }
 
-// Every control at its parameter's value, so that the legend holds for the picture.
-void checkShowsStore (PedalComponent& pedal, AudioValueTreeState& store, const juce::String& name)
+// Everything a picture's caption says, from the parameters and the setting.
+juce::String legendOf (AudioValueTreeState& store, const Setting& setting)
+{
+    const auto on = [&store] (const char* id) { return valueOf (store, id) != 0; };
+    const auto mixPercent = (int) std::lround (valueOf (store, "mixWet") * 100.0 / 127.0);
+    const auto pedalboardOut = setting.mode == Mode::pedalboard && setting.config == out;
+    const juce::String faders (isMono (setting) ? "fader" : "faders");
+    const auto greyed = pedalboardOut ? "; the input and output " + faders + " greyed"
+                                      : setting.mode == Mode::control ? "; the output " + faders + " greyed" : juce::String();
+
+    juce::String legend;
+    legend << setting.status << ". Faders (of 127): ";
+    if (isMono (setting))
+    {
+        const auto right = setting.channel == R;
+        legend << "output " << (right ? "R " : "L ") << valueOf (store, right ? "dacR" : "dacL") << " and input " << (right ? "R " : "L ")
+               << valueOf (store, right ? "adcR" : "adcL") << " (mono: one fader a side, no links)";
+    }
+    else
+    {
+        legend << "output L " << valueOf (store, "dacL") << " and R " << valueOf (store, "dacR") << " (output link "
+               << (on ("dacLink") ? "on" : "off") << "), input L " << valueOf (store, "adcL") << " and R " << valueOf (store, "adcR")
+               << " (input link " << (on ("adcLink") ? "on: the right input follows the left" : "off") << ")";
+    }
+    legend << greyed << ". Mix " << valueOf (store, "mixWet") << " (the knob reads " << mixPercent << "), effect "
+           << (on ("bypass") ? "on (EFFECT lit)" : "off (EFFECT dark)") << ". ";
+
+    const auto [left, right] = peaksFor (setting);
+    if (setting.mode == Mode::none)
+        legend << "Meters empty and the peak window " << inDecibels (0.0f) << ": no pedal, nothing fed. USB and POWER dark.";
+    else
+        legend << (isMono (setting) ? "One meter, " + juce::String (left) + " (" + inDecibels (left) + "): in mono the pedal's first channel feeds it"
+                                    : "Meters L " + juce::String (left) + " (" + inDecibels (left) + ") and R " + juce::String (right) + " ("
+                                          + inDecibels (right) + ")")
+               << ", the peak window " << inDecibels (std::max (left, right)) << ". USB "
+               << (setting.mode == Mode::control ? "red (Control use)" : "green (Audio and Pedalboard use)") << ", POWER lit.";
+    return legend;
+}
+
+// What of the legend the face does not show yet; empty once it shows all of it.
+juce::String differences (PedalComponent& pedal, AudioValueTreeState& store, const Setting& setting)
 {
     const auto face = pedal.widgetsForTesting();
+    juce::StringArray found;
+
     const std::pair<const char*, juce::Slider*> sliders[] = {
         { "dacL", face.faderDacL.get() }, { "dacR", face.faderDacR.get() }, { "adcL", face.faderAdcL.get() },
         { "adcR", face.faderAdcR.get() }, { "mixWet", face.knobMix.get() },
     };
     for (const auto& [id, slider] : sliders)
         if ((int) slider->getValue() != valueOf (store, id))
-            throw std::runtime_error (name.toStdString() + ": the " + id + " control shows " + std::to_string ((int) slider->getValue())
-                                      + ", not " + std::to_string (valueOf (store, id)));
+            found.add (juce::String ("the ") + id + " control shows " + juce::String ((int) slider->getValue()) + ", not "
+                       + juce::String (valueOf (store, id)));
 
     const std::pair<const char*, juce::Button*> buttons[] = {
         { "dacLink", face.toggleDacLink.get() }, { "adcLink", face.toggleAdcLink.get() }, { "bypass", face.footswitch.get() },
     };
     for (const auto& [id, button] : buttons)
         if (button->getToggleState() != (valueOf (store, id) != 0))
-            throw std::runtime_error (name.toStdString() + ": the " + id + " switch does not show " + std::to_string (valueOf (store, id)));
+            found.add (juce::String ("the ") + id + " switch does not show " + juce::String (valueOf (store, id)));
+
+    const auto [left, right] = peaksFor (setting);
+    if (face.meterL->level != left || face.meterR->level != right)
+        found.add ("the meters show " + juce::String (face.meterL->level) + " and " + juce::String (face.meterR->level));
+    if (face.meterWindow->getText() != inDecibels (std::max (left, right)))
+        found.add ("the peak window shows " + face.meterWindow->getText());
+    if (face.ledUsb->index != toInt (setting.mode) || face.ledPower->index != toInt (setting.mode))
+        found.add ("the USB and POWER lights show " + juce::String (face.ledUsb->index) + " and " + juce::String (face.ledPower->index));
+
+    return found.joinIntoString ("; ");
+}
+
+// Waits until the face shows the whole legend, then takes its picture with it as the caption.
+void picture (PictureFolder& pictures, FaceFrame& frame, AudioValueTreeState& store, const Setting& setting, const juce::String& name,
+              const juce::String& caption)
+{
+    try
+    {
+        waitForState (name + " showing its legend", [&] { return differences (frame.face, store, setting).isEmpty(); });
+    }
+    catch (const std::runtime_error& e)
+    {
+        throw std::runtime_error (std::string (e.what()) + ": " + differences (frame.face, store, setting).toStdString());
+    }
+    pictures.write (frame, name, caption);
 }
 
 void showValue (SliderComponent& slider)
@@ -153,34 +235,29 @@ int main (int argc, char** argv)
                                                        { "adcL", 90 },   { "mixWet", 80 }, { "bypass", 1 } };
         for (const auto& [id, value] : values)
             store.getParameterAsValue (id) = value;
-        juce::MessageManager::getInstance()->runDispatchLoopUntil (30);
+        waitForState ("the parameters set, the right input following the left", [&]
+        {
+            const auto set = std::all_of (std::begin (values), std::end (values), [&store] (const auto& v) { return valueOf (store, v.first) == v.second; });
+            return set && valueOf (store, "adcR") == valueOf (store, "adcL");
+        });
 
-        const auto mixPercent = (int) std::lround (valueOf (store, "mixWet") * 100.0 / 127.0);
-        std::cout << "Levels (of 127): output faders L " << valueOf (store, "dacL") << " and R " << valueOf (store, "dacR")
-                  << " (output link " << (valueOf (store, "dacLink") != 0 ? "on" : "off") << "), input faders L "
-                  << valueOf (store, "adcL") << " and R " << valueOf (store, "adcR") << " (input link "
-                  << (valueOf (store, "adcLink") != 0 ? "on: the right input follows the left" : "off") << "),\n"
-                  << "mix " << valueOf (store, "mixWet") << " (the knob reads " << mixPercent << "), effect "
-                  << (valueOf (store, "bypass") != 0 ? "on" : "off") << "; meter peaks " << leftPeak << " left and " << rightPeak
-                  << " right (the left one in mono; none without a pedal). The USB and POWER lights show the use: dark without a pedal,\n"
-                  << "USB red in Control use and green in Audio and Pedalboard use, POWER lit whenever a pedal is attached.\n";
-
+        std::cout << "Pedal faces, each captioned with what it shows:\n";
         for (const auto& setting : settings)
         {
             FaceFrame frame (store);
             show (frame, setting);
-            checkShowsStore (frame.face, store, setting.name);
-            pictures.write (frame, setting.name, setting.status);
+            picture (pictures, frame, store, setting, setting.name, legendOf (store, setting));
         }
 
         // The value boxes while the pointer is over a fader and the knob.
         FaceFrame frame (store);
         show (frame, settings[4]);
-        checkShowsStore (frame.face, store, "audio-stereo-values-shown");
         const auto face = frame.face.widgetsForTesting();
         showValue (*face.faderDacR);
         showValue (*face.knobMix);
-        pictures.write (frame, "audio-stereo-values-shown", "Audio : Stereo, the values of the right output fader and the mix knob shown");
+        picture (pictures, frame, store, settings[4], "audio-stereo-values-shown",
+                 legendOf (store, settings[4]) + " The value boxes shown, as under the pointer: the right output fader's reads "
+                     + face.faderDacR->getLabel()->getText() + ", the mix knob's " + face.knobMix->getLabel()->getText() + ".");
     }
     catch (const std::exception& e)
     {

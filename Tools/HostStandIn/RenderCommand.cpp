@@ -106,7 +106,12 @@ AudioData makeInput (const RenderOptions& options, const AudioData& file, int in
     return input;
 }
 
-AudioData renderBlocks (PluginInstance& plugin, const ChannelLayout& layout, const AudioData& input, int totalFrames, int block)
+// Compensates the plug-in's latency as a host does: the input goes in followed
+// by `latency` frames of silence, and the output's first `latency` frames, which
+// come before anything of the input, are dropped. The output is as long as the
+// input, lines up with it, and keeps its end.
+AudioData renderBlocks (PluginInstance& plugin, const ChannelLayout& layout, const AudioData& input, int totalFrames, int block,
+                        int latency)
 {
     AudioData output;
     output.sampleRate = input.sampleRate;
@@ -119,23 +124,28 @@ AudioData renderBlocks (PluginInstance& plugin, const ChannelLayout& layout, con
     for (auto& channel : buffer)
         pointers.push_back (channel.data());
 
-    for (int start = 0; start < totalFrames; start += block)
+    const int renderedFrames = totalFrames + latency;
+
+    for (int start = 0; start < renderedFrames; start += block)
     {
-        const int frames = std::min (block, totalFrames - start);
+        const int frames = std::min (block, renderedFrames - start);
+        const int fromInput = std::clamp (totalFrames - start, 0, frames);
 
         for (size_t channel = 0; channel < buffer.size(); ++channel)
         {
+            std::fill_n (buffer[channel].begin(), frames, 0.0f);
             if (channel < input.channels.size())
-                std::copy_n (input.channels[channel].begin() + start, frames, buffer[channel].begin());
-            else
-                std::fill_n (buffer[channel].begin(), frames, 0.0f);
+                std::copy_n (input.channels[channel].begin() + start, fromInput, buffer[channel].begin());
         }
 
         requireOk (plugin.render (pointers.data(), (int) pointers.size(), frames),
                    "rendering frames " + std::to_string (start) + " to " + std::to_string (start + frames));
 
+        // The block's frames that line up with input frames.
+        const int skipped = std::clamp (latency - start, 0, frames);
         for (size_t channel = 0; channel < output.channels.size(); ++channel)
-            std::copy_n (buffer[channel].begin(), frames, output.channels[channel].begin() + start);
+            std::copy (buffer[channel].begin() + skipped, buffer[channel].begin() + frames,
+                       output.channels[channel].begin() + (start + skipped - latency));
 
         plugin.idle();
         // Nobody reads the events here; don't let them pile up over a long render.
@@ -233,15 +243,22 @@ int renderCommand (const Arguments& args)
     const auto layout = loaded.channelLayout();
     requireOk (plugin.prepare (options.rate, options.block), "prepare");
 
+    // What the plug-in reports once prepared is what a host compensates.
+    const int32_t latency = std::max (0, plugin.latencySamples());
     const auto input = makeInput (options, file, layout.inputs, totalFrames);
-    const auto output = renderBlocks (plugin, layout, input, totalFrames, options.block);
+    const auto output = renderBlocks (plugin, layout, input, totalFrames, options.block, latency);
 
-    const int32_t latency = plugin.latencySamples();
+    const int32_t latencyAtEnd = plugin.latencySamples();
     requireOk (plugin.unprepare(), "unprepare");
 
     std::cout << "rendered " << totalFrames << " frames at " << formatNumber (options.rate) << " Hz in blocks of "
               << options.block << (options.bypass ? " (bypassed)" : "") << '\n'
-              << "latency: " << latency << " samples\n";
+              << "latency: " << latency << " samples, compensated: " << latency
+              << " frames of silence rendered after the input, the output's first " << latency << " dropped\n";
+
+    if (latencyAtEnd != latency)
+        std::cerr << "warning: the plug-in's latency changed to " << latencyAtEnd << " samples during the render; the output "
+                  << "is lined up by the " << latency << " it reported when prepared\n";
 
     std::cout << "parameters:\n";
     for (int32_t i = 0; i < loaded.parameterCount(); ++i)
