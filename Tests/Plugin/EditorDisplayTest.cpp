@@ -7,6 +7,7 @@
 #include "Support/MessageLoop.h"
 
 #include <gtest/gtest.h>
+#include <chrono>
 
 namespace
 {
@@ -32,14 +33,23 @@ juce::Array<juce::Component*> menus (juce::Component& editor)
     window.addToDesktop (juce::ComponentPeer::windowHasTitleBar);
     window.setVisible (true);
     // A menu closes itself while its process is not in front, so the window must
-    // be. The window manager may pass over the first request (it came before the
-    // window was mapped, or looked like focus stealing), so keep asking.
-    return runUntil ([&window]
+    // be. The window manager may pass over a request (it came before the window
+    // was mapped, or looked like focus stealing), so ask again, but only once the
+    // last request has had time to be answered: asking at every turn of the loop
+    // moves the focus away and back faster than a busy server reports it.
+    auto lastAsked = std::chrono::steady_clock::time_point {};
+    return runUntil ([&window, &lastAsked]
     {
         if (window.isShowing() && juce::Process::isForegroundProcess())
             return true;
-        window.toFront (true);
-        window.grabKeyboardFocus();
+
+        if (const auto now = std::chrono::steady_clock::now(); now - lastAsked >= std::chrono::milliseconds (500))
+        {
+            lastAsked = now;
+            window.toFront (true);
+            window.grabKeyboardFocus();
+        }
+
         return false;
     });
 }
