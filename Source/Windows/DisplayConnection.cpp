@@ -5,6 +5,7 @@
 #include "Windows/DisplayConnection.h"
 
 #include "Windows/DisplayName.h"
+#include "Windows/GenericEventsSetUp.h"
 
 #include <juce_gui_basics/juce_gui_basics.h>
 
@@ -25,10 +26,11 @@ namespace
 {
 using WireToError = Bool (*) (::Display*, XErrorEvent*, xError*);
 
-// The per-connection parts of Xlib, from the library the framework loaded,
-// which stays loaded from then on: the hooks are the bundle's, but a
-// connection may hold them up to the process's exit. An Xlib older than 1.8
-// has no exit hook; the loss is still noticed first.
+// The per-connection parts of Xlib, and libXext's Generic Event extension,
+// from the libraries the framework loaded, which stay loaded from then on: the
+// hooks are the bundle's and libXext's, but a connection may hold them up to
+// the process's exit. An Xlib older than 1.8 has no exit hook; the loss is
+// still noticed first.
 struct Xlib
 {
     Xlib()
@@ -41,6 +43,9 @@ struct Xlib
         setCloseDisplay = reinterpret_cast<decltype (setCloseDisplay)> (dlsym (library, "XESetCloseDisplay"));
         setWireToError = reinterpret_cast<decltype (setWireToError)> (dlsym (library, "XESetWireToError"));
         setExitHandler = reinterpret_cast<decltype (setExitHandler)> (dlsym (library, "XSetIOErrorExitHandler"));
+
+        if (auto* extensions = dlopen ("libXext.so.6", RTLD_NOW | RTLD_LOCAL | RTLD_NOLOAD | RTLD_NODELETE))
+            queryGenericEvents = reinterpret_cast<GenericEventsSetUp::QueryVersion> (dlsym (extensions, "XGEQueryVersion"));
     }
 
     bool canHook() const { return addExtension != nullptr && setCloseDisplay != nullptr && setWireToError != nullptr; }
@@ -50,9 +55,10 @@ struct Xlib
     decltype (&::XESetCloseDisplay) setCloseDisplay = nullptr;
     decltype (&::XESetWireToError) setWireToError = nullptr;
     decltype (&::XSetIOErrorExitHandler) setExitHandler = nullptr;
+    GenericEventsSetUp::QueryVersion queryGenericEvents = nullptr;
 };
 
-// Made once the framework has loaded Xlib for its display.
+// Made once the framework has loaded Xlib and libXext for its display.
 Xlib& xlib()
 {
     static Xlib loaded;
@@ -124,6 +130,8 @@ void retire (::Display* display)
 // Reached only where the host's own I/O error handler returned.
 void survive (::Display* display, void*)
 {
+    GenericEventsSetUp::parkIfSettingUp();
+
     const juce::XWindowSystemUtilities::ScopedXLock lock;
     retire (display);
 }
@@ -202,6 +210,12 @@ OpenDisplay xlibsOpenDisplay = nullptr;
     {
         markLost (display);
         juce::X11Symbols::getInstance()->xCloseDisplay (display);
+        return nullptr;
+    }
+
+    if (! GenericEventsSetUp::make (display, xlib().queryGenericEvents))
+    {
+        hooked = {};
         return nullptr;
     }
 
