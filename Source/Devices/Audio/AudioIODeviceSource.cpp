@@ -237,8 +237,9 @@ void AudioIODeviceSource::resetStreaming()
 
     toDeviceControl.restart();
     fromDeviceControl.restart();
-    hostTiming.resetCounts();
-    deviceTiming.resetCounts();
+    // Whatever gap stopped the stream, each side's is followed afresh.
+    hostTiming.restart();
+    deviceTiming.restart();
     streamSpoiled.store (false);
 }
 
@@ -673,6 +674,8 @@ AudioIODeviceSource::Diagnostics AudioIODeviceSource::getDiagnostics() const noe
     d.lastFault = lastFault;
     d.hostLate = hostTiming.getTotalLate();
     d.deviceLate = deviceTiming.getTotalLate();
+    d.hostStreamStarts = hostTiming.getStreamStarts();
+    d.deviceStreamStarts = deviceTiming.getStreamStarts();
     d.hostLongestIntervalTicks = hostTiming.getLongestIntervalTicks();
     d.deviceLongestIntervalTicks = deviceTiming.getLongestIntervalTicks();
     d.ringViolations = fromDevice.getViolationCount() + toDevice.getViolationCount();

@@ -167,6 +167,7 @@ public:
         int restarts = 0;
         int lastFault = stopped;
         int hostLate = 0, deviceLate = 0;
+        int hostStreamStarts = 0, deviceStreamStarts = 0; // each side's timing started afresh: restarts and gaps
         int64_t hostLongestIntervalTicks = 0, deviceLongestIntervalTicks = 0;
         uint32_t ringViolations = 0;       // counts the rings refused
         uint32_t oversizedHostBlocks = 0;  // host blocks above the prepared size, taken in pieces
