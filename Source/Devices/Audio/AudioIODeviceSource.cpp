@@ -438,7 +438,7 @@ AudioIODeviceSource::Piece AudioIODeviceSource::processHostPiece (juce::AudioBuf
     // The host's stream has read the rest of this block too.
     const int fill = fromDevice.getFill();
     const double streams = -deviceTiming.leadAt (now) + hostTiming.leadAt (now) - unread;
-    fromDeviceControl.offer (fill + (int) std::lround (streams), bothOnTime());
+    fromDeviceControl.offer (fromDevice.getExactFill() + streams, bothOnTime());
 
     if (fill < 1 || fill >= targets.fromLimit)
     {
@@ -495,7 +495,7 @@ void AudioIODeviceSource::audioDeviceIOCallbackWithContext (const float* const* 
             {
                 const int fill = toDevice.getFill();
                 const double streams = -hostTiming.leadAt (now) + deviceTiming.leadAt (now);
-                toDeviceControl.offer (fill + (int) std::lround (streams), bothOnTime());
+                toDeviceControl.offer (toDevice.getExactFill() + streams, bothOnTime());
 
                 if (fill < 1 || fill >= targets.toLimit)
                     fault (deviceFillOutOfRange);
@@ -546,8 +546,32 @@ void AudioIODeviceSource::controlDrift()
     const bool bothRings = heldAtSetPoints.load();
     toDeviceControl.holdAt (bothRings ? targets.toSetPoint : targets.toDevice);
     fromDeviceControl.holdAt (bothRings ? targets.fromSetPoint : targets.fromDevice);
-    const int toLow = toDeviceControl.takeLow();
-    const int fromLow = fromDeviceControl.takeLow();
+    const double toLow = toDeviceControl.takeLow();
+    const double fromLow = fromDeviceControl.takeLow();
+
+    if (bothRings)
+    {
+        // Together the rings hold the latency, which the prime made exact: it
+        // is left alone, and only how it splits between them is steered, by
+        // one correction that speeds one reader up as much as it slows the
+        // other (reciprocal ratios). However each ring's low reads, through
+        // late callbacks or a start that drifts apart, what the host hears
+        // stays the latency it was told.
+        const float toError = toDeviceControl.errorFor (toLow);
+        const float fromError = fromDeviceControl.errorFor (fromLow);
+        const double offset = toDeviceControl.steerBy ((toError - fromError) * 0.5f);
+
+        if (isFault (state.load()))
+        {
+            restart();
+            return;
+        }
+
+        toDevice.setRatio (1.0 - offset);
+        fromDevice.setRatio (1.0 / (1.0 - offset));
+        return;
+    }
+
     const float toOffset = toDeviceControl.steer (toLow);
     const float fromOffset = fromDeviceControl.steer (fromLow);
 
