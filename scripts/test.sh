@@ -29,7 +29,7 @@ scripts/fuzz.sh build/fuzz 10
 
 # Hours of simulated streaming check arithmetic and timing, not memory: they
 # run once, optimised and without a sanitizer.
-echo "== Drift tables (the pedal link streaming under every block size, host rendering and clock drift) $(date +%T)"
+echo "== Drift tables (the pedal link streaming under every block size, host rendering, clock drift, late callbacks and gaps) $(date +%T)"
 scripts/build.sh build/release -DCMAKE_BUILD_TYPE=Release -- PellionDriftTests
 (cd build/release && ctest --output-on-failure -j "$(nproc)" -R "AudioDrift|ProcessorAtHalfWet")
 

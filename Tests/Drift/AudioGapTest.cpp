@@ -109,11 +109,11 @@ struct GapCase
     double seconds;
 };
 
-class AudioAcrossGaps : public ::testing::TestWithParam<GapCase>
+class AudioDriftAcrossGaps : public ::testing::TestWithParam<GapCase>
 {
 };
 
-TEST_P (AudioAcrossGaps, OneRestartAtMostSilenceOnlyInTheGapAndTheLatencyToldFromFiveSecondsAfter)
+TEST_P (AudioDriftAcrossGaps, OneRestartAtMostSilenceOnlyInTheGapAndTheLatencyToldFromFiveSecondsAfter)
 {
     const auto c = GetParam();
 
@@ -131,7 +131,7 @@ TEST_P (AudioAcrossGaps, OneRestartAtMostSilenceOnlyInTheGapAndTheLatencyToldFro
     }
 }
 
-INSTANTIATE_TEST_SUITE_P (Gaps, AudioAcrossGaps,
+INSTANTIATE_TEST_SUITE_P (Gaps, AudioDriftAcrossGaps,
                           ::testing::Values (GapCase { Gap::hostPauses, 0.05 }, GapCase { Gap::hostPauses, 0.5 },
                                              GapCase { Gap::hostPauses, 2.0 }, GapCase { Gap::hostPauses, 10.0 },
                                              GapCase { Gap::deviceStalls, 0.05 }, GapCase { Gap::deviceStalls, 0.5 }),
@@ -144,7 +144,7 @@ INSTANTIATE_TEST_SUITE_P (Gaps, AudioAcrossGaps,
 
 // One short pause at the drift's limit, then an hour: the pause's own restart
 // at most, and the stream goes on as before it.
-TEST (AudioAcrossGaps, AShortPauseThenAnHourRestartsOnceAtMost)
+TEST (AudioDriftAfterAShortPause, AnHourAtTheLimitRestartsOnceAtMost)
 {
     for (double ppm : { 90.0, -90.0 })
     {
