@@ -1,4 +1,5 @@
 #include "Host/BareXServer.h"
+#include "Host/HostToolRun.h"
 #include "SignalTools.h"
 #include "Support/Waiting.h"
 #include "WavFile.h"
@@ -24,35 +25,6 @@
 
 namespace
 {
-struct ToolResult
-{
-    int exitCode = -1;
-    std::string output;     // stdout and stderr
-};
-
-// Runs pellion-host in `folder` with `arguments`, where "{bundle}" stands for the
-// built bundle, after the environment settings in `environment` ("NAME=value" or "-u NAME").
-ToolResult runTool (const std::filesystem::path& folder, std::string arguments, const std::string& environment = {})
-{
-    for (auto at = arguments.find ("{bundle}"); at != std::string::npos; at = arguments.find ("{bundle}"))
-        arguments.replace (at, 8, PELLION_BUNDLE_PATH);
-
-    const auto command = "cd '" + folder.string() + "' && env " + environment + " " PELLION_HOST_TOOL " " + arguments + " 2>&1";
-    ToolResult result;
-    FILE* pipe = popen (command.c_str(), "r");
-
-    if (pipe == nullptr)
-        return result;
-
-    char buffer[512];
-    while (fgets (buffer, sizeof (buffer), pipe) != nullptr)
-        result.output += buffer;
-
-    const int status = pclose (pipe);
-    result.exitCode = WIFEXITED (status) ? WEXITSTATUS (status) : -1;
-    return result;
-}
-
 struct ToolCase
 {
     const char* arguments;

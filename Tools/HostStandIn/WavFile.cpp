@@ -1,11 +1,13 @@
 #include "WavFile.h"
 
+#include "InputFile.h"
+
 #include <algorithm>
 #include <climits>
 #include <cmath>
 #include <cstring>
 #include <fstream>
-#include <iterator>
+#include <stdexcept>
 
 namespace
 {
@@ -273,29 +275,15 @@ bool parseWav (const std::vector<uint8_t>& bytes, AudioData& audio, std::string&
 
 bool readWav (const std::string& path, AudioData& audio, std::string& error)
 {
-    std::ifstream file (path, std::ios::binary);
-
-    if (! file)
-    {
-        error = "cannot open " + path;
-        return false;
-    }
-
     std::vector<uint8_t> bytes;
 
-    // Reading a directory, say, throws from deep inside the stream buffer.
     try
     {
-        bytes.assign (std::istreambuf_iterator<char> (file), std::istreambuf_iterator<char>());
+        bytes = readInputFile (path, InputFileLimits::wavBytes, "WAV file");
     }
-    catch (const std::exception&)
+    catch (const std::runtime_error& e)
     {
-        file.setstate (std::ios::badbit);
-    }
-
-    if (file.bad())
-    {
-        error = "cannot read " + path;
+        error = e.what();
         return false;
     }
 
