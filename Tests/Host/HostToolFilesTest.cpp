@@ -6,12 +6,13 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <string>
 #include <sys/stat.h>
 #include <vector>
 
 // The files a user names to the host stand-in: what it reads is checked before
-// it is read.
+// it is read, and what it writes replaces what was there only when whole.
 namespace
 {
 namespace fs = std::filesystem;
@@ -24,6 +25,67 @@ fs::path freshFolder (const std::string& name)
     return folder;
 }
 
+std::set<std::string> namesIn (const fs::path& folder)
+{
+    std::set<std::string> names;
+    for (const auto& entry : fs::directory_iterator (folder))
+        names.insert (entry.path().filename().string());
+    return names;
+}
+
+// Files may grow to 64 KiB only: a write beyond fails with EFBIG, as one on a
+// full disk fails with ENOSPC, once SIGXFSZ (which would end the tool) is
+// ignored. Unlike a small full file system, any user can set this up.
+const std::string smallFileLimit = "trap '' XFSZ; ulimit -f 128;";
+
+// A second of audio, 384,000 bytes, cannot be written; the tool says so, and
+// what it wrote before is left as it was, the state too, though that fitted;
+// nothing else is left beside them. Without the limit both are replaced,
+// through a link to the audio, keeping the file's permissions.
+TEST (HostToolFiles, AWriteThatFailsKeepsEveryEarlierOutput)
+{
+    const auto folder = freshFolder ("full");
+    const std::string failing = "render {bundle} --seconds 1 --set mixWet=20 --out out.wav --state-out saved.state";
+
+    const auto beforeAny = runTool (folder, failing, {}, smallFileLimit);
+    EXPECT_EQ (beforeAny.exitCode, 1) << beforeAny.output;
+    EXPECT_NE (beforeAny.output.find ("pellion-host: error: cannot write out.wav: File too large\n"), std::string::npos)
+        << beforeAny.output;
+    EXPECT_EQ (namesIn (folder), std::set<std::string> {});
+
+    const auto earlier = runTool (folder, "render {bundle} --seconds 0.1 --set mixWet=100 --out out.wav --state-out saved.state");
+    ASSERT_EQ (earlier.exitCode, 0) << earlier.output;
+    const auto earlierAudio = contents (folder / "out.wav");
+    const auto earlierState = contents (folder / "saved.state");
+    ASSERT_EQ (earlierAudio.size(), 38458u);
+
+    const auto failed = runTool (folder, failing, {}, smallFileLimit);
+    EXPECT_EQ (failed.exitCode, 1) << failed.output;
+    EXPECT_NE (failed.output.find ("pellion-host: error: cannot write out.wav: File too large; the file that was there is kept\n"),
+               std::string::npos) << failed.output;
+    EXPECT_EQ (failed.output.find ("wrote"), std::string::npos) << failed.output;
+    EXPECT_TRUE (contents (folder / "out.wav") == earlierAudio) << "the earlier audio was replaced";
+    EXPECT_TRUE (contents (folder / "saved.state") == earlierState) << "the earlier state was replaced";
+    EXPECT_EQ (namesIn (folder), (std::set<std::string> { "out.wav", "saved.state" }));
+
+    fs::create_directories (folder / "takes");
+    fs::rename (folder / "out.wav", folder / "takes" / "take.wav");
+    fs::permissions (folder / "takes" / "take.wav", fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    fs::create_symlink ("takes/take.wav", folder / "out.wav");
+
+    const auto unlimited = runTool (folder, "render {bundle} --seconds 1 --set mixWet=20 --out out.wav --state-out saved.state");
+    ASSERT_EQ (unlimited.exitCode, 0) << unlimited.output;
+    EXPECT_NE (unlimited.output.find ("wrote state: " + (folder / "saved.state").string() + "\nwrote audio: "
+                                      + (folder / "out.wav").string() + "\n"), std::string::npos) << unlimited.output;
+    EXPECT_FALSE (contents (folder / "saved.state") == earlierState) << "the state was not replaced";
+    EXPECT_TRUE (fs::is_symlink (folder / "out.wav"));
+    EXPECT_EQ (fs::file_size (folder / "takes" / "take.wav"), 384058u);
+    EXPECT_EQ (fs::status (folder / "takes" / "take.wav").permissions(),
+               fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    EXPECT_EQ (namesIn (folder), (std::set<std::string> { "out.wav", "saved.state", "takes" }));
+    EXPECT_EQ (namesIn (folder / "takes"), std::set<std::string> { "take.wav" });
+}
+
 struct RefusedFile
 {
     const char* arguments;
@@ -31,7 +93,7 @@ struct RefusedFile
 };
 
 // What cannot be read whole, or is not what it claims, is refused at once with
-// the reason, before any work.
+// the reason, before any work; a device is never replaced by a file.
 const RefusedFile refusedFiles[] = {
     { "render {bundle} --in /dev/zero", "cannot read WAV file /dev/zero: it is a device, not a file" },
     { "render {bundle} --in pipe.wav", "cannot read WAV file pipe.wav: it is a pipe, not a file" },
@@ -45,6 +107,7 @@ const RefusedFile refusedFiles[] = {
       "short.state is not a plug-in state: it ends within the 4-byte length after \"VC2!\", with no text" },
     { "render {bundle} --state-in length.state",
       "length.state is not a plug-in state: it ends after its length field, with no text and no closing zero byte" },
+    { "render {bundle} --state-out /dev/null", "cannot write /dev/null: it is not a regular file (a device, a pipe or a socket)" },
 };
 
 TEST (HostToolFiles, RefusesAFileItCannotReadWholeAtOnce)
@@ -66,6 +129,8 @@ TEST (HostToolFiles, RefusesAFileItCannotReadWholeAtOnce)
         EXPECT_EQ (result.exitCode, 1) << "137: it did not end within two minutes";
         EXPECT_EQ (result.output, "pellion-host: error: " + std::string (file.error) + "\n");
     }
+
+    EXPECT_TRUE (fs::is_character_file ("/dev/null"));
 }
 
 struct NothingToRender

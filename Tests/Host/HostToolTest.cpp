@@ -312,6 +312,12 @@ TEST (HostTool, PicturesTheEditorsWindow)
     EXPECT_NE (fresh.output.find ("wrote editor picture: fresh.png (480 x 540)"), std::string::npos) << fresh.output;
     EXPECT_EQ (pngSize (folder / "fresh.png"), std::pair (480u, 540u));
 
+    // A picture that cannot be written whole (files may grow to 512 bytes only) leaves the earlier one.
+    const auto earlier = contents (folder / "fresh.png");
+    const auto failed = runTool (folder, "screenshot {bundle} fresh.png", {}, "trap '' XFSZ; ulimit -f 1;");
+    EXPECT_EQ (failed.output, "pellion-host: error: cannot write fresh.png: File too large; the file that was there is kept\n");
+    EXPECT_TRUE (contents (folder / "fresh.png") == earlier) << "the earlier picture was replaced";
+
     std::ofstream (folder / "shots.script") << "text bypass Off\nscreenshot scripted.png\nrender 4\n";
     EXPECT_EQ (runTool (folder, "automate {bundle} shots.script").exitCode, 0);
     EXPECT_EQ (pngSize (folder / "scripted.png"), std::pair (480u, 540u));

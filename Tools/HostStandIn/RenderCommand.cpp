@@ -1,15 +1,15 @@
 #include "Commands.h"
 #include "LoadedPlugin.h"
+#include "OutputFile.h"
 #include "Resample.h"
-#include "StateFile.h"
 #include "SignalTools.h"
 #include "WavFile.h"
 
 #include <algorithm>
 #include <cmath>
-#include <filesystem>
 #include <iostream>
 #include <iterator>
+#include <optional>
 
 namespace
 {
@@ -186,11 +186,6 @@ void printLevels (const char* label, const AudioData& audio)
         std::cout << label << ' ' << channel << ": peak " << formatDb (levels[channel].peakDb)
                   << " dBFS, rms " << formatDb (levels[channel].rmsDb) << " dBFS\n";
 }
-
-std::string absolutePath (const std::string& path)
-{
-    return std::filesystem::absolute (path).lexically_normal().string();
-}
 } // namespace
 
 int renderCommand (const Arguments& args)
@@ -291,18 +286,29 @@ int renderCommand (const Arguments& args)
     printLevels ("input", input);
     printLevels ("output", output);
 
+    // Every output is written whole beside its target before any is put in
+    // place, so that one that cannot be written replaces none.
+    std::optional<OutputFile> stateFile, audioFile;
+
     if (! options.stateOut.empty())
-        std::cout << "wrote state: " << writeStateFile (options.stateOut, plugin.getState()) << '\n';
+        stateFile.emplace (options.stateOut, plugin.getState());
 
     if (! options.outPath.empty())
     {
         std::string error;
+        const auto bytes = encodeWav (output, WavSampleFormat::float32, error);
 
-        if (! writeWav (options.outPath, output, WavSampleFormat::float32, error))
-            throw std::runtime_error (error);
+        if (bytes.empty())
+            throw std::runtime_error ("cannot write " + options.outPath + ": " + error);
 
-        std::cout << "wrote audio: " << absolutePath (options.outPath) << '\n';
+        audioFile.emplace (options.outPath, bytes);
     }
+
+    if (stateFile.has_value())
+        std::cout << "wrote state: " << stateFile->putInPlace() << '\n';
+
+    if (audioFile.has_value())
+        std::cout << "wrote audio: " << audioFile->putInPlace() << '\n';
 
     return 0;
 }

@@ -2,10 +2,9 @@
 
 #include "InputFile.h"
 #include "KestrunAU.h"
+#include "OutputFile.h"
 
 #include <algorithm>
-#include <filesystem>
-#include <fstream>
 #include <stdexcept>
 #include <string_view>
 
@@ -51,12 +50,5 @@ std::vector<uint8_t> readStateFile (const std::string& path)
 
 std::string writeStateFile (const std::string& path, const std::vector<uint8_t>& state)
 {
-    std::ofstream file (path, std::ios::binary | std::ios::trunc);
-    file.write (reinterpret_cast<const char*> (state.data()), (std::streamsize) state.size());
-    file.close();
-
-    if (! file)
-        throw std::runtime_error ("cannot write state file " + path);
-
-    return std::filesystem::absolute (path).lexically_normal().string();
+    return writeWholeFile (path, state);
 }

@@ -1,12 +1,12 @@
 #include "WavFile.h"
 
 #include "InputFile.h"
+#include "OutputFile.h"
 
 #include <algorithm>
 #include <climits>
 #include <cmath>
 #include <cstring>
-#include <fstream>
 #include <stdexcept>
 
 namespace
@@ -393,20 +393,13 @@ bool writeWav (const std::string& path, const AudioData& audio, WavSampleFormat 
     if (bytes.empty())
         return false;
 
-    std::ofstream file (path, std::ios::binary | std::ios::trunc);
-
-    if (! file)
+    try
     {
-        error = "cannot create " + path;
-        return false;
+        writeWholeFile (path, bytes);
     }
-
-    file.write (reinterpret_cast<const char*> (bytes.data()), (std::streamsize) bytes.size());
-    file.close();
-
-    if (! file)
+    catch (const std::runtime_error& e)
     {
-        error = "cannot write " + path;
+        error = e.what();
         return false;
     }
 

@@ -28,5 +28,6 @@ bool parseWav (const std::vector<uint8_t>& bytes, AudioData& audio, std::string&
 bool readWav (const std::string& path, AudioData& audio, std::string& error);
 
 // Writes all channels, which must have equal lengths; PCM is clipped to full scale.
+// writeWav puts the file in place only when whole (OutputFile).
 std::vector<uint8_t> encodeWav (const AudioData& audio, WavSampleFormat format, std::string& error);
 bool writeWav (const std::string& path, const AudioData& audio, WavSampleFormat format, std::string& error);
