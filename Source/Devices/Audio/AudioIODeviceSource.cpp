@@ -166,12 +166,7 @@ void AudioIODeviceSource::prepare (bool start)
 
     const auto& next = pending;
 
-    if (next.sampleRate != applied.sampleRate)
-    {
-        toDeviceControl.forgetDrift();
-        fromDeviceControl.forgetDrift();
-    }
-
+    const bool newRate = next.sampleRate != applied.sampleRate;
     applied = next;
 
     // The device's own block size where it tells us, else the one asked for;
@@ -189,11 +184,7 @@ void AudioIODeviceSource::prepare (bool start)
     deviceTiming.configure (deviceBlockInUse, applied.sampleRate);
 
     targets = RingTargets::of (applied.hostBlock, deviceBlockInUse, applied.inAdjust, applied.outAdjust);
-    // One gain for both rings, which reaches the full correction by the time
-    // a ring has lost half its margin.
-    const int gainRange = std::min ({ targets.toRange, targets.fromRange, std::max (1, targets.margin / 2) });
-    toDeviceControl.configure (targets.toSetPoint, targets.toRange, targets.toLimit, gainRange);
-    fromDeviceControl.configure (targets.fromSetPoint, targets.fromRange, targets.fromLimit, gainRange);
+    drift.configure (targets, newRate);
 
     const int rampLength = (int) std::floor (0.1 * applied.sampleRate);
     toDevice.setRatioRampLength (rampLength);
@@ -235,8 +226,7 @@ void AudioIODeviceSource::resetStreaming()
         ring->clear();
     }
 
-    toDeviceControl.restart();
-    fromDeviceControl.restart();
+    drift.restart();
     // Whatever gap stopped the stream, each side's is followed afresh.
     hostTiming.restart();
     deviceTiming.restart();
@@ -438,7 +428,7 @@ AudioIODeviceSource::Piece AudioIODeviceSource::processHostPiece (juce::AudioBuf
     // The host's stream has read the rest of this block too.
     const int fill = fromDevice.getFill();
     const double streams = -deviceTiming.leadAt (now) + hostTiming.leadAt (now) - unread;
-    fromDeviceControl.offer (fromDevice.getExactFill() + streams, bothOnTime());
+    drift.fromDevice().offer (fromDevice.getExactFill() + streams, bothOnTime());
 
     if (fill < 1 || fill >= targets.fromLimit)
     {
@@ -495,7 +485,7 @@ void AudioIODeviceSource::audioDeviceIOCallbackWithContext (const float* const* 
             {
                 const int fill = toDevice.getFill();
                 const double streams = -hostTiming.leadAt (now) + deviceTiming.leadAt (now);
-                toDeviceControl.offer (toDevice.getExactFill() + streams, bothOnTime());
+                drift.toDevice().offer (toDevice.getExactFill() + streams, bothOnTime());
 
                 if (fill < 1 || fill >= targets.toLimit)
                     fault (deviceFillOutOfRange);
@@ -543,46 +533,17 @@ void AudioIODeviceSource::controlDrift()
         return;
     }
 
-    const bool bothRings = heldAtSetPoints.load();
-    toDeviceControl.holdAt (bothRings ? targets.toSetPoint : targets.toDevice);
-    fromDeviceControl.holdAt (bothRings ? targets.fromSetPoint : targets.fromDevice);
-    const double toLow = toDeviceControl.takeLow();
-    const double fromLow = fromDeviceControl.takeLow();
+    const auto ratios = drift.steer (targets, heldAtSetPoints.load());
 
-    if (bothRings)
-    {
-        // Together the rings hold the latency, which the prime made exact: it
-        // is left alone, and only how it splits between them is steered, by
-        // one correction that speeds one reader up as much as it slows the
-        // other (reciprocal ratios). However each ring's low reads, through
-        // late callbacks or a start that drifts apart, what the host hears
-        // stays the latency it was told.
-        const float toError = toDeviceControl.errorFor (toLow);
-        const float fromError = fromDeviceControl.errorFor (fromLow);
-        const double offset = toDeviceControl.steerBy ((toError - fromError) * 0.5f);
-
-        if (isFault (state.load()))
-        {
-            restart();
-            return;
-        }
-
-        toDevice.setRatio (1.0 - offset);
-        fromDevice.setRatio (1.0 / (1.0 - offset));
-        return;
-    }
-
-    const float toOffset = toDeviceControl.steer (toLow);
-    const float fromOffset = fromDeviceControl.steer (fromLow);
-
+    // A fault restarts the stream instead, with the ratios as they were.
     if (isFault (state.load()))
     {
         restart();
         return;
     }
 
-    toDevice.setRatio (1.0 - (double) toOffset);
-    fromDevice.setRatio (1.0 - (double) fromOffset);
+    toDevice.setRatio (ratios.toDevice);
+    fromDevice.setRatio (ratios.fromDevice);
 }
 
 void AudioIODeviceSource::restart()

@@ -1,10 +1,10 @@
 #pragma once
 
 #include "Devices/Audio/BridgeCalibration.h"
+#include "Devices/Audio/BridgeDriftControl.h"
 #include "Devices/Audio/BridgeHandOver.h"
 #include "Devices/Audio/CallbackTiming.h"
 #include "Devices/Audio/PedalAudioBridge.h"
-#include "Devices/Audio/RingDriftController.h"
 #include "Devices/Audio/RingTargets.h"
 #include "Devices/Audio/WetSpanTracker.h"
 #include "Devices/DeviceModes.h"
@@ -154,8 +154,8 @@ public:
     int getPendingHostBlock() const noexcept override { return pendingHostBlock.load(); }
     int getDeviceBlockInUse() const noexcept { return deviceBlockInUse; }
     const Targets& getTargets() const noexcept { return targets; }
-    const RingDriftController& getToDeviceControl() const noexcept { return toDeviceControl; }
-    const RingDriftController& getFromDeviceControl() const noexcept { return fromDeviceControl; }
+    const RingDriftController& getToDeviceControl() const noexcept { return drift.toDevice(); }
+    const RingDriftController& getFromDeviceControl() const noexcept { return drift.fromDevice(); }
     double getToDeviceRatio() const noexcept { return toDevice.getRatio(); }
     double getFromDeviceRatio() const noexcept { return fromDevice.getRatio(); }
     int getToDeviceFill() const noexcept { return toDevice.getFill(); }
@@ -236,7 +236,7 @@ private:
     CallbackGate hostGate, deviceGate;
 
     ResamplingCircularAudioBuffer fromDevice, toDevice;
-    RingDriftController toDeviceControl, fromDeviceControl;
+    BridgeDriftControl drift;
     CallbackTiming hostTiming, deviceTiming;
     BridgeCalibration calibration;
 

@@ -20,13 +20,11 @@
 // the drift, so the fill returns to its target instead of settling off it in
 // proportion.
 //
-// Where both rings carry the pedal's audio, their sum is the latency, and the
-// bridge steers only how it splits between them (AudioIODeviceSource::
-// controlDrift): one offset from both rings' errors, the same gain for both,
-// speeds one reader up as much as it slows the other, so a drift between the
-// clocks, which drains one ring as fast as it fills the other, is followed
-// while the sum stays what the prime made it. Where one ring alone carries it
-// (a pedalboard leg) that ring is steered by its own error.
+// Where both rings carry the pedal's audio, their sum is the latency, and
+// only how it splits between them is steered (BridgeDriftControl): one offset
+// from both rings' errors speeds one reader up as much as it slows the other.
+// Where one ring alone carries it (a pedalboard leg), that ring is steered by
+// its own error.
 //
 // What it holds a ring at is the bridge's set point for it (RingTargets): both
 // set points add up to both targets, and the bridge primes its rings so that
