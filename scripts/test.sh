@@ -21,9 +21,11 @@ ctest_timeout=900
 
 echo "== ThreadSanitizer (the audio rings, the update jobs, the pedal link, the processor and the host interface, whose tests run their threads) $(date +%T)"
 scripts/build.sh build/tsan -DCMAKE_BUILD_TYPE=Debug -DPELLION_TSAN=ON -- PellionUnitTests PellionLinkTests PellionPluginTests PellionHostTests
-for suite in PellionUnitTests PellionLinkTests PellionPluginTests PellionHostTests; do
-  TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1" build/tsan/Tests/$suite --gtest_brief=1
-done
+# Each test in a process of its own, as many at once as there are cores.
+(
+  export TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1"
+  cd build/tsan && ctest --output-on-failure -j "$(nproc)" --timeout "$ctest_timeout"
+)
 
 # Optimised lightly: the framework is instrumented too, and compiling it is most of this stage.
 echo "== Fuzzing $(date +%T)"
