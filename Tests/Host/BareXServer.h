@@ -1,10 +1,12 @@
 #pragma once
 
+#include "Host/XSettingsOwner.h"
 #include "Support/Waiting.h"
 
 #include <chrono>
 #include <csignal>
 #include <fcntl.h>
+#include <optional>
 #include <poll.h>
 #include <spawn.h>
 #include <string>
@@ -12,8 +14,9 @@
 #include <unistd.h>
 
 // An X server of the test's own without a window manager, as xvfb-run starts
-// one, with one screen of the size and depth given. Its display stays empty
-// when none could be started. Stopped, and so gone for its clients, when destroyed.
+// one, with one screen of the size and depth given, and the desktop settings
+// served on it (XSettingsOwner). Its display stays empty when none could be
+// started. Stopped, and so gone for its clients, when destroyed.
 class BareXServer
 {
 public:
@@ -55,6 +58,8 @@ public:
         pid = spawned ? pid : -1;
         if (! number.empty())
             display = ":" + number;
+        if (! display.empty())
+            settings.emplace (display);
     }
 
     ~BareXServer()
@@ -71,4 +76,5 @@ public:
 
 private:
     pid_t pid = -1;
+    std::optional<XSettingsOwner> settings;
 };
