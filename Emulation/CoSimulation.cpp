@@ -16,13 +16,29 @@ void CoSimulation::setHost (double sampleRate, int blockSize, int numChannels, H
     piecesLeft.clear();
     periodStart = 0;
     periods = 0;
+    lastHostAt = hostStart;
     hostBuffer.setSize (std::max (1, numChannels), hostBlockSize);
+    scheduleHost();
 }
 
 void CoSimulation::setHostRendering (HostRendering newRendering, int64_t seed)
 {
     rendering = newRendering;
     sizes.setSeed (seed);
+}
+
+void CoSimulation::setHostJitter (double seconds, int64_t seed)
+{
+    jitterSeconds = std::max (0.0, seconds);
+    lateness.setSeed (seed);
+    scheduleHost();
+}
+
+void CoSimulation::pauseHost (double seconds)
+{
+    hostStart += SimulatedHostClock::fromSeconds (seconds);
+    lastHostAt = std::max (lastHostAt, clock.getTicks() + SimulatedHostClock::fromSeconds (seconds));
+    scheduleHost();
 }
 
 void CoSimulation::stopHost()
@@ -45,14 +61,22 @@ void CoSimulation::removePeriodicWork (int id)
 
 int64_t CoSimulation::nextHostTime() const noexcept
 {
-    if (host == nullptr)
-        return std::numeric_limits<int64_t>::max();
+    return host == nullptr ? std::numeric_limits<int64_t>::max() : nextHostAt;
+}
 
+void CoSimulation::scheduleHost()
+{
     // Exact on the host's nominal rate: no rounding error adds up over an hour.
-    // A period's pieces all come when its first sample is due.
-    const auto first = piecesLeft.empty() ? hostSamples : periodStart;
+    // A period's pieces all come when its first sample is due, and as late as its first.
+    const bool newPeriod = piecesLeft.empty();
+    const auto first = newPeriod ? hostSamples : periodStart;
     const double seconds = (double) first / hostRate;
-    return hostStart + (int64_t) std::llround (seconds * (double) SimulatedHostClock::ticksPerSecondValue);
+    const auto due = hostStart + (int64_t) std::llround (seconds * (double) SimulatedHostClock::ticksPerSecondValue);
+
+    if (newPeriod)
+        lateBy = jitterSeconds > 0.0 ? SimulatedHostClock::fromSeconds (lateness.nextDouble() * jitterSeconds) : 0;
+
+    nextHostAt = std::max (lastHostAt, due + lateBy);
 }
 
 bool CoSimulation::step (int64_t limit)
@@ -117,7 +141,9 @@ bool CoSimulation::step (int64_t limit)
             hostSamples += size;
             hostBuffer.setSize (hostBuffer.getNumChannels(), size, false, false, true);
             hostBuffer.clear();
+            lastHostAt = clock.getTicks();
             host (hostBuffer, first);
+            scheduleHost();
             break;
         }
 

@@ -55,6 +55,17 @@ public:
     // From the next block on; the seed makes the sizes and cuts repeatable.
     void setHostRendering (HostRendering rendering, int64_t seed = 1);
 
+    // From the next block on, each of the host's callbacks comes up to
+    // `seconds` late at random (a period cut into pieces comes late as one),
+    // as a host's render calls do: late on the clock only, so those after
+    // keep their times, and none comes before the one before it.
+    void setHostJitter (double seconds, int64_t seed = 1);
+
+    // The host calls no block for the next `seconds` (its transport stopped,
+    // or its track skipped while silent), then goes on with the sample after
+    // its last one: what it would have rendered meanwhile is never asked for.
+    void pauseHost (double seconds);
+
     // Message-thread work every intervalMs of simulated time, from now on;
     // returns an id for removing it.
     int addPeriodicWork (int intervalMs, std::function<void()> work);
@@ -81,6 +92,7 @@ private:
     // The next event up to `limit`: runs it and returns true, or returns false.
     bool step (int64_t limit);
     int64_t nextHostTime() const noexcept;
+    void scheduleHost();
     int nextHostBlockSize();
 
     SimulatedHostClock clock;
@@ -98,4 +110,9 @@ private:
     std::deque<int> piecesLeft; // of the period being cut
     int64_t periodStart = 0;    // its first sample
     int64_t periods = 0;
+    double jitterSeconds = 0.0;
+    juce::Random lateness;
+    int64_t lateBy = 0;          // the current period's, in ticks
+    int64_t nextHostAt = 0;      // when the next block comes
+    int64_t lastHostAt = 0;      // when the last one came
 };

@@ -13,10 +13,10 @@ int lowest (int low, int fill) noexcept
 }
 } // namespace
 
-DriftRecording::DriftRecording (CoSimulation& s, UsbDeviceClient& c, int hostBlock, int impulsePeriod)
-    : sim (s), client (c), startedAt (s.getSeconds()), probe (impulsePeriod)
+DriftRecording::DriftRecording (CoSimulation& s, UsbDeviceClient& c, int hostBlock, int impulsePeriod, double sampleRate)
+    : sim (s), client (c), startedAt (s.getSeconds()), rate (sampleRate), probe (impulsePeriod)
 {
-    sim.setHost (CoSimulation::defaultSampleRate, hostBlock, 2, [this] (juce::AudioBuffer<float>& block, int64_t first)
+    sim.setHost (rate, hostBlock, 2, [this] (juce::AudioBuffer<float>& block, int64_t first)
     {
         probe.fill (block, first);
 
@@ -135,8 +135,8 @@ DriftRecording::Summary DriftRecording::summarise() const
 
     double total = 0.0, settledTotal = 0.0, laterTotal = 0.0;
     int settledCount = 0, laterCount = 0;
-    const auto settledSample = (int64_t) ((summary.settledAfter - startedAt) * CoSimulation::defaultSampleRate);
-    const auto laterSample = (int64_t) (60.0 * CoSimulation::defaultSampleRate);
+    const auto settledSample = (int64_t) ((summary.settledAfter - startedAt) * rate);
+    const auto laterSample = (int64_t) (60.0 * rate);
 
     for (size_t i = 0; i < probe.arrivals.size(); ++i)
     {

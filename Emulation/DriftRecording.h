@@ -44,8 +44,9 @@ public:
 
     static constexpr int settleBand = 16;
 
-    // Starts the host's blocks through the client (impulses every impulsePeriod samples).
-    DriftRecording (CoSimulation& sim, UsbDeviceClient& client, int hostBlock, int impulsePeriod = 24000);
+    // Starts the host's blocks through the client (impulses every impulsePeriod samples), at the host's rate.
+    DriftRecording (CoSimulation& sim, UsbDeviceClient& client, int hostBlock, int impulsePeriod = 24000,
+                    double sampleRate = CoSimulation::defaultSampleRate);
     ~DriftRecording();
 
     void run (double seconds);
@@ -59,7 +60,7 @@ private:
 
     CoSimulation& sim;
     UsbDeviceClient& client;
-    const double startedAt;
+    const double startedAt, rate;
     int lookId = 0;
     ImpulseProbe probe;
     std::vector<Second> seconds;

@@ -1,10 +1,11 @@
 # Sourced by test.sh and run.sh: gives what follows an X display for the
 # editor's windows and menus. A DISPLAY already set (not empty) is used as it
 # is; otherwise a virtual one is started (Xvfb, with openbox as its window
-# manager, as a desktop has one) and stopped again when the sourcing script
-# exits. Fails, with DISPLAY left unset, where none could be started: never
-# is another display (":0", whoever's it is) taken in its place. The caller
-# decides what follows: test.sh lets the window tests skip, run.sh stops.
+# manager and xsettingsd serving the desktop settings, as a desktop has both)
+# and stopped again when the sourcing script exits. Fails, with DISPLAY left
+# unset, where none could be started: never is another display (":0",
+# whoever's it is) taken in its place. The caller decides what follows:
+# test.sh lets the window tests skip, run.sh stops.
 
 pellion_virtual_display_pids=()
 
@@ -14,6 +15,25 @@ pellion_stop_virtual_display() {
     kill "$pid" 2>/dev/null || true
   done
   pellion_virtual_display_pids=()
+}
+
+# Serves the desktop settings on DISPLAY (scripts/xsettingsd.conf says why) and
+# waits until they are served; warns, and goes on without, where it cannot.
+pellion_start_settings_owner() {
+  if ! command -v xsettingsd >/dev/null; then
+    echo "display: no xsettingsd (apt install xsettingsd): the first editor forks to run gsettings" >&2
+    return 0
+  fi
+  xsettingsd -c "$(dirname "${BASH_SOURCE[0]}")/xsettingsd.conf" >/dev/null 2>&1 &
+  pellion_virtual_display_pids+=("$!")
+  local tries=0
+  until dump_xsettings >/dev/null 2>&1; do
+    if [ $tries -ge 300 ]; then
+      echo "display: xsettingsd did not serve the desktop settings within 30 s: the first editor forks to run gsettings" >&2
+      return 0
+    fi
+    sleep 0.1; tries=$((tries + 1))
+  done
 }
 
 pellion_start_virtual_display() {
@@ -44,6 +64,7 @@ pellion_start_virtual_display() {
 
   export DISPLAY=":$(head -n1 "$numberFile")"
   rm -f "$numberFile"
+  pellion_start_settings_owner
   openbox --sm-disable >/dev/null 2>&1 &
   pellion_virtual_display_pids+=("$!")
   sleep 0.5

@@ -12,7 +12,7 @@ packages=(
   libpng-dev libjpeg-dev
   libx11-dev libxext-dev libxrandr-dev libxinerama-dev libxcursor-dev libxcomposite-dev
   libasound2-dev
-  xvfb openbox xauth
+  xvfb openbox xsettingsd xauth
   fonts-inter
 )
 

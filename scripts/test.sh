@@ -14,11 +14,18 @@ scripts/setup.sh
 source scripts/display.sh
 pellion_start_virtual_display || echo "display: none; the tests that need a window skip" >&2
 
+# Every test runs under the test guard, which fails it within its limit when it
+# hangs or leaves a process running (Tests/CMakeLists.txt); CTest's timeout
+# here is the backstop for anything else it runs.
+ctest_timeout=900
+
 echo "== ThreadSanitizer (the audio rings, the update jobs, the pedal link, the processor and the host interface, whose tests run their threads) $(date +%T)"
 scripts/build.sh build/tsan -DCMAKE_BUILD_TYPE=Debug -DPELLION_TSAN=ON -- PellionUnitTests PellionLinkTests PellionPluginTests PellionHostTests
-for suite in PellionUnitTests PellionLinkTests PellionPluginTests PellionHostTests; do
-  TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1" build/tsan/Tests/$suite --gtest_brief=1
-done
+# Each test in a process of its own, as many at once as there are cores.
+(
+  export TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1"
+  cd build/tsan && ctest --output-on-failure -j "$(nproc)" --timeout "$ctest_timeout"
+)
 
 # Optimised lightly: the framework is instrumented too, and compiling it is most of this stage.
 echo "== Fuzzing $(date +%T)"
@@ -29,9 +36,9 @@ scripts/fuzz.sh build/fuzz 10
 
 # Hours of simulated streaming check arithmetic and timing, not memory: they
 # run once, optimised and without a sanitizer.
-echo "== Drift tables (the pedal link streaming under every block size, host rendering and clock drift) $(date +%T)"
+echo "== Drift tables (the pedal link streaming under every block size, host rendering, clock drift, late callbacks and gaps) $(date +%T)"
 scripts/build.sh build/release -DCMAKE_BUILD_TYPE=Release -- PellionDriftTests
-(cd build/release && ctest --output-on-failure -j "$(nproc)" -R "AudioDrift|ProcessorAtHalfWet")
+(cd build/release && ctest --output-on-failure -j "$(nproc)" --timeout "$ctest_timeout" -R "AudioDrift|ProcessorAtHalfWet")
 
 echo "== AddressSanitizer + UndefinedBehaviorSanitizer: build $(date +%T)"
 scripts/build.sh build/asan -DCMAKE_BUILD_TYPE=Debug -DPELLION_SANITIZE=ON
@@ -45,5 +52,5 @@ echo "== AddressSanitizer + UndefinedBehaviorSanitizer: tests $(date +%T)"
   export ASAN_OPTIONS="fast_unwind_on_malloc=0:detect_leaks=1"
   export LSAN_OPTIONS="suppressions=$root/Tests/lsan.supp:print_suppressions=0"
   export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
-  cd build/asan && ctest --output-on-failure -j "$(nproc)"
+  cd build/asan && ctest --output-on-failure -j "$(nproc)" --timeout "$ctest_timeout"
 )

@@ -441,6 +441,7 @@ void UsbDeviceDriver::audioDeviceIOCallbackWithContext (const float* const* inpu
                                                         const juce::AudioIODeviceCallbackContext& context)
 {
     const AudioThreadGuard::Scope inCallback (audioGuard);
+    audioCallbacks.fetch_add (1, std::memory_order_relaxed);
 
     // Whatever no client writes stays silent, and a client that does not feed
     // the outputs never has to clear another's.

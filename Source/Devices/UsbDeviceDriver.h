@@ -90,6 +90,9 @@ public:
     bool isAudioDeviceOpen() const override { return audioDevice != nullptr && audioDevice->isOpen(); }
     juce::AudioIODevice* getAudioDevice() const noexcept { return audioDevice.get(); }
 
+    // The callbacks its audio device has made: whether it still calls back. Any thread.
+    uint64_t getAudioCallbackCount() const noexcept { return audioCallbacks.load (std::memory_order_relaxed); }
+
     // The block size the device is opened with: the "blockSize" setting, or
     // the primary client's host block when it is 0 (0 while neither is known).
     int getEffectiveBlockSize() const;
@@ -165,6 +168,7 @@ private:
     int slot = 1;
     int firmwareVersion = 0;
     std::atomic<int> sampleRate { 44100 };
+    std::atomic<uint64_t> audioCallbacks { 0 };
     int latency = -1;
     int wantedRate = 0, wantedBlockSize = -1; // what the device was last opened for
     juce::String name;

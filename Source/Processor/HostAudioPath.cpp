@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <utility>
 
 HostAudioPath::AudioBuffers::AudioBuffers (int block, int largestLatency)
     : dryBuffer (2, largestLatency + block + 1), dryBlock (2, block), monoBuffer (1, block), fadeGains (1, block),
@@ -473,15 +474,19 @@ void HostAudioPath::watchPedalAudio()
     if (audioFailureLogged || route.getClient() == nullptr || ! prepared)
         return;
 
+    // Whether the pedal's device has called back since the last look.
+    const auto callbacks = route.getDevice()->getDriver().getAudioCallbackCount();
+    const bool deviceCallsBack = callbacks != std::exchange (deviceCallbacksSeen, callbacks);
+
     if (! pedalAudioLost())
         return;
 
     audioFailureLogged = true;
-    juce::Logger::writeToLog ("Pellion: " + describeAudioFailure()
+    juce::Logger::writeToLog ("Pellion: " + describeAudioFailure (deviceCallsBack)
                               + "; only the track's dry share is heard, silence at 100 % wet.");
 }
 
-juce::String HostAudioPath::describeAudioFailure()
+juce::String HostAudioPath::describeAudioFailure (bool deviceCallsBack)
 {
     auto& device = *route.getDevice();
     auto& driver = device.getDriver();
@@ -492,6 +497,9 @@ juce::String HostAudioPath::describeAudioFailure()
 
     if (! driver.isAudioDeviceOpen())
         return "the audio device of " + name + " did not open";
+
+    if (! deviceCallsBack)
+        return "the audio device of " + name + " has stopped calling back";
 
     if (route.getClient()->getAudioSource().getStreamingState() == AudioIODeviceSource::startRequested)
         return "the audio device of " + name + " does not serve this instance's channels";

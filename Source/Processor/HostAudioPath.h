@@ -103,7 +103,7 @@ private:
     void ensureDryCapacity (int latency);
     void publish (std::unique_ptr<AudioBuffers>& next) noexcept;
     void tellHostLatency();
-    juce::String describeAudioFailure();
+    juce::String describeAudioFailure (bool deviceCallsBack);
 
     juce::AudioProcessor& host;
     const AudioValueTreeState& store;
@@ -139,6 +139,7 @@ private:
     // Samples in a row without the pedal's audio while it should carry it.
     std::atomic<int> samplesWithoutPedalAudio { 0 };
     bool audioFailureLogged = false;
+    uint64_t deviceCallbacksSeen = 0; // by the audio watch, the last time it looked
 
     JUCE_DECLARE_NON_COPYABLE (HostAudioPath)
 };

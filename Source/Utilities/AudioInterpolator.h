@@ -29,6 +29,11 @@ public:
     // +2 (newest) down to -2 (oldest), at offset x; at 0 it is history[2].
     static float valueAt (const float* history, float x) noexcept;
 
+    // How much of the next input sample, the first not yet taken, the outputs
+    // so far have consumed: 0 at a steady ratio of 1.0 after a reset; between
+    // about -ratio and 1 as the ratio moves it.
+    double getConsumedFraction() const noexcept { return position - 1.0; }
+
 private:
     float history[historyLength]; // newest first
     double position = 1.0;

@@ -64,6 +64,12 @@ int ResamplingCircularAudioBuffer::getReadableSamples() const noexcept
     return count;
 }
 
+double ResamplingCircularAudioBuffer::getExactFill() const noexcept
+{
+    const double consumed = interpolators.empty() ? 0.0 : interpolators.front().getConsumedFraction();
+    return (double) getFill() - consumed;
+}
+
 bool ResamplingCircularAudioBuffer::readBuffer (float* const* dest, int numDestChannels, int numSamples,
                                                 int startSample, bool mustFill)
 {

@@ -34,6 +34,11 @@ public:
     // Reader: the most samples a read with mustFill could produce now.
     int getReadableSamples() const noexcept;
 
+    // Reader: the fill less what the reads so far have consumed of the first
+    // sample not yet taken, so that it falls smoothly with each output
+    // instead of a whole sample at a time (the fill itself at a ratio of 1.0).
+    double getExactFill() const noexcept;
+
     // While the reader is idle: the ramp length, in output samples, of later
     // ratio changes (below 1: a change applies at once). Ends any ramp.
     void setRatioRampLength (int numSamples) noexcept;

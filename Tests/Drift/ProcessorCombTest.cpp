@@ -7,8 +7,9 @@
 // At half wet, the pedal's audio and the dry track meet in the mix: they line
 // up only when the latency the host is told is the one the pedal's audio
 // takes. Through the processor, as a host whose block sizes vary renders it,
-// an impulse every half second comes out as one: below 2 kHz the mix has no
-// notch (a comb) deeper than 3 dB, and the pedal's share is in it.
+// and with the host's and the device's callbacks up to a millisecond late at
+// random, an impulse every half second comes out as one: below 2 kHz the mix
+// has no notch (a comb) deeper than 3 dB, and the pedal's share is in it.
 namespace
 {
 using Rendering = CoSimulation::HostRendering;
@@ -17,6 +18,7 @@ struct CombCase
 {
     Rendering rendering;
     int hostBlock;
+    double hostJitterMs = 0.0, deviceJitterMs = 0.0; // each callback up to this much late
 };
 
 class ProcessorAtHalfWet : public ::testing::TestWithParam<CombCase>
@@ -60,6 +62,8 @@ TEST_P (ProcessorAtHalfWet, ThePedalsAudioLinesUpWithTheDryWithoutAComb)
         ProcessorAudioRig rig;
         VirtualAudioBehaviour behaviour;
         behaviour.clockPpm = ppm;
+        behaviour.jitterSeconds = c.deviceJitterMs / 1000.0;
+        behaviour.seed = (uint32_t) seed;
         rig.setDeviceBehaviour (behaviour);
         rig.pedalAudio().setRoundTrip (c.hostBlock > 512 ? 2600 : 1000); // longer than a device block
         rig.storeCalibratedLatency();
@@ -75,6 +79,7 @@ TEST_P (ProcessorAtHalfWet, ThePedalsAudioLinesUpWithTheDryWithoutAComb)
         int64_t windowStart = -1;
 
         rig.sim.setHostRendering (c.rendering, ++seed);
+        rig.sim.setHostJitter (c.hostJitterMs / 1000.0, seed);
         rig.sim.setHost (AudioLinkRig::sampleRate, c.hostBlock, 2, [&] (juce::AudioBuffer<float>& block, int64_t first)
         {
             probe.fill (block, first);
@@ -122,16 +127,25 @@ TEST_P (ProcessorAtHalfWet, ThePedalsAudioLinesUpWithTheDryWithoutAComb)
     }
 }
 
+std::string combCaseName (const ::testing::TestParamInfo<CombCase>& info)
+{
+    const auto& c = info.param;
+    const char* renderings[] { "prepared", "randomSizes", "cutPeriods", "occasionalCut" };
+    const auto jitter = [] (const char* side, double ms)
+    { return ms > 0.0 ? std::string ("_") + side + std::to_string ((int) std::lround (ms * 1000)) + "us" : std::string(); };
+    return renderings[(int) c.rendering] + std::string ("_host") + std::to_string (c.hostBlock)
+           + jitter ("hostLate", c.hostJitterMs) + jitter ("deviceLate", c.deviceJitterMs);
+}
+
 INSTANTIATE_TEST_SUITE_P (Renderings, ProcessorAtHalfWet,
                           ::testing::Values (CombCase { Rendering::randomSizes, 512 }, CombCase { Rendering::randomSizes, 1024 },
                                              CombCase { Rendering::cutPeriods, 512 }, CombCase { Rendering::cutPeriods, 1024 },
-                                             CombCase { Rendering::occasionalCut, 512 }, CombCase { Rendering::occasionalCut, 1024 }),
-                          [] (const auto& info)
-                          {
-                              const auto& c = info.param;
-                              return std::string (c.rendering == Rendering::randomSizes  ? "randomSizes"
-                                                  : c.rendering == Rendering::cutPeriods ? "cutPeriods"
-                                                                                          : "occasionalCut")
-                                     + "_host" + std::to_string (c.hostBlock);
-                          });
+                                             CombCase { Rendering::occasionalCut, 512 }, CombCase { Rendering::occasionalCut, 1024 },
+                                             CombCase { Rendering::prepared, 512, 1.0, 1.0 },
+                                             CombCase { Rendering::prepared, 1024, 0.0, 0.1 },
+                                             CombCase { Rendering::randomSizes, 512, 1.0, 1.0 },
+                                             CombCase { Rendering::randomSizes, 1024, 1.0, 0.0 },
+                                             CombCase { Rendering::cutPeriods, 512, 0.0, 1.0 },
+                                             CombCase { Rendering::cutPeriods, 1024, 1.0, 1.0 }),
+                          combCaseName);
 } // namespace

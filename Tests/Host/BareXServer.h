@@ -1,10 +1,12 @@
 #pragma once
 
+#include "Host/XSettingsOwner.h"
 #include "Support/Waiting.h"
 
 #include <chrono>
 #include <csignal>
 #include <fcntl.h>
+#include <optional>
 #include <poll.h>
 #include <spawn.h>
 #include <string>
@@ -13,9 +15,9 @@
 #include <vector>
 
 // An X server of the test's own without a window manager, as xvfb-run starts
-// one, with as many screens as asked of the size and depth given. Its display
-// stays empty when none could be started. Stopped, and so gone for its
-// clients, when destroyed.
+// one, with as many screens as asked of the size and depth given, and the
+// desktop settings served on it (XSettingsOwner). Its display stays empty when
+// none could be started. Stopped, and so gone for its clients, when destroyed.
 class BareXServer
 {
 public:
@@ -62,6 +64,8 @@ public:
         pid = spawned ? pid : -1;
         if (! number.empty())
             display = ":" + number;
+        if (! display.empty())
+            settings.emplace (display);
     }
 
     ~BareXServer()
@@ -78,4 +82,5 @@ public:
 
 private:
     pid_t pid = -1;
+    std::optional<XSettingsOwner> settings;
 };

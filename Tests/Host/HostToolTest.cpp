@@ -1,4 +1,5 @@
 #include "Host/BareXServer.h"
+#include "Host/HostToolRun.h"
 #include "SignalTools.h"
 #include "Support/Waiting.h"
 #include "WavFile.h"
@@ -24,35 +25,6 @@
 
 namespace
 {
-struct ToolResult
-{
-    int exitCode = -1;
-    std::string output;     // stdout and stderr
-};
-
-// Runs pellion-host in `folder` with `arguments`, where "{bundle}" stands for the
-// built bundle, after the environment settings in `environment` ("NAME=value" or "-u NAME").
-ToolResult runTool (const std::filesystem::path& folder, std::string arguments, const std::string& environment = {})
-{
-    for (auto at = arguments.find ("{bundle}"); at != std::string::npos; at = arguments.find ("{bundle}"))
-        arguments.replace (at, 8, PELLION_BUNDLE_PATH);
-
-    const auto command = "cd '" + folder.string() + "' && env " + environment + " " PELLION_HOST_TOOL " " + arguments + " 2>&1";
-    ToolResult result;
-    FILE* pipe = popen (command.c_str(), "r");
-
-    if (pipe == nullptr)
-        return result;
-
-    char buffer[512];
-    while (fgets (buffer, sizeof (buffer), pipe) != nullptr)
-        result.output += buffer;
-
-    const int status = pclose (pipe);
-    result.exitCode = WIFEXITED (status) ? WEXITSTATUS (status) : -1;
-    return result;
-}
-
 struct ToolCase
 {
     const char* arguments;
@@ -339,6 +311,12 @@ TEST (HostTool, PicturesTheEditorsWindow)
     const auto fresh = runTool (folder, "screenshot {bundle} fresh.png");
     EXPECT_NE (fresh.output.find ("wrote editor picture: fresh.png (480 x 540)"), std::string::npos) << fresh.output;
     EXPECT_EQ (pngSize (folder / "fresh.png"), std::pair (480u, 540u));
+
+    // A picture that cannot be written whole (files may grow to 512 bytes only) leaves the earlier one.
+    const auto earlier = contents (folder / "fresh.png");
+    const auto failed = runTool (folder, "screenshot {bundle} fresh.png", {}, "trap '' XFSZ; ulimit -f 1;");
+    EXPECT_EQ (failed.output, "pellion-host: error: cannot write fresh.png: File too large; the file that was there is kept\n");
+    EXPECT_TRUE (contents (folder / "fresh.png") == earlier) << "the earlier picture was replaced";
 
     std::ofstream (folder / "shots.script") << "text bypass Off\nscreenshot scripted.png\nrender 4\n";
     EXPECT_EQ (runTool (folder, "automate {bundle} shots.script").exitCode, 0);

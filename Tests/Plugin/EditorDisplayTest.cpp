@@ -5,9 +5,10 @@
 #include "Support/Drawing.h"
 #include "Support/EditorRig.h"
 #include "Support/MessageLoop.h"
+#include "Support/OtherXClient.h"
+#include "Support/WindowInFront.h"
 
 #include <gtest/gtest.h>
-#include <chrono>
 
 namespace
 {
@@ -28,32 +29,6 @@ juce::Array<juce::Component*> menus (juce::Component& editor)
     return found;
 }
 
-::testing::AssertionResult showInWindow (juce::Component& window)
-{
-    window.addToDesktop (juce::ComponentPeer::windowHasTitleBar);
-    window.setVisible (true);
-    // A menu closes itself while its process is not in front, so the window must
-    // be. The window manager may pass over a request (it came before the window
-    // was mapped, or looked like focus stealing), so ask again, but only once the
-    // last request has had time to be answered: asking at every turn of the loop
-    // moves the focus away and back faster than a busy server reports it.
-    auto lastAsked = std::chrono::steady_clock::time_point {};
-    return runUntil ([&window, &lastAsked]
-    {
-        if (window.isShowing() && juce::Process::isForegroundProcess())
-            return true;
-
-        if (const auto now = std::chrono::steady_clock::now(); now - lastAsked >= std::chrono::milliseconds (500))
-        {
-            lastAsked = now;
-            window.toFront (true);
-            window.grabKeyboardFocus();
-        }
-
-        return false;
-    });
-}
-
 class EditorDisplayTest : public EditorTest
 {
 protected:
@@ -61,7 +36,7 @@ protected:
     {
         if (juce::Desktop::getInstance().getDisplays().getPrimaryDisplay() == nullptr)
             GTEST_SKIP() << "no X display: set DISPLAY (scripts/test.sh runs these tests under Xvfb with openbox)";
-        ASSERT_TRUE (showInWindow (*editor)) << "the editor's window shows in front";
+        ASSERT_TRUE (showInFront (*editor)) << "the editor's window shows in front";
     }
 
     // Clicks the settings button, then walks the menus with the keyboard: down
@@ -121,6 +96,32 @@ struct CountingEditor : VelmoraAudioProcessorEditor
     int wholePaints = 0;
 };
 } // namespace
+
+// The window manager's focus may come while the framework waits for a reply of
+// its own, which leaves the focus event in Xlib's queue: on a display where
+// nothing else happens the framework would never hear it, and a window with
+// the focus would never count as in front. It does.
+TEST_F (EditorDisplayTest, AFocusThatCameDuringARoundTripStillCountsAsInFront)
+{
+    OtherXClient other;
+    ASSERT_TRUE (other.isOpen()) << "a second connection to the display";
+    const auto window = (unsigned long) (juce::pointer_sized_uint) editor->getPeer()->getNativeHandle();
+
+    // The focus goes to the other program and comes back, then goes again,
+    // each change heard while it holds.
+    other.focusOwnWindow();
+    for (const bool toTheWindow : { true, false })
+    {
+        toTheWindow ? other.focus (window) : other.focusOwnWindow();
+        roundTripOnFrameworkConnection();
+        ASSERT_EQ (isInFront (*editor), toTheWindow) << "the framework heard the focus " << (toTheWindow ? "come" : "go");
+    }
+
+    // It comes back during a round trip of the framework's.
+    other.focus (window);
+    roundTripOnFrameworkConnection();
+    EXPECT_TRUE (runUntil ([this] { return isInFront (*editor); })) << "the window with the focus counts as in front";
+}
 
 // The settings button opens its menu below it and a second click closes it;
 // Alt held at the click brings "Update Firmware..." into "About Hardware".
@@ -188,7 +189,7 @@ TEST_F (EditorDisplayTest, AChangeMessageOfTheProcessorRepaintsTheWholeWindow)
 {
     editor.close();
     CountingEditor window (*processor);
-    ASSERT_TRUE (showInWindow (window)) << "the counting editor's window shows in front";
+    ASSERT_TRUE (showInFront (window)) << "the counting editor's window shows in front";
 
     // Once settled from its first exposures, the window's meters repaint only themselves.
     bool settled = false;

@@ -184,6 +184,8 @@ TEST (ProcessorAudioPath, WithoutThePedalsAudioOnlyTheDryShareIsHeardAndTheFailu
         { "no audio device, half wet", 1, 64, noDevice, deviceBack, noDeviceLogged },
         { "an open that fails", 1, 127, [] (auto& rig) { VirtualAudioBehaviour b; b.failOpens = 1000; rig.setDeviceBehaviour (b); }, {},
           "Pellion: the audio device of QZR-1A2B did not open" + heard },
+        { "a device that stalls", 1, 127, {}, [] (auto& rig) { rig.openDevice()->stall (10.0); },
+          "Pellion: the audio device of QZR-1A2B has stopped calling back" + heard },
         { "a channel another instance has", 2, 127, {}, {}, notServedLogged },
         { "a channel another instance has, half wet", 2, 64, {}, {}, notServedLogged },
         { "a calibration", 1, 64, [] (auto& rig) { rig.driver().getSettings().extraLatency.setValue (0, nullptr); }, {}, {} },

@@ -36,6 +36,7 @@
 #include "Support/DesktopRecorder.h"
 #include "Support/DrawnAtRest.h"
 #include "Support/TestHome.h"
+#include "Support/WindowInFront.h"
 #include "Support/WindowParts.h"
 
 #include <juce_gui_basics/juce_gui_basics.h>
@@ -69,6 +70,13 @@ void runFor (int milliseconds)
 juce::String versionText (int version)
 {
     return VersionNumber::versionStringFromNumber (VersionNumber ((juce::uint32) version));
+}
+
+// The editor's window in front, where its menus stay open.
+void bringToFront (juce::Component& window)
+{
+    if (const auto inFront = showInFront (window); ! inFront)
+        throw std::runtime_error (inFront.message());
 }
 
 void click (juce::Button& button)
@@ -158,12 +166,7 @@ public:
 
         windowed = juce::Desktop::getInstance().getDisplays().getPrimaryDisplay() != nullptr;
         if (windowed)
-        {
-            editor->addToDesktop (juce::ComponentPeer::windowHasTitleBar);
-            editor->setVisible (true);
-            editor->toFront (true);
-            waitForState ("the editor's window on the display", [this] { return editor->isShowing(); });
-        }
+            bringToFront (*editor);
     }
 
     ~Session()
@@ -392,6 +395,7 @@ void Session::showMenus()
     };
     for (const auto& [position, name, caption] : submenus)
     {
+        bringToFront (*editor);
         click (settingsButtonOf (*editor));
         waitForState ("the settings menu open", [this] { return menuWindow (*editor, 0) != nullptr; });
         for (int i = 0; i < position; ++i)

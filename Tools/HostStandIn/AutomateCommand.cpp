@@ -1,6 +1,7 @@
 #include "Commands.h"
 #include "EditorPicture.h"
 #include "EventPrinter.h"
+#include "InputFile.h"
 #include "LoadedPlugin.h"
 #include "SignalTools.h"
 #include "StateFile.h"
@@ -9,8 +10,8 @@
 #include <chrono>
 #include <climits>
 #include <cmath>
-#include <fstream>
 #include <iostream>
+#include <sstream>
 #include <thread>
 
 namespace
@@ -42,15 +43,12 @@ std::string firstWord (const std::string& text, std::string& rest)
 
 std::vector<std::string> readScript (const std::string& path)
 {
-    std::ifstream script (path);
+    const auto bytes = readInputFile (path, InputFileLimits::scriptBytes, "script");
     std::vector<std::string> lines;
+    std::istringstream script (std::string (bytes.begin(), bytes.end()));
 
     for (std::string line; std::getline (script, line);)
         lines.push_back (line);
-
-    // A missing file and one that cannot be read (a directory, say) both end up here.
-    if (! script.eof() || script.bad())
-        throw std::runtime_error ("cannot read script " + path);
 
     return lines;
 }

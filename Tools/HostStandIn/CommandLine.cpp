@@ -74,6 +74,9 @@ void requireWritableFile (const std::string& path, const std::string& ending)
     if (access (folder.c_str(), W_OK) != 0)
         throw std::runtime_error ("cannot write " + path + ": the folder " + folder.string() + " is not writable");
 
+    if (fs::exists (file, error) && ! fs::is_regular_file (file, error))
+        throw std::runtime_error ("cannot write " + path + ": it is not a regular file (a device, a pipe or a socket)");
+
     if (fs::exists (file, error) && access (file.c_str(), W_OK) != 0)
         throw std::runtime_error ("cannot write " + path + ": the file is read-only");
 }

@@ -1,8 +1,9 @@
 #include "PngFile.h"
 
+#include "OutputFile.h"
+
 #include <zlib.h>
 
-#include <fstream>
 #include <stdexcept>
 
 namespace
@@ -23,9 +24,8 @@ void putChunk (std::vector<uint8_t>& out, const char (&type)[5], const std::vect
     const auto crc = crc32 (0L, out.data() + typeStart, (uInt) (out.size() - typeStart));
     putBigEndian (out, (uint32_t) crc);
 }
-} // namespace
 
-void writePngFile (const std::string& path, int width, int height, const std::vector<uint32_t>& pixels)
+std::vector<uint8_t> encodePng (int width, int height, const std::vector<uint32_t>& pixels)
 {
     if (width <= 0 || height <= 0 || pixels.size() != (size_t) width * (size_t) height)
         throw std::runtime_error ("a picture of " + std::to_string (width) + " x " + std::to_string (height)
@@ -60,10 +60,11 @@ void writePngFile (const std::string& path, int width, int height, const std::ve
     putChunk (file, "IDAT", packed);
     putChunk (file, "IEND", {});
 
-    std::ofstream out (path, std::ios::binary | std::ios::trunc);
-    out.write (reinterpret_cast<const char*> (file.data()), (std::streamsize) file.size());
-    out.close();
+    return file;
+}
+} // namespace
 
-    if (! out)
-        throw std::runtime_error ("cannot write " + path);
+void writePngFile (const std::string& path, int width, int height, const std::vector<uint32_t>& pixels)
+{
+    writeWholeFile (path, encodePng (width, height, pixels));
 }

@@ -1,15 +1,15 @@
 #include "Commands.h"
 #include "LoadedPlugin.h"
+#include "OutputFile.h"
 #include "Resample.h"
-#include "StateFile.h"
 #include "SignalTools.h"
 #include "WavFile.h"
 
 #include <algorithm>
 #include <cmath>
-#include <filesystem>
 #include <iostream>
 #include <iterator>
+#include <optional>
 
 namespace
 {
@@ -99,11 +99,33 @@ AudioData makeInput (const RenderOptions& options, const AudioData& file, int in
         input.channels.push_back (std::move (samples));
     }
 
-    if (! options.inPath.empty() && (inputs == 0 || file.numChannels() > inputs))
+    return input;
+}
+
+// Keeps of the file only the channels the plug-in takes (a mono file feeds
+// them all), so that no other is resampled or held, and brings them to the
+// rate rendered at.
+void fitInput (const RenderOptions& options, AudioData& file, int inputs, int totalFrames)
+{
+    if (inputs == 0 || file.numChannels() > inputs)
+    {
         std::cerr << "warning: " << options.inPath << " has " << file.numChannels() << " channels, the plug-in takes "
                   << inputs << "; the rest are ignored\n";
+        file.channels.resize ((size_t) inputs);
+    }
 
-    return input;
+    // Relabelling the samples would change the duration and the pitch.
+    if (file.sampleRate != options.rate)
+    {
+        const auto frames = std::min (totalFrames, (int) std::round (file.numFrames() * options.rate / file.sampleRate));
+
+        for (auto& channel : file.channels)
+            channel = resample (channel, file.sampleRate, options.rate, frames);
+
+        std::cout << "resampled " << options.inPath << " from " << formatNumber (file.sampleRate) << " Hz to "
+                  << formatNumber (options.rate) << " Hz\n";
+        file.sampleRate = options.rate;
+    }
 }
 
 // Compensates the plug-in's latency as a host does: the input goes in followed
@@ -134,16 +156,17 @@ AudioData renderBlocks (PluginInstance& plugin, const ChannelLayout& layout, con
         for (size_t channel = 0; channel < buffer.size(); ++channel)
         {
             std::fill_n (buffer[channel].begin(), frames, 0.0f);
-            if (channel < input.channels.size())
+            if (channel < input.channels.size() && fromInput > 0)
                 std::copy_n (input.channels[channel].begin() + start, fromInput, buffer[channel].begin());
         }
 
         requireOk (plugin.render (pointers.data(), (int) pointers.size(), frames),
                    "rendering frames " + std::to_string (start) + " to " + std::to_string (start + frames));
 
-        // The block's frames that line up with input frames.
+        // The block's frames that line up with input frames; none while the
+        // latency lasts, and none at all when there is no input.
         const int skipped = std::clamp (latency - start, 0, frames);
-        for (size_t channel = 0; channel < output.channels.size(); ++channel)
+        for (size_t channel = 0; channel < output.channels.size() && skipped < frames; ++channel)
             std::copy (buffer[channel].begin() + skipped, buffer[channel].begin() + frames,
                        output.channels[channel].begin() + (start + skipped - latency));
 
@@ -162,11 +185,6 @@ void printLevels (const char* label, const AudioData& audio)
     for (size_t channel = 0; channel < levels.size(); ++channel)
         std::cout << label << ' ' << channel << ": peak " << formatDb (levels[channel].peakDb)
                   << " dBFS, rms " << formatDb (levels[channel].rmsDb) << " dBFS\n";
-}
-
-std::string absolutePath (const std::string& path)
-{
-    return std::filesystem::absolute (path).lexically_normal().string();
 }
 } // namespace
 
@@ -212,17 +230,15 @@ int renderCommand (const Arguments& args)
 
     const int totalFrames = (int) std::round (seconds * options.rate);
 
-    // Relabelling the samples would change the duration and the pitch.
-    if (! options.inPath.empty() && file.sampleRate != options.rate)
+    // Nothing to render is rendered as nothing: the output is as long as the input.
+    if (! options.inPath.empty() && options.seconds < 0 && totalFrames == 0)
     {
-        const auto frames = std::min (totalFrames, (int) std::round (file.numFrames() * options.rate / file.sampleRate));
-
-        for (auto& channel : file.channels)
-            channel = resample (channel, file.sampleRate, options.rate, frames);
-
-        std::cout << "resampled " << options.inPath << " from " << formatNumber (file.sampleRate) << " Hz to "
-                  << formatNumber (options.rate) << " Hz\n";
-        file.sampleRate = options.rate;
+        if (file.numFrames() == 0)
+            std::cerr << "warning: " << options.inPath << " holds no audio; the output holds none either\n";
+        else
+            std::cerr << "warning: " << options.inPath << " at " << formatNumber (file.sampleRate)
+                      << " Hz is too short to make a frame at " << formatNumber (options.rate)
+                      << " Hz; the output holds none either\n";
     }
 
     const LoadedPlugin loaded (args[0]);
@@ -241,6 +257,9 @@ int renderCommand (const Arguments& args)
         requireOk (plugin.setBypass (true), "bypass");
 
     const auto layout = loaded.channelLayout();
+    if (! options.inPath.empty())
+        fitInput (options, file, layout.inputs, totalFrames);
+
     requireOk (plugin.prepare (options.rate, options.block), "prepare");
 
     // What the plug-in reports once prepared is what a host compensates.
@@ -267,18 +286,29 @@ int renderCommand (const Arguments& args)
     printLevels ("input", input);
     printLevels ("output", output);
 
+    // Every output is written whole beside its target before any is put in
+    // place, so that one that cannot be written replaces none.
+    std::optional<OutputFile> stateFile, audioFile;
+
     if (! options.stateOut.empty())
-        std::cout << "wrote state: " << writeStateFile (options.stateOut, plugin.getState()) << '\n';
+        stateFile.emplace (options.stateOut, plugin.getState());
 
     if (! options.outPath.empty())
     {
         std::string error;
+        const auto bytes = encodeWav (output, WavSampleFormat::float32, error);
 
-        if (! writeWav (options.outPath, output, WavSampleFormat::float32, error))
-            throw std::runtime_error (error);
+        if (bytes.empty())
+            throw std::runtime_error ("cannot write " + options.outPath + ": " + error);
 
-        std::cout << "wrote audio: " << absolutePath (options.outPath) << '\n';
+        audioFile.emplace (options.outPath, bytes);
     }
+
+    if (stateFile.has_value())
+        std::cout << "wrote state: " << stateFile->putInPlace() << '\n';
+
+    if (audioFile.has_value())
+        std::cout << "wrote audio: " << audioFile->putInPlace() << '\n';
 
     return 0;
 }

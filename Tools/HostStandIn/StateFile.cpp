@@ -1,15 +1,17 @@
 #include "StateFile.h"
 
+#include "InputFile.h"
 #include "KestrunAU.h"
+#include "OutputFile.h"
 
-#include <cstring>
-#include <filesystem>
-#include <fstream>
+#include <algorithm>
 #include <stdexcept>
+#include <string_view>
 
 namespace
 {
-constexpr size_t headerBytes = 8;
+constexpr std::string_view magic = "VC2!";
+constexpr size_t headerBytes = 8; // the magic and the text's length
 
 std::runtime_error notAState (const std::string& path, const std::string& reason)
 {
@@ -19,24 +21,18 @@ std::runtime_error notAState (const std::string& path, const std::string& reason
 
 std::vector<uint8_t> readStateFile (const std::string& path)
 {
-    std::error_code error;
-    const auto size = std::filesystem::file_size (path, error);
+    auto bytes = readInputFile (path, KAU_MAX_STATE_BYTES, "state file");
 
-    if (error || ! std::filesystem::is_regular_file (path))
-        throw std::runtime_error ("cannot read state file " + path);
-
-    if (size > (uintmax_t) KAU_MAX_STATE_BYTES)
-        throw notAState (path, "it is larger than " + std::to_string (KAU_MAX_STATE_BYTES) + " bytes");
-
-    std::vector<uint8_t> bytes ((size_t) size);
-    std::ifstream file (path, std::ios::binary);
-    file.read (reinterpret_cast<char*> (bytes.data()), (std::streamsize) bytes.size());
-
-    if (! file || file.gcount() != (std::streamsize) bytes.size())
-        throw std::runtime_error ("cannot read state file " + path);
-
-    if (bytes.size() <= headerBytes || std::memcmp (bytes.data(), "VC2!", 4) != 0)
+    if (bytes.size() < magic.size() || ! std::equal (magic.begin(), magic.end(), bytes.begin()))
         throw notAState (path, "it does not start with \"VC2!\"");
+
+    if (bytes.size() < headerBytes)
+        throw notAState (path, bytes.size() == magic.size()
+                                   ? "it ends after \"VC2!\", with no length or text"
+                                   : "it ends within the 4-byte length after \"VC2!\", with no text");
+
+    if (bytes.size() == headerBytes)
+        throw notAState (path, "it ends after its length field, with no text and no closing zero byte");
 
     const uint32_t length = bytes[4] | (bytes[5] << 8) | (bytes[6] << 16) | ((uint32_t) bytes[7] << 24);
 
@@ -54,12 +50,5 @@ std::vector<uint8_t> readStateFile (const std::string& path)
 
 std::string writeStateFile (const std::string& path, const std::vector<uint8_t>& state)
 {
-    std::ofstream file (path, std::ios::binary | std::ios::trunc);
-    file.write (reinterpret_cast<const char*> (state.data()), (std::streamsize) state.size());
-    file.close();
-
-    if (! file)
-        throw std::runtime_error ("cannot write state file " + path);
-
-    return std::filesystem::absolute (path).lexically_normal().string();
+    return writeWholeFile (path, state);
 }

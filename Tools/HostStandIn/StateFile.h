@@ -11,5 +11,5 @@
 // plug-in is asked; the plug-in only tells that it did not take one.
 std::vector<uint8_t> readStateFile (const std::string& path);
 
-// Returns the absolute path written.
+// Puts the file in place only when whole (OutputFile); returns its absolute path.
 std::string writeStateFile (const std::string& path, const std::vector<uint8_t>& state);

@@ -1,11 +1,13 @@
 #include "WavFile.h"
 
+#include "InputFile.h"
+#include "OutputFile.h"
+
 #include <algorithm>
 #include <climits>
 #include <cmath>
 #include <cstring>
-#include <fstream>
-#include <iterator>
+#include <stdexcept>
 
 namespace
 {
@@ -273,29 +275,15 @@ bool parseWav (const std::vector<uint8_t>& bytes, AudioData& audio, std::string&
 
 bool readWav (const std::string& path, AudioData& audio, std::string& error)
 {
-    std::ifstream file (path, std::ios::binary);
-
-    if (! file)
-    {
-        error = "cannot open " + path;
-        return false;
-    }
-
     std::vector<uint8_t> bytes;
 
-    // Reading a directory, say, throws from deep inside the stream buffer.
     try
     {
-        bytes.assign (std::istreambuf_iterator<char> (file), std::istreambuf_iterator<char>());
+        bytes = readInputFile (path, InputFileLimits::wavBytes, "WAV file");
     }
-    catch (const std::exception&)
+    catch (const std::runtime_error& e)
     {
-        file.setstate (std::ios::badbit);
-    }
-
-    if (file.bad())
-    {
-        error = "cannot read " + path;
+        error = e.what();
         return false;
     }
 
@@ -405,20 +393,13 @@ bool writeWav (const std::string& path, const AudioData& audio, WavSampleFormat 
     if (bytes.empty())
         return false;
 
-    std::ofstream file (path, std::ios::binary | std::ios::trunc);
-
-    if (! file)
+    try
     {
-        error = "cannot create " + path;
-        return false;
+        writeWholeFile (path, bytes);
     }
-
-    file.write (reinterpret_cast<const char*> (bytes.data()), (std::streamsize) bytes.size());
-    file.close();
-
-    if (! file)
+    catch (const std::runtime_error& e)
     {
-        error = "cannot write " + path;
+        error = e.what();
         return false;
     }
 

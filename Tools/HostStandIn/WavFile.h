@@ -21,10 +21,13 @@ enum class WavSampleFormat
 };
 
 // Reads PCM 16, 24 or 32 bit or 32-bit float WAV data, any number of channels.
-// Returns false with the reason in `error` for anything malformed or unsupported.
+// Returns false with the reason in `error` for anything malformed or unsupported;
+// readWav also for what is not a regular file or holds more than
+// InputFileLimits::wavBytes, refused before it is read.
 bool parseWav (const std::vector<uint8_t>& bytes, AudioData& audio, std::string& error);
 bool readWav (const std::string& path, AudioData& audio, std::string& error);
 
 // Writes all channels, which must have equal lengths; PCM is clipped to full scale.
+// writeWav puts the file in place only when whole (OutputFile).
 std::vector<uint8_t> encodeWav (const AudioData& audio, WavSampleFormat format, std::string& error);
 bool writeWav (const std::string& path, const AudioData& audio, WavSampleFormat format, std::string& error);

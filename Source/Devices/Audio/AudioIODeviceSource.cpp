@@ -39,13 +39,11 @@ void AudioIODeviceSource::shutDown()
     stopTimer (restartTimerId);
     stopTimer (calibrationTimerId);
     stopTimer (handOverTimerId);
-    handOver = {};
-    handOverWanted.store (false);
+    handOver.cancel();
     cancelPendingUpdate();
     state.store (stopped);
     prepared.store (false);
-    detector.cancel();
-    calibrationDone = nullptr; // never called
+    calibration.cancel(); // whoever asked never hears
     device = nullptr;
 }
 
@@ -123,8 +121,8 @@ bool AudioIODeviceSource::parametersChanged (const Parameters& settings)
                             && deliveredBlockSize() == lastDelivered;
     const int deviceBlock = sameDevice ? deviceBlockInUse : next.askedDeviceBlock();
 
-    handOver.update = true;
-    handOver.start = handOver.start || state.load() != stopped;
+    handOver.waiting.update = true;
+    handOver.waiting.start = handOver.waiting.start || state.load() != stopped;
     latency.store (RingTargets::of (next.hostBlock, deviceBlock, next.inAdjust, next.outAdjust).latency (next.extraLatency));
     askHostToLetGo();
     return false;
@@ -154,8 +152,8 @@ bool AudioIODeviceSource::stop()
         return wasStarted;
 
     // A restart that waited for the host is this one.
-    handOver.update = false;
-    handOver.start = false;
+    handOver.waiting.update = false;
+    handOver.waiting.start = false;
     state.store (stopped);
     resetStreaming();
     return wasStarted;
@@ -168,12 +166,7 @@ void AudioIODeviceSource::prepare (bool start)
 
     const auto& next = pending;
 
-    if (next.sampleRate != applied.sampleRate)
-    {
-        toDeviceControl.forgetDrift();
-        fromDeviceControl.forgetDrift();
-    }
-
+    const bool newRate = next.sampleRate != applied.sampleRate;
     applied = next;
 
     // The device's own block size where it tells us, else the one asked for;
@@ -191,11 +184,7 @@ void AudioIODeviceSource::prepare (bool start)
     deviceTiming.configure (deviceBlockInUse, applied.sampleRate);
 
     targets = RingTargets::of (applied.hostBlock, deviceBlockInUse, applied.inAdjust, applied.outAdjust);
-    // One gain for both rings, which reaches the full correction by the time
-    // a ring has lost half its margin.
-    const int gainRange = std::min ({ targets.toRange, targets.fromRange, std::max (1, targets.margin / 2) });
-    toDeviceControl.configure (targets.toSetPoint, targets.toRange, targets.toLimit, gainRange);
-    fromDeviceControl.configure (targets.fromSetPoint, targets.fromRange, targets.fromLimit, gainRange);
+    drift.configure (targets, newRate);
 
     const int rampLength = (int) std::floor (0.1 * applied.sampleRate);
     toDevice.setRatioRampLength (rampLength);
@@ -237,10 +226,10 @@ void AudioIODeviceSource::resetStreaming()
         ring->clear();
     }
 
-    toDeviceControl.restart();
-    fromDeviceControl.restart();
-    hostTiming.resetCounts();
-    deviceTiming.resetCounts();
+    drift.restart();
+    // Whatever gap stopped the stream, each side's is followed afresh.
+    hostTiming.restart();
+    deviceTiming.restart();
     streamSpoiled.store (false);
 }
 
@@ -283,7 +272,7 @@ void AudioIODeviceSource::prime (int64_t now) noexcept
     // still returned of an earlier stream. The OUT leg keeps the host's own
     // samples; the IN leg's are the pedal's once the primed silence is read.
     const int streamLatency = targets.latency (applied.extraLatency);
-    const bool spoiled = detector.isMeasuring();
+    const bool spoiled = calibration.isMeasuring();
     spans.begin (streamLatency, leg == PedalModeConfig::out ? 0 : leg == PedalModeConfig::in ? fromHeld - moved : streamLatency,
                  spoiled);
     streamSpoiled.store (spoiled);
@@ -299,7 +288,7 @@ void AudioIODeviceSource::getNextAudioBlock (const juce::AudioSourceChannelInfo&
     {
         refusedHostBlocks.fetch_add (1, std::memory_order_relaxed);
         spans.refuse();
-        hostHearing.store (false);
+        handOver.setHostHearing (false);
         return;
     }
 
@@ -331,7 +320,7 @@ void AudioIODeviceSource::getNextAudioBlock (const juce::AudioSourceChannelInfo&
         info.clearActiveBufferRegion();
     }
 
-    hostHearing.store (spans.getSpan().carries());
+    handOver.setHostHearing (spans.getSpan().carries());
 }
 
 void AudioIODeviceSource::streamHostBlock (const juce::AudioSourceChannelInfo& info) noexcept
@@ -342,7 +331,7 @@ void AudioIODeviceSource::streamHostBlock (const juce::AudioSourceChannelInfo& i
     const auto leg = pedalboardLeg.load();
     const int readFrom = fromDevice.getReadIndex();
 
-    if (detector.isMeasuring() && spans.spoil())
+    if (calibration.isMeasuring() && spans.spoil())
         streamSpoiled.store (true);
 
     if (info.numSamples > hostPiece)
@@ -374,7 +363,7 @@ void AudioIODeviceSource::streamHostBlock (const juce::AudioSourceChannelInfo& i
     if (leg != PedalModeConfig::out && deviceTiming.isOverdue (now) && fromDevice.getReadableSamples() < info.numSamples)
         spans.deviceStopped (fromDevice.getFill());
 
-    spans.askToHandOver (handOverWanted.load());
+    spans.askToHandOver (handOver.isWanted());
 }
 
 void AudioIODeviceSource::fadeAfterFault (const juce::AudioSourceChannelInfo& info) noexcept
@@ -439,7 +428,7 @@ AudioIODeviceSource::Piece AudioIODeviceSource::processHostPiece (juce::AudioBuf
     // The host's stream has read the rest of this block too.
     const int fill = fromDevice.getFill();
     const double streams = -deviceTiming.leadAt (now) + hostTiming.leadAt (now) - unread;
-    fromDeviceControl.offer (fill + (int) std::lround (streams), bothOnTime());
+    drift.fromDevice().offer (fromDevice.getExactFill() + streams, bothOnTime());
 
     if (fill < 1 || fill >= targets.fromLimit)
     {
@@ -476,7 +465,7 @@ void AudioIODeviceSource::audioDeviceIOCallbackWithContext (const float* const* 
             // what the host has not read: a block that does not fit is dropped.
             if (leg != PedalModeConfig::out)
             {
-                const bool written = detector.isMeasuring()
+                const bool written = calibration.isMeasuring()
                                          ? fromDevice.writeBuffer (nullptr, 0, numSamples, 0, true)
                                          : fromDevice.writeBuffer (inputs, numInputs, numSamples, 0, true);
 
@@ -496,7 +485,7 @@ void AudioIODeviceSource::audioDeviceIOCallbackWithContext (const float* const* 
             {
                 const int fill = toDevice.getFill();
                 const double streams = -hostTiming.leadAt (now) + deviceTiming.leadAt (now);
-                toDeviceControl.offer (fill + (int) std::lround (streams), bothOnTime());
+                drift.toDevice().offer (toDevice.getExactFill() + streams, bothOnTime());
 
                 if (fill < 1 || fill >= targets.toLimit)
                     fault (deviceFillOutOfRange);
@@ -504,7 +493,7 @@ void AudioIODeviceSource::audioDeviceIOCallbackWithContext (const float* const* 
         }
     }
 
-    detector.process (inputs, numInputs, outputs, numOutputs, numSamples, feedsOutputs);
+    calibration.process (inputs, numInputs, outputs, numOutputs, numSamples, feedsOutputs);
 }
 
 //==============================================================================
@@ -544,22 +533,17 @@ void AudioIODeviceSource::controlDrift()
         return;
     }
 
-    const bool bothRings = heldAtSetPoints.load();
-    toDeviceControl.holdAt (bothRings ? targets.toSetPoint : targets.toDevice);
-    fromDeviceControl.holdAt (bothRings ? targets.fromSetPoint : targets.fromDevice);
-    const int toLow = toDeviceControl.takeLow();
-    const int fromLow = fromDeviceControl.takeLow();
-    const float toOffset = toDeviceControl.steer (toLow);
-    const float fromOffset = fromDeviceControl.steer (fromLow);
+    const auto ratios = drift.steer (targets, heldAtSetPoints.load());
 
+    // A fault restarts the stream instead, with the ratios as they were.
     if (isFault (state.load()))
     {
         restart();
         return;
     }
 
-    toDevice.setRatio (1.0 - (double) toOffset);
-    fromDevice.setRatio (1.0 - (double) fromOffset);
+    toDevice.setRatio (ratios.toDevice);
+    fromDevice.setRatio (ratios.fromDevice);
 }
 
 void AudioIODeviceSource::restart()
@@ -591,24 +575,17 @@ void AudioIODeviceSource::restartStream()
 void AudioIODeviceSource::letGo() noexcept
 {
     spans.end();
-    letGoDone.store (true);
+    handOver.letGo();
 }
 
 bool AudioIODeviceSource::hostHearsPedal() const noexcept
 {
-    if (! hostFades.load() || state.load() != streaming || ! hostHearing.load())
-        return false;
-
-    // A host that stopped calling is not waited for.
-    const auto last = hostTiming.getPrevious();
-    return last >= 0 && HostClock::now() - last <= 4 * std::max<int64_t> (1, hostTiming.getPeriodTicks());
+    return handOver.hostHearsPedal (state.load() == streaming, hostTiming, HostClock::now());
 }
 
 void AudioIODeviceSource::askHostToLetGo()
 {
-    letGoDone.store (false);
-    handOver.ticks = 0;
-    handOverWanted.store (true);
+    handOver.ask();
 
     if (! isTimerRunning (handOverTimerId))
         startTimer (handOverTimerId, handOverIntervalMs);
@@ -616,19 +593,17 @@ void AudioIODeviceSource::askHostToLetGo()
 
 void AudioIODeviceSource::continueHandOver()
 {
-    const bool waitedEnough = ++handOver.ticks * handOverIntervalMs >= handOverTimeoutMs;
-
-    if (! letGoDone.load() && hostHearsPedal() && ! waitedEnough)
+    if (! handOver.tick (hostHearsPedal()))
         return;
 
     stopTimer (handOverTimerId);
-    handOverWanted.store (false);
+    const auto waited = handOver.finish();
 
-    if (handOver.update)
-        updateAudioParameters (handOver.start);
+    if (waited.update)
+        updateAudioParameters (waited.start);
 
-    if (const int block = std::exchange (handOver.calibrationBlock, 0); block > 0)
-        armCalibration (block);
+    if (waited.calibrationBlock > 0)
+        armCalibration (waited.calibrationBlock);
 }
 
 //==============================================================================
@@ -641,13 +616,13 @@ bool AudioIODeviceSource::startLatencyCalibration (CalibrationCallback callback)
     if (block <= 0)
         return false;
 
-    calibrationDone = std::move (callback);
+    calibration.ask (std::move (callback));
 
     // The calibration keeps the pedal's inputs from the host: a host that
     // hears them fades them out first.
     if (hostHearsPedal())
     {
-        handOver.calibrationBlock = block;
+        handOver.waiting.calibrationBlock = block;
         askHostToLetGo();
         return true;
     }
@@ -658,23 +633,18 @@ bool AudioIODeviceSource::startLatencyCalibration (CalibrationCallback callback)
 
 void AudioIODeviceSource::armCalibration (int blockSize)
 {
-    detector.start (blockSize);
+    calibration.arm (blockSize);
     startTimer (calibrationTimerId, calibrationIntervalMs);
 }
 
 void AudioIODeviceSource::deliverCalibration()
 {
-    const int s = detector.getState();
-
-    if (s != AudioLatencyDetector::detected && s != AudioLatencyDetector::timedOut)
+    if (! calibration.isOver())
         return;
 
     // Either way the calibration is over: the timer stops, and whoever asked hears of it once.
     stopTimer (calibrationTimerId);
-    const auto result = detector.takeResult();
-
-    if (auto done = std::exchange (calibrationDone, nullptr))
-        done (result);
+    calibration.deliver();
 
     // A stream that ran while the pedal's inputs were kept out carries them
     // again only from a new start (unless what was stored has restarted it).
@@ -689,6 +659,8 @@ AudioIODeviceSource::Diagnostics AudioIODeviceSource::getDiagnostics() const noe
     d.lastFault = lastFault;
     d.hostLate = hostTiming.getTotalLate();
     d.deviceLate = deviceTiming.getTotalLate();
+    d.hostStreamStarts = hostTiming.getStreamStarts();
+    d.deviceStreamStarts = deviceTiming.getStreamStarts();
     d.hostLongestIntervalTicks = hostTiming.getLongestIntervalTicks();
     d.deviceLongestIntervalTicks = deviceTiming.getLongestIntervalTicks();
     d.ringViolations = fromDevice.getViolationCount() + toDevice.getViolationCount();

@@ -1,9 +1,10 @@
 #pragma once
 
-#include "Devices/Audio/AudioLatencyDetector.h"
+#include "Devices/Audio/BridgeCalibration.h"
+#include "Devices/Audio/BridgeDriftControl.h"
+#include "Devices/Audio/BridgeHandOver.h"
 #include "Devices/Audio/CallbackTiming.h"
 #include "Devices/Audio/PedalAudioBridge.h"
-#include "Devices/Audio/RingDriftController.h"
 #include "Devices/Audio/RingTargets.h"
 #include "Devices/Audio/WetSpanTracker.h"
 #include "Devices/DeviceModes.h"
@@ -66,8 +67,8 @@ public:
     static constexpr int driftIntervalMs = 1000;
     static constexpr int restartIntervalMs = 100;
     static constexpr int calibrationIntervalMs = 100;
-    static constexpr int handOverIntervalMs = 10;
-    static constexpr int handOverTimeoutMs = 1000; // a host that never lets go is not waited for longer
+    static constexpr int handOverIntervalMs = BridgeHandOver::tickIntervalMs;
+    static constexpr int handOverTimeoutMs = BridgeHandOver::waitLimitMs; // a host that never lets go is not waited for longer
     static constexpr int ringCapacity = RingTargets::ringCapacity;
     static constexpr int latencyAllowance = RingTargets::latencyAllowance;
 
@@ -76,7 +77,7 @@ public:
     static int estimateLatency (const Parameters& parameters) noexcept { return RingTargets::estimateLatency (parameters); }
     static int largestLatency (int hostBlock) noexcept { return RingTargets::largestLatency (hostBlock); }
 
-    using CalibrationCallback = std::function<void (std::optional<int>)>;
+    using CalibrationCallback = BridgeCalibration::Callback;
 
     // Which samples of the host's last block are the pedal's audio of the current stream.
     using WetSpan = WetSpanTracker::WetSpan;
@@ -116,7 +117,7 @@ public:
 
     // Message thread: whether the host fades the pedal's audio by the spans
     // and lets go when a restart waits (off: a restart never waits).
-    void setHostFades (bool fades) noexcept { hostFades.store (fades); }
+    void setHostFades (bool fades) noexcept { handOver.setHostFades (fades); }
 
     // Host audio thread, after each block.
     const WetSpan& getLastWetSpan() const noexcept { return spans.getSpan(); }
@@ -140,7 +141,7 @@ public:
 
     //==============================================================================
     int getStreamingState() const noexcept { return state.load(); }
-    int getCalibrationState() const noexcept { return detector.getState(); }
+    int getCalibrationState() const noexcept { return calibration.getState(); }
 
     // The latency figure: both targets + extraLatency + 56 samples; 0 until
     // parameters were applied. Any thread.
@@ -153,8 +154,8 @@ public:
     int getPendingHostBlock() const noexcept override { return pendingHostBlock.load(); }
     int getDeviceBlockInUse() const noexcept { return deviceBlockInUse; }
     const Targets& getTargets() const noexcept { return targets; }
-    const RingDriftController& getToDeviceControl() const noexcept { return toDeviceControl; }
-    const RingDriftController& getFromDeviceControl() const noexcept { return fromDeviceControl; }
+    const RingDriftController& getToDeviceControl() const noexcept { return drift.toDevice(); }
+    const RingDriftController& getFromDeviceControl() const noexcept { return drift.fromDevice(); }
     double getToDeviceRatio() const noexcept { return toDevice.getRatio(); }
     double getFromDeviceRatio() const noexcept { return fromDevice.getRatio(); }
     int getToDeviceFill() const noexcept { return toDevice.getFill(); }
@@ -166,6 +167,7 @@ public:
         int restarts = 0;
         int lastFault = stopped;
         int hostLate = 0, deviceLate = 0;
+        int hostStreamStarts = 0, deviceStreamStarts = 0; // each side's timing started afresh: restarts and gaps
         int64_t hostLongestIntervalTicks = 0, deviceLongestIntervalTicks = 0;
         uint32_t ringViolations = 0;       // counts the rings refused
         uint32_t oversizedHostBlocks = 0;  // host blocks above the prepared size, taken in pieces
@@ -234,24 +236,15 @@ private:
     CallbackGate hostGate, deviceGate;
 
     ResamplingCircularAudioBuffer fromDevice, toDevice;
-    RingDriftController toDeviceControl, fromDeviceControl;
+    BridgeDriftControl drift;
     CallbackTiming hostTiming, deviceTiming;
-    AudioLatencyDetector detector;
-    CalibrationCallback calibrationDone;
+    BridgeCalibration calibration;
 
     // The host side's.
     WetSpanTracker spans;
 
-    // A restart waiting for the host to let go: the message thread's, the
-    // flags shared with the host side.
-    struct HandOver
-    {
-        bool update = false, start = false;
-        int calibrationBlock = 0; // a calibration to arm, with this block size
-        int ticks = 0;
-    } handOver;
-    std::atomic<bool> hostFades { false }, hostHearing { false };
-    std::atomic<bool> handOverWanted { false }, letGoDone { false };
+    // A restart or a calibration waiting for the host to let go.
+    BridgeHandOver handOver;
     std::atomic<bool> streamSpoiled { false };
     std::atomic<bool> heldAtSetPoints { true }; // both rings in use: held at their set points
 

@@ -10,16 +10,17 @@ void RingDriftController::configure (int newTarget, int newRange, int newLimit, 
     gainRange = std::max (1, newGainRange);
 }
 
-int RingDriftController::takeLow() noexcept
+double RingDriftController::takeLow() noexcept
 {
     lastLowest = lowest.take();
-    return lowestOnTime.take();
+    const int low = lowestOnTime.take();
+    return low < 0 ? -1.0 : (double) low / stepsPerSample;
 }
 
-float RingDriftController::steer (int low) noexcept
+float RingDriftController::errorFor (double low) noexcept
 {
     if (low < 0)
-        return offset;
+        return error;
 
     // The smoothed fill starts from the first measurement, not from an empty
     // ring: a start must not slow the reader down.
@@ -29,11 +30,23 @@ float RingDriftController::steer (int low) noexcept
         smoothed = (float) (smoothed * (1.0 - smoothingWeight) + (float) low * smoothingWeight);
 
     seeded = true;
+    error = std::clamp (((float) target - smoothed) / (float) gainRange, -1.0f, 1.0f);
+    return error;
+}
 
-    const float error = std::clamp (((float) target - smoothed) / (float) gainRange, -1.0f, 1.0f);
-    integral = std::clamp (integral + integralGain * error, -1.0f, 1.0f);
-    offset = std::clamp (error + integral, -1.0f, 1.0f) * maximumOffset;
+float RingDriftController::steerBy (float newError) noexcept
+{
+    integral = std::clamp (integral + integralGain * newError, -1.0f, 1.0f);
+    offset = std::clamp (newError + integral, -1.0f, 1.0f) * maximumOffset;
     return offset;
+}
+
+float RingDriftController::steer (double low) noexcept
+{
+    if (low < 0)
+        return offset;
+
+    return steerBy (errorFor (low));
 }
 
 void RingDriftController::restart() noexcept
@@ -41,6 +54,6 @@ void RingDriftController::restart() noexcept
     lowest.take();
     lowestOnTime.take();
     lastLowest = -1;
-    smoothed = offset = 0.0f;
+    smoothed = error = offset = 0.0f;
     seeded = false;
 }
