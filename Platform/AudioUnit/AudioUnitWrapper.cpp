@@ -6,12 +6,14 @@
 #include "HandleTable.h"
 #include "KestrunAU.h"
 #include "MessageThread.h"
+#include "QuietBrokenPipes.h"
 #include "Utilities/ThreadIdentity.h"
 #include "Windows/DisplayConnection.h"
 
 #include <juce_events/juce_events.h>
 #include <atomic>
 #include <mutex>
+#include <optional>
 
 #define KESTRUN_EXPORT extern "C" __attribute__ ((visibility ("default")))
 
@@ -124,6 +126,7 @@ void closeInstancesLeftOpen()
         recordMessageThread();
     }
 
+    const QuietBrokenPipes closingTheDisplay;
     DisplayConnection::checkForLoss();
 
     while (auto* instance = instances().removeAny())
@@ -186,10 +189,16 @@ KESTRUN_EXPORT int32_t KestrunAUEntry (KAUInstance* instance, int32_t selector, 
 
     // A server gone since the last call is noticed before the framework speaks
     // to it: Xlib would call the host's I/O error handler, by default an exit.
-    // Only these calls make the framework speak to the server there and then.
+    // It may still go while the framework speaks, and the framework's writes
+    // then must not end the host. Only these calls make the framework speak to
+    // the server there and then.
+    std::optional<QuietBrokenPipes> speakingToTheServer;
     if (call.counted && (selector == KAU_Idle || selector == KAU_Close || selector == KAU_CreateEditor
                          || selector == KAU_DestroyEditor))
+    {
+        speakingToTheServer.emplace();
         DisplayConnection::checkForLoss();
+    }
 
     if (selector == KAU_Idle)
     {

@@ -4,6 +4,9 @@
 
 #include "Windows/DisplayConnection.h"
 
+#include "Windows/DisplayName.h"
+#include "Windows/GenericEventsSetUp.h"
+
 #include <juce_gui_basics/juce_gui_basics.h>
 
 // Last: the per-connection hooks and the connection's state live here.
@@ -16,16 +19,18 @@
 
 #include <array>
 #include <cstdlib>
+#include <cstring>
 #include <utility>
 
 namespace
 {
 using WireToError = Bool (*) (::Display*, XErrorEvent*, xError*);
 
-// The per-connection parts of Xlib, from the library the framework loaded,
-// which stays loaded from then on: the hooks are the bundle's, but a
-// connection may hold them up to the process's exit. An Xlib older than 1.8
-// has no exit hook; the loss is still noticed first.
+// The per-connection parts of Xlib, and libXext's Generic Event extension,
+// from the libraries the framework loaded, which stay loaded from then on: the
+// hooks are the bundle's and libXext's, but a connection may hold them up to
+// the process's exit. An Xlib older than 1.8 has no exit hook; the loss is
+// still noticed first.
 struct Xlib
 {
     Xlib()
@@ -38,6 +43,9 @@ struct Xlib
         setCloseDisplay = reinterpret_cast<decltype (setCloseDisplay)> (dlsym (library, "XESetCloseDisplay"));
         setWireToError = reinterpret_cast<decltype (setWireToError)> (dlsym (library, "XESetWireToError"));
         setExitHandler = reinterpret_cast<decltype (setExitHandler)> (dlsym (library, "XSetIOErrorExitHandler"));
+
+        if (auto* extensions = dlopen ("libXext.so.6", RTLD_NOW | RTLD_LOCAL | RTLD_NOLOAD | RTLD_NODELETE))
+            queryGenericEvents = reinterpret_cast<GenericEventsSetUp::QueryVersion> (dlsym (extensions, "XGEQueryVersion"));
     }
 
     bool canHook() const { return addExtension != nullptr && setCloseDisplay != nullptr && setWireToError != nullptr; }
@@ -47,9 +55,10 @@ struct Xlib
     decltype (&::XESetCloseDisplay) setCloseDisplay = nullptr;
     decltype (&::XESetWireToError) setWireToError = nullptr;
     decltype (&::XSetIOErrorExitHandler) setExitHandler = nullptr;
+    GenericEventsSetUp::QueryVersion queryGenericEvents = nullptr;
 };
 
-// Made once the framework has opened its display, so Xlib is loaded by then.
+// Made once the framework has loaded Xlib and libXext for its display.
 Xlib& xlib()
 {
     static Xlib loaded;
@@ -121,6 +130,8 @@ void retire (::Display* display)
 // Reached only where the host's own I/O error handler returned.
 void survive (::Display* display, void*)
 {
+    GenericEventsSetUp::parkIfSettingUp();
+
     const juce::XWindowSystemUtilities::ScopedXLock lock;
     retire (display);
 }
@@ -155,20 +166,92 @@ bool hangsUp (int descriptor)
     pollfd connection { descriptor, POLLRDHUP, 0 };
     return poll (&connection, 1, 0) > 0 && (connection.revents & (POLLRDHUP | POLLHUP | POLLERR | POLLNVAL)) != 0;
 }
+
+// As Xlib marks a connection it found broken, but before any handler of the host's hears of it.
+void markLost (::Display* display)
+{
+    display->flags |= XlibDisplayIOError;
+    retire (display);
+}
+
+using OpenDisplay = ::Display* (*) (const char*);
+
+// Xlib's, as the framework loaded it for the window system it is making.
+OpenDisplay xlibsOpenDisplay = nullptr;
+
+// Refused before anything is sent: a display that DISPLAY does not name (the
+// framework asks for ":0.0" then, whoever's display that is), and a screen
+// that is not a plain number, which Xlib would take as a negative one. Xlib
+// refuses a screen beyond the server's count itself. The connection has its
+// hooks before the framework's first request: the framework's errors stay
+// on it, and a host whose I/O error handler returns goes on.
+::Display* openForFramework (const char* name)
+{
+    const char* named = std::getenv ("DISPLAY");
+    if (name == nullptr || named == nullptr || std::strcmp (name, named) != 0)
+        return nullptr;
+
+    const auto screen = DisplayName::screenOf (name);
+    auto* display = screen.has_value() ? xlibsOpenDisplay (name) : nullptr;
+    if (display == nullptr)
+        return nullptr;
+
+    if (DefaultScreen (display) != *screen || *screen >= ScreenCount (display))
+    {
+        juce::X11Symbols::getInstance()->xCloseDisplay (display);
+        return nullptr;
+    }
+
+    hook (display);
+    if (hooked.display != display)
+        return display;
+
+    if (hangsUp (ConnectionNumber (display)))
+    {
+        markLost (display);
+        juce::X11Symbols::getInstance()->xCloseDisplay (display);
+        return nullptr;
+    }
+
+    if (! GenericEventsSetUp::make (display, xlib().queryGenericEvents))
+    {
+        hooked = {};
+        return nullptr;
+    }
+
+    return display;
+}
 } // namespace
+
+void DisplayConnection::takeOverOpening()
+{
+    // The framework's symbols are loaded, its window system not made yet: it is being made.
+    auto* symbols = juce::X11Symbols::getInstanceWithoutCreating();
+    if (symbols == nullptr || juce::XWindowSystem::getInstanceWithoutCreating() != nullptr)
+        return;
+
+    if (symbols->xOpenDisplay != openForFramework)
+    {
+        xlibsOpenDisplay = symbols->xOpenDisplay;
+        symbols->xOpenDisplay = openForFramework;
+    }
+}
 
 bool DisplayConnection::isUsable()
 {
     const char* name = std::getenv ("DISPLAY");
-    if (name == nullptr || *name == '\0')
+    if (name == nullptr || ! DisplayName::screenOf (name).has_value())
         return false;
 
     auto* windows = juce::XWindowSystem::getInstance();
-    if (! windows->isX11Available() || windows->getDisplay() == nullptr)
+    auto* display = windows->isX11Available() ? windows->getDisplay() : nullptr;
+    if (display == nullptr)
         return false;
 
     checkForLoss();
-    return hooked.display == windows->getDisplay() && ! hooked.lost;
+
+    // The framework opens its display once, and DISPLAY may have changed since.
+    return hooked.display == display && ! hooked.lost && std::strcmp (DisplayString (display), name) == 0;
 }
 
 void DisplayConnection::checkForLoss()
@@ -185,10 +268,8 @@ void DisplayConnection::checkForLoss()
 
     if (! hooked.lost && hangsUp (ConnectionNumber (display)))
     {
-        // As Xlib marks a connection it found broken, but before any handler of the host's hears of it.
         const juce::XWindowSystemUtilities::ScopedXLock lock;
-        display->flags |= XlibDisplayIOError;
-        retire (display);
+        markLost (display);
     }
 
     if (! hooked.lost)

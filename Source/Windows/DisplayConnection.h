@@ -1,7 +1,8 @@
 #pragma once
 
-// The framework's own connection to the X display, kept from harming the host
-// whose process the plug-in shares. Xlib's error and I/O error handlers serve
+// The framework's own connection to the X display, made only to the display
+// and screen that DISPLAY names, and kept from harming the host whose process
+// the plug-in shares. Xlib's error and I/O error handlers serve
 // the whole process and belong to the host, whose other threads set and
 // restore them at any time: they are never touched here. Instead the
 // connection gets hooks of its own (errors are converted per connection, and
@@ -15,11 +16,19 @@
 class DisplayConnection
 {
 public:
-    // Whether windows can be made: the DISPLAY variable names a display (the
-    // framework would otherwise fall back to ":0", whoever's it is), the
-    // framework reached it and can draw there, its hooks are in place and it
-    // has not been lost. Opens the connection if need be.
+    // Whether windows can be made: the DISPLAY variable names a display and a
+    // screen of it, the framework's connection is to that display (DISPLAY may
+    // have changed since it opened) and can draw there, its hooks are in place
+    // and it has not been lost. Opens the connection if need be.
     static bool isUsable();
+
+    // For the moment the framework reads DISPLAY while it makes its window
+    // system, just before it opens its display: the opening goes through here
+    // then. No connection is made while DISPLAY names no display (the framework
+    // would fall back to ":0", whoever's it is) or a screen that is not a
+    // number below the server's count, and the connection has its hooks before
+    // the framework's first request. Does nothing at any other moment.
+    static void takeOverOpening();
 
     // Takes the connection, if the framework has one, under the hooks, and
     // retires it when its server has gone. A poll of one descriptor: for

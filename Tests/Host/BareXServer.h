@@ -12,15 +12,16 @@
 #include <string>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <vector>
 
 // An X server of the test's own without a window manager, as xvfb-run starts
-// one, with one screen of the size and depth given, and the desktop settings
-// served on it (XSettingsOwner). Its display stays empty when none could be
-// started. Stopped, and so gone for its clients, when destroyed.
+// one, with as many screens as asked of the size and depth given, and the
+// desktop settings served on it (XSettingsOwner). Its display stays empty when
+// none could be started. Stopped, and so gone for its clients, when destroyed.
 class BareXServer
 {
 public:
-    explicit BareXServer (const std::string& screen = "640x480x24")
+    explicit BareXServer (const std::string& screen = "640x480x24", int screens = 1)
     {
         int ready[2];
         if (pipe (ready) != 0)
@@ -28,14 +29,19 @@ public:
 
         // Xvfb writes its display number to this descriptor once it serves.
         const auto readyFd = std::to_string (ready[1]);
-        const char* const arguments[] = { "Xvfb", "-displayfd", readyFd.c_str(), "-nolisten", "tcp",
-                                          "-screen", "0", screen.c_str(), nullptr };
+        std::vector<std::string> words { "Xvfb", "-displayfd", readyFd, "-nolisten", "tcp" };
+        for (int number = 0; number < screens; ++number)
+            words.insert (words.end(), { "-screen", std::to_string (number), screen });
+        std::vector<char*> arguments;
+        for (auto& word : words)
+            arguments.push_back (word.data());
+        arguments.push_back (nullptr);
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init (&actions);
         posix_spawn_file_actions_addclose (&actions, ready[0]);
         posix_spawn_file_actions_addopen (&actions, 1, "/dev/null", O_WRONLY, 0);
         posix_spawn_file_actions_addopen (&actions, 2, "/dev/null", O_WRONLY, 0);
-        const bool spawned = posix_spawnp (&pid, "Xvfb", &actions, nullptr, const_cast<char* const*> (arguments), environ) == 0;
+        const bool spawned = posix_spawnp (&pid, "Xvfb", &actions, nullptr, arguments.data(), environ) == 0;
         posix_spawn_file_actions_destroy (&actions);
         close (ready[1]);
 

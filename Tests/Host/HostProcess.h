@@ -19,12 +19,12 @@
 class DisplayForHosts
 {
 public:
-    explicit DisplayForHosts (const std::string& screen = "640x480x24")
+    explicit DisplayForHosts (const std::string& screen = "640x480x24", int screens = 1)
     {
         if (testing::internal::InDeathTestChild())
             return;
 
-        server.emplace (screen);
+        server.emplace (screen, screens);
         if (const char* display = std::getenv ("DISPLAY"))
             ownDisplay = display;
         if (! server->display.empty())
@@ -54,19 +54,19 @@ private:
 // For tests whose hosts each run in a process of their own, started afresh
 // rather than forked from this one and its threads, on a display of the
 // test's own; skipped where Xvfb is missing. A test names its own suite with
-// `using`, and a fixture of its own gives another screen.
+// `using`, and a fixture of its own gives other screens.
 class HostOnItsOwnDisplay : public testing::Test
 {
 protected:
-    explicit HostOnItsOwnDisplay (std::string screenOfTheServer = "640x480x24")
-        : screen (std::move (screenOfTheServer))
+    explicit HostOnItsOwnDisplay (std::string screenOfTheServer = "640x480x24", int screensOfTheServer = 1)
+        : screen (std::move (screenOfTheServer)), screens (screensOfTheServer)
     {
     }
 
     void SetUp() override
     {
         GTEST_FLAG_SET (death_test_style, "threadsafe");
-        display.emplace (screen);
+        display.emplace (screen, screens);
         if (! display->started())
             GTEST_SKIP() << "no Xvfb could be started (apt install xvfb)";
         ASSERT_TRUE (display->named()) << "Xvfb named no display within " << patience.count() << " ms";
@@ -76,6 +76,7 @@ protected:
 
 private:
     std::string screen;
+    int screens;
     std::optional<DisplayForHosts> display;
 };
 

@@ -115,28 +115,18 @@ void openAndCloseEditors (const std::string& bundlePath, long trapRoundsBefore, 
         result.failure = waited.message();
 }
 
-// Ends a host that ran editors of one or two bundles beside its own trap.
-// What is checked is what it printed; the exit-time leak check of such a
-// process, with the bundles' threads still about, was seen to hang once in
-// many runs, so it is left out here.
-[[noreturn]] void endHost (int code)
-{
-    std::fflush (stderr);
-    std::_Exit (code);
-}
-
 [[noreturn]] void openEditorsWhileTheHostTrapsItsErrors (int copies)
 {
     HostTest::keepUpdateChecksOff();
     const auto& xlib = HostXlib::get();
     if (! xlib.loaded)
-        endHost (3);
+        std::exit (3);
 
     xlib.setErrorHandler (hostsHandler);
     trappingConnection = xlib.openDisplay (nullptr);
     erringConnection = xlib.openDisplay (nullptr);
     if (trappingConnection == nullptr || erringConnection == nullptr)
-        endHost (4);
+        std::exit (4);
 
     // The second copy is the same bundle under another file name, as a host
     // that loads two builds, or one bundle twice from two folders, has it.
@@ -180,7 +170,7 @@ void openAndCloseEditors (const std::string& bundlePath, long trapRoundsBefore, 
     xlib.closeDisplay (erringConnection);
     std::error_code ignored;
     std::filesystem::remove_all (folder, ignored);
-    endHost (0);
+    std::exit (0);
 }
 
 struct HostWithATrap

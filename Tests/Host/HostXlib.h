@@ -48,3 +48,16 @@ private:
                  && find (destroyWindow, "XDestroyWindow") && find (free, "XFree");
     }
 };
+
+// A host's own error and I/O error handlers, which count what reaches them and return.
+struct CountingHandlers
+{
+    static int error (::Display*, XErrorEvent*) { return ++heard(), 0; }
+    static int ioError (::Display*) { return ++heard(), 0; }
+
+    static int& heard()
+    {
+        static int count = 0;
+        return count;
+    }
+};
