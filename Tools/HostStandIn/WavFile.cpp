@@ -325,6 +325,15 @@ std::vector<uint8_t> encodeWav (const AudioData& audio, WavSampleFormat format, 
     const bool isFloat = format == WavSampleFormat::float32;
     const size_t bytesPerSample = isFloat ? 4 : 2;
     const size_t blockAlign = numChannels * bytesPerSample;
+
+    // The header keeps a frame's size in 16 bits.
+    if (blockAlign > 0xFFFF)
+    {
+        error = "cannot write " + std::to_string (numChannels) + " channels of " + std::to_string (bytesPerSample * 8)
+              + "-bit samples: a WAV frame holds at most 65535 bytes";
+        return {};
+    }
+
     const uint64_t dataBytes = (uint64_t) numFrames * blockAlign;
     // Float data carries the extended fmt chunk and a fact chunk, as non-PCM formats should.
     const uint64_t headerBytes = isFloat ? 4 + (8 + 18) + (8 + 4) + 8 : 4 + (8 + 16) + 8;
@@ -347,7 +356,8 @@ std::vector<uint8_t> encodeWav (const AudioData& audio, WavSampleFormat format, 
     appendU16 (out, isFloat ? formatFloat : formatPcm);
     appendU16 (out, (uint16_t) numChannels);
     appendU32 (out, (uint32_t) audio.sampleRate);
-    appendU32 (out, (uint32_t) ((uint32_t) audio.sampleRate * blockAlign));
+    // Bytes a second, which readers take as a hint only: the most the field holds where more would wrap.
+    appendU32 (out, (uint32_t) std::min<uint64_t> ((uint64_t) audio.sampleRate * blockAlign, UINT32_MAX));
     appendU16 (out, (uint16_t) blockAlign);
     appendU16 (out, (uint16_t) (bytesPerSample * 8));
 
