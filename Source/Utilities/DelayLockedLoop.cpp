@@ -1,5 +1,7 @@
 #include "Utilities/DelayLockedLoop.h"
 
+#include <juce_core/juce_core.h>
+
 #include <algorithm>
 #include <cmath>
 
@@ -13,10 +15,9 @@ void DelayLockedLoop::configure (double ticksPerSample, int newSpacing, double t
 {
     nominal = rate = ticksPerSample > 0.0 ? ticksPerSample : 1.0;
     spacing = std::max (1, newSpacing);
-    ticksPerSpacing = nominal * spacing;
 
     // Critically damped at this bandwidth, for one observation per spacing.
-    const double omega = 2.0 * 3.141592653589793 * bandwidthHz * ticksPerSpacing / std::max (1.0, ticksPerSecond);
+    const double omega = juce::MathConstants<double>::twoPi * bandwidthHz * nominal * spacing / std::max (1.0, ticksPerSecond);
     phaseGain = std::sqrt (2.0) * omega;
     rateGain = omega * omega;
     observations = 0;
@@ -35,12 +36,12 @@ double DelayLockedLoop::dueTime (int64_t count) const noexcept
     return (double) origin + anchor + (double) (count - anchorCount) * rate;
 }
 
-double DelayLockedLoop::observe (int64_t time, int64_t count) noexcept
+void DelayLockedLoop::observe (int64_t time, int64_t count) noexcept
 {
     if (observations == 0)
     {
         start (time, count);
-        return 0.0;
+        return;
     }
 
     const double predicted = anchor + (double) (count - anchorCount) * rate;
@@ -62,5 +63,4 @@ double DelayLockedLoop::observe (int64_t time, int64_t count) noexcept
     }
 
     anchorCount = count;
-    return error;
 }

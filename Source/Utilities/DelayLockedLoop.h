@@ -21,19 +21,14 @@ public:
     // Afresh: the stream reaches `count` at `time`.
     void start (int64_t time, int64_t count) noexcept;
 
-    bool isStarted() const noexcept { return observations > 0; }
-
     // When the stream reaches `count`, in ticks; 0 before a start.
     double dueTime (int64_t count) const noexcept;
 
-    // The stream was seen to reach `count` at `time`: follows it. Returns how
-    // much later than due that was, in ticks.
-    double observe (int64_t time, int64_t count) noexcept;
-
-    double getTicksPerSample() const noexcept { return rate; }
+    // The stream was seen to reach `count` at `time`: follows it.
+    void observe (int64_t time, int64_t count) noexcept;
 
 private:
-    double nominal = 1.0, rate = 1.0, ticksPerSpacing = 1.0;
+    double nominal = 1.0, rate = 1.0;
     double phaseGain = 1.0, rateGain = 0.0; // per observation
     int spacing = 1;
     int64_t origin = 0, anchorCount = 0;    // the stream reaches anchorCount at origin + anchor

@@ -174,7 +174,9 @@ TEST (CallbackTiming, RandomLatenessIsFilteredUnderAnyRenderingAndClock)
 
         // Lateness within a quarter of the block of the mean is no lateness.
         if (c.lateMs <= 1.0)
+        {
             EXPECT_EQ (late, 0);
+        }
     }
 }
 
@@ -207,7 +209,9 @@ TEST (CallbackTiming, AGapStartsTheStreamAfreshAndALateCallbackDoesNot)
         EXPECT_EQ (side.timing.getStreamStarts(), c.startsAfresh ? 2 : 1);
 
         if (c.startsAfresh)
+        {
             EXPECT_NEAR (side.leadAfter (0), 0.0, 0.01);
+        }
 
         for (int i = 0; i < 4; ++i)
             side.call (due += prepared, prepared);
@@ -218,7 +222,9 @@ TEST (CallbackTiming, AGapStartsTheStreamAfreshAndALateCallbackDoesNot)
         EXPECT_EQ (side.timing.isLate(), ! c.startsAfresh && gap > prepared / 4.0);
 
         if (c.startsAfresh)
+        {
             EXPECT_NEAR (side.leadAfter (0), 0.0, 0.01);
+        }
     }
 }
 
